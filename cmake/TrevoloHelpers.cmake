@@ -1,0 +1,29 @@
+# Shared CMake helpers.
+
+function(trevolo_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
+# trevolo_add_gtest(NAME name SOURCES ... LIBS ... [LABELS ...] [GUI])
+# One GoogleTest program; its cases are registered with CTest one by one.
+# GUI tests run offscreen with their own settings and runtime folders so they
+# never touch the user's settings or lock.
+function(trevolo_add_gtest)
+  cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  if(T_GUI)
+    # A main that creates the QApplication before the cases run.
+    target_link_libraries(${T_NAME} PRIVATE trevolo_test_gui_main)
+  else()
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  endif()
+  trevolo_warnings(${T_NAME})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set(env "QT_QPA_PLATFORM=offscreen;TREVOLO_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+endfunction()

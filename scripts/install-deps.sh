@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Trevolo
+# needs. Safe to run again: only missing packages are installed.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  # Qt 6 widgets and the Japanese fonts the interface is drawn with
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
+  # libraries
+  nlohmann-json3-dev libfmt-dev libcli11-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # the spreadsheet application and its SDK (headers generated at build time)
+  libreoffice-calc libreoffice-dev libreoffice-dev-common
+  # a display server for the tests that show a window; PDF to picture tools
+  xvfb xauth poppler-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

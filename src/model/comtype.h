@@ -1,0 +1,103 @@
+#pragma once
+// The shared records of the program: one sheet of the workbook, the initial
+// values, the SPC rule options and the program's version.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace trevolo {
+
+// Texts of the specification kinds, item order of the kind list.
+inline constexpr const char* kSpecKindTexts[3] = {"公差規格", "上限規格", "下限規格"};
+// Texts of the chart kinds, item order of the chart list.
+inline constexpr const char* kChartTexts[3] = {"XbarR管理図", "XbarS管理図", "X-Rs管理図"};
+// Texts of the control-limit methods.
+inline constexpr const char* kLimitTexts[2] = {"３シグマ法", "指定管理値"};
+// Texts of the Cp/Cpk choice.
+inline constexpr const char* kCpCpkTexts[2] = {"CP", "CPK"};
+
+enum SpecKind : int { SpecTolerance = 0, SpecUpperOnly = 1, SpecLowerOnly = 2 };
+enum ChartKind : int { ChartXbarR = 0, ChartXbarS = 1, ChartXRs = 2 };
+
+// Range of the lot count and of n per lot.
+inline constexpr int kMinLots = 10;
+inline constexpr int kMaxLots = 1000;
+inline constexpr int kMinN = 1;
+inline constexpr int kMaxN = 100;
+inline constexpr int kMaxSheets = 100;
+
+// One element of the workbook: what a sheet stores. The statistics, limits
+// and verdicts are not stored; the judgment commands produce them again.
+struct Struct_Sheet {
+    std::string Product;   // 品種名称
+    std::string Process;   // 工程名称
+    std::string Mbc;       // 装置名称
+    std::string Label;     // 項目名称, also the tab caption
+    std::string Unit;      // 測定単位
+    std::string SpecKind;  // the kind's display text
+    std::string Keta;      // decimals as text "0".."5"
+    std::string Kupper;    // upper specification limit as shown, or empty
+    std::string Klower;    // lower specification limit as shown, or empty
+    std::int32_t Row = 0;  // number of lots
+    std::int32_t Col = 0;  // values per lot (n)
+    // A sheet whose lists exist is initialised; a newly appended element has
+    // none until the next sheet-count change initialises it.
+    bool HasLists = false;
+    std::vector<std::string> CheckList;  // one line per lot: "1" enabled, "0" not
+    std::vector<std::string> DataList;   // one line per lot: label, comma text of values
+};
+
+using SheetArray = std::vector<Struct_Sheet>;
+
+// The initial values for new sheets and for the per-view selections.
+struct Struct_Settings {
+    std::int32_t Tab = 0;
+    std::int32_t Row = 0;
+    std::int32_t Col = 0;
+    std::string Unit;
+    std::int32_t SpecIndex = 0;
+    std::int32_t Keta = 0;
+    bool CpkCheck = false;
+    std::int32_t CpkIndex = 0;
+    std::string CpCpk;
+    std::int32_t ChartIndex = 0;
+    std::int32_t LimitIndex = 0;
+
+    // The values of a first start.
+    static Struct_Settings Defaults();
+};
+
+// The SPC rule options: rule N on or off, and the run lengths and counts.
+struct Struct_Options {
+    bool Check1 = false, Check2 = false, Check3 = false, Check4 = false;
+    bool Check5 = false, Check6 = false, Check7 = false, Check8 = false;
+    std::int32_t Chk2Comp1 = 0;
+    std::int32_t Chk3Comp1 = 0;
+    std::int32_t Chk4Comp1 = 0;
+    std::int32_t Chk5Comp1 = 0;
+    std::int32_t Chk5Comp2 = 0;
+    std::int32_t Chk6Comp1 = 0;
+    std::int32_t Chk6Comp2 = 0;
+    std::int32_t Chk7Comp1 = 0;
+    std::int32_t Chk8Comp1 = 0;
+
+    // The values of a first start (every rule on, the usual run lengths).
+    static Struct_Options Defaults();
+
+    bool check(int rule) const;       // rule 1..8
+    void setCheck(int rule, bool on);  // rule 1..8
+};
+
+struct TVersion {
+    std::int32_t Major = 0;
+    std::int32_t Minor = 0;
+    std::int32_t Release = 0;
+    std::int32_t Build = 0;
+    std::string VersionText;
+};
+
+bool operator==(const Struct_Settings&, const Struct_Settings&);
+bool operator==(const Struct_Options&, const Struct_Options&);
+bool operator==(const Struct_Sheet&, const Struct_Sheet&);
+
+}  // namespace trevolo

@@ -1,0 +1,157 @@
+#include "model/number.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <system_error>
+
+namespace trevolo {
+
+namespace {
+
+bool IsSpace(char c) noexcept
+{
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+std::string ConvertMessage(std::string_view text)
+{
+    std::string m;
+    m.reserve(text.size() + 48);
+    m += '\'';
+    m.append(text);
+    m += "' は浮動小数点数ではありません";
+    return m;
+}
+
+// Checks the shape [sign] digits [. digits] [e [sign] digits] with at least
+// one digit in the mantissa. from_chars alone would also take "inf", "nan"
+// and refuse a leading "+".
+bool IsDecimalShape(std::string_view s) noexcept
+{
+    size_t i = 0;
+    const size_t n = s.size();
+    if (i < n && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    size_t digits = 0;
+    while (i < n && s[i] >= '0' && s[i] <= '9') {
+        ++i;
+        ++digits;
+    }
+    if (i < n && s[i] == '.') {
+        ++i;
+        while (i < n && s[i] >= '0' && s[i] <= '9') {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return false;
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < n && (s[i] == '+' || s[i] == '-'))
+            ++i;
+        size_t exp = 0;
+        while (i < n && s[i] >= '0' && s[i] <= '9') {
+            ++i;
+            ++exp;
+        }
+        if (exp == 0)
+            return false;
+    }
+    return i == n;
+}
+
+}  // namespace
+
+ConvertError::ConvertError(std::string_view text)
+    : std::runtime_error(ConvertMessage(text)), text_(text)
+{
+}
+
+std::string_view Trim(std::string_view text) noexcept
+{
+    size_t b = 0;
+    size_t e = text.size();
+    while (b < e && IsSpace(text[b]))
+        ++b;
+    while (e > b && IsSpace(text[e - 1]))
+        --e;
+    return text.substr(b, e - b);
+}
+
+bool IsBlank(std::string_view text) noexcept
+{
+    for (char c : text)
+        if (!IsSpace(c))
+            return false;
+    return true;
+}
+
+bool TryStrToFloat(std::string_view text, double& out) noexcept
+{
+    std::string_view s = Trim(text);
+    if (!IsDecimalShape(s))
+        return false;
+    if (s.front() == '+')
+        s.remove_prefix(1);
+    double v = 0;
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
+    if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v))
+        return false;
+    out = v;
+    return true;
+}
+
+double StrToFloat(std::string_view text)
+{
+    double v = 0;
+    if (!TryStrToFloat(text, v))
+        throw ConvertError(text);
+    return v;
+}
+
+bool TryStrToInt(std::string_view text, int& out) noexcept
+{
+    std::string_view s = Trim(text);
+    if (!s.empty() && s.front() == '+')
+        s.remove_prefix(1);
+    if (s.empty())
+        return false;
+    int v = 0;
+    auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, 10);
+    if (ec != std::errc() || ptr != s.data() + s.size())
+        return false;
+    out = v;
+    return true;
+}
+
+void AppendFixed(std::string& out, double value, int decimals)
+{
+    if (decimals < 0)
+        decimals = 0;
+    // Up to 309 integer digits, a sign, a point and the decimals.
+    char buf[400];
+    auto [ptr, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (ec != std::errc())
+        return;
+    out.append(buf, ptr);
+}
+
+std::string FormatFixed(double value, int decimals)
+{
+    std::string s;
+    AppendFixed(s, value, decimals);
+    return s;
+}
+
+bool FormatFixedText(double value, std::string_view decimalsText, std::string& out)
+{
+    int d = 0;
+    if (!TryStrToInt(decimalsText, d) || d < 0 || d > 20)
+        return false;
+    out = FormatFixed(value, d);
+    return true;
+}
+
+}  // namespace trevolo
