@@ -1,0 +1,164 @@
+#include "model/sheetio.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "model/commatext.h"
+#include "model/number.h"
+
+namespace trevolo {
+
+std::string DefaultLotLabel(int row)
+{
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "K%04d", row);
+    return buf;
+}
+
+const char* SpecKindText(int index) noexcept
+{
+    return (index >= 0 && index <= 2) ? kSpecKindTexts[index] : kSpecKindTexts[0];
+}
+
+int SpecKindIndex(std::string_view text) noexcept
+{
+    if (text == kSpecKindTexts[1])
+        return 1;
+    if (text == kSpecKindTexts[2])
+        return 2;
+    return 0;
+}
+
+void InitSheet(Struct_Sheet& sheet, int position1Based, const Struct_Settings& settings, int lots, int n)
+{
+    sheet.Product.clear();
+    sheet.Process.clear();
+    sheet.Mbc.clear();
+    sheet.Label = "Sheet" + std::to_string(position1Based);
+    sheet.Unit = settings.Unit;
+    sheet.SpecKind = SpecKindText(settings.SpecIndex);
+    sheet.Keta = std::to_string(settings.Keta);
+    sheet.Kupper.clear();
+    sheet.Klower.clear();
+    sheet.Row = lots;
+    sheet.Col = n;
+    sheet.HasLists = true;
+    sheet.CheckList.clear();
+    sheet.DataList.clear();
+}
+
+void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, int n, Struct_Sheet& sheet)
+{
+    lots = std::clamp(lots, 0, std::min(ctrl.rows(), edit.rows()) - 1);
+    n = std::clamp(n, 0, edit.columns());
+    sheet.HasLists = true;
+    sheet.CheckList.assign(static_cast<size_t>(lots), std::string());
+    sheet.DataList.assign(static_cast<size_t>(lots), std::string());
+    std::vector<std::string> row(static_cast<size_t>(n));
+    for (int r = 1; r <= lots; ++r) {
+        sheet.CheckList[static_cast<size_t>(r - 1)] = ctrl.flag(1, r) ? "1" : "0";
+        for (int c = 0; c < n; ++c)
+            row[static_cast<size_t>(c)] = edit.text(c, r);
+        sheet.DataList[static_cast<size_t>(r - 1)] = DataLineJoin(ctrl.text(0, r), row.data(), row.size());
+    }
+}
+
+void LoadListsToTables(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+                       CellStore& spc)
+{
+    const int lastRow = ctrl.rows() - 1;
+    int r = 1;
+    for (const std::string& line : sheet.CheckList) {
+        if (r > lastRow)
+            break;
+        ctrl.setFlag(1, r++, line == "1");
+    }
+
+    n = std::clamp(n, 0, edit.columns());
+    std::string scratch;
+    r = 1;
+    for (const std::string& line : sheet.DataList) {
+        if (r > lastRow || r >= edit.rows())
+            break;
+        DataLineParts parts = DataLineSplit(line);
+        ctrl.setText(0, r, parts.label);
+        calc.setText(0, r, parts.label);
+        spc.setText(0, r, parts.label);
+        for (int c = 0; c < n; ++c)
+            edit.cell(c, r).clear();
+        CommaTextForEach(parts.values, scratch, [&](size_t i, std::string_view item) {
+            if (i >= static_cast<size_t>(n))
+                return false;
+            edit.cell(static_cast<int>(i), r).assign(item);
+            return true;
+        });
+        ++r;
+    }
+}
+
+namespace {
+
+// True when text is exactly what "%.<decimals>f" prints for its own value:
+// an optional minus, an integer part without leading zeros, and exactly
+// `decimals` digits after the point (none and no point for 0 decimals), at
+// most 15 digits in all, so the value survives the conversion both ways.
+bool IsCanonicalFixed(std::string_view t, int decimals) noexcept
+{
+    size_t i = 0;
+    const size_t n = t.size();
+    if (i < n && t[i] == '-')
+        ++i;
+    size_t intBegin = i;
+    while (i < n && t[i] >= '0' && t[i] <= '9')
+        ++i;
+    size_t intDigits = i - intBegin;
+    if (intDigits == 0 || (intDigits > 1 && t[intBegin] == '0'))
+        return false;
+    size_t fracDigits = 0;
+    if (decimals > 0) {
+        if (i >= n || t[i] != '.')
+            return false;
+        ++i;
+        size_t fracBegin = i;
+        while (i < n && t[i] >= '0' && t[i] <= '9')
+            ++i;
+        fracDigits = i - fracBegin;
+        if (fracDigits != static_cast<size_t>(decimals))
+            return false;
+    }
+    return i == n && intDigits + fracDigits <= 15;
+}
+
+}  // namespace
+
+bool NormaliseNumberText(std::string& text, int decimals)
+{
+    if (IsCanonicalFixed(text, decimals))
+        return true;
+    double v = 0;
+    if (!TryStrToFloat(text, v))
+        return false;
+    text.clear();
+    AppendFixed(text, v, decimals);
+    return true;
+}
+
+NormaliseResult NormaliseValues(CellStore& edit, int decimals)
+{
+    for (int r = 1; r < edit.rows(); ++r) {
+        for (int c = 0; c < edit.columns(); ++c) {
+            std::string& t = edit.cell(c, r);
+            if (t.empty())
+                continue;
+            if (IsBlank(t)) {
+                t.clear();
+                continue;
+            }
+            if (!NormaliseNumberText(t, decimals))
+                return {false, c, r};
+        }
+    }
+    return {};
+}
+
+}  // namespace trevolo
