@@ -1,0 +1,71 @@
+#pragma once
+// Input fields of the forms: a line edit with a per-field key filter, and the
+// spin field (a whole number with a minimum and a maximum, up and down
+// buttons, clamped when set and when left).
+#include <QLineEdit>
+#include <functional>
+
+class QToolButton;
+
+namespace trevolo {
+
+inline const QColor kFieldFocusColor{255, 255, 0};   // yellow while a field has the focus
+inline const QColor kFieldNormalColor{255, 255, 255};  // white otherwise
+
+// A line edit whose typed characters pass a key filter first. The filter sees
+// each printable character with the field's text and returns false to discard
+// it; control keys (Backspace, arrows, shortcuts) always pass.
+class TEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TEdit(QWidget* parent = nullptr);
+
+    std::function<bool(QChar ch, const QString& text)> keyFilter;
+
+    // Background colour of the field (yellow while focused, white otherwise).
+    void setFieldColor(const QColor& c);
+    QColor fieldColor() const;
+
+    // Sends one typed character through the filters as a key press would.
+    void typeChar(QChar ch);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    // True when the character may reach the field (before keyFilter).
+    virtual bool preFilter(QChar ch);
+};
+
+class TSpinEdit : public TEdit {
+    Q_OBJECT
+public:
+    TSpinEdit(int minValue, int maxValue, QWidget* parent = nullptr);
+
+    int minValue() const { return min_; }
+    int maxValue() const { return max_; }
+    void setRange(int minValue, int maxValue);
+
+    // The text read as a whole number, or the minimum when it is not one.
+    int value() const;
+    // Clamps into the range and writes the value as decimal text; a change of
+    // the text runs the field's change handler.
+    void setValue(int v);
+    // The clamp applied when the focus leaves: an empty text, "0" or a value
+    // below the minimum becomes the minimum, a value above the maximum the maximum.
+    void clampOnExit();
+
+    QToolButton* upButton() const { return up_; }
+    QToolButton* downButton() const { return down_; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    bool preFilter(QChar ch) override;
+
+private:
+    int min_;
+    int max_;
+    QToolButton* up_;
+    QToolButton* down_;
+};
+
+}  // namespace trevolo

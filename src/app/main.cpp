@@ -1,0 +1,21 @@
+// Start-up: one copy per user, the application title, the main window.
+#include <QApplication>
+#include <QFileInfo>
+
+#include "app/mainform.h"
+#include "app/single_instance.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    // A second copy ends at once, silently; the first keeps its state.
+    trevolo::SingleInstance instance(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+    if (!instance.acquire())
+        return 0;
+    QApplication::setApplicationName(QStringLiteral("Trevolo"));
+    QApplication::setOrganizationName(QStringLiteral("Morvane"));
+
+    trevolo::TMainForm form;
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,266 @@
+#pragma once
+// The main window: the working copy of the current sheet (header fields, the
+// control-limit panel and the four tables), the sheet tabs, and the commands.
+#include <QMainWindow>
+#include <vector>
+
+#include "app/fields.h"
+#include "app/settings_store.h"
+#include "app/stringgrid.h"
+#include "model/comtype.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabBar;
+class QTabWidget;
+class QSettings;
+
+namespace trevolo {
+
+class TSplashForm;
+class TSheetsForm;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Runs the creation step: reads the settings from the store, lays the
+    // window out and prepares the tables. The store is the user's unless a
+    // test passes its own.
+    explicit TMainForm(QSettings* store = nullptr, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The show step: caption with the version, then the full reset without
+    // its question, which builds the workbook and shows the first sheet.
+    void FormShow();
+    // The close query: writes the window geometry, the rule options and the
+    // initial values to the settings store.
+    void FormCloseQuery();
+
+    // ---- the workbook and the global records ----
+    SheetArray Sheets;
+    Struct_Settings Settings;
+    Struct_Options Options;
+    TVersion Version;
+    // 0 while the program itself changes the control-limit panel, 1 otherwise.
+    int Interactive = 1;
+    // Flags kept with controls: the bulk flag of spinTab, the reset-without-
+    // asking flag of btnReset, the spec and capability marking flags.
+    int spinTabBulk = 0;
+    int btnResetNoAsk = 0;
+    int specMarking = 0;
+    int cpkMarking = 0;
+
+    // The tab selected by the user, or -1 when none is (after the shown
+    // sheet's tab was removed).
+    int selectedTab() const { return selectedTab_; }
+    // Selects a tab in code; runs neither handler of the tab strip.
+    void selectTabInCode(int index);
+
+    // ---- the sheet cycle ----
+    void SaveGridsToSheet(int index);
+    void ResetSheetView();
+    void ResetLimitPanel();
+    void LoadSheetToGrids();
+    void LayoutTables();
+
+    // ---- handlers ----
+    void tabCtrlChanging();
+    void tabCtrlChange();
+    void spinTabChange();
+    void spinRowChange();
+    void spinColChange();
+    void btnResetClick();
+    void menuSettingSheetsClick();
+    void cmbChartChange();
+    void cmbSpecKindChange();
+    void btnSpecClearClick();
+    void btnAllOnClick();
+    void chkCpCpkClick();
+    void cmbLimitChange();
+    void limitCheckClick(int line);
+    void btn3StdevClick();
+    void btnSpecJudgClick();
+    void btnCpkCalcClick();
+    void btnSpcJudgClick();
+    void btnLotEditClick();
+    void btnRandamClick();
+    void btnExcelClick();
+    void btnControlChartClick();
+    void btnHistogramClick();
+    void mainMenuXlsImportClick();
+    void mainMenuCsvImportClick();
+    void mainMenuXlsSaveClick();
+    void mainMenuCsvSaveClick();
+    void menuSettingInitClick();
+    void menuSettingOptionClick();
+    void menuHelpManualClick();
+    void menuHelpHomeClick();
+    void menuHelpAboutClick();
+    void menuExecSpecClick();
+    void menuExecOperationClick();
+    void menuExecSpcClick();
+
+    // Field behaviour shared by every field: focus colours and exit normalisation.
+    void Set_OnColor(QWidget* field);
+    void Set_OffColor(QWidget* field);
+
+    // Runs a command; a conversion error (or any other error) it does not
+    // catch is shown by the general error box and the program goes on.
+    template <class F>
+    void RunCommand(F&& f);
+    void ShowError(const std::exception& e);
+
+    // Folder "Save Files" used by the save dialogs, and "Sample Files".
+    QString saveFilesDir() const { return saveFilesDir_; }
+
+    // ---- controls ----
+    QMenu* menuFile;
+    QAction* mainMenuXlsImport;
+    QAction* mainMenuCsvImport;
+    QAction* mainMenuXlsSave;
+    QAction* mainMenuCsvSave;
+    QAction* menuFileExit;
+    QMenu* menuSetting;
+    QAction* menuSettingSheets;
+    QAction* menuSettingInit;
+    QAction* menuSettingOption;
+    QMenu* menuExec;
+    QAction* menuExecSpec;
+    QAction* menuExecOperation;
+    QAction* menuExecSpc;
+    QAction* menuExecChart;
+    QAction* menuExecHist;
+    QMenu* menuHelp;
+    QAction* menuHelpManual;
+    QAction* menuHelpHome;
+    QAction* menuHelpAbout;
+
+    QTabBar* tabCtrl;
+    QWidget* pnlHedCtrl;
+    QGroupBox* grpSheetInfo;
+    TEdit* editProduct;
+    TEdit* editProcess;
+    TEdit* editMbc;
+    TEdit* editLabel;
+    TEdit* editUnit;
+    QComboBox* cmbSpecKind;
+    TSpinEdit* spinKeta;
+    TEdit* editKupper;
+    TEdit* editKlower;
+    QPushButton* btnSpecClear;
+
+    QGroupBox* grpLimit;
+    QComboBox* cmbChart;
+    QComboBox* cmbLimit;
+    QPushButton* btn3Stdev;
+    TSpinEdit* spinBetWeen;
+    TEdit* editUcl3;
+    TEdit* editUcl2;
+    TEdit* editUcl1;
+    TEdit* editLcl3;
+    TEdit* editLcl2;
+    TEdit* editLcl1;
+    TEdit* editXcl;
+    TEdit* editRcl;
+    TEdit* editRsUcl3;
+    TEdit* editRsUcl2;
+    TEdit* editRsUcl1;
+    TEdit* itemUcl3;
+    TEdit* itemUcl2;
+    TEdit* itemUcl1;
+    TEdit* itemLcl3;
+    TEdit* itemLcl2;
+    TEdit* itemLcl1;
+    TEdit* itemXcl;
+    TEdit* itemRcl;
+    TEdit* itemRsUcl3;
+    QCheckBox* cbUcl3;
+    QCheckBox* cbUcl2;
+    QCheckBox* cbUcl1;
+    QCheckBox* cbLcl3;
+    QCheckBox* cbLcl2;
+    QCheckBox* cbLcl1;
+    QCheckBox* cbXcl;
+    QCheckBox* cbRcl;
+    QCheckBox* cbRsUcl3;
+
+    QWidget* pnlCommand;
+    TSpinEdit* spinRow;
+    TSpinEdit* spinCol;
+    QPushButton* btnReset;
+    QPushButton* btnExcel;
+    QPushButton* btnControlChart;
+    QPushButton* btnHistogram;
+
+    QTabWidget* pageInput;
+    QWidget* TabSheet1;
+    QWidget* TabSheet2;
+    QWidget* TabSheet3;
+    QPushButton* btnAllOn;
+    QPushButton* btnLotEdit;
+    QPushButton* btnSpecJudg;
+    QLabel* pnlSpecJudg;
+    QPushButton* btnRandam;
+    TSpinEdit* spinTab;
+    TplStringGrid* gridCtrl;
+    StringGrid* gridEdit;
+    QPushButton* btnCpkCalc;
+    QLabel* pnlCpkJudg;
+    QCheckBox* chkCpCpk;
+    QComboBox* cmbCpCpk;
+    TEdit* editCpCpk;
+    QLabel* pnlCpCpk;
+    StringGrid* gridCalc;
+    QPushButton* btnSpcJudg;
+    QLabel* pnlSpcJudg;
+    StringGrid* gridSpc;
+
+    TSplashForm* SplashForm;
+    TSheetsForm* SheetsForm;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void createMenus();
+    void createHeaderBlock();
+    void createPages();
+    void createLimitPanel(QGridLayout* grid);
+    void wireFields();
+    void registerField(QWidget* w);
+    bool isLimitField(const QWidget* w) const;
+    bool isTable(const QWidget* w) const;
+    // The form sees keys first: Enter and Esc move the focus outside tables.
+    bool FormKeyPress(QWidget* focus, QKeyEvent* e);
+    // Panel caption and colour of a verdict.
+    static void setVerdict(QLabel* panel, const QString& text);
+    void applyFieldAlignment();
+    void setupTableDrawing();
+
+    QSettings* store_;
+    std::unique_ptr<QSettings> ownStore_;
+    int selectedTab_ = -1;
+    bool shown_ = false;
+    std::vector<QWidget*> fields_;
+    QString saveFilesDir_;
+};
+
+template <class F>
+void TMainForm::RunCommand(F&& f)
+{
+    try {
+        f();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
+
+}  // namespace trevolo

@@ -1,0 +1,68 @@
+#include "app/splash.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QScreen>
+
+#include "app/fonts.h"
+
+namespace trevolo {
+
+TSplashForm::TSplashForm(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("TSplashForm"));
+    setWindowTitle(QStringLiteral("しばらくおまちください…"));
+    setFixedSize(385, 80);
+    setModal(false);
+    lblTitle = new QLabel(this);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    lblTitle->setGeometry(0, 17, 385, 41);
+    lblTitle->setAlignment(Qt::AlignCenter);
+    QFont f = GothicFont(15);
+    f.setBold(true);
+    lblTitle->setFont(f);
+    QPalette p = lblTitle->palette();
+    p.setColor(QPalette::WindowText, QColor(0, 0, 128));
+    lblTitle->setPalette(p);
+}
+
+void TSplashForm::showText(const QString& text)
+{
+    lblTitle->setText(text);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+    repaint();
+}
+
+QString TSplashForm::text() const
+{
+    return lblTitle->text();
+}
+
+BusyFrame::BusyFrame(TSplashForm* splash, const QString& text) : splash_(splash)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    if (splash_)
+        splash_->showText(text);
+}
+
+BusyFrame::~BusyFrame()
+{
+    if (splash_)
+        splash_->close();
+    QApplication::restoreOverrideCursor();
+}
+
+BusyCursor::BusyCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+BusyCursor::~BusyCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
+}  // namespace trevolo

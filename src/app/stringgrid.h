@@ -1,0 +1,139 @@
+#pragma once
+// The tables of the main window: a table view over a cell store that keeps
+// rows 0 to 1000 and every column the table can show. Row 0 of the store is
+// the header row; data row r of the store is row r - 1 of the view. Cell
+// colours and alignment are decided at paint time by the owner's drawCell.
+#include <QAbstractTableModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <functional>
+
+#include "model/cellstore.h"
+#include "model/comfunction.h"
+
+namespace trevolo {
+
+class StringGrid;
+
+class GridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    GridModel(int storeColumns, QObject* parent);
+
+    CellStore& cells() { return cells_; }
+    const CellStore& cells() const { return cells_; }
+
+    // Displayed counts, header row included (the view shows rowCount - 1 rows).
+    int gridRowCount() const { return rows_; }
+    int gridColCount() const { return cols_; }
+    void setShape(int rowCount, int colCount);
+
+    bool editable = false;
+
+    // Tells the views that cells changed behind the model's back (bulk work on
+    // the store); only what is on screen is painted again.
+    void cellsChanged();
+    void cellChanged(int col, int row);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Called after the in-place editor wrote a cell (col, row in grid terms).
+    std::function<void(int col, int row)> onSetEditText;
+
+private:
+    CellStore cells_;
+    int rows_ = 1;
+    int cols_ = 0;
+};
+
+// How one cell is painted.
+struct CellLook {
+    QColor background;
+    QColor text;
+    Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter;
+};
+
+class StringGrid : public QTableView {
+    Q_OBJECT
+public:
+    StringGrid(int storeColumns, int fixedCols, QWidget* parent = nullptr);
+
+    GridModel* gridModel() const { return model_; }
+    CellStore& cells() { return model_->cells(); }
+    const CellStore& cells() const { return model_->cells(); }
+
+    int RowCount() const { return model_->gridRowCount(); }
+    int ColCount() const { return model_->gridColCount(); }
+    int FixedCols() const { return fixedCols_; }
+    GridShape shape() const { return {ColCount(), RowCount(), fixedCols_, 1}; }
+    void setShape(int rowCount, int colCount);
+
+    void setColWidth(int col, int width);
+    int colWidth(int col) const;
+
+    // Current cell in grid terms (row 1 = first data row); {-1, -1} when none.
+    GridPos current() const;
+    void setCurrent(GridPos pos);
+    // The bounding rectangle of the selection in grid terms.
+    struct Rect {
+        int left = -1, top = -1, right = -1, bottom = -1;
+    };
+    Rect selectionRect() const;
+    // Makes the given data row the top visible row.
+    void setTopRow(int row);
+    int topRow() const;
+
+    const QString& cellText(int col, int row) const;
+    void setCellText(int col, int row, const QString& text);
+
+    // Decides the colours and alignment of a cell at paint time. When unset,
+    // the window colour, black text and right alignment are used.
+    std::function<CellLook(int col, int row, bool focused, bool isCurrent)> drawCell;
+
+    // Fits every column to its widest displayed text (at least 85 pixels).
+    void autoColWidth();
+    // Width of a text in the table's font; ASCII texts are measured from a
+    // per-character table so fitting 100,000 cells stays fast.
+    int textWidth(std::string_view utf8) const;
+
+    // Paints the cell; TplStringGrid paints its check box over it.
+    virtual void paintCell(QPainter* p, const QRect& rect, int col, int row, bool focused, bool isCurrent);
+
+protected:
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    GridModel* model_;
+    int fixedCols_;
+    mutable int asciiAdvance_[128];
+    mutable bool asciiValid_ = false;
+    mutable QString scratch_;
+};
+
+// The lot table: its second column holds a check box per lot (the lot enabled
+// flag). A left click on a check cell and Space over a selection starting in
+// the check column invert the flags.
+class TplStringGrid : public StringGrid {
+    Q_OBJECT
+public:
+    explicit TplStringGrid(QWidget* parent = nullptr);
+
+    bool flag(int row) const { return cells().flag(1, row); }
+    void setFlag(int row, bool on);
+    void toggle(int row);
+
+    void paintCell(QPainter* p, const QRect& rect, int col, int row, bool focused, bool isCurrent) override;
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+};
+
+}  // namespace trevolo

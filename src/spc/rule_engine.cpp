@@ -1,0 +1,321 @@
+#include "spc/rule_engine.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace trevolo {
+
+bool IsSpcAbnormalText(std::string_view text) noexcept
+{
+    return Trim(text).starts_with(kSpcMarkAbnormal);
+}
+
+int SpcValueColumn(SpcSide side, std::string_view chartText) noexcept
+{
+    if (side == SpcSide::X)
+        return kCalcColumnMean;
+    return chartText == kChartTexts[ChartXbarS] ? kCalcColumnStdev : kCalcColumnRange;
+}
+
+SpcLines ParseSpcLines(const SpcXLineTexts& t)
+{
+    SpcLines l;
+    l.CL = StrToFloat(t.Xcl);
+    l.U3 = StrToFloat(t.Ucl3);
+    l.L3 = StrToFloat(t.Lcl3);
+    l.U2 = StrToFloat(t.Ucl2);
+    l.U1 = StrToFloat(t.Ucl1);
+    l.L2 = StrToFloat(t.Lcl2);
+    l.L1 = StrToFloat(t.Lcl1);
+    return l;
+}
+
+SpcLines ParseSpcLines(const SpcDispersionLineTexts& t)
+{
+    SpcLines l;
+    l.CL = StrToFloat(t.Rcl);
+    l.U3 = StrToFloat(t.RsUcl3);
+    l.U2 = StrToFloat(t.RsUcl2);
+    l.U1 = StrToFloat(t.RsUcl1);
+    l.L3 = l.L2 = l.L1 = 0;
+    return l;
+}
+
+std::vector<double> ParseSpcValues(std::span<const std::string> texts)
+{
+    std::vector<double> values;
+    values.reserve(texts.size());
+    for (const std::string& t : texts)
+        values.push_back(StrToFloat(t));
+    return values;
+}
+
+std::uint8_t SpcZoneClass(double v, const SpcLines& l) noexcept
+{
+    if (v > l.U2 || v < l.L2)
+        return 1;
+    if (v > l.U1 || v < l.L1)
+        return 2;
+    return 3;
+}
+
+const char* SpcMarkText(SpcMark mark) noexcept
+{
+    switch (mark) {
+    case SpcMark::Normal: return kSpcMarkNormal;
+    case SpcMark::Abnormal: return kSpcMarkAbnormal;
+    case SpcMark::Off: break;
+    }
+    return kSpcMarkOff;
+}
+
+void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, int k, int w,
+                   std::span<SpcMark> out)
+{
+    if (out.size() != zones.size())
+        throw std::invalid_argument("JudgeZoneRule: one mark per lot");
+    int position = 0;
+    int hits = 0;
+    bool pending = false;
+    for (size_t i = 0; i < zones.size(); ++i) {
+        ++position;
+        if (hit & (1u << zones[i]))
+            ++hits;
+        if (hits == k) {
+            hits = 0;
+            pending = true;
+        }
+        // End of a block: nothing carries over into the next one, but a mark
+        // completed at this very lot is still written below.
+        if (position == w) {
+            position = 0;
+            hits = 0;
+        }
+        if (!on) {
+            out[i] = SpcMark::Off;
+        } else if (pending) {
+            out[i] = SpcMark::Abnormal;
+            pending = false;
+        } else {
+            out[i] = SpcMark::Normal;
+        }
+    }
+}
+
+SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
+                              const Struct_Options& o)
+{
+    const size_t n = values.size();
+    SpcSideMarks m;
+    for (auto& column : m.rule)
+        column.resize(n);
+
+    std::vector<std::uint8_t> zones(n);
+    for (size_t i = 0; i < n; ++i)
+        zones[i] = SpcZoneClass(values[i], l);
+
+    // Rule 2: runs above and below the centre line.
+    int above = 0, below = 0;
+    // Rule 3: consecutive rises and falls.
+    int rises = 0, falls = 0;
+    // Rule 4: alternating moves, with the direction of the last move.
+    int alternations = 0;
+    bool lastUp = false, lastDown = false;
+    double previous = 0;
+
+    for (size_t i = 0; i < n; ++i) {
+        const double v = values[i];
+
+        // Rule 1: beyond the 3σ lines.
+        m.rule[0][i] = !o.Check1                  ? SpcMark::Off
+                       : (v > l.U3 || v < l.L3) ? SpcMark::Abnormal
+                                                  : SpcMark::Normal;
+
+        // Rule 2: a value on the centre line ends both runs.
+        if (v > l.CL) {
+            below = 0;
+            ++above;
+        } else if (v < l.CL) {
+            above = 0;
+            ++below;
+        } else {
+            above = below = 0;
+        }
+        if (!o.Check2) {
+            m.rule[1][i] = SpcMark::Off;
+        } else if (above < o.Chk2Comp1 && below < o.Chk2Comp1) {
+            m.rule[1][i] = SpcMark::Normal;
+        } else {
+            m.rule[1][i] = SpcMark::Abnormal;
+            above = below = 0;
+        }
+
+        // Rules 3 and 4 look at the move from the previous lot; the first
+        // lot makes no move.
+        if (i > 0) {
+            if (v > previous) {
+                falls = 0;
+                ++rises;
+                lastDown = false;
+                if (lastUp) {
+                    alternations = 0;
+                } else {
+                    lastUp = true;
+                    ++alternations;
+                }
+            } else if (v < previous) {
+                rises = 0;
+                ++falls;
+                lastUp = false;
+                if (lastDown) {
+                    alternations = 0;
+                } else {
+                    lastDown = true;
+                    ++alternations;
+                }
+            } else {
+                rises = falls = 0;
+                lastUp = lastDown = false;
+                alternations = 0;
+            }
+        }
+
+        if (!o.Check3) {
+            m.rule[2][i] = SpcMark::Off;
+        } else if (rises < o.Chk3Comp1 && falls < o.Chk3Comp1) {
+            m.rule[2][i] = SpcMark::Normal;
+        } else {
+            m.rule[2][i] = SpcMark::Abnormal;
+            rises = falls = 0;
+        }
+
+        if (!o.Check4) {
+            m.rule[3][i] = SpcMark::Off;
+        } else if (alternations < o.Chk4Comp1) {
+            m.rule[3][i] = SpcMark::Normal;
+        } else {
+            m.rule[3][i] = SpcMark::Abnormal;
+            lastUp = lastDown = false;
+            alternations = 0;
+        }
+
+        previous = v;
+    }
+
+    JudgeZoneRule(o.Check5, zones, kHitBeyond2Sigma, o.Chk5Comp2, o.Chk5Comp1, m.rule[4]);
+    JudgeZoneRule(o.Check6, zones, kHitBeyond1Sigma, o.Chk6Comp2, o.Chk6Comp1, m.rule[5]);
+    JudgeZoneRule(o.Check7, zones, kHitWithin1Sigma, o.Chk7Comp1, o.Chk7Comp1, m.rule[6]);
+    JudgeZoneRule(o.Check8, zones, kHitBeyond1Sigma, o.Chk8Comp1, o.Chk8Comp1, m.rule[7]);
+    return m;
+}
+
+// --- SpcTable --------------------------------------------------------------
+
+SpcTable::SpcTable(std::vector<std::string> labels)
+    : labels_(std::move(labels)), cells_(labels_.size() * kSpcColumns, Empty)
+{
+}
+
+std::string_view SpcTable::text(int row, int column) const
+{
+    if (row < 1 || row > lots() || column < 0 || column >= kSpcColumns)
+        throw std::out_of_range("SpcTable::text");
+    switch (cell(row, column)) {
+    case Empty: return {};
+    case Label: return labels_[static_cast<size_t>(row - 1)];
+    case Off: return kSpcMarkOff;
+    case Normal: return kSpcMarkNormal;
+    case Abnormal: return kSpcMarkAbnormal;
+    case VerdictNormal: return kSpcVerdictNormal;
+    case VerdictAbnormal: return kSpcVerdictAbnormal;
+    }
+    return {};
+}
+
+bool SpcTable::sideWritten(SpcSide side) const noexcept
+{
+    return written_[side == SpcSide::X ? 0 : 1];
+}
+
+void SpcTable::writeSide(SpcSide side, const SpcSideMarks& marks)
+{
+    for (const auto& column : marks.rule)
+        if (column.size() != labels_.size())
+            throw std::invalid_argument("SpcTable::writeSide: one mark per lot");
+    const int offset = SpcColumnOffset(side);
+    for (int row = 1; row <= lots(); ++row) {
+        cell(row, 0) = Label;
+        for (int r = 0; r < kSpcRuleCount; ++r) {
+            const SpcMark mk = marks.rule[static_cast<size_t>(r)][static_cast<size_t>(row - 1)];
+            cell(row, offset + r + 1) = mk == SpcMark::Abnormal ? Abnormal
+                                        : mk == SpcMark::Normal ? Normal
+                                                                : Off;
+        }
+    }
+    written_[side == SpcSide::X ? 0 : 1] = true;
+}
+
+bool SpcTable::writeVerdicts()
+{
+    bool any = false;
+    for (int row = 1; row <= lots(); ++row) {
+        bool abnormal = false;
+        for (int c = 1; c <= 2 * kSpcRuleCount && !abnormal; ++c)
+            abnormal = cell(row, c) == Abnormal;
+        cell(row, kSpcVerdictColumn) = abnormal ? VerdictAbnormal : VerdictNormal;
+        any = any || abnormal;
+    }
+    verdicts_ = true;
+    return any;
+}
+
+// --- Steps of the judgment -------------------------------------------------
+
+namespace {
+
+template <class LineTexts>
+void JudgeSide(SpcTable& table, SpcSide side, const LineTexts& lineTexts,
+               std::span<const std::string> valueTexts, const Struct_Options& options)
+{
+    if (static_cast<int>(valueTexts.size()) != table.lots())
+        throw std::invalid_argument("JudgeSpcSide: one value per lot row");
+    // Everything is converted before the first cell is written.
+    const SpcLines lines = ParseSpcLines(lineTexts);
+    const std::vector<double> values = ParseSpcValues(valueTexts);
+    table.writeSide(side, EvaluateSpcRules(values, lines, options));
+}
+
+}  // namespace
+
+void JudgeSpcSide(SpcTable& table, const SpcXLineTexts& lines,
+                  std::span<const std::string> valueTexts, const Struct_Options& options)
+{
+    JudgeSide(table, SpcSide::X, lines, valueTexts, options);
+}
+
+void JudgeSpcSide(SpcTable& table, const SpcDispersionLineTexts& lines,
+                  std::span<const std::string> valueTexts, const Struct_Options& options)
+{
+    JudgeSide(table, SpcSide::Dispersion, lines, valueTexts, options);
+}
+
+bool SetSpcVerdicts(SpcTable& table)
+{
+    return table.writeVerdicts();
+}
+
+SpcJudgment JudgeSpc(const SpcInput& input, const Struct_Options& options)
+{
+    SpcJudgment j;
+    j.table = SpcTable(input.labels);
+    try {
+        JudgeSpcSide(j.table, input.xLines, input.xValues, options);
+        JudgeSpcSide(j.table, input.dispersionLines, input.dispersionValues, options);
+        j.abnormal = SetSpcVerdicts(j.table);
+    } catch (const ConvertError& e) {
+        j.error = e;
+    }
+    return j;
+}
+
+}  // namespace trevolo
