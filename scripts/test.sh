@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs the whole test suite
+# through CTest: the main build (g++), then the fuzz targets (clang, libFuzzer)
+# for a bounded time each.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DTREVOLO_BUILD_TESTS=ON -DTREVOLO_BUILD_BENCH=ON
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The readers of outside text under libFuzzer with the sanitizers.
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTREVOLO_BUILD_FUZZ=ON -DTREVOLO_BUILD_TESTS=OFF -DTREVOLO_BUILD_BENCH=OFF \
+  -DTREVOLO_WITH_GUI=OFF -DTREVOLO_WITH_OFFICE=OFF
+cmake --build build-fuzz -j "$jobs"
+ctest --test-dir build-fuzz --output-on-failure -L fuzz
