@@ -1,0 +1,54 @@
+#pragma once
+// The three-sigma control limits of the current sheet: the centre line and
+// the ±1σ, ±2σ, ±3σ lines of the X side and the centre line and +1σ, +2σ,
+// +3σ lines of the R, S or Rs side, from the values of the enabled lots.
+// Every σ is the sample standard deviation of all individual values taken
+// part; the R/S/Rs centre is the mean of the lots' ranges, standard
+// deviations or moving ranges after the chart kind. The panel asks, reads
+// and writes; this file only computes.
+#include <array>
+#include <optional>
+#include <string>
+
+#include "model/comtype.h"
+#include "stats/lot_table.h"
+
+namespace trevolo {
+
+// The eleven limit fields, in the order of the panel.
+enum LimitField : int {
+    LimitUcl3 = 0,    // editUcl3    m + 3s
+    LimitUcl2 = 1,    // editUcl2    m + 2s
+    LimitUcl1 = 2,    // editUcl1    m + s
+    LimitLcl3 = 3,    // editLcl3    m − 3s
+    LimitLcl2 = 4,    // editLcl2    m − 2s
+    LimitLcl1 = 5,    // editLcl1    m − s
+    LimitXcl = 6,     // editXcl     m
+    LimitRcl = 7,     // editRcl     C
+    LimitRsUcl3 = 8,  // editRsUcl3  C + 3s
+    LimitRsUcl2 = 9,  // editRsUcl2  C + 2s (hidden field)
+    LimitRsUcl1 = 10, // editRsUcl1  C + s  (hidden field)
+    kLimitFields = 11,
+};
+
+// Number of included values: non-blank cells of enabled lots. Reads no number.
+int CountIncludedValues(const LotSource& lots);
+
+struct ControlLimitResult {
+    int valueCount = 0;  // included values
+    // True when the texts hold the eleven lines: at least two included values,
+    // every one a number. With fewer values nothing is computed and nothing
+    // is reported.
+    bool computed = false;
+    std::array<std::string, kLimitFields> texts;  // "%.4f"
+    // The first included cell that is not a number, found while every value
+    // is read and before any line is computed.
+    std::optional<ConvertFailure> error;
+};
+
+// chartKind is the cmbChart item index: 1 takes the S series, 2 the moving
+// ranges of the lot means (the first lot with values has 0), any other the
+// R series. Lots without an included value have no entry in the series.
+ControlLimitResult ComputeLimitTexts(const LotSource& lots, int chartKind);
+
+}  // namespace trevolo

@@ -1,0 +1,50 @@
+#include "stats/lot_table.h"
+
+#include <algorithm>
+
+#include "model/number.h"
+
+namespace trevolo {
+
+LotTable::LotTable(std::vector<Lot> lots) : lots_(std::move(lots))
+{
+    for (const Lot& l : lots_)
+        columns_ = std::max(columns_, static_cast<int>(l.cells.size()));
+}
+
+LotTable::LotTable(std::vector<Lot> lots, int columns) : lots_(std::move(lots)), columns_(columns)
+{
+}
+
+std::string_view LotTable::cell(int lot, int col) const
+{
+    const std::vector<std::string>& cells = lots_[static_cast<size_t>(lot)].cells;
+    if (col < 0 || static_cast<size_t>(col) >= cells.size())
+        return {};
+    return cells[static_cast<size_t>(col)];
+}
+
+std::string ConvertFailure::message() const
+{
+    return ConvertError(text).what();
+}
+
+void ConvertFailure::raise() const
+{
+    throw ConvertError(text);
+}
+
+const char* VerdictText(Verdict v) noexcept
+{
+    switch (v) {
+    case Verdict::Pass:
+        return kPassText;
+    case Verdict::Fail:
+        return kFailText;
+    case Verdict::None:
+        break;
+    }
+    return "";
+}
+
+}  // namespace trevolo
