@@ -672,7 +672,8 @@ void TMainForm::wireFields()
         registerField(w);
     // Every other control still lets the form see Enter and Esc first.
     for (QWidget* w : findChildren<QWidget*>()) {
-        if (w->focusPolicy() != Qt::NoFocus && std::find(fields_.begin(), fields_.end(), w) == fields_.end())
+        if (w->window() == this && w->focusPolicy() != Qt::NoFocus &&
+            std::find(fields_.begin(), fields_.end(), w) == fields_.end())
             w->installEventFilter(this);
     }
 
@@ -739,9 +740,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool TMainForm::FormKeyPress(QWidget* focus, QKeyEvent* e)
+bool TMainForm::FormKeyPress(QWidget* watched, QKeyEvent* e)
 {
-    if (isTable(focus))
+    // A key a table did not use travels up to its parents; what counts is
+    // the control that has the focus.
+    QWidget* focus = QApplication::focusWidget();
+    if (isTable(focus ? focus : watched))
         return false;
     if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
         focusNextChild();

@@ -239,7 +239,7 @@ private:
     bool isLimitField(const QWidget* w) const;
     bool isTable(const QWidget* w) const;
     // The form sees keys first: Enter and Esc move the focus outside tables.
-    bool FormKeyPress(QWidget* focus, QKeyEvent* e);
+    bool FormKeyPress(QWidget* watched, QKeyEvent* e);
     // Panel caption and colour of a verdict.
     static void setVerdict(QLabel* panel, const QString& text);
     void applyFieldAlignment();

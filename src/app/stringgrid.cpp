@@ -214,8 +214,8 @@ void StringGrid::setCellText(int col, int row, const QString& text)
 
 int StringGrid::textWidth(std::string_view utf8) const
 {
-    const QFontMetrics fm(font());
     if (!asciiValid_) {
+        const QFontMetrics fm(font());
         for (int c = 0; c < 128; ++c)
             asciiAdvance_[c] = fm.horizontalAdvance(QChar(c));
         asciiValid_ = true;
@@ -224,7 +224,8 @@ int StringGrid::textWidth(std::string_view utf8) const
     for (char ch : utf8) {
         const unsigned char u = static_cast<unsigned char>(ch);
         if (u >= 128)
-            return fm.horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+            return QFontMetrics(font()).horizontalAdvance(
+                QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
         w += asciiAdvance_[u];
     }
     return w;

@@ -1,7 +1,6 @@
 #include "model/sheetio.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "model/commatext.h"
 #include "model/number.h"
@@ -10,9 +9,11 @@ namespace trevolo {
 
 std::string DefaultLotLabel(int row)
 {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "K%04d", row);
-    return buf;
+    // "K%0.4d" without the cost of a formatted print per label.
+    std::string s = std::to_string(row < 0 ? -row : row);
+    if (s.size() < 4)
+        s.insert(0, 4 - s.size(), '0');
+    return (row < 0 ? "K-" : "K") + s;
 }
 
 const char* SpecKindText(int index) noexcept

@@ -1,0 +1,119 @@
+// Showing and storing a full sheet (1000 lots x 100 values) in the main
+// window, against parsing the same stored lines alone.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTabBar>
+#include <random>
+
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "model/commatext.h"
+#include "model/number.h"
+#include "model/sheetio.h"
+
+using namespace trevolo;
+
+namespace {
+
+Struct_Sheet FullSheet()
+{
+    Struct_Sheet s;
+    InitSheet(s, 1, Struct_Settings::Defaults(), 1000, 100);
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> d(9.0, 11.0);
+    std::vector<std::string> cells(100);
+    for (int r = 1; r <= 1000; ++r) {
+        for (auto& c : cells)
+            c = FormatFixed(d(rng), 3);
+        s.DataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
+        s.CheckList.push_back(r % 7 ? "1" : "0");
+    }
+    return s;
+}
+
+struct Window {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("b.conf"), QSettings::IniFormat};
+    ScriptedPrompts prompts;
+    TMainForm form{&settings};
+    Window()
+    {
+        Prompts::install(&prompts);
+        form.show();
+        QApplication::processEvents();
+        form.Sheets[0] = FullSheet();
+        form.selectTabInCode(0);
+    }
+    ~Window() { Prompts::install(nullptr); }
+};
+
+Window* g_window = nullptr;
+
+Window& TheWindow()
+{
+    if (!g_window)
+        g_window = new Window;
+    return *g_window;
+}
+
+void BM_ParseStoredLines(benchmark::State& state)
+{
+    const Struct_Sheet s = FullSheet();
+    for (auto _ : state) {
+        size_t items = 0;
+        for (const std::string& line : s.DataList) {
+            DataLineParts p = DataLineSplit(line);
+            items += CommaTextSplit(p.values).size();
+        }
+        benchmark::DoNotOptimize(items);
+    }
+}
+BENCHMARK(BM_ParseStoredLines)->Unit(benchmark::kMillisecond);
+
+void BM_ShowSheet(benchmark::State& state)
+{
+    Window& w = TheWindow();
+    for (auto _ : state) {
+        w.form.ResetSheetView();
+        w.form.LoadSheetToGrids();
+    }
+}
+BENCHMARK(BM_ShowSheet)->Unit(benchmark::kMillisecond);
+
+// The same with the window painted again, as the user sees it.
+void BM_ShowSheetPainted(benchmark::State& state)
+{
+    Window& w = TheWindow();
+    for (auto _ : state) {
+        w.form.ResetSheetView();
+        w.form.LoadSheetToGrids();
+        w.form.repaint();
+    }
+}
+BENCHMARK(BM_ShowSheetPainted)->Unit(benchmark::kMillisecond);
+
+void BM_StoreSheet(benchmark::State& state)
+{
+    Window& w = TheWindow();
+    w.form.ResetSheetView();
+    w.form.LoadSheetToGrids();
+    for (auto _ : state)
+        w.form.SaveGridsToSheet(0);
+}
+BENCHMARK(BM_StoreSheet)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete g_window;  // before the application object goes
+    return 0;
+}

@@ -1,0 +1,280 @@
+#include "exchange/csv.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "exchange/layout.h"
+
+namespace trevolo {
+
+namespace {
+
+struct IconvCloser {
+    void operator()(void* cd) const noexcept { iconv_close(static_cast<iconv_t>(cd)); }
+};
+using IconvHandle = std::unique_ptr<void, IconvCloser>;
+
+IconvHandle OpenIconv(const char* to, const char* from)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
+    return IconvHandle(cd);
+}
+
+// Length of the UTF-8 sequence a lead byte starts; 1 for a stray byte.
+size_t Utf8SequenceLength(unsigned char lead) noexcept
+{
+    if (lead >= 0xF0 && lead <= 0xF4)
+        return 4;
+    if (lead >= 0xE0)
+        return lead <= 0xEF ? 3 : 1;
+    if (lead >= 0xC2)
+        return 2;
+    return 1;
+}
+
+std::string SystemReason(int err)
+{
+    return std::strerror(err);
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view s) noexcept
+{
+    size_t i = 0;
+    const size_t n = s.size();
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len = 0;
+        unsigned lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;  // no overlong forms
+            if (c == 0xED)
+                hi = 0x9F;  // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;
+            if (c == 0xF4)
+                hi = 0x8F;  // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        const unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
+        if (c1 < lo || c1 > hi)
+            return false;
+        for (size_t k = 2; k < len; ++k) {
+            const unsigned char ck = static_cast<unsigned char>(s[i + k]);
+            if (ck < 0x80 || ck > 0xBF)
+                return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+std::string Utf8ToCp932(std::string_view utf8)
+{
+    IconvHandle cd = OpenIconv("CP932", "UTF-8");
+    std::string out;
+    out.resize(utf8.size() + 16);
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    size_t used = 0;
+    while (inLeft > 0) {
+        char* dst = out.data() + used;
+        size_t dstLeft = out.size() - used;
+        const size_t r = iconv(static_cast<iconv_t>(cd.get()), &in, &inLeft, &dst, &dstLeft);
+        used = static_cast<size_t>(dst - out.data());
+        if (r != static_cast<size_t>(-1))
+            break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2 + 16);
+            continue;
+        }
+        // A character the code page lacks, or bytes that are not UTF-8:
+        // one "?" for the whole sequence.
+        size_t skip = Utf8SequenceLength(static_cast<unsigned char>(*in));
+        if (skip > inLeft)
+            skip = inLeft;
+        in += skip;
+        inLeft -= skip;
+        if (used == out.size())
+            out.resize(out.size() * 2 + 16);
+        out[used++] = '?';
+        iconv(static_cast<iconv_t>(cd.get()), nullptr, nullptr, nullptr, nullptr);
+    }
+    out.resize(used);
+    return out;
+}
+
+std::optional<std::string> Cp932ToUtf8(std::string_view bytes)
+{
+    IconvHandle cd = OpenIconv("UTF-8", "CP932");
+    std::string out;
+    out.resize(bytes.size() * 3 / 2 + 16);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    size_t used = 0;
+    while (inLeft > 0) {
+        char* dst = out.data() + used;
+        size_t dstLeft = out.size() - used;
+        const size_t r = iconv(static_cast<iconv_t>(cd.get()), &in, &inLeft, &dst, &dstLeft);
+        used = static_cast<size_t>(dst - out.data());
+        if (r != static_cast<size_t>(-1))
+            break;
+        if (errno != E2BIG)
+            return std::nullopt;
+        out.resize(out.size() * 2 + 16);
+    }
+    out.resize(used);
+    return out;
+}
+
+void AppendCsvField(std::string& out, std::string_view field)
+{
+    if (field.find_first_of(",\"") == std::string_view::npos) {
+        out.append(field);
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+std::string DataLineToCsv(std::string_view line)
+{
+    // A label quoted in the stored line is already a CSV field.
+    if (!line.empty() && line.front() == '"')
+        return std::string(line);
+    const size_t comma = line.find(',');
+    const std::string_view label = line.substr(0, comma);
+    std::string out;
+    out.reserve(line.size() + 2);
+    AppendCsvField(out, label);
+    if (comma != std::string_view::npos)
+        out.append(line.substr(comma));
+    return out;
+}
+
+std::string SheetCsvText(const Struct_Sheet& sheet)
+{
+    static constexpr const char* kEol = "\r\n";
+    std::string out;
+    for (int i = 0; i < kHeaderFields; ++i) {
+        if (i > 0)
+            out += ',';
+        out += kHeaderLabels[i];
+    }
+    out += kEol;
+    const auto header = HeaderTexts(sheet);
+    for (int i = 0; i < kHeaderFields; ++i) {
+        if (i > 0)
+            out += ',';
+        AppendCsvField(out, header[i]);
+    }
+    out += kEol;
+    out += kEol;
+    out += kLotColumnTitle;
+    for (int c = 0; c < sheet.Col; ++c) {
+        out += ',';
+        out += MeasurementTitle(c);
+    }
+    out += kEol;
+    // A CheckList longer than the DataList (never written by the program)
+    // has no line to write for its extra lots.
+    const size_t lines = std::min(sheet.CheckList.size(), sheet.DataList.size());
+    for (size_t i = 0; i < lines; ++i) {
+        if (sheet.CheckList[i] != "1")
+            continue;
+        out += DataLineToCsv(sheet.DataList[i]);
+        out += kEol;
+    }
+    return out;
+}
+
+std::string SheetCsvBytes(const Struct_Sheet& sheet)
+{
+    return Utf8ToCp932(SheetCsvText(sheet));
+}
+
+void WriteSheetCsv(const std::filesystem::path& path, const Struct_Sheet& sheet)
+{
+    const std::string bytes = SheetCsvBytes(sheet);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        throw FileWriteError("ファイル \"" + path.string() + "\" を作成できません。(" + SystemReason(errno) +
+                             ")");
+    const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
+    int err = (written != bytes.size()) ? errno : 0;
+    if (std::fflush(f) != 0 && err == 0)
+        err = errno;
+    if (std::fclose(f) != 0 && err == 0)
+        err = errno;
+    if (written != bytes.size() || err != 0)
+        throw FileWriteError("ファイル \"" + path.string() + "\" に書き込めません。(" +
+                             SystemReason(err ? err : EIO) + ")");
+}
+
+std::filesystem::path CsvFilePath(const std::filesystem::path& folder, int position)
+{
+    return folder / ("Sheet" + std::to_string(position) + ".csv");
+}
+
+CommandMessage ExportSheetsCsv(const std::filesystem::path& folder, const SheetArray& sheets,
+                               std::chrono::milliseconds pause)
+{
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        try {
+            WriteSheetCsv(CsvFilePath(folder, static_cast<int>(i) + 1), sheets[i]);
+        } catch (const std::exception& e) {
+            return {CommandMessage::Kind::Error, e.what()};
+        }
+        if (pause.count() > 0)
+            std::this_thread::sleep_for(pause);
+    }
+    return {CommandMessage::Kind::Guide, folder.string() + kMsgCsvSavedSuffix};
+}
+
+int DetectCsvCharset(std::string_view bytes) noexcept
+{
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return kCharsetUtf8;
+    return IsValidUtf8(bytes) ? kCharsetUtf8 : kCharsetMs932;
+}
+
+std::string CsvFilterOptions(int charset)
+{
+    // Separator 44 (comma), text delimiter 34 (double quote), encoding,
+    // first line 1, column formats (column/2 = text), language 1041 (ja-JP).
+    std::string columns;
+    for (int c = 1; c <= kImportColumns; ++c) {
+        if (c > 1)
+            columns += '/';
+        columns += std::to_string(c) + "/2";
+    }
+    return "44,34," + std::to_string(charset) + ",1," + columns + ",1041";
+}
+
+}  // namespace trevolo

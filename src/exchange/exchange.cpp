@@ -1,0 +1,199 @@
+#include "exchange/exchange.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "exchange/cellref.h"
+
+namespace trevolo {
+
+namespace {
+
+// Closes a workbook on every path out of a command.
+struct BookCloser {
+    Workbook& book;
+    ~BookCloser() { book.close(); }
+};
+
+CommandMessage Warning(std::string text)
+{
+    return {CommandMessage::Kind::Warning, std::move(text)};
+}
+
+// Why a file could not be saved, in the user's terms where the file system
+// tells; the office's own text otherwise.
+std::string SaveFailureReason(const std::string& path, const std::string& officeText)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path file(path);
+    fs::path folder = file.parent_path();
+    if (folder.empty())
+        folder = ".";
+    if (!fs::is_directory(folder, ec))
+        return "保存先のフォルダがありません。";
+    if (access(folder.c_str(), W_OK) != 0)
+        return "保存先のフォルダに書き込む権限がありません。";
+    if (fs::exists(file, ec) && access(file.c_str(), W_OK) != 0)
+        return "ファイルが読み取り専用です。";
+    if (fs::is_directory(file, ec))
+        return "同じ名前のフォルダがあります。";
+    return "(" + officeText + ")";
+}
+
+}  // namespace
+
+// ---- steps ----
+
+namespace {
+
+// Reads the block between two corners, cut to the worksheet's used area:
+// cells beyond it are empty, so the block read is the same, only smaller.
+CellBlock ReadUsed(const Worksheet& sheet, const CellPos& used, const char* first, const char* last)
+{
+    const CellPos a = *ParseCellRef(first);
+    const CellPos b = *ParseCellRef(last);
+    const int lastRow = std::min(b.row, used.row);
+    const int lastCol = std::min(b.col, used.col);
+    if (lastRow < a.row || lastCol < a.col)
+        return CellBlock();
+    return sheet.range(first, RowColToCell(lastRow, lastCol)).values();
+}
+
+}  // namespace
+
+Struct_Sheet ReadWorksheet(const Worksheet& sheet)
+{
+    WorksheetReads reads;
+    const CellPos used = sheet.usedEnd();
+    const CellBlock header = ReadUsed(sheet, used, kHeaderFirst, kHeaderLast);
+    for (int i = 0; i < kHeaderFields; ++i)
+        reads.header[i] = header.get(0, i);
+    reads.labels = ReadUsed(sheet, used, kLabelsFirst, kLabelsLast);
+    reads.firstLot = ReadUsed(sheet, used, kFirstLotFirst, kFirstLotLast);
+    reads.body = ReadUsed(sheet, used, kBodyFirst, kBodyLast);
+    return SheetFromWorksheet(reads);
+}
+
+void WriteSheetHeader(const Worksheet& sheet, const Struct_Sheet& record)
+{
+    CellBlock rows(2, kHeaderFields);
+    const auto values = HeaderRowValues(record);
+    for (int i = 0; i < kHeaderFields; ++i) {
+        rows.at(0, i) = std::string(kHeaderLabels[i]);
+        rows.at(1, i) = values[i];
+    }
+    sheet.range("A1", "I2").setValues(rows);
+    const std::string format = DecimalsFormat(record.Keta);
+    if (!format.empty())
+        sheet.range("H2", "I2").setNumberFormatLocal(format);
+}
+
+void WriteGridBlock(const Worksheet& sheet, const Struct_Sheet& record, const GridBlock& block)
+{
+    WriteSheetHeader(sheet, record);
+    const std::string last = block.lastCell();
+    if (last.empty())
+        return;
+    Range area = sheet.range(kBlockAnchor, last);
+    area.setValues(block.cells);
+    for (const FormatArea& f : block.formats)
+        sheet.range(f.first, f.last).setNumberFormatLocal(f.format);
+}
+
+// ---- import ----
+
+ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::string& path)
+{
+    ImportResult r;
+    const char* failText = whole ? kMsgXlsOpenFailedExtension : kMsgCsvOpenFailed;
+    try {
+        Workbook book = whole ? app.openWorkbook(path, true) : app.openCsv(path);
+        BookCloser closer{book};
+        r.count = book.worksheetCount();
+        if (r.count <= 0) {
+            r.status = ImportResult::Status::Failed;
+            r.message = Warning(whole ? kMsgXlsOpenFailedContent : kMsgCsvOpenFailed);
+            return r;
+        }
+        if (whole && r.count > kMaxSheets) {
+            r.status = ImportResult::Status::TooManySheets;
+            r.message = Warning(kMsgTooManySheets);
+            return r;
+        }
+        const int toRead = whole ? r.count : 1;
+        SheetArray sheets;
+        sheets.reserve(static_cast<size_t>(toRead));
+        for (int k = 1; k <= toRead; ++k)
+            sheets.push_back(ReadWorksheet(book.worksheet(k)));
+        r.sheets = std::move(sheets);
+        r.status = ImportResult::Status::Ok;
+    } catch (const std::exception& e) {
+        r.status = ImportResult::Status::Failed;
+        r.sheets.clear();
+        r.message = Warning(failText);
+        r.detail = e.what();
+    }
+    return r;
+}
+
+ImportResult ImportWorkbookSheets(bool whole, const std::string& path)
+{
+    std::unique_ptr<SpreadsheetApp> app = SpreadsheetApp::create(OfficeUse::Exchange);
+    if (!app) {
+        ImportResult r;
+        r.status = ImportResult::Status::NoApplication;
+        r.count = 0;
+        r.message = Warning(kMsgOfficeNotStarted);
+        return r;
+    }
+    return ImportWorkbookSheets(*app, whole, path);
+}
+
+// ---- export ----
+
+ExportResult ExportWorkbook(SpreadsheetApp& app, const SheetArray& records, const SheetBlockSource& blockOf,
+                            const std::string& path)
+{
+    ExportResult r;
+    Workbook book;
+    try {
+        app.setSheetsInNewWorkbook(static_cast<int>(records.size()));
+        book = app.addWorkbook();
+        BookCloser closer{book};
+        for (size_t i = 0; i < records.size(); ++i) {
+            const GridBlock block = blockOf ? blockOf(static_cast<int>(i)) : GridBlock{};
+            WriteGridBlock(book.worksheet(static_cast<int>(i) + 1), records[i], block);
+        }
+        try {
+            book.saveAs(path);
+        } catch (const std::exception& e) {
+            r.detail = e.what();
+            r.message =
+                Warning(std::string(kMsgXlsSaveFailed) + "\n" + path + "\n" + SaveFailureReason(path, r.detail));
+            return r;
+        }
+        r.saved = true;
+        r.message = {CommandMessage::Kind::Guide, kMsgXlsSaved};
+    } catch (const std::exception& e) {
+        // A failing call while writing: the general error box, nothing saved.
+        r.detail = e.what();
+        r.message = {CommandMessage::Kind::Error, e.what()};
+    }
+    return r;
+}
+
+ExportResult ExportWorkbook(const SheetArray& records, const SheetBlockSource& blockOf, const std::string& path)
+{
+    std::unique_ptr<SpreadsheetApp> app = SpreadsheetApp::create(OfficeUse::Exchange);
+    if (!app) {
+        ExportResult r;
+        r.message = Warning(kMsgOfficeNotStarted);
+        return r;
+    }
+    return ExportWorkbook(*app, records, blockOf, path);
+}
+
+}  // namespace trevolo

@@ -1,0 +1,410 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/sheets_form.h"
+#include "app_fixture.h"
+
+using namespace trevolo;
+using trevolo::testing::MainFormTest;
+
+namespace {
+
+QString tabs(const TMainForm& f)
+{
+    QStringList t;
+    for (int i = 0; i < f.tabCtrl->count(); ++i)
+        t << f.tabCtrl->tabText(i);
+    return t.join(QLatin1Char(','));
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, FirstStartShowsThreeEmptySheetsWithTheDefaults)
+{
+    TMainForm& f = open();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Trevolo  [for Version 1.0.0.0]"));
+    EXPECT_EQ(tabs(f), "Sheet1,Sheet2,Sheet3");
+    EXPECT_EQ(f.Sheets.size(), 3u);
+    EXPECT_EQ(f.selectedTab(), 0);
+    EXPECT_EQ(f.spinRow->text(), "100");
+    EXPECT_EQ(f.spinCol->text(), "10");
+    EXPECT_EQ(f.editUnit->text(), "MM");
+    EXPECT_EQ(f.editLabel->text(), "Sheet1");
+    EXPECT_EQ(f.cmbSpecKind->currentText(), "公差規格");
+    EXPECT_EQ(f.spinKeta->text(), "3");
+    EXPECT_TRUE(f.chkCpCpk->isChecked());
+    EXPECT_EQ(f.cmbCpCpk->currentText(), "CPK");
+    EXPECT_EQ(f.editCpCpk->text(), "1.33");
+    EXPECT_EQ(f.cmbChart->currentText(), "XbarR管理図");
+    EXPECT_EQ(f.cmbLimit->currentText(), "３シグマ法");
+    EXPECT_TRUE(f.Options == Struct_Options::Defaults());
+    EXPECT_EQ(f.size(), QSize(1070, 602));
+    EXPECT_EQ(f.pos(), QPoint(0, 0));
+    // Tables laid out for 100 lots and n = 10.
+    EXPECT_EQ(f.gridEdit->RowCount(), 101);
+    EXPECT_EQ(f.gridEdit->ColCount(), 10);
+    EXPECT_EQ(cell(f.gridCtrl, 0, 100), "K0100");
+    EXPECT_EQ(cell(f.gridEdit, 9, 0), "N10");
+    EXPECT_EQ(cell(f.gridCalc, 6, 0), "STDEV");
+    EXPECT_EQ(cell(f.gridSpc, 9, 0), "R①");
+    EXPECT_EQ(f.pageInput->tabText(2), "SPC異常判定(X側-R側)");
+    EXPECT_TRUE(f.gridCtrl->flag(1));
+    EXPECT_TRUE(f.gridCtrl->flag(100));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(MainFormTest, SwitchingSheetsKeepsWhatWasTypedAndEmptiesTheResults)
+{
+    TMainForm& f = open();
+    f.editProduct->setText("製品A");
+    setCell(f.gridEdit, 0, 1, "1.500");
+    setCell(f.gridEdit, 2, 3, "-2.250");
+    f.gridCtrl->setFlag(2, false);
+    setCell(f.gridCalc, 4, 1, "1.50000");
+    f.editUcl3->setText("9.0000");
+
+    selectTab(1);
+    EXPECT_EQ(f.selectedTab(), 1);
+    EXPECT_EQ(f.editProduct->text(), "");
+    EXPECT_EQ(f.editLabel->text(), "Sheet2");
+    EXPECT_EQ(cell(f.gridEdit, 0, 1), "");
+    EXPECT_TRUE(f.gridCtrl->flag(2));
+
+    selectTab(0);
+    EXPECT_EQ(f.editProduct->text(), "製品A");
+    EXPECT_EQ(cell(f.gridEdit, 0, 1), "1.500");
+    EXPECT_EQ(cell(f.gridEdit, 2, 3), "-2.250");
+    EXPECT_FALSE(f.gridCtrl->flag(2));
+    EXPECT_TRUE(f.gridCtrl->flag(3));
+    // Results and limits are not part of a sheet.
+    EXPECT_EQ(cell(f.gridCalc, 4, 1), "");
+    EXPECT_EQ(f.editUcl3->text(), "");
+    EXPECT_EQ(f.Sheets[0].DataList[0], "K0001,1.500,,,,,,,,,");
+}
+
+TEST_F(MainFormTest, ShowingASheetResetsTheSelectionsToTheInitialValues)
+{
+    TMainForm& f = open();
+    f.chkCpCpk->setChecked(false);
+    f.cmbCpCpk->setCurrentIndex(0);
+    f.editCpCpk->setText("2.00");
+    f.cmbLimit->setCurrentIndex(1);
+    f.pageInput->setCurrentIndex(2);
+    selectTab(1);
+    EXPECT_TRUE(f.chkCpCpk->isChecked());
+    EXPECT_TRUE(f.editCpCpk->isEnabled());
+    EXPECT_EQ(f.cmbCpCpk->currentIndex(), 1);
+    EXPECT_EQ(f.editCpCpk->text(), "1.33");
+    EXPECT_EQ(f.cmbLimit->currentIndex(), 0);
+    EXPECT_EQ(f.pageInput->currentIndex(), 0);
+}
+
+TEST_F(MainFormTest, RaisingAndLoweringTheSheetCount)
+{
+    TMainForm& f = open();
+    f.editLabel->setText("外径");
+    leave(f.editLabel);
+    EXPECT_EQ(f.tabCtrl->tabText(0), "外径");
+    setCell(f.gridEdit, 0, 1, "5.000");
+    selectTab(1);  // stores sheet 1
+    f.spinRow->setText("50");
+    f.spinCol->setText("4");
+
+    f.spinTab->setText("5");
+    EXPECT_EQ(tabs(f), "外径,Sheet2,Sheet3,Sheet4,Sheet5");
+    ASSERT_EQ(f.Sheets.size(), 5u);
+    EXPECT_EQ(f.Sheets[0].Label, "外径");
+    EXPECT_EQ(f.Sheets[0].DataList[0].rfind("K0001,5.000", 0), 0u);
+    // New sheets take the lot count and n shown at that moment.
+    EXPECT_EQ(f.Sheets[3].Row, 50);
+    EXPECT_EQ(f.Sheets[3].Col, 4);
+    EXPECT_EQ(f.Sheets[4].Label, "Sheet5");
+
+    // Lowering while sheet 4 is shown: its tab goes, nothing is selected and
+    // the view still shows sheet 4.
+    selectTab(3);
+    setCell(f.gridEdit, 0, 1, "4.000");
+    f.spinTab->setText("2");
+    EXPECT_EQ(tabs(f), "外径,Sheet2");
+    EXPECT_EQ(f.selectedTab(), -1);
+    EXPECT_EQ(cell(f.gridEdit, 0, 1), "4.000");
+    // Choosing a tab now shows it without storing the removed sheet anywhere.
+    const Struct_Sheet before = f.Sheets[0];
+    selectTab(0);
+    EXPECT_EQ(f.selectedTab(), 0);
+    EXPECT_TRUE(f.Sheets[0] == before);
+    EXPECT_EQ(cell(f.gridEdit, 0, 1), "5.000");
+}
+
+TEST_F(MainFormTest, TheHighlightedTabCanBeChosenAfterTheShownOneWasRemoved)
+{
+    TMainForm& f = open();
+    selectTab(2);
+    f.spinTab->setText("2");
+    ASSERT_EQ(f.selectedTab(), -1);
+    const int highlighted = f.tabCtrl->currentIndex();
+    emit f.tabCtrl->tabBarClicked(highlighted);
+    EXPECT_EQ(f.selectedTab(), highlighted);
+    EXPECT_EQ(f.editLabel->text(), f.tabCtrl->tabText(highlighted));
+}
+
+TEST_F(MainFormTest, ChangingNAndTheChartKind)
+{
+    TMainForm& f = open();
+    f.spinCol->setText("1");
+    EXPECT_EQ(f.cmbChart->currentIndex(), int(ChartXRs));
+    EXPECT_EQ(f.gridEdit->ColCount(), 1);
+    EXPECT_EQ(cell(f.gridSpc, 9, 0), "Rs①");
+    EXPECT_EQ(f.pageInput->tabText(2), "SPC異常判定(X側-Rs側)");
+    f.spinCol->setText("5");
+    EXPECT_EQ(f.cmbChart->currentIndex(), 0);
+    EXPECT_EQ(cell(f.gridSpc, 16, 0), "R⑧");
+
+    // Choosing X-Rs with n = 5 sets n to 1, empties the limits and stores the sheet.
+    f.editXcl->setText("1.0000");
+    setCell(f.gridCalc, 1, 1, "5");
+    f.cmbChart->setCurrentIndex(ChartXRs);
+    f.cmbChartChange();
+    EXPECT_EQ(f.spinCol->text(), "1");
+    EXPECT_EQ(f.editXcl->text(), "");
+    EXPECT_EQ(cell(f.gridCalc, 1, 1), "");
+    EXPECT_EQ(f.Sheets[0].Col, 1);
+    EXPECT_EQ(f.editRcl->toolTip(), "「Rs-平均値」を入力してください。");
+
+    // XbarS relabels the dispersion side.
+    f.spinCol->setText("5");
+    f.cmbChart->setCurrentIndex(ChartXbarS);
+    f.cmbChartChange();
+    EXPECT_EQ(cell(f.gridSpc, 9, 0), "S①");
+    EXPECT_EQ(f.pageInput->tabText(2), "SPC異常判定(X側-S側)");
+}
+
+TEST_F(MainFormTest, LoweringTheLotCountHidesRowsUntilTheSheetIsStored)
+{
+    TMainForm& f = open();
+    setCell(f.gridEdit, 0, 80, "8.000");
+    f.gridCtrl->setFlag(80, false);
+    f.spinRow->setText("50");
+    EXPECT_EQ(f.gridEdit->RowCount(), 51);
+    f.spinRow->setText("100");
+    EXPECT_EQ(cell(f.gridEdit, 0, 80), "8.000");
+    EXPECT_TRUE(f.gridCtrl->flag(80));  // a change of the lot count enables every lot
+
+    f.spinRow->setText("50");
+    selectTab(1);
+    EXPECT_EQ(f.Sheets[0].Row, 50);
+    EXPECT_EQ(f.Sheets[0].DataList.size(), 50u);
+    selectTab(0);
+    f.spinRow->setText("100");
+    EXPECT_EQ(cell(f.gridEdit, 0, 80), "");
+    EXPECT_EQ(cell(f.gridCtrl, 0, 100), "K0100");
+}
+
+TEST_F(MainFormTest, ResetAsksAndOnlyYesEmptiesEverything)
+{
+    TMainForm& f = open();
+    f.editLabel->setText("内径");
+    leave(f.editLabel);
+    setCell(f.gridEdit, 0, 1, "1.000");
+    f.spinTab->setText("4");
+
+    prompts.answers = {false};
+    f.btnResetClick();
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].caption, "ガイドメッセージ");
+    EXPECT_EQ(prompts.shown[0].text, "※全てのシートの内容が消去されます。\n元に戻す事が出来ませんが、本当に宜しいですか？");
+    EXPECT_EQ(tabs(f), "内径,Sheet2,Sheet3,Sheet4");
+    EXPECT_EQ(cell(f.gridEdit, 0, 1), "1.000");
+
+    prompts.answers = {true};
+    f.btnResetClick();
+    EXPECT_EQ(tabs(f), "Sheet1,Sheet2,Sheet3");
+    EXPECT_EQ(f.Sheets.size(), 3u);
+    EXPECT_EQ(cell(f.gridEdit, 0, 1), "");
+    EXPECT_EQ(f.editLabel->text(), "Sheet1");
+    EXPECT_EQ(f.selectedTab(), 0);
+}
+
+TEST_F(MainFormTest, LeavingFieldsNormalisesTheirValues)
+{
+    TMainForm& f = open();
+    struct Case {
+        TEdit* field;
+        const char* typed;
+        const char* shown;
+    } cases[] = {
+        {f.editKupper, "1.5", "1.500"}, {f.editKlower, "abc", ""},      {f.editCpCpk, "1.", "1.00"},
+        {f.editCpCpk, ".", "1.33"},     {f.editUcl1, "12.3", "12.3000"}, {f.editLcl3, "-3", "-3.0000"},
+        {f.spinRow, "", "10"},          {f.spinRow, "9999", "1000"},     {f.spinKeta, "0", "0"},
+        {f.spinCol, "0", "1"},          {f.editXcl, "  ", "  "},
+    };
+    for (const Case& c : cases) {
+        c.field->setText(QString::fromUtf8(c.typed));
+        leave(c.field);
+        EXPECT_EQ(c.field->text(), QString::fromUtf8(c.shown)) << c.field->objectName().toStdString();
+        EXPECT_EQ(c.field->fieldColor(), kFieldNormalColor);
+    }
+    // Fewer decimals rewrite the limits.
+    f.spinKeta->setText("3");
+    f.editKupper->setText("1.5");
+    leave(f.editKupper);
+    f.spinKeta->setText("1");
+    leave(f.spinKeta);
+    EXPECT_EQ(f.editKupper->text(), "1.5");
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
+TEST_F(MainFormTest, ALimitThatIsNotANumberIsReportedAndKept)
+{
+    TMainForm& f = open();
+    f.editUcl1->setText("1.2-");
+    leave(f.editUcl1);
+    ASSERT_EQ(prompts.texts().size(), 1);
+    EXPECT_EQ(prompts.texts()[0], "'1.2-' は浮動小数点数ではありません");
+    EXPECT_EQ(f.editUcl1->text(), "1.2-");
+    EXPECT_EQ(f.editUcl1->fieldColor(), kFieldNormalColor);
+}
+
+TEST_F(MainFormTest, FieldsTurnYellowWhileFocusedAndFiltersRefuseKeys)
+{
+    TMainForm& f = open();
+    f.editProduct->setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(f.editProduct->fieldColor(), kFieldFocusColor);
+    // Enter moves on outside tables.
+    press(f.editProduct, Qt::Key_Return);
+    EXPECT_TRUE(f.editProcess->hasFocus());
+    EXPECT_EQ(f.editProduct->fieldColor(), kFieldNormalColor);
+    press(f.editProcess, Qt::Key_Escape);
+    EXPECT_TRUE(f.editProduct->hasFocus());
+
+    f.editLabel->clear();
+    for (QChar ch : QStringLiteral("a:b?c日"))
+        f.editLabel->typeChar(ch);
+    EXPECT_EQ(f.editLabel->text(), "abc日");
+    f.spinRow->clear();
+    for (QChar ch : QStringLiteral("1x2.5"))
+        f.spinRow->typeChar(ch);
+    EXPECT_EQ(f.spinRow->text(), "125");
+    f.spinKeta->clear();
+    for (QChar ch : QStringLiteral("92"))
+        f.spinKeta->typeChar(ch);
+    EXPECT_EQ(f.spinKeta->text(), "2");
+    f.editKupper->clear();
+    for (QChar ch : QStringLiteral("-1.-2.3a"))
+        f.editKupper->typeChar(ch);
+    EXPECT_EQ(f.editKupper->text(), "-1.23");
+
+    // Enter inside a table stays in the table.
+    f.gridCtrl->setFocus();
+    press(f.gridCtrl, Qt::Key_Return);
+    EXPECT_TRUE(f.gridCtrl->hasFocus());
+}
+
+TEST_F(MainFormTest, ClearingTheItemNameRestoresTheTabCaption)
+{
+    TMainForm& f = open();
+    f.editLabel->setText("  ");
+    leave(f.editLabel);
+    EXPECT_EQ(f.editLabel->text(), "Sheet1");
+    // Cleared and not left: switching sheets keeps the old caption too.
+    f.editLabel->setText("");
+    selectTab(1);
+    EXPECT_EQ(f.Sheets[0].Label, "Sheet1");
+    EXPECT_EQ(f.tabCtrl->tabText(0), "Sheet1");
+}
+
+TEST_F(MainFormTest, LoadingStopsAtAValueThatIsNotANumber)
+{
+    TMainForm& f = open();
+    Struct_Sheet& s = f.Sheets[1];
+    s.Keta = "";
+    s.SpecKind = "変な種別";
+    s.Kupper = "10";
+    s.Klower = "x";
+    s.CheckList = {"1", "0", "yes"};
+    s.DataList = {"L1,1.5,2", "L2,abc,3", "L3,4"};
+    selectTab(1);
+    ASSERT_EQ(prompts.texts().size(), 1);
+    EXPECT_EQ(prompts.shown[0].caption, "警告メッセージ");
+    EXPECT_EQ(prompts.texts()[0], "不適切な測定値が見つかりました。ファイルの内容を確認してください…");
+    EXPECT_EQ(f.spinKeta->text(), "3");
+    EXPECT_EQ(f.cmbSpecKind->currentText(), "公差規格");
+    EXPECT_EQ(f.editKupper->text(), "10.000");
+    EXPECT_EQ(cell(f.gridEdit, 0, 1), "1.500");
+    EXPECT_EQ(cell(f.gridEdit, 1, 1), "2.000");
+    EXPECT_EQ(cell(f.gridEdit, 0, 2), "abc");
+    EXPECT_EQ(cell(f.gridEdit, 1, 2), "3");
+    EXPECT_EQ(cell(f.gridCtrl, 0, 2), "L2");
+    EXPECT_EQ(cell(f.gridCalc, 0, 3), "L3");
+    EXPECT_FALSE(f.gridCtrl->flag(2));
+    EXPECT_FALSE(f.gridCtrl->flag(3));
+    EXPECT_TRUE(f.gridCtrl->flag(4));
+}
+
+TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)
+{
+    TMainForm& f = open();
+    QTimer::singleShot(0, [&] {
+        f.SheetsForm->spinTab->setText("200");
+        press(f.SheetsForm->spinTab, Qt::Key_Return);
+    });
+    f.menuSettingSheetsClick();
+    EXPECT_EQ(f.tabCtrl->count(), 100);
+    EXPECT_EQ(f.Sheets.size(), 100u);
+    EXPECT_EQ(f.tabCtrl->tabText(99), "Sheet100");
+
+    QTimer::singleShot(0, [&] {
+        f.SheetsForm->spinTab->setText("7");
+        press(f.SheetsForm->spinTab, Qt::Key_Escape);
+    });
+    f.menuSettingSheetsClick();
+    EXPECT_EQ(f.tabCtrl->count(), 100);
+}
+
+TEST_F(MainFormTest, CheckColumnTogglesWithTheLeftButtonAndSpace)
+{
+    TMainForm& f = open();
+    f.gridCtrl->setFlag(4, false);
+    f.gridCtrl->setFlag(5, false);
+    // Select rows 3..6 of the check column and press Space: each row flips.
+    f.gridCtrl->setFocus();
+    f.gridCtrl->setCurrent({1, 3});
+    f.gridCtrl->selectionModel()->select(
+        QItemSelection(f.gridCtrl->model()->index(2, 1), f.gridCtrl->model()->index(5, 1)),
+        QItemSelectionModel::ClearAndSelect);
+    press(f.gridCtrl, Qt::Key_Space);
+    EXPECT_FALSE(f.gridCtrl->flag(3));
+    EXPECT_TRUE(f.gridCtrl->flag(4));
+    EXPECT_TRUE(f.gridCtrl->flag(5));
+    EXPECT_FALSE(f.gridCtrl->flag(6));
+
+    const QRect r = f.gridCtrl->visualRect(f.gridCtrl->model()->index(0, 1));
+    QTest::mouseClick(f.gridCtrl->viewport(), Qt::RightButton, {}, r.center());
+    EXPECT_TRUE(f.gridCtrl->flag(1));
+    QTest::mouseClick(f.gridCtrl->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_FALSE(f.gridCtrl->flag(1));
+    const QRect label = f.gridCtrl->visualRect(f.gridCtrl->model()->index(0, 0));
+    QTest::mouseClick(f.gridCtrl->viewport(), Qt::LeftButton, {}, label.center());
+    EXPECT_FALSE(f.gridCtrl->flag(1));
+}
+
+TEST_F(MainFormTest, ControlsCarryTheirLabelsForAssistiveTechnology)
+{
+    TMainForm& f = open();
+    EXPECT_EQ(f.editProduct->accessibleName(), "品種名称");
+    EXPECT_EQ(f.spinRow->accessibleName(), "ﾛｯﾄ数(行)");
+    EXPECT_EQ(f.cmbChart->accessibleName(), "管理図指定");
+    EXPECT_EQ(f.btnReset->text(), "全てリセット");
+    EXPECT_EQ(f.editProduct->toolTip(), "「品種名称」を入力してください。");
+    EXPECT_EQ(f.gridEdit->model()->headerData(0, Qt::Horizontal, Qt::AccessibleTextRole).toString(), "N1");
+    EXPECT_EQ(f.gridCtrl->model()->data(f.gridCtrl->model()->index(0, 0), Qt::AccessibleTextRole).toString(),
+              "K0001");
+}
