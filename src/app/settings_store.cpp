@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "model/number.h"
+#include "spc/rule_options.h"
 
 namespace trevolo {
 
@@ -85,6 +86,11 @@ void ReadSettings(QSettings& store, WindowGeometry& geometry, Struct_Options& op
     options.Chk6Comp2 = ReadInt(store, "Chk6Comp2", defOptions.Chk6Comp2);
     options.Chk7Comp1 = ReadInt(store, "Chk7Comp1", defOptions.Chk7Comp1);
     options.Chk8Comp1 = ReadInt(store, "Chk8Comp1", defOptions.Chk8Comp1);
+    // A run length or count that the rule dialog does not offer falls back
+    // to its default, so the rules never run with a value like 0.
+    for (int list = 0; list < kRuleListCount; ++list)
+        if (RuleListItemIndex(list, RuleListValue(options, list)) < 0)
+            RuleListValue(options, list) = RuleListDefault(list);
     store.endGroup();
 
     store.beginGroup(QStringLiteral("Settings"));

@@ -51,7 +51,7 @@ TEST_F(MainFormTest, GarbageAndOutOfRangeValuesFallBack)
     } cases[] = {
         {"Settings/Row", "abc"},       {"Settings/Col", "500"},  {"Settings/Tab", "0"},
         {"Settings/SpecIndex", "7"},  {"Settings/Keta", "-2"},  {"Settings/ChartIndex", "x"},
-        {"Settings/CpkCheck", "0"},   {"Options/Check1", "0"},  {"Options/Chk2Comp1", ""},
+        {"Settings/CpkCheck", "0"},   {"Options/Check1", "0"},  {"Options/Chk2Comp1", ""},  {"Options/Chk3Comp1", "0"}, {"Options/Chk5Comp1", "4"},
         {"Windows/Width", "800"},     {"Windows/Height", "400"},
     };
     for (const Case& c : cases)
@@ -69,6 +69,8 @@ TEST_F(MainFormTest, GarbageAndOutOfRangeValuesFallBack)
     EXPECT_FALSE(s.CpkCheck);
     EXPECT_FALSE(o.Check1);
     EXPECT_EQ(o.Chk2Comp1, 9);
+    EXPECT_EQ(o.Chk3Comp1, 6);
+    EXPECT_EQ(o.Chk5Comp1, 4);
     EXPECT_EQ(s.Unit, "MM");
 
     // A window stored smaller than the minimum opens at the minimum.
