@@ -118,8 +118,9 @@ StringGrid::StringGrid(int storeColumns, int fixedCols, QWidget* parent)
     setFont(GothicFont(15));
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(20);
+    // The minimum first: a default below the font-derived minimum is raised to it.
     verticalHeader()->setMinimumSectionSize(10);
+    verticalHeader()->setDefaultSectionSize(20);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setMinimumSectionSize(10);
     horizontalHeader()->setFixedHeight(22);
@@ -300,7 +301,13 @@ void TplStringGrid::paintCell(QPainter* p, const QRect& rect, int col, int row, 
     const QRect box(rect.left() + 5, top, side, side);
     QStyleOptionButton opt;
     opt.rect = box;
+    opt.palette = palette();
     opt.state = QStyle::State_Enabled | (flag(row) ? QStyle::State_On : QStyle::State_Off);
+    // A visible frame under the style's mark, so an unchecked box reads as a box.
+    p->setPen(QColor(96, 96, 96));
+    p->setBrush(Qt::white);
+    p->drawRect(box.adjusted(0, 0, -1, -1));
+    p->setBrush(Qt::NoBrush);
     style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &opt, p, this);
     const bool on = flag(row);
     p->setPen(on ? palette().color(QPalette::WindowText) : QColor(255, 0, 0));
