@@ -214,17 +214,9 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
     for (int lot = 0; lot < lotCount; ++lot) {
         if (!lots.enabled(lot))
             continue;
-        values.clear();
-        for (int c = 0; c < cols; ++c) {
-            const std::string_view text = lots.cell(lot, c);
-            if (IsBlank(text))
-                continue;
-            double v = 0;
-            if (!TryStrToFloat(text, v)) {
-                r.error = ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
-                return r;
-            }
-            values.push_back(v);
+        if (auto failure = ReadLotValues(lots, lot, values)) {
+            r.error = std::move(failure);
+            return r;
         }
         if (values.empty())
             continue;

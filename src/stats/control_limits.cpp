@@ -41,18 +41,10 @@ ControlLimitResult ComputeLimitTexts(const LotSource& lots, int chartKind)
     for (int lot = 0; lot < lotCount; ++lot) {
         if (!lots.enabled(lot))
             continue;
-        values.clear();
-        for (int c = 0; c < cols; ++c) {
-            const std::string_view text = lots.cell(lot, c);
-            if (IsBlank(text))
-                continue;
-            double v = 0;
-            if (!TryStrToFloat(text, v)) {
-                r.error = ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
-                r.valueCount = CountIncludedValues(lots);
-                return r;
-            }
-            values.push_back(v);
+        if (auto failure = ReadLotValues(lots, lot, values)) {
+            r.error = std::move(failure);
+            r.valueCount = CountIncludedValues(lots);
+            return r;
         }
         if (values.empty())
             continue;

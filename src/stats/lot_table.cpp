@@ -24,6 +24,22 @@ std::string_view LotTable::cell(int lot, int col) const
     return cells[static_cast<size_t>(col)];
 }
 
+std::optional<ConvertFailure> ReadLotValues(const LotSource& lots, int lot, std::vector<double>& values)
+{
+    values.clear();
+    const int cols = lots.columnCount();
+    for (int c = 0; c < cols; ++c) {
+        const std::string_view text = lots.cell(lot, c);
+        if (IsBlank(text))
+            continue;
+        double v = 0;
+        if (!TryStrToFloat(text, v))
+            return ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
+        values.push_back(v);
+    }
+    return std::nullopt;
+}
+
 std::string ConvertFailure::message() const
 {
     return ConvertError(text).what();

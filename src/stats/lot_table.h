@@ -109,6 +109,11 @@ struct ConvertFailure {
     [[noreturn]] void raise() const;
 };
 
+// Reads the non-blank cells of one lot, left to right, into values (cleared
+// first). A cell that is not a number ends the reading: its failure is
+// returned and values holds what was read before it.
+std::optional<ConvertFailure> ReadLotValues(const LotSource& lots, int lot, std::vector<double>& values);
+
 // An overall verdict panel's outcome. None leaves the panel without a verdict
 // (or, where a command says so, as it was).
 enum class Verdict { None, Pass, Fail };
