@@ -22,8 +22,11 @@ function(trevolo_add_gtest)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
-  set(env "QT_QPA_PLATFORM=offscreen;TREVOLO_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  # The discovered tests receive their properties as single strings, so the
+  # labels travel as one text joined by commas; "ctest -L office" matches it
+  # as a regular expression all the same.
+  string(JOIN "," labels ${T_LABELS})
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "${env}")
+    PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

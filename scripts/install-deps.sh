@@ -14,6 +14,8 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # the spreadsheet application and its SDK (headers generated at build time)
   libreoffice-calc libreoffice-dev libreoffice-dev-common
+  # the office's text part converts the operating manual to PDF at build time
+  libreoffice-writer
   # a display server for the tests that show a window; PDF to picture tools
   xvfb xauth poppler-utils
 )

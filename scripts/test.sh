@@ -16,4 +16,4 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYP
   -DTREVOLO_BUILD_FUZZ=ON -DTREVOLO_BUILD_TESTS=OFF -DTREVOLO_BUILD_BENCH=OFF \
   -DTREVOLO_WITH_GUI=OFF -DTREVOLO_WITH_OFFICE=OFF
 cmake --build build-fuzz -j "$jobs"
-ctest --test-dir build-fuzz --output-on-failure -L fuzz
+ctest --test-dir build-fuzz --output-on-failure -L fuzz -j "$jobs"

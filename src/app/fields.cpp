@@ -9,6 +9,38 @@
 
 namespace trevolo {
 
+bool NameKey(QChar ch, const QString&)
+{
+    static const QString refused = QStringLiteral("#*,/:?[\\]");
+    return !refused.contains(ch);
+}
+
+bool NumericKey(QChar ch, const QString& text)
+{
+    if (ch == QLatin1Char('.'))
+        return !text.contains(QLatin1Char('.'));
+    if (ch == QLatin1Char('-'))
+        return !text.contains(QLatin1Char('-'));
+    return DigitKey(ch, text);
+}
+
+bool DigitKey(QChar ch, const QString&)
+{
+    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
+
+bool DecimalsKey(QChar ch, const QString&)
+{
+    return ch >= QLatin1Char('0') && ch <= QLatin1Char('5');
+}
+
+bool ThresholdKey(QChar ch, const QString& text)
+{
+    if (ch == QLatin1Char('.'))
+        return !text.contains(QLatin1Char('.'));
+    return DigitKey(ch, text);
+}
+
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent)
 {
     setFieldColor(kFieldNormalColor);
@@ -41,7 +73,12 @@ void TEdit::keyPressEvent(QKeyEvent* e)
             e->accept();
             return;
         }
-        if (keyFilter && !keyFilter(t.at(0), text())) {
+        // The filter judges the text the character goes into: typing over a
+        // selection replaces it, so ".5" typed over a selected "1.500" keeps its point.
+        QString into = text();
+        if (hasSelectedText())
+            into.remove(selectionStart(), selectedText().size());
+        if (keyFilter && !keyFilter(t.at(0), into)) {
             e->accept();
             return;
         }

@@ -12,6 +12,14 @@ namespace trevolo {
 inline const QColor kFieldFocusColor{255, 255, 0};   // yellow while a field has the focus
 inline const QColor kFieldNormalColor{255, 255, 255};  // white otherwise
 
+// Key filters of the fields: each takes a typed character and the text it
+// goes into, and says whether the character may stay.
+bool NameKey(QChar ch, const QString& text);       // not # * , / : ? [ \ ]
+bool NumericKey(QChar ch, const QString& text);    // digits, one point, one minus sign
+bool DigitKey(QChar ch, const QString& text);      // digits
+bool DecimalsKey(QChar ch, const QString& text);   // digits 0 to 5
+bool ThresholdKey(QChar ch, const QString& text);  // digits and one point
+
 // A line edit whose typed characters pass a key filter first. The filter sees
 // each printable character with the field's text and returns false to discard
 // it; control keys (Backspace, arrows, shortcuts) always pass.

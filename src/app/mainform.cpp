@@ -26,6 +26,9 @@
 #include "app/prompts.h"
 #include "app/sheets_form.h"
 #include "app/splash.h"
+#include "app/setting_form.h"
+#include "entry/lot_edit_form.h"
+#include "info/about_form.h"
 #include "model/number.h"
 
 namespace trevolo {
@@ -34,43 +37,6 @@ namespace {
 
 const QColor kLime(0, 255, 0);
 const QColor kRed(255, 0, 0);
-const QColor kYellow(255, 255, 0);
-const QColor kLightGreen(150, 245, 150);
-
-// The name key filter: characters that may not be part of a file or sheet name.
-bool NameKey(QChar ch, const QString&)
-{
-    static const QString refused = QStringLiteral("#*,/:?[\\]");
-    return !refused.contains(ch);
-}
-
-// The numeric key filter of the limit and value fields: digits, one point
-// and one minus sign.
-bool NumericKey(QChar ch, const QString& text)
-{
-    if (ch == QLatin1Char('.'))
-        return !text.contains(QLatin1Char('.'));
-    if (ch == QLatin1Char('-'))
-        return !text.contains(QLatin1Char('-'));
-    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
-}
-
-bool DigitKey(QChar ch, const QString&)
-{
-    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
-}
-
-bool DecimalsKey(QChar ch, const QString&)
-{
-    return ch >= QLatin1Char('0') && ch <= QLatin1Char('5');
-}
-
-bool ThresholdKey(QChar ch, const QString& text)
-{
-    if (ch == QLatin1Char('.'))
-        return !text.contains(QLatin1Char('.'));
-    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
-}
 
 QLabel* LabelPanel(const QString& text, QWidget* buddy, QWidget* parent, bool blue = false)
 {
@@ -154,6 +120,9 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
 
     SplashForm = new TSplashForm(this);
     SheetsForm = new TSheetsForm(this);
+    SettingForm = new TSettingForm(this);
+    AboutForm = new TAboutForm(this);
+    LotEditForm = new TLotEditForm(this);
 
     // Creation step: zero-filled records, then the settings store.
     Options = Struct_Options();
@@ -167,6 +136,8 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     pageInput->setCurrentIndex(0);
     setupTableDrawing();
     wireFields();
+    setupEntry();
+    setupClipboard();
     gridCtrl->setFocus();
     setMinimumSize(1070, 602);
     resize(std::max(width(), 1070), std::max(height(), 602));
@@ -834,43 +805,22 @@ void TMainForm::ShowError(const std::exception& e)
 
 void TMainForm::setupTableDrawing()
 {
-    // Measurement and lot tables: the current cell yellow while focused.
-    gridEdit->drawCell = [this](int, int, bool focused, bool isCurrent) {
-        CellLook l;
-        l.background = gridEdit->palette().color(QPalette::Base);
-        l.text = Qt::black;
-        if (focused && isCurrent)
-            l.background = kYellow;
-        return l;
+    // Measurement and lot tables: the current cell yellow while focused, the
+    // red marking of out-of-limit values (entry_view.cpp).
+    gridEdit->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
+        return gridEditDrawCell(col, row, focused, isCurrent);
     };
-    gridCtrl->drawCell = [this](int, int, bool focused, bool isCurrent) {
-        CellLook l;
-        l.background = gridCtrl->palette().color(QPalette::Base);
-        l.text = Qt::black;
-        l.align = Qt::AlignCenter;
-        if (focused && isCurrent)
-            l.background = kYellow;
-        return l;
+    gridCtrl->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
+        return gridCtrlDrawCell(col, row, focused, isCurrent);
     };
-    // Statistics and SPC tables: alternate light green rows, the current row yellow.
-    auto rows = [](StringGrid* g, int lastCenteredCol) {
-        return [g, lastCenteredCol](int col, int row, bool focused, bool isCurrent) {
-            CellLook l;
-            l.text = Qt::black;
-            if (col == 0)
-                l.background = g->palette().color(QPalette::Button);
-            else
-                l.background = (row % 2 == 1) ? g->palette().color(QPalette::Base) : kLightGreen;
-            if (focused && isCurrent && col > 0)
-                l.background = kYellow;
-            l.align = (col == lastCenteredCol || col == 0) ? Qt::AlignCenter : (Qt::AlignRight | Qt::AlignVCenter);
-            if (g->cells().text(col, row).rfind("×", 0) == 0)
-                l.text = kRed;
-            return l;
-        };
+    // Statistics and SPC tables: alternate light green rows, the current row
+    // yellow, red marks (capability_view.cpp, spc_view.cpp).
+    gridCalc->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
+        return gridCalcDrawCell(col, row, focused, isCurrent);
     };
-    gridCalc->drawCell = rows(gridCalc, 9);
-    gridSpc->drawCell = rows(gridSpc, 17);
+    gridSpc->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
+        return gridSpcDrawCell(col, row, focused, isCurrent);
+    };
 }
 
 void TMainForm::showEvent(QShowEvent* e)

@@ -25,6 +25,10 @@ namespace trevolo {
 
 class TSplashForm;
 class TSheetsForm;
+class TOptionForm;
+class TSettingForm;
+class TAboutForm;
+class TLotEditForm;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -50,7 +54,8 @@ public:
     // 0 while the program itself changes the control-limit panel, 1 otherwise.
     int Interactive = 1;
     // Flags kept with controls: the bulk flag of spinTab, the reset-without-
-    // asking flag of btnReset, the spec and capability marking flags.
+    // asking flag of btnReset, the marking flags of the specification and
+    // capability judgments.
     int spinTabBulk = 0;
     int btnResetNoAsk = 0;
     int specMarking = 0;
@@ -106,6 +111,55 @@ public:
     void menuExecOperationClick();
     void menuExecSpcClick();
 
+    // ---- measurement entry (entry_view.cpp) ----
+    // Editing mode of gridEdit: off when it gets the focus or is clicked, so
+    // the mouse only selects; on at any key-down, so typing opens the editor.
+    void gridEditEnter();
+    void gridEditClick();
+    void gridEditKeyDown();
+    // A character typed into gridEdit or its in-place editor; text is what
+    // the character goes into (the editor's text less its selection; empty
+    // when the character opens the editor, as it replaces the cell's text).
+    // Enter commits the cell and moves on; other characters pass the numeric
+    // key filter. False when the character is discarded.
+    bool gridEditKeyPress(QChar key, const QString& text);
+    // The in-place editor wrote a cell: the minus-sign rule.
+    void gridEditSetEditText(int col, int row);
+    CellLook gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const;
+    CellLook gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const;
+    // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
+    quint64 randamSeed = 0;
+
+    // ---- control limits (limit_view.cpp) ----
+    // Targets of ComputeControlLimits: every line, or one visible line
+    // 0..8 (editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1,
+    // editXcl, editRcl, editRsUcl3).
+    static constexpr int kAllLimitLines = -1;
+    bool ComputeControlLimits(int target);
+    // Automatic state (box set, read-only, button face, out of the tab
+    // order, automatic name) or manual state (editable, white, in the tab
+    // order, manual name) of one visible line.
+    void setLimitLineState(int line, bool automatic);
+    QCheckBox* limitBox(int line) const;
+    TEdit* limitField(int line) const;
+    TEdit* limitName(int line) const;
+
+    // ---- specification judgment (spec_view.cpp) ----
+    bool CheckRequiredFields();
+
+    // ---- statistics and SPC tables (capability_view.cpp, spc_view.cpp) ----
+    CellLook gridCalcDrawCell(int col, int row, bool focused, bool isCurrent) const;
+    CellLook gridSpcDrawCell(int col, int row, bool focused, bool isCurrent) const;
+
+    // ---- clipboard commands of gridEdit (clipboard_view.cpp) ----
+    // Each acts only while gridEdit itself has the focus; cut is copy then
+    // delete, paste is followed by fitting the column widths.
+    void popMenuCutClick();
+    void popMenuCopyClick();
+    void popMenuPasteClick();
+    void popMenuDeleteClick();
+    void popMenuAllSelectClick();
+
     // Field behaviour shared by every field: focus colours and exit normalisation.
     void Set_OnColor(QWidget* field);
     void Set_OffColor(QWidget* field);
@@ -118,6 +172,8 @@ public:
 
     // Folder "Save Files" used by the save dialogs, and "Sample Files".
     QString saveFilesDir() const { return saveFilesDir_; }
+    // Points the reports and save dialogs at another folder (tests).
+    void setSaveFilesDir(const QString& dir) { saveFilesDir_ = dir; }
 
     // ---- controls ----
     QMenu* menuFile;
@@ -223,6 +279,18 @@ public:
 
     TSplashForm* SplashForm;
     TSheetsForm* SheetsForm;
+    // Made on first use, so the window's Enter and Esc handling, installed
+    // on its own controls at creation, stays out of the dialog.
+    TOptionForm* OptionForm = nullptr;
+    TSettingForm* SettingForm;
+    TAboutForm* AboutForm;
+    TLotEditForm* LotEditForm;
+    QMenu* popMenu;
+    QAction* popMenuCut;
+    QAction* popMenuCopy;
+    QAction* popMenuPaste;
+    QAction* popMenuDelete;
+    QAction* popMenuAllSelect;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -244,6 +312,10 @@ private:
     static void setVerdict(QLabel* panel, const QString& text);
     void applyFieldAlignment();
     void setupTableDrawing();
+    // The in-place editor, editing mode and drawing of the entry tables.
+    void setupEntry();
+    // The context menu of gridEdit with its shortcuts.
+    void setupClipboard();
 
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;

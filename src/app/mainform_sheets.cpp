@@ -439,25 +439,8 @@ void TMainForm::menuExecSpcClick()
 }
 
 // Commands that later parts of the window fill in; until then they do nothing.
-void TMainForm::cmbLimitChange() {}
-void TMainForm::limitCheckClick(int) {}
-void TMainForm::btn3StdevClick() {}
-void TMainForm::btnSpecJudgClick() {}
-void TMainForm::btnCpkCalcClick() {}
-void TMainForm::btnSpcJudgClick() {}
-void TMainForm::btnLotEditClick() {}
-void TMainForm::btnRandamClick() {}
 void TMainForm::btnExcelClick() {}
 void TMainForm::btnControlChartClick() {}
 void TMainForm::btnHistogramClick() {}
-void TMainForm::mainMenuXlsImportClick() {}
-void TMainForm::mainMenuCsvImportClick() {}
-void TMainForm::mainMenuXlsSaveClick() {}
-void TMainForm::mainMenuCsvSaveClick() {}
-void TMainForm::menuSettingInitClick() {}
-void TMainForm::menuSettingOptionClick() {}
-void TMainForm::menuHelpManualClick() {}
-void TMainForm::menuHelpHomeClick() {}
-void TMainForm::menuHelpAboutClick() {}
 
 }  // namespace trevolo

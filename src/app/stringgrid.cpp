@@ -12,28 +12,18 @@
 
 namespace trevolo {
 
-namespace {
+GridDelegate::GridDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
 
-class GridDelegate : public QStyledItemDelegate {
-public:
-    explicit GridDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
-
-    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        const bool focused = grid_->hasFocus() || (grid_->isPersistentEditorOpen(index));
-        const QModelIndex cur = grid_->currentIndex();
-        const bool isCurrent = cur.isValid() && cur.row() == index.row() &&
-                               (grid_->selectionBehavior() == QAbstractItemView::SelectRows ||
-                                cur.column() == index.column());
-        grid_->paintCell(p, option.rect, index.column(), index.row() + 1, focused || grid_->viewport()->hasFocus(),
-                         isCurrent);
-    }
-
-private:
-    StringGrid* grid_;
-};
-
-}  // namespace
+void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const bool focused =
+        grid_->hasFocus() || grid_->viewport()->hasFocus() || grid_->isPersistentEditorOpen(index);
+    const QModelIndex cur = grid_->currentIndex();
+    const bool isCurrent = cur.isValid() && cur.row() == index.row() &&
+                           (grid_->selectionBehavior() == QAbstractItemView::SelectRows ||
+                            cur.column() == index.column());
+    grid_->paintCell(p, option.rect, index.column(), index.row() + 1, focused, isCurrent);
+}
 
 GridModel::GridModel(int storeColumns, QObject* parent) : QAbstractTableModel(parent), cells_(storeColumns) {}
 

@@ -51,11 +51,29 @@ private:
     int cols_ = 0;
 };
 
+// Colours of the tables: the current cell or row while the table has the
+// focus, the even lot rows of the statistics and SPC tables, and the red of
+// out-of-limit values and abnormal results.
+inline const QColor kCurrentCellColor{255, 255, 0};
+inline const QColor kEvenRowColor{150, 245, 150};
+inline const QColor kMarkColor{255, 0, 0};
+
 // How one cell is painted.
 struct CellLook {
     QColor background;
     QColor text;
     Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter;
+};
+
+// Paints every cell through the table's paintCell; tables with an in-place
+// editor of their own derive from it for createEditor.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    explicit GridDelegate(StringGrid* grid);
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    StringGrid* grid_;
 };
 
 class StringGrid : public QTableView {

@@ -112,7 +112,7 @@ SpecJudgment JudgeSpecification(const LotSource& lots, const SpecLimits& limits)
 // its value lies outside the limits of the kind; a value or limit in force
 // that is not a number gives false.
 struct SpecMarking {
-    bool flag = false;  // the spec marking flag
+    bool flag = false;  // the marking flag of the specification judgment
     int kind = SpecTolerance;
     std::string_view upper;
     std::string_view lower;

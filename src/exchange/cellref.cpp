@@ -2,7 +2,7 @@
 
 namespace trevolo {
 
-std::optional<CellPos> ParseCellRef(std::string_view ref)
+std::optional<WorksheetPos> ParseCellRef(std::string_view ref)
 {
     size_t i = 0;
     const size_t n = ref.size();
@@ -35,7 +35,7 @@ std::optional<CellPos> ParseCellRef(std::string_view ref)
     }
     if (digits == 0 || i != n || row < 1 || row > kMaxWorksheetRows)
         return std::nullopt;
-    return CellPos{static_cast<int>(row), static_cast<int>(col)};
+    return WorksheetPos{static_cast<int>(row), static_cast<int>(col)};
 }
 
 std::string ColumnLetters(int col)

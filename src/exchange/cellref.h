@@ -12,15 +12,15 @@ namespace trevolo {
 inline constexpr int kMaxWorksheetRows = 1048576;
 inline constexpr int kMaxWorksheetCols = 16384;
 
-struct CellPos {
+struct WorksheetPos {
     int row = 1;
     int col = 1;
-    friend bool operator==(const CellPos&, const CellPos&) = default;
+    friend bool operator==(const WorksheetPos&, const WorksheetPos&) = default;
 };
 
 // Reads one A1 reference: letters A..XFD (either case) then a row 1..1048576,
 // each optionally behind "$". Nothing else is accepted, not even blanks.
-std::optional<CellPos> ParseCellRef(std::string_view ref);
+std::optional<WorksheetPos> ParseCellRef(std::string_view ref);
 
 // Column letters of a column number: 1 "A", 26 "Z", 27 "AA", 101 "CW";
 // empty outside 1..16384.

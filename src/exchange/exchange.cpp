@@ -51,10 +51,10 @@ namespace {
 
 // Reads the block between two corners, cut to the worksheet's used area:
 // cells beyond it are empty, so the block read is the same, only smaller.
-CellBlock ReadUsed(const Worksheet& sheet, const CellPos& used, const char* first, const char* last)
+CellBlock ReadUsed(const Worksheet& sheet, const WorksheetPos& used, const char* first, const char* last)
 {
-    const CellPos a = *ParseCellRef(first);
-    const CellPos b = *ParseCellRef(last);
+    const WorksheetPos a = *ParseCellRef(first);
+    const WorksheetPos b = *ParseCellRef(last);
     const int lastRow = std::min(b.row, used.row);
     const int lastCol = std::min(b.col, used.col);
     if (lastRow < a.row || lastCol < a.col)
@@ -67,7 +67,7 @@ CellBlock ReadUsed(const Worksheet& sheet, const CellPos& used, const char* firs
 Struct_Sheet ReadWorksheet(const Worksheet& sheet)
 {
     WorksheetReads reads;
-    const CellPos used = sheet.usedEnd();
+    const WorksheetPos used = sheet.usedEnd();
     const CellBlock header = ReadUsed(sheet, used, kHeaderFirst, kHeaderLast);
     for (int i = 0; i < kHeaderFields; ++i)
         reads.header[i] = header.get(0, i);

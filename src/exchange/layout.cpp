@@ -1,37 +1,12 @@
 #include "exchange/layout.h"
 
 #include "exchange/cellref.h"
+#include "model/commatext.h"
 #include "model/number.h"
 
 namespace trevolo {
 
 namespace {
-
-// The quoting of one comma-text item: a text holding a character of code 32
-// or less, a double quote or a comma is enclosed in double quotes with inner
-// quotes doubled; an empty text adds nothing. The one place imported lines
-// quote their cells; the model's comma-text writer does the same.
-void AppendCommaTextItem(std::string& out, std::string_view cell)
-{
-    bool quote = false;
-    for (char c : cell) {
-        if (static_cast<unsigned char>(c) <= 32 || c == '"' || c == ',') {
-            quote = true;
-            break;
-        }
-    }
-    if (!quote) {
-        out.append(cell);
-        return;
-    }
-    out += '"';
-    for (char c : cell) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
 
 bool IsBlankCell(const CellValue& v)
 {
@@ -75,7 +50,7 @@ std::string ImportedDataLine(const std::vector<std::string>& cells)
 {
     std::string line;
     for (const std::string& c : cells) {
-        AppendCommaTextItem(line, c);
+        CommaTextAppendItem(line, c);
         line += ',';
     }
     return line;
@@ -117,9 +92,9 @@ Struct_Sheet SheetFromWorksheet(const WorksheetReads& reads)
         for (int c = 0; c < kImportColumns; ++c) {
             const CellValue& v = reads.body.get(r, c);
             if (const auto* t = std::get_if<std::string>(&v))
-                AppendCommaTextItem(line, Trim(*t));
+                CommaTextAppendItem(line, Trim(*t));
             else
-                AppendCommaTextItem(line, GeneralNumberText(std::get<double>(v)));
+                CommaTextAppendItem(line, GeneralNumberText(std::get<double>(v)));
             line += ',';
         }
         s.DataList.push_back(line);

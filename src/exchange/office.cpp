@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -35,6 +36,19 @@
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/chart/ChartSymbolType.hpp>
+#include <com/sun/star/chart/X3DDisplay.hpp>
+#include <com/sun/star/chart/XAxisXSupplier.hpp>
+#include <com/sun/star/chart/XAxisYSupplier.hpp>
+#include <com/sun/star/chart/XChartDocument.hpp>
+#include <com/sun/star/chart/XDiagram.hpp>
+#include <com/sun/star/document/XEmbeddedObjectSupplier.hpp>
+#include <com/sun/star/drawing/LineStyle.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/sheet/XCellRangeFormula.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
+#include <com/sun/star/table/XTableChart.hpp>
+#include <com/sun/star/table/XTableColumns.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/bridge/XUnoUrlResolver.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
@@ -456,6 +470,16 @@ struct Book {
     bool canShow = false;
 
     bool open() const noexcept { return doc.is(); }
+    // Every shape fetched from the workbook's draw pages, held until it is
+    // closed. A shape reference let go is released in the office on its own,
+    // and a fetch of the same shape racing that release gets a dead copy of
+    // it; shapes that are never let go never race.
+    mutable std::vector<Reference<css::drawing::XShape>> pinned;
+    void pin(const Reference<css::drawing::XShape>& shape) const
+    {
+        if (shape.is() && std::find(pinned.begin(), pinned.end(), shape) == pinned.end())
+            pinned.push_back(shape);
+    }
     Reference<css::sheet::XSpreadsheetDocument> spreadsheet() const
     {
         if (!doc.is())
@@ -481,6 +505,7 @@ struct Book {
             return;
         Reference<css::lang::XComponent> d = doc;
         doc.clear();
+        pinned.clear();
         try {
             Reference<css::util::XModifiable> mod(d, UNO_QUERY);
             if (mod.is())
@@ -523,8 +548,10 @@ struct Session {
     void detach() noexcept
     {
         for (auto& w : books)
-            if (auto b = w.lock())
+            if (auto b = w.lock()) {
                 b->doc.clear();
+                b->pinned.clear();
+            }
         books.clear();
         desktop.clear();
         context.clear();
@@ -693,31 +720,49 @@ std::string FilterOf(const Reference<css::lang::XComponent>& doc)
 }
 
 // A worksheet's chart shapes in draw-page order.
-std::vector<Reference<css::drawing::XShape>> ChartShapes(const Reference<css::sheet::XSpreadsheet>& sheet)
+//
+// Right after a shape reference was let go, the draw page may hand out a
+// stale copy of it for a moment, with no class, no persist name and no
+// name (the release travels to the office on its own); such a shape is
+// fetched again until the office gives the live one.
+std::vector<Reference<css::drawing::XShape>> ChartShapes(const Book& book,
+                                                         const Reference<css::sheet::XSpreadsheet>& sheet)
 {
     std::vector<Reference<css::drawing::XShape>> charts;
     Reference<css::drawing::XDrawPageSupplier> dps(sheet, UNO_QUERY_THROW);
     Reference<css::container::XIndexAccess> page(dps->getDrawPage(), UNO_QUERY_THROW);
     const sal_Int32 n = page->getCount();
     for (sal_Int32 i = 0; i < n; ++i) {
-        Reference<css::drawing::XShape> shape(page->getByIndex(i), UNO_QUERY);
-        Reference<css::drawing::XShapeDescriptor> desc(shape, UNO_QUERY);
-        if (!desc.is() || desc->getShapeType() != "com.sun.star.drawing.OLE2Shape")
-            continue;
-        Reference<css::beans::XPropertySet> props(shape, UNO_QUERY);
+        Reference<css::drawing::XShape> shape;
         rtl::OUString clsid;
-        if (props.is())
-            props->getPropertyValue("CLSID") >>= clsid;
+        for (int attempt = 0;; ++attempt) {
+            shape.set(page->getByIndex(i), UNO_QUERY);
+            Reference<css::drawing::XShapeDescriptor> desc(shape, UNO_QUERY);
+            if (!desc.is() || desc->getShapeType() != "com.sun.star.drawing.OLE2Shape")
+                break;
+            Reference<css::beans::XPropertySet> props(shape, UNO_QUERY);
+            rtl::OUString persist;
+            if (props.is()) {
+                props->getPropertyValue("CLSID") >>= clsid;
+                props->getPropertyValue("PersistName") >>= persist;
+            }
+            if (!persist.isEmpty() || attempt >= 100) {
+                book.pin(shape);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         if (clsid.equalsIgnoreAsciiCaseAscii(kChartClassId))
             charts.push_back(shape);
     }
     return charts;
 }
 
-Reference<css::drawing::XShape> FindChart(const Reference<css::sheet::XSpreadsheet>& sheet, std::string_view name,
+Reference<css::drawing::XShape> FindChart(const Book& book, const Reference<css::sheet::XSpreadsheet>& sheet,
+                                          std::string_view name,
                                           int order)
 {
-    const auto charts = ChartShapes(sheet);
+    const auto charts = ChartShapes(book, sheet);
     const rtl::OUString wanted = U(name);
     for (const auto& c : charts) {
         Reference<css::container::XNamed> named(c, UNO_QUERY);
@@ -741,7 +786,7 @@ css::table::CellRangeAddress Address(int sheet, int firstRow, int firstCol, int 
 }
 
 // A1 text of one cell or of a block "A1:B2".
-bool ParseArea(std::string_view text, CellPos& a, CellPos& b)
+bool ParseArea(std::string_view text, WorksheetPos& a, WorksheetPos& b)
 {
     const size_t colon = text.find(':');
     auto first = ParseCellRef(text.substr(0, colon));
@@ -1026,7 +1071,7 @@ void Worksheet::setName(std::string_view name)
 
 Range Worksheet::range(std::string_view a) const
 {
-    CellPos p, q;
+    WorksheetPos p, q;
     if (!ParseArea(a, p, q))
         throw OfficeError("\"" + std::string(a) + "\" is not a cell reference");
     Range r;
@@ -1050,7 +1095,7 @@ Range Worksheet::range(std::string_view a, std::string_view b) const
     return ra;
 }
 
-CellPos Worksheet::usedEnd() const
+WorksheetPos Worksheet::usedEnd() const
 {
     return Call("used area", [&] {
         Reference<css::sheet::XSheetCellCursor> cursor = Need(book_)->sheet(index_)->createCursor();
@@ -1058,14 +1103,14 @@ CellPos Worksheet::usedEnd() const
         used->gotoEndOfUsedArea(false);
         Reference<css::sheet::XCellRangeAddressable> where(cursor, UNO_QUERY_THROW);
         const css::table::CellRangeAddress a = where->getRangeAddress();
-        return CellPos{a.EndRow + 1, a.EndColumn + 1};
+        return WorksheetPos{a.EndRow + 1, a.EndColumn + 1};
     });
 }
 
 void Worksheet::setChartObjectWidth(std::string_view name, double points, int order)
 {
     Call("chart width", [&] {
-        Reference<css::drawing::XShape> chart = FindChart(Need(book_)->sheet(index_), name, order);
+        Reference<css::drawing::XShape> chart = FindChart(*book_, Need(book_)->sheet(index_), name, order);
         css::awt::Size size = chart->getSize();
         size.Width = static_cast<sal_Int32>(std::lround(points * 2540.0 / 72.0));
         chart->setSize(size);
@@ -1075,14 +1120,14 @@ void Worksheet::setChartObjectWidth(std::string_view name, double points, int or
 double Worksheet::chartObjectWidth(std::string_view name, int order) const
 {
     return Call("chart width", [&] {
-        Reference<css::drawing::XShape> chart = FindChart(Need(book_)->sheet(index_), name, order);
+        Reference<css::drawing::XShape> chart = FindChart(*book_, Need(book_)->sheet(index_), name, order);
         return chart->getSize().Width * 72.0 / 2540.0;
     });
 }
 
 int Worksheet::chartObjectCount() const
 {
-    return Call("charts", [&] { return static_cast<int>(ChartShapes(Need(book_)->sheet(index_)).size()); });
+    return Call("charts", [&] { return static_cast<int>(ChartShapes(*book_, Need(book_)->sheet(index_)).size()); });
 }
 
 void Worksheet::addChart(std::string_view name, std::string_view first, std::string_view last)
@@ -1092,18 +1137,160 @@ void Worksheet::addChart(std::string_view name, std::string_view first, std::str
         auto sheet = Need(book_)->sheet(index_);
         Reference<css::table::XTableChartsSupplier> tcs(sheet, UNO_QUERY_THROW);
         Reference<css::table::XTableCharts> charts = tcs->getCharts();
-        const size_t before = ChartShapes(sheet).size();
+        const size_t before = ChartShapes(*book_, sheet).size();
         css::awt::Rectangle rect(1000, 1000 + static_cast<sal_Int32>(before) * 8000, 10000, 7000);
         Sequence<css::table::CellRangeAddress> ranges(1);
         ranges[0] = Address(index_, data.firstRow_, data.firstCol_, data.lastRow_, data.lastCol_);
         // The object name inside the document; the name a user sees is the
         // shape's, set below.
         charts->addNewByName(U("trevolo-chart-" + std::to_string(before + 1)), rect, ranges, true, false);
-        auto shapes = ChartShapes(sheet);
+        auto shapes = ChartShapes(*book_, sheet);
         if (shapes.size() <= before)
             throw OfficeError("the chart was not added");
         Reference<css::container::XNamed> named(shapes.back(), UNO_QUERY_THROW);
         named->setName(U(name));
+    });
+}
+
+namespace {
+
+// 1/100 mm of a length in points.
+sal_Int32 Hmm(double points)
+{
+    return static_cast<sal_Int32>(std::lround(points * 2540.0 / 72.0));
+}
+
+// The table chart behind a chart shape: its persist name is the name the
+// worksheet's chart collection knows it by.
+Reference<css::table::XTableChart> TableChartOf(const Reference<css::sheet::XSpreadsheet>& sheet,
+                                                const Reference<css::drawing::XShape>& shape)
+{
+    Reference<css::beans::XPropertySet> props(shape, UNO_QUERY_THROW);
+    rtl::OUString persist;
+    props->getPropertyValue("PersistName") >>= persist;
+    Reference<css::table::XTableChartsSupplier> tcs(sheet, UNO_QUERY_THROW);
+    Reference<css::table::XTableCharts> charts = tcs->getCharts();
+    if (persist.isEmpty() || !charts->hasByName(persist))
+        throw OfficeError("the chart has no data table");
+    return Reference<css::table::XTableChart>(charts->getByName(persist), UNO_QUERY_THROW);
+}
+
+void StyleSeries(const Reference<css::beans::XPropertySet>& props, const ChartSeriesStyle& style, bool line)
+{
+    if (!props.is())
+        return;
+    if (style.color >= 0)
+        props->setPropertyValue("Color", Any(static_cast<sal_Int32>(style.color)));
+    if (!line)
+        return;
+    // A series of the old chart interface takes no line style until lines
+    // are allowed for it.
+    props->setPropertyValue("Lines", Any(true));
+    if (style.lineWidth > 0)
+        props->setPropertyValue("LineWidth", Any(Hmm(style.lineWidth)));
+    props->setPropertyValue("LineStyle", Any(css::drawing::LineStyle_SOLID));
+    props->setPropertyValue("SymbolType", Any(style.markers ? css::chart::ChartSymbolType::AUTO
+                                                            : css::chart::ChartSymbolType::NONE));
+}
+
+}  // namespace
+
+void Worksheet::addChart(const ChartSpec& spec)
+{
+    const int dataSheet = spec.dataSheet > 0 ? spec.dataSheet : index_;
+    if (spec.blocks.empty())
+        throw OfficeError("a chart needs a block of data");
+    Sequence<css::table::CellRangeAddress> ranges(static_cast<sal_Int32>(spec.blocks.size()));
+    for (size_t i = 0; i < spec.blocks.size(); ++i) {
+        Range r = range(spec.blocks[i]);
+        ranges[static_cast<sal_Int32>(i)] = Address(dataSheet, r.firstRow_, r.firstCol_, r.lastRow_, r.lastCol_);
+    }
+    Call("add chart", [&] {
+        auto book = Need(book_);
+        book->sheet(dataSheet);  // throws when there is no such worksheet
+        auto sheet = book->sheet(index_);
+        Reference<css::table::XTableChartsSupplier> tcs(sheet, UNO_QUERY_THROW);
+        Reference<css::table::XTableCharts> charts = tcs->getCharts();
+        const size_t before = ChartShapes(*book_, sheet).size();
+        rtl::OUString object;
+        for (size_t k = before + 1;; ++k) {
+            object = U("trevolo-chart-" + std::to_string(k));
+            if (!charts->hasByName(object))
+                break;
+        }
+        const css::awt::Rectangle rect(Hmm(spec.left), Hmm(spec.top), Hmm(spec.width), Hmm(spec.height));
+        charts->addNewByName(object, rect, ranges, true, true);
+        Reference<css::table::XTableChart> table(charts->getByName(object), UNO_QUERY_THROW);
+        Reference<css::document::XEmbeddedObjectSupplier> eos(table, UNO_QUERY_THROW);
+        Reference<css::chart::XChartDocument> doc(eos->getEmbeddedObject(), UNO_QUERY_THROW);
+        Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+        const bool line = spec.type == ChartSpec::Type::Line;
+        Reference<css::chart::XDiagram> diagram(
+            factory->createInstance(line ? rtl::OUString("com.sun.star.chart.LineDiagram")
+                                         : rtl::OUString("com.sun.star.chart.BarDiagram")),
+            UNO_QUERY_THROW);
+        doc->setDiagram(diagram);
+
+        Reference<css::beans::XPropertySet> docProps(doc, UNO_QUERY_THROW);
+        docProps->setPropertyValue("HasMainTitle", Any(!spec.title.empty()));
+        if (!spec.title.empty()) {
+            Reference<css::beans::XPropertySet> title(doc->getTitle(), UNO_QUERY_THROW);
+            title->setPropertyValue("String", Any(U(spec.title)));
+        }
+        docProps->setPropertyValue("HasLegend", Any(spec.legend));
+
+        Reference<css::beans::XPropertySet> diagramProps(diagram, UNO_QUERY_THROW);
+        if (!line)
+            diagramProps->setPropertyValue("Vertical", Any(false));  // upright columns
+        else
+            diagramProps->setPropertyValue("Lines", Any(true));
+        diagramProps->setPropertyValue("HasXAxisTitle", Any(!spec.xAxisTitle.empty()));
+        diagramProps->setPropertyValue("HasYAxisTitle", Any(!spec.yAxisTitle.empty()));
+        // A white plot area, as on a printed chart.
+        Reference<css::chart::X3DDisplay> display(diagram, UNO_QUERY);
+        if (display.is() && display->getWall().is())
+            display->getWall()->setPropertyValue("FillColor", Any(static_cast<sal_Int32>(0xFFFFFF)));
+        Reference<css::chart::XAxisXSupplier> xs(diagram, UNO_QUERY_THROW);
+        if (!spec.xAxisTitle.empty()) {
+            Reference<css::beans::XPropertySet> t(xs->getXAxisTitle(), UNO_QUERY_THROW);
+            t->setPropertyValue("String", Any(U(spec.xAxisTitle)));
+        }
+        if (!spec.yAxisTitle.empty()) {
+            Reference<css::chart::XAxisYSupplier> ys(diagram, UNO_QUERY_THROW);
+            Reference<css::beans::XPropertySet> t(ys->getYAxisTitle(), UNO_QUERY_THROW);
+            t->setPropertyValue("String", Any(U(spec.yAxisTitle)));
+        }
+        Reference<css::beans::XPropertySet> xAxis = xs->getXAxis();
+        if (xAxis.is() && spec.categoryRotation != 0)
+            xAxis->setPropertyValue("TextRotation", Any(static_cast<sal_Int32>(spec.categoryRotation * 100)));
+        // The gap belongs to the axis the columns stand on, the value axis.
+        Reference<css::chart::XAxisYSupplier> ys(diagram, UNO_QUERY);
+        if (!line && spec.gapWidth >= 0 && ys.is() && ys->getYAxis().is())
+            ys->getYAxis()->setPropertyValue("GapWidth", Any(static_cast<sal_Int32>(spec.gapWidth)));
+        for (size_t i = 0; i < spec.series.size(); ++i)
+            StyleSeries(diagram->getDataRowProperties(static_cast<sal_Int32>(i)), spec.series[i], line);
+
+        auto shapes = ChartShapes(*book_, sheet);
+        if (shapes.size() <= before)
+            throw OfficeError("the chart was not added");
+        Reference<css::container::XNamed> named(shapes.back(), UNO_QUERY_THROW);
+        named->setName(U(spec.name));
+    });
+}
+
+std::vector<ChartBlock> Worksheet::chartBlocks(std::string_view name, int order) const
+{
+    return Call("chart data", [&] {
+        auto sheet = Need(book_)->sheet(index_);
+        Reference<css::table::XTableChart> table = TableChartOf(sheet, FindChart(*book_, sheet, name, order));
+        const Sequence<css::table::CellRangeAddress> ranges = table->getRanges();
+        std::vector<ChartBlock> out;
+        for (sal_Int32 i = 0; i < ranges.getLength(); ++i) {
+            const auto& a = ranges[i];
+            out.push_back({a.Sheet + 1, RowColToCell(a.StartRow + 1, a.StartColumn + 1) + ":" +
+                                            RowColToCell(a.EndRow + 1, a.EndColumn + 1)});
+        }
+        return out;
     });
 }
 
@@ -1232,6 +1419,57 @@ std::string Range::numberFormatLocal() const
         rtl::OUString code;
         fmt->getPropertyValue("FormatString") >>= code;
         return S(code);
+    });
+}
+
+void Range::setFormulas(const CellBlock& block)
+{
+    if (block.rows != rows() || block.cols != cols())
+        throw OfficeError("a block of " + std::to_string(block.rows) + " x " + std::to_string(block.cols) +
+                          " does not fit " + address());
+    Call("write " + address(), [&] {
+        Reference<css::sheet::XCellRangeFormula> cells(
+            CellRangeOf(book_, sheet_, firstRow_, firstCol_, lastRow_, lastCol_), UNO_QUERY_THROW);
+        Sequence<Sequence<rtl::OUString>> rowsSeq(block.rows);
+        Sequence<rtl::OUString>* outRows = rowsSeq.getArray();
+        for (int r = 0; r < block.rows; ++r) {
+            Sequence<rtl::OUString> row(block.cols);
+            rtl::OUString* out = row.getArray();
+            for (int c = 0; c < block.cols; ++c) {
+                const CellValue& v = block.at(r, c);
+                if (const auto* d = std::get_if<double>(&v)) {
+                    char buf[32];
+                    const auto res = std::to_chars(buf, buf + sizeof buf, *d);
+                    out[c] = U(std::string_view(buf, static_cast<size_t>(res.ptr - buf)));
+                } else {
+                    out[c] = U(std::get<std::string>(v));
+                }
+            }
+            outRows[r] = row;
+        }
+        cells->setFormulaArray(rowsSeq);
+    });
+}
+
+std::string Range::formula() const
+{
+    return Call("read " + address(), [&] {
+        Reference<css::sheet::XCellRangeFormula> cells(
+            CellRangeOf(book_, sheet_, firstRow_, firstCol_, firstRow_, firstCol_), UNO_QUERY_THROW);
+        const Sequence<Sequence<rtl::OUString>> rows = cells->getFormulaArray();
+        if (rows.getLength() < 1 || rows[0].getLength() < 1)
+            return std::string();
+        return S(rows[0][0]);
+    });
+}
+
+void Range::setColumnWidth(double points)
+{
+    Call("column width of " + address(), [&] {
+        Reference<css::table::XColumnRowRange> cr(CellRangeOf(book_, sheet_, firstRow_, firstCol_, lastRow_, lastCol_),
+                                                  UNO_QUERY_THROW);
+        Reference<css::beans::XPropertySet> columns(cr->getColumns(), UNO_QUERY_THROW);
+        columns->setPropertyValue("Width", Any(Hmm(points)));
     });
 }
 

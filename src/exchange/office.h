@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "exchange/cellref.h"
 #include "exchange/cellvalue.h"
@@ -39,6 +40,39 @@ struct Book;
 
 class Worksheet;
 class Range;
+
+// The look of one data series of a chart.
+struct ChartSeriesStyle {
+    int color = -1;          // 0xRRGGBB; -1 leaves the office's colour
+    double lineWidth = 0;    // points; 0 leaves the default (line charts)
+    bool markers = false;    // a symbol at every point (line charts)
+};
+
+// A chart drawn from blocks of cells, as templates lay them out. The first
+// column of the first block gives the categories, the first row of every
+// block the series names; every other column is one series.
+struct ChartSpec {
+    enum class Type { Line, Column };
+    Type type = Type::Line;
+    std::string name;                 // the object name a user sees
+    int dataSheet = 0;                // worksheet of the blocks, from 1; 0 this one
+    std::vector<std::string> blocks;  // A1 blocks, "A1:I1002"
+    std::string title;
+    std::string xAxisTitle;
+    std::string yAxisTitle;
+    double left = 10, top = 10, width = 480, height = 280;  // points
+    std::vector<ChartSeriesStyle> series;                   // by series order
+    int gapWidth = -1;          // column charts: gap between columns, percent
+    int categoryRotation = 0;   // degrees of the category labels
+    bool legend = true;
+};
+
+// A block a chart draws from.
+struct ChartBlock {
+    int sheet = 1;        // from 1
+    std::string address;  // absolute A1, "$A$1:$I$21"
+    friend bool operator==(const ChartBlock&, const ChartBlock&) = default;
+};
 
 // What the instance is for, which decides how it ends.
 enum class OfficeUse {
@@ -97,7 +131,7 @@ public:
 
     // The bottom-right cell of the used area, the cell anything was ever
     // written to; (1, 1) for an empty worksheet.
-    CellPos usedEnd() const;
+    WorksheetPos usedEnd() const;
 
     // Embedded charts. A chart is found by its object name; a workbook in
     // the legacy .xls format keeps no names, so where no chart bears the
@@ -108,6 +142,10 @@ public:
     int chartObjectCount() const;
     // Adds a chart of the given block (for templates and tests).
     void addChart(std::string_view name, std::string_view first, std::string_view last);
+    // Adds a chart as described (for templates).
+    void addChart(const ChartSpec& spec);
+    // The blocks a chart draws from (found as setChartObjectWidth finds it).
+    std::vector<ChartBlock> chartBlocks(std::string_view name, int order = 0) const;
 
 private:
     friend class Workbook;
@@ -141,6 +179,17 @@ public:
 
     // Removes the cells; the cells below move up.
     void deleteShiftUp();
+
+    // Formulas into the range in one call; the block must have the range's
+    // size. A text starting with "=" is a formula in the office's English
+    // notation with ";" between arguments ("=AVERAGE(A1:A5)",
+    // "=$'データ'.A1"); any other text is taken as typed; numbers as numbers.
+    void setFormulas(const CellBlock& block);
+    // The formula of the top-left cell in that notation; its content as
+    // typed when it holds no formula.
+    std::string formula() const;
+    // Width of the range's columns, in points.
+    void setColumnWidth(double points);
 
 private:
     friend class Worksheet;

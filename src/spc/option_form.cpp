@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/fields.h"
 #include "app/prompts.h"
 #include "spc/rule_options.h"
 
@@ -20,8 +21,6 @@ namespace trevolo {
 
 namespace {
 
-const QColor kFocusColor(255, 255, 0);   // clYellow
-const QColor kLeaveColor(255, 255, 255); // clWhite
 
 void SetFieldColor(QWidget* w, const QColor& c)
 {
@@ -98,7 +97,7 @@ TOptionForm::TOptionForm(QWidget* parent)
             // Spoken as the caption around it: "⑤連続する 点中、", "⑤ 点が > 2シグマ".
             const QString before = info.slot == 0 ? pieces.value(0) : pieces.value(0).left(1);
             box->setAccessibleName(before + QLatin1Char(' ') + pieces.value(piece));
-            SetFieldColor(box, kLeaveColor);
+            SetFieldColor(box, kFieldNormalColor);
             box->installEventFilter(this);
             *listMembers[li] = box;
             lists_[static_cast<size_t>(li)] = box;
@@ -225,12 +224,12 @@ void TOptionForm::btnCancelClick()
 
 void TOptionForm::cmbOption2Enter(QComboBox* box)
 {
-    SetFieldColor(box, kFocusColor);
+    SetFieldColor(box, kFieldFocusColor);
 }
 
 void TOptionForm::cmbOption2Exit(QComboBox* box)
 {
-    SetFieldColor(box, kLeaveColor);
+    SetFieldColor(box, kFieldNormalColor);
 }
 
 bool TOptionForm::eventFilter(QObject* watched, QEvent* event)

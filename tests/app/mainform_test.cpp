@@ -235,6 +235,9 @@ TEST_F(MainFormTest, ResetAsksAndOnlyYesEmptiesEverything)
 TEST_F(MainFormTest, LeavingFieldsNormalisesTheirValues)
 {
     TMainForm& f = open();
+    // Limit fields are typed into only while their lines are set by hand.
+    f.cmbLimit->setCurrentIndex(1);
+    f.cmbLimitChange();
     struct Case {
         TEdit* field;
         const char* typed;
@@ -264,6 +267,8 @@ TEST_F(MainFormTest, LeavingFieldsNormalisesTheirValues)
 TEST_F(MainFormTest, ALimitThatIsNotANumberIsReportedAndKept)
 {
     TMainForm& f = open();
+    f.cmbLimit->setCurrentIndex(1);
+    f.cmbLimitChange();
     f.editUcl1->setText("1.2-");
     leave(f.editUcl1);
     ASSERT_EQ(prompts.texts().size(), 1);
@@ -301,6 +306,11 @@ TEST_F(MainFormTest, FieldsTurnYellowWhileFocusedAndFiltersRefuseKeys)
     for (QChar ch : QStringLiteral("-1.-2.3a"))
         f.editKupper->typeChar(ch);
     EXPECT_EQ(f.editKupper->text(), "-1.23");
+    // Typing over the whole text judges the text it replaces, not the old one.
+    f.editKupper->selectAll();
+    for (QChar ch : QStringLiteral("-.5"))
+        f.editKupper->typeChar(ch);
+    EXPECT_EQ(f.editKupper->text(), "-.5");
 
     // Enter inside a table stays in the table.
     f.gridCtrl->setFocus();

@@ -107,10 +107,10 @@ TEST_F(OfficeTest, BlocksAreWrittenAndReadInOneCall)
         EXPECT_EQ(v, CellValue(2.0));
 
     // The used area ends at the last cell ever written.
-    EXPECT_EQ(ws.usedEnd(), (CellPos{1004, 14}));
+    EXPECT_EQ(ws.usedEnd(), (WorksheetPos{1004, 14}));
     app_->setSheetsInNewWorkbook(1);
     Workbook empty = app_->addWorkbook();
-    EXPECT_EQ(empty.worksheet(1).usedEnd(), (CellPos{1, 1}));
+    EXPECT_EQ(empty.worksheet(1).usedEnd(), (WorksheetPos{1, 1}));
     empty.close();
 
     // A block must fit its range.

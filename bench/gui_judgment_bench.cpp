@@ -1,0 +1,141 @@
+// The specification judgment, the control-limit computation and the whole
+// judgment chain run through the main window on a full sheet (1000 lots x
+// 100 values), repaint included, against converting the same 100,000 texts
+// alone. Compare each figure with
+// BM_ParseBaseline of the same run.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <memory>
+#include <random>
+
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "model/number.h"
+
+namespace {
+
+using namespace trevolo;
+
+constexpr int kLots = 1000;
+constexpr int kValues = 100;
+
+struct Window {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("bench.conf"), QSettings::IniFormat};
+    ScriptedPrompts prompts;
+    ScopedPrompts guard{prompts};
+    TMainForm form{&settings};
+
+    Window()
+    {
+        form.show();
+        QApplication::processEvents();
+        form.spinRow->setValue(kLots);
+        form.spinCol->setValue(kValues);
+        std::mt19937 rng(12345);
+        std::normal_distribution<double> value(10.0, 0.1);
+        for (int row = 1; row <= kLots; ++row) {
+            form.gridCtrl->cells().setFlag(1, row, row % 10 != 0);  // every tenth lot off
+            for (int col = 0; col < kValues; ++col)
+                form.gridEdit->cells().setText(col, row, FormatFixed(value(rng), 3));
+        }
+        form.gridEdit->gridModel()->cellsChanged();
+        // Wide limits: every value of every row is converted and judged.
+        form.editKupper->setText(QStringLiteral("20.000"));
+        form.editKlower->setText(QStringLiteral("0.000"));
+        prompts.answers = {true};
+        form.btn3StdevClick();
+        QApplication::processEvents();
+    }
+};
+
+// Made on first use and closed before the application object goes.
+std::unique_ptr<Window> g_window;
+
+Window& TheWindow()
+{
+    if (!g_window)
+        g_window = std::make_unique<Window>();
+    return *g_window;
+}
+
+void BM_ParseBaseline(benchmark::State& state)
+{
+    const CellStore& cells = TheWindow().form.gridEdit->cells();
+    for (auto _ : state) {
+        double sum = 0;
+        for (int row = 1; row <= kLots; ++row)
+            for (int col = 0; col < kValues; ++col)
+                sum += StrToFloat(cells.text(col, row));
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_ParseBaseline)->Unit(benchmark::kMillisecond);
+
+// btnSpecJudgClick: checks, storing the sheet, cleanup, judgment, column
+// fitting, verdict, then the window painted.
+void BM_WindowSpecJudgment(benchmark::State& state)
+{
+    TMainForm& form = TheWindow().form;
+    for (auto _ : state) {
+        form.btnSpecJudgClick();
+        form.repaint();
+        benchmark::DoNotOptimize(form.pnlSpecJudg->text().size());
+    }
+    if (form.pnlSpecJudg->text() != QStringLiteral("合格"))
+        state.SkipWithError("the judgment did not pass");
+}
+BENCHMARK(BM_WindowSpecJudgment)->Unit(benchmark::kMillisecond);
+
+// btn3StdevClick answered Yes: counting, reading every value of the enabled
+// lots, the eleven lines written, then the window painted.
+void BM_WindowControlLimits(benchmark::State& state)
+{
+    Window& w = TheWindow();
+    for (auto _ : state) {
+        w.prompts.answers = {true};
+        w.form.btn3StdevClick();
+        w.form.repaint();
+        benchmark::DoNotOptimize(w.form.editXcl->text().size());
+    }
+    w.prompts.shown.clear();
+    if (w.form.editXcl->text().isEmpty())
+        state.SkipWithError("no limits were computed");
+}
+BENCHMARK(BM_WindowControlLimits)->Unit(benchmark::kMillisecond);
+
+// btnSpcJudgClick: the specification judgment, the capability table and the
+// SPC table with their verdicts, then the window painted.
+void BM_WindowSpcChain(benchmark::State& state)
+{
+    TMainForm& form = TheWindow().form;
+    for (auto _ : state) {
+        form.btnSpcJudgClick();
+        form.repaint();
+        benchmark::DoNotOptimize(form.pnlSpcJudg->text().size());
+    }
+    if (form.pnlSpcJudg->text().isEmpty())
+        state.SkipWithError("the SPC judgment gave no verdict");
+}
+BENCHMARK(BM_WindowSpcChain)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_window.reset();
+    return 0;
+}

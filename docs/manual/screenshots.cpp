@@ -1,0 +1,171 @@
+// Takes the screenshots of the operating manual from the real windows,
+// offscreen: a worked sheet with its three judgments, the header block, the
+// control-limit panel and every dialog the manual describes. The settings
+// live in a temporary folder, so the user's settings are never touched.
+//
+// Usage: trevolo_manual_shots <output folder>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+#include <random>
+
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "app/setting_form.h"
+#include "app/sheets_form.h"
+#include "entry/lot_edit_form.h"
+#include "info/about_form.h"
+#include "model/number.h"
+#include "spc/option_form.h"
+
+using namespace trevolo;
+
+namespace {
+
+QString g_out;
+int g_failures = 0;
+
+void Save(QWidget* w, const char* name)
+{
+    QApplication::processEvents();
+    const QString path = QDir(g_out).filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    if (!w->grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        ++g_failures;
+    }
+}
+
+void ShowAndSave(QWidget* w, const char* name)
+{
+    w->show();
+    QApplication::setActiveWindow(w);
+    QApplication::processEvents();
+    Save(w, name);
+    w->hide();
+    QApplication::processEvents();
+}
+
+// 25 lots of 5 diameters around 10.00 mm. One value of lot 18 lies above
+// the upper limit, and lots 19 to 25 drift upwards lot by lot, so every
+// judgment has something to show.
+void FillDemoSheet(TMainForm& f)
+{
+    f.spinRow->setValue(25);
+    f.spinCol->setValue(5);
+    f.editProduct->setText(QStringLiteral("ブラケットA-100"));
+    f.editProcess->setText(QStringLiteral("穴あけ工程"));
+    f.editMbc->setText(QStringLiteral("ボール盤 No.3"));
+    f.editLabel->setText(QStringLiteral("穴径"));
+    f.tabCtrl->setTabText(0, QStringLiteral("穴径"));
+    f.editUnit->setText(QStringLiteral("MM"));
+    f.cmbSpecKind->setCurrentIndex(SpecTolerance);
+    f.cmbSpecKindChange();
+    f.spinKeta->setValue(3);
+    f.editKupper->setText(QStringLiteral("10.300"));
+    f.editKlower->setText(QStringLiteral("9.700"));
+
+    std::mt19937 gen(20240315);
+    std::normal_distribution<double> value(10.0, 0.06);
+    std::normal_distribution<double> steady(0.0, 0.008);
+    for (int lot = 1; lot <= 25; ++lot) {
+        for (int c = 0; c < 5; ++c) {
+            double v = lot < 19 ? value(gen) : 10.0 + 0.03 * (lot - 19) + steady(gen);
+            if (lot == 18 && c == 2)
+                v = 10.312;
+            f.gridEdit->setCellText(c, lot, QString::fromStdString(FormatFixed(v, 3)));
+        }
+    }
+    f.gridCtrl->setFlag(7, false);
+    f.gridEdit->autoColWidth();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_out);
+
+    QTemporaryDir settingsDir;
+    QSettings settings(settingsDir.filePath(QStringLiteral("trevolo.conf")), QSettings::IniFormat);
+    ScriptedPrompts prompts;
+    ScopedPrompts scoped(prompts);
+
+    TMainForm form(&settings);
+    form.resize(1070, 770);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QApplication::processEvents();
+    Save(&form, "main_start");
+
+    FillDemoSheet(form);
+    prompts.answers = {true};
+    form.btn3Stdev->click();
+    form.btnSpcJudg->click();
+    for (const ScriptedPrompts::Shown& m : prompts.shown)
+        if (m.kind == ScriptedPrompts::Shown::Message || m.kind == ScriptedPrompts::Shown::Error) {
+            std::fprintf(stderr, "unexpected message: %s\n", qPrintable(m.text));
+            ++g_failures;
+        }
+
+    form.pageInput->setCurrentIndex(0);
+    form.gridEdit->setFocus();
+    form.gridEdit->setCurrent({2, 18});
+    Save(&form, "main_entry");
+    Save(form.grpSheetInfo, "header_fields");
+    Save(form.grpLimit, "limit_panel");
+    Save(form.pnlCommand, "command_strip");
+    form.pageInput->setCurrentIndex(1);
+    form.gridCalc->setFocus();
+    Save(&form, "main_cpk");
+    form.pageInput->setCurrentIndex(2);
+    form.gridSpc->setFocus();
+    form.gridSpc->setCurrent({1, 18});
+    Save(&form, "main_spc");
+    form.pageInput->setCurrentIndex(0);
+
+    // The context menu of the measurement table.
+    form.popMenu->adjustSize();
+    form.popMenu->ensurePolished();
+    Save(form.popMenu, "popup_menu");
+
+    // The dialogs, each as it opens.
+    form.SheetsForm->spinTab->setValue(form.spinTab->value());
+    ShowAndSave(form.SheetsForm, "dlg_sheets");
+    form.SettingForm->setSettings(form.Settings);
+    ShowAndSave(form.SettingForm, "dlg_settings");
+    if (!form.OptionForm)
+        form.OptionForm = new TOptionForm(&form);
+    form.OptionForm->FormShow(form.Options);
+    ShowAndSave(form.OptionForm, "dlg_rules");
+    form.LotEditForm->setLotNumbers(form.gridCtrl->cells(), form.gridCtrl->RowCount());
+    ShowAndSave(form.LotEditForm, "dlg_lotedit");
+    form.AboutForm->setVersion(form.Version);
+    ShowAndSave(form.AboutForm, "dlg_about");
+
+    // A message box as the program shows it.
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kGuideCaption),
+                    QStringLiteral("必須項目が入力されていません。"), QMessageBox::Ok, &form);
+    ShowAndSave(&box, "msg_required");
+
+    form.close();
+    return g_failures == 0 ? 0 : 1;
+}

@@ -1,0 +1,96 @@
+#include "entry/clipboard.h"
+
+#include <algorithm>
+
+namespace trevolo {
+
+std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRect sel)
+{
+    std::string out;
+    if (sel.right < sel.left || sel.bottom < sel.top || sel.right < 0 || sel.bottom < 0 ||
+        sel.left >= shape.colCount || sel.top >= shape.rowCount)
+        return out;
+    const int left = std::max(sel.left, 0);
+    const int top = std::max(sel.top, 0);
+    const int right = std::min(sel.right, shape.colCount - 1);
+    const int bottom = std::min(sel.bottom, shape.rowCount - 1);
+
+    size_t size = 0;
+    for (int r = top; r <= bottom; ++r)
+        for (int c = left; c <= right; ++c)
+            size += cells.text(c, r).size() + 1;
+    out.reserve(size + static_cast<size_t>(bottom - top + 1));
+    for (int r = top; r <= bottom; ++r) {
+        for (int c = left; c < right; ++c) {
+            out += cells.text(c, r);
+            out += '\t';
+        }
+        out += cells.text(right, r);
+        out += "\r\n";
+    }
+    return out;
+}
+
+int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text)
+{
+    const int c0 = std::max(sel.left, shape.fixedCols);
+    const int r0 = std::max(sel.top, shape.fixedRows);
+    int i = 0;
+    int j = 0;
+    int written = 0;
+    std::string pending;
+    auto write = [&] {
+        const int c = c0 + j;
+        const int r = r0 + i;
+        if (c < shape.colCount && r < shape.rowCount && cells.contains(c, r)) {
+            cells.cell(c, r).swap(pending);
+            ++written;
+        }
+        pending.clear();
+    };
+    size_t b = 0;
+    while (b < text.size()) {
+        // Characters up to the next TAB, CR or LF belong to the current cell.
+        const size_t e = text.find_first_of("\t\r\n", b);
+        const size_t stop = e == std::string_view::npos ? text.size() : e;
+        pending.append(text.substr(b, stop - b));
+        if (stop == text.size())
+            break;
+        switch (text[stop]) {
+        case '\t':
+            write();
+            ++j;
+            break;
+        case '\r':
+            write();
+            j = 0;
+            ++i;
+            break;
+        default:  // LF
+            break;
+        }
+        b = stop + 1;
+    }
+    if (!pending.empty())
+        write();
+    return written;
+}
+
+void Grid_DeleteCells(CellStore& cells, const GridShape& shape, GridRect sel)
+{
+    const int left = std::max(sel.left, shape.fixedCols);
+    const int top = std::max(sel.top, shape.fixedRows);
+    const int right = std::min(sel.right, shape.colCount - 1);
+    const int bottom = std::min(sel.bottom, shape.rowCount - 1);
+    for (int r = top; r <= bottom; ++r)
+        for (int c = left; c <= right; ++c)
+            if (cells.contains(c, r))
+                cells.cell(c, r).clear();
+}
+
+GridRect Grid_AllCells(const GridShape& shape)
+{
+    return {shape.fixedCols, shape.fixedRows, shape.colCount - 1, shape.rowCount - 1};
+}
+
+}  // namespace trevolo

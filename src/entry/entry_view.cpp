@@ -1,0 +1,285 @@
+// Measurement entry on the main window: the in-place editor of the
+// measurement table with its key filter and minus-sign rule, the editing
+// mode, Enter commit-and-move, and the drawing of the lot and measurement
+// tables.
+#include <QAbstractItemDelegate>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "app/mainform.h"
+#include "entry/spec_judgment.h"
+#include "model/comfunction.h"
+#include "model/number.h"
+
+namespace trevolo {
+
+namespace {
+
+
+// The numeric key filter of the measurement table and the number fields:
+// digits, and "." or "-" only while the text holds none yet. Control keys
+// (Backspace among them) are not characters here and always pass.
+bool NumericKeyAccepted(QChar ch, const QString& text)
+{
+    if (ch == QLatin1Char('.'))
+        return !text.contains(QLatin1Char('.'));
+    if (ch == QLatin1Char('-'))
+        return !text.contains(QLatin1Char('-'));
+    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
+
+// A minus sign is only a sign at the front: the first "-" standing anywhere
+// else is removed. Returns the position removed, or -1.
+int RemoveMisplacedMinus(QString& text)
+{
+    const qsizetype at = text.indexOf(QLatin1Char('-'));
+    if (at <= 0)
+        return -1;
+    text.remove(at, 1);
+    return static_cast<int>(at);
+}
+
+bool IsPrintable(const QKeyEvent* e)
+{
+    const QString t = e->text();
+    return t.size() == 1 && t.at(0).unicode() >= 0x20 && t.at(0).unicode() != 0x7f &&
+           !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+bool IsEnter(const QKeyEvent* e)
+{
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
+// Paints through the grid's own cell painter (as every table does) and
+// provides the in-place editor of the measurement table.
+class EntryDelegate : public GridDelegate {
+public:
+    EntryDelegate(TMainForm* form, StringGrid* grid) : GridDelegate(grid), form_(form) {}
+
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        auto* e = new TEdit(parent);
+        e->setObjectName(QStringLiteral("gridEditInplace"));
+        e->setFrame(false);
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        e->setAttribute(Qt::WA_InputMethodEnabled, false);
+        TMainForm* form = form_;
+        // A typed character replaces the selected part of the text (all of
+        // it when the editor was opened by typing), so "." and "-" are
+        // tested against what remains.
+        e->keyFilter = [form, e](QChar ch, const QString& text) {
+            QString remaining = text;
+            if (e->hasSelectedText())
+                remaining.remove(e->selectionStart(), e->selectedText().size());
+            return form->gridEditKeyPress(ch, remaining);
+        };
+        // The minus-sign rule applies to every change the user makes, as it
+        // happens, so the editor never shows a misplaced sign.
+        QObject::connect(e, &QLineEdit::textEdited, e, [e](const QString& typed) {
+            QString t = typed;
+            const int removed = RemoveMisplacedMinus(t);
+            if (removed < 0)
+                return;
+            int cursor = e->cursorPosition();
+            e->setText(t);
+            e->setCursorPosition(cursor > removed ? cursor - 1 : cursor);
+        });
+        return e;
+    }
+
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && event->type() == QEvent::KeyPress && IsEnter(static_cast<QKeyEvent*>(event))) {
+            // Enter writes the editor's text into the cell, closes the editor
+            // and then commits and moves like Enter in the table.
+            emit commitData(editor);
+            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+            const GridPos pos = grid_->current();
+            form_->RunCommand([&] { form_->gridEditKeyPress(QChar(13), grid_->cellText(pos.col, pos.row)); });
+            return true;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    TMainForm* form_;
+};
+
+// Routes the events of the measurement table to the window's handlers.
+class EntryEvents : public QObject {
+public:
+    EntryEvents(TMainForm* form) : QObject(form), form_(form) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        StringGrid* grid = form_->gridEdit;
+        switch (event->type()) {
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::Hide:
+            if (watched == grid || watched == grid->horizontalScrollBar())
+                fitLotTable();
+            break;
+        case QEvent::FocusIn:
+            if (watched == grid)
+                form_->gridEditEnter();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (watched == grid->viewport())
+                form_->gridEditClick();
+            break;
+        case QEvent::KeyPress: {
+            if (watched != grid)
+                break;
+            auto* k = static_cast<QKeyEvent*>(event);
+            form_->gridEditKeyDown();
+            const GridPos pos = grid->current();
+            if (pos.row < 1)
+                break;
+            if (IsEnter(k)) {
+                form_->RunCommand([&] { form_->gridEditKeyPress(QChar(13), grid->cellText(pos.col, pos.row)); });
+                return true;
+            }
+            // A character typed on the table opens the editor with that
+            // character in place of the cell's text; a refused one opens
+            // nothing.
+            if (IsPrintable(k) && !form_->gridEditKeyPress(k->text().at(0), QString()))
+                return true;
+            break;
+        }
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+    // The lot table has no scroll bars; it ends where the measurement table's
+    // rows end, above that table's horizontal scroll bar, so both can scroll
+    // to the same last row and every lot number stays beside its values.
+    void fitLotTable()
+    {
+        StringGrid* grid = form_->gridEdit;
+        const QScrollBar* bar = grid->horizontalScrollBar();
+        const int barHeight = bar->isVisibleTo(grid) ? bar->height() : 0;
+        form_->gridCtrl->setMaximumHeight(std::max(0, grid->height() - barHeight));
+    }
+
+private:
+    TMainForm* form_;
+};
+
+}  // namespace
+
+void TMainForm::setupEntry()
+{
+    gridEdit->setItemDelegate(new EntryDelegate(this, gridEdit));
+    auto* events = new EntryEvents(this);
+    gridEdit->installEventFilter(events);
+    gridEdit->viewport()->installEventFilter(events);
+    gridEdit->horizontalScrollBar()->installEventFilter(events);
+    gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gridEdit->gridModel()->onSetEditText = [this](int col, int row) { gridEditSetEditText(col, row); };
+}
+
+void TMainForm::gridEditEnter()
+{
+    gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void TMainForm::gridEditClick()
+{
+    gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
+}
+
+void TMainForm::gridEditKeyDown()
+{
+    gridEdit->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed);
+}
+
+bool TMainForm::gridEditKeyPress(QChar key, const QString& text)
+{
+    if (key.unicode() != 13)
+        return NumericKeyAccepted(key, text);
+
+    // Enter: a committed value is rewritten with the sheet's decimals; one
+    // that is not a number is emptied and the current cell stays.
+    const GridPos pos = gridEdit->current();
+    if (pos.row < 1)
+        return false;
+    const std::string cellText = gridEdit->cells().text(pos.col, pos.row);
+    if (!IsBlank(cellText)) {
+        double v = 0;
+        if (!TryStrToFloat(cellText, v)) {
+            gridEdit->setCellText(pos.col, pos.row, QString());
+            return false;
+        }
+        std::string formatted;
+        if (!FormatFixedText(v, spinKeta->text().toStdString(), formatted))
+            formatted = FormatFixed(v, spinKeta->value());
+        gridEdit->setCellText(pos.col, pos.row, QString::fromStdString(formatted));
+    }
+    gridEdit->setCurrent(Grid_NextCell(gridEdit->shape(), pos));
+    gridEdit->viewport()->update();
+    return false;
+}
+
+void TMainForm::gridEditSetEditText(int col, int row)
+{
+    QString t = QString::fromStdString(gridEdit->cells().text(col, row));
+    if (RemoveMisplacedMinus(t) >= 0)
+        gridEdit->setCellText(col, row, t);
+}
+
+CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const
+{
+    CellLook look;
+    look.background = gridEdit->palette().color(QPalette::Base);
+    look.text = Qt::black;
+    look.align = Qt::AlignRight | Qt::AlignVCenter;
+    if (focused) {
+        if (isCurrent) {
+            look.background = kCurrentCellColor;
+        } else if (gridEdit->selectionModel()->isSelected(gridEdit->gridModel()->index(row - 1, col))) {
+            look.background = gridEdit->palette().color(QPalette::Active, QPalette::Highlight);
+            look.text = gridEdit->palette().color(QPalette::Active, QPalette::HighlightedText);
+        }
+    }
+    if (specMarking) {
+        // Value, limits and kind as they stand now, so the marking follows
+        // later edits of values and limits.
+        const std::string upper = editKupper->text().toStdString();
+        const std::string lower = editKlower->text().toStdString();
+        const SpecMarking marking{true, cmbSpecKind->currentIndex(), upper, lower};
+        if (SpecCellIsRed(row, gridEdit->cells().text(col, row), marking))
+            look.text = kMarkColor;
+    }
+    return look;
+}
+
+CellLook TMainForm::gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const
+{
+    CellLook look;
+    look.background = gridCtrl->palette().color(QPalette::Base);
+    look.text = Qt::black;
+    look.align = Qt::AlignCenter;
+    if (focused) {
+        if (isCurrent) {
+            look.background = kCurrentCellColor;
+        } else if (gridCtrl->selectionModel()->isSelected(gridCtrl->gridModel()->index(row - 1, col))) {
+            look.background = gridCtrl->palette().color(QPalette::Active, QPalette::Highlight);
+            look.text = gridCtrl->palette().color(QPalette::Active, QPalette::HighlightedText);
+        }
+    }
+    return look;
+}
+
+}  // namespace trevolo

@@ -1,0 +1,136 @@
+#pragma once
+// The judgment chain of one sheet as the main window runs it, without a
+// window: the sheet is shown (its values brought to the sheet's decimals),
+// the control limits are computed by the three-sigma method with the
+// question answered Yes (or typed), and then the SPC judgment runs, which
+// runs the capability judgment, which runs the specification judgment. Every
+// step calls the same computations as the window's commands, in the same
+// order, and stops where they stop: at a message box, or at a text that is
+// not a number (which the window reports in its general error box).
+//
+// The small helpers below are the steps of showing a sheet and of gathering
+// the SPC judgment's input that do not depend on widgets; the window and the
+// batch tool share them.
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/cellstore.h"
+#include "model/comtype.h"
+#include "spc/rule_engine.h"
+#include "stats/capability.h"
+#include "stats/control_limits.h"
+#include "stats/lot_table.h"
+
+namespace trevolo {
+
+// ---- showing a sheet ----
+
+// The decimals a sheet is shown with: its Keta when that is a whole number
+// (clamped to 0..5), 3 when it is blank or not a whole number.
+int ShownDecimals(std::string_view keta) noexcept;
+
+// A specification limit as its field shows it: empty when blank, the number
+// with the sheet's decimals, or the text as it is when it is not a number
+// (the judgment names it when it runs).
+std::string ShownSpecLimit(std::string_view text, int decimals);
+
+// The lot count and n of the tables: the record's counts clamped to 10..1000
+// and 1..100.
+int ShownLots(int row) noexcept;
+int ShownColumns(int col) noexcept;
+
+// The chart kind after a sheet is shown: "X-Rs管理図" for n = 1, else the
+// kind of the settings.
+int ShownChartKind(int n, int settingsChart) noexcept;
+
+// The warning shown when a loaded value is not a number.
+inline constexpr const char* kMsgBadLoadedValue = "不適切な測定値が見つかりました。ファイルの内容を確認してください…";
+
+// ---- the SPC judgment's input ----
+
+// The lot rows of the statistics table (the rows between the header and the
+// total row) and the eleven limit fields, as the SPC judgment reads them.
+SpcInput GatherSpcInput(std::span<const CalcRow> lotRows, int chartKind,
+                        const std::array<std::string, kLimitFields>& limits);
+
+// ---- the whole chain ----
+
+// What a shown sheet takes from the settings, and the rule options.
+struct ChainSettings {
+    int chartIndex = ChartXbarR;  // Struct_Settings.ChartIndex
+    bool cpkCheck = true;         // chkCpCpk
+    int cpkIndex = 1;             // cmbCpCpk: 0 "CP", 1 "CPK"
+    std::string cpCpk = "1.33";   // editCpCpk
+    Struct_Options options = Struct_Options::Defaults();
+
+    static ChainSettings From(const Struct_Settings& settings, const Struct_Options& options);
+};
+
+// A message box of the chain: its text, and whether it is the warning box
+// ("警告メッセージ") rather than the guidance box ("ガイドメッセージ").
+struct ChainMessage {
+    std::string text;
+    bool warning = false;
+    friend bool operator==(const ChainMessage&, const ChainMessage&) = default;
+};
+
+using SpcRow = std::array<std::string, kSpcColumns>;
+
+// What the window shows after the chain: the header and counts of the shown
+// sheet, every message box in order, the conversion error that stopped the
+// chain, the limit fields, the three verdict panels and the texts of the
+// statistics and SPC tables.
+struct SheetJudgment {
+    std::string label;  // editLabel
+    int lots = 0;       // lot rows of the tables
+    int n = 0;          // measurement columns
+    int chartKind = ChartXbarR;
+    int specKind = SpecTolerance;
+    int decimals = 3;
+
+    std::vector<ChainMessage> messages;
+    // "'<text>' は浮動小数点数ではありません" when a text that is not a number
+    // stopped the chain.
+    std::optional<std::string> error;
+
+    std::array<std::string, kLimitFields> limits;
+
+    // Which commands got as far as their own work (past the checks of the
+    // one before): the specification judgment judged, the capability
+    // judgment filled its table, the SPC judgment filled its table.
+    bool specReached = false;
+    bool calcReached = false;
+    bool spcReached = false;
+
+    Verdict spec = Verdict::None;  // pnlSpecJudg
+    Verdict calc = Verdict::None;  // pnlCpkJudg
+    Verdict spc = Verdict::None;   // pnlSpcJudg
+
+    // The lot labels of the lot rows 1..lots.
+    std::vector<std::string> lotLabels;
+    // Measurement cells drawn red (grid positions: column from 0, lot row
+    // from 1), row by row.
+    std::vector<CellPos> marked;
+    // The statistics table from row 1 to its last displayed row, and the SPC
+    // table likewise; empty when the command did not get that far.
+    std::vector<CalcRow> calcRows;
+    std::vector<SpcRow> spcRows;
+
+    // Judged to the end with every verdict "合格".
+    bool passed() const noexcept
+    {
+        return !error && spec == Verdict::Pass && calc == Verdict::Pass && spc == Verdict::Pass;
+    }
+};
+
+// Shows the sheet, sets the limits (typedLimits: the texts typed into the
+// eleven fields; none: the three-sigma computation answered Yes) and runs
+// the SPC judgment.
+SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& settings,
+                         const std::array<std::string, kLimitFields>* typedLimits = nullptr);
+
+}  // namespace trevolo

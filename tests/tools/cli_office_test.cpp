@@ -1,0 +1,158 @@
+// The batch tool with the spreadsheet engine: workbooks judged sheet by
+// sheet, and the tool's own CSV reader against the office's CSV import of
+// the same bytes.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <random>
+
+#include "cli_support.h"
+#include "exchange/csv.h"
+#include "exchange/csv_reader.h"
+#include "exchange/exchange.h"
+#include "exchange/office.h"
+
+namespace trevolo {
+namespace {
+
+using json = nlohmann::json;
+using testing::CliRun;
+using testing::CliTempDir;
+using testing::ExchangeCsv;
+using testing::RunCli;
+
+class OfficeTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { app_ = SpreadsheetApp::create(OfficeUse::Exchange).release(); }
+    static void TearDownTestSuite()
+    {
+        delete app_;
+        app_ = nullptr;
+    }
+    static SpreadsheetApp* app_;
+};
+SpreadsheetApp* OfficeTest::app_ = nullptr;
+
+const std::string kLabels = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\r\n";
+
+// Exchange files whose cells hold what CSV readers disagree on.
+std::vector<std::string> TrickyFiles()
+{
+    std::vector<std::string> files = {
+        ExchangeCsv({"製品", "\"工程,1\"", " 装置 ", "外径", "mm", "公差規格", "3", "10.500", "9.500"},
+                    {"001,1.000,\"2,5\",x y", "\"L\"\"2\",\" 3 \",,4", " \"q\" ,5,\"6\"7,8", "L4,\"a\r\nb\",9,",
+                     ",1,2,3", "L6,\"open,1,2"},
+                    3),
+        "\xEF\xBB\xBF" + ExchangeCsv({"P", "Q", "M", "項目", "MM", "上限規格", "2", "5", ""},
+                                     {"K1,1,2", "K2,\"3\nx\",\"4\"", "K3,\"\"\"q\"\"\",5"}, 2),
+        Utf8ToCp932(ExchangeCsv({"製品Ａ", "工程", "装置", "外径～", "ｍｍ", "下限規格", "1", "", "0"},
+                                {"ﾛｯﾄ1,1.5,2.5", "ﾛｯﾄ2,３,4"}, 2)),
+        kLabels + "A,B\r\rC\r\n\n\"x\ny\",1\nL1,1\nL2,\"2\n",
+        kLabels + "a,\"b\nc\",\"d\n\n\"\"\ne\",f\r\n\r\n\r\nL1,\"1\"\"\",2",
+    };
+    // Random texts of the characters that matter, in the lot rows.
+    std::mt19937 rng(20240611);
+    const char* pieces[] = {"a", "1", ",", "\"", "\"", " ", "\n", "\r\n", "\r", "\"\"", ",\"", "\","};
+    std::uniform_int_distribution<int> pick(0, 11), length(1, 24);
+    for (int i = 0; i < 40; ++i) {
+        std::string body;
+        for (int k = length(rng); k > 0; --k)
+            body += pieces[pick(rng)];
+        files.push_back(kLabels + "P,Q,M,L,U,公差規格,3,1,0\r\n\r\nﾛｯﾄ№,N1\r\nK1," + body + "\r\nK9,9\r\n");
+    }
+    return files;
+}
+
+TEST_F(OfficeTest, CsvReaderReadsWhatTheOfficeImports)
+{
+    ASSERT_NE(app_, nullptr) << "the office did not start";
+    CliTempDir dir;
+    int i = 0;
+    for (const std::string& bytes : TrickyFiles()) {
+        const std::string path = dir.write("t" + std::to_string(i++) + ".csv", bytes);
+        const ImportResult r = ImportWorkbookSheets(*app_, false, path);
+        ASSERT_EQ(r.status, ImportResult::Status::Ok) << path << ": " << r.detail;
+        ASSERT_EQ(r.sheets.size(), 1u);
+        EXPECT_GT(r.sheets[0].Row, 0) << path;
+        const Struct_Sheet mine = SheetFromCsvBytes(bytes);
+        EXPECT_EQ(mine, r.sheets[0]) << json(bytes).dump();
+        if (!(mine == r.sheets[0])) {
+            for (size_t l = 0; l < mine.DataList.size() && l < r.sheets[0].DataList.size(); ++l)
+                if (mine.DataList[l] != r.sheets[0].DataList[l])
+                    ADD_FAILURE() << "line " << l << ": mine " << json(mine.DataList[l]).dump() << " office "
+                                  << json(r.sheets[0].DataList[l]).dump();
+        }
+    }
+}
+
+// A worksheet of the exchange layout with numbers where a workbook has them.
+void WriteLayout(const Worksheet& ws, const std::vector<std::string>& header, double upper, double lower,
+                 const std::vector<std::vector<CellValue>>& lots)
+{
+    static const char* const labels[9] = {"品種名称", "工程名称", "装置名称", "項目名称", "測定単位",
+                                          "規格種別", "小数点桁", "規格上限", "規格下限"};
+    CellBlock head(2, 9);
+    for (int c = 0; c < 9; ++c) {
+        head.at(0, c) = std::string(labels[c]);
+        head.at(1, c) = header[static_cast<size_t>(c)];
+    }
+    head.at(1, 6) = 3.0;
+    head.at(1, 7) = upper;
+    head.at(1, 8) = lower;
+    ws.range("A1", "I2").setValues(head);
+    CellBlock body(static_cast<int>(lots.size()), 3);
+    for (size_t r = 0; r < lots.size(); ++r)
+        for (size_t c = 0; c < lots[r].size(); ++c)
+            body.at(static_cast<int>(r), static_cast<int>(c)) = lots[r][c];
+    ws.range("A5", "C" + std::to_string(4 + lots.size())).setValues(body);
+}
+
+TEST_F(OfficeTest, WorkbookSheetsAreJudgedLikeTheirCsvFiles)
+{
+    ASSERT_NE(app_, nullptr) << "the office did not start";
+    CliTempDir dir;
+    const std::vector<std::string> header = {"P", "Q", "M", "外径", "MM", "公差規格", "", "", ""};
+    app_->setSheetsInNewWorkbook(2);
+    Workbook book = app_->addWorkbook();
+    WriteLayout(book.worksheet(1), header, 10, 0,
+                {{std::string("L1"), 1.0, 3.0}, {std::string("L2"), 2.0, 6.0}});
+    WriteLayout(book.worksheet(2), header, 20, 0,
+                {{std::string("K1"), 10.0}, {std::string("K2"), 12.0}, {std::string("K3"), 11.0}});
+    const std::string xlsx = dir.file("book.xlsx");
+    const std::string ods = dir.file("book.ods");
+    book.saveAs(xlsx);
+    book.saveAs(ods);
+    book.close();
+
+    const std::string csv1 = dir.write(
+        "s1.csv", ExchangeCsv({"P", "Q", "M", "外径", "MM", "公差規格", "3", "10", "0"}, {"L1,1,3", "L2,2,6"}, 2));
+    const std::string csv2 = dir.write(
+        "s2.csv", ExchangeCsv({"P", "Q", "M", "外径", "MM", "公差規格", "3", "20", "0"}, {"K1,10", "K2,12", "K3,11"}, 1));
+    const json fromCsv1 = json::parse(RunCli({"judge", "--json", csv1}, dir).out)["files"][0]["sheets"][0];
+    json fromCsv2 = json::parse(RunCli({"judge", "--json", csv2}, dir).out)["files"][0]["sheets"][0];
+    fromCsv2["sheet"] = 2;
+
+    for (const std::string& file : {xlsx, ods}) {
+        const CliRun r = RunCli({"judge", "--json", file}, dir);
+        EXPECT_EQ(r.status, 1) << file << "\n" << r.err;
+        const json out = json::parse(r.out);
+        ASSERT_EQ(out["files"][0]["sheets"].size(), 2u) << file;
+        EXPECT_EQ(out["files"][0]["sheets"][0], fromCsv1) << file;
+        EXPECT_EQ(out["files"][0]["sheets"][1], fromCsv2) << file;
+
+        const CliRun second = RunCli({"judge", "--json", "--sheet", "2", file}, dir);
+        EXPECT_EQ(second.status, 0) << file << "\n" << second.err;
+        const json only = json::parse(second.out)["files"][0]["sheets"];
+        ASSERT_EQ(only.size(), 1u);
+        EXPECT_EQ(only[0], fromCsv2);
+    }
+
+    // A file that is no workbook: status 2 and the import's message.
+    const std::string fake = dir.write("fake.xlsx", "not a workbook");
+    const CliRun bad = RunCli({"judge", fake}, dir);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("fake.xlsx: Excelブックのオープンに失敗しました。"), std::string::npos) << bad.err;
+}
+
+}  // namespace
+}  // namespace trevolo

@@ -1,0 +1,207 @@
+// The judgment chain of one imported sheet: where it stops, which messages
+// it shows in which order, and what the tables hold afterwards.
+#include <gtest/gtest.h>
+
+#include "entry/spec_judgment.h"
+#include "exchange/csv_reader.h"
+#include "spc/judgment_chain.h"
+
+namespace trevolo {
+namespace {
+
+struct Header {
+    std::string label = "外径";
+    std::string unit = "MM";
+    std::string kind = "公差規格";
+    std::string keta = "1";
+    std::string upper = "20";
+    std::string lower = "0";
+};
+
+// An imported sheet: the header and one line per lot ("label,v1,v2,...").
+Struct_Sheet Imported(const Header& h, const std::vector<std::string>& lots)
+{
+    std::string csv = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
+                      "P,Q,M," +
+                      h.label + "," + h.unit + "," + h.kind + "," + h.keta + "," + h.upper + "," + h.lower +
+                      "\n\nﾛｯﾄ№,N1,N2\n";
+    for (const std::string& l : lots)
+        csv += l + "\n";
+    return SheetFromCsvBytes(csv);
+}
+
+// Ten lots of two values, 9 and 11 in turn: every lot mean is 10.
+std::vector<std::string> EvenLots()
+{
+    std::vector<std::string> lots;
+    for (int i = 1; i <= 10; ++i)
+        lots.push_back("L" + std::to_string(i) + (i % 2 ? ",9,11" : ",11,9"));
+    return lots;
+}
+
+const ChainMessage kMissing{kMsgRequiredMissing, false};
+const ChainMessage kBadLimit{kMsgSpecLimitInvalid, true};
+const ChainMessage kNoLimits{kMsgNoControlLimits, false};
+const ChainMessage kBadValue{kMsgBadLoadedValue, true};
+
+struct StopCase {
+    const char* name;
+    Header header;
+    std::vector<std::string> lots;
+    std::vector<ChainMessage> messages;
+    const char* error;  // nullptr: none
+    bool specReached;
+};
+
+TEST(JudgmentChain, StopsWhereTheWindowStops)
+{
+    auto header = [](auto change) {
+        Header h;
+        change(h);
+        return h;
+    };
+    const StopCase cases[] = {
+        {"item name blank", header([](Header& h) { h.label = " "; }), EvenLots(), {kMissing}, nullptr, false},
+        {"unit blank", header([](Header& h) { h.unit = ""; }), EvenLots(), {kMissing}, nullptr, false},
+        {"upper limit blank", header([](Header& h) { h.upper = ""; }), EvenLots(), {kMissing}, nullptr, false},
+        {"lower limit blank for upper only", header([](Header& h) { h.kind = "上限規格"; h.lower = ""; }),
+         EvenLots(), {}, nullptr, true},
+        {"upper limit blank for lower only", header([](Header& h) { h.kind = "下限規格"; h.upper = ""; }),
+         EvenLots(), {}, nullptr, true},
+        {"limit not a number", header([](Header& h) { h.upper = "1O"; }), EvenLots(), {kBadLimit}, nullptr, false},
+        {"a single value gives no control limits", Header{}, {"L1,10"}, {kNoLimits}, nullptr, false},
+        {"no value at all", Header{}, {"L1", "L2"}, {kNoLimits}, nullptr, false},
+        {"a value that is not a number", Header{}, {"L1,9,11", "L2,abc,10", "L3,10,10"}, {kBadValue},
+         "'abc' は浮動小数点数ではありません", false},
+    };
+    for (const StopCase& c : cases) {
+        const SheetJudgment j = JudgeSheet(Imported(c.header, c.lots), ChainSettings{});
+        EXPECT_EQ(j.messages, c.messages) << c.name;
+        EXPECT_EQ(j.error.has_value(), c.error != nullptr) << c.name;
+        if (c.error && j.error) {
+            EXPECT_EQ(*j.error, c.error) << c.name;
+        }
+        EXPECT_EQ(j.specReached, c.specReached) << c.name;
+        if (!c.specReached) {
+            EXPECT_EQ(j.spec, Verdict::None) << c.name;
+            EXPECT_TRUE(j.calcRows.empty()) << c.name;
+            EXPECT_TRUE(j.spcRows.empty()) << c.name;
+            EXPECT_TRUE(j.marked.empty()) << c.name;
+        }
+        EXPECT_EQ(j.passed(), c.messages.empty() && !c.error) << c.name;
+    }
+}
+
+TEST(JudgmentChain, EvenLotsPassEverything)
+{
+    // All values 9 or 11, ten of each: m = 10, s = sqrt(20 / 19) = 1.0259784;
+    // every lot: s = sqrt(2), Cp = Cpk = 10 / (3 sqrt 2) = 2.357.
+    const SheetJudgment j = JudgeSheet(Imported(Header{}, EvenLots()), ChainSettings{});
+    EXPECT_TRUE(j.messages.empty());
+    EXPECT_FALSE(j.error);
+    EXPECT_TRUE(j.passed());
+    EXPECT_EQ(j.limits[LimitXcl], "10.0000");
+    EXPECT_EQ(j.limits[LimitUcl3], "13.0779");
+    EXPECT_EQ(j.limits[LimitLcl1], "8.9740");
+    EXPECT_EQ(j.limits[LimitRcl], "2.0000");
+    EXPECT_EQ(j.limits[LimitRsUcl1], "3.0260");
+    ASSERT_EQ(j.calcRows.size(), 11u);
+    EXPECT_EQ(j.calcRows[0], (CalcRow{"L1", "2", "11.00000", "9.00000", "10.00000", "2.00000", "1.41421", "2.357",
+                                      "2.357", "○異常なし"}));
+    EXPECT_EQ(j.calcRows[10], (CalcRow{"＊トータル", "20", "11.00000", "9.00000", "10.00000", "2.00000", "1.02598",
+                                       "3.249", "3.249", "○異常なし"}));
+    ASSERT_EQ(j.spcRows.size(), 10u);
+    EXPECT_EQ(j.spcRows[9][0], "L10");
+    EXPECT_EQ(j.spcRows[9][kSpcVerdictColumn], "○異常なし");
+    EXPECT_EQ(j.lotLabels[0], "L1");
+}
+
+TEST(JudgmentChain, OutOfLimitValuesAreMarkedAndTheVerdictFails)
+{
+    Header h;
+    h.upper = "10.5";
+    const SheetJudgment j = JudgeSheet(Imported(h, EvenLots()), ChainSettings{});
+    EXPECT_EQ(j.spec, Verdict::Fail);
+    // Every 11 is marked, also where the judgment had already decided its row.
+    ASSERT_EQ(j.marked.size(), 10u);
+    EXPECT_EQ(j.marked[0], (CellPos{1, 1}));
+    EXPECT_EQ(j.marked[1], (CellPos{0, 2}));
+    EXPECT_EQ(j.marked[9], (CellPos{0, 10}));
+    // The chain goes on: the capability judgment runs after any verdict.
+    EXPECT_TRUE(j.calcReached);
+    EXPECT_TRUE(j.spcReached);
+    EXPECT_FALSE(j.passed());
+}
+
+TEST(JudgmentChain, ValueInAHiddenRowWarnsButTheChainRuns)
+{
+    // A lot line without a label counts as a lot row but not in the lot
+    // count, so the last labelled lot (holding "x") falls beyond the ten
+    // rows shown: the load warns and the judgment never sees it.
+    std::vector<std::string> lots = EvenLots();
+    lots.insert(lots.begin() + 2, ",10,10");
+    lots.back() = "L10,x,10";
+    const SheetJudgment j = JudgeSheet(Imported(Header{}, lots), ChainSettings{});
+    EXPECT_EQ(j.messages, std::vector<ChainMessage>{kBadValue});
+    EXPECT_FALSE(j.error);
+    EXPECT_EQ(j.lots, 10);
+    EXPECT_EQ(j.spec, Verdict::Pass);
+    EXPECT_EQ(j.lotLabels[2], "");
+    ASSERT_FALSE(j.calcRows.empty());
+    EXPECT_EQ(j.calcRows[2][CalcLot], "");
+}
+
+TEST(JudgmentChain, TypedLimitsWithoutTheHiddenLinesStopOnTheDispersionSide)
+{
+    std::array<std::string, kLimitFields> typed;
+    const char* visible[9] = {"13.0000", "12.0000", "11.0000", "7.0000", "8.0000", "9.0000", "10.0000", "2.0000",
+                              "5.0000"};
+    for (int i = 0; i < 9; ++i)
+        typed[static_cast<size_t>(i)] = visible[i];
+    const SheetJudgment j = JudgeSheet(Imported(Header{}, EvenLots()), ChainSettings{}, &typed);
+    EXPECT_EQ(j.limits, typed);
+    ASSERT_TRUE(j.error);
+    EXPECT_EQ(*j.error, "'' は浮動小数点数ではありません");
+    EXPECT_EQ(j.calc, Verdict::Pass);
+    EXPECT_EQ(j.spc, Verdict::None);
+    ASSERT_EQ(j.spcRows.size(), 10u);
+    EXPECT_EQ(j.spcRows[0][1], "○");  // the X side was judged
+    EXPECT_EQ(j.spcRows[0][9], "");   // the R side was not
+    EXPECT_EQ(j.spcRows[0][kSpcVerdictColumn], "");
+}
+
+TEST(JudgmentChain, SettingsOfTheShownSheet)
+{
+    ChainSettings s;
+    s.chartIndex = ChartXbarS;
+    s.cpkCheck = false;
+    // One value per lot: the chart becomes X-Rs whatever the settings say.
+    SheetJudgment j = JudgeSheet(Imported(Header{}, {"A,10", "B,12", "C,11"}), s);
+    EXPECT_EQ(j.chartKind, ChartXRs);
+    EXPECT_EQ(j.n, 1);
+    EXPECT_EQ(j.lots, 10);
+    ASSERT_EQ(j.calcRows.size(), 4u);
+    EXPECT_EQ(j.calcRows[1][CalcRange], "2.00000");  // moving range
+    for (const CalcRow& r : j.calcRows)
+        EXPECT_EQ(r[CalcVerdict], "－");
+    EXPECT_EQ(j.calc, Verdict::Pass);
+
+    // A threshold that is not a number stops at the first row with an index.
+    s.cpkCheck = true;
+    s.chartIndex = ChartXbarR;
+    s.cpCpk = "x";
+    j = JudgeSheet(Imported(Header{}, EvenLots()), s);
+    ASSERT_TRUE(j.error);
+    EXPECT_EQ(*j.error, "'x' は浮動小数点数ではありません");
+    EXPECT_EQ(j.calc, Verdict::None);
+    EXPECT_FALSE(j.spcReached);
+    // The statistics are shown; the verdicts stop at the first row.
+    ASSERT_EQ(j.calcRows.size(), 11u);
+    EXPECT_EQ(j.calcRows[0][CalcLot], "L1");
+    EXPECT_EQ(j.calcRows[0][CalcCpk], "2.357");
+    EXPECT_EQ(j.calcRows[0][CalcVerdict], "");
+    EXPECT_EQ(j.calcRows[10][CalcLot], "＊トータル");
+}
+
+}  // namespace
+}  // namespace trevolo

@@ -1,0 +1,130 @@
+#include "cli_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "exchange/csv_reader.h"
+
+#ifdef TREVOLO_HAVE_OFFICE
+#include "exchange/exchange.h"
+#include "exchange/office.h"
+#endif
+
+namespace trevolo::cli {
+
+namespace {
+
+using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Opens a file for reading, or says why it cannot be read.
+FileHandle OpenForReading(const std::string& path, std::string& error)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = "it is a folder, not a file";
+        return FileHandle(nullptr, &std::fclose);
+    }
+    FileHandle f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f)
+        error = std::strerror(errno);
+    return f;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error)
+{
+    FileHandle f = OpenForReading(path, error);
+    if (!f)
+        return false;
+    char buf[1 << 16];
+    size_t got = 0;
+    while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0)
+        bytes.append(buf, got);
+    if (std::ferror(f.get())) {
+        error = std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsWorkbookName(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".xls" || ext == ".xlsx" || ext == ".ods";
+}
+
+LoadedFile LoadCsvFile(const std::string& path)
+{
+    LoadedFile f;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, f.error))
+        return f;
+    // The spreadsheet application opens an empty file as nothing to import.
+    if (bytes.empty()) {
+        f.error = "the file is empty";
+        return f;
+    }
+    f.sheets.push_back(SheetFromCsvBytes(bytes));
+    return f;
+}
+
+#ifdef TREVOLO_HAVE_OFFICE
+
+struct WorkbookReader::Engine {
+    std::unique_ptr<SpreadsheetApp> app;
+    bool failed = false;
+};
+
+WorkbookReader::WorkbookReader() : engine_(std::make_unique<Engine>()) {}
+WorkbookReader::~WorkbookReader() = default;
+
+LoadedFile WorkbookReader::load(const std::string& path)
+{
+    LoadedFile f;
+    if (!OpenForReading(path, f.error))
+        return f;
+    if (!engine_->app && !engine_->failed) {
+        engine_->app = SpreadsheetApp::create(OfficeUse::Exchange);
+        engine_->failed = !engine_->app;
+    }
+    if (!engine_->app) {
+        f.error = kMsgOfficeNotStarted;
+        return f;
+    }
+    ImportResult r = ImportWorkbookSheets(*engine_->app, true, std::filesystem::absolute(path).string());
+    if (r.status != ImportResult::Status::Ok) {
+        f.error = r.message.text;
+        if (!r.detail.empty())
+            f.error += " (" + r.detail + ")";
+        return f;
+    }
+    f.sheets = std::move(r.sheets);
+    return f;
+}
+
+#else
+
+struct WorkbookReader::Engine {};
+
+WorkbookReader::WorkbookReader() = default;
+WorkbookReader::~WorkbookReader() = default;
+
+LoadedFile WorkbookReader::load(const std::string& path)
+{
+    LoadedFile f;
+    if (!OpenForReading(path, f.error))
+        return f;
+    f.error = "this build reads no workbooks (it has no spreadsheet engine); save the sheets as CSV files";
+    return f;
+}
+
+#endif
+
+}  // namespace trevolo::cli

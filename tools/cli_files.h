@@ -1,0 +1,42 @@
+#pragma once
+// Reading the files of a batch run into sheet records, as the window's
+// imports read them.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/comtype.h"
+
+namespace trevolo::cli {
+
+// The sheets of one file in worksheet order, or why it could not be read.
+struct LoadedFile {
+    std::vector<Struct_Sheet> sheets;
+    std::string error;  // empty when the file was read
+};
+
+// Reads a CSV file of the exchange layout as the window's CSV import does.
+LoadedFile LoadCsvFile(const std::string& path);
+
+// True for the names of workbooks (.xls, .xlsx, .ods, in any case), which
+// are read through the spreadsheet engine; any other file is read as CSV.
+bool IsWorkbookName(const std::string& path);
+
+// Reads workbooks through the spreadsheet engine, started at the first
+// workbook and shared by the files of the run. Without the engine in the
+// build, every workbook is refused with a message saying so.
+class WorkbookReader {
+public:
+    WorkbookReader();
+    ~WorkbookReader();
+    WorkbookReader(const WorkbookReader&) = delete;
+    WorkbookReader& operator=(const WorkbookReader&) = delete;
+
+    LoadedFile load(const std::string& path);
+
+private:
+    struct Engine;
+    std::unique_ptr<Engine> engine_;
+};
+
+}  // namespace trevolo::cli

@@ -1,0 +1,135 @@
+// trevolo-cli: the window's judgment chain on files of the exchange layout,
+// from the command line.
+//
+//   trevolo-cli judge [options] FILE...
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "cli_judge.h"
+#include "model/number.h"
+#include "spc/rule_spec.h"
+#include "stats/typed_limits.h"
+
+namespace {
+
+using namespace trevolo;
+using namespace trevolo::cli;
+
+// Reads the typed limits file; false with a message naming the file.
+bool LoadLimits(const std::string& path, std::array<std::string, kLimitFields>& limits, std::string& error)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "--limits " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string text;
+    char buf[4096];
+    size_t got = 0;
+    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, got);
+    const bool failed = std::ferror(f) != 0;
+    std::fclose(f);
+    if (failed) {
+        error = "--limits " + path + ": the file cannot be read";
+        return false;
+    }
+    std::string why;
+    if (!ParseTypedLimits(text, limits, why)) {
+        error = "--limits " + path + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Trevolo batch judgment: judges measurement files of the exchange layout (CSV in code page 932 "
+                 "or UTF-8, or workbooks) exactly as the window does.",
+                 "trevolo-cli"};
+    app.set_version_flag("--version", std::string("trevolo-cli ") + TREVOLO_VERSION_TEXT);
+    app.require_subcommand(1);
+
+    CLI::App* judge = app.add_subcommand(
+        "judge", "Import each file as the window does, set the control limits (three-sigma, answered Yes, or the "
+                 "typed --limits), press \"SPC異常判定\" and report what the window shows.");
+
+    std::string chart = "xbar-r";
+    std::string index = "cpk";
+    std::string threshold = "1.33";
+    bool noThreshold = false;
+    std::string rules = kDefaultRuleSpec;
+    std::string limitsFile;
+    int sheet = 0;
+    bool json = false;
+    std::vector<std::string> files;
+
+    judge->add_option("--chart", chart, "chart kind: xbar-r, xbar-s or x-rs (a sheet with n = 1 is judged as x-rs)")
+        ->check(CLI::IsMember({"xbar-r", "xbar-s", "x-rs"}))
+        ->capture_default_str();
+    judge->add_option("--index", index, "index compared with the threshold: cp or cpk")
+        ->check(CLI::IsMember({"cp", "cpk"}))
+        ->capture_default_str();
+    CLI::Option* thresholdOpt =
+        judge->add_option("--threshold", threshold, "threshold of the index")->capture_default_str();
+    judge->add_flag("--no-threshold", noThreshold, "no threshold judgment (verdict cells \"－\")")
+        ->excludes(thresholdOpt);
+    judge->add_option("--rules", rules,
+                      "rules switched on with their run lengths, e.g. 1,2:9,3:6,4:14,5:3/2,6:5/4,7:15,8:8; a rule "
+                      "not named is off")
+        ->capture_default_str();
+    judge->add_option("--limits", limitsFile,
+                      "typed control limits (\"指定管理値\"): a JSON object of the eleven limit fields "
+                      "(editUcl3 ... editRsUcl1) with texts, used instead of the three-sigma computation");
+    judge->add_option("--sheet", sheet, "judge only worksheet N (from 1)")->check(CLI::PositiveNumber);
+    judge->add_flag("--json", json, "write one JSON object for the run instead of the readable report");
+    judge->add_option("FILE", files, "CSV files of the exchange layout, or workbooks (.xls, .xlsx, .ods)")
+        ->required();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUnusable;
+    }
+
+    JudgeOptions options;
+    options.settings.chartIndex = chart == "xbar-s" ? ChartXbarS : chart == "x-rs" ? ChartXRs : ChartXbarR;
+    options.settings.cpkIndex = index == "cp" ? 0 : 1;
+    options.settings.cpkCheck = !noThreshold;
+    double t = 0;
+    if (!TryStrToFloat(threshold, t)) {
+        std::cerr << "trevolo-cli: --threshold: \"" << threshold << "\" is not a number\n";
+        return kExitUnusable;
+    }
+    options.settings.cpCpk = threshold;
+    std::string error;
+    if (!ParseRuleSpec(rules, options.settings.options, error)) {
+        std::cerr << "trevolo-cli: --rules: " << error << "\n";
+        return kExitUnusable;
+    }
+    if (!limitsFile.empty()) {
+        std::array<std::string, kLimitFields> limits;
+        if (!LoadLimits(limitsFile, limits, error)) {
+            std::cerr << "trevolo-cli: " << error << "\n";
+            return kExitUnusable;
+        }
+        options.limits = std::move(limits);
+    }
+    options.sheet = sheet;
+    options.json = json;
+    options.files = std::move(files);
+    return RunJudge(options, std::cout, std::cerr);
+}
