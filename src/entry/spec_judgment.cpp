@@ -95,7 +95,7 @@ SpecJudgment JudgeSpecification(const LotSource& lots, const SpecLimits& limits)
             if (!judging)
                 continue;
             double v = 0;
-            if (!TryStrToFloat(text, v)) {
+            if (!lots.number(lot, c, v)) {
                 r.error = ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
                 judging = false;
                 continue;

@@ -1,6 +1,7 @@
 #include "spc/judgment_chain.h"
 
 #include <algorithm>
+#include <optional>
 #include <span>
 
 #include "entry/spec_judgment.h"
@@ -108,12 +109,24 @@ public:
             out_.lotLabels.push_back(ctrl_.text(0, r));
     }
 
-    GridLots lots() const { return GridLots(ctrl_, edit_, out_.lots, out_.n); }
+    // The shown lots with every value converted once: the limits, the
+    // specification and the capability read the same values, and only blank
+    // cells change between them (they are emptied, and skipped by all three).
+    const LotSource& lots()
+    {
+        if (!parsed_) {
+            grid_.emplace(ctrl_, edit_, out_.lots, out_.n);
+            parsed_.emplace(*grid_);
+        }
+        return *parsed_;
+    }
+    std::optional<GridLots> grid_;
+    std::optional<ParsedLots> parsed_;
 
     // btn3StdevClick with the question answered Yes.
     void computeLimits()
     {
-        const GridLots source = lots();
+        const LotSource& source = lots();
         const int count = CountIncludedValues(source);
         if (count <= 1)
             return;

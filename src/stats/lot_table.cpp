@@ -24,6 +24,33 @@ std::string_view LotTable::cell(int lot, int col) const
     return cells[static_cast<size_t>(col)];
 }
 
+bool LotSource::number(int lot, int col, double& out) const
+{
+    return TryStrToFloat(cell(lot, col), out);
+}
+
+ParsedLots::ParsedLots(const LotSource& source) : source_(source), cols_(std::max(source.columnCount(), 0))
+{
+    const size_t size = static_cast<size_t>(std::max(source.lotCount(), 0)) * static_cast<size_t>(cols_);
+    values_.assign(size, 0.0);
+    isNumber_.assign(size, 0);
+    size_t i = 0;
+    for (int lot = 0; lot < source.lotCount(); ++lot)
+        for (int c = 0; c < cols_; ++c, ++i)
+            isNumber_[i] = TryStrToFloat(source.cell(lot, c), values_[i]) ? 1 : 0;
+}
+
+bool ParsedLots::number(int lot, int col, double& out) const
+{
+    if (lot < 0 || col < 0 || col >= cols_ || lot >= source_.lotCount())
+        return false;
+    const size_t i = static_cast<size_t>(lot) * static_cast<size_t>(cols_) + static_cast<size_t>(col);
+    if (!isNumber_[i])
+        return false;
+    out = values_[i];
+    return true;
+}
+
 std::optional<ConvertFailure> ReadLotValues(const LotSource& lots, int lot, std::vector<double>& values)
 {
     values.clear();
@@ -33,7 +60,7 @@ std::optional<ConvertFailure> ReadLotValues(const LotSource& lots, int lot, std:
         if (IsBlank(text))
             continue;
         double v = 0;
-        if (!TryStrToFloat(text, v))
+        if (!lots.number(lot, c, v))
             return ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
         values.push_back(v);
     }

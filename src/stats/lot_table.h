@@ -28,6 +28,8 @@ public:
     virtual bool enabled(int lot) const = 0;
     // Text of a measurement cell; lot 0 .. lotCount()-1, col 0 .. columnCount()-1.
     virtual std::string_view cell(int lot, int col) const = 0;
+    // The number of a non-blank cell; false when its text is not a number.
+    virtual bool number(int lot, int col, double& out) const;
 };
 
 struct Lot {
@@ -81,6 +83,26 @@ private:
     const CellStore& edit_;
     int lots_;
     int cols_;
+};
+
+// Another source with every cell converted once, for a run of several
+// computations over the same values (limits, specification, capability).
+// Texts, labels and flags are read from the source as they are.
+class ParsedLots final : public LotSource {
+public:
+    explicit ParsedLots(const LotSource& source);
+    int lotCount() const override { return source_.lotCount(); }
+    int columnCount() const override { return cols_; }
+    std::string_view label(int lot) const override { return source_.label(lot); }
+    bool enabled(int lot) const override { return source_.enabled(lot); }
+    std::string_view cell(int lot, int col) const override { return source_.cell(lot, col); }
+    bool number(int lot, int col, double& out) const override;
+
+private:
+    const LotSource& source_;
+    int cols_;
+    std::vector<double> values_;
+    std::vector<unsigned char> isNumber_;
 };
 
 // A grid position: column and row from 0, row 0 the header.
