@@ -17,7 +17,7 @@ packages=(
   # the office's text part converts the operating manual to PDF at build time
   libreoffice-writer
   # a display server for the tests that show a window; PDF to picture tools
-  xvfb xauth poppler-utils
+  xvfb xauth x11-utils poppler-utils
 )
 
 missing=()

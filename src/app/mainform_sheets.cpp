@@ -438,9 +438,4 @@ void TMainForm::menuExecSpcClick()
     pageInput->setCurrentIndex(2);
 }
 
-// Commands that later parts of the window fill in; until then they do nothing.
-void TMainForm::btnExcelClick() {}
-void TMainForm::btnControlChartClick() {}
-void TMainForm::btnHistogramClick() {}
-
 }  // namespace trevolo

@@ -1,0 +1,188 @@
+// The report commands of the main window: the judgment result output
+// ("判定結果出力"), the control chart ("管理図作成") and the histogram
+// ("ﾋｽﾄｸﾞﾗﾑ作成"). Each runs the whole judgment chain first and stops
+// silently when it gives no capability verdict; then it gathers the tables
+// and the limit panel as shown and hands them to the report writer of the
+// exchange core, behind the busy frame. Errors reach the general error box.
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QTabWidget>
+#include <stdexcept>
+
+#include "app/mainform.h"
+#include "app/paths.h"
+#include "app/prompts.h"
+#include "app/splash.h"
+#include "entry/spec_judgment.h"
+#include "exchange/layout.h"
+#include "exchange/messages.h"
+#include "exchange/report_layout.h"
+#include "model/number.h"
+#ifdef TREVOLO_HAVE_OFFICE
+#include "exchange/reports.h"
+#endif
+
+namespace trevolo {
+
+namespace {
+
+constexpr const char* kBusyReport = "Excelに統計データを展開しています。";
+
+std::string S(const QString& q)
+{
+    return q.toStdString();
+}
+
+// After the busy frame is closed, the window handles what piled up while the
+// command worked. Declared before the frame, so it runs after it ends.
+struct ProcessPendingOnExit {
+    ~ProcessPendingOnExit() { QApplication::processEvents(); }
+};
+
+#ifdef TREVOLO_HAVE_OFFICE
+// The rows of a table other than the measurement table, as shown.
+TableView ShownTable(const StringGrid& grid)
+{
+    const CellStore& cells = grid.cells();
+    TableView t;
+    t.rows = grid.RowCount();
+    t.cols = grid.ColCount();
+    t.cell = [&cells](int col, int row) { return std::string(cells.text(col, row)); };
+    return t;
+}
+
+ReportPlace Place(const TMainForm& f)
+{
+    ReportPlace p;
+    p.formFiles = S(FormFilesDir());
+    p.saveFiles = S(f.saveFilesDir());
+    p.time = LocalTimeNow();
+    return p;
+}
+#else
+[[noreturn]] void NoOffice()
+{
+    throw std::runtime_error(kMsgOfficeNotStarted);
+}
+#endif
+
+// Runs the whole judgment chain; the reports go on only when it leaves a
+// capability verdict.
+bool RunJudgmentChain(TMainForm& f)
+{
+    f.btnSpcJudgClick();
+    return !IsBlank(S(f.pnlCpkJudg->text()));
+}
+
+}  // namespace
+
+void TMainForm::btnExcelClick()
+{
+    if (!CheckRequiredFields()) {
+        Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromUtf8(kMsgRequiredMissing));
+        return;
+    }
+    if (!RunJudgmentChain(*this))
+        return;
+    ProcessPendingOnExit pending;
+    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyXlsSave));
+
+    // The header rows come from the sheet's record, which the judgment has
+    // just stored; with no tab selected, from the fields as they stand.
+    Struct_Sheet record;
+    const int tab = selectedTab();
+    if (tab >= 0 && tab < static_cast<int>(Sheets.size())) {
+        record = Sheets[static_cast<size_t>(tab)];
+    } else {
+        record.Product = S(editProduct->text());
+        record.Process = S(editProcess->text());
+        record.Mbc = S(editMbc->text());
+        record.Label = S(editLabel->text());
+        record.Unit = S(editUnit->text());
+        record.SpecKind = S(cmbSpecKind->currentText());
+        record.Keta = S(spinKeta->text());
+        record.Kupper = S(editKupper->text());
+        record.Klower = S(editKlower->text());
+    }
+
+    const CellStore& ctrl = gridCtrl->cells();
+    const CellStore& edit = gridEdit->cells();
+    EditTableView view;
+    view.lots = gridEdit->RowCount() - 1;
+    view.n = gridEdit->ColCount();
+    view.label = [&ctrl](int row) { return std::string(ctrl.text(0, row)); };
+    view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
+    view.value = [&edit](int col, int row) { return std::string(edit.text(col, row)); };
+
+#ifdef TREVOLO_HAVE_OFFICE
+    ResultTables tables;
+    for (int i = 0; i < 3 && i < pageInput->count(); ++i)
+        tables.names[static_cast<size_t>(i)] = S(pageInput->tabText(i));
+    tables.edit = BuildEditBlock(view, record.Keta);
+    tables.calc = BuildCalcBlock(ShownTable(*gridCalc));
+    tables.spc = BuildSpcBlock(ShownTable(*gridSpc));
+    MakeJudgmentResult(record, tables, Place(*this));
+#else
+    NoOffice();
+#endif
+}
+
+void TMainForm::btnControlChartClick()
+{
+    if (!RunJudgmentChain(*this))
+        return;
+    ProcessPendingOnExit pending;
+    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
+
+    ControlChartData data;
+    data.chartKind = cmbChart->currentIndex();
+    data.lotCountSetting = spinRow->value();
+    // The statistics table: title row, one row per lot that took part, the
+    // total row last.
+    const CellStore& calc = gridCalc->cells();
+    const int spread = ChartSpreadColumn(data.chartKind);
+    for (int row = 1; row <= gridCalc->RowCount() - 2; ++row) {
+        data.labels.emplace_back(calc.text(kChartLabelColumn, row));
+        data.means.emplace_back(calc.text(kChartMeanColumn, row));
+        data.spreads.emplace_back(calc.text(spread, row));
+    }
+    const TEdit* names[9] = {itemUcl3, itemUcl2, itemUcl1, itemXcl, itemLcl1, itemLcl2, itemLcl3, itemRcl, itemRsUcl3};
+    const TEdit* values[9] = {editUcl3, editUcl2, editUcl1, editXcl, editLcl1, editLcl2, editLcl3, editRcl, editRsUcl3};
+    for (size_t i = 0; i < 7; ++i)
+        data.xLines[i] = {S(names[i]->text()), S(values[i]->text())};
+    for (size_t i = 0; i < 2; ++i)
+        data.spreadLines[i] = {S(names[7 + i]->text()), S(values[7 + i]->text())};
+
+#ifdef TREVOLO_HAVE_OFFICE
+    MakeControlChartReport(data, Place(*this));
+#else
+    NoOffice();
+#endif
+}
+
+void TMainForm::btnHistogramClick()
+{
+    if (!RunJudgmentChain(*this))
+        return;
+    ProcessPendingOnExit pending;
+    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
+
+    const CellStore& ctrl = gridCtrl->cells();
+    const CellStore& edit = gridEdit->cells();
+    HistogramData data;
+    data.lots = gridEdit->RowCount() - 1;
+    data.n = gridEdit->ColCount();
+    data.enabled = [&ctrl](int lot) { return ctrl.flag(1, lot + 1); };
+    data.value = [&edit](int lot, int col) { return std::string(edit.text(col, lot + 1)); };
+    data.keta = S(spinKeta->text());
+    data.classes = spinBetWeen->value();
+
+#ifdef TREVOLO_HAVE_OFFICE
+    MakeHistogramReport(data, Place(*this));
+#else
+    NoOffice();
+#endif
+}
+
+}  // namespace trevolo
