@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "entry/spec_judgment.h"
+#include "entry/tolerance_judgment.h"
 #include "model/number.h"
 #include "stats/capability.h"
 #include "stats/control_limits.h"

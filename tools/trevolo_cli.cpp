@@ -11,7 +11,7 @@
 
 #include "cli_judge.h"
 #include "model/number.h"
-#include "spc/rule_spec.h"
+#include "spc/rule_switches.h"
 #include "stats/typed_limits.h"
 
 namespace {

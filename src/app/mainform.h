@@ -144,7 +144,7 @@ public:
     TEdit* limitField(int line) const;
     TEdit* limitName(int line) const;
 
-    // ---- specification judgment (spec_view.cpp) ----
+    // ---- specification judgment (tolerance_view.cpp) ----
     bool CheckRequiredFields();
 
     // ---- statistics and SPC tables (capability_view.cpp, spc_view.cpp) ----

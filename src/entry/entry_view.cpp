@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "app/mainform.h"
-#include "entry/spec_judgment.h"
+#include "entry/tolerance_judgment.h"
 #include "model/comfunction.h"
 #include "model/number.h"
 

@@ -14,7 +14,7 @@
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "app/splash.h"
-#include "entry/spec_judgment.h"
+#include "entry/tolerance_judgment.h"
 #include "exchange/layout.h"
 #include "exchange/messages.h"
 #include "exchange/report_layout.h"

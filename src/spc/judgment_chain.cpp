@@ -4,7 +4,7 @@
 #include <optional>
 #include <span>
 
-#include "entry/spec_judgment.h"
+#include "entry/tolerance_judgment.h"
 #include "model/number.h"
 #include "model/sheetio.h"
 

@@ -2,7 +2,7 @@
 // it shows in which order, and what the tables hold afterwards.
 #include <gtest/gtest.h>
 
-#include "entry/spec_judgment.h"
+#include "entry/tolerance_judgment.h"
 #include "exchange/csv_reader.h"
 #include "spc/judgment_chain.h"
 

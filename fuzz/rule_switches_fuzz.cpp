@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "spc/rule_options.h"
-#include "spc/rule_spec.h"
+#include "spc/rule_switches.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

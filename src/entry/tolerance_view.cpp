@@ -11,7 +11,7 @@
 #include "app/mainform.h"
 #include "app/prompts.h"
 #include "app/splash.h"
-#include "entry/spec_judgment.h"
+#include "entry/tolerance_judgment.h"
 #include "model/number.h"
 #include "stats/lot_table.h"
 

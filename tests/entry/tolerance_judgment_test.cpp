@@ -1,4 +1,4 @@
-#include "entry/spec_judgment.h"
+#include "entry/tolerance_judgment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The command-line notation of the SPC rule options.
 #include <gtest/gtest.h>
 
-#include "spc/rule_spec.h"
+#include "spc/rule_switches.h"
 
 namespace trevolo {
 namespace {

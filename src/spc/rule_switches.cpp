@@ -1,4 +1,4 @@
-#include "spc/rule_spec.h"
+#include "spc/rule_switches.h"
 
 #include <array>
 
