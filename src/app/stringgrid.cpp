@@ -230,6 +230,23 @@ void StringGrid::autoColWidth()
         setColumnWidth(static_cast<int>(c), widths[c]);
 }
 
+CellLook StringGrid::entryLook(int col, int row, bool focused, bool isCurrent, Qt::Alignment align) const
+{
+    CellLook look;
+    look.background = palette().color(QPalette::Base);
+    look.text = Qt::black;
+    look.align = align;
+    if (!focused)
+        return look;
+    if (isCurrent) {
+        look.background = kCurrentCellColor;
+    } else if (selectionModel()->isSelected(model_->index(row - 1, col))) {
+        look.background = palette().color(QPalette::Active, QPalette::Highlight);
+        look.text = palette().color(QPalette::Active, QPalette::HighlightedText);
+    }
+    return look;
+}
+
 void StringGrid::paintCell(QPainter* p, const QRect& rect, int col, int row, bool focused, bool isCurrent)
 {
     CellLook look;

@@ -109,6 +109,11 @@ public:
     const QString& cellText(int col, int row) const;
     void setCellText(int col, int row, const QString& text);
 
+    // The look of an entry table's cell: the window colour and black text;
+    // while the table has the focus, the current cell yellow and the other
+    // selected cells in the platform's selection colours.
+    CellLook entryLook(int col, int row, bool focused, bool isCurrent, Qt::Alignment align) const;
+
     // Decides the colours and alignment of a cell at paint time. When unset,
     // the window colour, black text and right alignment are used.
     std::function<CellLook(int col, int row, bool focused, bool isCurrent)> drawCell;

@@ -241,18 +241,7 @@ void TMainForm::gridEditSetEditText(int col, int row)
 
 CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
-    CellLook look;
-    look.background = gridEdit->palette().color(QPalette::Base);
-    look.text = Qt::black;
-    look.align = Qt::AlignRight | Qt::AlignVCenter;
-    if (focused) {
-        if (isCurrent) {
-            look.background = kCurrentCellColor;
-        } else if (gridEdit->selectionModel()->isSelected(gridEdit->gridModel()->index(row - 1, col))) {
-            look.background = gridEdit->palette().color(QPalette::Active, QPalette::Highlight);
-            look.text = gridEdit->palette().color(QPalette::Active, QPalette::HighlightedText);
-        }
-    }
+    CellLook look = gridEdit->entryLook(col, row, focused, isCurrent, Qt::AlignRight | Qt::AlignVCenter);
     if (specMarking) {
         // Value, limits and kind as they stand now, so the marking follows
         // later edits of values and limits.
@@ -267,19 +256,7 @@ CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurr
 
 CellLook TMainForm::gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
-    CellLook look;
-    look.background = gridCtrl->palette().color(QPalette::Base);
-    look.text = Qt::black;
-    look.align = Qt::AlignCenter;
-    if (focused) {
-        if (isCurrent) {
-            look.background = kCurrentCellColor;
-        } else if (gridCtrl->selectionModel()->isSelected(gridCtrl->gridModel()->index(row - 1, col))) {
-            look.background = gridCtrl->palette().color(QPalette::Active, QPalette::Highlight);
-            look.text = gridCtrl->palette().color(QPalette::Active, QPalette::HighlightedText);
-        }
-    }
-    return look;
+    return gridCtrl->entryLook(col, row, focused, isCurrent, Qt::AlignCenter);
 }
 
 }  // namespace trevolo

@@ -194,19 +194,7 @@ bool TLotEditForm::gridLotnoKeyPress(QChar key)
 
 CellLook TLotEditForm::gridLotnoDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
-    CellLook look;
-    look.background = gridLotno->palette().color(QPalette::Base);
-    look.text = Qt::black;
-    look.align = Qt::AlignCenter;
-    if (focused) {
-        if (isCurrent) {
-            look.background = kCurrentCellColor;
-        } else if (gridLotno->selectionModel()->isSelected(gridLotno->gridModel()->index(row - 1, col))) {
-            look.background = gridLotno->palette().color(QPalette::Active, QPalette::Highlight);
-            look.text = gridLotno->palette().color(QPalette::Active, QPalette::HighlightedText);
-        }
-    }
-    return look;
+    return gridLotno->entryLook(col, row, focused, isCurrent, Qt::AlignCenter);
 }
 
 void TLotEditForm::popMenuCutClick()
