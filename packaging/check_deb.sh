@@ -29,6 +29,9 @@ sample="/usr/lib/trevolo/Sample Files/01_stable_XbarR.csv"
 [ -f "$sample" ] || { echo "sample not installed: $sample"; exit 1; }
 /usr/bin/trevolo-cli judge --json "$sample" > "$work/out.json"
 grep -q '"verdict"' "$work/out.json"
+# A workbook sample goes through LibreOffice, from the installed program.
+/usr/bin/trevolo-cli judge --json "/usr/lib/trevolo/Sample Files/01_stable_XbarR.xlsx" > "$work/book.json"
+grep -q '"合格"' "$work/book.json"
 
 # The window starts and keeps running (offscreen, with settings of its own).
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"

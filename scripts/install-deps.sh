@@ -18,6 +18,8 @@ packages=(
   libreoffice-writer
   # a display server for the tests that show a window; PDF to picture tools
   xvfb xauth x11-utils poppler-utils
+  # the PNG sizes of the icon
+  librsvg2-bin
   # the check of the installed AppStream metadata
   appstream
 )

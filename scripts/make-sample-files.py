@@ -1,10 +1,30 @@
 #!/usr/bin/env python3
 """Writes the CSV files of "Sample Files/" in the exchange layout (code page
 932, CR LF). The values come from a fixed seed, so running the script again
-gives the same files; the files themselves are kept in the repository."""
+gives the same files; the files themselves are kept in the repository.
+
+With --workbooks it also converts some of them to workbooks (.xlsx, .xls)
+with a headless LibreOffice, reading the CSV files as code page 932."""
 import os
 import random
+import subprocess
 import sys
+import tempfile
+
+WORKBOOKS = [("01_stable_XbarR.csv", "xlsx"), ("02_drift_XbarR.csv", "xlsx"),
+             ("03_out_of_spec_XbarR.csv", "xls"), ("05_individuals_X-Rs.csv", "xls")]
+CSV_FILTER = "Text - txt - csv (StarCalc):44,34,64,1,,1041"
+
+
+def convert_workbooks(folder):
+    """The sample workbooks, converted from their CSV files."""
+    with tempfile.TemporaryDirectory() as profile:
+        for name, kind in WORKBOOKS:
+            subprocess.run(["/usr/lib/libreoffice/program/soffice", "--headless",
+                            f"-env:UserInstallation=file://{profile}",
+                            f"--infilter={CSV_FILTER}", "--convert-to", kind,
+                            "--outdir", folder, os.path.join(folder, name)],
+                           check=True, stdout=subprocess.DEVNULL)
 
 HEADER_LABELS = ["品種名称", "工程名称", "装置名称", "項目名称", "測定単位",
                  "規格種別", "小数点桁", "規格上限", "規格下限"]
@@ -32,7 +52,8 @@ def labels(count, first_day=4):
 
 
 def main():
-    folder = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
+    args = [a for a in sys.argv[1:] if a != "--workbooks"]
+    folder = args[0] if args else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "Sample Files")
     os.makedirs(folder, exist_ok=True)
 
@@ -71,6 +92,9 @@ def main():
     lots = [(f"HT{2611000 + i + 1}", [f"{58.0 + rng.gauss(0, 0.5):.1f}"]) for i in range(30)]
     write(folder, "05_individuals_X-Rs.csv",
           ["歯車C", "熱処理", "連続炉1号", "表面硬さ", "HRC", "公差規格", "1", "62.0", "55.0"], lots, 1)
+
+    if "--workbooks" in sys.argv[1:]:
+        convert_workbooks(folder)
 
 
 if __name__ == "__main__":
