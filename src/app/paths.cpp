@@ -44,9 +44,13 @@ QString EnsureSaveFilesDir()
     const QString beside = QDir(ProgramDir()).filePath(QStringLiteral("Save Files"));
     if (UsableFolder(beside))
         return beside;
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QDir().mkpath(data);
-    const QString fallback = QDir(data).filePath(QStringLiteral("Save Files"));
+    // An installed program folder is not the user's to write: the reports
+    // then go where the user keeps documents.
+    QString base = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    base = base.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                          : QDir(base).filePath(QStringLiteral("Trevolo"));
+    QDir().mkpath(base);
+    const QString fallback = QDir(base).filePath(QStringLiteral("Save Files"));
     UsableFolder(fallback);
     return fallback;
 }

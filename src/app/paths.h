@@ -12,8 +12,8 @@ QString SampleFilesDir();
 QString ManualPath();
 
 // Creates "Save Files" beside the program when it does not exist (one level).
-// When that folder cannot be created or written, "Save Files" in the user's
-// data folder is used instead. Returns the folder in use.
+// When that folder cannot be created or written, "Save Files" in the folder
+// "Trevolo" of the user's documents folder is used instead. Returns the folder in use.
 QString EnsureSaveFilesDir();
 
 }  // namespace trevolo
