@@ -114,9 +114,11 @@ double StrToFloat(std::string_view text)
 bool TryStrToInt(std::string_view text, int& out) noexcept
 {
     std::string_view s = Trim(text);
-    if (!s.empty() && s.front() == '+')
+    const bool plus = !s.empty() && s.front() == '+';
+    if (plus)
         s.remove_prefix(1);
-    if (s.empty())
+    // from_chars takes a '-' of its own, so "+-7" would otherwise read as -7.
+    if (s.empty() || (plus && s.front() == '-'))
         return false;
     int v = 0;
     auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, 10);

@@ -68,4 +68,8 @@ TEST(Number, WholeNumbers)
     EXPECT_FALSE(TryStrToInt("1.0", v));
     EXPECT_FALSE(TryStrToInt("", v));
     EXPECT_FALSE(TryStrToInt("99999999999", v));
+    EXPECT_FALSE(TryStrToInt("+-7", v));  // one sign only
+    EXPECT_FALSE(TryStrToInt("++7", v));
+    EXPECT_TRUE(TryStrToInt("+7", v));
+    EXPECT_EQ(v, 7);
 }
