@@ -121,3 +121,31 @@ TEST(ControlLimits, ReadsTheWindowTablesFromRowOne)
 
 }  // namespace
 }  // namespace trevolo
+
+using namespace trevolo;
+
+TEST(ControlLimits, ConvertedOnceGivesTheSameLinesAndTheSameError)
+{
+    // The batch chain reads the lots through a converted view; the lines and
+    // the first failing cell must be exactly those of the texts themselves.
+    const std::vector<std::vector<Lot>> tables = {
+        {L({"1", "3"}), L({"2", "6"}), L({" ", ""})},
+        {L({"10.5", "9.75", "10.25"}), L({"x", "1"}), L({"2"})},
+        {L({"-1e3", "0.001"}), L({"7", " 8 "})},
+    };
+    for (const auto& lots : tables) {
+        const LotTable raw(lots);
+        const ParsedLots parsed(raw);
+        for (int kind : {ChartXbarR, ChartXbarS, ChartXRs}) {
+            const ControlLimitResult a = ComputeLimitTexts(raw, kind);
+            const ControlLimitResult b = ComputeLimitTexts(parsed, kind);
+            EXPECT_EQ(a.computed, b.computed);
+            EXPECT_EQ(a.texts, b.texts);
+            EXPECT_EQ(a.error.has_value(), b.error.has_value());
+            if (a.error && b.error) {
+                EXPECT_EQ(a.error->text, b.error->text);
+                EXPECT_EQ(a.error->pos, b.error->pos);
+            }
+        }
+    }
+}
