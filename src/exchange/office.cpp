@@ -973,6 +973,35 @@ const std::shared_ptr<Book>& Need(const std::shared_ptr<Book>& b)
         throw OfficeError("the workbook is closed");
     return b;
 }
+
+// The office marks a workbook it writes with a lock file beside it, naming
+// the profile of the instance. An instance of ours killed while saving leaves
+// that lock behind, and every later save under the name is refused. Such a
+// lock is removed when the profile it names, one of ours, no longer exists;
+// any other lock is kept.
+void RemoveStaleOwnLock(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    const std::filesystem::path lock = file.parent_path() / (".~lock." + file.filename().string() + "#");
+    if (!std::filesystem::is_regular_file(lock, ec))
+        return;
+    std::string text;
+    std::getline(std::ifstream(lock), text);
+    const std::filesystem::path root = ProfilesRoot();
+    const std::string prefix = FileUrl(root) + "/profile-";
+    const size_t at = text.find(prefix);
+    if (at == std::string::npos)
+        return;
+    std::string name = text.substr(at + prefix.size());
+    if (!name.empty() && name.back() == ';')
+        name.pop_back();
+    if (name.empty() || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") !=
+                            std::string::npos)
+        return;
+    if (std::filesystem::exists(root / ("profile-" + name), ec) || ec)
+        return;
+    std::filesystem::remove(lock, ec);
+}
 }  // namespace
 
 int Workbook::worksheetCount() const
@@ -1012,6 +1041,7 @@ void Workbook::saveAs(const std::string& path)
         filter = "MS Excel 97";
     else if (ext == ".ods")
         filter = "calc8";
+    RemoveStaleOwnLock(std::filesystem::absolute(path, ec));
     Call("save \"" + path + "\"", [&] {
         Reference<css::frame::XStorable> st(Need(book_)->doc, UNO_QUERY_THROW);
         st->storeAsURL(U(FileUrl(path)), Props({Prop("FilterName", Any(rtl::OUString::createFromAscii(filter))),

@@ -1,0 +1,348 @@
+// The office process killed in the middle of a workbook import and of a
+// workbook export driven through the main window, offscreen: the sheets and
+// tabs stay as they were, a message is shown, nothing is reported as saved
+// and no office is left running.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTabBar>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "app/splash.h"
+#include "exchange/messages.h"
+#include "exchange/office.h"
+#include "office_support.h"
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace trevolo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProcessAlive;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WaitGone;
+using testing::WriteFile;
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+// The office processes this program started and that still run.
+std::vector<int> OfficeChildren()
+{
+    std::vector<int> pids;
+    const std::string self = std::to_string(getpid());
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc", ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string stat = ReadFile((e.path() / "stat").string());
+        const size_t open = stat.find('(');
+        const size_t close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size())
+            continue;
+        const std::string comm = stat.substr(open + 1, close - open - 1);
+        const char state = stat[close + 2];
+        const std::string rest = stat.substr(close + 4);
+        const std::string ppid = rest.substr(0, rest.find(' '));
+        if (ppid == self && comm.rfind("soffice", 0) == 0 && state != 'Z')
+            pids.push_back(std::stoi(name));
+    }
+    return pids;
+}
+
+// True when the process has a file of the folder open.
+bool HasOpenIn(int pid, const fs::path& folder)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        std::error_code lec;
+        if (fs::read_symlink(e.path(), lec).parent_path() == folder)
+            return true;
+    }
+    return false;
+}
+
+// True when the process has the file open.
+bool HasOpen(int pid, const fs::path& file)
+{
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+        std::error_code lec;
+        if (fs::read_symlink(e.path(), lec) == file)
+            return true;
+    }
+    return false;
+}
+
+class OfficeKillTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        settings = std::make_unique<QSettings>(Q(dir.file("trevolo.conf")), QSettings::IniFormat);
+        guard = std::make_unique<ScopedPrompts>(prompts);
+        form = std::make_unique<TMainForm>(settings.get());
+        form->show();
+        QApplication::processEvents();
+        prompts.shown.clear();
+        ASSERT_TRUE(OfficeChildren().empty());
+    }
+    void TearDown() override
+    {
+        form.reset();
+        guard.reset();
+    }
+
+    void selectTab(int i)
+    {
+        form->tabCtrl->setCurrentIndex(i);
+        QApplication::processEvents();
+    }
+
+    // A few sheets with header texts and values typed into the window.
+    void fill(int sheets)
+    {
+        TMainForm& f = *form;
+        f.spinTab->setValue(sheets);
+        for (int i = 0; i < sheets; ++i) {
+            selectTab(i);
+            f.editProduct->setText(Q("製品" + std::to_string(i + 1)));
+            f.editLabel->setText(Q("項目" + std::to_string(i + 1)));
+            f.spinCol->setValue(3);
+            for (int lot = 1; lot <= 10; ++lot)
+                for (int c = 0; c < 3; ++c)
+                    f.gridEdit->setCellText(c, lot, QString::number(lot * 10 + c + i) + ".000");
+        }
+        selectTab(1);
+        selectTab(0);
+    }
+
+    struct Snapshot {
+        std::vector<std::tuple<std::string, std::string, int, int, std::vector<std::string>>> sheets;
+        QStringList tabs;
+        int selected = -1;
+        QString product;
+        std::string firstValue;
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot snapshot() const
+    {
+        Snapshot s;
+        for (const Struct_Sheet& r : form->Sheets)
+            s.sheets.emplace_back(r.Product, r.Label, r.Row, r.Col, r.DataList);
+        for (int i = 0; i < form->tabCtrl->count(); ++i)
+            s.tabs << form->tabCtrl->tabText(i);
+        s.selected = form->selectedTab();
+        s.product = form->editProduct->text();
+        s.firstValue = form->gridEdit->cells().text(0, 1);
+        return s;
+    }
+
+    std::vector<ScriptedPrompts::Shown> boxes() const
+    {
+        std::vector<ScriptedPrompts::Shown> b;
+        for (const auto& s : prompts.shown)
+            if (s.kind == ScriptedPrompts::Shown::Message || s.kind == ScriptedPrompts::Shown::Error)
+                b.push_back(s);
+        return b;
+    }
+
+    void expectNoOfficeLeft(int killed)
+    {
+        EXPECT_TRUE(WaitGone(killed, 5000));
+        EXPECT_TRUE(OfficeChildren().empty());
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        EXPECT_FALSE(form->SplashForm->isVisible());
+    }
+
+    TempDir dir;
+    std::unique_ptr<QSettings> settings;
+    ScriptedPrompts prompts;
+    std::unique_ptr<ScopedPrompts> guard;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(OfficeKillTest, KilledDuringAnImportLeavesSheetsAndTabsAsTheyWere)
+{
+    // A workbook of many sheets, written through the window.
+    fill(60);
+    const fs::path book = dir.path() / "大きい.xlsx";
+    prompts.files.push_back(Q(book.string()));
+    form->mainMenuXlsSave->trigger();
+    ASSERT_EQ(boxes().size(), 1u);
+    ASSERT_EQ(boxes().back().text, QString::fromUtf8(kMsgXlsSaved));
+    ASSERT_TRUE(OfficeChildren().empty());
+
+    // A different state to be kept.
+    TMainForm& f = *form;
+    f.spinTab->setValue(3);
+    selectTab(2);
+    f.editProduct->setText("残る");
+    selectTab(1);
+    const Snapshot before = snapshot();
+    prompts.shown.clear();
+
+    // The office is killed once it has the workbook open.
+    std::atomic<bool> done{false};
+    std::atomic<int> killed{0};
+    std::thread killer([&] {
+        while (!done) {
+            for (int pid : OfficeChildren())
+                if (HasOpen(pid, book)) {
+                    kill(pid, SIGKILL);
+                    killed = pid;
+                    return;
+                }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    prompts.files.push_back(Q(book.string()));
+    f.mainMenuXlsImport->trigger();
+    done = true;
+    killer.join();
+
+    ASSERT_NE(killed.load(), 0) << "the import ended before the office was seen with the workbook open";
+    const auto shown = boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QString::fromUtf8(kWarningCaption));
+    EXPECT_FALSE(shown[0].text.isEmpty());
+    EXPECT_TRUE(snapshot() == before);
+    expectNoOfficeLeft(killed);
+
+    // The next import works again.
+    prompts.shown.clear();
+    prompts.files.push_back(Q(book.string()));
+    f.mainMenuXlsImport->trigger();
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(f.tabCtrl->count(), 60);
+    EXPECT_TRUE(OfficeChildren().empty());
+}
+
+TEST_F(OfficeKillTest, KilledDuringAnExportReportsNothingAsSaved)
+{
+    fill(4);
+    const fs::path fresh = dir.path() / "新規.xlsx";
+    const fs::path existing = dir.path() / "前回.xlsx";
+    WriteFile(existing.string(), "the workbook saved before");
+
+    for (const fs::path& target : {fresh, existing}) {
+        SCOPED_TRACE(target.filename().string());
+        TMainForm& f = *form;
+        selectTab(2);
+        const Snapshot before = snapshot();
+        const std::string old = fs::exists(target) ? ReadFile(target.string()) : std::string();
+        prompts.shown.clear();
+
+        // The export shows every sheet in turn; when the second is shown
+        // the office is killed.
+        int killed = 0;
+        auto c = QObject::connect(f.editProduct, &QLineEdit::textChanged, [&](const QString& text) {
+            if (text != "製品2" || killed != 0)
+                return;
+            const auto pids = OfficeChildren();
+            ASSERT_EQ(pids.size(), 1u);
+            killed = pids[0];
+            kill(killed, SIGKILL);
+            EXPECT_TRUE(WaitGone(killed, 5000));
+        });
+        prompts.files.push_back(Q(target.string()));
+        f.mainMenuXlsSave->trigger();
+        QObject::disconnect(c);
+
+        ASSERT_NE(killed, 0);
+        const auto shown = boxes();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_NE(shown[0].text, QString::fromUtf8(kMsgXlsSaved));
+        EXPECT_FALSE(shown[0].text.isEmpty());
+        EXPECT_NE(shown[0].caption, QString::fromUtf8(kGuideCaption));
+        // No file written; one saved before stays as it was.
+        EXPECT_EQ(fs::exists(target), !old.empty());
+        if (!old.empty()) {
+            EXPECT_EQ(ReadFile(target.string()), old);
+        }
+        // Back on the sheet that was shown; the sheets unchanged.
+        EXPECT_TRUE(snapshot() == before);
+        expectNoOfficeLeft(killed);
+    }
+}
+
+// Killed while it writes the workbook file: whatever it left is not
+// reported as saved; the message names the file.
+TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
+{
+    fill(30);
+    const fs::path folder = dir.path() / "出力";
+    fs::create_directories(folder);
+    const fs::path target = folder / "書きかけ.xlsx";
+    TMainForm& f = *form;
+    const Snapshot before = snapshot();
+
+    std::atomic<bool> done{false};
+    std::atomic<int> killed{0};
+    std::thread killer([&] {
+        while (!done) {
+            for (int pid : OfficeChildren())
+                if (HasOpenIn(pid, folder)) {
+                    kill(pid, SIGKILL);
+                    killed = pid;
+                    return;
+                }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    prompts.files.push_back(Q(target.string()));
+    f.mainMenuXlsSave->trigger();
+    done = true;
+    killer.join();
+
+    ASSERT_NE(killed.load(), 0) << "the office was never seen writing into the folder";
+    const auto shown = boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QString::fromUtf8(kWarningCaption));
+    EXPECT_TRUE(shown[0].text.startsWith(QString::fromUtf8(kMsgXlsSaveFailed))) << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.contains(Q(target.string()))) << shown[0].text.toStdString();
+    EXPECT_TRUE(snapshot() == before);
+    expectNoOfficeLeft(killed);
+
+    // The office's lock on the name, left by the killed instance, does not
+    // refuse the next save under the same name; a lock of anyone else does.
+    const fs::path lock = folder / ".~lock.書きかけ.xlsx#";
+    const fs::path other = dir.path() / "他人.xlsx";
+    const fs::path otherLock = dir.path() / ".~lock.他人.xlsx#";
+    WriteFile(otherLock.string(), ",someone,host,07.12.2026 10:00,file:///home/someone/.config/libreoffice/4;");
+    for (const fs::path& again : {target, other}) {
+        SCOPED_TRACE(again.filename().string());
+        prompts.shown.clear();
+        prompts.files.push_back(Q(again.string()));
+        f.mainMenuXlsSave->trigger();
+        ASSERT_EQ(boxes().size(), 1u);
+        if (again == target) {
+            EXPECT_EQ(boxes()[0].text, QString::fromUtf8(kMsgXlsSaved));
+            EXPECT_FALSE(fs::exists(lock));
+        } else {
+            EXPECT_NE(boxes()[0].text, QString::fromUtf8(kMsgXlsSaved));
+            EXPECT_TRUE(fs::exists(otherLock));
+        }
+        EXPECT_TRUE(OfficeChildren().empty());
+    }
+}
+
+}  // namespace
+}  // namespace trevolo
