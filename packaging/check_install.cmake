@@ -24,7 +24,7 @@ set(expected
   "${prog}/trevolo-cli"
   "${prog}/Sample Files/01_stable_XbarR.csv"
   "${prog}/Sample Files/02_drift_XbarR.csv"
-  "${prog}/Sample Files/03_out_of_spec_XbarR.csv"
+  "${prog}/Sample Files/03_out_of_tolerance_XbarR.csv"
   "${prog}/Sample Files/04_upper_limit_XbarR.csv"
   "${prog}/Sample Files/05_individuals_X-Rs.csv")
 set(links trevolo-cli)

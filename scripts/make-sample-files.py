@@ -12,7 +12,7 @@ import sys
 import tempfile
 
 WORKBOOKS = [("01_stable_XbarR.csv", "xlsx"), ("02_drift_XbarR.csv", "xlsx"),
-             ("03_out_of_spec_XbarR.csv", "xls"), ("05_individuals_X-Rs.csv", "xls")]
+             ("03_out_of_tolerance_XbarR.csv", "xls"), ("05_individuals_X-Rs.csv", "xls")]
 CSV_FILTER = "Text - txt - csv (StarCalc):44,34,64,1,,1041"
 
 
@@ -77,7 +77,7 @@ def main():
     # A process wider than its tolerance: values beyond both limits.
     rng = random.Random(20)
     lots = [(l, lot_values(rng, 25.00 + rng.gauss(0, 0.02), 0.06, 4, 2)) for l in labels(20)]
-    write(folder, "03_out_of_spec_XbarR.csv",
+    write(folder, "03_out_of_tolerance_XbarR.csv",
           ["ブラケットB", "プレス", "300tプレス", "穴ピッチ", "mm", "公差規格", "2", "25.10", "24.90"], lots, 4)
 
     # An upper limit only: surface roughness must stay below Ra 1.6.
