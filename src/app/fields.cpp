@@ -41,6 +41,18 @@ bool ThresholdKey(QChar ch, const QString& text)
     return DigitKey(ch, text);
 }
 
+bool IsTypedChar(const QKeyEvent* e)
+{
+    const QString t = e->text();
+    return t.size() == 1 && t.at(0).unicode() >= 0x20 && t.at(0).unicode() != 0x7f &&
+           !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+bool IsEnterKey(const QKeyEvent* e)
+{
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent)
 {
     setFieldColor(kFieldNormalColor);
@@ -66,9 +78,7 @@ bool TEdit::preFilter(QChar)
 void TEdit::keyPressEvent(QKeyEvent* e)
 {
     const QString t = e->text();
-    const bool printable = t.size() == 1 && t.at(0).unicode() >= 0x20 && t.at(0).unicode() != 0x7f &&
-                           !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-    if (printable) {
+    if (IsTypedChar(e)) {
         if (!preFilter(t.at(0))) {
             e->accept();
             return;

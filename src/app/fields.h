@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <functional>
 
+class QKeyEvent;
 class QToolButton;
 
 namespace trevolo {
@@ -19,6 +20,12 @@ bool NumericKey(QChar ch, const QString& text);    // digits, one point, one min
 bool DigitKey(QChar ch, const QString& text);      // digits
 bool DecimalsKey(QChar ch, const QString& text);   // digits 0 to 5
 bool ThresholdKey(QChar ch, const QString& text);  // digits and one point
+
+// A key press that types one printable character (no Ctrl or Alt), the
+// kind the key filters judge.
+bool IsTypedChar(const QKeyEvent* e);
+// Enter on either the main or the number block.
+bool IsEnterKey(const QKeyEvent* e);
 
 // A line edit whose typed characters pass a key filter first. The filter sees
 // each printable character with the field's text and returns false to discard

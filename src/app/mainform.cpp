@@ -718,7 +718,7 @@ bool TMainForm::FormKeyPress(QWidget* watched, QKeyEvent* e)
     QWidget* focus = QApplication::focusWidget();
     if (isTable(focus ? focus : watched))
         return false;
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    if (IsEnterKey(e)) {
         focusNextChild();
         return true;
     }

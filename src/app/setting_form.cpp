@@ -305,7 +305,7 @@ void TSettingForm::Set_OffColor(QWidget* field)
 
 bool TSettingForm::FormKeyPress(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    if (IsEnterKey(e)) {
         // Enter on a button presses it; anywhere else it moves on.
         if (auto* b = qobject_cast<QPushButton*>(QApplication::focusWidget()); b && b->window() == this) {
             b->click();

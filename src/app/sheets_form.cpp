@@ -78,7 +78,7 @@ bool TSheetsForm::eventFilter(QObject* watched, QEvent* event)
     }
     if (event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
-        if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter || k->key() == Qt::Key_Escape) {
+        if (IsEnterKey(k) || k->key() == Qt::Key_Escape) {
             keyPressEvent(k);
             return true;
         }
@@ -90,7 +90,7 @@ void TSheetsForm::keyPressEvent(QKeyEvent* e)
 {
     // Enter leaves the field (so it is clamped) and presses OK; Esc steps
     // back and presses Cancel.
-    if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    if (IsEnterKey(e)) {
         focusNextChild();
         spinTab->clampOnExit();
         btnOk->click();

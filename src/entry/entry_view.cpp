@@ -44,24 +44,11 @@ int RemoveMisplacedMinus(QString& text)
     return static_cast<int>(at);
 }
 
-bool IsPrintable(const QKeyEvent* e)
-{
-    const QString t = e->text();
-    return t.size() == 1 && t.at(0).unicode() >= 0x20 && t.at(0).unicode() != 0x7f &&
-           !(e->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-}
-
-bool IsEnter(const QKeyEvent* e)
-{
-    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-}
-
 // Paints through the grid's own cell painter (as every table does) and
 // provides the in-place editor of the measurement table.
 class EntryDelegate : public GridDelegate {
 public:
     EntryDelegate(TMainForm* form, StringGrid* grid) : GridDelegate(grid), form_(form) {}
-
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
@@ -97,7 +84,7 @@ public:
     bool eventFilter(QObject* object, QEvent* event) override
     {
         auto* editor = qobject_cast<QWidget*>(object);
-        if (editor && event->type() == QEvent::KeyPress && IsEnter(static_cast<QKeyEvent*>(event))) {
+        if (editor && event->type() == QEvent::KeyPress && IsEnterKey(static_cast<QKeyEvent*>(event))) {
             // Enter writes the editor's text into the cell, closes the editor
             // and then commits and moves like Enter in the table.
             emit commitData(editor);
@@ -145,14 +132,14 @@ public:
             const GridPos pos = grid->current();
             if (pos.row < 1)
                 break;
-            if (IsEnter(k)) {
+            if (IsEnterKey(k)) {
                 form_->RunCommand([&] { form_->gridEditKeyPress(QChar(13), grid->cellText(pos.col, pos.row)); });
                 return true;
             }
             // A character typed on the table opens the editor with that
             // character in place of the cell's text; a refused one opens
             // nothing.
-            if (IsPrintable(k) && !form_->gridEditKeyPress(k->text().at(0), QString()))
+            if (IsTypedChar(k) && !form_->gridEditKeyPress(k->text().at(0), QString()))
                 return true;
             break;
         }

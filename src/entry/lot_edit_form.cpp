@@ -20,19 +20,12 @@ namespace trevolo {
 
 namespace {
 
-
-bool IsEnter(const QKeyEvent* e)
-{
-    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-}
-
 // Paints through the table's cell painter and opens a centred in-place
 // editor; Enter in the editor stores the text and moves on like Enter in
 // the table.
 class LotDelegate : public GridDelegate {
 public:
     LotDelegate(TLotEditForm* form, StringGrid* grid) : GridDelegate(grid), form_(form) {}
-
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
@@ -46,7 +39,7 @@ public:
     bool eventFilter(QObject* object, QEvent* event) override
     {
         auto* editor = qobject_cast<QWidget*>(object);
-        if (editor && event->type() == QEvent::KeyPress && IsEnter(static_cast<QKeyEvent*>(event))) {
+        if (editor && event->type() == QEvent::KeyPress && IsEnterKey(static_cast<QKeyEvent*>(event))) {
             emit commitData(editor);
             emit closeEditor(editor, QAbstractItemDelegate::NoHint);
             form_->gridLotnoKeyPress(QChar(13));
@@ -242,7 +235,7 @@ bool TLotEditForm::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyPress:
         if (watched == gridLotno) {
             gridLotnoKeyDown();
-            if (IsEnter(static_cast<QKeyEvent*>(event))) {
+            if (IsEnterKey(static_cast<QKeyEvent*>(event))) {
                 gridLotnoKeyPress(QChar(13));
                 return true;
             }
