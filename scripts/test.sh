@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite
 # through CTest: the main build (g++), then the fuzz targets (clang, libFuzzer)
-# for a bounded time each.
+# for a bounded time each, then the whole suite again in a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -17,3 +18,11 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYP
   -DTREVOLO_WITH_GUI=OFF -DTREVOLO_WITH_OFFICE=OFF
 cmake --build build-fuzz -j "$jobs"
 ctest --test-dir build-fuzz --output-on-failure -L fuzz -j "$jobs"
+
+# The whole suite again with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer; any report fails its test. The suppressions of
+# others' leaks are built into the programs (cmake/sanitizer_options.cpp).
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVOLO_SANITIZE=ON \
+  -DTREVOLO_BUILD_TESTS=ON -DTREVOLO_BUILD_BENCH=OFF
+cmake --build build-asan -j "$jobs"
+ctest --test-dir build-asan --output-on-failure -j "$jobs"

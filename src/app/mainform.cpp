@@ -159,7 +159,15 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     });
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // Hidden here, an open editor commits and the focus leaves while the
+    // handlers can still run; the tables are destroyed after this body, and
+    // no event or edit of theirs may reach the handlers of a window gone.
+    hide();
+    delete entryEvents_;
+    gridEdit->gridModel()->onSetEditText = nullptr;
+}
 
 void TMainForm::createMenus()
 {

@@ -323,6 +323,9 @@ private:
     bool shown_ = false;
     std::vector<QWidget*> fields_;
     QString saveFilesDir_;
+    // Routes the measurement table's events to the handlers; removed first
+    // when the window goes, so no event of a dying table reaches them.
+    QObject* entryEvents_ = nullptr;
 };
 
 template <class F>

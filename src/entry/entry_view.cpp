@@ -170,6 +170,7 @@ void TMainForm::setupEntry()
 {
     gridEdit->setItemDelegate(new EntryDelegate(this, gridEdit));
     auto* events = new EntryEvents(this);
+    entryEvents_ = events;
     gridEdit->installEventFilter(events);
     gridEdit->viewport()->installEventFilter(events);
     gridEdit->horizontalScrollBar()->installEventFilter(events);

@@ -85,7 +85,8 @@ TEST_F(MainFormTest, ACorruptSettingsFileGivesTheDefaults)
     const QString path = dir.filePath("corrupt.conf");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("\x00\xff[Settings\nRow=\n=\n[[[\nTab=2\x01\n", 33);
+    static const char corrupt[] = "\x00\xff[Settings\nRow=\n=\n[[[\nTab=2\x01\n";
+    file.write(corrupt, sizeof corrupt - 1);
     file.close();
     settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
     TMainForm& f = open();
