@@ -130,6 +130,11 @@ ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::st
             sheets.push_back(ReadWorksheet(book.worksheet(k)));
         r.sheets = std::move(sheets);
         r.status = ImportResult::Status::Ok;
+    } catch (const OfficeLost& e) {
+        r.status = ImportResult::Status::Failed;
+        r.sheets.clear();
+        r.message = Warning(kMsgOfficeLost);
+        r.detail = e.what();
     } catch (const std::exception& e) {
         r.status = ImportResult::Status::Failed;
         r.sheets.clear();
@@ -177,6 +182,9 @@ ExportResult ExportWorkbook(SpreadsheetApp& app, const SheetArray& records, cons
         }
         r.saved = true;
         r.message = {CommandMessage::Kind::Guide, kMsgXlsSaved};
+    } catch (const OfficeLost& e) {
+        r.detail = e.what();
+        r.message = Warning(kMsgOfficeLost);
     } catch (const std::exception& e) {
         // A failing call while writing: the general error box, nothing saved.
         r.detail = e.what();

@@ -32,6 +32,9 @@ inline constexpr const char* kMsgCsvOpenFailed =
 inline constexpr const char* kMsgOfficeNotStarted =
     "表計算アプリケーション（LibreOffice Calc）を起動できませんでした。"
     "LibreOffice Calc がインストールされているか確認してください…。";
+inline constexpr const char* kMsgOfficeLost =
+    "表計算アプリケーション（LibreOffice Calc）が処理の途中で終了しました。"
+    "処理は中断されました。もう一度実行してください…。";
 
 // Progress texts of the busy frame.
 inline constexpr const char* kBusyXlsSave = "Excelブックに出力中です。";

@@ -178,6 +178,9 @@ auto Call(std::string_view what, F&& f) -> decltype(f())
 {
     try {
         return f();
+    } catch (const css::lang::DisposedException&) {
+        // The pipe to the office broke: the office is gone.
+        throw OfficeLost();
     } catch (const css::uno::Exception& e) {
         Fail(what, e);
     }
@@ -863,7 +866,7 @@ Workbook SpreadsheetApp::addWorkbook()
 {
     return Call("new workbook", [&] {
         if (!session_->desktop.is())
-            throw OfficeError("the spreadsheet application has ended");
+            throw OfficeLost();
         Reference<css::frame::XComponentLoader> loader(session_->desktop, UNO_QUERY_THROW);
         Reference<css::lang::XComponent> doc = loader->loadComponentFromURL(
             "private:factory/scalc", "_blank", 0, Props({Prop("Hidden", Any(true))}));
@@ -900,7 +903,7 @@ Workbook SpreadsheetApp::openWorkbook(const std::string& path, bool readOnly)
         throw OfficeError("the file \"" + path + "\" is empty");
     return Call("open \"" + path + "\"", [&] {
         if (!session_->desktop.is())
-            throw OfficeError("the spreadsheet application has ended");
+            throw OfficeLost();
         Reference<css::frame::XComponentLoader> loader(session_->desktop, UNO_QUERY_THROW);
         // No macros, no links fetched: the file is data only.
         Reference<css::lang::XComponent> doc = loader->loadComponentFromURL(
@@ -935,7 +938,7 @@ Workbook SpreadsheetApp::openCsv(const std::string& path)
     const int charset = DetectCsvCharset(bytes);
     return Call("open \"" + path + "\"", [&] {
         if (!session_->desktop.is())
-            throw OfficeError("the spreadsheet application has ended");
+            throw OfficeLost();
         Reference<css::frame::XComponentLoader> loader(session_->desktop, UNO_QUERY_THROW);
         Reference<css::lang::XComponent> doc = loader->loadComponentFromURL(
             U(FileUrl(path)), "_blank", 0,

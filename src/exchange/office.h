@@ -15,12 +15,20 @@
 
 #include "exchange/cellref.h"
 #include "exchange/cellvalue.h"
+#include "exchange/messages.h"
 
 namespace trevolo {
 
 class OfficeError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The office ended (or was ended) while a command was using it. Its text is
+// the message shown to the user.
+class OfficeLost : public OfficeError {
+public:
+    OfficeLost() : OfficeError(kMsgOfficeLost) {}
 };
 
 // The folder of the office program (soffice.bin, fundamentalrc). Set by
