@@ -565,7 +565,8 @@ void TMainForm::createPages()
     pnlCpCpk->hide();
     h2->addWidget(sentence);
     h2->addStretch();
-    gridCalc = new StringGrid(10, 1, TabSheet2);
+    // The total row follows the last lot row: with 1000 lots it is row 1001.
+    gridCalc = new StringGrid(10, 1, TabSheet2, kStoreRows + 1);
     gridCalc->setObjectName(QStringLiteral("gridCalc"));
     gridCalc->setSelectionBehavior(QAbstractItemView::SelectRows);
     gridCalc->setSelectionMode(QAbstractItemView::SingleSelection);

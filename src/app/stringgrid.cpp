@@ -25,7 +25,10 @@ void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
     grid_->paintCell(p, option.rect, index.column(), index.row() + 1, focused, isCurrent);
 }
 
-GridModel::GridModel(int storeColumns, QObject* parent) : QAbstractTableModel(parent), cells_(storeColumns) {}
+GridModel::GridModel(int storeColumns, QObject* parent, int storeRows)
+    : QAbstractTableModel(parent), cells_(storeColumns, storeRows)
+{
+}
 
 void GridModel::setShape(int rowCount, int colCount)
 {
@@ -100,8 +103,8 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
     return f;
 }
 
-StringGrid::StringGrid(int storeColumns, int fixedCols, QWidget* parent)
-    : QTableView(parent), model_(new GridModel(storeColumns, this)), fixedCols_(fixedCols)
+StringGrid::StringGrid(int storeColumns, int fixedCols, QWidget* parent, int storeRows)
+    : QTableView(parent), model_(new GridModel(storeColumns, this, storeRows)), fixedCols_(fixedCols)
 {
     setModel(model_);
     setItemDelegate(new GridDelegate(this));

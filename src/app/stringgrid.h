@@ -18,7 +18,8 @@ class StringGrid;
 class GridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    GridModel(int storeColumns, QObject* parent);
+    // The store keeps rows 0 .. storeRows - 1, whatever the displayed count.
+    GridModel(int storeColumns, QObject* parent, int storeRows = kStoreRows);
 
     CellStore& cells() { return cells_; }
     const CellStore& cells() const { return cells_; }
@@ -79,7 +80,7 @@ protected:
 class StringGrid : public QTableView {
     Q_OBJECT
 public:
-    StringGrid(int storeColumns, int fixedCols, QWidget* parent = nullptr);
+    StringGrid(int storeColumns, int fixedCols, QWidget* parent = nullptr, int storeRows = kStoreRows);
 
     GridModel* gridModel() const { return model_; }
     CellStore& cells() { return model_->cells(); }

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "entry_window.h"
+#include "model/number.h"
 #include "spc/option_form.h"
 
 namespace trevolo {
@@ -170,6 +171,30 @@ TEST_F(ChainWindow, WholeChainFillsTheThreeVerdicts)
     EXPECT_EQ(form->gridSpcDrawCell(17, 3, false, false).text, kRed);
     EXPECT_EQ(form->gridSpcDrawCell(1, 2, false, false).text, QColor(Qt::black));
     EXPECT_EQ(form->gridSpcDrawCell(5, 2, false, false).align, Qt::AlignCenter);
+}
+
+// The largest sheet: the statistics table holds 1000 lot rows and the total
+// after them, and the SPC judgment covers every lot up to the last.
+TEST_F(ChainWindow, ThousandLotsKeepTheTotalRowAndJudgeTheLastLot)
+{
+    form->spinRow->setValue(1000);
+    form->spinRowChange();
+    for (int r = 1; r <= 1000; ++r) {
+        const std::string a = FormatFixed(10.0 + 0.1 * (r % 7 - 3), 1);
+        const std::string b = FormatFixed(10.0 + 0.1 * (r % 5 - 2), 1);
+        const std::string c = FormatFixed(10.0 + 0.1 * (r % 3 - 1), 1);
+        setLot(r, {a.c_str(), b.c_str(), c.c_str()});
+    }
+    fillHeader(SpecTolerance, "11.0", "9.0");
+    computeLimits();
+    form->menuExecSpc->trigger();
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.texts().join(" / ").toStdString();
+    ASSERT_EQ(form->gridCalc->RowCount(), 1002);
+    EXPECT_EQ(calc(0, 1001), "＊トータル");
+    EXPECT_EQ(calc(1, 1001), "3000");
+    ASSERT_EQ(form->gridSpc->RowCount(), 1001);
+    EXPECT_EQ(spc(0, 1000), calc(0, 1000));
+    EXPECT_FALSE(spc(17, 1000).empty());
 }
 
 TEST_F(ChainWindow, FailingSideLeavesItsColumnsEmpty)
