@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QToolButton>
+#include <QVariant>
 #include <algorithm>
 
 #include "model/number.h"
@@ -56,6 +57,18 @@ bool IsEnterKey(const QKeyEvent* e)
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent)
 {
     setFieldColor(kFieldNormalColor);
+}
+
+void SetWholeText(QLineEdit* field, const QString& text)
+{
+    static const char* const kTypingLimit = "trevoloTypingLimit";
+    QVariant limit = field->property(kTypingLimit);
+    if (!limit.isValid()) {
+        limit = field->maxLength();
+        field->setProperty(kTypingLimit, limit);
+    }
+    field->setMaxLength(std::max(limit.toInt(), static_cast<int>(text.size())));
+    field->setText(text);
 }
 
 void TEdit::setFieldColor(const QColor& c)

@@ -27,6 +27,11 @@ bool IsTypedChar(const QKeyEvent* e);
 // Enter on either the main or the number block.
 bool IsEnterKey(const QKeyEvent* e);
 
+// Puts a text into a field whole. The field's length limit is for typing: a
+// stored or computed text longer than that is shown uncut (a shorter text
+// would be other data), and the limit comes back with the next text that fits.
+void SetWholeText(QLineEdit* field, const QString& text);
+
 // A line edit whose typed characters pass a key filter first. The filter sees
 // each printable character with the field's text and returns false to discard
 // it; control keys (Backspace, arrows, shortcuts) always pass.

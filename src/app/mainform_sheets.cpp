@@ -145,11 +145,11 @@ void TMainForm::LoadSheetToGrids()
         return;
     const Struct_Sheet& s = Sheets[static_cast<size_t>(selectedTab_)];
     tabCtrl->setTabText(selectedTab_, Q(s.Label));
-    editProduct->setText(Q(s.Product));
-    editProcess->setText(Q(s.Process));
-    editMbc->setText(Q(s.Mbc));
-    editLabel->setText(Q(s.Label));
-    editUnit->setText(Q(s.Unit));
+    SetWholeText(editProduct, Q(s.Product));
+    SetWholeText(editProcess, Q(s.Process));
+    SetWholeText(editMbc, Q(s.Mbc));
+    SetWholeText(editLabel, Q(s.Label));
+    SetWholeText(editUnit, Q(s.Unit));
     cmbSpecKind->setCurrentIndex(SpecKindIndex(s.SpecKind));
     cmbSpecKindChange();
     // Decimals: blank (or not a whole number) gives 3; the field keeps 0..5.
@@ -166,8 +166,8 @@ void TMainForm::LoadSheetToGrids()
         // name it when it runs.
         return TryStrToFloat(t, v) ? Q(FormatFixed(v, k)) : Q(t);
     };
-    editKupper->setText(limitText(s.Kupper));
-    editKlower->setText(limitText(s.Klower));
+    SetWholeText(editKupper, limitText(s.Kupper));
+    SetWholeText(editKlower, limitText(s.Klower));
     SetSpinAndRun(spinRow, s.Row, [this] { spinRowChange(); });
     SetSpinAndRun(spinCol, s.Col, [this] { spinColChange(); });
 

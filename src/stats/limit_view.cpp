@@ -89,7 +89,9 @@ bool TMainForm::ComputeControlLimits(int target)
         r.error->raise();
     if (!r.computed)
         return true;
-    auto write = [&](int field) { limitField(field)->setText(QString::fromStdString(r.texts[static_cast<size_t>(field)])); };
+    auto write = [&](int field) {
+        SetWholeText(limitField(field), QString::fromStdString(r.texts[static_cast<size_t>(field)]));
+    };
     if (target == kAllLimitLines) {
         for (int f = 0; f < kLimitFields; ++f)
             write(f);

@@ -359,6 +359,30 @@ TEST_F(MainFormTest, LoadingStopsAtAValueThatIsNotANumber)
     EXPECT_TRUE(f.gridCtrl->flag(4));
 }
 
+// Texts of a stored sheet (an imported file) longer than the fields take
+// when typed are shown and stored again uncut; the typing limit holds again
+// for a sheet whose texts fit.
+TEST_F(MainFormTest, StoredTextsLongerThanTheFieldsTakeSurviveASwitch)
+{
+    TMainForm& f = open();
+    Struct_Sheet& s = f.Sheets[1];
+    s.Process = "第三工程（熱処理後の外径仕上げ研削、二回目）";
+    s.Unit = "マイクロメートル毎分";
+    s.Kupper = "1234567890123.5";
+    ASSERT_GT(QString::fromStdString(s.Process).size(), f.editProcess->maxLength());
+    const Struct_Sheet original = s;
+    selectTab(1);
+    EXPECT_EQ(f.editProcess->text().toStdString(), original.Process);
+    EXPECT_EQ(f.editUnit->text().toStdString(), original.Unit);
+    EXPECT_EQ(f.editKupper->text(), "1234567890123.500");
+    selectTab(0);
+    EXPECT_EQ(f.Sheets[1].Process, original.Process);
+    EXPECT_EQ(f.Sheets[1].Unit, original.Unit);
+    EXPECT_EQ(f.Sheets[1].Kupper, "1234567890123.500");
+    EXPECT_EQ(f.editProcess->maxLength(), 20);
+    EXPECT_EQ(f.editUnit->maxLength(), 10);
+}
+
 TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)
 {
     TMainForm& f = open();
