@@ -72,7 +72,7 @@ ReportPlace Place(const TMainForm& f)
 bool RunJudgmentChain(TMainForm& f)
 {
     f.btnSpcJudgClick();
-    return !IsBlank(S(f.pnlCpkJudg->text()));
+    return !f.pnlSpecJudg->text().isEmpty() && !IsBlank(S(f.pnlCpkJudg->text()));
 }
 
 }  // namespace

@@ -17,7 +17,10 @@ void TMainForm::btnSpcJudgClick()
 {
     BusyCursor busy;
     btnCpkCalcClick();
-    if (IsBlank(pnlCpkJudg->text().toStdString()))
+    // A capability verdict left over from an earlier run does not count: the
+    // statistics table is only current when the specification judgment has
+    // just produced a verdict.
+    if (pnlSpecJudg->text().isEmpty() || IsBlank(pnlCpkJudg->text().toStdString()))
         return;
 
     Grid_ClearRows(gridSpc->cells());
