@@ -699,6 +699,28 @@ protected:
     }
     static void Enter() { Key(Qt::Key_Return, QStringLiteral("\r")); }
 
+    // Selects a number field's text and types keys over it with Enter. The
+    // field keeps what its filter and length let through; when no key passes,
+    // the text stays as it was and `want` is left alone.
+    static void TypeNumber(TEdit* field, const std::string& keys, std::string& want)
+    {
+        field->setFocus(Qt::TabFocusReason);
+        field->selectAll();
+        Settle();
+        std::string t;
+        bool any = false;
+        for (char ch : keys) {
+            if (!NumericKey(QChar(ch), Q(t)) || static_cast<int>(t.size()) >= field->maxLength())
+                continue;
+            any = true;
+            t += ch;
+        }
+        Type(Q(keys));
+        Enter();
+        if (any)
+            want = t;
+    }
+
     void ShowEntryPage()
     {
         if (form->pageInput->currentIndex() != 0) {
@@ -1038,22 +1060,8 @@ protected:
             TEdit* field = form->limitField(line);
             const std::string keys = ValueKeys(3);
             action = "type '" + keys + "' into limit line " + std::to_string(line);
-            field->setFocus(Qt::TabFocusReason);
-            field->selectAll();
-            Settle();
-            std::string t;
-            bool any = false;
-            for (char ch : keys) {
-                if (!NumericKey(QChar(ch), Q(t)) || static_cast<int>(t.size()) >= field->maxLength())
-                    continue;
-                any = true;
-                t += ch;
-            }
-            Type(Q(keys));
-            Enter();
             std::string& w = want[static_cast<size_t>(line)];
-            if (any)
-                w = t;
+            TypeNumber(field, keys, w);
             // Leaving the field writes a number with four decimals; a text
             // that is not a number stays and is reported.
             double v = 0;
@@ -1346,22 +1354,8 @@ protected:
             if (Chance(0.05))
                 keys = Chance(0.5) ? "-" : "1-2";
             action = "type '" + keys + "' into " + S(field->objectName());
-            field->setFocus(Qt::TabFocusReason);
-            field->selectAll();
-            Settle();
-            std::string t;
-            bool any = false;
-            for (char ch : keys) {
-                if (!NumericKey(QChar(ch), Q(t)) || static_cast<int>(t.size()) >= field->maxLength())
-                    continue;
-                any = true;
-                t += ch;
-            }
-            Type(Q(keys));
-            Enter();
             std::string& w = upper ? want.upper : want.lower;
-            if (any)
-                w = t;
+            TypeNumber(field, keys, w);
             double v = 0;
             if (!IsBlank(w))
                 w = TryStrToFloat(w, v) ? FormatFixed(v, Decimals(before.keta)) : std::string();
