@@ -11,7 +11,7 @@ endfunction()
 function(trevolo_add_gtest)
   cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
-  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock trevolo_broken_pipe_init)
   if(T_GUI)
     # A main that creates the QApplication before the cases run.
     target_link_libraries(${T_NAME} PRIVATE trevolo_test_gui_main)

@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # Qt 6 widgets and the Japanese fonts the interface is drawn with
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
+  # the charts of the window and their SVG export; the crash journal's SQLite driver
+  qt6-charts-dev qt6-svg-dev libqt6sql6-sqlite
   # libraries
   nlohmann-json3-dev libfmt-dev libcli11-dev
   # tests and benchmarks

@@ -31,6 +31,7 @@
 #include "exchange/office.h"
 #include "exchange/report_layout.h"
 #include "exchange/reports.h"
+#include "model/broken_pipe.h"
 #include "model/comtype.h"
 #include "model/number.h"
 #include "model/sheetio.h"
@@ -346,6 +347,7 @@ int MakeSamples(const std::filesystem::path& templates, const std::filesystem::p
 
 int main(int argc, char** argv)
 {
+    trevolo::IgnoreBrokenPipe();
     try {
         if (argc == 2 && std::string(argv[1]).rfind("--", 0) != 0)
             return trevolo::MakeTemplates(argv[1]);

@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "cli_judge.h"
+#include "model/broken_pipe.h"
 #include "model/number.h"
 #include "spc/rule_switches.h"
 #include "stats/typed_limits.h"
@@ -50,6 +51,7 @@ bool LoadLimits(const std::string& path, std::array<std::string, kLimitFields>& 
 
 int main(int argc, char** argv)
 {
+    trevolo::IgnoreBrokenPipe();
     CLI::App app{"Trevolo batch judgment: judges measurement files of the exchange layout (CSV in code page 932 "
                  "or UTF-8, or workbooks) exactly as the window does.",
                  "trevolo-cli"};

@@ -4,9 +4,11 @@
 
 #include "app/mainform.h"
 #include "app/single_instance.h"
+#include "model/broken_pipe.h"
 
 int main(int argc, char** argv)
 {
+    trevolo::IgnoreBrokenPipe();
     QApplication app(argc, argv);
     // A second copy ends at once, silently; the first keeps its state.
     trevolo::SingleInstance instance(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());

@@ -49,9 +49,13 @@
 #include <com/sun/star/table/XColumnRowRange.hpp>
 #include <com/sun/star/table/XTableChart.hpp>
 #include <com/sun/star/table/XTableColumns.hpp>
-#include <com/sun/star/bridge/UnoUrlResolver.hpp>
-#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/bridge/XBridgeFactory2.hpp>
+#include <com/sun/star/connection/Connector.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/connection/XConnection.hpp>
+#include <com/sun/star/connection/XConnector.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/drawing/XDrawPage.hpp>
@@ -532,6 +536,9 @@ struct Session {
     Process process;
     std::filesystem::path profile;
     std::string pipeName;
+    // Our end of the connection to the office; disposing it stops every
+    // message to the office at once.
+    Reference<css::bridge::XBridge> bridge;
     Reference<css::uno::XComponentContext> context;
     Reference<css::frame::XDesktop2> desktop;
     std::vector<std::weak_ptr<Book>> books;
@@ -545,6 +552,19 @@ struct Session {
                     books.end());
         books.push_back(b);
         return b;
+    }
+
+    void disposeBridge() noexcept
+    {
+        Reference<css::lang::XComponent> c(bridge, UNO_QUERY);
+        bridge.clear();
+        if (c.is()) {
+            try {
+                c->dispose();
+            } catch (...) {
+                // Already gone with the office.
+            }
+        }
     }
 
     // Drops every reference into the office without ending it.
@@ -562,21 +582,31 @@ struct Session {
 
     // Closes every workbook without saving and ends the office, killing it
     // when it does not end within the grace period.
+    //
+    // Letting go of a reference into the office sends it a release message,
+    // written by the bridge's own thread some time later. One written after
+    // the office has ended goes into a closed pipe; so every reference but
+    // the desktop is let go while the office still runs, and the bridge is
+    // disposed right after the office is told to end, before the desktop's
+    // reference goes (a release through a disposed bridge sends nothing).
     void end(std::chrono::milliseconds grace = std::chrono::seconds(10)) noexcept
     {
         for (auto& w : books)
             if (auto b = w.lock())
                 b->close();
         books.clear();
-        if (desktop.is()) {
+        context.clear();
+        Reference<css::frame::XDesktop2> last = std::move(desktop);
+        desktop.clear();
+        if (last.is()) {
             try {
-                desktop->terminate();
+                last->terminate();
             } catch (...) {
                 // DisposedException: the office went away while answering.
             }
         }
-        desktop.clear();
-        context.clear();
+        disposeBridge();
+        last.clear();
         EndProcess(process, grace);
         process.pid = -1;
         // A killed office leaves its pipe's socket behind.
@@ -652,8 +682,9 @@ std::shared_ptr<Session> StartSession(OfficeUse use)
         // The local runtime is bootstrapped from the office's folder once an
         // office has answered from it (its pipe exists): a folder holding
         // something else must never become the process's type library.
-        Reference<css::bridge::XUnoUrlResolver> resolver;
-        const rtl::OUString url = U("uno:pipe,name=" + pipeName + ";urp;StarOffice.ComponentContext");
+        Reference<css::connection::XConnector> connector;
+        Reference<css::bridge::XBridgeFactory2> bridges;
+        const rtl::OUString where = U("pipe,name=" + pipeName);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         int restarts = 0;
         while (!session->context.is()) {
@@ -674,7 +705,7 @@ std::shared_ptr<Session> StartSession(OfficeUse use)
                     return nullptr;
                 }
             }
-            if (!resolver.is()) {
+            if (!connector.is()) {
                 if (!PipeExists(pipeName)) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(50));
                     continue;
@@ -684,12 +715,20 @@ std::shared_ptr<Session> StartSession(OfficeUse use)
                     session->end(kNoGrace);
                     return nullptr;
                 }
-                resolver = css::bridge::UnoUrlResolver::create(local);
+                connector = css::connection::Connector::create(local);
+                bridges = css::bridge::BridgeFactory::create(local);
             }
             try {
-                Reference<css::uno::XInterface> x = resolver->resolve(url);
+                // A bridge of our own, not the URL resolver's anonymous one,
+                // so that the end of the command can dispose it.
+                Reference<css::connection::XConnection> connection = connector->connect(where);
+                session->bridge = bridges->createBridge(rtl::OUString(), "urp", connection, nullptr);
+                Reference<css::uno::XInterface> x = session->bridge->getInstance("StarOffice.ComponentContext");
                 session->context.set(x, UNO_QUERY);
+                if (!session->context.is())
+                    session->disposeBridge();
             } catch (const css::connection::NoConnectException&) {
+                session->disposeBridge();
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
             }
         }

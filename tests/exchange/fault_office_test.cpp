@@ -3,7 +3,9 @@
 // tabs stay as they were, a message is shown, nothing is reported as saved
 // and no office is left running.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -87,6 +89,33 @@ bool HasOpen(int pid, const fs::path& file)
     for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
         std::error_code lec;
         if (fs::read_symlink(e.path(), lec) == file)
+            return true;
+    }
+    return false;
+}
+
+// True when a thread of this program is inside a send on a socket: the
+// bridge's writer pushing a block into the office's pipe.
+bool SendingToAPipe()
+{
+    std::error_code ec;
+    for (const auto& t : fs::directory_iterator("/proc/self/task", ec)) {
+        // A thread may end between the listing and the read.
+        char buf[256] = {};
+        const int fd = open((t.path() / "syscall").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        const ssize_t n = read(fd, buf, sizeof buf - 1);
+        close(fd);
+        const std::string call(buf, n > 0 ? static_cast<size_t>(n) : 0);
+        if (call.empty() || call.rfind("running", 0) == 0)
+            continue;
+        const long nr = std::strtol(call.c_str(), nullptr, 10);
+        if (nr != SYS_sendto && nr != SYS_sendmsg && nr != SYS_write)
+            continue;
+        const long target = std::strtol(call.c_str() + call.find(' '), nullptr, 16);
+        std::error_code lec;
+        if (fs::read_symlink("/proc/self/fd/" + std::to_string(target), lec).string().rfind("socket:", 0) == 0)
             return true;
     }
     return false;
@@ -341,6 +370,63 @@ TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
         }
         EXPECT_TRUE(OfficeChildren().empty());
     }
+}
+
+// Killed while a large block is on its way: the write into the closed pipe
+// becomes the command's error; the program lives on with its sheets.
+TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
+{
+    fill(2);
+    TMainForm& f = *form;
+    selectTab(1);
+    f.spinRow->setValue(1000);
+    f.spinCol->setValue(100);
+    for (int lot = 1; lot <= 1000; ++lot)
+        for (int c = 0; c < 100; ++c)
+            f.gridEdit->setCellText(c, lot, QString::number(lot + c * 0.001, 'f', 3));
+    selectTab(0);
+    const Snapshot before = snapshot();
+    const fs::path target = dir.path() / "大きい.xlsx";
+
+    // The office is held stopped most of the time; a send still stuck after
+    // a while is a block larger than the pipe holds, and the office is
+    // killed under it.
+    std::atomic<bool> done{false};
+    std::atomic<int> killed{0};
+    std::thread killer([&] {
+        int office = 0;
+        while (!done) {
+            // The office's first start ends and starts it again.
+            if (office == 0 || !ProcessAlive(office)) {
+                const auto pids = OfficeChildren();
+                office = pids.size() == 1 ? pids[0] : 0;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                continue;
+            }
+            kill(office, SIGSTOP);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            if (SendingToAPipe()) {
+                kill(office, SIGKILL);
+                killed = office;
+                return;
+            }
+            kill(office, SIGCONT);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    prompts.files.push_back(Q(target.string()));
+    f.mainMenuXlsSave->trigger();
+    done = true;
+    killer.join();
+
+    ASSERT_NE(killed.load(), 0) << "the export ended before a block was seen on its way";
+    const auto shown = boxes();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, QString::fromUtf8(kWarningCaption));
+    EXPECT_EQ(shown[0].text, QString::fromUtf8(kMsgOfficeLost));
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_TRUE(snapshot() == before);
+    expectNoOfficeLeft(killed);
 }
 
 }  // namespace
