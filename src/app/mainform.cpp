@@ -809,7 +809,10 @@ void TMainForm::ShowError(const std::exception& e)
 {
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    Prompts::current().error(this, QString::fromUtf8(e.what()));
+    if (dynamic_cast<const GuidanceStop*>(&e))
+        Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromUtf8(e.what()));
+    else
+        Prompts::current().error(this, QString::fromUtf8(e.what()));
 }
 
 void TMainForm::setupTableDrawing()

@@ -535,6 +535,10 @@ ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& opt
         o.messages.push_back(spc.error->what());
         return o;
     }
+    if (spc.stop) {
+        o.messages.push_back(*spc.stop);
+        return o;
+    }
     if (spc.abnormal)
         o.pnlSpc = *spc.abnormal ? kSpcPanelFail : kSpcPanelPass;
     o.fresh = cap.panel != Verdict::None && spc.abnormal.has_value();
