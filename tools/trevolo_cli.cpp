@@ -88,7 +88,8 @@ int main(int argc, char** argv)
         ->capture_default_str();
     judge->add_option("--limits", limitsFile,
                       "typed control limits (\"指定管理値\"): a JSON object of the eleven limit fields "
-                      "(editUcl3 ... editRsUcl1) with texts, used instead of the three-sigma computation");
+                      "(editUcl3 ... editRsUcl1) with texts, used instead of the three-sigma computation; the hidden "
+                      "editRsUcl2 and editRsUcl1 left out follow from editRcl and editRsUcl3");
     judge->add_option("--sheet", sheet, "judge only worksheet N (from 1)")->check(CLI::PositiveNumber);
     judge->add_flag("--json", json, "write one JSON object for the run instead of the readable report");
     judge->add_option("FILE", files, "CSV files of the exchange layout, or workbooks (.xls, .xlsx, .ods)")

@@ -665,6 +665,8 @@ void TMainForm::wireFields()
     connect(cmbCpCpk, &QComboBox::activated, this, [this] { RunCommand([&] { cmbSpecKindChange(); }); });
     connect(cmbLimit, &QComboBox::activated, this, [this] { RunCommand([&] { cmbLimitChange(); }); });
     connect(chkCpCpk, &QCheckBox::toggled, this, [this] { RunCommand([&] { chkCpCpkClick(); }); });
+    for (TEdit* e : {editRcl, editRsUcl3})
+        connect(e, &QLineEdit::textEdited, this, [this] { rsLineTyped(); });
 }
 
 void TMainForm::registerField(QWidget* w)
@@ -775,7 +777,7 @@ void TMainForm::Set_OffColor(QWidget* field)
             for (TEdit* lim : {editKupper, editKlower}) {
                 const std::string t = lim->text().toStdString();
                 if (!IsBlank(t))
-                    lim->setText(QString::fromStdString(FormatFixed(StrToFloat(t), spinKeta->value())));
+                    SetWholeText(lim, QString::fromStdString(FormatFixed(StrToFloat(t), spinKeta->value())));
             }
         }
         return;
@@ -785,7 +787,7 @@ void TMainForm::Set_OffColor(QWidget* field)
         return;
     if (e == editKupper || e == editKlower) {
         double v = 0;
-        e->setText(TryStrToFloat(t, v) ? QString::fromStdString(FormatFixed(v, spinKeta->value())) : QString());
+        SetWholeText(e, TryStrToFloat(t, v) ? QString::fromStdString(FormatFixed(v, spinKeta->value())) : QString());
         return;
     }
     if (e == editCpCpk) {
@@ -793,8 +795,14 @@ void TMainForm::Set_OffColor(QWidget* field)
         e->setText(TryStrToFloat(t, v) ? QString::fromStdString(FormatFixed(v, 2)) : QStringLiteral("1.33"));
         return;
     }
-    if (isLimitField(e))
-        e->setText(QString::fromStdString(FormatFixed(StrToFloat(t), 4)));
+    if (isLimitField(e)) {
+        const bool typed = e->isModified();
+        // The rewritten text may be longer than the typing limit; it is shown whole.
+        SetWholeText(e, QString::fromStdString(FormatFixed(StrToFloat(t), 4)));
+        // The hidden lines follow the rounded text as it is now shown.
+        if (typed && (e == editRcl || e == editRsUcl3))
+            rsLineTyped();
+    }
 }
 
 void TMainForm::setVerdict(QLabel* panel, const QString& text)
@@ -809,7 +817,10 @@ void TMainForm::ShowError(const std::exception& e)
 {
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    Prompts::current().error(this, QString::fromUtf8(e.what()));
+    if (dynamic_cast<const GuidanceStop*>(&e))
+        Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromUtf8(e.what()));
+    else
+        Prompts::current().error(this, QString::fromUtf8(e.what()));
 }
 
 void TMainForm::setupTableDrawing()

@@ -140,6 +140,9 @@ public:
     // order, automatic name) or manual state (editable, white, in the tab
     // order, manual name) of one visible line.
     void setLimitLineState(int line, bool automatic);
+    // The R/S/Rs centre or +3σ line was typed: the hidden +2σ and +1σ
+    // lines follow them (emptied while either is blank or not a number).
+    void rsLineTyped();
     QCheckBox* limitBox(int line) const;
     TEdit* limitField(int line) const;
     TEdit* limitName(int line) const;

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <deque>
+#include <stdexcept>
 #include <vector>
 
 class QWidget;
@@ -16,6 +17,14 @@ namespace trevolo {
 // Fixed captions of the program's message boxes.
 inline const char* const kGuideCaption = "ガイドメッセージ";
 inline const char* const kWarningCaption = "警告メッセージ";
+
+// Thrown by a command that stops at a guidance message: the command guard
+// shows its text in the guidance box ("ガイドメッセージ"), and a command that
+// ran the stopped one (a report running the judgments) stops there as well.
+class GuidanceStop : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class Prompts {
 public:

@@ -60,6 +60,7 @@ SpcInput GatherSpcInput(std::span<const CalcRow> lotRows, int chartKind,
     in.xLines = {limits[LimitXcl],  limits[LimitUcl3], limits[LimitUcl2], limits[LimitUcl1],
                  limits[LimitLcl3], limits[LimitLcl2], limits[LimitLcl1]};
     in.dispersionLines = {limits[LimitRcl], limits[LimitRsUcl3], limits[LimitRsUcl2], limits[LimitRsUcl1]};
+    in.dispersionIsStdev = valueColumn == static_cast<size_t>(kCalcColumnStdev);
     return in;
 }
 
@@ -213,6 +214,10 @@ public:
                 out_.spcRows[static_cast<size_t>(row - 1)][static_cast<size_t>(col)] = j.table.text(row, col);
         if (j.error)
             throw *j.error;
+        if (j.stop) {
+            out_.messages.push_back({*j.stop, false});
+            return;
+        }
         if (j.abnormal)
             out_.spc = *j.abnormal ? Verdict::Fail : Verdict::Pass;
     }

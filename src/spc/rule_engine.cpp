@@ -10,6 +10,16 @@ bool IsSpcAbnormalText(std::string_view text) noexcept
     return Trim(text).starts_with(kSpcMarkAbnormal);
 }
 
+std::string SingleValueLotMessage(std::string_view label)
+{
+    const std::string_view format = kMsgSingleValueLot;
+    const size_t at = format.find("%s");
+    std::string text(format.substr(0, at));
+    text += label;
+    text += format.substr(at + 2);
+    return text;
+}
+
 int SpcValueColumn(SpcSide side, std::string_view chartText) noexcept
 {
     if (side == SpcSide::X)
@@ -310,6 +320,16 @@ SpcJudgment JudgeSpc(const SpcInput& input, const Struct_Options& options)
     j.table = SpcTable(input.labels);
     try {
         JudgeSpcSide(j.table, input.xLines, input.xValues, options);
+        if (input.dispersionIsStdev) {
+            // A lot with a single value has no S to judge: say which lot,
+            // rather than failing on its empty cell.
+            for (size_t i = 0; i < input.dispersionValues.size(); ++i) {
+                if (IsBlank(input.dispersionValues[i])) {
+                    j.stop = SingleValueLotMessage(i < input.labels.size() ? input.labels[i] : std::string());
+                    return j;
+                }
+            }
+        }
         JudgeSpcSide(j.table, input.dispersionLines, input.dispersionValues, options);
         j.abnormal = SetSpcVerdicts(j.table);
     } catch (const ConvertError& e) {

@@ -34,6 +34,13 @@ inline constexpr const char* kSpcVerdictAbnormal = "×異常あり";
 inline constexpr const char* kSpcPanelPass = "合格";
 inline constexpr const char* kSpcPanelFail = "不合格";
 
+// The guidance message of a lot the S side cannot judge: a lot with a single
+// value has no standard deviation. %s is the lot's label.
+inline constexpr const char* kMsgSingleValueLot =
+    "ロット「%s」の測定値が１つのため、S側の異常判定ができません。"
+    "測定値を２つ以上入力するか、このロットを「無効」にしてください…";
+std::string SingleValueLotMessage(std::string_view label);
+
 inline constexpr int kSpcColumns = 18;        // label, 8 X rules, 8 R/S/Rs rules, verdict
 inline constexpr int kSpcVerdictColumn = 17;
 inline constexpr int kSpcRuleCount = 8;
@@ -188,6 +195,10 @@ struct SpcInput {
     std::vector<std::string> xValues;           // column kCalcColumnMean
     SpcDispersionLineTexts dispersionLines;
     std::vector<std::string> dispersionValues;  // column SpcValueColumn(Dispersion, chart)
+    // The R/S/Rs side reads the STDEV column ("XbarS管理図"). There the
+    // statistics table leaves a lot's STDEV blank only when the lot has a
+    // single value.
+    bool dispersionIsStdev = false;
 };
 
 struct SpcJudgment {
@@ -198,6 +209,10 @@ struct SpcJudgment {
     // The conversion error that stopped the judgment, to be reported as the
     // program reports any uncaught conversion error.
     std::optional<ConvertError> error;
+    // The guidance message that stopped the judgment before the S side: a
+    // lot with a single value (SingleValueLotMessage). The table then holds
+    // the X side only and the panel keeps its previous caption.
+    std::optional<std::string> stop;
     // Set only when the verdicts were written: true when a lot is abnormal
     // (panel "不合格"), false otherwise (panel "合格"). Unset after a failure:
     // the panel keeps its previous caption.
@@ -205,7 +220,8 @@ struct SpcJudgment {
 };
 
 // X side, then the R/S/Rs side, then the verdicts; stops at the first
-// conversion error. Does not throw ConvertError.
+// conversion error, or before the S side at the first lot without a
+// standard deviation. Does not throw ConvertError.
 SpcJudgment JudgeSpc(const SpcInput& input, const Struct_Options& options);
 
 }  // namespace trevolo

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "app/mainform.h"
+#include "app/prompts.h"
 #include "app/splash.h"
 #include "model/comfunction.h"
 #include "spc/option_form.h"
@@ -43,6 +44,7 @@ void TMainForm::btnSpcJudgClick()
     in.xLines = {text(editXcl), text(editUcl3), text(editUcl2), text(editUcl1),
                  text(editLcl3), text(editLcl2), text(editLcl1)};
     in.dispersionLines = {text(editRcl), text(editRsUcl3), text(editRsUcl2), text(editRsUcl1)};
+    in.dispersionIsStdev = dispersionColumn == kCalcColumnStdev;
 
     const SpcJudgment j = JudgeSpc(in, Options);
     CellStore& spc = gridSpc->cells();
@@ -55,6 +57,8 @@ void TMainForm::btnSpcJudgClick()
     gridSpc->gridModel()->cellsChanged();
     if (j.error)
         throw *j.error;
+    if (j.stop)
+        throw GuidanceStop(*j.stop);
     if (j.abnormal)
         setVerdict(pnlSpcJudg, QString::fromUtf8(*j.abnormal ? kSpcPanelFail : kSpcPanelPass));
     gridSpc->setCurrent({1, 1});

@@ -240,6 +240,10 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
         if (st.n > 1 && !movingRange && st.max - st.min != 0) {
             if (!FillIndices(row, st, in, limits, r.error))
                 return r;
+        } else if (st.n > 1 && in.chartKind == ChartXbarS) {
+            // Equal values: s is 0, and the S side judges the lot at 0. No
+            // index can be taken from a spread of 0.
+            SetFixed(row[CalcStdev], 0.0, 5);
         }
     }
 

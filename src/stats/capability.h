@@ -94,6 +94,10 @@ struct CapabilityInput {
     std::string_view threshold;    // editCpCpk
 };
 
+// A lot row has STDEV, Cp and Cpk when it has two or more values that are
+// not all equal (none on the X-Rs chart). On the XbarS chart a lot of two or
+// more equal values shows STDEV 0.00000 without indices, since its S is 0;
+// a lot with a single value has no STDEV on any chart.
 struct CapabilityResult {
     // Rows from table row 1: the lot rows, then the total row when at least
     // one lot row was written and no measured value stopped the run. The

@@ -9,6 +9,7 @@
 #include "app/prompts.h"
 #include "stats/control_limits.h"
 #include "stats/lot_table.h"
+#include "stats/typed_limits.h"
 
 namespace trevolo {
 
@@ -97,11 +98,30 @@ bool TMainForm::ComputeControlLimits(int target)
             write(f);
     } else {
         write(target);
-        // The hidden R/S/Rs lines are always brought up to date.
-        write(LimitRsUcl2);
-        write(LimitRsUcl1);
+        // The hidden R/S/Rs lines are always brought up to date, and they go
+        // with the R/S/Rs lines the panel shows, typed ones included.
+        std::string ucl2;
+        std::string ucl1;
+        HiddenRsLinesAfterOneLine(editRcl->text().toStdString(), editRsUcl3->text().toStdString(), r.texts, ucl2,
+                                  ucl1);
+        SetWholeText(editRsUcl2, QString::fromStdString(ucl2));
+        SetWholeText(editRsUcl1, QString::fromStdString(ucl1));
     }
     return true;
+}
+
+void TMainForm::rsLineTyped()
+{
+    std::string ucl2;
+    std::string ucl1;
+    if (HiddenRsLines(editRcl->text().toStdString(), editRsUcl3->text().toStdString(), ucl2, ucl1)) {
+        SetWholeText(editRsUcl2, QString::fromStdString(ucl2));
+        SetWholeText(editRsUcl1, QString::fromStdString(ucl1));
+    } else {
+        // No lines to go with: lines of earlier limits must not stay behind.
+        editRsUcl2->clear();
+        editRsUcl1->clear();
+    }
 }
 
 void TMainForm::cmbLimitChange()

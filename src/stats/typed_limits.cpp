@@ -27,6 +27,29 @@ bool TypedLimitText(std::string_view typed, std::string& shown)
     return true;
 }
 
+bool HiddenRsLines(std::string_view rcl, std::string_view rsUcl3, std::string& rsUcl2, std::string& rsUcl1)
+{
+    double c = 0;
+    double u3 = 0;
+    if (IsBlank(rcl) || IsBlank(rsUcl3) || !TryStrToFloat(rcl, c) || !TryStrToFloat(rsUcl3, u3))
+        return false;
+    const long double step = (static_cast<long double>(u3) - c) / 3;
+    rsUcl2 = FormatFixed(static_cast<double>(c + 2 * step), 4);
+    rsUcl1 = FormatFixed(static_cast<double>(c + step), 4);
+    return true;
+}
+
+void HiddenRsLinesAfterOneLine(std::string_view rcl, std::string_view rsUcl3,
+                               const std::array<std::string, kLimitFields>& computed, std::string& rsUcl2,
+                               std::string& rsUcl1)
+{
+    const bool shownAsComputed = rcl == computed[LimitRcl] && rsUcl3 == computed[LimitRsUcl3];
+    if (shownAsComputed || !HiddenRsLines(rcl, rsUcl3, rsUcl2, rsUcl1)) {
+        rsUcl2 = computed[LimitRsUcl2];
+        rsUcl1 = computed[LimitRsUcl1];
+    }
+}
+
 bool ParseTypedLimits(std::string_view json, std::array<std::string, kLimitFields>& out, std::string& error)
 {
     nlohmann::json doc;
@@ -58,6 +81,18 @@ bool ParseTypedLimits(std::string_view json, std::array<std::string, kLimitField
         if (!TypedLimitText(typed, texts[static_cast<size_t>(field)])) {
             error = key + ": \"" + typed + "\" is not a number";
             return false;
+        }
+    }
+    // Hidden lines left out go with the typed R/S/Rs lines; with either of
+    // those blank they stay empty.
+    if (!doc.contains(kLimitFieldNames[LimitRsUcl2]) || !doc.contains(kLimitFieldNames[LimitRsUcl1])) {
+        std::string ucl2;
+        std::string ucl1;
+        if (HiddenRsLines(texts[LimitRcl], texts[LimitRsUcl3], ucl2, ucl1)) {
+            if (!doc.contains(kLimitFieldNames[LimitRsUcl2]))
+                texts[LimitRsUcl2] = std::move(ucl2);
+            if (!doc.contains(kLimitFieldNames[LimitRsUcl1]))
+                texts[LimitRsUcl1] = std::move(ucl1);
         }
     }
     out = std::move(texts);

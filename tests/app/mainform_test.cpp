@@ -10,6 +10,9 @@
 
 #include "app/sheets_form.h"
 #include "app_fixture.h"
+#include "spc/rule_engine.h"
+#include "stats/capability.h"
+#include "stats/typed_limits.h"
 
 using namespace trevolo;
 using trevolo::testing::MainFormTest;
@@ -381,6 +384,92 @@ TEST_F(MainFormTest, StoredTextsLongerThanTheFieldsTakeSurviveASwitch)
     EXPECT_EQ(f.Sheets[1].Kupper, "1234567890123.500");
     EXPECT_EQ(f.editProcess->maxLength(), 20);
     EXPECT_EQ(f.editUnit->maxLength(), 10);
+}
+
+// Typing the R/S/Rs centre or +3σ line sets the hidden +2σ and +1σ lines
+// with it, so typed limits are judged against their own zones; a typed
+// number rewritten on leaving its field is shown whole; an S-side lot with
+// one value stops the judgment in the guidance box, naming the lot.
+TEST_F(MainFormTest, TypedLinesCarryTheHiddenLinesAndRewrittenNumbersStayWhole)
+{
+    TMainForm& f = open();
+    auto type = [&](QLineEdit* field, const char* keys) {
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromUtf8(keys));
+        f.editProduct->setFocus(Qt::OtherFocusReason);
+        QApplication::processEvents();
+    };
+    auto hidden = [&] { return f.editRsUcl2->text() + "|" + f.editRsUcl1->text(); };
+    for (int r = 1; r <= 10; ++r) {
+        setCell(f.gridEdit, 0, r, r % 2 ? "9.000" : "11.000");
+        setCell(f.gridEdit, 1, r, "10.000");
+    }
+    f.editUnit->setText("MM");
+    f.editKupper->setText("20.000");
+    f.editKlower->setText("0.000");
+
+    // After a reset every line typed by hand: the judgment runs to its end.
+    f.cmbLimit->setCurrentIndex(1);
+    f.cmbLimitChange();
+    const char* const lines[9] = {"13", "12", "11", "7", "8", "9", "10", "1", "2.5"};
+    for (int line = 0; line < 9; ++line)
+        type(f.limitField(line), lines[line]);
+    EXPECT_EQ(hidden(), "2.0000|1.5000");
+    f.btnSpcJudg->click();
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.texts().join(" / ").toStdString();
+    EXPECT_EQ(f.pnlSpcJudg->text(), "合格");
+
+    // Computed lines, then a +3σ line typed over them: the hidden lines
+    // follow it, and computing one other line keeps them with it.
+    prompts.answers = {true};
+    f.btn3Stdev->click();
+    const QString computedRcl = f.editRcl->text();
+    type(f.editRsUcl3, "4");
+    std::string u2, u1;
+    ASSERT_TRUE(HiddenRsLines(computedRcl.toStdString(), "4.0000", u2, u1));
+    const QString typedHidden = QString::fromStdString(u2 + "|" + u1);
+    EXPECT_EQ(hidden(), typedHidden);
+    prompts.answers = {true};
+    f.cbUcl3->setChecked(true);
+    EXPECT_EQ(hidden(), typedHidden);
+    // Clearing the +3σ line leaves no hidden line of the earlier ones.
+    f.editRsUcl3->setFocus(Qt::OtherFocusReason);
+    f.editRsUcl3->selectAll();
+    QTest::keyClick(f.editRsUcl3, Qt::Key_Backspace);
+    leave(f.editRsUcl3);
+    EXPECT_EQ(hidden(), "|");
+
+    // Rewritten numbers longer than the typing limit stay whole, also after
+    // a change of the decimals.
+    type(f.editUcl2, "1234567.8");
+    EXPECT_EQ(f.editUcl2->text(), "1234567.8000");
+    type(f.editKupper, "123456789012.34");
+    EXPECT_EQ(f.editKupper->text(), "123456789012.340");
+    f.spinKeta->setText("5");
+    leave(f.spinKeta);
+    EXPECT_EQ(f.editKupper->text(), "123456789012.34000");
+    EXPECT_EQ(f.editKupper->maxLength(), 18);
+
+    // The S chart with a lot of a single value: the judgment stops at it.
+    prompts.shown.clear();
+    f.spinKeta->setText("3");
+    leave(f.spinKeta);
+    f.editKupper->setText("20.000");
+    f.cmbChart->setCurrentIndex(ChartXbarS);
+    f.cmbChartChange();
+    setCell(f.gridEdit, 1, 4, "");
+    setCell(f.gridEdit, 0, 2, "10.000");
+    prompts.answers = {true};
+    f.btn3Stdev->click();
+    f.btnSpcJudg->click();
+    ASSERT_EQ(prompts.shown.size(), 2u) << prompts.texts().join(" / ").toStdString();
+    EXPECT_EQ(prompts.shown[1].kind, ScriptedPrompts::Shown::Message);
+    EXPECT_EQ(prompts.shown[1].caption, "ガイドメッセージ");
+    EXPECT_EQ(prompts.shown[1].text.toStdString(), SingleValueLotMessage("K0004"));
+    EXPECT_EQ(f.gridCalc->cells().text(CalcStdev, 1), "0.70711");
+    EXPECT_EQ(f.gridCalc->cells().text(CalcStdev, 2), "0.00000");  // equal values
+    EXPECT_EQ(f.pnlSpcJudg->text(), "");
 }
 
 TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)

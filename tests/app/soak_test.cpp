@@ -53,6 +53,7 @@
 #include "stats/capability.h"
 #include "stats/control_limits.h"
 #include "stats/lot_table.h"
+#include "stats/typed_limits.h"
 
 // AddressSanitizer keeps freed memory in quarantine, so the resident set grows
 // by design there; the memory bound is only asserted without it.
@@ -535,6 +536,10 @@ ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& opt
         o.messages.push_back(spc.error->what());
         return o;
     }
+    if (spc.stop) {
+        o.messages.push_back(*spc.stop);
+        return o;
+    }
     if (spc.abnormal)
         o.pnlSpc = *spc.abnormal ? kSpcPanelFail : kSpcPanelPass;
     o.fresh = cap.panel != Verdict::None && spc.abnormal.has_value();
@@ -701,8 +706,9 @@ protected:
 
     // Selects a number field's text and types keys over it with Enter. The
     // field keeps what its filter and length let through; when no key passes,
-    // the text stays as it was and `want` is left alone.
-    static void TypeNumber(TEdit* field, const std::string& keys, std::string& want)
+    // the text stays as it was and `want` is left alone. True when a key
+    // passed (the field was edited).
+    static bool TypeNumber(TEdit* field, const std::string& keys, std::string& want)
     {
         field->setFocus(Qt::TabFocusReason);
         field->selectAll();
@@ -719,6 +725,7 @@ protected:
         Enter();
         if (any)
             want = t;
+        return any;
     }
 
     void ShowEntryPage()
@@ -1061,12 +1068,20 @@ protected:
             const std::string keys = ValueKeys(3);
             action = "type '" + keys + "' into limit line " + std::to_string(line);
             std::string& w = want[static_cast<size_t>(line)];
-            TypeNumber(field, keys, w);
+            const bool typed = TypeNumber(field, keys, w);
             // Leaving the field writes a number with four decimals; a text
             // that is not a number stays and is reported.
             double v = 0;
             if (!IsBlank(w) && TryStrToFloat(w, v))
                 w = FormatFixed(v, 4);
+            // The hidden R/S/Rs lines follow a typed centre or +3σ line, and
+            // are emptied while either is blank or not a number.
+            if (typed && (line == LimitRcl || line == LimitRsUcl3)) {
+                if (!HiddenRsLines(want[LimitRcl], want[LimitRsUcl3], want[LimitRsUcl2], want[LimitRsUcl1])) {
+                    want[LimitRsUcl2].clear();
+                    want[LimitRsUcl1].clear();
+                }
+            }
         } else {
             const bool yes = Chance(0.7);
             action = std::string("limit method ") + (before.limitMethod == 0 ? "to typed lines" : "to three sigma") +

@@ -359,9 +359,36 @@ INSTANTIATE_TEST_SUITE_P(
         // The hidden fields are blank when no computation filled them.
         FailureCase{"blank_hidden_line", [](SpcInput& in) { in.dispersionLines.RsUcl2 = ""; },
                     "", true},
-        // A lot with one value has no standard deviation.
-        FailureCase{"blank_stdev", [](SpcInput& in) { in.dispersionValues[2] = ""; }, "", true}),
+        // A blank lot value of the range column.
+        FailureCase{"blank_range", [](SpcInput& in) { in.dispersionValues[2] = ""; }, "", true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+TEST(JudgeSpc, ALotWithoutStandardDeviationStopsTheSSideNamingIt)
+{
+    // On the S side a blank STDEV is a lot with a single value: the X side
+    // is judged, then the judgment stops at that lot with its own message,
+    // before the S side's lines are read (the hidden one here is blank).
+    SpcInput in = Input({"10.00000", "10.10000", "9.90000"}, {"0.10000", "", ""});
+    in.dispersionIsStdev = true;
+    in.dispersionLines.RsUcl2 = "";
+    const SpcJudgment j = JudgeSpc(in, Struct_Options::Defaults());
+    EXPECT_FALSE(j.error);
+    ASSERT_TRUE(j.stop);
+    EXPECT_EQ(*j.stop, "ロット「K0002」の測定値が１つのため、S側の異常判定ができません。"
+                       "測定値を２つ以上入力するか、このロットを「無効」にしてください…");
+    EXPECT_FALSE(j.abnormal);
+    EXPECT_TRUE(j.table.sideWritten(SpcSide::X));
+    EXPECT_FALSE(j.table.sideWritten(SpcSide::Dispersion));
+    EXPECT_EQ(j.table.text(2, kSpcVerdictColumn), "");
+
+    // A STDEV of 0 (equal values) is judged like any other.
+    in.dispersionValues = {"0.10000", "0.00000", "0.00000"};
+    in.dispersionLines.RsUcl2 = "0.25000";
+    const SpcJudgment ok = JudgeSpc(in, Struct_Options::Defaults());
+    EXPECT_FALSE(ok.error);
+    EXPECT_FALSE(ok.stop);
+    EXPECT_TRUE(ok.abnormal.has_value());
+}
 
 TEST(SpcTexts, ValueColumnsAndRedCells)
 {

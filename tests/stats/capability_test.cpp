@@ -159,6 +159,17 @@ TEST(Capability, DegenerateTables)
     EXPECT_EQ(eq.rows[3][CalcN], "9");
     EXPECT_EQ(eq.panel, Verdict::Pass);
 
+    // On the S chart a lot of equal values has s = 0 and shows it, still
+    // without indices; a lot with a single value has no s.
+    const CapabilityResult s = ComputeCapability(
+        LotTable({L("1", {"10.0", "10.0"}), L("2", {"10.1"}), L("3", {"9.9", "10.1"})}),
+        Input(SpecTolerance, "10.5", "9.5", ChartXbarS));
+    ASSERT_EQ(s.rows.size(), 4u);
+    EXPECT_EQ(Cols(s.rows[0]), "2|10.00000|10.00000|10.00000|0.00000|0.00000|||");
+    EXPECT_EQ(Cols(s.rows[1]), "1|10.10000|10.10000|10.10000|0.00000||||");
+    EXPECT_EQ(s.rows[2][CalcStdev], "0.14142");
+    EXPECT_EQ(s.rows[2][CalcVerdict], "×異常あり");
+
     // No lot with values: nothing written, the row count stays.
     const CapabilityResult none = ComputeCapability(LotTable({L("1", {"5"}, false), L("2", {})}), Input(0, "1", "0"));
     EXPECT_TRUE(none.rows.empty());

@@ -232,6 +232,18 @@ TEST(Cli, TypedLimits)
 
     const CliRun text = RunCli({"judge", "--limits", limits, file}, dir);
     EXPECT_NE(text.out.find("SPC異常: L1 (X①); L2 (X①,X⑤)"), std::string::npos) << text.out;
+
+    // Without the hidden R-side lines they follow the typed ones: 3 + 2(10 − 3)/3
+    // and 3 + (10 − 3)/3, and the R side is judged.
+    const std::string visible = dir.write("visible.json", R"({"editXcl": "3", "editUcl3": "3.5", "editUcl2": "3.3",
+        "editUcl1": "3.1", "editLcl3": "2.5", "editLcl2": "2.7", "editLcl1": "2.9", "editRcl": "3",
+        "editRsUcl3": "10"})");
+    const json derived = json::parse(RunCli({"judge", "--json", "--limits", visible, file}, dir).out);
+    const json& sheet2 = derived["files"][0]["sheets"][0];
+    EXPECT_EQ(sheet2["error"], nullptr);
+    EXPECT_EQ(sheet2["limits"]["editRsUcl2"], "7.6667");
+    EXPECT_EQ(sheet2["limits"]["editRsUcl1"], "5.3333");
+    EXPECT_EQ(sheet2["spc"]["verdict"], "不合格");
 }
 
 TEST(Cli, ReadableReport)

@@ -153,6 +153,8 @@ TEST(JudgmentChain, ValueInAHiddenRowWarnsButTheChainRuns)
 
 TEST(JudgmentChain, TypedLimitsWithoutTheHiddenLinesStopOnTheDispersionSide)
 {
+    // The eleven fields as given, the hidden two blank (typing the R/S/Rs
+    // lines in the window, or leaving them out of --limits, fills them).
     std::array<std::string, kLimitFields> typed;
     const char* visible[9] = {"13.0000", "12.0000", "11.0000", "7.0000", "8.0000", "9.0000", "10.0000", "2.0000",
                               "5.0000"};
@@ -168,6 +170,36 @@ TEST(JudgmentChain, TypedLimitsWithoutTheHiddenLinesStopOnTheDispersionSide)
     EXPECT_EQ(j.spcRows[0][1], "○");  // the X side was judged
     EXPECT_EQ(j.spcRows[0][9], "");   // the R side was not
     EXPECT_EQ(j.spcRows[0][kSpcVerdictColumn], "");
+}
+
+TEST(JudgmentChain, SChartJudgesEqualValuesAndNamesALotWithASingleValue)
+{
+    ChainSettings s;
+    s.chartIndex = ChartXbarS;
+    // Lot L3 holds two equal values: its S is 0 and the chain judges it.
+    std::vector<std::string> lots = EvenLots();
+    lots[2] = "L3,10,10";
+    SheetJudgment j = JudgeSheet(Imported(Header{}, lots), s);
+    EXPECT_FALSE(j.error);
+    EXPECT_TRUE(j.messages.empty());
+    ASSERT_EQ(j.calcRows.size(), 11u);
+    EXPECT_EQ(j.calcRows[2], (CalcRow{"L3", "2", "10.00000", "10.00000", "10.00000", "0.00000", "0.00000", "", "",
+                                      ""}));
+    EXPECT_EQ(j.spc, Verdict::Pass);
+    EXPECT_EQ(j.spcRows[2][kSpcVerdictColumn], "○異常なし");
+
+    // Lot L4 holds a single value: the SPC judgment stops naming it.
+    lots[3] = "L4,10";
+    j = JudgeSheet(Imported(Header{}, lots), s);
+    EXPECT_FALSE(j.error);
+    const std::vector<ChainMessage> stop = {{SingleValueLotMessage("L4"), false}};
+    EXPECT_EQ(j.messages, stop);
+    EXPECT_EQ(j.calc, Verdict::Pass);
+    EXPECT_EQ(j.spc, Verdict::None);
+    ASSERT_EQ(j.spcRows.size(), 10u);
+    EXPECT_EQ(j.spcRows[3][1], "○");  // the X side was judged
+    EXPECT_EQ(j.spcRows[3][9], "");   // the S side was not
+    EXPECT_FALSE(j.passed());
 }
 
 TEST(JudgmentChain, SettingsOfTheShownSheet)
