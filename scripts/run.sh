@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Trevolo and starts it.
+# Installs what is missing, builds Trevolo with everything it finds beside
+# itself ("Form Files", "Sample Files", the operating manual) and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DTREVOLO_BUILD_TESTS=OFF -DTREVOLO_BUILD_BENCH=OFF
-cmake --build build --target trevolo
+./scripts/build.sh build trevolo_program
 exec ./build/bin/trevolo "$@"

@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DTREVOLO_BUILD_TESTS=ON -DTREVOLO_BUILD_BENCH=ON
-cmake --build build -j "$jobs"
+# The main build, configured as the run command configures it.
+./scripts/build.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
 
 # The readers of outside text under libFuzzer with the sanitizers.

@@ -4,10 +4,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
 #include "exchange/csv_reader.h"
+#include "exchange/messages.h"
 
 #ifdef TREVOLO_HAVE_OFFICE
 #include "exchange/exchange.h"
@@ -25,12 +25,12 @@ FileHandle OpenForReading(const std::string& path, std::string& error)
 {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) {
-        error = "it is a folder, not a file";
+        error = ReadFailureReason(EISDIR);
         return FileHandle(nullptr, &std::fclose);
     }
     FileHandle f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f)
-        error = std::strerror(errno);
+        error = ReadFailureReason(errno);
     return f;
 }
 
@@ -44,7 +44,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
     while ((got = std::fread(buf, 1, sizeof buf, f.get())) > 0)
         bytes.append(buf, got);
     if (std::ferror(f.get())) {
-        error = std::strerror(errno ? errno : EIO);
+        error = ReadFailureReason(errno ? errno : EIO);
         return false;
     }
     return true;
@@ -68,7 +68,7 @@ LoadedFile LoadCsvFile(const std::string& path)
         return f;
     // The spreadsheet application opens an empty file as nothing to import.
     if (bytes.empty()) {
-        f.error = "the file is empty";
+        f.error = "ファイルが空です。";
         return f;
     }
     f.sheets.push_back(SheetFromCsvBytes(bytes));
@@ -121,7 +121,8 @@ LoadedFile WorkbookReader::load(const std::string& path)
     LoadedFile f;
     if (!OpenForReading(path, f.error))
         return f;
-    f.error = "this build reads no workbooks (it has no spreadsheet engine); save the sheets as CSV files";
+    f.error = "このプログラムはExcelブックを読み込めません（表計算エンジンなしで作られています）。"
+              "シートをCSVファイルで保存してから判定してください…。";
     return f;
 }
 

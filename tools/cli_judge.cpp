@@ -173,8 +173,8 @@ int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
     for (const std::string& file : options.files) {
         LoadedFile loaded = IsWorkbookName(file) ? workbooks.load(file) : LoadCsvFile(file);
         if (loaded.error.empty() && options.sheet > static_cast<int>(loaded.sheets.size())) {
-            loaded.error = "there is no worksheet " + std::to_string(options.sheet) + " (the file has " +
-                           std::to_string(loaded.sheets.size()) + ")";
+            loaded.error = "ワークシート " + std::to_string(options.sheet) + " がありません（ファイルのワークシートは " +
+                           std::to_string(loaded.sheets.size()) + " 枚です）。";
         }
         if (options.json) {
             out << (firstFile ? "\n" : ",\n") << "{\"file\": " << dump(json(file)) << ", \"sheets\": [";

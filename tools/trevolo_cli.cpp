@@ -6,10 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 
 #include "cli_judge.h"
+#include "exchange/messages.h"
 #include "model/broken_pipe.h"
 #include "model/number.h"
 #include "spc/rule_switches.h"
@@ -25,7 +25,7 @@ bool LoadLimits(const std::string& path, std::array<std::string, kLimitFields>& 
 {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        error = "--limits " + path + ": " + std::strerror(errno);
+        error = "--limits " + path + ": " + ReadFailureReason(errno);
         return false;
     }
     std::string text;
@@ -36,12 +36,12 @@ bool LoadLimits(const std::string& path, std::array<std::string, kLimitFields>& 
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     if (failed) {
-        error = "--limits " + path + ": the file cannot be read";
+        error = "--limits " + path + ": " + ReadFailureReason(EIO);
         return false;
     }
     std::string why;
     if (!ParseTypedLimits(text, limits, why)) {
-        error = "--limits " + path + ": " + why;
+        error = "--limits " + path + ": 管理限界値の指定が正しくありません。(" + why + ")";
         return false;
     }
     return true;
@@ -104,6 +104,8 @@ int main(int argc, char** argv)
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
     } catch (const CLI::ParseError& e) {
+        // The option reader's own words follow.
+        std::cerr << "trevolo-cli: コマンドラインの指定が正しくありません。\n";
         app.exit(e);
         return kExitUnusable;
     }
@@ -114,13 +116,13 @@ int main(int argc, char** argv)
     options.settings.cpkCheck = !noThreshold;
     double t = 0;
     if (!TryStrToFloat(threshold, t)) {
-        std::cerr << "trevolo-cli: --threshold: \"" << threshold << "\" is not a number\n";
+        std::cerr << "trevolo-cli: --threshold: " << ConvertError(threshold).what() << "\n";
         return kExitUnusable;
     }
     options.settings.cpCpk = threshold;
     std::string error;
     if (!ParseRuleSpec(rules, options.settings.options, error)) {
-        std::cerr << "trevolo-cli: --rules: " << error << "\n";
+        std::cerr << "trevolo-cli: --rules: SPC異常判定ルールの指定が正しくありません。(" << error << ")\n";
         return kExitUnusable;
     }
     if (!limitsFile.empty()) {

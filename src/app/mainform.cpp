@@ -28,6 +28,7 @@
 #include "app/splash.h"
 #include "app/setting_form.h"
 #include "entry/lot_edit_form.h"
+#include "exchange/messages.h"
 #include "info/about_form.h"
 #include "model/number.h"
 
@@ -817,10 +818,13 @@ void TMainForm::ShowError(const std::exception& e)
 {
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    if (dynamic_cast<const GuidanceStop*>(&e))
+    if (dynamic_cast<const GuidanceStop*>(&e)) {
         Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromUtf8(e.what()));
-    else
-        Prompts::current().error(this, QString::fromUtf8(e.what()));
+        return;
+    }
+    // An error of a library speaks English: the box then says in the
+    // program's words that the command stopped, with that text below.
+    Prompts::current().error(this, QString::fromStdString(ErrorBoxText(e.what())));
 }
 
 void TMainForm::setupTableDrawing()

@@ -39,9 +39,10 @@ size_t Utf8SequenceLength(unsigned char lead) noexcept
     return 1;
 }
 
-std::string SystemReason(int err)
+// The message of a file that could not be created or written.
+std::string WriteFailed(const std::filesystem::path& path, int err)
 {
-    return std::strerror(err);
+    return WithDetail(kMsgCsvSaveFailed, path.string() + "\n" + WriteFailureReason(err));
 }
 
 }  // namespace
@@ -224,8 +225,7 @@ void WriteSheetCsv(const std::filesystem::path& path, const Struct_Sheet& sheet)
     const std::string bytes = SheetCsvBytes(sheet);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
-        throw FileWriteError("ファイル \"" + path.string() + "\" を作成できません。(" + SystemReason(errno) +
-                             ")");
+        throw FileWriteError(WriteFailed(path, errno));
     const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
     int err = (written != bytes.size()) ? errno : 0;
     if (std::fflush(f) != 0 && err == 0)
@@ -233,8 +233,7 @@ void WriteSheetCsv(const std::filesystem::path& path, const Struct_Sheet& sheet)
     if (std::fclose(f) != 0 && err == 0)
         err = errno;
     if (written != bytes.size() || err != 0)
-        throw FileWriteError("ファイル \"" + path.string() + "\" に書き込めません。(" +
-                             SystemReason(err ? err : EIO) + ")");
+        throw FileWriteError(WriteFailed(path, err ? err : EIO));
 }
 
 std::filesystem::path CsvFilePath(const std::filesystem::path& folder, int position)
@@ -246,10 +245,13 @@ CommandMessage ExportSheetsCsv(const std::filesystem::path& folder, const SheetA
                                std::chrono::milliseconds pause)
 {
     for (size_t i = 0; i < sheets.size(); ++i) {
+        const std::filesystem::path path = CsvFilePath(folder, static_cast<int>(i) + 1);
         try {
-            WriteSheetCsv(CsvFilePath(folder, static_cast<int>(i) + 1), sheets[i]);
-        } catch (const std::exception& e) {
+            WriteSheetCsv(path, sheets[i]);
+        } catch (const FileWriteError& e) {
             return {CommandMessage::Kind::Error, e.what()};
+        } catch (const std::exception& e) {
+            return {CommandMessage::Kind::Error, WithDetail(kMsgCsvSaveFailed, path.string() + "\n(" + e.what() + ")")};
         }
         if (pause.count() > 0)
             std::this_thread::sleep_for(pause);

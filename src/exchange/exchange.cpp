@@ -185,10 +185,16 @@ ExportResult ExportWorkbook(SpreadsheetApp& app, const SheetArray& records, cons
     } catch (const OfficeLost& e) {
         r.detail = e.what();
         r.message = Warning(kMsgOfficeLost);
-    } catch (const std::exception& e) {
-        // A failing call while writing: the general error box, nothing saved.
+    } catch (const OfficeError& e) {
+        // A failing call of the office while writing: the general error box,
+        // nothing saved; the office's own words follow as the detail.
         r.detail = e.what();
-        r.message = {CommandMessage::Kind::Error, e.what()};
+        r.message = {CommandMessage::Kind::Error, WithDetail(kMsgXlsSaveFailed, path + "\n(" + r.detail + ")")};
+    } catch (const std::exception& e) {
+        // An error of the sheets given (a value that is not a number): the
+        // general error box with its own message.
+        r.detail = e.what();
+        r.message = {CommandMessage::Kind::Error, ErrorBoxText(e.what())};
     }
     return r;
 }

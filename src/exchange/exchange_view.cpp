@@ -70,7 +70,7 @@ void Show(QWidget* parent, const CommandMessage& m)
         Prompts::current().message(parent, U(kWarningCaption), text);
         break;
     case CommandMessage::Kind::Error:
-        Prompts::current().error(parent, text);
+        Prompts::current().error(parent, QString::fromStdString(ErrorBoxText(m.text)));
         break;
     }
 }

@@ -1,5 +1,9 @@
 #include "exchange/reports.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "exchange/cellref.h"
@@ -22,18 +26,38 @@ bool Taken(const std::filesystem::path& p)
 }
 
 // Copies a template to a free report name; the copy never replaces a file.
-// Throws when no copy results (the template is missing or unreadable, or
-// the folder cannot be written).
+// Throws, in the user's words, when no copy results: a template missing from
+// "Form Files" (the program folder is incomplete), or one that cannot be read
+// or copied.
 std::filesystem::path CopyTemplate(const ReportPlace& place, const std::string& templateName)
 {
     const std::filesystem::path from = place.formFiles / templateName;
-    const std::filesystem::path to = FreeReportPath(place.saveFiles, ReportCopyName(place.time, templateName), Taken);
     std::error_code ec;
+    if (!std::filesystem::is_regular_file(from, ec))
+        throw OfficeError(TemplateMissingMessage(templateName, from.string()));
+    if (access(from.c_str(), R_OK) != 0)
+        throw OfficeError(TemplateDamagedMessage(templateName, from.string(), std::strerror(errno)));
+    const std::filesystem::path to = FreeReportPath(place.saveFiles, ReportCopyName(place.time, templateName), Taken);
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec);
     if (ec)
-        throw OfficeError("the report template \"" + from.string() + "\" could not be copied to \"" + to.string() +
-                          "\": " + ec.message());
+        throw OfficeError(TemplateCopyFailedMessage(templateName, to.string(), ec.value()));
     return to;
+}
+
+// Runs the office's part of a report. A failing call of the office ends the
+// report with the user's sentence and the office's own words as the detail;
+// the office lost and the other errors (a limit value that is not a number)
+// already speak the user's words and go on as they are.
+template <class F>
+void InOffice(const char* message, F&& f)
+{
+    try {
+        f();
+    } catch (const OfficeLost&) {
+        throw;
+    } catch (const OfficeError& e) {
+        throw OfficeError(WithDetail(message, "(" + std::string(e.what()) + ")"));
+    }
 }
 
 // Removes a report copy that was not filled and saved, so no unfinished
@@ -90,18 +114,28 @@ ReportResult FillCopy(SpreadsheetApp* shared, const ReportPlace& place, const st
     if (!shared)
         own = StartReportOffice();
     SpreadsheetApp& app = shared ? *shared : *own;
-    Workbook book = app.openWorkbook(copy.string());
+    Workbook book;
     try {
-        write(book);
-        book.save();
-        guard.saved();
-    } catch (...) {
-        book.close();
+        book = app.openWorkbook(copy.string());
+    } catch (const OfficeLost&) {
         throw;
+    } catch (const OfficeError& e) {
+        // The copy holds the template's bytes: the template is damaged.
+        throw OfficeError(TemplateDamagedMessage(templateName, (place.formFiles / templateName).string(), e.what()));
     }
     ReportResult r;
-    r.path = copy;
-    r.shown = HandOver(app, book);
+    InOffice(kMsgReportFailed, [&] {
+        try {
+            write(book);
+            book.save();
+            guard.saved();
+        } catch (...) {
+            book.close();
+            throw;
+        }
+        r.path = copy;
+        r.shown = HandOver(app, book);
+    });
     return r;
 }
 
@@ -198,25 +232,27 @@ ReportResult MakeHistogramReport(SpreadsheetApp& app, const HistogramData& data,
 ReportResult MakeJudgmentResult(SpreadsheetApp& app, const Struct_Sheet& record, const ResultTables& tables,
                                 const ReportPlace& place)
 {
-    app.setSheetsInNewWorkbook(3);
-    Workbook book = app.addWorkbook();
     ReportResult r;
-    try {
-        WriteJudgmentResult(book, record, tables);
-        if (app.canShow() && book.show()) {
-            // The first worksheet is the one in front, as in a new workbook.
-            app.leaveOpenForUser();
-            r.shown = true;
-            return r;
+    InOffice(kMsgResultOutputFailed, [&] {
+        app.setSheetsInNewWorkbook(3);
+        Workbook book = app.addWorkbook();
+        try {
+            WriteJudgmentResult(book, record, tables);
+            if (app.canShow() && book.show()) {
+                // The first worksheet is the one in front, as in a new workbook.
+                app.leaveOpenForUser();
+                r.shown = true;
+                return;
+            }
+            // Nobody can see it: keep it as a file rather than lose it.
+            r.path = FreeReportPath(place.saveFiles, ReportCopyName(place.time, kResultFileName), Taken);
+            book.saveAs(r.path.string());
+        } catch (...) {
+            book.close();
+            throw;
         }
-        // Nobody can see it: keep it as a file rather than lose it.
-        r.path = FreeReportPath(place.saveFiles, ReportCopyName(place.time, kResultFileName), Taken);
-        book.saveAs(r.path.string());
-    } catch (...) {
         book.close();
-        throw;
-    }
-    book.close();
+    });
     return r;
 }
 

@@ -8,7 +8,9 @@
 //
 // The Write… steps work on an open workbook; the Make… commands do the
 // whole report. Both throw: OfficeError for the office and its files,
-// ConvertError for a limit value that is not a number.
+// ConvertError for a limit value that is not a number. The errors of the
+// Make… commands are shown to the user as they are: a Japanese sentence,
+// then the technical detail on the lines after it.
 #include <array>
 #include <ctime>
 #include <filesystem>
@@ -66,10 +68,11 @@ struct ReportResult {
 
 // The control chart: the template of the chart kind is copied to a free
 // name in saveFiles (never over an earlier report), filled, saved, and
-// shown when possible. A template that cannot be copied, an office that
-// does not start and every failing call throw OfficeError; a limit value
-// that is not a number throws ConvertError before anything is copied. A
-// copy that was not saved is removed again.
+// shown when possible. A template missing from formFiles (its message says
+// to install the program again), a damaged template, a copy that cannot be
+// made, an office that does not start and every failing call throw
+// OfficeError; a limit value that is not a number throws ConvertError
+// before anything is copied. A copy that was not saved is removed again.
 ReportResult MakeControlChartReport(const ControlChartData& data, const ReportPlace& place);
 // The histogram, in the same way.
 ReportResult MakeHistogramReport(const HistogramData& data, const ReportPlace& place);

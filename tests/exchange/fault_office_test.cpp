@@ -1,7 +1,9 @@
 // The office process killed in the middle of a workbook import and of a
 // workbook export driven through the main window, offscreen: the sheets and
 // tabs stay as they were, a message is shown, nothing is reported as saved
-// and no office is left running.
+// and no office is left running. Then every other error on the way in and out
+// of the office, the reports and the CSV files, each of which must reach the
+// user as a Japanese sentence of the program.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -14,14 +16,19 @@
 #include <QTabBar>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <new>
 #include <thread>
 
 #include "app/mainform.h"
 #include "app/prompts.h"
 #include "app/splash.h"
+#include "exchange/csv.h"
+#include "exchange/exchange.h"
 #include "exchange/messages.h"
 #include "exchange/office.h"
+#include "exchange/reports.h"
 #include "office_support.h"
 
 // Readable texts in failure messages.
@@ -427,6 +434,156 @@ TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
     EXPECT_FALSE(fs::exists(target));
     EXPECT_TRUE(snapshot() == before);
     expectNoOfficeLeft(killed);
+}
+
+// A folder this process cannot write: one of the test's own without write
+// permission, or, where permissions do not stop this user (root), /sys.
+// Empty when there is none.
+fs::path ReadOnlyFolder(const fs::path& under)
+{
+    const fs::path own = under / "読み取り専用";
+    fs::create_directories(own);
+    fs::permissions(own, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    for (const fs::path& candidate : {own, fs::path("/sys")}) {
+        const fs::path probe = candidate / "probe.csv";
+        if (std::FILE* f = std::fopen(probe.c_str(), "wb")) {
+            std::fclose(f);
+            std::error_code ec;
+            fs::remove(probe, ec);
+            continue;
+        }
+        return candidate;
+    }
+    return {};
+}
+
+ControlChartData SmallChart(int kind)
+{
+    ControlChartData d;
+    d.chartKind = kind;
+    d.lotCountSetting = 12;
+    for (int i = 1; i <= 12; ++i) {
+        d.labels.push_back("K" + std::to_string(i));
+        d.means.push_back("10.00" + std::to_string(i % 10));
+        d.spreads.push_back("0.1" + std::to_string(i % 10));
+    }
+    for (size_t i = 0; i < 7; ++i)
+        d.xLines[i] = {"線" + std::to_string(i), std::to_string(10.03 - 0.01 * static_cast<double>(i))};
+    d.spreadLines = {ChartLine{"平均値", "0.11"}, ChartLine{"＋３σ", "0.23"}};
+    return d;
+}
+
+using FaultMessageTest = OfficeKillTest;
+
+// The errors of the reports (a template missing from "Form Files", a damaged
+// one, one of the wrong shape, a copy or an output that cannot be written),
+// of the workbook import (a missing file, a file that is no workbook), of the
+// workbook export (a failing call, a missing folder) and of the CSV export (a
+// read-only folder through the window, a full disk): the first line of every
+// text shown is a Japanese sentence; details may follow below it.
+TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
+{
+    std::vector<std::pair<std::string, std::string>> shown;  // what happened, the text the user sees
+    auto errorOf = [](auto&& command) -> std::string {
+        try {
+            command();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "(no error)";
+    };
+    auto app = SpreadsheetApp::create(OfficeUse::Exchange);
+    ASSERT_NE(app, nullptr);
+
+    // The reports, with the templates an incomplete or damaged program
+    // folder holds.
+    const fs::path forms = dir.path() / "Form Files";
+    const fs::path saves = dir.path() / "Save Files";
+    fs::create_directories(forms);
+    fs::create_directories(saves);
+    WriteFile((forms / "Histogram.xls").string(), "not a workbook");
+    app->setSheetsInNewWorkbook(1);
+    Workbook oneSheet = app->addWorkbook();
+    oneSheet.saveAs((forms / "XbarS.xls").string());
+    oneSheet.close();
+    ReportPlace place{forms, saves, LocalTimeNow()};
+
+    const std::string missing = errorOf([&] { MakeControlChartReport(SmallChart(ChartXbarR), place); });
+    EXPECT_NE(missing.find("「XbarR.xls」"), std::string::npos) << missing;
+    EXPECT_NE(missing.find("インストールし直してください"), std::string::npos) << missing;
+    EXPECT_NE(missing.find((forms / "XbarR.xls").string()), std::string::npos) << missing;
+    shown.emplace_back("template missing", missing);
+    HistogramData histogram;
+    histogram.lots = 10;
+    histogram.n = 1;
+    histogram.enabled = [](int) { return true; };
+    histogram.value = [](int, int) { return std::string("1.0"); };
+    histogram.keta = "1";
+    histogram.classes = 5;
+    shown.emplace_back("template damaged", errorOf([&] { MakeHistogramReport(*app, histogram, place); }));
+    shown.emplace_back("template without a chart sheet",
+                       errorOf([&] { MakeControlChartReport(*app, SmallChart(ChartXbarS), place); }));
+    EXPECT_TRUE(fs::is_empty(saves));  // no unfinished copy left behind
+    ReportPlace noFolder = place;
+    noFolder.saveFiles = dir.path() / "消えたフォルダ";
+    ResultTables tables;
+    tables.names = {"一", "二", "三"};
+    shown.emplace_back("result output into a missing folder",
+                       errorOf([&] { MakeJudgmentResult(*app, Struct_Sheet(), tables, noFolder); }));
+    const fs::path readOnly = ReadOnlyFolder(dir.path());
+    if (!readOnly.empty()) {
+        WriteFile((forms / "X-Rs.xls").string(), "template bytes");
+        ReportPlace locked = place;
+        locked.saveFiles = readOnly;
+        shown.emplace_back("template copied into a read-only folder",
+                           errorOf([&] { MakeControlChartReport(*app, SmallChart(ChartXRs), locked); }));
+    }
+
+    // The imports: the office cannot open the file.
+    WriteFile(dir.file("letter.xls"), "\x01\x02 plain bytes \xFF\xFE");
+    WriteFile(dir.file("empty.csv"), "");
+    for (const auto& [whole, name] : {std::pair(true, "no such file.xlsx"), std::pair(true, "letter.xls"),
+                                      std::pair(false, "no such file.csv"), std::pair(false, "empty.csv")})
+        shown.emplace_back(std::string("import of ") + name,
+                           ImportWorkbookSheets(*app, whole, dir.file(name)).message.text);
+
+    // The workbook export: a call the office refuses, a folder that is gone.
+    GridBlock refused;
+    refused.cells = CellBlock(1, 1);
+    refused.formats = {{"B5", "not a cell", "0.0"}};
+    const ExportResult failed =
+        ExportWorkbook(*app, {Struct_Sheet()}, [&](int) { return refused; }, dir.file("book.xlsx"));
+    EXPECT_EQ(failed.message.kind, CommandMessage::Kind::Error);
+    shown.emplace_back("a failing call of the export", failed.message.text);
+    shown.emplace_back("export into a missing folder",
+                       ExportWorkbook(*app, {Struct_Sheet()}, {}, (noFolder.saveFiles / "book.xlsx").string())
+                           .message.text);
+    const int office = app->processId();
+    app.reset();
+    EXPECT_TRUE(WaitGone(office, 10000));
+
+    // The CSV export through the window into a folder it cannot write, and a
+    // disk that is full.
+    if (!readOnly.empty()) {
+        prompts.files.push_back(Q(readOnly.string()));
+        form->mainMenuCsvSave->trigger();
+        const auto box = boxes();
+        ASSERT_EQ(box.size(), 1u);
+        EXPECT_EQ(box[0].kind, ScriptedPrompts::Shown::Error);
+        shown.emplace_back("CSV export into a read-only folder", box[0].text.toStdString());
+    }
+    if (fs::exists("/dev/full"))
+        shown.emplace_back("CSV file on a full disk",
+                           errorOf([&] { WriteSheetCsv("/dev/full", form->Sheets.front()); }));
+
+    // The general error box with an error of a library.
+    shown.emplace_back("a library's error", ErrorBoxText(std::bad_alloc().what()));
+
+    EXPECT_FALSE(HasJapanese("open \"/tmp/a.xls\": the file is not a workbook (Text - txt - csv)"));
+    for (const auto& [what, text] : shown) {
+        EXPECT_NE(text, "(no error)") << what;
+        EXPECT_TRUE(HasJapanese(text.substr(0, text.find('\n')))) << what << ":\n" << text;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "cli_support.h"
 #include "exchange/csv.h"
+#include "exchange/messages.h"
 
 namespace trevolo {
 namespace {
@@ -286,11 +287,11 @@ TEST(Cli, ExitStatusOverSeveralFiles)
     // An unreadable file gives 2 and its reason; the others are judged.
     const CliRun m = RunCli({"judge", "--json", pass, missing, fail}, dir);
     EXPECT_EQ(m.status, 2);
-    EXPECT_NE(m.err.find("trevolo-cli: " + missing + ": No such file or directory"), std::string::npos) << m.err;
+    EXPECT_NE(m.err.find("trevolo-cli: " + missing + ": ファイルがありません。"), std::string::npos) << m.err;
     const json out = json::parse(m.out);
     ASSERT_EQ(out["files"].size(), 3u);
     EXPECT_EQ(out["files"][1]["sheets"], json::array());
-    EXPECT_EQ(out["files"][1]["error"], "No such file or directory");
+    EXPECT_EQ(out["files"][1]["error"], "ファイルがありません。");
     EXPECT_EQ(out["files"][2]["sheets"][0]["calc"]["verdict"], "不合格");
 }
 
@@ -306,15 +307,15 @@ TEST(Cli, UnusableInputGivesStatus2AndAMessage)
         std::string message;
     };
     const Case cases[] = {
-        {{"judge", empty}, "empty.csv: the file is empty"},
-        {{"judge", dir.file("folder.csv")}, "folder.csv: it is a folder, not a file"},
-        {{"judge", "--sheet", "2", good}, "good.csv: there is no worksheet 2 (the file has 1)"},
+        {{"judge", empty}, "empty.csv: ファイルが空です。"},
+        {{"judge", dir.file("folder.csv")}, "folder.csv: ファイルではなくフォルダです。"},
+        {{"judge", "--sheet", "2", good}, "good.csv: ワークシート 2 がありません（ファイルのワークシートは 1 枚です）。"},
         {{"judge", "--chart", "xbar", good}, "--chart"},
-        {{"judge", "--threshold", "1,33", good}, "--threshold: \"1,33\" is not a number"},
+        {{"judge", "--threshold", "1,33", good}, "--threshold: '1,33' は浮動小数点数ではありません"},
         {{"judge", "--threshold", "1.0", "--no-threshold", good}, "excludes"},
-        {{"judge", "--rules", "2:12", good}, "--rules: rule 2: \"12\" is not one of 7, 8, 9, 10, 11"},
+        {{"judge", "--rules", "2:12", good}, "--rules: SPC異常判定ルールの指定が正しくありません。(rule 2: \"12\" is not one of 7, 8, 9, 10, 11)"},
         {{"judge", "--rules", "5:3/4", good}, "rule 5: the block length 3 is smaller than the hit count 4"},
-        {{"judge", "--limits", dir.file("none.json"), good}, "none.json: No such file or directory"},
+        {{"judge", "--limits", dir.file("none.json"), good}, "none.json: ファイルがありません。"},
         {{"judge", "--limits", badLimits, good}, "editUcl3: \"x\" is not a number"},
         {{"judge"}, "FILE is required"},
         {{}, "A subcommand is required"},
@@ -325,6 +326,9 @@ TEST(Cli, UnusableInputGivesStatus2AndAMessage)
         EXPECT_EQ(r.status, 2) << what << "\n" << r.err;
         EXPECT_FALSE(r.err.empty()) << what;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << what << " gave: " << r.err;
+        // The user reads a sentence of the program first; the option
+        // reader's or the parser's own words may follow.
+        EXPECT_TRUE(HasJapanese(r.err.substr(0, r.err.find('\n')))) << what << " gave: " << r.err;
     }
     const CliRun help = RunCli({"judge", "--help"}, dir);
     EXPECT_EQ(help.status, 0);
