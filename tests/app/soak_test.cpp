@@ -907,13 +907,16 @@ protected:
         }
         const bool odd = !whole && Chance(0.04);
         const int oddCell = Uniform(0, h * w - 1);
+        // Lines end in CR LF as the tables copy them, or in LF alone as most
+        // other programs put them on the clipboard: a row ends either way.
+        const char* const lineEnd = Chance(0.3) ? "\n" : "\r\n";
         std::vector<std::vector<std::string>> block(static_cast<size_t>(h));
         std::string text;
         for (int i = 0; i < h; ++i) {
             for (int j = 0; j < w; ++j) {
                 block[i].push_back(CellText(odd && i * w + j == oddCell));
                 text += block[i].back();
-                text += j + 1 < w ? "\t" : "\r\n";
+                text += j + 1 < w ? "\t" : lineEnd;
             }
         }
         const bool key = Chance(0.5);
