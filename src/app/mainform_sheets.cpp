@@ -352,7 +352,9 @@ void TMainForm::btnResetClick()
 void TMainForm::menuSettingSheetsClick()
 {
     SheetsForm->spinTab->setValue(spinTab->value());
-    if (SheetsForm->exec() == QDialog::Accepted)
+    // An emptied count confirmed in the dialog changes nothing, as an empty
+    // count does here.
+    if (SheetsForm->exec() == QDialog::Accepted && !SheetsForm->spinTab->text().isEmpty())
         spinTab->setText(SheetsForm->spinTab->text());
 }
 

@@ -383,7 +383,7 @@ TEST_F(MainFormTest, StoredTextsLongerThanTheFieldsTakeSurviveASwitch)
     EXPECT_EQ(f.editUnit->maxLength(), 10);
 }
 
-TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)
+TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing)
 {
     TMainForm& f = open();
     QTimer::singleShot(0, [&] {
@@ -401,6 +401,24 @@ TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)
     });
     f.menuSettingSheetsClick();
     EXPECT_EQ(f.tabCtrl->count(), 100);
+
+    // An emptied count, confirmed with Enter or with ＯＫ, deletes no sheet.
+    for (bool click : {false, true}) {
+        SCOPED_TRACE(click ? "ＯＫ" : "Enter");
+        QTimer::singleShot(0, [&] {
+            QApplication::setActiveWindow(f.SheetsForm);
+            f.SheetsForm->spinTab->clear();
+            if (click)
+                QTest::mouseClick(f.SheetsForm->btnOk, Qt::LeftButton);
+            else
+                press(f.SheetsForm->spinTab, Qt::Key_Return);
+        });
+        f.menuSettingSheetsClick();
+        EXPECT_EQ(f.tabCtrl->count(), 100);
+        EXPECT_EQ(f.Sheets.size(), 100u);
+        EXPECT_EQ(f.spinTab->text(), "100");
+    }
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(MainFormTest, CheckColumnTogglesWithTheLeftButtonAndSpace)
