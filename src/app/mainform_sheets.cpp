@@ -98,6 +98,7 @@ void TMainForm::SaveGridsToSheet(int index)
 
 void TMainForm::ResetSheetView()
 {
+    ++viewShown_;
     chkCpCpk->setChecked(Settings.CpkCheck);
     cmbCpCpk->setCurrentIndex(Settings.CpkIndex);
     editCpCpk->setText(Q(Settings.CpCpk));

@@ -182,6 +182,18 @@ StringGrid::Rect StringGrid::selectionRect() const
     return r;
 }
 
+bool StringGrid::commitEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return false;
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor)
+        return false;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
 void StringGrid::setTopRow(int row)
 {
     const QModelIndex i = model_->index(row - 1, 0);

@@ -103,6 +103,10 @@ public:
         int left = -1, top = -1, right = -1, bottom = -1;
     };
     Rect selectionRect() const;
+    // Writes the text of an open in-place editor into its cell and closes
+    // the editor, as leaving the editor does; false when none is open.
+    bool commitEditor();
+
     // Makes the given data row the top visible row.
     void setTopRow(int row);
     int topRow() const;

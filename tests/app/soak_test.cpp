@@ -754,6 +754,22 @@ protected:
         limitExits.exits.clear();
     }
 
+    // A save point (a tab change, a menu command) first normalises the field
+    // with the focus as leaving it would: a control-limit field holding a
+    // text that is not a number reports it there, before anything else.
+    void NoteSavePoint()
+    {
+        const QWidget* focus = QApplication::focusWidget();
+        for (int i = 0; i < kLimitFields; ++i) {
+            if (focus != form->limitField(i))
+                continue;
+            const std::string t = S(form->limitField(i)->text());
+            double v = 0;
+            if (!IsBlank(t) && !TryStrToFloat(t, v))
+                limitExits.exits.push_back({prompts.shown.size(), "'" + t + "' は浮動小数点数ではありません"});
+        }
+    }
+
     // Every record but the one stored by this step is as it was; then the
     // records become the known ones.
     void SettleRecords(int stored)
@@ -1126,6 +1142,7 @@ protected:
         const ViewState before = Capture(*form);
         const int sheet = before.selected;
         if (menu) {
+            NoteSavePoint();
             (stage == 0 ? form->menuExecSpec : stage == 1 ? form->menuExecOperation : form->menuExecSpc)->trigger();
         } else {
             form->pageInput->setCurrentIndex(stage);
@@ -1528,6 +1545,7 @@ protected:
         const bool click = from < 0 || Chance(0.7);
         action = "switch from sheet " + std::to_string(from) + " to " + std::to_string(to) +
                  (click ? " by click" : " in code");
+        NoteSavePoint();
         if (click)
             QTest::mouseClick(form->tabCtrl, Qt::LeftButton, {}, form->tabCtrl->tabRect(to).center());
         else
@@ -1560,6 +1578,7 @@ protected:
             form->SheetsForm->spinTab->setText(QString::number(v));
             press(form->SheetsForm->spinTab, cancel ? Qt::Key_Escape : Qt::Key_Return);
         });
+        NoteSavePoint();
         form->menuSettingSheets->trigger();
         // The desktop gives the main window back the activation when the
         // dialog closes; the offscreen platform leaves that to the test.

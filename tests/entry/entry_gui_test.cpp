@@ -106,6 +106,60 @@ TEST_F(EntryWindow, EnterCommitsAndMoves)
     }
 }
 
+// What is typed and not yet confirmed is taken by every save point: a tab
+// change, a menu command, a button and closing the window.
+TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
+{
+    auto clickTab = [&](int index) {
+        QTest::mouseClick(form->tabCtrl, Qt::LeftButton, {}, form->tabCtrl->tabRect(index).center());
+        QApplication::processEvents();
+        ASSERT_EQ(form->selectedTab(), index);
+    };
+
+    // A tab change stores the value with its own sheet, not the next one.
+    focusCell(0, 1);
+    type("12.5");
+    ASSERT_EQ(editorText(), QStringLiteral("12.5"));
+    clickTab(1);
+    EXPECT_EQ(cell(0, 1), "");
+    EXPECT_EQ(form->Sheets[0].DataList[0], "K0001,12.5,,,,,,,,,");
+    clickTab(0);
+    EXPECT_EQ(cell(0, 1), "12.500");
+    EXPECT_EQ(form->Sheets[1].DataList[0], "K0001,,,,,,,,,,");
+
+    // A header field is normalised on the sheet it was typed into; the sheet
+    // shown next keeps its own text.
+    form->Sheets[1].Kupper = "abc";
+    form->editKupper->setFocus(Qt::MouseFocusReason);
+    type("1.5");
+    clickTab(1);
+    EXPECT_EQ(form->Sheets[0].Kupper, "1.500");
+    EXPECT_EQ(form->editKupper->text(), QStringLiteral("abc"));
+    EXPECT_TRUE(prompts.shown.empty());
+    clickTab(0);
+
+    // A menu command and a button judge the value being typed.
+    fillHeader();
+    fillControlLimits();
+    setCell(0, 1, "");
+    focusCell(1, 1);
+    type("99");
+    form->menuExecSpec->trigger();
+    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("不合格"));
+    focusCell(1, 1);
+    type("9.5");
+    form->btnSpecJudg->click();
+    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("合格"));
+    EXPECT_EQ(form->Sheets[0].DataList[0], "K0001,,9.5,,,,,,,,");
+
+    // Closing the window stores the shown sheet with the value.
+    focusCell(2, 3);
+    type("7.25");
+    form->close();
+    EXPECT_EQ(form->Sheets[0].DataList[2], "K0003,,,7.25,,,,,,,");
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
 TEST_F(EntryWindow, MisplacedMinusWrittenByTheEditorIsRemoved)
 {
     // The editor's commit goes through the same rule as typing.
