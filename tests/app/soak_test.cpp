@@ -1016,11 +1016,26 @@ protected:
         } else if (how < 0.92) {
             const int bottom = Uniform(row, std::min(before.lots, row + 8));
             const int left = Chance(0.85) ? 1 : 0;
-            action = "Space over lots " + std::to_string(row) + ".." + std::to_string(bottom) + " from column " +
-                     std::to_string(left);
-            SelectBlock(g, left, row, 1, bottom);
+            const QPoint from = g->visualRect(g->gridModel()->index(row - 1, 0)).center();
+            const QPoint to = g->visualRect(g->gridModel()->index(bottom - 1, 0)).center();
+            const bool drag = left == 0 && Chance(0.7) && g->viewport()->rect().contains(from) &&
+                              g->viewport()->rect().contains(to);
+            action = "Space over lots " + std::to_string(row) + ".." + std::to_string(bottom) +
+                     (drag ? " dragged over their numbers" : " from column " + std::to_string(left));
+            if (drag) {
+                // A drag over the lot numbers selects the checks beside them.
+                g->setFocus(Qt::OtherFocusReason);
+                QTest::mousePress(g->viewport(), Qt::LeftButton, {}, from);
+                QTest::mouseMove(g->viewport(), to);
+                QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, to);
+                Settle();
+            } else {
+                // Set in code, a selection can start in the lot numbers; it
+                // flips nothing.
+                SelectBlock(g, left, row, 1, bottom);
+            }
             Key(Qt::Key_Space, QStringLiteral(" "));
-            if (left == 1)
+            if (left == 1 || drag)
                 for (int r = row; r <= bottom; ++r)
                     want[r - 1] = !want[r - 1];
         } else {

@@ -216,6 +216,45 @@ TEST_F(EntryWindow, SpaceFlipsEachRowOfASelectionInTheCheckColumn)
         ASSERT_TRUE(ctrl().flag(row)) << row;
 }
 
+// The lot numbers are a fixed column: drawn in the header colour and never
+// current; what the mouse or the keys do there lands in the check column.
+TEST_F(EntryWindow, TheLotNumberColumnIsFixedAndEveryPressCounts)
+{
+    auto centre = [&](int col, int row) { return ctrl().visualRect(ctrl().gridModel()->index(row - 1, col)).center(); };
+    const CellLook lot = form->gridCtrlDrawCell(0, 3, true, true);
+    EXPECT_EQ(lot.background, ctrl().palette().color(QPalette::Button));
+    EXPECT_EQ(lot.text, QColor(Qt::black));
+
+    // Dragged from lot 3's number down to lot 6's: the check cells of lots 3
+    // to 6 are selected, and Space, with Shift or without, flips them.
+    ctrl().setFlag(4, false);
+    ctrl().setFocus();
+    QTest::mousePress(ctrl().viewport(), Qt::LeftButton, {}, centre(0, 3));
+    QTest::mouseMove(ctrl().viewport(), centre(0, 6));
+    QTest::mouseRelease(ctrl().viewport(), Qt::LeftButton, {}, centre(0, 6));
+    EXPECT_EQ(ctrl().current(), (GridPos{1, 6}));
+    const StringGrid::Rect sel = ctrl().selectionRect();
+    EXPECT_EQ(std::vector<int>({sel.left, sel.top, sel.right, sel.bottom}), std::vector<int>({1, 3, 1, 6}));
+    EXPECT_TRUE(ctrl().flag(3));  // a press on a lot number toggles nothing
+    QTest::keyClick(&ctrl(), Qt::Key_Space);
+    EXPECT_EQ(std::vector<bool>({ctrl().flag(3), ctrl().flag(4), ctrl().flag(5), ctrl().flag(6)}),
+              std::vector<bool>({false, true, false, false}));
+    QTest::keyClick(&ctrl(), Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(std::vector<bool>({ctrl().flag(3), ctrl().flag(4), ctrl().flag(5), ctrl().flag(6)}),
+              std::vector<bool>({true, false, true, true}));
+
+    // The keys do not move the current cell into the lot numbers.
+    ctrl().setCurrent({1, 5});
+    QTest::keyClick(&ctrl(), Qt::Key_Left);
+    EXPECT_EQ(ctrl().current(), (GridPos{1, 5}));
+
+    // Both presses of a double-click invert the check.
+    QTest::mouseClick(ctrl().viewport(), Qt::LeftButton, {}, centre(1, 8));
+    QTest::mouseDClick(ctrl().viewport(), Qt::LeftButton, {}, centre(1, 8));
+    QTest::mouseRelease(ctrl().viewport(), Qt::LeftButton, {}, centre(1, 8));
+    EXPECT_TRUE(ctrl().flag(8));
+}
+
 TEST_F(EntryWindow, TablesScrollTogether)
 {
     edit().verticalScrollBar()->setValue(40);
@@ -348,7 +387,7 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
     // The current cell is yellow only while the table has the focus.
     EXPECT_EQ(form->gridEditDrawCell(0, 1, true, true).background, kYellow);
     EXPECT_NE(form->gridEditDrawCell(0, 1, false, true).background, kYellow);
-    EXPECT_EQ(form->gridCtrlDrawCell(0, 1, true, true).background, kYellow);
+    EXPECT_EQ(form->gridCtrlDrawCell(1, 1, true, true).background, kYellow);
 }
 
 // ---------------------------------------------------------------- control limits
