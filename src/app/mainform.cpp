@@ -61,6 +61,10 @@ QLabel* VerdictPanel(const char* name, QWidget* parent)
 {
     auto* p = new QLabel(parent);
     p->setObjectName(QLatin1String(name));
+    // A sunken border inside a frame line around the black panel.
+    p->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    p->setLineWidth(1);
+    p->setMidLineWidth(1);
     p->setAutoFillBackground(true);
     p->setAlignment(Qt::AlignCenter);
     p->setMinimumSize(120, 26);

@@ -420,7 +420,16 @@ void TMainForm::chkCpCpkClick()
     const bool on = chkCpCpk->isChecked();
     cmbCpCpk->setEnabled(on);
     editCpCpk->setEnabled(on);
-    editCpCpk->setFieldColor(on ? kFieldNormalColor : palette().color(QPalette::Button));
+    const QColor face = palette().color(QPalette::Button);
+    editCpCpk->setFieldColor(on ? kFieldNormalColor : face);
+    // The list greys out with the threshold; switched on it looks as a list
+    // left by the focus does.
+    QPalette p;
+    if (!on) {
+        p.setColor(QPalette::Base, face);
+        p.setColor(QPalette::Button, face);
+    }
+    cmbCpCpk->setPalette(p);
 }
 
 void TMainForm::menuExecSpecClick()

@@ -8,6 +8,7 @@
 
 #include "app/fields.h"
 #include "app/fonts.h"
+#include "app/placement.h"
 
 namespace trevolo {
 
@@ -71,6 +72,7 @@ void TSheetsForm::clampCount()
 void TSheetsForm::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
+    CentreOnScreen(this);
     spinTab->setFocus();
 }
 
