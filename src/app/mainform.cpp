@@ -62,6 +62,10 @@ QLabel* VerdictPanel(const char* name, QWidget* parent)
 {
     auto* p = new QLabel(parent);
     p->setObjectName(QLatin1String(name));
+    // A sunken border inside a frame line around the black panel.
+    p->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    p->setLineWidth(1);
+    p->setMidLineWidth(1);
     p->setAutoFillBackground(true);
     p->setAlignment(Qt::AlignCenter);
     p->setMinimumSize(120, 26);
@@ -146,6 +150,7 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     connect(tabCtrl, &QTabBar::currentChanged, this, [this](int index) {
         if (index < 0)
             return;
+        CommitPendingInput();
         tabCtrlChanging();
         selectedTab_ = index;
         tabCtrlChange();
@@ -154,6 +159,7 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
         // After the shown sheet's tab was removed no tab is selected, yet the
         // tab strip highlights one; choosing that one shows its sheet.
         if (selectedTab_ < 0 && index >= 0 && index == tabCtrl->currentIndex()) {
+            CommitPendingInput();
             selectedTab_ = index;
             tabCtrlChange();
         }
@@ -177,7 +183,10 @@ void TMainForm::createMenus()
     auto add = [this](QMenu* menu, const char* name, const QString& caption, void (TMainForm::*handler)()) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
-        connect(a, &QAction::triggered, this, [this, handler] { RunCommand([&] { (this->*handler)(); }); });
+        connect(a, &QAction::triggered, this, [this, handler] {
+            CommitPendingInput();
+            RunCommand([&] { (this->*handler)(); });
+        });
         return a;
     };
     menuFile = mainMenu->addMenu(QStringLiteral("ファイル(&F)"));
@@ -596,7 +605,10 @@ void TMainForm::createPages()
     pageInput->addTab(TabSheet3, QStringLiteral("SPC異常判定(X側-R側)"));
 
     auto click = [this](QPushButton* b, void (TMainForm::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] { RunCommand([&] { (this->*handler)(); }); });
+        connect(b, &QPushButton::clicked, this, [this, handler] {
+            CommitPendingInput();
+            RunCommand([&] { (this->*handler)(); });
+        });
     };
     click(btnSpecClear, &TMainForm::btnSpecClearClick);
     click(btn3Stdev, &TMainForm::btn3StdevClick);
@@ -674,8 +686,16 @@ void TMainForm::registerField(QWidget* w)
 {
     fields_.push_back(w);
     w->installEventFilter(this);
-    if (auto* e = qobject_cast<TEdit*>(w))
+    if (auto* e = qobject_cast<TEdit*>(w)) {
         e->setFieldColor(kFieldNormalColor);
+        // Typed into the sheet shown now.
+        connect(e, &QLineEdit::textEdited, this, [this] { fieldEnteredAt_ = viewShown_; });
+    }
+}
+
+bool TMainForm::isField(const QWidget* w) const
+{
+    return std::find(fields_.begin(), fields_.end(), w) != fields_.end();
 }
 
 bool TMainForm::isLimitField(const QWidget* w) const
@@ -705,16 +725,27 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             return true;
         break;
     case QEvent::FocusIn:
-        if (std::find(fields_.begin(), fields_.end(), w) != fields_.end())
+        if (isField(w)) {
             Set_OnColor(w);
+            // Entering from another control of the window; coming back from
+            // a message box, a dialog or a menu is no new entry.
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                fieldEnteredAt_ = viewShown_;
+        }
         break;
     case QEvent::FocusOut: {
         // Leaving a field for another control of the window, not for a
         // message box or another window.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            std::find(fields_.begin(), fields_.end(), w) != fields_.end())
-            RunCommand([&] { Set_OffColor(w); });
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && isField(w)) {
+            // When another sheet was shown since the field was entered, its
+            // text is that sheet's, left as shown: only the colour goes.
+            if (fieldEnteredAt_ == viewShown_)
+                RunCommand([&] { Set_OffColor(w); });
+            else
+                fieldColourOff(w);
+        }
         break;
     }
     default:
@@ -756,15 +787,25 @@ void TMainForm::Set_OnColor(QWidget* field)
 
 void TMainForm::Set_OffColor(QWidget* field)
 {
-    auto* e = qobject_cast<TEdit*>(field);
-    if (e && e->isReadOnly())
-        return;
-    if (e) {
-        e->setFieldColor(kFieldNormalColor);
-    } else {
-        field->setPalette(QPalette());
+    fieldColourOff(field);
+    NormaliseField(field);
+}
+
+void TMainForm::fieldColourOff(QWidget* field)
+{
+    if (auto* e = qobject_cast<TEdit*>(field)) {
+        if (!e->isReadOnly())
+            e->setFieldColor(kFieldNormalColor);
         return;
     }
+    field->setPalette(QPalette());
+}
+
+void TMainForm::NormaliseField(QWidget* field)
+{
+    auto* e = qobject_cast<TEdit*>(field);
+    if (!e || e->isReadOnly())
+        return;
     if (field == editLabel) {
         if (IsBlank(editLabel->text().toStdString()) && selectedTab_ >= 0)
             editLabel->setText(tabCtrl->tabText(selectedTab_));
@@ -804,6 +845,15 @@ void TMainForm::Set_OffColor(QWidget* field)
         if (typed && (e == editRcl || e == editRsUcl3))
             rsLineTyped();
     }
+}
+
+void TMainForm::CommitPendingInput()
+{
+    gridEdit->commitEditor();
+    // The window's focus widget, also while a menu or a message box is active.
+    QWidget* f = focusWidget();
+    if (f && isField(f) && fieldEnteredAt_ == viewShown_)
+        RunCommand([&] { NormaliseField(f); });
 }
 
 void TMainForm::setVerdict(QLabel* panel, const QString& text)
@@ -858,6 +908,11 @@ void TMainForm::showEvent(QShowEvent* e)
 
 void TMainForm::closeEvent(QCloseEvent* e)
 {
+    // Closing is a save point: what is being typed is taken, and the shown
+    // sheet is stored.
+    CommitPendingInput();
+    if (selectedTab_ >= 0)
+        RunCommand([&] { SaveGridsToSheet(selectedTab_); });
     FormCloseQuery();
     e->accept();
 }

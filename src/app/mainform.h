@@ -167,6 +167,14 @@ public:
     void Set_OnColor(QWidget* field);
     void Set_OffColor(QWidget* field);
 
+    // Run first at every save point (a tab change, a menu command, a button,
+    // closing the window), so nothing still being typed is lost: the open
+    // cell editor of gridEdit writes its text into its cell, and the focused
+    // field is normalised as leaving it would, on the sheet it was typed
+    // into. A text that is not a number is reported as leaving the field
+    // reports it, and the save point goes on.
+    void CommitPendingInput();
+
     // Runs a command; a conversion error (or any other error) it does not
     // catch is shown by the general error box and the program goes on.
     template <class F>
@@ -307,6 +315,11 @@ private:
     void createLimitPanel(QGridLayout* grid);
     void wireFields();
     void registerField(QWidget* w);
+    bool isField(const QWidget* w) const;
+    // The two halves of Set_OffColor: the colour of a field left, and its
+    // exit normalisation.
+    void fieldColourOff(QWidget* field);
+    void NormaliseField(QWidget* field);
     bool isLimitField(const QWidget* w) const;
     bool isTable(const QWidget* w) const;
     // The form sees keys first: Enter and Esc move the focus outside tables.
@@ -325,6 +338,12 @@ private:
     int selectedTab_ = -1;
     bool shown_ = false;
     std::vector<QWidget*> fields_;
+    // Counts the times a sheet was shown afresh. A field entered or typed
+    // into under an earlier count now holds another sheet's text (it was
+    // normalised at the save point before that sheet was shown), so leaving
+    // it does not normalise that text again.
+    int viewShown_ = 0;
+    int fieldEnteredAt_ = 0;
     QString saveFilesDir_;
     // Routes the measurement table's events to the handlers; removed first
     // when the window goes, so no event of a dying table reaches them.

@@ -98,6 +98,7 @@ void TMainForm::SaveGridsToSheet(int index)
 
 void TMainForm::ResetSheetView()
 {
+    ++viewShown_;
     chkCpCpk->setChecked(Settings.CpkCheck);
     cmbCpCpk->setCurrentIndex(Settings.CpkIndex);
     editCpCpk->setText(Q(Settings.CpCpk));
@@ -352,7 +353,9 @@ void TMainForm::btnResetClick()
 void TMainForm::menuSettingSheetsClick()
 {
     SheetsForm->spinTab->setValue(spinTab->value());
-    if (SheetsForm->exec() == QDialog::Accepted)
+    // An emptied count confirmed in the dialog changes nothing, as an empty
+    // count does here.
+    if (SheetsForm->exec() == QDialog::Accepted && !SheetsForm->spinTab->text().isEmpty())
         spinTab->setText(SheetsForm->spinTab->text());
 }
 
@@ -417,7 +420,16 @@ void TMainForm::chkCpCpkClick()
     const bool on = chkCpCpk->isChecked();
     cmbCpCpk->setEnabled(on);
     editCpCpk->setEnabled(on);
-    editCpCpk->setFieldColor(on ? kFieldNormalColor : palette().color(QPalette::Button));
+    const QColor face = palette().color(QPalette::Button);
+    editCpCpk->setFieldColor(on ? kFieldNormalColor : face);
+    // The list greys out with the threshold; switched on it looks as a list
+    // left by the focus does.
+    QPalette p;
+    if (!on) {
+        p.setColor(QPalette::Base, face);
+        p.setColor(QPalette::Button, face);
+    }
+    cmbCpCpk->setPalette(p);
 }
 
 void TMainForm::menuExecSpecClick()

@@ -15,6 +15,7 @@
 #include "app/fields.h"
 #include "app/fonts.h"
 #include "app/mainform.h"
+#include "app/placement.h"
 #include "model/number.h"
 
 namespace trevolo {
@@ -230,6 +231,7 @@ bool TSettingForm::execFor(Struct_Settings& settings)
 void TSettingForm::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
+    CentreOnScreen(this);
     FormShow();
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/fields.h"
 #include "app/fonts.h"
+#include "app/placement.h"
 
 namespace trevolo {
 
@@ -60,9 +61,18 @@ TSheetsForm::TSheetsForm(QWidget* parent)
     setFixedSize(sizeHint().expandedTo(QSize(260, 90)));
 }
 
+void TSheetsForm::clampCount()
+{
+    // An emptied count stays empty: it asks for no change, where the
+    // minimum would delete every sheet but the first.
+    if (!spinTab->text().isEmpty())
+        spinTab->clampOnExit();
+}
+
 void TSheetsForm::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
+    CentreOnScreen(this);
     spinTab->setFocus();
 }
 
@@ -73,7 +83,7 @@ bool TSheetsForm::eventFilter(QObject* watched, QEvent* event)
             spinTab->setFieldColor(kFieldFocusColor);
         } else if (event->type() == QEvent::FocusOut) {
             spinTab->setFieldColor(kFieldNormalColor);
-            spinTab->clampOnExit();
+            clampCount();
         }
     }
     if (event->type() == QEvent::KeyPress) {
@@ -92,7 +102,7 @@ void TSheetsForm::keyPressEvent(QKeyEvent* e)
     // back and presses Cancel.
     if (IsEnterKey(e)) {
         focusNextChild();
-        spinTab->clampOnExit();
+        clampCount();
         btnOk->click();
         e->accept();
         return;

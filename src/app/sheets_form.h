@@ -23,6 +23,11 @@ protected:
     void showEvent(QShowEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    // The clamp of the count when the field is left: into 1..100, except
+    // that an empty text stays empty.
+    void clampCount();
 };
 
 }  // namespace trevolo

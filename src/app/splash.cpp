@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QScreen>
 
 #include "app/fonts.h"
+#include "app/placement.h"
 
 namespace trevolo {
 
@@ -30,8 +30,7 @@ TSplashForm::TSplashForm(QWidget* parent)
 void TSplashForm::showText(const QString& text)
 {
     lblTitle->setText(text);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+    CentreOnScreen(this);
     show();
     repaint();
 }

@@ -182,6 +182,18 @@ StringGrid::Rect StringGrid::selectionRect() const
     return r;
 }
 
+bool StringGrid::commitEditor()
+{
+    if (state() != QAbstractItemView::EditingState)
+        return false;
+    QWidget* editor = indexWidget(currentIndex());
+    if (!editor)
+        return false;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
 void StringGrid::setTopRow(int row)
 {
     const QModelIndex i = model_->index(row - 1, 0);
@@ -247,6 +259,15 @@ CellLook StringGrid::entryLook(int col, int row, bool focused, bool isCurrent, Q
         look.background = palette().color(QPalette::Active, QPalette::Highlight);
         look.text = palette().color(QPalette::Active, QPalette::HighlightedText);
     }
+    return look;
+}
+
+CellLook StringGrid::fixedLook() const
+{
+    CellLook look;
+    look.background = palette().color(QPalette::Button);
+    look.text = Qt::black;
+    look.align = Qt::AlignCenter;
     return look;
 }
 
@@ -326,19 +347,62 @@ void TplStringGrid::paintCell(QPainter* p, const QRect& rect, int col, int row, 
                 on ? QStringLiteral("有効") : QStringLiteral("無効"));
 }
 
+QMouseEvent TplStringGrid::intoCheckColumn(const QMouseEvent* e) const
+{
+    QPointF pos = e->position();
+    const int col = columnAt(static_cast<int>(pos.x()));
+    if (col >= 0 && col < FixedCols())
+        pos.setX(columnViewportPosition(FixedCols()) + 1);
+    return QMouseEvent(e->type(), pos, e->scenePosition(), e->globalPosition(), e->button(), e->buttons(),
+                       e->modifiers(), e->pointingDevice());
+}
+
 void TplStringGrid::mousePressEvent(QMouseEvent* e)
 {
-    StringGrid::mousePressEvent(e);
+    // The lot number under the pointer toggles nothing; the press selects
+    // the check cell of its row.
+    const QModelIndex i = indexAt(e->position().toPoint());
+    QMouseEvent moved = intoCheckColumn(e);
+    StringGrid::mousePressEvent(&moved);
+    e->setAccepted(moved.isAccepted());
     if (e->button() != Qt::LeftButton)
         return;
-    const QModelIndex i = indexAt(e->position().toPoint());
     if (i.isValid() && i.column() == 1)
         toggle(i.row() + 1);
 }
 
+void TplStringGrid::mouseDoubleClickEvent(QMouseEvent* e)
+{
+    // The second press of a double-click is a press too, and inverts again.
+    mousePressEvent(e);
+}
+
+void TplStringGrid::mouseMoveEvent(QMouseEvent* e)
+{
+    QMouseEvent moved = intoCheckColumn(e);
+    StringGrid::mouseMoveEvent(&moved);
+    e->setAccepted(moved.isAccepted());
+}
+
+void TplStringGrid::mouseReleaseEvent(QMouseEvent* e)
+{
+    QMouseEvent moved = intoCheckColumn(e);
+    StringGrid::mouseReleaseEvent(&moved);
+    e->setAccepted(moved.isAccepted());
+}
+
+QModelIndex TplStringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    QModelIndex i = StringGrid::moveCursor(action, modifiers);
+    if (i.isValid() && i.column() < FixedCols())
+        i = gridModel()->index(i.row(), FixedCols());
+    return i;
+}
+
 void TplStringGrid::keyPressEvent(QKeyEvent* e)
 {
-    if (e->key() == Qt::Key_Space && e->modifiers() == Qt::NoModifier) {
+    const Qt::KeyboardModifiers other = e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (e->key() == Qt::Key_Space && other == Qt::NoModifier) {
         // Every row of the selection flips its own flag when the selection
         // starts in the check column; the selection itself stays.
         const Rect r = selectionRect();

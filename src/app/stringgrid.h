@@ -103,6 +103,10 @@ public:
         int left = -1, top = -1, right = -1, bottom = -1;
     };
     Rect selectionRect() const;
+    // Writes the text of an open in-place editor into its cell and closes
+    // the editor, as leaving the editor does; false when none is open.
+    bool commitEditor();
+
     // Makes the given data row the top visible row.
     void setTopRow(int row);
     int topRow() const;
@@ -114,6 +118,9 @@ public:
     // while the table has the focus, the current cell yellow and the other
     // selected cells in the platform's selection colours.
     CellLook entryLook(int col, int row, bool focused, bool isCurrent, Qt::Alignment align) const;
+    // The look of a cell of a fixed column: the header colour, black text,
+    // centred.
+    CellLook fixedLook() const;
 
     // Decides the colours and alignment of a cell at paint time. When unset,
     // the window colour, black text and right alignment are used.
@@ -141,9 +148,12 @@ private:
     mutable QString scratch_;
 };
 
-// The lot table: its second column holds a check box per lot (the lot enabled
-// flag). A left click on a check cell and Space over a selection starting in
-// the check column invert the flags.
+// The lot table: its first column, the lot numbers, is fixed; its second
+// column holds a check box per lot (the lot enabled flag). Every left press
+// on a check cell (both presses of a double-click) and Space (with or without
+// Shift) over a selection in the check column invert the flags. The current
+// cell and the selection stay in the check column: a press or a drag over a
+// lot number acts on the check cell of its row.
 class TplStringGrid : public StringGrid {
     Q_OBJECT
 public:
@@ -157,7 +167,15 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
+private:
+    // The event moved from a lot number to the check cell of its row.
+    QMouseEvent intoCheckColumn(const QMouseEvent* e) const;
 };
 
 }  // namespace trevolo

@@ -56,20 +56,18 @@ int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::
         pending.append(text.substr(b, stop - b));
         if (stop == text.size())
             break;
-        switch (text[stop]) {
-        case '\t':
+        b = stop + 1;
+        if (text[stop] == '\t') {
             write();
             ++j;
-            break;
-        case '\r':
-            write();
-            j = 0;
-            ++i;
-            break;
-        default:  // LF
-            break;
+            continue;
         }
-        b = stop + 1;
+        // CR LF, a lone LF or a lone CR: one line break.
+        write();
+        j = 0;
+        ++i;
+        if (text[stop] == '\r' && b < text.size() && text[b] == '\n')
+            ++b;
     }
     if (!pending.empty())
         write();

@@ -5,7 +5,8 @@
 //
 // Text format: a cell's text unchanged; one TAB between the cells of a row;
 // every row, the last one included, ends with CR LF. On reading, TAB ends a
-// cell, CR ends a cell and the row, LF is ignored, every other character
+// cell; CR LF, a lone LF (what most programs of this desktop put on the
+// clipboard) and a lone CR each end a cell and the row; every other character
 // belongs to the current cell (no trimming, no conversion).
 #include <string>
 #include <string_view>

@@ -244,6 +244,10 @@ CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurr
 
 CellLook TMainForm::gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
+    // The lot numbers are a fixed column: drawn like the header, never
+    // current or selected.
+    if (col < gridCtrl->FixedCols())
+        return gridCtrl->fixedLook();
     return gridCtrl->entryLook(col, row, focused, isCurrent, Qt::AlignCenter);
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/fields.h"
 #include "app/fonts.h"
+#include "app/placement.h"
 #include "app/prompts.h"
 #include "entry/clipboard_view.h"
 #include "model/comfunction.h"
@@ -130,6 +131,7 @@ std::string TLotEditForm::lotNumber(int row) const
 void TLotEditForm::showEvent(QShowEvent* e)
 {
     QDialog::showEvent(e);
+    CentreOnScreen(this);
     FormShow();
 }
 

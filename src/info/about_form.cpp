@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/fonts.h"
+#include "app/placement.h"
 
 namespace trevolo {
 
@@ -128,6 +129,7 @@ void TAboutForm::showEvent(QShowEvent* e)
 {
     FormShow();
     QDialog::showEvent(e);
+    CentreOnScreen(this);
     OKButton->setFocus();
 }
 

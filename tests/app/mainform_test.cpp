@@ -6,9 +6,14 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+#include <functional>
 
+#include "app/setting_form.h"
 #include "app/sheets_form.h"
+#include "entry/lot_edit_form.h"
+#include "info/about_form.h"
 #include "app_fixture.h"
 #include "spc/rule_engine.h"
 #include "stats/capability.h"
@@ -473,6 +478,8 @@ TEST_F(MainFormTest, TypedLinesCarryTheHiddenLinesAndRewrittenNumbersStayWhole)
 }
 
 TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)
+
+TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing)
 {
     TMainForm& f = open();
     QTimer::singleShot(0, [&] {
@@ -490,6 +497,24 @@ TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)
     });
     f.menuSettingSheetsClick();
     EXPECT_EQ(f.tabCtrl->count(), 100);
+
+    // An emptied count, confirmed with Enter or with ＯＫ, deletes no sheet.
+    for (bool click : {false, true}) {
+        SCOPED_TRACE(click ? "ＯＫ" : "Enter");
+        QTimer::singleShot(0, [&] {
+            QApplication::setActiveWindow(f.SheetsForm);
+            f.SheetsForm->spinTab->clear();
+            if (click)
+                QTest::mouseClick(f.SheetsForm->btnOk, Qt::LeftButton);
+            else
+                press(f.SheetsForm->spinTab, Qt::Key_Return);
+        });
+        f.menuSettingSheetsClick();
+        EXPECT_EQ(f.tabCtrl->count(), 100);
+        EXPECT_EQ(f.Sheets.size(), 100u);
+        EXPECT_EQ(f.spinTab->text(), "100");
+    }
+    EXPECT_TRUE(prompts.shown.empty());
 }
 
 TEST_F(MainFormTest, CheckColumnTogglesWithTheLeftButtonAndSpace)
@@ -517,6 +542,53 @@ TEST_F(MainFormTest, CheckColumnTogglesWithTheLeftButtonAndSpace)
     const QRect label = f.gridCtrl->visualRect(f.gridCtrl->model()->index(0, 0));
     QTest::mouseClick(f.gridCtrl->viewport(), Qt::LeftButton, {}, label.center());
     EXPECT_FALSE(f.gridCtrl->flag(1));
+}
+
+TEST_F(MainFormTest, VerdictPanelsAreFramedAndTheThresholdListGreysOut)
+{
+    TMainForm& f = open();
+    for (QLabel* panel : {f.pnlSpecJudg, f.pnlCpkJudg, f.pnlSpcJudg}) {
+        EXPECT_NE(panel->frameShape(), QFrame::NoFrame) << panel->objectName().toStdString();
+        EXPECT_GE(panel->frameWidth(), 2) << panel->objectName().toStdString();
+    }
+    const QColor face = f.palette().color(QPalette::Button);
+    f.chkCpCpk->setChecked(false);
+    EXPECT_FALSE(f.cmbCpCpk->isEnabled());
+    EXPECT_EQ(f.cmbCpCpk->palette().color(QPalette::Base), face);
+    EXPECT_EQ(f.editCpCpk->fieldColor(), face);
+    f.chkCpCpk->setChecked(true);
+    EXPECT_TRUE(f.cmbCpCpk->isEnabled());
+    EXPECT_NE(f.cmbCpCpk->palette().color(QPalette::Base), face);
+    EXPECT_EQ(f.editCpCpk->fieldColor(), kFieldNormalColor);
+}
+
+// The lot editor, the about box and the sheet-count and initial-values
+// dialogs open in the middle of the screen, not over the main window.
+TEST_F(MainFormTest, DialogsOpenCentredOnTheScreen)
+{
+    TMainForm& f = open();
+    f.move(0, 0);
+    const QPoint screenCentre = f.screen()->availableGeometry().center();
+    struct Case {
+        QDialog* dialog;
+        std::function<void()> open;
+    } cases[] = {
+        {f.LotEditForm, [&] { f.btnLotEdit->click(); }},
+        {f.AboutForm, [&] { f.menuHelpAbout->trigger(); }},
+        {f.SheetsForm, [&] { f.menuSettingSheets->trigger(); }},
+        {f.SettingForm, [&] { f.menuSettingInit->trigger(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dialog->objectName().toStdString());
+        QPoint centre;
+        QTimer::singleShot(0, [&] {
+            centre = c.dialog->frameGeometry().center();
+            c.dialog->reject();
+        });
+        c.open();
+        EXPECT_LE((centre - screenCentre).manhattanLength(), 2) << centre.x() << "," << centre.y();
+    }
+    EXPECT_NE(f.frameGeometry().center(), screenCentre);
 }
 
 TEST_F(MainFormTest, ControlsCarryTheirLabelsForAssistiveTechnology)

@@ -761,6 +761,22 @@ protected:
         limitExits.exits.clear();
     }
 
+    // A save point (a tab change, a menu command) first normalises the field
+    // with the focus as leaving it would: a control-limit field holding a
+    // text that is not a number reports it there, before anything else.
+    void NoteSavePoint()
+    {
+        const QWidget* focus = QApplication::focusWidget();
+        for (int i = 0; i < kLimitFields; ++i) {
+            if (focus != form->limitField(i))
+                continue;
+            const std::string t = S(form->limitField(i)->text());
+            double v = 0;
+            if (!IsBlank(t) && !TryStrToFloat(t, v))
+                limitExits.exits.push_back({prompts.shown.size(), "'" + t + "' は浮動小数点数ではありません"});
+        }
+    }
+
     // Every record but the one stored by this step is as it was; then the
     // records become the known ones.
     void SettleRecords(int stored)
@@ -914,13 +930,16 @@ protected:
         }
         const bool odd = !whole && Chance(0.04);
         const int oddCell = Uniform(0, h * w - 1);
+        // Lines end in CR LF as the tables copy them, or in LF alone as most
+        // other programs put them on the clipboard: a row ends either way.
+        const char* const lineEnd = Chance(0.3) ? "\n" : "\r\n";
         std::vector<std::vector<std::string>> block(static_cast<size_t>(h));
         std::string text;
         for (int i = 0; i < h; ++i) {
             for (int j = 0; j < w; ++j) {
                 block[i].push_back(CellText(odd && i * w + j == oddCell));
                 text += block[i].back();
-                text += j + 1 < w ? "\t" : "\r\n";
+                text += j + 1 < w ? "\t" : lineEnd;
             }
         }
         const bool key = Chance(0.5);
@@ -1004,11 +1023,26 @@ protected:
         } else if (how < 0.92) {
             const int bottom = Uniform(row, std::min(before.lots, row + 8));
             const int left = Chance(0.85) ? 1 : 0;
-            action = "Space over lots " + std::to_string(row) + ".." + std::to_string(bottom) + " from column " +
-                     std::to_string(left);
-            SelectBlock(g, left, row, 1, bottom);
+            const QPoint from = g->visualRect(g->gridModel()->index(row - 1, 0)).center();
+            const QPoint to = g->visualRect(g->gridModel()->index(bottom - 1, 0)).center();
+            const bool drag = left == 0 && Chance(0.7) && g->viewport()->rect().contains(from) &&
+                              g->viewport()->rect().contains(to);
+            action = "Space over lots " + std::to_string(row) + ".." + std::to_string(bottom) +
+                     (drag ? " dragged over their numbers" : " from column " + std::to_string(left));
+            if (drag) {
+                // A drag over the lot numbers selects the checks beside them.
+                g->setFocus(Qt::OtherFocusReason);
+                QTest::mousePress(g->viewport(), Qt::LeftButton, {}, from);
+                QTest::mouseMove(g->viewport(), to);
+                QTest::mouseRelease(g->viewport(), Qt::LeftButton, {}, to);
+                Settle();
+            } else {
+                // Set in code, a selection can start in the lot numbers; it
+                // flips nothing.
+                SelectBlock(g, left, row, 1, bottom);
+            }
             Key(Qt::Key_Space, QStringLiteral(" "));
-            if (left == 1)
+            if (left == 1 || drag)
                 for (int r = row; r <= bottom; ++r)
                     want[r - 1] = !want[r - 1];
         } else {
@@ -1138,6 +1172,7 @@ protected:
         const ViewState before = Capture(*form);
         const int sheet = before.selected;
         if (menu) {
+            NoteSavePoint();
             (stage == 0 ? form->menuExecSpec : stage == 1 ? form->menuExecOperation : form->menuExecSpc)->trigger();
         } else {
             form->pageInput->setCurrentIndex(stage);
@@ -1540,6 +1575,7 @@ protected:
         const bool click = from < 0 || Chance(0.7);
         action = "switch from sheet " + std::to_string(from) + " to " + std::to_string(to) +
                  (click ? " by click" : " in code");
+        NoteSavePoint();
         if (click)
             QTest::mouseClick(form->tabCtrl, Qt::LeftButton, {}, form->tabCtrl->tabRect(to).center());
         else
@@ -1572,6 +1608,7 @@ protected:
             form->SheetsForm->spinTab->setText(QString::number(v));
             press(form->SheetsForm->spinTab, cancel ? Qt::Key_Escape : Qt::Key_Return);
         });
+        NoteSavePoint();
         form->menuSettingSheets->trigger();
         // The desktop gives the main window back the activation when the
         // dialog closes; the offscreen platform leaves that to the test.

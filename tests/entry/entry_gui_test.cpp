@@ -106,6 +106,60 @@ TEST_F(EntryWindow, EnterCommitsAndMoves)
     }
 }
 
+// What is typed and not yet confirmed is taken by every save point: a tab
+// change, a menu command, a button and closing the window.
+TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
+{
+    auto clickTab = [&](int index) {
+        QTest::mouseClick(form->tabCtrl, Qt::LeftButton, {}, form->tabCtrl->tabRect(index).center());
+        QApplication::processEvents();
+        ASSERT_EQ(form->selectedTab(), index);
+    };
+
+    // A tab change stores the value with its own sheet, not the next one.
+    focusCell(0, 1);
+    type("12.5");
+    ASSERT_EQ(editorText(), QStringLiteral("12.5"));
+    clickTab(1);
+    EXPECT_EQ(cell(0, 1), "");
+    EXPECT_EQ(form->Sheets[0].DataList[0], "K0001,12.5,,,,,,,,,");
+    clickTab(0);
+    EXPECT_EQ(cell(0, 1), "12.500");
+    EXPECT_EQ(form->Sheets[1].DataList[0], "K0001,,,,,,,,,,");
+
+    // A header field is normalised on the sheet it was typed into; the sheet
+    // shown next keeps its own text.
+    form->Sheets[1].Kupper = "abc";
+    form->editKupper->setFocus(Qt::MouseFocusReason);
+    type("1.5");
+    clickTab(1);
+    EXPECT_EQ(form->Sheets[0].Kupper, "1.500");
+    EXPECT_EQ(form->editKupper->text(), QStringLiteral("abc"));
+    EXPECT_TRUE(prompts.shown.empty());
+    clickTab(0);
+
+    // A menu command and a button judge the value being typed.
+    fillHeader();
+    fillControlLimits();
+    setCell(0, 1, "");
+    focusCell(1, 1);
+    type("99");
+    form->menuExecSpec->trigger();
+    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("不合格"));
+    focusCell(1, 1);
+    type("9.5");
+    form->btnSpecJudg->click();
+    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("合格"));
+    EXPECT_EQ(form->Sheets[0].DataList[0], "K0001,,9.5,,,,,,,,");
+
+    // Closing the window stores the shown sheet with the value.
+    focusCell(2, 3);
+    type("7.25");
+    form->close();
+    EXPECT_EQ(form->Sheets[0].DataList[2], "K0003,,,7.25,,,,,,,");
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
 TEST_F(EntryWindow, MisplacedMinusWrittenByTheEditorIsRemoved)
 {
     // The editor's commit goes through the same rule as typing.
@@ -160,6 +214,45 @@ TEST_F(EntryWindow, SpaceFlipsEachRowOfASelectionInTheCheckColumn)
     form->btnAllOn->click();
     for (int row = 1; row <= 100; ++row)
         ASSERT_TRUE(ctrl().flag(row)) << row;
+}
+
+// The lot numbers are a fixed column: drawn in the header colour and never
+// current; what the mouse or the keys do there lands in the check column.
+TEST_F(EntryWindow, TheLotNumberColumnIsFixedAndEveryPressCounts)
+{
+    auto centre = [&](int col, int row) { return ctrl().visualRect(ctrl().gridModel()->index(row - 1, col)).center(); };
+    const CellLook lot = form->gridCtrlDrawCell(0, 3, true, true);
+    EXPECT_EQ(lot.background, ctrl().palette().color(QPalette::Button));
+    EXPECT_EQ(lot.text, QColor(Qt::black));
+
+    // Dragged from lot 3's number down to lot 6's: the check cells of lots 3
+    // to 6 are selected, and Space, with Shift or without, flips them.
+    ctrl().setFlag(4, false);
+    ctrl().setFocus();
+    QTest::mousePress(ctrl().viewport(), Qt::LeftButton, {}, centre(0, 3));
+    QTest::mouseMove(ctrl().viewport(), centre(0, 6));
+    QTest::mouseRelease(ctrl().viewport(), Qt::LeftButton, {}, centre(0, 6));
+    EXPECT_EQ(ctrl().current(), (GridPos{1, 6}));
+    const StringGrid::Rect sel = ctrl().selectionRect();
+    EXPECT_EQ(std::vector<int>({sel.left, sel.top, sel.right, sel.bottom}), std::vector<int>({1, 3, 1, 6}));
+    EXPECT_TRUE(ctrl().flag(3));  // a press on a lot number toggles nothing
+    QTest::keyClick(&ctrl(), Qt::Key_Space);
+    EXPECT_EQ(std::vector<bool>({ctrl().flag(3), ctrl().flag(4), ctrl().flag(5), ctrl().flag(6)}),
+              std::vector<bool>({false, true, false, false}));
+    QTest::keyClick(&ctrl(), Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(std::vector<bool>({ctrl().flag(3), ctrl().flag(4), ctrl().flag(5), ctrl().flag(6)}),
+              std::vector<bool>({true, false, true, true}));
+
+    // The keys do not move the current cell into the lot numbers.
+    ctrl().setCurrent({1, 5});
+    QTest::keyClick(&ctrl(), Qt::Key_Left);
+    EXPECT_EQ(ctrl().current(), (GridPos{1, 5}));
+
+    // Both presses of a double-click invert the check.
+    QTest::mouseClick(ctrl().viewport(), Qt::LeftButton, {}, centre(1, 8));
+    QTest::mouseDClick(ctrl().viewport(), Qt::LeftButton, {}, centre(1, 8));
+    QTest::mouseRelease(ctrl().viewport(), Qt::LeftButton, {}, centre(1, 8));
+    EXPECT_TRUE(ctrl().flag(8));
 }
 
 TEST_F(EntryWindow, TablesScrollTogether)
@@ -294,7 +387,7 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
     // The current cell is yellow only while the table has the focus.
     EXPECT_EQ(form->gridEditDrawCell(0, 1, true, true).background, kYellow);
     EXPECT_NE(form->gridEditDrawCell(0, 1, false, true).background, kYellow);
-    EXPECT_EQ(form->gridCtrlDrawCell(0, 1, true, true).background, kYellow);
+    EXPECT_EQ(form->gridCtrlDrawCell(1, 1, true, true).background, kYellow);
 }
 
 // ---------------------------------------------------------------- control limits
