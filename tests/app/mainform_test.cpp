@@ -477,8 +477,6 @@ TEST_F(MainFormTest, TypedLinesCarryTheHiddenLinesAndRewrittenNumbersStayWhole)
     EXPECT_EQ(f.pnlSpcJudg->text(), "");
 }
 
-TEST_F(MainFormTest, SheetCountDialogClampsAndCancelChangesNothing)
-
 TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing)
 {
     TMainForm& f = open();
