@@ -15,6 +15,7 @@ build="${1:-$root/build}"
 [ $# -gt 0 ] && shift
 
 options=(TREVOLO_BUILD_TESTS=ON TREVOLO_BUILD_BENCH=ON)
+source "$root/scripts/compiler-cache.sh"
 
 configured() {
   local cache="$build/CMakeCache.txt" o
@@ -25,7 +26,7 @@ configured() {
 }
 
 if ! configured; then
-  cmake -S "$root" -B "$build" -G Ninja "${options[@]/#/-D}"
+  cmake -S "$root" -B "$build" -G Ninja "${options[@]/#/-D}" "${cache_options[@]}"
 fi
 
 targets=()

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev ccache
   # Qt 6 widgets and the Japanese fonts the interface is drawn with
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
   # the charts of the window and their SVG export; the crash journal's SQLite driver

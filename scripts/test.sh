@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 jobs=$(nproc)
+source scripts/compiler-cache.sh
 
 # The main build, configured as the run command configures it.
 ./scripts/build.sh build
@@ -15,7 +16,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # The readers of outside text under libFuzzer with the sanitizers.
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTREVOLO_BUILD_FUZZ=ON -DTREVOLO_BUILD_TESTS=OFF -DTREVOLO_BUILD_BENCH=OFF \
-  -DTREVOLO_WITH_GUI=OFF -DTREVOLO_WITH_OFFICE=OFF
+  -DTREVOLO_WITH_GUI=OFF -DTREVOLO_WITH_OFFICE=OFF "${cache_options[@]}"
 cmake --build build-fuzz -j "$jobs"
 ctest --test-dir build-fuzz --output-on-failure -L fuzz -j "$jobs"
 
@@ -23,6 +24,6 @@ ctest --test-dir build-fuzz --output-on-failure -L fuzz -j "$jobs"
 # UndefinedBehaviorSanitizer; any report fails its test. The suppressions of
 # others' leaks are built into the programs (cmake/sanitizer_options.cpp).
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVOLO_SANITIZE=ON \
-  -DTREVOLO_BUILD_TESTS=ON -DTREVOLO_BUILD_BENCH=OFF
+  -DTREVOLO_BUILD_TESTS=ON -DTREVOLO_BUILD_BENCH=OFF "${cache_options[@]}"
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
