@@ -46,19 +46,20 @@ Setup Read(std::string_view in)
     return s;
 }
 
-// The cells of clipboard text as rows; LF ignored, CR ends a row. A last row
-// without CR counts as well.
+// The cells of clipboard text as rows; CR LF, a lone CR and a lone LF each
+// end a row. A last row without a line end counts as well.
 std::vector<std::vector<std::string>> Rows(std::string_view text)
 {
     std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
-    for (char ch : text) {
-        if (ch == '\n')
-            continue;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
         if (ch == '\t')
             rows.back().emplace_back();
-        else if (ch == '\r')
+        else if (ch == '\r' || ch == '\n') {
+            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
             rows.emplace_back(1);
-        else
+        } else
             rows.back().back() += ch;
     }
     if (rows.back().size() == 1 && rows.back()[0].empty())
@@ -90,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     trevolo::CellStore cells = before;
     const int written = trevolo::Grid_PasteText(cells, s.shape, s.sel, s.text);
     const size_t pieces = std::count_if(s.text.begin(), s.text.end(),
-                                        [](char ch) { return ch == '\t' || ch == '\r'; }) + 1;
+                                        [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; }) + 1;
     if (written < 0 || static_cast<size_t>(written) > pieces)
         __builtin_trap();
     for (int r = 0; r < kRows; ++r)
