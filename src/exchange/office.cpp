@@ -1019,8 +1019,8 @@ const std::shared_ptr<Book>& Need(const std::shared_ptr<Book>& b)
 // The office marks a workbook it writes with a lock file beside it, naming
 // the profile of the instance. An instance of ours killed while saving leaves
 // that lock behind, and every later save under the name is refused. Such a
-// lock is removed when the profile it names, one of ours, no longer exists;
-// any other lock is kept.
+// lock is removed when the profile it names, one of ours, no longer exists,
+// or when it was never written whole; any other lock is kept.
 void RemoveStaleOwnLock(const std::filesystem::path& file)
 {
     std::error_code ec;
@@ -1029,6 +1029,14 @@ void RemoveStaleOwnLock(const std::filesystem::path& file)
         return;
     std::string text;
     std::getline(std::ifstream(lock), text);
+    // An office writes its lock entry whole, ending in ";". An empty or cut
+    // entry is one whose office died while writing it (ours, killed in the
+    // middle of a save): no office holds it, and the office refuses every
+    // later save under the name while it is there.
+    if (text.find(';') == std::string::npos) {
+        std::filesystem::remove(lock, ec);
+        return;
+    }
     const std::filesystem::path root = ProfilesRoot();
     const std::string prefix = FileUrl(root) + "/profile-";
     const size_t at = text.find(prefix);
