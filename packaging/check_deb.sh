@@ -9,6 +9,9 @@ build=$1
 skip=77
 [ "$(id -u)" -eq 0 ] || { echo "not root: package test skipped"; exit $skip; }
 command -v dpkg >/dev/null || { echo "no dpkg: package test skipped"; exit $skip; }
+# Two checkouts testing on one machine take turns at the package.
+exec 9>"${TMPDIR:-/tmp}/trevolo-check-deb.lock"
+flock 9
 if dpkg-query -W -f='${Status}' trevolo 2>/dev/null | grep -q installed; then
   echo "a trevolo package is already installed: package test skipped"; exit $skip
 fi
