@@ -48,7 +48,7 @@
 #include "model/commatext.h"
 #include "model/number.h"
 #include "model/sheetio.h"
-#include "spc/judgment_chain.h"
+#include "document/judgment_chain.h"
 #include "spc/rule_engine.h"
 #include "stats/capability.h"
 #include "stats/control_limits.h"
@@ -527,7 +527,12 @@ ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& opt
     o.spcRows = std::max(1, o.calcRows - 1);
     const size_t lotRows = static_cast<size_t>(std::max(0, o.calcRows - 2));
     const SpcJudgment spc =
-        JudgeSpc(GatherSpcInput(std::span<const CalcRow>(o.calc.data(), lotRows), v.chart, v.limits), options);
+        JudgeSpc(GatherSpcInput(static_cast<int>(lotRows),
+                                [&o](int row, int col) {
+                                    return std::string_view(o.calc[static_cast<size_t>(row - 1)][static_cast<size_t>(col)]);
+                                },
+                                v.chart, v.limits),
+                 options);
     o.spc.assign(static_cast<size_t>(o.spcRows - 1), SpcRow{});
     for (int r = 1; r <= spc.table.lots() && r <= o.spcRows - 1; ++r)
         for (int c = 0; c < kSpcColumns; ++c)

@@ -4,7 +4,7 @@
 
 #include "entry/tolerance_judgment.h"
 #include "exchange/csv_reader.h"
-#include "spc/judgment_chain.h"
+#include "document/judgment_chain.h"
 
 namespace trevolo {
 namespace {

@@ -1,19 +1,18 @@
 #pragma once
-// The judgment chain of one sheet as the main window runs it, without a
-// window: the sheet is shown (its values brought to the sheet's decimals),
-// the control limits are computed by the three-sigma method with the
-// question answered Yes (or typed), and then the SPC judgment runs, which
-// runs the capability judgment, which runs the specification judgment. Every
-// step calls the same computations as the window's commands, in the same
-// order, and stops where they stop: at a message box, or at a text that is
+// The judgment chain of one sheet as the batch tool runs it: the sheet is
+// shown in a session of its own (its values brought to the sheet's
+// decimals), the control limits are computed by the three-sigma method with
+// the question answered Yes (or typed), and then the SPC judgment runs, which
+// runs the capability judgment, which runs the specification judgment. These
+// are the session's commands, the same the window's buttons run, so the
+// chain stops where the window stops: at a message box, or at a text that is
 // not a number (which the window reports in its general error box).
 //
 // The small helpers below are the steps of showing a sheet and of gathering
-// the SPC judgment's input that do not depend on widgets; the window and the
-// batch tool share them.
+// the SPC judgment's input; the session and the window share them.
 #include <array>
+#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,9 +51,13 @@ inline constexpr const char* kMsgBadLoadedValue = "不適切な測定値が見�
 
 // ---- the SPC judgment's input ----
 
-// The lot rows of the statistics table (the rows between the header and the
-// total row) and the eleven limit fields, as the SPC judgment reads them.
-SpcInput GatherSpcInput(std::span<const CalcRow> lotRows, int chartKind,
+// The text of a statistics table cell, lot row from 1.
+using CalcTextAt = std::function<std::string_view(int row, int column)>;
+
+// The lot rows 1..lotRows of the statistics table (the rows between the
+// header and the total row) and the eleven limit fields, as the SPC judgment
+// reads them.
+SpcInput GatherSpcInput(int lotRows, const CalcTextAt& calcText, int chartKind,
                         const std::array<std::string, kLimitFields>& limits);
 
 // ---- the whole chain ----

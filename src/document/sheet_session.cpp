@@ -1,0 +1,344 @@
+#include "document/sheet_session.h"
+
+#include <algorithm>
+#include <span>
+
+#include "document/judgment_chain.h"
+#include "entry/tolerance_judgment.h"
+#include "model/comfunction.h"
+#include "model/number.h"
+#include "model/sheetio.h"
+#include "stats/typed_limits.h"
+
+namespace trevolo {
+
+namespace {
+
+// The statistics table keeps its total row below the last lot row 1000.
+constexpr int kCalcStoreRows = kStoreRows + 1;
+
+SpecHeaderTexts SpecHeaderOf(const SheetHeader& h)
+{
+    SpecHeaderTexts t;
+    t.label = h.label;
+    t.unit = h.unit;
+    t.upper = h.upper;
+    t.lower = h.lower;
+    t.upperEnabled = h.upperEnabled();
+    t.lowerEnabled = h.lowerEnabled();
+    t.kind = h.specKind;
+    return t;
+}
+
+SessionFocus FocusOf(RequiredField f)
+{
+    switch (f) {
+    case RequiredField::Label:
+        return SessionFocus::Label;
+    case RequiredField::Unit:
+        return SessionFocus::Unit;
+    case RequiredField::Upper:
+        return SessionFocus::Upper;
+    case RequiredField::Lower:
+        return SessionFocus::Lower;
+    case RequiredField::None:
+        break;
+    }
+    return SessionFocus::None;
+}
+
+void AddStop(Outcome& o, SpecStop stop)
+{
+    const SpecStopMessage m = MessageForStop(stop);
+    o.add(m.warning ? SessionMessage::Kind::Warning : SessionMessage::Kind::Guide, m.text);
+}
+
+}  // namespace
+
+SheetSession::SheetSession()
+    : ctrl_(2), edit_(kMaxN), calc_(kCalcColumns, kCalcStoreRows), spc_(kSpcColumns)
+{
+    lineAutomatic.fill(true);
+}
+
+void SheetSession::setDimensions(int lots, int n) noexcept
+{
+    lots_ = std::clamp(lots, kMinLots, kMaxLots);
+    n_ = std::clamp(n, kMinN, kMaxN);
+}
+
+void SheetSession::setResultRowCounts(int calcRows, int spcRows) noexcept
+{
+    calcRows_ = calcRows;
+    spcRows_ = spcRows;
+}
+
+Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
+{
+    Outcome o;
+    o.changed = ChangedValues | ChangedLimits | ChangedCalc | ChangedSpc | ChangedVerdicts | ChangedMarking;
+    specMarking = false;
+    cpkMarking = false;
+    specVerdict = calcVerdict = spcVerdict = Verdict::None;
+    for (std::string& t : limits)
+        t.clear();
+
+    header.product = s.Product;
+    header.process = s.Process;
+    header.mbc = s.Mbc;
+    header.label = s.Label;
+    header.unit = s.Unit;
+    header.specKind = SpecKindIndex(s.SpecKind);
+    const int decimals = ShownDecimals(s.Keta);
+    header.keta = std::to_string(decimals);
+    // A limit the kind does not use is emptied, as its field is disabled.
+    header.upper = header.upperEnabled() ? ShownSpecLimit(s.Kupper, decimals) : std::string();
+    header.lower = header.lowerEnabled() ? ShownSpecLimit(s.Klower, decimals) : std::string();
+    setDimensions(s.Row, s.Col);
+    chartKind = ShownChartKind(n_, settingsChart);
+
+    // The tables laid out for the counts, every lot enabled, then the
+    // record's lists.
+    Grid_ClearRows(ctrl_);
+    Grid_ClearRows(edit_);
+    Grid_ClearRows(calc_);
+    Grid_ClearRows(spc_);
+    calcRows_ = spcRows_ = lots_ + 1;
+    for (int r = 1; r <= lots_; ++r) {
+        ctrl_.setText(0, r, DefaultLotLabel(r));
+        ctrl_.setFlag(1, r, true);
+    }
+    LoadListsToTables(s, n_, ctrl_, edit_, calc_, spc_);
+    if (!s.DataList.empty() && !NormaliseValues(edit_, decimals).ok)
+        o.add(SessionMessage::Kind::Warning, kMsgBadLoadedValue);
+    return o;
+}
+
+void SheetSession::store(Struct_Sheet& s) const
+{
+    s.Product = header.product;
+    s.Process = header.process;
+    s.Mbc = header.mbc;
+    s.Label = header.label;
+    s.Unit = header.unit;
+    s.SpecKind = kSpecKindTexts[std::clamp(header.specKind, 0, 2)];
+    s.Keta = header.keta;
+    s.Kupper = header.upper;
+    s.Klower = header.lower;
+    s.Row = lots_;
+    s.Col = n_;
+    StoreTablesToSheet(ctrl_, edit_, lots_, n_, s);
+}
+
+int SheetSession::includedValueCount() const
+{
+    return CountIncludedValues(GridLots(ctrl_, edit_, lots_, n_));
+}
+
+Outcome SheetSession::computeLimits(int line, bool answeredYes)
+{
+    Outcome o;
+    if (!answeredYes)
+        return o;
+    try {
+        computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o);
+    } catch (const ConvertError& e) {
+        o.error = e.what();
+    }
+    return o;
+}
+
+void SheetSession::computeLimitsFrom(const LotSource& lots, int line, Outcome& o)
+{
+    if (CountIncludedValues(lots) <= 1)
+        return;
+    const ControlLimitResult r = ComputeLimitTexts(lots, chartKind);
+    if (r.error)
+        r.error->raise();
+    if (!r.computed)
+        return;
+    o.changed |= ChangedLimits;
+    if (line < 0 || line >= kLimitFields) {
+        limits = r.texts;
+        return;
+    }
+    limits[static_cast<size_t>(line)] = r.texts[static_cast<size_t>(line)];
+    // The hidden R/S/Rs lines are always brought up to date, and they go
+    // with the R/S/Rs lines the panel shows, typed ones included.
+    HiddenRsLinesAfterOneLine(limits[LimitRcl], limits[LimitRsUcl3], r.texts, limits[LimitRsUcl2],
+                              limits[LimitRsUcl1]);
+}
+
+void SheetSession::followHiddenLines()
+{
+    if (!HiddenRsLines(limits[LimitRcl], limits[LimitRsUcl3], limits[LimitRsUcl2], limits[LimitRsUcl1])) {
+        // No lines to go with: lines of earlier limits must not stay behind.
+        limits[LimitRsUcl2].clear();
+        limits[LimitRsUcl1].clear();
+    }
+}
+
+Outcome SheetSession::judgeSpecification(const WorkStart& start)
+{
+    Outcome o;
+    try {
+        judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
+    } catch (const ConvertError& e) {
+        o.error = e.what();
+    }
+    return o;
+}
+
+Outcome SheetSession::judgeCapability(const WorkStart& start)
+{
+    Outcome o;
+    try {
+        judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
+    } catch (const ConvertError& e) {
+        o.error = e.what();
+    }
+    return o;
+}
+
+Outcome SheetSession::judgeSpc(const WorkStart& start)
+{
+    Outcome o;
+    try {
+        judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
+    } catch (const ConvertError& e) {
+        o.error = e.what();
+    }
+    return o;
+}
+
+void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
+{
+    // The verdict of an earlier run goes as the checks begin.
+    specVerdict = Verdict::None;
+    o.changed |= ChangedVerdicts;
+    std::array<std::string_view, kVisibleLimitLines> visible;
+    for (int i = 0; i < kVisibleLimitLines; ++i)
+        visible[static_cast<size_t>(i)] = limits[static_cast<size_t>(i)];
+    const SpecPrecheck check = PrecheckSpecJudgment(SpecHeaderOf(header), visible);
+    if (check.stop != SpecStop::None) {
+        o.focus = FocusOf(check.missing);
+        AddStop(o, check.stop);
+        return;
+    }
+    if (start)
+        start();
+    specMarking = true;
+    o.changed |= ChangedValues | ChangedMarking;
+    const SpecJudgment j = JudgeSpecification(lots, check.limits);
+    // Cells holding only blanks become truly empty, also when a value that
+    // is not a number stops the judgment.
+    for (const CellPos& p : j.blanked)
+        edit_.cell(p.col, p.row).clear();
+    if (j.error)
+        j.error->raise();
+    specVerdict = j.verdict();
+}
+
+void SheetSession::judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
+{
+    judgeSpecificationFrom(lots, start, o);
+    if (specVerdict == Verdict::None)
+        return;
+    if (start)
+        start();
+    cpkMarking = true;
+    o.changed |= ChangedCalc | ChangedMarking;
+    Grid_ClearRows(calc_);
+
+    CapabilityInput in;
+    in.chartKind = chartKind;
+    in.specKind = header.specKind;
+    in.upper = header.upper;
+    in.lower = header.lower;
+    in.thresholdOn = threshold.on;
+    in.thresholdIndex = threshold.index;
+    in.threshold = threshold.text;
+    const CapabilityResult r = ComputeCapability(lots, in);
+    for (size_t i = 0; i < r.rows.size(); ++i)
+        for (int c = 0; c < kCalcColumns; ++c)
+            calc_.setText(c, static_cast<int>(i) + 1, r.rows[i][static_cast<size_t>(c)]);
+    // The table keeps its row count (one row per lot) unless the run sets a
+    // new one.
+    if (r.tableRows > 0)
+        calcRows_ = r.tableRows;
+    if (r.error)
+        r.error->raise();
+    // No verdict leaves the one shown before.
+    if (r.panel != Verdict::None)
+        calcVerdict = r.panel;
+}
+
+void SheetSession::judgeSpcFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
+{
+    judgeCapabilityFrom(lots, start, o);
+    // A capability verdict left over from an earlier run does not count: the
+    // statistics table is only current when the specification judgment has
+    // just produced a verdict.
+    if (specVerdict == Verdict::None || calcVerdict == Verdict::None)
+        return;
+
+    o.changed |= ChangedSpc | ChangedVerdicts;
+    Grid_ClearRows(spc_);
+    // One SPC row per lot row of the statistics table, its total row left out.
+    spcRows_ = calcRows_ - 1;
+    const SpcJudgment j = JudgeSpc(GatherSpcInput(
+                                       std::max(0, calcRows_ - 2),
+                                       [this](int row, int col) { return std::string_view(calc_.text(col, row)); },
+                                       chartKind, limits),
+                                   options);
+    for (int row = 1; row <= j.table.lots(); ++row)
+        for (int col = 0; col < kSpcColumns; ++col) {
+            const std::string_view t = j.table.text(row, col);
+            if (!t.empty())
+                spc_.setText(col, row, t);
+        }
+    if (j.error)
+        throw *j.error;
+    if (j.stop) {
+        o.add(SessionMessage::Kind::Guide, *j.stop);
+        return;
+    }
+    if (j.abnormal)
+        spcVerdict = *j.abnormal ? Verdict::Fail : Verdict::Pass;
+}
+
+bool SheetSession::valueIsMarked(int col, int row) const
+{
+    if (!specMarking)
+        return false;
+    const SpecMarking marking{true, header.specKind, header.upper, header.lower};
+    return SpecCellIsRed(row, edit_.text(col, row), marking);
+}
+
+bool SheetSession::calcIsMarked(int col, int row) const
+{
+    const CalcMarking marking{cpkMarking, threshold.on, threshold.index, threshold.text};
+    return CalcCellIsRed(col, row, calc_.text(col, row), marking);
+}
+
+Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits)
+{
+    Outcome o;
+    // Every value converted once: the limits, the specification and the
+    // capability read the same values, and only blank cells change between
+    // them (they are emptied, and skipped by all three).
+    const GridLots grid(ctrl_, edit_, lots_, n_);
+    const ParsedLots parsed(grid);
+    try {
+        if (typedLimits)
+            limits = *typedLimits;
+        else
+            computeLimitsFrom(parsed, -1, o);
+        judgeSpcFrom(parsed, {}, o);
+    } catch (const ConvertError& e) {
+        o.error = e.what();
+    }
+    return o;
+}
+
+}  // namespace trevolo

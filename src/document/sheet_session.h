@@ -1,0 +1,188 @@
+#pragma once
+// The shown sheet without a window: everything the inspector sees of the
+// current sheet (the header texts, the lot labels and switches, the values,
+// the eleven control-limit texts with the state of each line, the statistics
+// and SPC tables, the three verdicts and the marking flags) and the commands
+// that work on it. The window's tables are views of the session's cell
+// stores and its fields write what is typed into the session, so every
+// computation reads the session, never a widget.
+//
+// Each command returns an Outcome: the message boxes to show in order, the
+// conversion error that stopped it, the field to focus and what changed, so
+// that a view repaints only that. The judgment commands run in a chain as the
+// window's buttons do: the SPC judgment runs the capability judgment, which
+// runs the specification judgment.
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/cellstore.h"
+#include "model/comtype.h"
+#include "spc/rule_engine.h"
+#include "stats/capability.h"
+#include "stats/control_limits.h"
+#include "stats/lot_table.h"
+
+namespace trevolo {
+
+// The nine limit lines the panel shows, with a check box and a name each
+// (the two hidden R/S/Rs lines follow the visible ones).
+inline constexpr int kVisibleLimitLines = 9;
+
+// The header fields of the shown sheet, as their fields show them.
+struct SheetHeader {
+    std::string product;  // editProduct
+    std::string process;  // editProcess
+    std::string mbc;      // editMbc
+    std::string label;    // editLabel
+    std::string unit;     // editUnit
+    int specKind = SpecTolerance;  // cmbSpecKind
+    std::string keta = "3";        // spinKeta
+    std::string upper;             // editKupper
+    std::string lower;             // editKlower
+
+    // The limit fields the kind uses are the enabled ones.
+    bool upperEnabled() const noexcept { return specKind != SpecLowerOnly; }
+    bool lowerEnabled() const noexcept { return specKind != SpecUpperOnly; }
+};
+
+// The Cp/Cpk threshold of the capability page.
+struct CapabilityThreshold {
+    bool on = true;             // chkCpCpk
+    int index = 1;              // cmbCpCpk: 0 "CP", 1 "CPK"
+    std::string text = "1.33";  // editCpCpk
+};
+
+// A message box of a command.
+struct SessionMessage {
+    enum class Kind { Guide, Warning };
+    Kind kind = Kind::Guide;
+    std::string text;
+    friend bool operator==(const SessionMessage&, const SessionMessage&) = default;
+};
+
+// The field a command gives the focus to.
+enum class SessionFocus { None, Label, Unit, Upper, Lower };
+
+// What a command changed, so a view repaints only that.
+enum SessionChange : unsigned {
+    ChangedNothing = 0,
+    ChangedValues = 1u << 0,    // measurement table
+    ChangedLimits = 1u << 1,    // the eleven limit texts
+    ChangedCalc = 1u << 2,      // statistics table (texts or row count)
+    ChangedSpc = 1u << 3,       // SPC table (texts or row count)
+    ChangedVerdicts = 1u << 4,  // the three verdicts
+    ChangedMarking = 1u << 5,   // the red marking of the values or statistics
+};
+
+struct Outcome {
+    std::vector<SessionMessage> messages;
+    // "'<text>' は浮動小数点数ではありません" when a text that is not a number
+    // stopped the command; shown after the messages, in the error box.
+    std::optional<std::string> error;
+    SessionFocus focus = SessionFocus::None;
+    unsigned changed = ChangedNothing;
+
+    void add(SessionMessage::Kind kind, std::string text) { messages.push_back({kind, std::move(text)}); }
+};
+
+class SheetSession {
+public:
+    SheetSession();
+
+    // ---- state ----
+    SheetHeader header;
+    CapabilityThreshold threshold;
+    int chartKind = ChartXbarR;  // cmbChart
+    // The limit texts, in the order of LimitField.
+    std::array<std::string, kLimitFields> limits;
+    // The check box of each visible line: on while the line is computed.
+    std::array<bool, kVisibleLimitLines> lineAutomatic{};
+    Struct_Options options = Struct_Options::Defaults();
+
+    Verdict specVerdict = Verdict::None;  // pnlSpecJudg
+    Verdict calcVerdict = Verdict::None;  // pnlCpkJudg
+    Verdict spcVerdict = Verdict::None;   // pnlSpcJudg
+    // Set by the judgments, cleared when a sheet is shown: the values and
+    // the statistics are then drawn red where they fail.
+    bool specMarking = false;
+    bool cpkMarking = false;
+
+    // The tables: lot labels and switches (columns 0 and 1), values, the
+    // statistics (with the total row below row 1000) and the SPC table.
+    // Row 0 is each table's header row.
+    CellStore& lotCells() { return ctrl_; }
+    const CellStore& lotCells() const { return ctrl_; }
+    CellStore& valueCells() { return edit_; }
+    const CellStore& valueCells() const { return edit_; }
+    CellStore& calcCells() { return calc_; }
+    const CellStore& calcCells() const { return calc_; }
+    CellStore& spcCells() { return spc_; }
+    const CellStore& spcCells() const { return spc_; }
+
+    // The shown lots and n (the tables' dimensions), and the row counts of
+    // the statistics and SPC tables, header row included.
+    int lots() const noexcept { return lots_; }
+    int columns() const noexcept { return n_; }
+    void setDimensions(int lots, int n) noexcept;
+    int calcRowCount() const noexcept { return calcRows_; }
+    int spcRowCount() const noexcept { return spcRows_; }
+    void setResultRowCounts(int calcRows, int spcRows) noexcept;
+
+    // ---- the commands ----
+
+    // Shows a sheet record on a fresh view: the header, the counts, the lot
+    // labels, switches and values (brought to the sheet's decimals). The
+    // warning when a value is not a number comes back as a message.
+    Outcome show(const Struct_Sheet& record, int settingsChart);
+    // Writes what is shown back into a record: header texts, counts, lists.
+    void store(Struct_Sheet& record) const;
+
+    // The values the limit computation would read (enabled lots, non-blank
+    // cells): with none the window asks nothing and nothing changes.
+    int includedValueCount() const;
+    // The three-sigma computation of every line (line < 0) or of one visible
+    // line 0..8, after the question was answered; a No changes nothing.
+    Outcome computeLimits(int line, bool answeredYes);
+    // The R/S/Rs centre or +3σ line was typed: the hidden lines follow.
+    void followHiddenLines();
+
+    // The point at which a judgment starts its work, past its checks: the
+    // window stores the shown sheet there.
+    using WorkStart = std::function<void()>;
+
+    Outcome judgeSpecification(const WorkStart& start = {});
+    Outcome judgeCapability(const WorkStart& start = {});
+    Outcome judgeSpc(const WorkStart& start = {});
+
+    // The red marking of one measurement cell and one statistics cell as
+    // they are painted now.
+    bool valueIsMarked(int col, int row) const;
+    bool calcIsMarked(int col, int row) const;
+
+    // The whole chain of a shown sheet as the batch tool runs it: the limits
+    // computed (answered Yes) or typed, then the SPC judgment, every value
+    // converted once for all steps.
+    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits);
+
+private:
+    // The steps, over a source of lots (the tables, or their values
+    // converted once).
+    void computeLimitsFrom(const LotSource& lots, int line, Outcome& o);
+    void judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
+    void judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
+    void judgeSpcFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
+
+    CellStore ctrl_;
+    CellStore edit_;
+    CellStore calc_;
+    CellStore spc_;
+    int lots_ = kMinLots;
+    int n_ = kMinN;
+    int calcRows_ = kMinLots + 1;
+    int spcRows_ = kMinLots + 1;
+};
+
+}  // namespace trevolo
