@@ -11,7 +11,7 @@
 #include "exchange/csv.h"
 #include "exchange/csv_reader.h"
 #include "model/number.h"
-#include "spc/judgment_chain.h"
+#include "document/judgment_chain.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "exchange/csv_reader.h"
-#include "spc/judgment_chain.h"
+#include "document/judgment_chain.h"
 
 namespace {
 

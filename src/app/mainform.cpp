@@ -141,6 +141,7 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     pageInput->setCurrentIndex(0);
     setupTableDrawing();
     wireFields();
+    bindSession();
     setupEntry();
     setupClipboard();
     gridCtrl->setFocus();
@@ -509,14 +510,14 @@ void TMainForm::createPages()
     h1->addStretch();
     auto* split = new QHBoxLayout;
     split->setSpacing(3);
-    gridCtrl = new TplStringGrid(TabSheet1);
+    gridCtrl = new TplStringGrid(session_.lotCells(), TabSheet1);
     gridCtrl->setObjectName(QStringLiteral("gridCtrl"));
     gridCtrl->setFixedWidth(151);
     gridCtrl->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     gridCtrl->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     gridCtrl->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gridCtrl->setAccessibleName(QStringLiteral("ﾛｯﾄ№"));
-    gridEdit = new StringGrid(kMaxN, 0, TabSheet1);
+    gridEdit = new StringGrid(session_.valueCells(), 0, TabSheet1);
     gridEdit->setObjectName(QStringLiteral("gridEdit"));
     gridEdit->gridModel()->editable = true;
     gridEdit->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed);
@@ -576,7 +577,7 @@ void TMainForm::createPages()
     h2->addWidget(sentence);
     h2->addStretch();
     // The total row follows the last lot row: with 1000 lots it is row 1001.
-    gridCalc = new StringGrid(10, 1, TabSheet2, kStoreRows + 1);
+    gridCalc = new StringGrid(session_.calcCells(), 1, TabSheet2);
     gridCalc->setObjectName(QStringLiteral("gridCalc"));
     gridCalc->setSelectionBehavior(QAbstractItemView::SelectRows);
     gridCalc->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -595,7 +596,7 @@ void TMainForm::createPages()
     h3->addWidget(verdictLabel(TabSheet3));
     h3->addWidget(pnlSpcJudg);
     h3->addStretch();
-    gridSpc = new StringGrid(18, 1, TabSheet3);
+    gridSpc = new StringGrid(session_.spcCells(), 1, TabSheet3);
     gridSpc->setObjectName(QStringLiteral("gridSpc"));
     gridSpc->setSelectionBehavior(QAbstractItemView::SelectRows);
     gridSpc->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -678,8 +679,117 @@ void TMainForm::wireFields()
     connect(cmbCpCpk, &QComboBox::activated, this, [this] { RunCommand([&] { cmbSpecKindChange(); }); });
     connect(cmbLimit, &QComboBox::activated, this, [this] { RunCommand([&] { cmbLimitChange(); }); });
     connect(chkCpCpk, &QCheckBox::toggled, this, [this] { RunCommand([&] { chkCpCpkClick(); }); });
-    for (TEdit* e : {editRcl, editRsUcl3})
-        connect(e, &QLineEdit::textEdited, this, [this] { rsLineTyped(); });
+    // Typing announces the edit before the new text reaches the session:
+    // the session takes it first, then the hidden lines follow it.
+    for (int f : {LimitRcl, LimitRsUcl3})
+        connect(limitField(f), &QLineEdit::textEdited, this, [this, f](const QString& t) {
+            session_.limits[static_cast<size_t>(f)] = t.toStdString();
+            rsLineTyped();
+        });
+}
+
+void TMainForm::bindSession()
+{
+    // Every field writes what it shows into the session as it changes, by
+    // typing or by the program, so the commands read the session only.
+    auto bindText = [this](QLineEdit* e, std::string& target) {
+        target = e->text().toStdString();
+        connect(e, &QLineEdit::textChanged, this, [&target](const QString& t) { target = t.toStdString(); });
+    };
+    auto bindIndex = [this](QComboBox* c, int& target) {
+        target = c->currentIndex();
+        connect(c, &QComboBox::currentIndexChanged, this, [&target](int i) { target = i; });
+    };
+    auto bindCheck = [this](QCheckBox* b, bool& target) {
+        target = b->isChecked();
+        connect(b, &QCheckBox::toggled, this, [&target](bool on) { target = on; });
+    };
+    SheetHeader& h = session_.header;
+    bindText(editProduct, h.product);
+    bindText(editProcess, h.process);
+    bindText(editMbc, h.mbc);
+    bindText(editLabel, h.label);
+    bindText(editUnit, h.unit);
+    bindText(spinKeta, h.keta);
+    bindText(editKupper, h.upper);
+    bindText(editKlower, h.lower);
+    bindIndex(cmbSpecKind, h.specKind);
+    bindIndex(cmbChart, session_.chartKind);
+    bindCheck(chkCpCpk, session_.threshold.on);
+    bindIndex(cmbCpCpk, session_.threshold.index);
+    bindText(editCpCpk, session_.threshold.text);
+    for (int f = 0; f < kLimitFields; ++f)
+        bindText(limitField(f), session_.limits[static_cast<size_t>(f)]);
+    for (int line = 0; line < kVisibleLimitLines; ++line) {
+        bool& target = session_.lineAutomatic[static_cast<size_t>(line)];
+        bindCheck(limitBox(line), target);
+    }
+}
+
+void TMainForm::applyOutcome(const Outcome& o)
+{
+    if (o.changed & ChangedValues)
+        gridEdit->gridModel()->cellsChanged();
+    if (o.changed & ChangedLimits)
+        for (int f = 0; f < kLimitFields; ++f)
+            SetWholeText(limitField(f), QString::fromStdString(session_.limits[static_cast<size_t>(f)]));
+    if (o.changed & ChangedCalc) {
+        gridCalc->setShape(session_.calcRowCount(), kCalcColumns);
+        gridCalc->gridModel()->cellsChanged();
+    }
+    if (o.changed & ChangedSpc) {
+        gridSpc->setShape(session_.spcRowCount(), kSpcColumns);
+        gridSpc->gridModel()->cellsChanged();
+    }
+    if (o.changed & ChangedVerdicts)
+        showVerdicts();
+    switch (o.focus) {
+    case SessionFocus::Label:
+        editLabel->setFocus();
+        break;
+    case SessionFocus::Unit:
+        editUnit->setFocus();
+        break;
+    case SessionFocus::Upper:
+        editKupper->setFocus();
+        break;
+    case SessionFocus::Lower:
+        editKlower->setFocus();
+        break;
+    case SessionFocus::None:
+        break;
+    }
+    for (const SessionMessage& m : o.messages)
+        Prompts::current().message(
+            this, QString::fromUtf8(m.kind == SessionMessage::Kind::Warning ? kWarningCaption : kGuideCaption),
+            QString::fromStdString(m.text));
+    if (o.error)
+        throw *o.error;
+}
+
+void TMainForm::showVerdicts()
+{
+    auto show = [](QLabel* panel, const char* text) {
+        if (!*text)
+            panel->clear();
+        else if (panel->text() != QString::fromUtf8(text))
+            setVerdict(panel, QString::fromUtf8(text));
+    };
+    show(pnlSpecJudg, VerdictText(session_.specVerdict));
+    show(pnlCpkJudg, VerdictText(session_.calcVerdict));
+    const Verdict spc = session_.spcVerdict;
+    show(pnlSpcJudg, spc == Verdict::None ? "" : spc == Verdict::Fail ? kSpcPanelFail : kSpcPanelPass);
+}
+
+void TMainForm::clearVerdicts(bool spec, bool calc, bool spcToo)
+{
+    if (spec)
+        session_.specVerdict = Verdict::None;
+    if (calc)
+        session_.calcVerdict = Verdict::None;
+    if (spcToo)
+        session_.spcVerdict = Verdict::None;
+    showVerdicts();
 }
 
 void TMainForm::registerField(QWidget* w)

@@ -7,6 +7,7 @@
 #include "app/fields.h"
 #include "app/settings_store.h"
 #include "app/stringgrid.h"
+#include "document/sheet_session.h"
 #include "model/comtype.h"
 
 class QAction;
@@ -53,13 +54,15 @@ public:
     TVersion Version;
     // 0 while the program itself changes the control-limit panel, 1 otherwise.
     int Interactive = 1;
-    // Flags kept with controls: the bulk flag of spinTab, the reset-without-
-    // asking flag of btnReset, the marking flags of the specification and
-    // capability judgments.
+    // Flags kept with controls: the bulk flag of spinTab and the reset-
+    // without-asking flag of btnReset.
     int spinTabBulk = 0;
     int btnResetNoAsk = 0;
-    int specMarking = 0;
-    int cpkMarking = 0;
+
+    // The shown sheet: the tables are views of its cell stores, the fields
+    // write into it, and the judgments run on it.
+    SheetSession& session() { return session_; }
+    const SheetSession& session() const { return session_; }
 
     // The tab selected by the user, or -1 when none is (after the shown
     // sheet's tab was removed).
@@ -309,6 +312,18 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    // Ties every field, list and box to the session's state.
+    void bindSession();
+    // Shows what a session command changed, gives the focus, shows its
+    // message boxes, and raises the conversion error that stopped it.
+    void applyOutcome(const Outcome& o);
+    // The three verdict panels as the session holds them.
+    void showVerdicts();
+    void clearVerdicts(bool spec, bool calc, bool spc);
+    // The measurement and statistics tables after a capability judgment
+    // (run alone or by the SPC judgment).
+    void showCapability(const Outcome& o);
+
     void createMenus();
     void createHeaderBlock();
     void createPages();
@@ -333,6 +348,7 @@ private:
     // The context menu of gridEdit with its shortcuts.
     void setupClipboard();
 
+    SheetSession session_;
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;
     int selectedTab_ = -1;

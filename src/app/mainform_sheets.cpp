@@ -12,6 +12,7 @@
 #include "app/sheets_form.h"
 #include "app/splash.h"
 #include "app/version.h"
+#include "document/judgment_chain.h"
 #include "model/comfunction.h"
 #include "model/number.h"
 #include "model/sheetio.h"
@@ -82,18 +83,11 @@ void TMainForm::SaveGridsToSheet(int index)
         tabCtrl->setTabText(selectedTab_, editLabel->text());
     }
     Struct_Sheet& s = Sheets[static_cast<size_t>(index)];
-    s.Product = S(editProduct->text());
-    s.Process = S(editProcess->text());
-    s.Mbc = S(editMbc->text());
-    s.Label = S(editLabel->text());
-    s.Unit = S(editUnit->text());
-    s.SpecKind = S(cmbSpecKind->currentText());
-    s.Keta = S(spinKeta->text());
-    s.Kupper = S(editKupper->text());
-    s.Klower = S(editKlower->text());
+    session_.store(s);
+    // The counts are stored as their fields show them, also while a count
+    // typed there has not laid the tables out (yet).
     s.Row = std::clamp(spinRow->value(), kMinLots, kMaxLots);
     s.Col = std::clamp(spinCol->value(), kMinN, kMaxN);
-    StoreTablesToSheet(gridCtrl->cells(), gridEdit->cells(), gridCtrl->RowCount() - 1, gridEdit->ColCount(), s);
 }
 
 void TMainForm::ResetSheetView()
@@ -136,8 +130,7 @@ void TMainForm::ResetLimitPanel()
     gridCalc->gridModel()->cellsChanged();
     gridSpc->gridModel()->cellsChanged();
     cmbLimitChange();
-    pnlCpkJudg->clear();
-    pnlSpcJudg->clear();
+    clearVerdicts(false, true, true);
 }
 
 void TMainForm::LoadSheetToGrids()
@@ -153,39 +146,19 @@ void TMainForm::LoadSheetToGrids()
     SetWholeText(editUnit, Q(s.Unit));
     cmbSpecKind->setCurrentIndex(SpecKindIndex(s.SpecKind));
     cmbSpecKindChange();
-    // Decimals: blank (or not a whole number) gives 3; the field keeps 0..5.
-    int keta = 3;
-    if (!IsBlank(s.Keta) && !TryStrToInt(s.Keta, keta))
-        keta = 3;
-    spinKeta->setValue(keta);
+    spinKeta->setValue(ShownDecimals(s.Keta));
     const int k = spinKeta->value();
-    auto limitText = [k](const std::string& t) {
-        if (IsBlank(t))
-            return QString();
-        double v = 0;
-        // A limit that is not a number is shown as it is; the judgment will
-        // name it when it runs.
-        return TryStrToFloat(t, v) ? Q(FormatFixed(v, k)) : Q(t);
-    };
-    SetWholeText(editKupper, limitText(s.Kupper));
-    SetWholeText(editKlower, limitText(s.Klower));
+    SetWholeText(editKupper, Q(ShownSpecLimit(s.Kupper, k)));
+    SetWholeText(editKlower, Q(ShownSpecLimit(s.Klower, k)));
     SetSpinAndRun(spinRow, s.Row, [this] { spinRowChange(); });
     SetSpinAndRun(spinCol, s.Col, [this] { spinColChange(); });
 
-    LoadListsToTables(s, gridEdit->ColCount(), gridCtrl->cells(), gridEdit->cells(), gridCalc->cells(),
-                      gridSpc->cells());
-    if (!s.DataList.empty()) {
-        const NormaliseResult r = NormaliseValues(gridEdit->cells(), k);
+    const Outcome loaded = session_.loadLists(s);
+    if (!s.DataList.empty())
         gridEdit->autoColWidth();
-        if (!r.ok) {
-            for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridEdit, gridCalc, gridSpc})
-                g->gridModel()->cellsChanged();
-            Prompts::current().message(this, QString::fromUtf8(kWarningCaption),
-                                       QStringLiteral("不適切な測定値が見つかりました。ファイルの内容を確認してください…"));
-        }
-    }
     for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridEdit, gridCalc, gridSpc})
         g->gridModel()->cellsChanged();
+    applyOutcome(loaded);
 }
 
 void TMainForm::LayoutTables()
@@ -193,6 +166,8 @@ void TMainForm::LayoutTables()
     const int lots = std::clamp(spinRow->value(), kMinLots, kMaxLots);
     const int n = std::clamp(spinCol->value(), kMinN, kMaxN);
     const int rows = lots + 1;
+    session_.setDimensions(lots, n);
+    session_.setResultRowCounts(rows, rows);
 
     auto labels = [lots](CellStore& c) {
         for (int r = 1; r <= lots; ++r)
@@ -388,8 +363,8 @@ void TMainForm::cmbSpecKindChange()
 
 void TMainForm::btnSpecClearClick()
 {
-    specMarking = 0;
-    cpkMarking = 0;
+    session_.specMarking = false;
+    session_.cpkMarking = false;
     editProduct->clear();
     editProcess->clear();
     editMbc->clear();
@@ -401,9 +376,7 @@ void TMainForm::btnSpecClearClick()
     editKlower->clear();
     cmbSpecKind->setCurrentIndex(std::clamp(Settings.SpecIndex, 0, 2));
     cmbSpecKindChange();
-    pnlSpecJudg->clear();
-    pnlCpkJudg->clear();
-    pnlSpcJudg->clear();
+    clearVerdicts(true, true, true);
     gridEdit->viewport()->update();
     gridCalc->viewport()->update();
 }

@@ -26,14 +26,16 @@ void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
 }
 
 GridModel::GridModel(int storeColumns, QObject* parent, int storeRows)
-    : QAbstractTableModel(parent), cells_(storeColumns, storeRows)
+    : QAbstractTableModel(parent), own_(std::make_unique<CellStore>(storeColumns, storeRows)), cells_(own_.get())
 {
 }
 
+GridModel::GridModel(CellStore& store, QObject* parent) : QAbstractTableModel(parent), cells_(&store) {}
+
 void GridModel::setShape(int rowCount, int colCount)
 {
-    rowCount = std::clamp(rowCount, 1, cells_.rows());
-    colCount = std::clamp(colCount, 0, cells_.columns());
+    rowCount = std::clamp(rowCount, 1, cells_->rows());
+    colCount = std::clamp(colCount, 0, cells_->columns());
     if (rowCount == rows_ && colCount == cols_)
         return;
     beginResetModel();
@@ -74,14 +76,14 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole)
         return {};
-    return QString::fromStdString(cells_.text(index.column(), index.row() + 1));
+    return QString::fromStdString(cells_->text(index.column(), index.row() + 1));
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     if (role != Qt::EditRole)
         return false;
-    cells_.setText(index.column(), index.row() + 1, value.toString().toStdString());
+    cells_->setText(index.column(), index.row() + 1, value.toString().toStdString());
     emit dataChanged(index, index);
     if (onSetEditText)
         onSetEditText(index.column(), index.row() + 1);
@@ -91,7 +93,7 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::AccessibleTextRole))
-        return QString::fromStdString(cells_.text(section, 0));
+        return QString::fromStdString(cells_->text(section, 0));
     return {};
 }
 
@@ -105,6 +107,17 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
 
 StringGrid::StringGrid(int storeColumns, int fixedCols, QWidget* parent, int storeRows)
     : QTableView(parent), model_(new GridModel(storeColumns, this, storeRows)), fixedCols_(fixedCols)
+{
+    setup();
+}
+
+StringGrid::StringGrid(CellStore& store, int fixedCols, QWidget* parent)
+    : QTableView(parent), model_(new GridModel(store, this)), fixedCols_(fixedCols)
+{
+    setup();
+}
+
+void StringGrid::setup()
 {
     setModel(model_);
     setItemDelegate(new GridDelegate(this));
@@ -308,6 +321,7 @@ void StringGrid::changeEvent(QEvent* e)
 }
 
 TplStringGrid::TplStringGrid(QWidget* parent) : StringGrid(2, 1, parent) {}
+TplStringGrid::TplStringGrid(CellStore& store, QWidget* parent) : StringGrid(store, 1, parent) {}
 
 void TplStringGrid::setFlag(int row, bool on)
 {

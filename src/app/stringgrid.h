@@ -7,6 +7,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
+#include <memory>
 
 #include "model/cellstore.h"
 #include "model/comfunction.h"
@@ -20,9 +21,11 @@ class GridModel : public QAbstractTableModel {
 public:
     // The store keeps rows 0 .. storeRows - 1, whatever the displayed count.
     GridModel(int storeColumns, QObject* parent, int storeRows = kStoreRows);
+    // A view of a store kept elsewhere (the document's), which outlives it.
+    GridModel(CellStore& store, QObject* parent);
 
-    CellStore& cells() { return cells_; }
-    const CellStore& cells() const { return cells_; }
+    CellStore& cells() { return *cells_; }
+    const CellStore& cells() const { return *cells_; }
 
     // Displayed counts, header row included (the view shows rowCount - 1 rows).
     int gridRowCount() const { return rows_; }
@@ -47,7 +50,8 @@ public:
     std::function<void(int col, int row)> onSetEditText;
 
 private:
-    CellStore cells_;
+    std::unique_ptr<CellStore> own_;
+    CellStore* cells_;
     int rows_ = 1;
     int cols_ = 0;
 };
@@ -81,6 +85,8 @@ class StringGrid : public QTableView {
     Q_OBJECT
 public:
     StringGrid(int storeColumns, int fixedCols, QWidget* parent = nullptr, int storeRows = kStoreRows);
+    // A table over a store kept elsewhere, which outlives the table.
+    StringGrid(CellStore& store, int fixedCols, QWidget* parent = nullptr);
 
     GridModel* gridModel() const { return model_; }
     CellStore& cells() { return model_->cells(); }
@@ -141,6 +147,8 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
+    void setup();
+
     GridModel* model_;
     int fixedCols_;
     mutable int asciiAdvance_[128];
@@ -158,6 +166,7 @@ class TplStringGrid : public StringGrid {
     Q_OBJECT
 public:
     explicit TplStringGrid(QWidget* parent = nullptr);
+    explicit TplStringGrid(CellStore& store, QWidget* parent = nullptr);
 
     bool flag(int row) const { return cells().flag(1, row); }
     void setFlag(int row, bool on);

@@ -88,7 +88,8 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
     for (const Outcome* o : {&shown, &judged})
         for (const SessionMessage& m : o->messages)
             out.messages.push_back({m.text, m.kind == SessionMessage::Kind::Warning});
-    out.error = judged.error;
+    if (judged.error)
+        out.error = judged.error->what();
 
     out.label = session.header.label;
     out.lots = session.lots();

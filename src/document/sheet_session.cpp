@@ -91,9 +91,10 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
     header.specKind = SpecKindIndex(s.SpecKind);
     const int decimals = ShownDecimals(s.Keta);
     header.keta = std::to_string(decimals);
-    // A limit the kind does not use is emptied, as its field is disabled.
-    header.upper = header.upperEnabled() ? ShownSpecLimit(s.Kupper, decimals) : std::string();
-    header.lower = header.lowerEnabled() ? ShownSpecLimit(s.Klower, decimals) : std::string();
+    // A limit the kind does not use is kept as it is shown (greyed out):
+    // the judgments do not read it, and storing the sheet keeps it.
+    header.upper = ShownSpecLimit(s.Kupper, decimals);
+    header.lower = ShownSpecLimit(s.Klower, decimals);
     setDimensions(s.Row, s.Col);
     chartKind = ShownChartKind(n_, settingsChart);
 
@@ -108,8 +109,17 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
         ctrl_.setText(0, r, DefaultLotLabel(r));
         ctrl_.setFlag(1, r, true);
     }
+    Outcome loaded = loadLists(s);
+    o.messages = std::move(loaded.messages);
+    return o;
+}
+
+Outcome SheetSession::loadLists(const Struct_Sheet& s)
+{
+    Outcome o;
+    o.changed = ChangedValues;
     LoadListsToTables(s, n_, ctrl_, edit_, calc_, spc_);
-    if (!s.DataList.empty() && !NormaliseValues(edit_, decimals).ok)
+    if (!s.DataList.empty() && !NormaliseValues(edit_, ShownDecimals(header.keta)).ok)
         o.add(SessionMessage::Kind::Warning, kMsgBadLoadedValue);
     return o;
 }
@@ -143,7 +153,7 @@ Outcome SheetSession::computeLimits(int line, bool answeredYes)
     try {
         computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o);
     } catch (const ConvertError& e) {
-        o.error = e.what();
+        o.error = e;
     }
     return o;
 }
@@ -178,13 +188,18 @@ void SheetSession::followHiddenLines()
     }
 }
 
+SessionFocus SheetSession::missingRequiredField() const
+{
+    return FocusOf(FindMissingRequiredField(SpecHeaderOf(header)));
+}
+
 Outcome SheetSession::judgeSpecification(const WorkStart& start)
 {
     Outcome o;
     try {
         judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
     } catch (const ConvertError& e) {
-        o.error = e.what();
+        o.error = e;
     }
     return o;
 }
@@ -195,7 +210,7 @@ Outcome SheetSession::judgeCapability(const WorkStart& start)
     try {
         judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
     } catch (const ConvertError& e) {
-        o.error = e.what();
+        o.error = e;
     }
     return o;
 }
@@ -206,7 +221,7 @@ Outcome SheetSession::judgeSpc(const WorkStart& start)
     try {
         judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
     } catch (const ConvertError& e) {
-        o.error = e.what();
+        o.error = e;
     }
     return o;
 }
@@ -237,6 +252,7 @@ void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart
     if (j.error)
         j.error->raise();
     specVerdict = j.verdict();
+    o.specJudged = true;
 }
 
 void SheetSession::judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
@@ -271,6 +287,8 @@ void SheetSession::judgeCapabilityFrom(const LotSource& lots, const WorkStart& s
     // No verdict leaves the one shown before.
     if (r.panel != Verdict::None)
         calcVerdict = r.panel;
+    o.calcVerdictSet = r.panel != Verdict::None;
+    o.calcJudged = true;
 }
 
 void SheetSession::judgeSpcFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
@@ -305,6 +323,7 @@ void SheetSession::judgeSpcFrom(const LotSource& lots, const WorkStart& start, O
     }
     if (j.abnormal)
         spcVerdict = *j.abnormal ? Verdict::Fail : Verdict::Pass;
+    o.spcJudged = true;
 }
 
 bool SheetSession::valueIsMarked(int col, int row) const
@@ -336,7 +355,7 @@ Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* type
             computeLimitsFrom(parsed, -1, o);
         judgeSpcFrom(parsed, {}, o);
     } catch (const ConvertError& e) {
-        o.error = e.what();
+        o.error = e;
     }
     return o;
 }

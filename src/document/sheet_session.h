@@ -20,6 +20,7 @@
 
 #include "model/cellstore.h"
 #include "model/comtype.h"
+#include "model/number.h"
 #include "spc/rule_engine.h"
 #include "stats/capability.h"
 #include "stats/control_limits.h"
@@ -79,11 +80,18 @@ enum SessionChange : unsigned {
 
 struct Outcome {
     std::vector<SessionMessage> messages;
-    // "'<text>' は浮動小数点数ではありません" when a text that is not a number
-    // stopped the command; shown after the messages, in the error box.
-    std::optional<std::string> error;
+    // The text that is not a number and stopped the command ("'<text>' は
+    // 浮動小数点数ではありません"); shown after the messages, in the error box.
+    std::optional<ConvertError> error;
     SessionFocus focus = SessionFocus::None;
     unsigned changed = ChangedNothing;
+
+    // How far a judgment got: each step that finished its work without a
+    // stop, and whether the capability step gave a new verdict.
+    bool specJudged = false;
+    bool calcJudged = false;
+    bool calcVerdictSet = false;
+    bool spcJudged = false;
 
     void add(SessionMessage::Kind kind, std::string text) { messages.push_back({kind, std::move(text)}); }
 };
@@ -137,6 +145,9 @@ public:
     // labels, switches and values (brought to the sheet's decimals). The
     // warning when a value is not a number comes back as a message.
     Outcome show(const Struct_Sheet& record, int settingsChart);
+    // The record's lists into the tables laid out for it: lot switches,
+    // labels and values, the values brought to the shown decimals.
+    Outcome loadLists(const Struct_Sheet& record);
     // Writes what is shown back into a record: header texts, counts, lists.
     void store(Struct_Sheet& record) const;
 
@@ -148,6 +159,10 @@ public:
     Outcome computeLimits(int line, bool answeredYes);
     // The R/S/Rs centre or +3σ line was typed: the hidden lines follow.
     void followHiddenLines();
+
+    // The first required header field that is blank, in the order of the
+    // specification judgment's check.
+    SessionFocus missingRequiredField() const;
 
     // The point at which a judgment starts its work, past its checks: the
     // window stores the shown sheet there.

@@ -230,15 +230,10 @@ void TMainForm::gridEditSetEditText(int col, int row)
 CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
     CellLook look = gridEdit->entryLook(col, row, focused, isCurrent, Qt::AlignRight | Qt::AlignVCenter);
-    if (specMarking) {
-        // Value, limits and kind as they stand now, so the marking follows
-        // later edits of values and limits.
-        const std::string upper = editKupper->text().toStdString();
-        const std::string lower = editKlower->text().toStdString();
-        const SpecMarking marking{true, cmbSpecKind->currentIndex(), upper, lower};
-        if (SpecCellIsRed(row, gridEdit->cells().text(col, row), marking))
-            look.text = kMarkColor;
-    }
+    // Value, limits and kind as they stand now, so the marking follows
+    // later edits of values and limits.
+    if (session_.valueIsMarked(col, row))
+        look.text = kMarkColor;
     return look;
 }
 

@@ -1,6 +1,6 @@
-// The specification judgment on the main window: the required fields, the
-// limits in force, the control limits, the cleanup of blank cells, the
-// verdict panel and the red marking; and the hidden demo fill.
+// The specification judgment on the main window: the session judges, the
+// window shows the cleaned table from its first cell; and the hidden demo
+// fill.
 #include <QComboBox>
 #include <QLabel>
 #include <QScrollBar>
@@ -12,8 +12,6 @@
 #include "app/prompts.h"
 #include "app/splash.h"
 #include "entry/tolerance_judgment.h"
-#include "model/number.h"
-#include "stats/lot_table.h"
 
 namespace trevolo {
 
@@ -36,91 +34,26 @@ private:
 
 bool TMainForm::CheckRequiredFields()
 {
-    pnlSpecJudg->clear();
-    const std::string label = editLabel->text().toStdString();
-    const std::string unit = editUnit->text().toStdString();
-    const std::string upper = editKupper->text().toStdString();
-    const std::string lower = editKlower->text().toStdString();
-    SpecHeaderTexts header;
-    header.label = label;
-    header.unit = unit;
-    header.upper = upper;
-    header.lower = lower;
-    header.upperEnabled = editKupper->isEnabled();
-    header.lowerEnabled = editKlower->isEnabled();
-    header.kind = cmbSpecKind->currentIndex();
-    switch (FindMissingRequiredField(header)) {
-    case RequiredField::Label:
-        editLabel->setFocus();
-        return false;
-    case RequiredField::Unit:
-        editUnit->setFocus();
-        return false;
-    case RequiredField::Upper:
-        editKupper->setFocus();
-        return false;
-    case RequiredField::Lower:
-        editKlower->setFocus();
-        return false;
-    case RequiredField::None:
-        break;
-    }
-    return true;
+    clearVerdicts(true, false, false);
+    Outcome o;
+    o.focus = session_.missingRequiredField();
+    applyOutcome(o);
+    return o.focus == SessionFocus::None;
 }
 
 void TMainForm::btnSpecJudgClick()
 {
-    Prompts& prompts = Prompts::current();
-    auto show = [&](SpecStop stop) {
-        const SpecStopMessage m = MessageForStop(stop);
-        prompts.message(this, QString::fromUtf8(m.warning ? kWarningCaption : kGuideCaption),
-                        QString::fromUtf8(m.text));
-    };
-    if (!CheckRequiredFields()) {
-        show(SpecStop::MissingField);
-        return;
-    }
-
-    // The limits in force, then the nine visible control-limit fields.
-    const std::string upper = editKupper->text().toStdString();
-    const std::string lower = editKlower->text().toStdString();
-    const int kind = cmbSpecKind->currentIndex();
-    SpecLimits limits;
-    if (!ParseSpecLimits(kind, upper, lower, limits)) {
-        show(SpecStop::LimitNotNumber);
-        return;
-    }
-    for (int line = 0; line < 9; ++line) {
-        if (IsBlank(limitField(line)->text().toStdString())) {
-            show(SpecStop::NoControlLimits);
-            return;
-        }
-    }
-
-    SpecJudgment judgment;
+    Outcome o;
     {
         BusyCursor busy;
-        SaveGridsToSheet(selectedTab_);
-        specMarking = 1;
         PaintPause pause(gridEdit);
-        const GridLots lots(gridCtrl->cells(), gridEdit->cells(), gridCtrl->RowCount() - 1, gridEdit->ColCount());
-        judgment = JudgeSpecification(lots, limits);
-        // Cells holding only blanks become truly empty, also when a value
-        // that is not a number stops the judgment.
-        for (const CellPos& p : judgment.blanked)
-            gridEdit->cells().cell(p.col, p.row).clear();
-        if (judgment.error) {
-            gridEdit->gridModel()->cellsChanged();
-            judgment.error->raise();
-        }
-        gridEdit->autoColWidth();
+        o = session_.judgeSpecification([this] { SaveGridsToSheet(selectedTab_); });
+        if (o.specJudged)
+            gridEdit->autoColWidth();
     }
-
-    const Verdict verdict = judgment.verdict();
-    if (verdict != Verdict::None)
-        setVerdict(pnlSpecJudg, QString::fromUtf8(VerdictText(verdict)));
-
-    gridEdit->gridModel()->cellsChanged();
+    applyOutcome(o);
+    if (!o.specJudged)
+        return;
     gridEdit->setCurrent({0, 1});
     gridEdit->setTopRow(1);
     gridEdit->horizontalScrollBar()->setValue(0);
@@ -129,19 +62,18 @@ void TMainForm::btnSpecJudgClick()
 
 void TMainForm::btnRandamClick()
 {
-    const int lots = gridEdit->RowCount() - 1;
-    const int cols = gridEdit->ColCount();
+    const int lots = session_.lots();
+    const int cols = session_.columns();
     const quint64 seed = randamSeed != 0 ? randamSeed
                                          : static_cast<quint64>(
                                                std::chrono::system_clock::now().time_since_epoch().count());
-    const std::vector<std::string> values = MakeDemoValues(lots, cols, spinKeta->text().toStdString(),
-                                                           editKlower->text().toStdString(), seed);
+    const std::vector<std::string> values = MakeDemoValues(lots, cols, session_.header.keta, session_.header.lower, seed);
     if (values.empty())
         return;
     size_t i = 0;
     for (int row = 1; row <= lots; ++row)
         for (int col = 0; col < cols; ++col)
-            gridEdit->cells().setText(col, row, values[i++]);
+            session_.valueCells().setText(col, row, values[i++]);
     gridEdit->gridModel()->cellsChanged();
 }
 

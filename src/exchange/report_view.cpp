@@ -72,7 +72,7 @@ ReportPlace Place(const TMainForm& f)
 bool RunJudgmentChain(TMainForm& f)
 {
     f.btnSpcJudgClick();
-    return !f.pnlSpecJudg->text().isEmpty() && !IsBlank(S(f.pnlCpkJudg->text()));
+    return f.session().specVerdict != Verdict::None && f.session().calcVerdict != Verdict::None;
 }
 
 }  // namespace

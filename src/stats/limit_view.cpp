@@ -7,9 +7,6 @@
 
 #include "app/mainform.h"
 #include "app/prompts.h"
-#include "stats/control_limits.h"
-#include "stats/lot_table.h"
-#include "stats/typed_limits.h"
 
 namespace trevolo {
 
@@ -72,9 +69,7 @@ void TMainForm::setLimitLineState(int line, bool automatic)
 
 bool TMainForm::ComputeControlLimits(int target)
 {
-    const GridLots lots(gridCtrl->cells(), gridEdit->cells(), gridCtrl->RowCount() - 1, gridEdit->ColCount());
-    const int count = CountIncludedValues(lots);
-    if (Interactive == 0 || count == 0)
+    if (Interactive == 0 || session_.includedValueCount() == 0)
         return true;
     const QString question = target == kAllLimitLines
                                  ? QStringLiteral("※自動計算した±３σの値がそれぞれ設定されます。\n"
@@ -83,45 +78,25 @@ bool TMainForm::ComputeControlLimits(int target)
                                                   "元に戻す事が出来ませんが、本当に宜しいですか？");
     if (!Prompts::current().question(this, QString::fromUtf8(kGuideCaption), question))
         return false;
-    if (count == 1)
-        return true;
-    const ControlLimitResult r = ComputeLimitTexts(lots, cmbChart->currentIndex());
-    if (r.error)
-        r.error->raise();
-    if (!r.computed)
-        return true;
-    auto write = [&](int field) {
-        SetWholeText(limitField(field), QString::fromStdString(r.texts[static_cast<size_t>(field)]));
-    };
-    if (target == kAllLimitLines) {
-        for (int f = 0; f < kLimitFields; ++f)
-            write(f);
-    } else {
-        write(target);
-        // The hidden R/S/Rs lines are always brought up to date, and they go
-        // with the R/S/Rs lines the panel shows, typed ones included.
-        std::string ucl2;
-        std::string ucl1;
-        HiddenRsLinesAfterOneLine(editRcl->text().toStdString(), editRsUcl3->text().toStdString(), r.texts, ucl2,
-                                  ucl1);
-        SetWholeText(editRsUcl2, QString::fromStdString(ucl2));
-        SetWholeText(editRsUcl1, QString::fromStdString(ucl1));
+    const Outcome o = session_.computeLimits(target, true);
+    // Only the lines the computation wrote are written into their fields.
+    if (o.changed & ChangedLimits) {
+        for (int f = 0; f < kLimitFields; ++f) {
+            const bool hidden = f == LimitRsUcl2 || f == LimitRsUcl1;
+            if (target == kAllLimitLines || f == target || hidden)
+                SetWholeText(limitField(f), QString::fromStdString(session_.limits[static_cast<size_t>(f)]));
+        }
     }
+    if (o.error)
+        throw *o.error;
     return true;
 }
 
 void TMainForm::rsLineTyped()
 {
-    std::string ucl2;
-    std::string ucl1;
-    if (HiddenRsLines(editRcl->text().toStdString(), editRsUcl3->text().toStdString(), ucl2, ucl1)) {
-        SetWholeText(editRsUcl2, QString::fromStdString(ucl2));
-        SetWholeText(editRsUcl1, QString::fromStdString(ucl1));
-    } else {
-        // No lines to go with: lines of earlier limits must not stay behind.
-        editRsUcl2->clear();
-        editRsUcl1->clear();
-    }
+    session_.followHiddenLines();
+    for (int f : {LimitRsUcl2, LimitRsUcl1})
+        SetWholeText(limitField(f), QString::fromStdString(session_.limits[static_cast<size_t>(f)]));
 }
 
 void TMainForm::cmbLimitChange()

@@ -216,8 +216,8 @@ ViewState Capture(const TMainForm& f)
             row[c] = f.gridSpc->cells().text(c, r);
         v.spc.push_back(row);
     }
-    v.specMarking = f.specMarking;
-    v.cpkMarking = f.cpkMarking;
+    v.specMarking = f.session().specMarking;
+    v.cpkMarking = f.session().cpkMarking;
     v.selected = f.selectedTab();
     for (int i = 0; i < f.tabCtrl->count(); ++i)
         v.tabs.push_back(S(f.tabCtrl->tabText(i)));

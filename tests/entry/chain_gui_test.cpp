@@ -60,7 +60,7 @@ TEST_F(ChainWindow, CapabilityOfTheWorkedExample)
     EXPECT_EQ(form->gridCalc->RowCount(), 3);
     EXPECT_EQ(form->pnlCpkJudg->text(), QStringLiteral("不合格"));
     EXPECT_EQ(form->pnlCpkJudg->palette().color(QPalette::WindowText), kRed);
-    EXPECT_EQ(form->cpkMarking, 1);
+    EXPECT_TRUE(form->session().cpkMarking);
 
     // Marking: the judged index below the threshold, read at paint time.
     auto colour = [&](int col) { return form->gridCalcDrawCell(col, 1, false, false).text; };
@@ -205,7 +205,7 @@ TEST_F(ChainWindow, FailingSideLeavesItsColumnsEmpty)
     // Typed lines only: the hidden R/S/Rs lines were never computed.
     selectLimitMethod(1);
     fillControlLimits();
-    form->pnlSpcJudg->setText(QStringLiteral("合格"));
+    form->session().spcVerdict = Verdict::Pass;
     form->btnSpcJudg->click();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Error);

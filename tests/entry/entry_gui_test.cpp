@@ -312,13 +312,13 @@ TEST_F(EntryWindow, ClearResetsTheHeaderButNotTheValues)
     form->editUnit->setText(QStringLiteral("um"));
     form->spinKeta->setValue(1);
     fillHeader(SpecUpperOnly, "10.0");
-    form->specMarking = 1;
-    form->cpkMarking = 1;
+    form->session().specMarking = true;
+    form->session().cpkMarking = true;
     form->pnlSpecJudg->setText(QStringLiteral("合格"));
 
     form->btnSpecClear->click();
-    EXPECT_EQ(form->specMarking, 0);
-    EXPECT_EQ(form->cpkMarking, 0);
+    EXPECT_FALSE(form->session().specMarking);
+    EXPECT_FALSE(form->session().cpkMarking);
     EXPECT_TRUE(form->editProduct->text().isEmpty());
     EXPECT_EQ(form->editLabel->text(), form->tabCtrl->tabText(form->selectedTab()));
     EXPECT_EQ(form->editUnit->text(), QStringLiteral("MM"));
@@ -370,7 +370,7 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
     for (int c = 0; c < 7; ++c)
         EXPECT_EQ(textColour(c), QColor(Qt::black)) << c;
 
-    form->specMarking = 1;
+    form->session().specMarking = true;
     const QColor twoSided[] = {Qt::black, Qt::black, kRed, kRed, Qt::black, Qt::black, Qt::black};
     for (int c = 0; c < 7; ++c)
         EXPECT_EQ(textColour(c), twoSided[c]) << values[c];
@@ -585,7 +585,7 @@ TEST_F(EntryWindow, JudgmentStopsWithItsThreeMessages)
         EXPECT_EQ(prompts.shown[0].caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(prompts.shown[0].text, QString::fromUtf8(c.text));
         EXPECT_TRUE(form->pnlSpecJudg->text().isEmpty());
-        EXPECT_EQ(form->specMarking, 0);
+        EXPECT_FALSE(form->session().specMarking);
         if (c.focus) {
             EXPECT_EQ(QApplication::focusWidget(), c.focus);
         }
@@ -627,7 +627,7 @@ TEST_F(EntryWindow, JudgmentVerdicts)
             EXPECT_EQ(form->pnlSpecJudg->palette().color(QPalette::WindowText),
                       std::string(c.verdict) == "合格" ? kLime : kRed);
         }
-        EXPECT_EQ(form->specMarking, 1);
+        EXPECT_TRUE(form->session().specMarking);
         EXPECT_EQ(cell(0, 4), std::string(c.values.empty() || std::string(c.values[0]) == "   " ? "" : c.values[0]));
     }
 }
@@ -669,7 +669,7 @@ TEST_F(EntryWindow, JudgmentStopsAtAValueThatIsNotANumber)
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Error);
     EXPECT_EQ(prompts.shown[0].text, QStringLiteral("'1.2.3' は浮動小数点数ではありません"));
     EXPECT_TRUE(form->pnlSpecJudg->text().isEmpty());
-    EXPECT_EQ(form->specMarking, 1);
+    EXPECT_TRUE(form->session().specMarking);
     EXPECT_EQ(cell(4, 9), "");
     EXPECT_TRUE(edit().updatesEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
