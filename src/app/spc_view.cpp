@@ -9,7 +9,7 @@
 #include "app/prompts.h"
 #include "app/splash.h"
 #include "model/comfunction.h"
-#include "spc/option_form.h"
+#include "app/option_form.h"
 #include "spc/rule_engine.h"
 
 namespace trevolo {
