@@ -30,3 +30,12 @@ function(trevolo_add_gtest)
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS "${labels}" TIMEOUT ${T_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# trevolo_area_library(name source...)
+# One area of the core as a static library. The core is standard C++ only, so
+# Qt's code generators stay off for it even in builds with the window.
+function(trevolo_area_library name)
+  add_library(${name} STATIC ${ARGN})
+  set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+  trevolo_warnings(${name})
+endfunction()

@@ -24,10 +24,10 @@
 #include "app/prompts.h"
 #include "app/setting_form.h"
 #include "app/sheets_form.h"
-#include "entry/lot_edit_form.h"
-#include "info/about_form.h"
+#include "app/lot_edit_form.h"
+#include "app/about_form.h"
 #include "model/number.h"
-#include "spc/option_form.h"
+#include "app/option_form.h"
 
 using namespace trevolo;
 

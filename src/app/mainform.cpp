@@ -27,9 +27,9 @@
 #include "app/sheets_form.h"
 #include "app/splash.h"
 #include "app/setting_form.h"
-#include "entry/lot_edit_form.h"
+#include "app/lot_edit_form.h"
 #include "exchange/messages.h"
-#include "info/about_form.h"
+#include "app/about_form.h"
 #include "model/number.h"
 
 namespace trevolo {

@@ -12,8 +12,8 @@
 
 #include "app/setting_form.h"
 #include "app/sheets_form.h"
-#include "entry/lot_edit_form.h"
-#include "info/about_form.h"
+#include "app/lot_edit_form.h"
+#include "app/about_form.h"
 #include "app_fixture.h"
 #include "spc/rule_engine.h"
 #include "stats/capability.h"

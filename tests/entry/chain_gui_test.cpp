@@ -7,7 +7,7 @@
 
 #include "entry_window.h"
 #include "model/number.h"
-#include "spc/option_form.h"
+#include "app/option_form.h"
 
 namespace trevolo {
 namespace {

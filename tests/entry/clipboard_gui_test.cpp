@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "entry/lot_edit_form.h"
+#include "app/lot_edit_form.h"
 #include "entry_window.h"
 #include "model/sheetio.h"
 

@@ -16,7 +16,7 @@
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "app/version.h"
-#include "info/about_form.h"
+#include "app/about_form.h"
 
 namespace trevolo {
 namespace {

@@ -14,7 +14,7 @@
 #include <ostream>
 
 #include "app/prompts.h"
-#include "spc/option_form.h"
+#include "app/option_form.h"
 #include "spc/rule_options.h"
 
 namespace trevolo {

@@ -1,6 +1,6 @@
 // The clipboard commands of the tables, the context menu of the measurement
 // table, and the lot-number editor as the main window uses it.
-#include "entry/clipboard_view.h"
+#include "app/clipboard_view.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -12,7 +12,7 @@
 #include "app/mainform.h"
 #include "app/stringgrid.h"
 #include "entry/clipboard.h"
-#include "entry/lot_edit_form.h"
+#include "app/lot_edit_form.h"
 #include "entry/lot_numbers.h"
 #include "model/number.h"
 

@@ -4,7 +4,7 @@
 #include "app/mainform.h"
 #include "app/prompts.h"
 #include "app/splash.h"
-#include "spc/option_form.h"
+#include "app/option_form.h"
 
 namespace trevolo {
 

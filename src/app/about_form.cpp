@@ -1,4 +1,4 @@
-#include "info/about_form.h"
+#include "app/about_form.h"
 
 #include <QFrame>
 #include <QGridLayout>

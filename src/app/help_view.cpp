@@ -8,7 +8,7 @@
 #include "app/mainform.h"
 #include "app/paths.h"
 #include "app/prompts.h"
-#include "info/about_form.h"
+#include "app/about_form.h"
 
 namespace trevolo {
 

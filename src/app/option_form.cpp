@@ -1,4 +1,4 @@
-#include "spc/option_form.h"
+#include "app/option_form.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "entry/lot_edit_form.h"
+#include "app/lot_edit_form.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -13,7 +13,7 @@
 #include "app/fonts.h"
 #include "app/placement.h"
 #include "app/prompts.h"
-#include "entry/clipboard_view.h"
+#include "app/clipboard_view.h"
 #include "model/comfunction.h"
 #include "model/number.h"
 
