@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "model/comtype.h"
-#include "spc/judgment_chain.h"
+#include "document/judgment_chain.h"
 #include "stats/control_limits.h"
 
 namespace trevolo::cli {
