@@ -52,6 +52,11 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
 
 }  // namespace
 
+bool CheckReadable(const std::string& path, std::string& error)
+{
+    return OpenForReading(path, error) != nullptr;
+}
+
 bool IsWorkbookName(const std::string& path)
 {
     std::string ext = std::filesystem::path(path).extension().string();

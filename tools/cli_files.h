@@ -15,6 +15,10 @@ struct LoadedFile {
     std::string error;  // empty when the file was read
 };
 
+// True when the file can be opened for reading; otherwise false with the
+// reason in error.
+bool CheckReadable(const std::string& path, std::string& error);
+
 // Reads a CSV file of the exchange layout as the window's CSV import does.
 LoadedFile LoadCsvFile(const std::string& path);
 

@@ -2,12 +2,14 @@
 // from the command line.
 //
 //   trevolo-cli judge [options] FILE...
+//   trevolo-cli convert IN OUT
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
 
+#include "cli_convert.h"
 #include "cli_judge.h"
 #include "exchange/messages.h"
 #include "model/broken_pipe.h"
@@ -53,7 +55,7 @@ int main(int argc, char** argv)
 {
     trevolo::IgnoreBrokenPipe();
     CLI::App app{"Trevolo batch judgment: judges measurement files of the exchange layout (CSV in code page 932 "
-                 "or UTF-8, or workbooks) exactly as the window does.",
+                 "or UTF-8, or workbooks) exactly as the window does, and converts them between workbooks and CSV.",
                  "trevolo-cli"};
     app.set_version_flag("--version", std::string("trevolo-cli ") + TREVOLO_VERSION_TEXT);
     app.require_subcommand(1);
@@ -95,6 +97,17 @@ int main(int argc, char** argv)
     judge->add_option("FILE", files, "CSV files of the exchange layout, or workbooks (.xls, .xlsx, .ods)")
         ->required();
 
+    CLI::App* convert = app.add_subcommand(
+        "convert", "Convert a workbook (.xls, .xlsx, .ods: every worksheet) or a CSV file of the exchange layout (one "
+                   "sheet) into a workbook, or into a folder of CSV files, through LibreOffice, as the window's "
+                   "File menu imports and exports them.");
+    ConvertOptions convertOptions;
+    convert->add_option("IN", convertOptions.input, "the workbook or CSV file to read")->required();
+    convert->add_option("OUT", convertOptions.output,
+                        "a workbook (.xls, .xlsx, .ods) to write, or else a folder (created when missing) for "
+                        "Sheet1.csv, Sheet2.csv, ...")
+        ->required();
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -109,6 +122,9 @@ int main(int argc, char** argv)
         app.exit(e);
         return kExitUnusable;
     }
+
+    if (convert->parsed())
+        return RunConvert(convertOptions, std::cout, std::cerr);
 
     JudgeOptions options;
     options.settings.chartIndex = chart == "xbar-s" ? ChartXbarS : chart == "x-rs" ? ChartXRs : ChartXbarR;

@@ -7,6 +7,7 @@
 #include "exchange/cellref.h"
 #include "exchange/cellvalue.h"
 #include "exchange/layout.h"
+#include "exchange/record_block.h"
 
 namespace trevolo {
 namespace {
@@ -276,6 +277,58 @@ TEST(Layout, EditBlockKeepsLabelsAndNonNumbersAsText)
     EXPECT_EQ(g.cells.at(2, 1), CellValue(std::string("abc")));
     // No decimals, no format.
     EXPECT_TRUE(g.formats.empty());
+}
+
+// A record shown as the window shows it: the lots clamped to at least ten,
+// a disabled lot left out of the block, the values brought to the sheet's
+// decimals up to the first value that is not a number, after which the
+// values keep their texts.
+TEST(Layout, RecordShownAsTheWindowShowsIt)
+{
+    Struct_Sheet r;
+    r.SpecKind = "その他";
+    r.Keta = "1";
+    r.Kupper = "10";
+    r.Klower = "abc";
+    r.Row = 3;
+    r.Col = 2;
+    r.HasLists = true;
+    r.CheckList = {"1", "0"};
+    r.DataList = {"A,1,2.26", "B,3,4", "C,x,5.55", "\"D,4\",7,8"};
+
+    const GridBlock g = RecordEditBlock(r);
+    ASSERT_EQ(g.cells.rows, 11);
+    ASSERT_EQ(g.cells.cols, 3);
+    using V = CellValue;
+    const V e{std::string()};
+    const std::vector<std::vector<V>> head = {
+        {V(std::string(kLotColumnTitle)), V(std::string("N1")), V(std::string("N2"))},
+        {V(std::string("A")), V(1.0), V(2.3)},
+        {V(std::string("C")), V(std::string("x")), V(5.55)},
+        {V(std::string("D,4")), V(7.0), V(8.0)},
+        {V(std::string("K0005")), e, e},
+    };
+    for (int row = 0; row < 5; ++row)
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(g.cells.at(row, c), head[static_cast<size_t>(row)][static_cast<size_t>(c)]) << row << "," << c;
+    EXPECT_EQ(g.cells.at(9, 0), V(std::string("K0010")));
+    EXPECT_EQ(g.cells.at(10, 0), e);
+    EXPECT_EQ(g.formats, (std::vector<FormatArea>{{"B5", "$C$14", "0.0_ "}}));
+
+    const Struct_Sheet s = ShownRecord(r);
+    EXPECT_EQ(s.SpecKind, kSpecKindTexts[0]);
+    EXPECT_EQ(s.Keta, "1");
+    EXPECT_EQ(s.Kupper, "10.0");
+    EXPECT_EQ(s.Klower, "abc");
+    EXPECT_EQ(s.Row, 10);
+    EXPECT_EQ(s.Col, 2);
+    ASSERT_EQ(s.DataList.size(), 10u);
+    EXPECT_EQ(s.CheckList, (std::vector<std::string>{"1", "0", "1", "1", "1", "1", "1", "1", "1", "1"}));
+    EXPECT_EQ(s.DataList[0], "A,1.0,2.3");
+    EXPECT_EQ(s.DataList[1], "B,3.0,4.0");
+    EXPECT_EQ(s.DataList[2], "C,x,5.55");
+    EXPECT_EQ(s.DataList[3], "\"D,4\",7,8");
+    EXPECT_EQ(s.DataList[9], "K0010,,");
 }
 
 TEST(Layout, StatisticsAndSpcBlocks)

@@ -1,10 +1,13 @@
 // The batch tool with the spreadsheet engine: workbooks judged sheet by
-// sheet, and the tool's own CSV reader against the office's CSV import of
-// the same bytes.
+// sheet, the tool's own CSV reader against the office's CSV import of the
+// same bytes, and conversions between CSV files and workbooks.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "cli_support.h"
 #include "exchange/csv.h"
@@ -152,6 +155,78 @@ TEST_F(OfficeTest, WorkbookSheetsAreJudgedLikeTheirCsvFiles)
     const CliRun bad = RunCli({"judge", fake}, dir);
     EXPECT_EQ(bad.status, 2);
     EXPECT_NE(bad.err.find("fake.xlsx: Excelブックのオープンに失敗しました。"), std::string::npos) << bad.err;
+}
+
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+TEST(Convert, CsvThroughEachWorkbookKindComesBackAsTheWindowShowsIt)
+{
+    CliTempDir dir;
+    // Twelve lots, one value off the sheet's decimals, a blank value and a
+    // label holding a comma. The window shows "10.5" as "10.500" and stores
+    // it so; everything else comes back byte for byte, in code page 932.
+    const std::vector<std::string> header = {"製品Ａ", "\"工程,1\"", "ＮＣ旋盤", "外径～", "ｍｍ", "公差規格", "3",
+                                             "10.500", "9.500"};
+    auto lots = [](const std::string& odd) {
+        std::vector<std::string> l = {"ロット①,10.000," + odd, "\"L,2\",9.990,"};
+        for (int i = 3; i <= 12; ++i)
+            l.push_back("K" + std::to_string(1000 + i) + ",10.00" + std::to_string(i % 10) + ",9.998");
+        return l;
+    };
+    const std::string input = dir.write("in.csv", Utf8ToCp932(ExchangeCsv(header, lots("10.5"), 2)));
+    const std::string expected = Utf8ToCp932(ExchangeCsv(header, lots("10.500"), 2));
+
+    const CliRun direct = RunCli({"convert", input, dir.file("direct")}, dir);
+    ASSERT_EQ(direct.status, 0) << direct.err;
+    EXPECT_EQ(direct.out, dir.file("direct") + " に保存されました。\n");
+    EXPECT_EQ(ReadBytes(dir.file("direct/Sheet1.csv")), expected);
+
+    for (const char* name : {"book.xlsx", "book.xls", "book.ods"}) {
+        SCOPED_TRACE(name);
+        const std::string book = dir.file(name);
+        const CliRun save = RunCli({"convert", input, book}, dir);
+        ASSERT_EQ(save.status, 0) << save.err;
+        EXPECT_EQ(save.out, book + ": 正常にExcelブックへの保存が完了しました。\n");
+        const std::string folder = dir.file(std::string(name) + ".csv/new");
+        const CliRun back = RunCli({"convert", book, folder}, dir);
+        ASSERT_EQ(back.status, 0) << back.err;
+        EXPECT_EQ(ReadBytes(folder + "/Sheet1.csv"), expected);
+        EXPECT_FALSE(std::filesystem::exists(folder + "/Sheet2.csv"));
+    }
+}
+
+TEST(Convert, UnusableInputOrOutputEndsWithStatusTwoAndWritesNothing)
+{
+    CliTempDir dir;
+    const std::string csv =
+        dir.write("in.csv", ExchangeCsv({"P", "Q", "M", "外径", "mm", "公差規格", "3", "1", "0"}, {"L1,0.5"}, 1));
+    const std::string notBook = dir.write("fake.xlsx", "not a workbook");
+    const std::string aFile = dir.write("plain.txt", "x");
+    std::filesystem::create_directory(dir.file("folder.csv"));
+    const struct {
+        std::string in, out, message, written;
+    } cases[] = {
+        {dir.file("missing.csv"), dir.file("o1.xlsx"), "missing.csv: ファイルがありません。", "o1.xlsx"},
+        {dir.file("folder.csv"), dir.file("o2"), "folder.csv: ファイルではなくフォルダです。", "o2"},
+        {notBook, dir.file("o3"), std::string("fake.xlsx: ") + kMsgXlsOpenFailedExtension, "o3"},
+        {csv, dir.file("none/o4.xlsx"), std::string("o4.xlsx: ") + kMsgXlsSaveFailed, "none"},
+        {csv, aFile + "/o5", std::string(kMsgCsvSaveFailed) + " (保存先のフォルダが正しくありません。)", "plain.txt/o5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in + " -> " + c.out);
+        const CliRun r = RunCli({"convert", c.in, c.out}, dir);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file(c.written)));
+    }
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+#include "exchange/record_block.h"
+
+#include <string>
+
+#include "document/sheet_session.h"
+
+namespace trevolo {
+
+namespace {
+
+// The block of the measurement table a session shows.
+GridBlock ShownBlock(const SheetSession& session, const std::string& keta)
+{
+    const CellStore& ctrl = session.lotCells();
+    const CellStore& edit = session.valueCells();
+    EditTableView view;
+    view.lots = session.lots();
+    view.n = session.columns();
+    view.label = [&ctrl](int row) { return row == 0 ? std::string(kLotColumnTitle) : ctrl.text(0, row); };
+    view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
+    view.value = [&edit](int col, int row) { return row == 0 ? MeasurementTitle(col) : edit.text(col, row); };
+    return BuildEditBlock(view, keta);
+}
+
+}  // namespace
+
+GridBlock RecordEditBlock(const Struct_Sheet& record)
+{
+    // The chart kind plays no part in the block.
+    SheetSession session;
+    session.show(record, ChartXbarR);
+    return ShownBlock(session, record.Keta);
+}
+
+Struct_Sheet ShownRecord(const Struct_Sheet& record)
+{
+    SheetSession session;
+    session.show(record, ChartXbarR);
+    Struct_Sheet shown = record;
+    session.store(shown);
+    return shown;
+}
+
+}  // namespace trevolo
