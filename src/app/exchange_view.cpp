@@ -17,6 +17,7 @@
 #include "exchange/exchange.h"
 #include "exchange/layout.h"
 #include "exchange/messages.h"
+#include "exchange/record_block.h"
 
 namespace trevolo {
 
@@ -78,21 +79,6 @@ void Show(QWidget* parent, const CommandMessage& m)
 CommandMessage Warning(const char* text)
 {
     return {CommandMessage::Kind::Warning, text};
-}
-
-// The block of the measurement table as the window shows it now: the lot
-// labels and enabled flags of gridCtrl, the values of gridEdit.
-GridBlock ShownEditBlock(const TMainForm& f, const std::string& keta)
-{
-    const CellStore& ctrl = f.gridCtrl->cells();
-    const CellStore& edit = f.gridEdit->cells();
-    EditTableView view;
-    view.lots = f.gridEdit->RowCount() - 1;
-    view.n = f.gridEdit->ColCount();
-    view.label = [&ctrl](int row) { return ctrl.text(0, row); };
-    view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
-    view.value = [&edit](int col, int row) { return edit.text(col, row); };
-    return BuildEditBlock(view, keta);
 }
 
 // A name chosen without an extension gets the workbook's default one, so the
@@ -227,7 +213,7 @@ void TMainForm::mainMenuXlsSaveClick()
             cycled = true;
             selectTabInCode(index);
             tabCtrlChange();
-            return ShownEditBlock(*this, records[static_cast<size_t>(index)].Keta);
+            return SessionEditBlock(session_, records[static_cast<size_t>(index)].Keta);
         };
         result = ExportSheets(records, blockOf, path.toStdString());
         if (cycled && remembered >= 0 && remembered < tabCtrl->count()) {

@@ -6,10 +6,7 @@
 
 namespace trevolo {
 
-namespace {
-
-// The block of the measurement table a session shows.
-GridBlock ShownBlock(const SheetSession& session, const std::string& keta)
+GridBlock SessionEditBlock(const SheetSession& session, const std::string& keta)
 {
     const CellStore& ctrl = session.lotCells();
     const CellStore& edit = session.valueCells();
@@ -22,14 +19,12 @@ GridBlock ShownBlock(const SheetSession& session, const std::string& keta)
     return BuildEditBlock(view, keta);
 }
 
-}  // namespace
-
 GridBlock RecordEditBlock(const Struct_Sheet& record)
 {
     // The chart kind plays no part in the block.
     SheetSession session;
     session.show(record, ChartXbarR);
-    return ShownBlock(session, record.Keta);
+    return SessionEditBlock(session, record.Keta);
 }
 
 Struct_Sheet ShownRecord(const Struct_Sheet& record)

@@ -1,10 +1,17 @@
 #pragma once
 // A sheet as the window would show it, built from the sheet record alone:
 // for exporting sheets without a window.
+#include <string>
+
 #include "exchange/layout.h"
 #include "model/comtype.h"
 
 namespace trevolo {
+
+class SheetSession;
+
+// The block of the measurement table a session shows now.
+GridBlock SessionEditBlock(const SheetSession& session, const std::string& keta);
 
 // Both show the record in a sheet session, as the window shows a sheet.
 //
@@ -17,8 +24,7 @@ namespace trevolo {
 GridBlock RecordEditBlock(const Struct_Sheet& record);
 
 // The record as the window stores the sheet back right after showing it:
-// the kind, decimals and limits as their fields show them (a limit the kind
-// does not use emptied), the counts clamped, and the lists holding the shown
+// the kind, decimals and limits as their fields show them, the counts clamped, and the lists holding the shown
 // lots (switches, labels and the values of the block above) and nothing
 // beyond them.
 Struct_Sheet ShownRecord(const Struct_Sheet& record);
