@@ -692,38 +692,63 @@ void TMainForm::bindSession()
 {
     // Every field writes what it shows into the session as it changes, by
     // typing or by the program, so the commands read the session only.
-    auto bindText = [this](QLineEdit* e, std::string& target) {
+    auto bindText = [this](QLineEdit* e, std::string& target, unsigned what) {
         target = e->text().toStdString();
-        connect(e, &QLineEdit::textChanged, this, [&target](const QString& t) { target = t.toStdString(); });
+        connect(e, &QLineEdit::textChanged, this, [this, &target, what](const QString& t) {
+            target = t.toStdString();
+            session_.notify(what);
+        });
     };
-    auto bindIndex = [this](QComboBox* c, int& target) {
+    auto bindIndex = [this](QComboBox* c, int& target, unsigned what) {
         target = c->currentIndex();
-        connect(c, &QComboBox::currentIndexChanged, this, [&target](int i) { target = i; });
+        connect(c, &QComboBox::currentIndexChanged, this, [this, &target, what](int i) {
+            target = i;
+            session_.notify(what);
+        });
     };
-    auto bindCheck = [this](QCheckBox* b, bool& target) {
+    auto bindCheck = [this](QCheckBox* b, bool& target, unsigned what) {
         target = b->isChecked();
-        connect(b, &QCheckBox::toggled, this, [&target](bool on) { target = on; });
+        connect(b, &QCheckBox::toggled, this, [this, &target, what](bool on) {
+            target = on;
+            session_.notify(what);
+        });
     };
     SheetHeader& h = session_.header;
-    bindText(editProduct, h.product);
-    bindText(editProcess, h.process);
-    bindText(editMbc, h.mbc);
-    bindText(editLabel, h.label);
-    bindText(editUnit, h.unit);
-    bindText(spinKeta, h.keta);
-    bindText(editKupper, h.upper);
-    bindText(editKlower, h.lower);
-    bindIndex(cmbSpecKind, h.specKind);
-    bindIndex(cmbChart, session_.chartKind);
-    bindCheck(chkCpCpk, session_.threshold.on);
-    bindIndex(cmbCpCpk, session_.threshold.index);
-    bindText(editCpCpk, session_.threshold.text);
+    bindText(editProduct, h.product, ChangedHeader);
+    bindText(editProcess, h.process, ChangedHeader);
+    bindText(editMbc, h.mbc, ChangedHeader);
+    bindText(editLabel, h.label, ChangedHeader);
+    bindText(editUnit, h.unit, ChangedHeader);
+    bindText(spinKeta, h.keta, ChangedHeader);
+    bindText(editKupper, h.upper, ChangedHeader | ChangedMarking);
+    bindText(editKlower, h.lower, ChangedHeader | ChangedMarking);
+    bindIndex(cmbSpecKind, h.specKind, ChangedHeader | ChangedMarking);
+    bindIndex(cmbChart, session_.chartKind, ChangedShape);
+    bindCheck(chkCpCpk, session_.threshold.on, ChangedHeader | ChangedMarking);
+    bindIndex(cmbCpCpk, session_.threshold.index, ChangedHeader | ChangedMarking);
+    bindText(editCpCpk, session_.threshold.text, ChangedHeader | ChangedMarking);
     for (int f = 0; f < kLimitFields; ++f)
-        bindText(limitField(f), session_.limits[static_cast<size_t>(f)]);
+        bindText(limitField(f), session_.limits[static_cast<size_t>(f)], ChangedLimits);
     for (int line = 0; line < kVisibleLimitLines; ++line) {
         bool& target = session_.lineAutomatic[static_cast<size_t>(line)];
-        bindCheck(limitBox(line), target);
+        bindCheck(limitBox(line), target, ChangedLimits);
     }
+
+    // What the tables show changed: one cell, or the table as a whole.
+    auto bindTable = [this](StringGrid* g, unsigned what) {
+        connect(g->gridModel(), &QAbstractItemModel::dataChanged, this,
+                [this, what](const QModelIndex& from, const QModelIndex& to) {
+                    if (from == to)
+                        session_.notify(what, from.column(), from.row() + 1);
+                    else
+                        session_.notify(what);
+                });
+        connect(g->gridModel(), &QAbstractItemModel::modelReset, this, [this] { session_.notify(ChangedShape); });
+    };
+    bindTable(gridEdit, ChangedValues);
+    bindTable(gridCtrl, ChangedLots);
+    bindTable(gridCalc, ChangedCalc);
+    bindTable(gridSpc, ChangedSpc);
 }
 
 void TMainForm::applyOutcome(const Outcome& o)
@@ -779,6 +804,7 @@ void TMainForm::showVerdicts()
     show(pnlCpkJudg, VerdictText(session_.calcVerdict));
     const Verdict spc = session_.spcVerdict;
     show(pnlSpcJudg, spc == Verdict::None ? "" : spc == Verdict::Fail ? kSpcPanelFail : kSpcPanelPass);
+    session_.notify(ChangedVerdicts);
 }
 
 void TMainForm::clearVerdicts(bool spec, bool calc, bool spcToo)

@@ -250,6 +250,7 @@ void TMainForm::tabCtrlChange()
     BusyCursor busy;
     ResetSheetView();
     LoadSheetToGrids();
+    session_.notify(ChangedSheet);
     tabCtrl->setFocus();
 }
 

@@ -61,6 +61,24 @@ SheetSession::SheetSession()
     lineAutomatic.fill(true);
 }
 
+void SheetSession::addListener(SessionListener* listener)
+{
+    listeners_.push_back(listener);
+}
+
+void SheetSession::removeListener(SessionListener* listener)
+{
+    std::erase(listeners_, listener);
+}
+
+void SheetSession::notify(unsigned what, int col, int row) const
+{
+    // A listener may remove itself while it is told.
+    const std::vector<SessionListener*> listeners = listeners_;
+    for (SessionListener* l : listeners)
+        l->sessionChanged(what, col, row);
+}
+
 void SheetSession::setDimensions(int lots, int n) noexcept
 {
     lots_ = std::clamp(lots, kMinLots, kMaxLots);

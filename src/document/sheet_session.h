@@ -76,6 +76,20 @@ enum SessionChange : unsigned {
     ChangedSpc = 1u << 3,       // SPC table (texts or row count)
     ChangedVerdicts = 1u << 4,  // the three verdicts
     ChangedMarking = 1u << 5,   // the red marking of the values or statistics
+    ChangedLots = 1u << 6,      // lot labels or switches
+    ChangedHeader = 1u << 7,    // a header field or the threshold
+    ChangedShape = 1u << 8,     // the lot count, n or the chart kind
+    ChangedSheet = 1u << 9,     // another sheet (or the same afresh) is shown
+};
+
+// Told of every change of the shown sheet as it happens: views that draw
+// the document (the charts) and the crash journal follow it this way.
+class SessionListener {
+public:
+    virtual ~SessionListener() = default;
+    // what: SessionChange bits. For a change of one cell of the values or
+    // lot tables, its column and row (row 1 = first lot); else -1, -1.
+    virtual void sessionChanged(unsigned what, int col, int row) = 0;
 };
 
 struct Outcome {
@@ -139,6 +153,14 @@ public:
     int spcRowCount() const noexcept { return spcRows_; }
     void setResultRowCounts(int calcRows, int spcRows) noexcept;
 
+    // ---- listeners ----
+    // The session does not watch its own stores: whoever changes the shown
+    // sheet (the window, as its tables and fields change) reports it here,
+    // and every listener is told in the order they were added.
+    void addListener(SessionListener* listener);
+    void removeListener(SessionListener* listener);
+    void notify(unsigned what, int col = -1, int row = -1) const;
+
     // ---- the commands ----
 
     // Shows a sheet record on a fresh view: the header, the counts, the lot
@@ -190,6 +212,7 @@ private:
     void judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
     void judgeSpcFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
 
+    std::vector<SessionListener*> listeners_;
     CellStore ctrl_;
     CellStore edit_;
     CellStore calc_;
