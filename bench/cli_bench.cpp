@@ -33,9 +33,9 @@ constexpr int kLots = 1000;
 constexpr int kValues = 100;
 
 // The folder of the files, written once per run and removed at the end.
-class Workbook {
+class OfficeWorkbook {
 public:
-    Workbook()
+    OfficeWorkbook()
     {
         std::string templ = (fs::temp_directory_path() / "trevolo-cli-bench-XXXXXX").string();
         if (!mkdtemp(templ.data()))
@@ -69,7 +69,7 @@ public:
             files_.push_back(p.string());
         }
     }
-    ~Workbook()
+    ~OfficeWorkbook()
     {
         std::error_code ec;
         fs::remove_all(dir_, ec);
@@ -81,9 +81,9 @@ private:
     std::vector<std::string> files_;
 };
 
-const Workbook& Files()
+const OfficeWorkbook& Files()
 {
-    static const Workbook w;
+    static const OfficeWorkbook w;
     return w;
 }
 
@@ -96,7 +96,7 @@ fs::path CliPath()
 
 void BM_ReadAndParseBaseline(benchmark::State& state)
 {
-    const Workbook& w = Files();
+    const OfficeWorkbook& w = Files();
     for (auto _ : state) {
         double sum = 0;
         for (const std::string& f : w.files()) {
@@ -131,7 +131,7 @@ BENCHMARK(BM_ReadAndParseBaseline)->Unit(benchmark::kMillisecond)->Iterations(2)
 
 void BM_CliJudgeJson(benchmark::State& state)
 {
-    const Workbook& w = Files();
+    const OfficeWorkbook& w = Files();
     const fs::path cli = CliPath();
     if (!fs::exists(cli)) {
         state.SkipWithError("trevolo-cli is not built beside the benchmark");

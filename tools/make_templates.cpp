@@ -79,7 +79,7 @@ KindText KindTexts(int kind)
 
 // Saves under a temporary name first, so an interrupted run leaves no
 // half-written template behind.
-void SaveAs(Workbook& book, const std::filesystem::path& path)
+void SaveAs(OfficeWorkbook& book, const std::filesystem::path& path)
 {
     std::filesystem::path tmp = path;
     tmp.replace_filename(path.stem().string() + ".part" + path.extension().string());
@@ -91,7 +91,7 @@ void BuildControlChart(SpreadsheetApp& app, int kind, const std::filesystem::pat
 {
     const KindText k = KindTexts(kind);
     app.setSheetsInNewWorkbook(2);
-    Workbook book = app.addWorkbook();
+    OfficeWorkbook book = app.addWorkbook();
     Worksheet data = book.worksheet(1);
     data.setName(kDataSheet);
     Worksheet charts = book.worksheet(2);
@@ -168,7 +168,7 @@ void BuildControlChart(SpreadsheetApp& app, int kind, const std::filesystem::pat
 void BuildHistogram(SpreadsheetApp& app, const std::filesystem::path& path)
 {
     app.setSheetsInNewWorkbook(2);
-    Workbook book = app.addWorkbook();
+    OfficeWorkbook book = app.addWorkbook();
     book.worksheet(1).setName(kDataSheet);
     Worksheet h = book.worksheet(2);
     h.setName("ヒストグラム");

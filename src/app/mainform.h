@@ -8,6 +8,7 @@
 #include "app/settings_store.h"
 #include "app/stringgrid.h"
 #include "document/sheet_session.h"
+#include "document/workbook.h"
 #include "model/comtype.h"
 
 class QAction;
@@ -33,6 +34,11 @@ class TLotEditForm;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
+    // The document the window shows: the workbook's records and settings,
+    // and the shown sheet.
+    Workbook workbook_;
+    SheetSession session_;
+
 public:
     // Runs the creation step: reads the settings from the store, lays the
     // window out and prepares the tables. The store is the user's unless a
@@ -48,9 +54,13 @@ public:
     void FormCloseQuery();
 
     // ---- the workbook and the global records ----
-    SheetArray Sheets;
-    Struct_Settings Settings;
-    Struct_Options Options;
+    Workbook& workbook() { return workbook_; }
+    const Workbook& workbook() const { return workbook_; }
+    // The records under their names at the window's edge, kept by the
+    // workbook.
+    SheetArray& Sheets = workbook_.sheets;
+    Struct_Settings& Settings = workbook_.settings;
+    Struct_Options& Options = workbook_.options;
     TVersion Version;
     // 0 while the program itself changes the control-limit panel, 1 otherwise.
     int Interactive = 1;
@@ -348,10 +358,9 @@ private:
     // The context menu of gridEdit with its shortcuts.
     void setupClipboard();
 
-    SheetSession session_;
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;
-    int selectedTab_ = -1;
+    int& selectedTab_ = workbook_.current;
     bool shown_ = false;
     std::vector<QWidget*> fields_;
     // Counts the times a sheet was shown afresh. A field entered or typed

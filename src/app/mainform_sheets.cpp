@@ -82,10 +82,10 @@ void TMainForm::SaveGridsToSheet(int index)
             editLabel->setText(tabCtrl->tabText(selectedTab_));
         tabCtrl->setTabText(selectedTab_, editLabel->text());
     }
-    Struct_Sheet& s = Sheets[static_cast<size_t>(index)];
-    session_.store(s);
+    workbook_.store(index, session_);
     // The counts are stored as their fields show them, also while a count
     // typed there has not laid the tables out (yet).
+    Struct_Sheet& s = Sheets[static_cast<size_t>(index)];
     s.Row = std::clamp(spinRow->value(), kMinLots, kMaxLots);
     s.Col = std::clamp(spinCol->value(), kMinN, kMaxN);
 }
@@ -260,15 +260,8 @@ void TMainForm::spinTabChange()
     if (t.isEmpty() || t == QLatin1String("0"))
         return;
     const int v = std::clamp(spinTab->value(), 1, 1000);
-    if (spinTabBulk == 1 || tabCtrl->count() != v) {
-        Sheets.resize(static_cast<size_t>(v));
-        for (int i = 0; i < v; ++i) {
-            Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
-            if (spinTabBulk != 1 && s.HasLists)
-                continue;
-            InitSheet(s, i + 1, Settings, spinRow->value(), spinCol->value());
-        }
-    }
+    if (spinTabBulk == 1 || tabCtrl->count() != v)
+        workbook_.setSheetCount(v, spinTabBulk == 1, spinRow->value(), spinCol->value());
     const QSignalBlocker block(tabCtrl);
     while (tabCtrl->count() < v)
         tabCtrl->addTab(QStringLiteral("Sheet") + QString::number(tabCtrl->count() + 1));

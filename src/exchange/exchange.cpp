@@ -13,7 +13,7 @@ namespace {
 
 // Closes a workbook on every path out of a command.
 struct BookCloser {
-    Workbook& book;
+    OfficeWorkbook& book;
     ~BookCloser() { book.close(); }
 };
 
@@ -110,7 +110,7 @@ ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::st
     ImportResult r;
     const char* failText = whole ? kMsgXlsOpenFailedExtension : kMsgCsvOpenFailed;
     try {
-        Workbook book = whole ? app.openWorkbook(path, true) : app.openCsv(path);
+        OfficeWorkbook book = whole ? app.openWorkbook(path, true) : app.openCsv(path);
         BookCloser closer{book};
         r.count = book.worksheetCount();
         if (r.count <= 0) {
@@ -163,7 +163,7 @@ ExportResult ExportWorkbook(SpreadsheetApp& app, const SheetArray& records, cons
                             const std::string& path)
 {
     ExportResult r;
-    Workbook book;
+    OfficeWorkbook book;
     try {
         app.setSheetsInNewWorkbook(static_cast<int>(records.size()));
         book = app.addWorkbook();

@@ -901,7 +901,7 @@ int SpreadsheetApp::sheetsInNewWorkbook() const noexcept
     return session_->sheetsInNew;
 }
 
-Workbook SpreadsheetApp::addWorkbook()
+OfficeWorkbook SpreadsheetApp::addWorkbook()
 {
     return Call("new workbook", [&] {
         if (!session_->desktop.is())
@@ -928,11 +928,11 @@ Workbook SpreadsheetApp::addWorkbook()
             sheets->removeByName(last->getName());
             --count;
         }
-        return Workbook(book);
+        return OfficeWorkbook(book);
     });
 }
 
-Workbook SpreadsheetApp::openWorkbook(const std::string& path, bool readOnly)
+OfficeWorkbook SpreadsheetApp::openWorkbook(const std::string& path, bool readOnly)
 {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
@@ -961,11 +961,11 @@ Workbook SpreadsheetApp::openWorkbook(const std::string& path, bool readOnly)
             other.close();
             throw OfficeError("the file is not a workbook" + (filter.empty() ? "" : " (" + filter + ")"));
         }
-        return Workbook(session_->adopt(doc));
+        return OfficeWorkbook(session_->adopt(doc));
     });
 }
 
-Workbook SpreadsheetApp::openCsv(const std::string& path)
+OfficeWorkbook SpreadsheetApp::openCsv(const std::string& path)
 {
     std::ifstream f(path, std::ios::binary);
     if (!f)
@@ -987,7 +987,7 @@ Workbook SpreadsheetApp::openCsv(const std::string& path)
                    Prop("MacroExecutionMode", Any(sal_Int16(0)))}));
         if (!doc.is())
             throw OfficeError("the file could not be opened");
-        return Workbook(session_->adopt(doc));
+        return OfficeWorkbook(session_->adopt(doc));
     });
 }
 
@@ -1054,18 +1054,18 @@ void RemoveStaleOwnLock(const std::filesystem::path& file)
 }
 }  // namespace
 
-int Workbook::worksheetCount() const
+int OfficeWorkbook::worksheetCount() const
 {
     return Call("worksheet count", [&] { return static_cast<int>(Need(book_)->sheets()->getCount()); });
 }
 
-Worksheet Workbook::worksheet(int index) const
+Worksheet OfficeWorkbook::worksheet(int index) const
 {
     Call("worksheet", [&] { Need(book_)->sheet(index); });
     return Worksheet(book_, index);
 }
 
-void Workbook::save()
+void OfficeWorkbook::save()
 {
     Call("save", [&] {
         Reference<css::frame::XStorable> st(Need(book_)->doc, UNO_QUERY_THROW);
@@ -1075,7 +1075,7 @@ void Workbook::save()
     });
 }
 
-void Workbook::saveAs(const std::string& path)
+void OfficeWorkbook::saveAs(const std::string& path)
 {
     std::string ext = std::filesystem::path(path).extension().string();
     for (char& c : ext)
@@ -1099,18 +1099,18 @@ void Workbook::saveAs(const std::string& path)
     });
 }
 
-void Workbook::close()
+void OfficeWorkbook::close()
 {
     if (book_)
         book_->close();
 }
 
-bool Workbook::isOpen() const noexcept
+bool OfficeWorkbook::isOpen() const noexcept
 {
     return book_ && book_->open();
 }
 
-bool Workbook::show()
+bool OfficeWorkbook::show()
 {
     if (!Need(book_)->canShow)
         return false;

@@ -4,7 +4,7 @@
 // is all the program sees of it; it names none of the office's own types.
 //
 // A command creates a SpreadsheetApp, works through the handles it gives
-// (Workbook, Worksheet, Range) and lets it go. Handles are cheap values; they
+// (OfficeWorkbook, Worksheet, Range) and lets it go. Handles are cheap values; they
 // stay usable until their workbook is closed or the application released.
 // A failing call throws OfficeError.
 #include <memory>
@@ -95,9 +95,9 @@ enum class OfficeUse {
     Report,
 };
 
-class Workbook {
+class OfficeWorkbook {
 public:
-    Workbook() = default;
+    OfficeWorkbook() = default;
 
     int worksheetCount() const;
     // The i-th worksheet, i from 1.
@@ -119,7 +119,7 @@ public:
 
 private:
     friend class SpreadsheetApp;
-    explicit Workbook(std::shared_ptr<office_detail::Book> b) : book_(std::move(b)) {}
+    explicit OfficeWorkbook(std::shared_ptr<office_detail::Book> b) : book_(std::move(b)) {}
     std::shared_ptr<office_detail::Book> book_;
 };
 
@@ -156,7 +156,7 @@ public:
     std::vector<ChartBlock> chartBlocks(std::string_view name, int order = 0) const;
 
 private:
-    friend class Workbook;
+    friend class OfficeWorkbook;
     Worksheet(std::shared_ptr<office_detail::Book> b, int index) : book_(std::move(b)), index_(index) {}
     std::shared_ptr<office_detail::Book> book_;
     int index_ = 0;  // from 1
@@ -229,13 +229,13 @@ public:
     int sheetsInNewWorkbook() const noexcept;
 
     // A new workbook.
-    Workbook addWorkbook();
+    OfficeWorkbook addWorkbook();
     // Opens a workbook file (.xls, .xlsx, .ods). A file that is not a
     // spreadsheet throws. readOnly leaves the file and its folder untouched.
-    Workbook openWorkbook(const std::string& path, bool readOnly = false);
+    OfficeWorkbook openWorkbook(const std::string& path, bool readOnly = false);
     // Opens a CSV file of the exchange layout, in the encoding DetectCsvCharset
     // gives for its bytes.
-    Workbook openCsv(const std::string& path);
+    OfficeWorkbook openCsv(const std::string& path);
 
     // For a report: keep the office running for the user after release.
     // False (and nothing kept) when the instance cannot show its windows.

@@ -91,7 +91,7 @@ std::unique_ptr<SpreadsheetApp> StartReportOffice()
 
 // Hands a finished report to the user: shown and left open where the office
 // can show it, else closed (it is saved already).
-bool HandOver(SpreadsheetApp& app, Workbook& book)
+bool HandOver(SpreadsheetApp& app, OfficeWorkbook& book)
 {
     if (app.canShow() && book.show()) {
         app.leaveOpenForUser();
@@ -114,7 +114,7 @@ ReportResult FillCopy(SpreadsheetApp* shared, const ReportPlace& place, const st
     if (!shared)
         own = StartReportOffice();
     SpreadsheetApp& app = shared ? *shared : *own;
-    Workbook book;
+    OfficeWorkbook book;
     try {
         book = app.openWorkbook(copy.string());
     } catch (const OfficeLost&) {
@@ -144,7 +144,7 @@ ReportResult FillCopy(SpreadsheetApp* shared, const ReportPlace& place, const st
 // ---------------------------------------------------------------------------
 // The steps
 
-void WriteControlChart(Workbook& book, const ControlChartData& data)
+void WriteControlChart(OfficeWorkbook& book, const ControlChartData& data)
 {
     const std::array<double, 9> values = ChartLineValues(data);
     const int rows = data.lotRows();
@@ -182,7 +182,7 @@ void WriteControlChart(Workbook& book, const ControlChartData& data)
     charts.setChartObjectWidth(kChartSpreadName, width, kChartSpreadOrder);
 }
 
-void WriteHistogram(Workbook& book, const HistogramData& data)
+void WriteHistogram(OfficeWorkbook& book, const HistogramData& data)
 {
     Worksheet sheet = book.worksheet(1);
     const CellBlock block = HistogramBlock(data);
@@ -196,7 +196,7 @@ void WriteHistogram(Workbook& book, const HistogramData& data)
     book.worksheet(2).range(kHistogramClassCell).setValue(static_cast<double>(HistogramClasses(data.classes)));
 }
 
-void WriteJudgmentResult(Workbook& book, const Struct_Sheet& record, const ResultTables& tables)
+void WriteJudgmentResult(OfficeWorkbook& book, const Struct_Sheet& record, const ResultTables& tables)
 {
     const GridBlock* blocks[3] = {&tables.edit, &tables.calc, &tables.spc};
     for (int i = 0; i < 3; ++i) {
@@ -221,12 +221,12 @@ ReportResult MakeControlChartReport(SpreadsheetApp& app, const ControlChartData&
 {
     ChartLineValues(data);  // a value that is not a number stops the report before any file is made
     return FillCopy(&app, place, ControlChartTemplate(data.chartKind),
-                    [&](Workbook& book) { WriteControlChart(book, data); });
+                    [&](OfficeWorkbook& book) { WriteControlChart(book, data); });
 }
 
 ReportResult MakeHistogramReport(SpreadsheetApp& app, const HistogramData& data, const ReportPlace& place)
 {
-    return FillCopy(&app, place, kHistogramTemplate, [&](Workbook& book) { WriteHistogram(book, data); });
+    return FillCopy(&app, place, kHistogramTemplate, [&](OfficeWorkbook& book) { WriteHistogram(book, data); });
 }
 
 ReportResult MakeJudgmentResult(SpreadsheetApp& app, const Struct_Sheet& record, const ResultTables& tables,
@@ -235,7 +235,7 @@ ReportResult MakeJudgmentResult(SpreadsheetApp& app, const Struct_Sheet& record,
     ReportResult r;
     InOffice(kMsgResultOutputFailed, [&] {
         app.setSheetsInNewWorkbook(3);
-        Workbook book = app.addWorkbook();
+        OfficeWorkbook book = app.addWorkbook();
         try {
             WriteJudgmentResult(book, record, tables);
             if (app.canShow() && book.show()) {
@@ -260,12 +260,12 @@ ReportResult MakeControlChartReport(const ControlChartData& data, const ReportPl
 {
     ChartLineValues(data);
     return FillCopy(nullptr, place, ControlChartTemplate(data.chartKind),
-                    [&](Workbook& book) { WriteControlChart(book, data); });
+                    [&](OfficeWorkbook& book) { WriteControlChart(book, data); });
 }
 
 ReportResult MakeHistogramReport(const HistogramData& data, const ReportPlace& place)
 {
-    return FillCopy(nullptr, place, kHistogramTemplate, [&](Workbook& book) { WriteHistogram(book, data); });
+    return FillCopy(nullptr, place, kHistogramTemplate, [&](OfficeWorkbook& book) { WriteHistogram(book, data); });
 }
 
 ReportResult MakeJudgmentResult(const Struct_Sheet& record, const ResultTables& tables, const ReportPlace& place)

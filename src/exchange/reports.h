@@ -30,11 +30,11 @@ namespace trevolo {
 // below the last lot removed in columns A to L; the line names in C1:I1 and
 // K1:L1 and their values in C2:I2 and K2:L2; then both charts of worksheet
 // 2 set to the width of the lot count setting.
-void WriteControlChart(Workbook& book, const ControlChartData& data);
+void WriteControlChart(OfficeWorkbook& book, const ControlChartData& data);
 
 // The histogram's values (worksheet 1, one block from A1 with the decimals
 // format) and the class count in B19 of worksheet 2.
-void WriteHistogram(Workbook& book, const HistogramData& data);
+void WriteHistogram(OfficeWorkbook& book, const HistogramData& data);
 
 // The three tables of the judgment result output: worksheet i gets the name
 // names[i] and the header of the sheet record with the table block from A4.
@@ -44,7 +44,7 @@ struct ResultTables {
     GridBlock calc;
     GridBlock spc;
 };
-void WriteJudgmentResult(Workbook& book, const Struct_Sheet& record, const ResultTables& tables);
+void WriteJudgmentResult(OfficeWorkbook& book, const Struct_Sheet& record, const ResultTables& tables);
 
 // ---- the commands ----
 

@@ -411,7 +411,7 @@ void WriteManySheets(const std::string& path, int count)
     auto app = SpreadsheetApp::create(OfficeUse::Exchange);
     ASSERT_TRUE(app) << "LibreOffice did not start";
     app->setSheetsInNewWorkbook(count);
-    Workbook book = app->addWorkbook();
+    OfficeWorkbook book = app->addWorkbook();
     book.worksheet(1).range("A2").setValue(std::string("製品"));
     book.saveAs(path);
     book.close();

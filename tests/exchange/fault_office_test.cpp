@@ -522,7 +522,7 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     fs::create_directories(saves);
     WriteFile((forms / "Histogram.xls").string(), "not a workbook");
     app->setSheetsInNewWorkbook(1);
-    Workbook oneSheet = app->addWorkbook();
+    OfficeWorkbook oneSheet = app->addWorkbook();
     oneSheet.saveAs((forms / "XbarS.xls").string());
     oneSheet.close();
     ReportPlace place{forms, saves, LocalTimeNow()};

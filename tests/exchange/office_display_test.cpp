@@ -37,7 +37,7 @@ TEST(ReportOffice, IsShownAndLeftOpenForTheUser)
     ASSERT_NE(app, nullptr);
     const int pid = app->processId();
     EXPECT_TRUE(app->canShow());
-    Workbook book = app->addWorkbook();
+    OfficeWorkbook book = app->addWorkbook();
     book.worksheet(1).range("A1").setValue(std::string("判定結果"));
     EXPECT_TRUE(book.show());
     const std::string windows = ShownWindows(display.name());
@@ -67,7 +67,7 @@ TEST(ReportOffice, AFailedReportDoesNotOutliveItsCommand)
         auto app = SpreadsheetApp::create(OfficeUse::Report);
         ASSERT_NE(app, nullptr);
         pid = app->processId();
-        Workbook book = app->addWorkbook();
+        OfficeWorkbook book = app->addWorkbook();
         book.worksheet(1).range("A1").setValue(1.0);
         book.worksheet(5);  // throws: the command fails before handing over
         app->leaveOpenForUser();
@@ -109,7 +109,7 @@ TEST(OfficeHelper, StartsAnOfficeAndEnds)
     auto app = SpreadsheetApp::create(report ? OfficeUse::Report : OfficeUse::Exchange);
     if (!app)
         _exit(2);
-    Workbook book = app->addWorkbook();
+    OfficeWorkbook book = app->addWorkbook();
     book.worksheet(1).range("A1").setValue(1.0);
     testing::WriteFile(out, std::to_string(app->processId()));
     if (report) {

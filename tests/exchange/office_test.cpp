@@ -34,7 +34,7 @@ TEST_F(OfficeTest, NewWorkbookHasTheRequestedWorksheetsAndTheirNames)
 {
     for (int n : {1, 3, 7}) {
         app_->setSheetsInNewWorkbook(n);
-        Workbook book = app_->addWorkbook();
+        OfficeWorkbook book = app_->addWorkbook();
         EXPECT_EQ(book.worksheetCount(), n);
         for (int i = 1; i <= n; ++i)
             EXPECT_EQ(book.worksheet(i).name(), "Sheet" + std::to_string(i));
@@ -51,7 +51,7 @@ TEST_F(OfficeTest, NewWorkbookHasTheRequestedWorksheetsAndTheirNames)
 TEST_F(OfficeTest, SingleCellValuesReadBackAsWritten)
 {
     app_->setSheetsInNewWorkbook(1);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     Worksheet ws = book.worksheet(1);
     const struct {
         const char* cell;
@@ -79,7 +79,7 @@ TEST_F(OfficeTest, SingleCellValuesReadBackAsWritten)
 TEST_F(OfficeTest, BlocksAreWrittenAndReadInOneCall)
 {
     app_->setSheetsInNewWorkbook(1);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     Worksheet ws = book.worksheet(1);
     CellBlock block(1000, 11);
     for (int r = 0; r < block.rows; ++r) {
@@ -109,7 +109,7 @@ TEST_F(OfficeTest, BlocksAreWrittenAndReadInOneCall)
     // The used area ends at the last cell ever written.
     EXPECT_EQ(ws.usedEnd(), (WorksheetPos{1004, 14}));
     app_->setSheetsInNewWorkbook(1);
-    Workbook empty = app_->addWorkbook();
+    OfficeWorkbook empty = app_->addWorkbook();
     EXPECT_EQ(empty.worksheet(1).usedEnd(), (WorksheetPos{1, 1}));
     empty.close();
 
@@ -121,7 +121,7 @@ TEST_F(OfficeTest, BlocksAreWrittenAndReadInOneCall)
 TEST_F(OfficeTest, RangesAcceptCornersInAnyOrderAndRefuseBadReferences)
 {
     app_->setSheetsInNewWorkbook(1);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     Worksheet ws = book.worksheet(1);
     const struct {
         const char* a;
@@ -146,7 +146,7 @@ TEST_F(OfficeTest, RangesAcceptCornersInAnyOrderAndRefuseBadReferences)
 TEST_F(OfficeTest, NumberFormatsInLocalSyntax)
 {
     app_->setSheetsInNewWorkbook(1);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     Worksheet ws = book.worksheet(1);
     for (const char* format : {"0_ ", "0.000_ ", "0.00000_ ", "0.000"}) {
         Range r = ws.range("B5", "C6");
@@ -160,7 +160,7 @@ TEST_F(OfficeTest, NumberFormatsInLocalSyntax)
 TEST_F(OfficeTest, DeleteShiftsTheCellsBelowUp)
 {
     app_->setSheetsInNewWorkbook(1);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     Worksheet ws = book.worksheet(1);
     CellBlock column(6, 2);
     for (int r = 0; r < 6; ++r) {
@@ -185,7 +185,7 @@ TEST_F(OfficeTest, SaveAsEachFormatAndOpenAgain)
         SCOPED_TRACE(name);
         const std::string path = dir_.file(name);
         app_->setSheetsInNewWorkbook(2);
-        Workbook book = app_->addWorkbook();
+        OfficeWorkbook book = app_->addWorkbook();
         book.worksheet(2).setName("第二");
         CellBlock b(2, 2);
         b.at(0, 0) = std::string("品種名称");
@@ -203,7 +203,7 @@ TEST_F(OfficeTest, SaveAsEachFormatAndOpenAgain)
         for (const auto& e : std::filesystem::directory_iterator(dir_.path()))
             EXPECT_FALSE(e.path().filename().string().starts_with(".~lock")) << e.path();
 
-        Workbook again = app_->openWorkbook(path, true);
+        OfficeWorkbook again = app_->openWorkbook(path, true);
         ASSERT_EQ(again.worksheetCount(), 2);
         EXPECT_EQ(again.worksheet(2).name(), "第二");
         EXPECT_EQ(again.worksheet(2).range("A1", "B2").values(), b);
@@ -218,7 +218,7 @@ TEST_F(OfficeTest, SaveAsEachFormatAndOpenAgain)
 TEST_F(OfficeTest, SaveWithoutAFileAndSaveIntoAMissingFolderFail)
 {
     app_->setSheetsInNewWorkbook(1);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     EXPECT_THROW(book.save(), OfficeError);
     EXPECT_THROW(book.saveAs(dir_.file("no such folder/book.xlsx")), OfficeError);
     EXPECT_FALSE(std::filesystem::exists(dir_.file("no such folder")));
@@ -241,7 +241,7 @@ TEST_F(OfficeTest, ChartsAreFoundByNameOrByTheirOrderWhereTheNameIsGone)
         SCOPED_TRACE(name);
         const std::string path = dir_.file(name);
         app_->setSheetsInNewWorkbook(2);
-        Workbook book = app_->addWorkbook();
+        OfficeWorkbook book = app_->addWorkbook();
         Worksheet data = book.worksheet(2);
         CellBlock values(10, 2);
         for (int r = 0; r < 10; ++r) {
@@ -258,7 +258,7 @@ TEST_F(OfficeTest, ChartsAreFoundByNameOrByTheirOrderWhereTheNameIsGone)
         book.saveAs(path);
         book.close();
 
-        Workbook again = app_->openWorkbook(path);
+        OfficeWorkbook again = app_->openWorkbook(path);
         Worksheet sheet = again.worksheet(2);
         ASSERT_EQ(sheet.chartObjectCount(), 2);
         sheet.setChartObjectWidth("グラフ 1", kWidth, 1);
@@ -283,7 +283,7 @@ TEST_F(OfficeTest, AHeadlessInstanceShowsNothing)
     EXPECT_FALSE(app_->canShow());
     EXPECT_FALSE(app_->leaveOpenForUser());
     app_->setSheetsInNewWorkbook(1);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     EXPECT_FALSE(book.show());
     book.close();
 }
@@ -296,7 +296,7 @@ TEST(OfficeLifetime, ReleaseAndQuitEndTheOffice)
         ASSERT_NE(app, nullptr);
         const int pid = app->processId();
         EXPECT_TRUE(testing::ProcessAlive(pid));
-        Workbook book = app->addWorkbook();
+        OfficeWorkbook book = app->addWorkbook();
         book.worksheet(1).range("A1").setValue(1.0);  // modified, never saved
         if (viaQuit) {
             app->quit();
@@ -315,7 +315,7 @@ TEST(OfficeLifetime, TwoInstancesNeverShareAnOffice)
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     EXPECT_NE(a->processId(), b->processId());
-    Workbook wa = a->addWorkbook();
+    OfficeWorkbook wa = a->addWorkbook();
     wa.worksheet(1).setName("only in a");
     b.reset();
     EXPECT_EQ(wa.worksheet(1).name(), "only in a");

@@ -124,7 +124,7 @@ TEST_F(ReportWindowTest, ControlChartTakesTheStatisticsTableAndTheLimitPanel)
         ASSERT_EQ(form->gridCalc->RowCount(), 20);
         auto app = SpreadsheetApp::create(OfficeUse::Exchange);
         ASSERT_NE(app, nullptr);
-        Workbook book = app->openWorkbook(files[0].string(), true);
+        OfficeWorkbook book = app->openWorkbook(files[0].string(), true);
         Worksheet data = book.worksheet(1);
         const CellBlock body = data.range("A1", "L19").values();
         for (int row = 1; row <= 18; ++row) {
@@ -162,7 +162,7 @@ TEST_F(ReportWindowTest, HistogramTakesTheEnabledLotsAndTheClassCount)
 
     auto app = SpreadsheetApp::create(OfficeUse::Exchange);
     ASSERT_NE(app, nullptr);
-    Workbook book = app->openWorkbook(files[0].string(), true);
+    OfficeWorkbook book = app->openWorkbook(files[0].string(), true);
     Worksheet data = book.worksheet(1);
     const CellBlock block = data.range("A1", "C30").values();
     int row = 0;
@@ -193,7 +193,7 @@ TEST_F(ReportWindowTest, ResultOutputWritesTheThreePages)
 
     auto app = SpreadsheetApp::create(OfficeUse::Exchange);
     ASSERT_NE(app, nullptr);
-    Workbook book = app->openWorkbook(files[0].string(), true);
+    OfficeWorkbook book = app->openWorkbook(files[0].string(), true);
     ASSERT_EQ(book.worksheetCount(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(Q(book.worksheet(i + 1).name()), form->pageInput->tabText(i));

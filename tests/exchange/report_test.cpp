@@ -100,7 +100,7 @@ TEST_F(ReportTest, TemplatesHoldTheDataAreaTheLineFormulasAndTheCharts)
     } cases[] = {{"XbarR.xls", "Xbar", "R"}, {"XbarS.xls", "Xbar", "S"}, {"X-Rs.xls", "X", "Rs"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        Workbook book = app_->openWorkbook((kFormFiles / c.file).string(), true);
+        OfficeWorkbook book = app_->openWorkbook((kFormFiles / c.file).string(), true);
         ASSERT_EQ(book.worksheetCount(), 2);
         Worksheet data = book.worksheet(1);
         const CellBlock head = data.range("A1", "L1").values();
@@ -132,7 +132,7 @@ TEST_F(ReportTest, TemplatesHoldTheDataAreaTheLineFormulasAndTheCharts)
         book.close();
     }
 
-    Workbook hist = app_->openWorkbook((kFormFiles / kHistogramTemplate).string(), true);
+    OfficeWorkbook hist = app_->openWorkbook((kFormFiles / kHistogramTemplate).string(), true);
     ASSERT_EQ(hist.worksheetCount(), 2);
     EXPECT_EQ(hist.worksheet(1).range("A1", "CV1000").values(), CellBlock(1000, 100));
     EXPECT_EQ(Number(hist.worksheet(2).range(kHistogramClassCell).value()), 10);
@@ -145,7 +145,7 @@ TEST_F(ReportTest, TemplatesHoldTheDataAreaTheLineFormulasAndTheCharts)
 void ExpectControlChart(SpreadsheetApp& app, const std::filesystem::path& path, const ControlChartData& d)
 {
     SCOPED_TRACE(path.filename().string());
-    Workbook book = app.openWorkbook(path.string(), true);
+    OfficeWorkbook book = app.openWorkbook(path.string(), true);
     ASSERT_EQ(book.worksheetCount(), 2);
     Worksheet data = book.worksheet(1);
     const int lots = d.lotRows();
@@ -211,7 +211,7 @@ TEST_F(ReportTest, ControlChartOfTwentyLotsForEachChartKind)
         EXPECT_FALSE(r.shown);
         EXPECT_EQ(r.path.filename().string(), ReportCopyName(place_.time, c.file));
         ExpectControlChart(*app_, r.path, d);
-        Workbook book = app_->openWorkbook(r.path.string(), true);
+        OfficeWorkbook book = app_->openWorkbook(r.path.string(), true);
         EXPECT_EQ(Text(book.worksheet(1).range("J1").value()), c.spreadTitle);
         book.close();
     }
@@ -227,7 +227,7 @@ TEST_F(ReportTest, ControlChartOfAThousandLots)
     // In the workbook itself the width is exact.
     const std::string copy = dir_.file("copy.xls");
     std::filesystem::copy_file(kFormFiles / "XbarS.xls", copy);
-    Workbook book = app_->openWorkbook(copy);
+    OfficeWorkbook book = app_->openWorkbook(copy);
     WriteControlChart(book, ChartData(ChartXbarS, 1000, 1000));
     EXPECT_NEAR(book.worksheet(2).chartObjectWidth("", 1), 12800, 0.1);
     EXPECT_NEAR(book.worksheet(2).chartObjectWidth("", 2), 12800, 0.1);
@@ -297,7 +297,7 @@ HistogramData HistogramOf(int lots, int n, int classes)
 void ExpectHistogram(SpreadsheetApp& app, const std::filesystem::path& path, const HistogramData& h)
 {
     SCOPED_TRACE(path.filename().string());
-    Workbook book = app.openWorkbook(path.string(), true);
+    OfficeWorkbook book = app.openWorkbook(path.string(), true);
     Worksheet data = book.worksheet(1);
     const CellBlock written = HistogramBlock(h);
     const CellBlock block = data.range("A1", RowColToCell(h.lots, h.n)).values();
@@ -413,7 +413,7 @@ TEST_F(ReportTest, JudgmentResultHasTheThreeTablesOnNamedWorksheets)
     EXPECT_FALSE(r.shown);
     ASSERT_FALSE(r.path.empty()) << "an output nobody can see is kept as a file";
     EXPECT_EQ(r.path.filename().string(), ReportCopyName(place_.time, kResultFileName));
-    Workbook book = app_->openWorkbook(r.path.string(), true);
+    OfficeWorkbook book = app_->openWorkbook(r.path.string(), true);
     ASSERT_EQ(book.worksheetCount(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(book.worksheet(i + 1).name(), t.names[static_cast<size_t>(i)]);

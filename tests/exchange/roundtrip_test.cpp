@@ -154,7 +154,7 @@ protected:
     void WriteBook(const std::string& path, int sheets, const std::function<void(Worksheet&, int)>& fill)
     {
         app_->setSheetsInNewWorkbook(sheets);
-        Workbook book = app_->addWorkbook();
+        OfficeWorkbook book = app_->addWorkbook();
         for (int i = 1; i <= sheets; ++i) {
             Worksheet ws = book.worksheet(i);
             fill(ws, i);
@@ -194,7 +194,7 @@ TEST_F(RoundTripTest, ThreeSheetWorkbookToXlsAndXlsxAndBack)
         EXPECT_EQ(loaded, (std::vector<int>{0, 1, 2}));
 
         // The file as a user sees it: labels, titles, names and formats.
-        Workbook book = app_->openWorkbook(path, true);
+        OfficeWorkbook book = app_->openWorkbook(path, true);
         ASSERT_EQ(book.worksheetCount(), 3);
         for (int i = 1; i <= 3; ++i) {
             Worksheet ws = book.worksheet(i);

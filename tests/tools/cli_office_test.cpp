@@ -116,7 +116,7 @@ TEST_F(OfficeTest, WorkbookSheetsAreJudgedLikeTheirCsvFiles)
     CliTempDir dir;
     const std::vector<std::string> header = {"P", "Q", "M", "外径", "MM", "公差規格", "", "", ""};
     app_->setSheetsInNewWorkbook(2);
-    Workbook book = app_->addWorkbook();
+    OfficeWorkbook book = app_->addWorkbook();
     WriteLayout(book.worksheet(1), header, 10, 0,
                 {{std::string("L1"), 1.0, 3.0}, {std::string("L2"), 2.0, 6.0}});
     WriteLayout(book.worksheet(2), header, 20, 0,
