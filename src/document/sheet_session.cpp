@@ -47,6 +47,20 @@ SessionFocus FocusOf(RequiredField f)
     return SessionFocus::None;
 }
 
+// Runs a step; a text that is not a number stops it, and the outcome
+// carries that error with whatever the step changed before it.
+template <class Step>
+Outcome Guarded(Step&& step)
+{
+    Outcome o;
+    try {
+        step(o);
+    } catch (const ConvertError& e) {
+        o.error = e;
+    }
+    return o;
+}
+
 void AddStop(Outcome& o, SpecStop stop)
 {
     const SpecStopMessage m = MessageForStop(stop);
@@ -165,15 +179,10 @@ int SheetSession::includedValueCount() const
 
 Outcome SheetSession::computeLimits(int line, bool answeredYes)
 {
-    Outcome o;
+    // A No changes nothing.
     if (!answeredYes)
-        return o;
-    try {
-        computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o);
-    } catch (const ConvertError& e) {
-        o.error = e;
-    }
-    return o;
+        return {};
+    return Guarded([&](Outcome& o) { computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o); });
 }
 
 void SheetSession::computeLimitsFrom(const LotSource& lots, int line, Outcome& o)
@@ -213,35 +222,17 @@ SessionFocus SheetSession::missingRequiredField() const
 
 Outcome SheetSession::judgeSpecification(const WorkStart& start)
 {
-    Outcome o;
-    try {
-        judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
-    } catch (const ConvertError& e) {
-        o.error = e;
-    }
-    return o;
+    return Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); });
 }
 
 Outcome SheetSession::judgeCapability(const WorkStart& start)
 {
-    Outcome o;
-    try {
-        judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
-    } catch (const ConvertError& e) {
-        o.error = e;
-    }
-    return o;
+    return Guarded([&](Outcome& o) { judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); });
 }
 
 Outcome SheetSession::judgeSpc(const WorkStart& start)
 {
-    Outcome o;
-    try {
-        judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), start, o);
-    } catch (const ConvertError& e) {
-        o.error = e;
-    }
-    return o;
+    return Guarded([&](Outcome& o) { judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); });
 }
 
 void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
@@ -360,22 +351,18 @@ bool SheetSession::calcIsMarked(int col, int row) const
 
 Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits)
 {
-    Outcome o;
     // Every value converted once: the limits, the specification and the
     // capability read the same values, and only blank cells change between
     // them (they are emptied, and skipped by all three).
     const GridLots grid(ctrl_, edit_, lots_, n_);
     const ParsedLots parsed(grid);
-    try {
+    return Guarded([&](Outcome& o) {
         if (typedLimits)
             limits = *typedLimits;
         else
             computeLimitsFrom(parsed, -1, o);
         judgeSpcFrom(parsed, {}, o);
-    } catch (const ConvertError& e) {
-        o.error = e;
-    }
-    return o;
+    });
 }
 
 }  // namespace trevolo

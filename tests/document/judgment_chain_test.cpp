@@ -1,10 +1,12 @@
 // The judgment chain of one imported sheet: where it stops, which messages
-// it shows in which order, and what the tables hold afterwards.
+// it shows in which order, and what the tables hold afterwards; and the
+// session's commands one at a time, as the window runs them.
 #include <gtest/gtest.h>
 
+#include "document/judgment_chain.h"
+#include "document/sheet_session.h"
 #include "entry/tolerance_judgment.h"
 #include "exchange/csv_reader.h"
-#include "document/judgment_chain.h"
 
 namespace trevolo {
 namespace {
@@ -233,6 +235,88 @@ TEST(JudgmentChain, SettingsOfTheShownSheet)
     EXPECT_EQ(j.calcRows[0][CalcCpk], "2.357");
     EXPECT_EQ(j.calcRows[0][CalcVerdict], "");
     EXPECT_EQ(j.calcRows[10][CalcLot], "＊トータル");
+}
+
+// ---- the session's commands one at a time ----
+
+TEST(SheetSession, ShownSheetIsStoredBackAsItIsShown)
+{
+    Header h;
+    h.kind = "上限規格";
+    h.keta = "2";
+    h.lower = "1";  // not used by the kind: kept, greyed out
+    SheetSession session;
+    const Outcome shown = session.show(Imported(h, {"A,1.234,2", "B,3,4.5"}), ChartXbarS);
+    EXPECT_TRUE(shown.messages.empty());
+    EXPECT_EQ(session.header.upper, "20.00");
+    EXPECT_EQ(session.header.lower, "1.00");
+    EXPECT_EQ(session.chartKind, ChartXbarS);
+    EXPECT_EQ(session.valueCells().text(0, 1), "1.23");
+
+    Struct_Sheet stored;
+    session.store(stored);
+    EXPECT_EQ(stored.SpecKind, "上限規格");
+    EXPECT_EQ(stored.Keta, "2");
+    EXPECT_EQ(stored.Klower, "1.00");
+    EXPECT_EQ(stored.Row, 10);
+    EXPECT_EQ(stored.Col, 2);
+    ASSERT_EQ(stored.DataList.size(), 10u);
+    EXPECT_EQ(stored.DataList[0], "A,1.23,2.00");
+}
+
+TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
+{
+    SheetSession session;
+    session.show(Imported(Header{}, EvenLots()), ChartXbarR);
+    int started = 0;
+    const SheetSession::WorkStart start = [&started] { ++started; };
+
+    // No control limits yet: guidance, no work started, nothing marked.
+    Outcome o = session.judgeSpc(start);
+    EXPECT_EQ(o.messages, (std::vector<SessionMessage>{{SessionMessage::Kind::Guide, kMsgNoControlLimits}}));
+    EXPECT_EQ(started, 0);
+    EXPECT_FALSE(o.specJudged);
+    EXPECT_FALSE(session.specMarking);
+
+    // A declined question changes nothing; a Yes computes every line.
+    EXPECT_EQ(session.computeLimits(-1, false).changed, ChangedNothing);
+    EXPECT_TRUE(session.limits[LimitXcl].empty());
+    o = session.computeLimits(-1, true);
+    EXPECT_NE(o.changed & ChangedLimits, 0u);
+    EXPECT_EQ(session.limits[LimitXcl], "10.0000");
+
+    // The whole chain: each step starts its work (the window stores the
+    // sheet there) and finishes.
+    o = session.judgeSpc(start);
+    EXPECT_TRUE(o.messages.empty());
+    EXPECT_FALSE(o.error);
+    EXPECT_EQ(started, 2);
+    EXPECT_TRUE(o.specJudged && o.calcJudged && o.calcVerdictSet && o.spcJudged);
+    EXPECT_EQ(session.specVerdict, Verdict::Pass);
+    EXPECT_EQ(session.spcVerdict, Verdict::Pass);
+    EXPECT_EQ(session.spcRowCount(), session.calcRowCount() - 1);
+
+    // A required field emptied: the focus goes to it, the verdict goes, and
+    // the capability verdict of the last run stays without carrying the
+    // SPC judgment on.
+    session.header.unit.clear();
+    session.spcVerdict = Verdict::None;
+    o = session.judgeSpc(start);
+    EXPECT_EQ(o.focus, SessionFocus::Unit);
+    EXPECT_EQ(session.specVerdict, Verdict::None);
+    EXPECT_EQ(session.calcVerdict, Verdict::Pass);
+    EXPECT_EQ(session.spcVerdict, Verdict::None);
+    EXPECT_EQ(started, 2);
+
+    // A value that is not a number stops the specification judgment with
+    // the error, after the work started.
+    session.header.unit = "MM";
+    session.valueCells().setText(1, 4, "1x");
+    o = session.judgeCapability(start);
+    ASSERT_TRUE(o.error);
+    EXPECT_STREQ(o.error->what(), "'1x' は浮動小数点数ではありません");
+    EXPECT_FALSE(o.specJudged);
+    EXPECT_EQ(started, 3);
 }
 
 }  // namespace
