@@ -179,39 +179,10 @@ void TMainForm::btnLotEditClick()
     if (LotEditForm->exec() != QDialog::Accepted)
         return;
 
-    // The lots as they stand before the new numbers are written, and which
-    // of them a judgment lists (enabled, with at least one value).
-    const int lots = rows - 1;
-    const int n = gridEdit->ColCount();
-    std::vector<std::string> before(static_cast<size_t>(std::max(lots, 0)));
-    std::vector<bool> takesPart(before.size(), false);
-    for (int r = 1; r <= lots; ++r) {
-        before[static_cast<size_t>(r - 1)] = gridCtrl->cells().text(0, r);
-        if (!gridCtrl->flag(r))
-            continue;
-        for (int c = 0; c < n; ++c) {
-            if (!IsBlank(gridEdit->cells().text(c, r))) {
-                takesPart[static_cast<size_t>(r - 1)] = true;
-                break;
-            }
-        }
-    }
-
+    std::vector<std::string> numbers;
     for (int r = 0; r < rows; ++r)
-        gridCtrl->cells().setText(0, r, LotEditForm->lotNumber(r));
-
-    // The statistics and SPC tables follow: each row showing a lot takes
-    // that lot's new number, whether the table lists every lot or only the
-    // ones a judgment took.
-    for (StringGrid* table : {gridCalc, gridSpc}) {
-        std::vector<std::string> rowLabels;
-        for (int r = 1; r < table->RowCount(); ++r)
-            rowLabels.push_back(table->cells().text(0, r));
-        const std::vector<int> lotOfRow = MatchTableRowsToLots(before, takesPart, rowLabels);
-        for (size_t i = 0; i < lotOfRow.size(); ++i)
-            if (lotOfRow[i] >= 0)
-                table->cells().setText(0, static_cast<int>(i) + 1, gridCtrl->cells().text(0, lotOfRow[i] + 1));
-    }
+        numbers.push_back(LotEditForm->lotNumber(r));
+    session_.renumberLots(numbers);
     for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridCalc, gridSpc})
         g->gridModel()->cellsChanged();
 }

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "document/judgment_chain.h"
+#include "entry/lot_numbers.h"
 #include "entry/tolerance_judgment.h"
 #include "model/comfunction.h"
 #include "model/number.h"
@@ -333,6 +334,38 @@ void SheetSession::judgeSpcFrom(const LotSource& lots, const WorkStart& start, O
     if (j.abnormal)
         spcVerdict = *j.abnormal ? Verdict::Fail : Verdict::Pass;
     o.spcJudged = true;
+}
+
+void SheetSession::renumberLots(const std::vector<std::string>& numbers)
+{
+    // The lots as they stand before the new numbers are written, and which
+    // of them a judgment lists.
+    std::vector<std::string> before(static_cast<size_t>(lots_));
+    std::vector<bool> takesPart(before.size(), false);
+    for (int r = 1; r <= lots_; ++r) {
+        before[static_cast<size_t>(r - 1)] = ctrl_.text(0, r);
+        if (!ctrl_.flag(1, r))
+            continue;
+        for (int c = 0; c < n_; ++c) {
+            if (!IsBlank(edit_.text(c, r))) {
+                takesPart[static_cast<size_t>(r - 1)] = true;
+                break;
+            }
+        }
+    }
+    for (size_t r = 0; r < numbers.size() && r <= static_cast<size_t>(lots_); ++r)
+        ctrl_.setText(0, static_cast<int>(r), numbers[r]);
+
+    const std::pair<CellStore*, int> tables[] = {{&calc_, calcRows_}, {&spc_, spcRows_}};
+    for (const auto& [table, rowCount] : tables) {
+        std::vector<std::string> rowLabels;
+        for (int r = 1; r < rowCount; ++r)
+            rowLabels.push_back(table->text(0, r));
+        const std::vector<int> lotOfRow = MatchTableRowsToLots(before, takesPart, rowLabels);
+        for (size_t i = 0; i < lotOfRow.size(); ++i)
+            if (lotOfRow[i] >= 0)
+                table->setText(0, static_cast<int>(i) + 1, ctrl_.text(0, lotOfRow[i] + 1));
+    }
 }
 
 bool SheetSession::valueIsMarked(int col, int row) const

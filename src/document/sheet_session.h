@@ -194,6 +194,12 @@ public:
     Outcome judgeCapability(const WorkStart& start = {});
     Outcome judgeSpc(const WorkStart& start = {});
 
+    // The lot editor's new numbers (header row first) written into the lot
+    // table; every row of the statistics and SPC tables that shows a lot
+    // takes that lot's new number, whether the table lists every lot or only
+    // those a judgment took (enabled, with a value).
+    void renumberLots(const std::vector<std::string>& numbers);
+
     // The red marking of one measurement cell and one statistics cell as
     // they are painted now.
     bool valueIsMarked(int col, int row) const;
