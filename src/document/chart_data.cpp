@@ -72,9 +72,9 @@ std::vector<ChartPoint> Points(const SheetSession& s, int valueColumn, int first
     return points;
 }
 
-ChartLine Line(const SheetSession& s, int field, ChartLine::Kind kind, int box, std::string name)
+LevelLine Line(const SheetSession& s, int field, LevelLine::Kind kind, int box, std::string name)
 {
-    ChartLine l;
+    LevelLine l;
     l.kind = kind;
     l.field = field;
     l.name = std::move(name);
@@ -83,21 +83,21 @@ ChartLine Line(const SheetSession& s, int field, ChartLine::Kind kind, int box, 
     return l;
 }
 
-ChartLine VisibleLine(const SheetSession& s, int field, ChartLine::Kind kind)
+LevelLine VisibleLine(const SheetSession& s, int field, LevelLine::Kind kind)
 {
     return Line(s, field, kind, field, s.lineNames[static_cast<size_t>(field)]);
 }
 
-std::vector<ChartLine> SpecLines(const SheetSession& s)
+std::vector<LevelLine> SpecLines(const SheetSession& s)
 {
-    std::vector<ChartLine> lines;
-    ChartLine upper;
-    upper.kind = ChartLine::Kind::Spec;
+    std::vector<LevelLine> lines;
+    LevelLine upper;
+    upper.kind = LevelLine::Kind::Spec;
     upper.name = kUpperSpecName;
     upper.shown = s.header.upperEnabled() && TryStrToFloat(s.header.upper, upper.value);
     lines.push_back(upper);
-    ChartLine lower;
-    lower.kind = ChartLine::Kind::Spec;
+    LevelLine lower;
+    lower.kind = LevelLine::Kind::Spec;
     lower.name = kLowerSpecName;
     lower.shown = s.header.lowerEnabled() && TryStrToFloat(s.header.lower, lower.value);
     lines.push_back(lower);
@@ -119,13 +119,13 @@ ControlChart BuildXChart(const SheetSession& s)
     ControlChart c;
     c.title = "X管理図";
     c.points = Points(s, CalcMean, 1);
-    using K = ChartLine::Kind;
+    using K = LevelLine::Kind;
     for (int f : {LimitUcl3, LimitUcl2, LimitUcl1})
         c.lines.push_back(VisibleLine(s, f, K::Control));
     c.lines.push_back(VisibleLine(s, LimitXcl, K::Centre));
     for (int f : {LimitLcl1, LimitLcl2, LimitLcl3})
         c.lines.push_back(VisibleLine(s, f, K::Control));
-    for (ChartLine& l : SpecLines(s))
+    for (LevelLine& l : SpecLines(s))
         c.lines.push_back(std::move(l));
     return c;
 }
@@ -135,7 +135,7 @@ ControlChart BuildSpreadChart(const SheetSession& s)
     ControlChart c;
     c.title = SpreadTitle(s.chartKind);
     c.points = Points(s, SpreadColumn(s.chartKind), 9);
-    using K = ChartLine::Kind;
+    using K = LevelLine::Kind;
     c.lines.push_back(VisibleLine(s, LimitRcl, K::Centre));
     c.lines.push_back(VisibleLine(s, LimitRsUcl3, K::Control));
     // The hidden +2σ and +1σ lines have no box of their own: they are

@@ -32,7 +32,7 @@ struct ChartPoint {
 };
 
 // A horizontal line of a chart.
-struct ChartLine {
+struct LevelLine {
     enum class Kind { Centre, Control, Spec };
     Kind kind = Kind::Control;
     int field = -1;      // its LimitField, or -1 for a specification limit
@@ -47,7 +47,7 @@ struct ControlChart {
     // "X管理図", "R管理図", "S管理図" or "Rs管理図".
     std::string title;
     std::vector<ChartPoint> points;
-    std::vector<ChartLine> lines;
+    std::vector<LevelLine> lines;
 };
 
 struct HistogramClass {
@@ -65,7 +65,7 @@ struct Histogram {
     // The normal curve of mean and stdev, scaled to the class counts
     // (count per class width); empty while stdev is 0.
     std::vector<std::pair<double, double>> curve;
-    std::vector<ChartLine> specLimits;
+    std::vector<LevelLine> specLimits;
 };
 
 struct ChartData {

@@ -50,9 +50,9 @@ std::vector<std::string> Rising(int count, bool single)
     return lots;
 }
 
-const ChartLine* Find(const std::vector<ChartLine>& lines, const std::string& name)
+const LevelLine* Find(const std::vector<LevelLine>& lines, const std::string& name)
 {
-    for (const ChartLine& l : lines)
+    for (const LevelLine& l : lines)
         if (l.name == name)
             return &l;
     return nullptr;
@@ -94,7 +94,7 @@ TEST(ChartData, PointsAndLinesOfEachChartKind)
             EXPECT_EQ(d.x.lines[i].name, names[i]);
             EXPECT_TRUE(d.x.lines[i].shown) << names[i];
         }
-        EXPECT_EQ(d.x.lines[3].kind, ChartLine::Kind::Centre);
+        EXPECT_EQ(d.x.lines[3].kind, LevelLine::Kind::Centre);
         EXPECT_DOUBLE_EQ(d.x.lines[0].value, StrToFloat(s->limits[LimitUcl3]));
         EXPECT_DOUBLE_EQ(d.x.lines[7].value, 20.0);
         // The R/S/Rs chart: centre, +3σ and the two hidden lines.
@@ -102,7 +102,7 @@ TEST(ChartData, PointsAndLinesOfEachChartKind)
         EXPECT_DOUBLE_EQ(d.spread.lines[0].value, StrToFloat(s->limits[LimitRcl]));
         EXPECT_EQ(d.spread.lines[2].field, LimitRsUcl2);
         EXPECT_DOUBLE_EQ(d.spread.lines[3].value, StrToFloat(s->limits[LimitRsUcl1]));
-        for (const ChartLine& l : d.spread.lines)
+        for (const LevelLine& l : d.spread.lines)
             EXPECT_TRUE(l.shown);
     }
 
@@ -136,7 +136,7 @@ TEST(ChartData, SpecificationLimitsFollowTheKind)
             ASSERT_NE(Find(*lines, kUpperSpecName), nullptr);
             EXPECT_EQ(Find(*lines, kUpperSpecName)->shown, c.upperShown);
             EXPECT_EQ(Find(*lines, kLowerSpecName)->shown, c.lowerShown);
-            EXPECT_EQ(Find(*lines, kUpperSpecName)->kind, ChartLine::Kind::Spec);
+            EXPECT_EQ(Find(*lines, kUpperSpecName)->kind, LevelLine::Kind::Spec);
         }
         EXPECT_EQ(d.x.points.size(), 10u);
     }
