@@ -148,6 +148,8 @@ ChartPage::~ChartPage() { form_.session().removeListener(this); }
 void ChartPage::createControlPane(Pane& p, int lineCount)
 {
     p.chart = NewChart(QString());
+    // Room on the right for the lines' labels.
+    p.chart->setMargins(QMargins(4, 4, 110, 4));
     p.x = new QCategoryAxis;
     p.x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     p.x->setTitleText(QStringLiteral("ﾛｯﾄ№"));
