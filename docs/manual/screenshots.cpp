@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -20,7 +21,9 @@
 #include <cstdio>
 #include <random>
 
+#include "app/chart_page.h"
 #include "app/mainform.h"
+#include "exchange/csv_reader.h"
 #include "app/prompts.h"
 #include "app/setting_form.h"
 #include "app/sheets_form.h"
@@ -140,6 +143,26 @@ int main(int argc, char** argv)
     form.gridSpc->setFocus();
     form.gridSpc->setCurrent({1, 18});
     Save(&form, "main_spc");
+
+    // The charts page on the drifting sample, whose X chart trips rules ② and ③.
+    {
+        QFile sample(QStringLiteral(TREVOLO_CHART_SAMPLE));
+        if (!sample.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", TREVOLO_CHART_SAMPLE);
+            ++g_failures;
+        }
+        form.Sheets[0] = SheetFromCsvBytes(sample.readAll().toStdString());
+        form.selectTabInCode(0);
+        form.ResetSheetView();
+        form.LoadSheetToGrids();
+        prompts.answers = {true};
+        form.btn3Stdev->click();
+        form.btnSpcJudg->click();
+        form.pageInput->setCurrentWidget(form.chartPage);
+        QApplication::processEvents();
+        form.chartPage->selectPoint(20);
+        Save(&form, "main_charts");
+    }
     form.pageInput->setCurrentIndex(0);
 
     // The context menu of the measurement table.

@@ -21,6 +21,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/chart_page.h"
 #include "app/fonts.h"
 #include "app/paths.h"
 #include "app/prompts.h"
@@ -174,6 +175,9 @@ TMainForm::~TMainForm()
     // no event or edit of theirs may reach the handlers of a window gone.
     hide();
     delete entryEvents_;
+    // The chart page listens to the session, which goes before the pages.
+    delete chartPage;
+    chartPage = nullptr;
     gridEdit->gridModel()->onSetEditText = nullptr;
 }
 
@@ -605,6 +609,10 @@ void TMainForm::createPages()
     v3->addWidget(gridSpc, 1);
     pageInput->addTab(TabSheet3, QStringLiteral("SPC異常判定(X側-R側)"));
 
+    // Page 3: the control charts and the histogram.
+    chartPage = new ChartPage(*this, pageInput);
+    pageInput->addTab(chartPage, QStringLiteral("管理図表示"));
+
     auto click = [this](QPushButton* b, void (TMainForm::*handler)()) {
         connect(b, &QPushButton::clicked, this, [this, handler] {
             CommitPendingInput();
@@ -732,7 +740,9 @@ void TMainForm::bindSession()
     for (int line = 0; line < kVisibleLimitLines; ++line) {
         bool& target = session_.lineAutomatic[static_cast<size_t>(line)];
         bindCheck(limitBox(line), target, ChangedLimits);
+        bindText(limitName(line), session_.lineNames[static_cast<size_t>(line)], ChangedLimits);
     }
+    bindText(spinBetWeen, session_.histogramClasses, ChangedHeader);
 
     // What the tables show changed: one cell, or the table as a whole.
     auto bindTable = [this](StringGrid* g, unsigned what) {

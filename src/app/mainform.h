@@ -31,6 +31,7 @@ class TOptionForm;
 class TSettingForm;
 class TAboutForm;
 class TLotEditForm;
+class ChartPage;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -300,6 +301,8 @@ public:
     QPushButton* btnSpcJudg;
     QLabel* pnlSpcJudg;
     StringGrid* gridSpc;
+    // The fourth page: the charts of the shown sheet.
+    ChartPage* chartPage = nullptr;
 
     TSplashForm* SplashForm;
     TSheetsForm* SheetsForm;

@@ -122,6 +122,12 @@ public:
     std::array<std::string, kLimitFields> limits;
     // The check box of each visible line: on while the line is computed.
     std::array<bool, kVisibleLimitLines> lineAutomatic{};
+    // The name of each visible line (itemUcl3 ... itemRsUcl3), in the order
+    // of the check boxes; the charts label their lines with them.
+    std::array<std::string, kVisibleLimitLines> lineNames = {"＋３σ", "＋２σ", "＋１σ", "－３σ", "－２σ",
+                                                             "－１σ", "平均値", "平均値", "＋３σ"};
+    // The histogram's class count as its field shows it (spinBetWeen, 5..10).
+    std::string histogramClasses = "10";
     Struct_Options options = Struct_Options::Defaults();
 
     Verdict specVerdict = Verdict::None;  // pnlSpecJudg

@@ -1,0 +1,117 @@
+// The charts page with 1000 lots: redrawing both control charts and the
+// histogram after a judgment, and switching to the page after a change.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <random>
+
+#include "app/chart_page.h"
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "model/commatext.h"
+#include "model/number.h"
+#include "model/sheetio.h"
+
+using namespace trevolo;
+
+namespace {
+
+// 1000 lots of 10 values with a slow drift, so the rules mark many points.
+Struct_Sheet DriftingSheet()
+{
+    Struct_Sheet s;
+    InitSheet(s, 1, Struct_Settings::Defaults(), 1000, 10);
+    s.Label = "外径";
+    s.Unit = "MM";
+    s.Kupper = "11.000";
+    s.Klower = "9.000";
+    std::mt19937 rng(11);
+    std::normal_distribution<double> d(0.0, 0.2);
+    std::vector<std::string> cells(10);
+    for (int r = 1; r <= 1000; ++r) {
+        for (auto& c : cells)
+            c = FormatFixed(10.0 + 0.3 * std::sin(r / 40.0) + d(rng), 3);
+        s.DataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
+        s.CheckList.push_back("1");
+    }
+    return s;
+}
+
+struct Window {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("b.conf"), QSettings::IniFormat};
+    ScriptedPrompts prompts;
+    TMainForm form{&settings};
+    Window()
+    {
+        Prompts::install(&prompts);
+        form.resize(1280, 900);
+        form.show();
+        QApplication::processEvents();
+        form.Sheets[0] = DriftingSheet();
+        form.selectTabInCode(0);
+        form.ResetSheetView();
+        form.LoadSheetToGrids();
+        prompts.answers = {true};
+        form.btn3Stdev->click();
+        form.btnSpcJudg->click();
+        QApplication::processEvents();
+    }
+    ~Window() { Prompts::install(nullptr); }
+};
+
+Window* g_window = nullptr;
+
+Window& TheWindow()
+{
+    if (!g_window)
+        g_window = new Window;
+    return *g_window;
+}
+
+// After a judgment: the chart data built again and all three charts drawn.
+void BM_RedrawChartsAfterJudgment(benchmark::State& state)
+{
+    Window& w = TheWindow();
+    w.form.pageInput->setCurrentWidget(w.form.chartPage);
+    QApplication::processEvents();
+    for (auto _ : state) {
+        w.form.chartPage->refresh();
+        w.form.chartPage->repaint();
+    }
+    state.counters["points"] = static_cast<double>(w.form.chartPage->data().x.points.size());
+}
+BENCHMARK(BM_RedrawChartsAfterJudgment)->Unit(benchmark::kMillisecond);
+
+// From the SPC table to the charts page after a change was left waiting.
+void BM_SwitchToChartPage(benchmark::State& state)
+{
+    Window& w = TheWindow();
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.form.pageInput->setCurrentIndex(2);
+        QApplication::processEvents();
+        w.form.session().notify(ChangedSpc);
+        state.ResumeTiming();
+        w.form.pageInput->setCurrentWidget(w.form.chartPage);
+        w.form.repaint();
+    }
+}
+BENCHMARK(BM_SwitchToChartPage)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete g_window;  // before the application object goes
+    return 0;
+}

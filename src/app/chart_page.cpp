@@ -1,0 +1,611 @@
+#include "app/chart_page.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QCategoryAxis>
+#include <QCursor>
+#include <QFileInfo>
+#include <QAreaSeries>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QScatterSeries>
+#include <QSplitter>
+#include <QSvgGenerator>
+#include <QTimer>
+#include <QToolTip>
+#include <QValueAxis>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "exchange/report_layout.h"
+#include "model/number.h"
+
+namespace trevolo {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The pen of a line: the centre solid green, ±3σ red, ±2σ orange
+// dash-dotted, ±1σ grey dotted, the specification limits dashed purple.
+QPen LinePen(const LevelLine& l)
+{
+    switch (l.kind) {
+    case LevelLine::Kind::Centre:
+        return QPen(QColor(0, 140, 0), 1.5);
+    case LevelLine::Kind::Spec:
+        return QPen(QColor(140, 0, 160), 1.5, Qt::DashLine);
+    case LevelLine::Kind::Control:
+        break;
+    }
+    switch (l.field) {
+    case LimitUcl3:
+    case LimitLcl3:
+    case LimitRsUcl3:
+        return QPen(QColor(220, 0, 0), 1.5);
+    case LimitUcl2:
+    case LimitLcl2:
+    case LimitRsUcl2:
+        return QPen(QColor(230, 130, 0), 1.2, Qt::DashDotLine);
+    default:
+        return QPen(QColor(120, 120, 120), 1.2, Qt::DotLine);
+    }
+}
+
+// A line's label at its right end: its name and value.
+QString LineLabel(const LevelLine& l) { return Q(l.name) + QLatin1Char(' ') + Q(FormatFixed(l.value, 4)); }
+
+void Attach(QChart* chart, QAbstractSeries* s, QAbstractAxis* x, QAbstractAxis* y)
+{
+    chart->addSeries(s);
+    s->attachAxis(x);
+    s->attachAxis(y);
+}
+
+QChart* NewChart(const QString& title)
+{
+    auto* c = new QChart;
+    c->setTitle(title);
+    c->legend()->hide();
+    c->setMargins(QMargins(4, 4, 4, 4));
+    c->setBackgroundRoundness(0);
+    return c;
+}
+
+bool FileTaken(const std::filesystem::path& p)
+{
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(p, ec));
+}
+
+}  // namespace
+
+ChartPage::ChartPage(TMainForm& form, QWidget* parent) : QWidget(parent), form_(form)
+{
+    setObjectName(QStringLiteral("TabSheet4"));
+    setAccessibleName(QStringLiteral("管理図表示"));
+    createControlPane(xPane_, 9);
+    createControlPane(spreadPane_, 4);
+    createHistogram();
+    xPane_.view->setObjectName(QStringLiteral("chartX"));
+    spreadPane_.view->setObjectName(QStringLiteral("chartSpread"));
+    histView_->setObjectName(QStringLiteral("chartHistogram"));
+
+    auto* controls = new QSplitter(Qt::Vertical);
+    controls->addWidget(xPane_.view);
+    controls->addWidget(spreadPane_.view);
+    controls->setStretchFactor(0, 3);
+    controls->setStretchFactor(1, 2);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(controls);
+    split->addWidget(histView_);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(2, 2, 2, 2);
+    v->addWidget(split);
+
+    const std::pair<QChartView*, Which> views[] = {
+        {xPane_.view, XChart}, {spreadPane_.view, SpreadChart}, {histView_, HistogramChart}};
+    for (auto [view, which] : views) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+                [this, w = which](const QPoint& pos) { contextMenu(w, pos); });
+    }
+
+    // A row made current in a table highlights its lot's point.
+    auto follow = [this](StringGrid* g, bool lotRows) {
+        connect(g->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                [this, lotRows](const QModelIndex& now) {
+                    if (!now.isValid())
+                        return;
+                    if (lotRows)
+                        highlightLotRow(now.row() + 1);
+                    else
+                        highlightRow(now.row() + 1);
+                });
+    };
+    follow(form_.gridEdit, true);
+    follow(form_.gridCtrl, true);
+    follow(form_.gridCalc, false);
+    follow(form_.gridSpc, false);
+
+    form_.session().addListener(this);
+}
+
+ChartPage::~ChartPage() { form_.session().removeListener(this); }
+
+void ChartPage::createControlPane(Pane& p, int lineCount)
+{
+    p.chart = NewChart(QString());
+    // Room on the right for the lines' labels.
+    p.chart->setMargins(QMargins(4, 4, 110, 4));
+    p.x = new QCategoryAxis;
+    p.x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    p.x->setTitleText(QStringLiteral("ﾛｯﾄ№"));
+    p.y = new QValueAxis;
+    p.y->setLabelFormat(QStringLiteral("%.4f"));
+    p.chart->addAxis(p.x, Qt::AlignBottom);
+    p.chart->addAxis(p.y, Qt::AlignLeft);
+
+    for (int i = 0; i < lineCount; ++i) {
+        auto* l = new QLineSeries;
+        l->setPointLabelsVisible(true);
+        l->setPointLabelsClipping(false);
+        Attach(p.chart, l, p.x, p.y);
+        p.lines.push_back(l);
+    }
+    p.path = new QLineSeries;
+    p.path->setPen(QPen(QColor(0, 70, 180), 1.2));
+    Attach(p.chart, p.path, p.x, p.y);
+    auto scatter = [&](QColor fill, qreal size) {
+        auto* s = new QScatterSeries;
+        s->setMarkerSize(size);
+        s->setColor(fill);
+        s->setBorderColor(fill.darker(130));
+        Attach(p.chart, s, p.x, p.y);
+        connect(s, &QScatterSeries::clicked, this, &ChartPage::pointClicked);
+        return s;
+    };
+    p.plain = scatter(QColor(0, 70, 180), 7);
+    p.marked = scatter(QColor(230, 0, 0), 9);
+    p.current = scatter(QColor(255, 230, 0), 13);
+    p.current->setBorderColor(Qt::black);
+    connect(p.path, &QLineSeries::clicked, this, &ChartPage::pointClicked);
+
+    const bool isX = &p == &xPane_;
+    for (QScatterSeries* s : {p.plain, p.marked, p.current})
+        connect(s, &QScatterSeries::hovered, this, [this, isX](const QPointF& pt, bool on) {
+            pointHovered(isX ? xPane_ : spreadPane_, isX ? data_.x : data_.spread, pt, on);
+        });
+
+    p.view = new QChartView(p.chart);
+    p.view->setRenderHint(QPainter::Antialiasing);
+    p.view->setMinimumSize(320, 160);
+}
+
+void ChartPage::createHistogram()
+{
+    histChart_ = NewChart(QStringLiteral("ヒストグラム"));
+    histX_ = new QValueAxis;
+    histX_->setLabelFormat(QStringLiteral("%.3f"));
+    histY_ = new QValueAxis;
+    histY_->setLabelFormat(QStringLiteral("%d"));
+    histY_->setTitleText(QStringLiteral("度数"));
+    histChart_->addAxis(histX_, Qt::AlignBottom);
+    histChart_->addAxis(histY_, Qt::AlignLeft);
+    // The bars are one area under an outline that steps over every class.
+    histBars_ = new QLineSeries(this);
+    histArea_ = new QAreaSeries(histBars_);
+    histArea_->setBrush(QColor(110, 160, 230));
+    histArea_->setPen(QPen(QColor(0, 50, 140), 1));
+    Attach(histChart_, histArea_, histX_, histY_);
+    histCurve_ = new QLineSeries;
+    histCurve_->setPen(QPen(QColor(220, 0, 0), 1.5));
+    Attach(histChart_, histCurve_, histX_, histY_);
+    histMean_ = new QLineSeries;
+    histMean_->setPen(QPen(QColor(0, 140, 0), 1.5));
+    histMean_->setPointLabelsVisible(true);
+    histMean_->setPointLabelsClipping(false);
+    Attach(histChart_, histMean_, histX_, histY_);
+    for (int i = 0; i < 2; ++i) {
+        auto* s = new QLineSeries;
+        s->setPointLabelsVisible(true);
+        s->setPointLabelsClipping(false);
+        Attach(histChart_, s, histX_, histY_);
+        histSpec_.push_back(s);
+    }
+    histView_ = new QChartView(histChart_);
+    histView_->setRenderHint(QPainter::Antialiasing);
+    histView_->setMinimumSize(240, 160);
+    histView_->setAccessibleName(QStringLiteral("ヒストグラム"));
+}
+
+QChartView* ChartPage::view(Which w) const
+{
+    switch (w) {
+    case XChart:
+        return xPane_.view;
+    case SpreadChart:
+        return spreadPane_.view;
+    case HistogramChart:
+        break;
+    }
+    return histView_;
+}
+
+void ChartPage::sessionChanged(unsigned what, int, int)
+{
+    // The verdict panels and the red marking of the tables draw nothing here.
+    if (!(what & ~unsigned(ChangedVerdicts | ChangedMarking)))
+        return;
+    dirty_ = true;
+    scheduleRefresh();
+}
+
+void ChartPage::scheduleRefresh()
+{
+    // Showing a sheet sets every field, one notice each: draw once after them.
+    if (scheduled_ || !isVisible())
+        return;
+    scheduled_ = true;
+    QTimer::singleShot(0, this, [this] {
+        scheduled_ = false;
+        if (dirty_ && isVisible())
+            refresh();
+    });
+}
+
+void ChartPage::showEvent(QShowEvent* e)
+{
+    QWidget::showEvent(e);
+    if (dirty_)
+        refresh();
+}
+
+void ChartPage::refresh()
+{
+    dirty_ = false;
+    data_ = BuildChartData(form_.session());
+    drawControl(xPane_, data_.x);
+    drawControl(spreadPane_, data_.spread);
+    drawHistogram(data_.histogram);
+    drawHighlight();
+}
+
+void ChartPage::drawControl(Pane& p, const ControlChart& c)
+{
+    p.chart->setTitle(Q(c.title));
+    p.view->setAccessibleName(Q(c.title));
+
+    QList<QPointF> all, plain, marked;
+    all.reserve(static_cast<qsizetype>(c.points.size()));
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (const ChartPoint& pt : c.points) {
+        const QPointF q(pt.calcRow, pt.value);
+        all.push_back(q);
+        (pt.marks.empty() ? plain : marked).push_back(q);
+        lo = std::min(lo, pt.value);
+        hi = std::max(hi, pt.value);
+    }
+    p.path->replace(all);
+    p.plain->replace(plain);
+    p.marked->replace(marked);
+
+    // Lot rows run from 1; the axis spans every row of the statistics table.
+    const int rows = c.points.empty() ? 1 : c.points.back().calcRow;
+    const double left = 0.5, right = rows + 0.5;
+    for (size_t i = 0; i < p.lines.size() && i < c.lines.size(); ++i) {
+        const LevelLine& l = c.lines[i];
+        QLineSeries* s = p.lines[i];
+        s->setName(Q(l.name));
+        s->setVisible(l.shown);
+        if (!l.shown) {
+            s->clear();
+            continue;
+        }
+        s->setPen(LinePen(l));
+        s->setPointLabelsColor(LinePen(l).color());
+        s->setPointLabelsFormat(LineLabel(l));
+        s->replace(QList<QPointF>{{left, l.value}, {right, l.value}});
+        s->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
+        lo = std::min(lo, l.value);
+        hi = std::max(hi, l.value);
+    }
+    if (lo > hi)
+        lo = 0, hi = 1;
+    const double pad = hi > lo ? (hi - lo) * 0.08 : std::max(1e-4, std::abs(hi) * 0.05);
+    p.y->setRange(lo - pad, hi + pad);
+
+    // The lot numbers along the axis: about twenty, each label once.
+    const QStringList old = p.x->categoriesLabels();
+    for (const QString& label : old)
+        p.x->remove(label);
+    const size_t step = std::max<size_t>(1, (c.points.size() + 19) / 20);
+    for (size_t i = 0; i < c.points.size(); i += step) {
+        const QString label = Q(c.points[i].label);
+        if (!p.x->categoriesLabels().contains(label))
+            p.x->append(label, c.points[i].calcRow);
+    }
+    p.x->setRange(left, right);
+    describe(p.view, c);
+}
+
+void ChartPage::describe(QChartView* view, const ControlChart& c) const
+{
+    // The chart's points as a table for assistive technology: one line per
+    // lot with its value and the rules that marked it.
+    QString t = QStringLiteral("ﾛｯﾄ№\t値\t異常\n");
+    for (const ChartPoint& p : c.points) {
+        t += Q(p.label) + QLatin1Char('\t') + Q(FormatFixed(p.value, 4)) + QLatin1Char('\t');
+        for (size_t i = 0; i < p.marks.size(); ++i)
+            t += (i ? QStringLiteral(" ") : QString()) + Q(p.marks[i]);
+        t += QLatin1Char('\n');
+    }
+    view->setAccessibleDescription(t);
+}
+
+void ChartPage::drawHistogram(const Histogram& h)
+{
+    QList<QPointF> outline;
+    double left = HUGE_VAL, right = -HUGE_VAL, top = 1;
+    for (const HistogramClass& c : h.classes) {
+        outline << QPointF(c.from, 0) << QPointF(c.from, c.count) << QPointF(c.to, c.count) << QPointF(c.to, 0);
+        left = std::min(left, c.from);
+        right = std::max(right, c.to);
+        top = std::max(top, double(c.count));
+    }
+    histBars_->replace(outline);
+    QList<QPointF> curve;
+    curve.reserve(static_cast<qsizetype>(h.curve.size()));
+    for (auto [x, y] : h.curve) {
+        curve.push_back({x, y});
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::max(top, y);
+    }
+    histCurve_->replace(curve);
+    for (size_t i = 0; i < histSpec_.size() && i < h.specLimits.size(); ++i) {
+        const LevelLine& l = h.specLimits[i];
+        if (l.shown) {
+            left = std::min(left, l.value);
+            right = std::max(right, l.value);
+        }
+    }
+    if (left > right)
+        left = 0, right = 1;
+    top *= 1.15;
+    for (size_t i = 0; i < histSpec_.size() && i < h.specLimits.size(); ++i) {
+        const LevelLine& l = h.specLimits[i];
+        QLineSeries* s = histSpec_[i];
+        s->setVisible(l.shown);
+        s->setName(Q(l.name));
+        if (!l.shown) {
+            s->clear();
+            continue;
+        }
+        s->setPen(LinePen(l));
+        s->setPointLabelsColor(LinePen(l).color());
+        s->setPointLabelsFormat(LineLabel(l));
+        s->replace(QList<QPointF>{{l.value, 0}, {l.value, top}});
+        s->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
+    }
+    const bool any = !h.values.empty();
+    histMean_->setVisible(any);
+    if (any) {
+        LevelLine mean;
+        mean.name = "平均値";
+        mean.value = h.mean;
+        histMean_->setPointLabelsFormat(LineLabel(mean));
+        histMean_->replace(QList<QPointF>{{h.mean, 0}, {h.mean, top}});
+        histMean_->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
+    } else {
+        histMean_->clear();
+    }
+    const double pad = (right - left) * 0.05;
+    histX_->setRange(left - pad, right + pad);
+    histY_->setRange(0, top);
+    histChart_->setTitle(QStringLiteral("ヒストグラム（区間数 %1）").arg(h.classCount));
+
+    QString t = QStringLiteral("区間\t度数\n");
+    for (const HistogramClass& c : h.classes)
+        t += Q(FormatFixed(c.from, 4)) + QStringLiteral(" - ") + Q(FormatFixed(c.to, 4)) + QLatin1Char('\t') +
+             QString::number(c.count) + QLatin1Char('\n');
+    t += QStringLiteral("平均値\t") + Q(FormatFixed(h.mean, 4)) + QStringLiteral("\n標準偏差\t") +
+         Q(FormatFixed(h.stdev, 4)) + QLatin1Char('\n');
+    histView_->setAccessibleDescription(t);
+}
+
+void ChartPage::drawHighlight()
+{
+    for (Pane* p : {&xPane_, &spreadPane_}) {
+        const ControlChart& c = p == &xPane_ ? data_.x : data_.spread;
+        QList<QPointF> at;
+        for (const ChartPoint& pt : c.points)
+            if (pt.calcRow == highlighted_)
+                at.push_back({double(pt.calcRow), pt.value});
+        p->current->replace(at);
+    }
+}
+
+void ChartPage::highlightRow(int calcRow)
+{
+    if (highlighted_ == calcRow)
+        return;
+    highlighted_ = calcRow;
+    if (!dirty_)
+        drawHighlight();
+}
+
+void ChartPage::highlightLotRow(int lotRow)
+{
+    // The measurement table's row names its lot; the statistics table holds
+    // only the lots that took part, so the point is found by its label.
+    const std::string& label = form_.session().lotCells().text(0, lotRow);
+    if (dirty_)
+        refresh();
+    for (const ChartPoint& p : data_.x.points)
+        if (p.label == label) {
+            highlightRow(p.calcRow);
+            return;
+        }
+    highlightRow(-1);
+}
+
+void ChartPage::selectPoint(int calcRow)
+{
+    if (dirty_)
+        refresh();
+    const ChartPoint* point = nullptr;
+    for (const ChartPoint& p : data_.x.points)
+        if (p.calcRow == calcRow)
+            point = &p;
+    for (const ChartPoint& p : data_.spread.points)
+        if (!point && p.calcRow == calcRow)
+            point = &p;
+    if (!point)
+        return;
+    const std::string label = point->label;
+    // The statistics and SPC rows are the point's own; the measurement and
+    // lot tables hold every lot, found by its label.
+    auto keepColumn = [](StringGrid* g, int fallback) {
+        const GridPos now = g->current();
+        return now.col >= 0 ? now.col : fallback;
+    };
+    if (calcRow < form_.gridCalc->RowCount())
+        form_.gridCalc->setCurrent({keepColumn(form_.gridCalc, 0), calcRow});
+    if (calcRow < form_.gridSpc->RowCount())
+        form_.gridSpc->setCurrent({keepColumn(form_.gridSpc, 0), calcRow});
+    const SheetSession& s = form_.session();
+    for (int row = 1; row <= s.lots(); ++row)
+        if (s.lotCells().text(0, row) == label) {
+            form_.gridEdit->setCurrent({keepColumn(form_.gridEdit, 0), row});
+            form_.gridCtrl->setCurrent({keepColumn(form_.gridCtrl, 0), row});
+            break;
+        }
+    highlightRow(calcRow);
+}
+
+void ChartPage::pointClicked(const QPointF& p) { selectPoint(static_cast<int>(std::lround(p.x()))); }
+
+QString ChartPage::pointToolTip(Which w, int calcRow) const
+{
+    const ControlChart& c = w == SpreadChart ? data_.spread : data_.x;
+    for (const ChartPoint& p : c.points)
+        if (p.calcRow == calcRow)
+            return Q(PointText(p));
+    return QString();
+}
+
+void ChartPage::pointHovered(const Pane& pane, const ControlChart&, const QPointF& p, bool on)
+{
+    if (!on) {
+        QToolTip::hideText();
+        return;
+    }
+    const QString t = pointToolTip(&pane == &xPane_ ? XChart : SpreadChart, static_cast<int>(std::lround(p.x())));
+    if (!t.isEmpty())
+        QToolTip::showText(QCursor::pos(), t, pane.view);
+}
+
+void ChartPage::contextMenu(Which w, const QPoint& pos)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("PNG形式で保存"), this, [this, w] { save(w, QStringLiteral("png")); });
+    menu.addAction(QStringLiteral("SVG形式で保存"), this, [this, w] { save(w, QStringLiteral("svg")); });
+    menu.addAction(QStringLiteral("PDF形式で保存"), this, [this, w] { save(w, QStringLiteral("pdf")); });
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("クリップボードにコピー"), this, [this, w] { copyToClipboard(w); });
+    menu.exec(view(w)->mapToGlobal(pos));
+}
+
+QString ChartPage::fileBase(Which w) const
+{
+    switch (w) {
+    case XChart:
+        return QStringLiteral("XChart");
+    case SpreadChart:
+        switch (form_.session().chartKind) {
+        case ChartXbarS:
+            return QStringLiteral("SChart");
+        case ChartXRs:
+            return QStringLiteral("RsChart");
+        default:
+            return QStringLiteral("RChart");
+        }
+    case HistogramChart:
+        break;
+    }
+    return QStringLiteral("HistogramChart");
+}
+
+QString ChartPage::save(Which w, const QString& format)
+{
+    if (dirty_)
+        refresh();
+    QChartView* v = view(w);
+    // A page never shown has not laid its charts out: give them a size.
+    if (!v->isVisible())
+        v->resize(std::max(v->width(), 1000), std::max(v->height(), 420));
+
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string name = ReportCopyName(local, (fileBase(w) + QLatin1Char('.') + format).toStdString());
+    const std::filesystem::path path =
+        FreeReportPath(std::filesystem::path(form_.saveFilesDir().toStdString()), name, FileTaken);
+    const QString file = QString::fromStdString(path.string());
+
+    bool ok = false;
+    if (format == QLatin1String("png")) {
+        ok = v->grab().save(file, "PNG");
+    } else if (format == QLatin1String("svg")) {
+        QSvgGenerator gen;
+        gen.setFileName(file);
+        gen.setSize(v->size());
+        gen.setViewBox(QRect(QPoint(0, 0), v->size()));
+        gen.setTitle(v->accessibleName());
+        QPainter painter;
+        if (painter.begin(&gen)) {
+            v->render(&painter);
+            ok = painter.end();
+        }
+    } else if (format == QLatin1String("pdf")) {
+        QPdfWriter pdf(file);
+        pdf.setTitle(v->accessibleName());
+        pdf.setPageSize(QPageSize(QSizeF(v->width(), v->height()), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(72);
+        QPainter painter;
+        if (painter.begin(&pdf)) {
+            v->render(&painter);
+            ok = painter.end();
+        }
+    }
+    ok = ok && QFileInfo(file).size() > 0;
+    if (!ok) {
+        Prompts::current().message(this, QString::fromUtf8(kWarningCaption),
+                                   QStringLiteral("管理図を保存できませんでした。\n") + file);
+        return QString();
+    }
+    return file;
+}
+
+void ChartPage::copyToClipboard(Which w)
+{
+    if (dirty_)
+        refresh();
+    QApplication::clipboard()->setImage(view(w)->grab().toImage());
+}
+
+}  // namespace trevolo

@@ -1,0 +1,108 @@
+#pragma once
+// The page "管理図表示": the shown sheet's X chart, its R, S or Rs chart and
+// the histogram, drawn with Qt Charts from the chart data of the session.
+// The page listens to the session and redraws once after a burst of
+// changes, only while it is visible (and when it is shown again). A click on
+// a point makes that lot's row current in the four tables; a row made
+// current in a table highlights its point. Each chart's context menu saves
+// it as PNG, SVG or PDF into "Save Files" or copies it to the clipboard.
+#include <QString>
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "document/chart_data.h"
+
+class QChart;
+class QChartView;
+class QCategoryAxis;
+class QLineSeries;
+class QScatterSeries;
+class QValueAxis;
+class QAreaSeries;
+
+namespace trevolo {
+
+class TMainForm;
+
+class ChartPage : public QWidget, public SessionListener {
+    Q_OBJECT
+public:
+    ChartPage(TMainForm& form, QWidget* parent);
+    ~ChartPage() override;
+
+    enum Which { XChart = 0, SpreadChart = 1, HistogramChart = 2 };
+
+    void sessionChanged(unsigned what, int col, int row) override;
+
+    // Redraws every chart from the session now.
+    void refresh();
+    // A change is waiting to be drawn.
+    bool dirty() const { return dirty_; }
+    const ChartData& data() const { return data_; }
+    QChartView* view(Which w) const;
+
+    // The point drawn as the current lot (index into the points of the
+    // control charts), or -1.
+    int highlighted() const { return highlighted_; }
+    // As a click on a point of a control chart: the lot's row becomes
+    // current in the measurement, lot, statistics and SPC tables.
+    void selectPoint(int index);
+    // The text of a point (lot, value, marks) as its tooltip shows it.
+    QString pointToolTip(Which w, int index) const;
+
+    // Saves a chart as "png", "svg" or "pdf" into "Save Files" under a
+    // time-stamped name (a counter when the name is taken); the file written,
+    // or an empty text when it could not be written (a warning is shown).
+    QString save(Which w, const QString& format);
+    // Puts a chart on the clipboard as an image.
+    void copyToClipboard(Which w);
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    struct Pane {
+        QChart* chart = nullptr;
+        QChartView* view = nullptr;
+        QValueAxis* y = nullptr;
+        QCategoryAxis* x = nullptr;
+        QLineSeries* path = nullptr;
+        QScatterSeries* plain = nullptr;
+        QScatterSeries* marked = nullptr;
+        QScatterSeries* current = nullptr;
+        std::vector<QLineSeries*> lines;
+    };
+    void createControlPane(Pane& p, int lineCount);
+    void createHistogram();
+    void drawControl(Pane& p, const ControlChart& c);
+    void drawHistogram(const Histogram& h);
+    void drawHighlight();
+    void describe(QChartView* view, const ControlChart& c) const;
+    void scheduleRefresh();
+    void highlightRow(int calcRow);
+    void highlightLotRow(int lotRow);
+    void pointClicked(const QPointF& p);
+    void pointHovered(const Pane& pane, const ControlChart& c, const QPointF& p, bool on);
+    void contextMenu(Which w, const QPoint& pos);
+    QString fileBase(Which w) const;
+
+    TMainForm& form_;
+    ChartData data_;
+    Pane xPane_;
+    Pane spreadPane_;
+    QChart* histChart_ = nullptr;
+    QChartView* histView_ = nullptr;
+    QValueAxis* histX_ = nullptr;
+    QValueAxis* histY_ = nullptr;
+    QLineSeries* histBars_ = nullptr;
+    QAreaSeries* histArea_ = nullptr;
+    QLineSeries* histCurve_ = nullptr;
+    QLineSeries* histMean_ = nullptr;
+    std::vector<QLineSeries*> histSpec_;
+    bool dirty_ = true;
+    bool scheduled_ = false;
+    int highlighted_ = -1;
+};
+
+}  // namespace trevolo

@@ -1,0 +1,196 @@
+// The charts page of the main window: drawn from the session after a
+// judgment, lines switched off and renamed, the rule marks, the link
+// between points and table rows both ways, and saving the charts.
+#include <gtest/gtest.h>
+
+#include <QChart>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QChartView>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineSeries>
+#include <QRegularExpression>
+#include <QScatterSeries>
+#include <QTabWidget>
+
+#include "app_fixture.h"
+#include "app/chart_page.h"
+
+namespace trevolo::testing {
+namespace {
+
+class ChartPageTest : public MainFormTest {
+protected:
+    // Ten lots: a high first lot, then nine lots below the centre line, so
+    // rule ② marks the tenth lot on the X chart.
+    TMainForm& judged()
+    {
+        TMainForm& f = open();
+        for (int r = 1; r <= 10; ++r) {
+            setCell(f.gridEdit, 0, r, r == 1 ? "14.000" : "9.000");
+            setCell(f.gridEdit, 1, r, r == 1 ? "14.000" : "10.000");
+        }
+        f.editLabel->setText("外径");
+        f.editUnit->setText("MM");
+        f.editKupper->setText("20.000");
+        f.editKlower->setText("0.000");
+        prompts.answers = {true};
+        f.btn3Stdev->click();
+        f.btnSpcJudg->click();
+        EXPECT_EQ(f.pnlSpcJudg->text(), "不合格") << prompts.texts().join(" / ").toStdString();
+        prompts.shown.clear();
+        return f;
+    }
+
+    ChartPage& showPage(TMainForm& f)
+    {
+        f.pageInput->setCurrentWidget(f.chartPage);
+        QApplication::processEvents();
+        return *f.chartPage;
+    }
+
+    static QLineSeries* line(ChartPage& p, ChartPage::Which w, const QString& name)
+    {
+        for (QAbstractSeries* s : p.view(w)->chart()->series())
+            if (s->name() == name)
+                return qobject_cast<QLineSeries*>(s);
+        return nullptr;
+    }
+};
+
+TEST_F(ChartPageTest, DrawsTheJudgedSheetAndFollowsItsChanges)
+{
+    TMainForm& f = judged();
+    ASSERT_EQ(f.pageInput->count(), 4);
+    EXPECT_EQ(f.pageInput->tabText(3), "管理図表示");
+    EXPECT_EQ(f.chartPage->accessibleName(), "管理図表示");
+    // Hidden, the page only remembers that something changed.
+    EXPECT_TRUE(f.chartPage->dirty());
+
+    ChartPage& p = showPage(f);
+    EXPECT_FALSE(p.dirty());
+    ASSERT_EQ(p.data().x.points.size(), 10u);
+    EXPECT_EQ(p.data().x.points[9].marks, std::vector<std::string>{"X②"});
+    EXPECT_EQ(p.view(ChartPage::XChart)->accessibleName(), "X管理図");
+    EXPECT_EQ(p.view(ChartPage::SpreadChart)->accessibleName(), "R管理図");
+    EXPECT_EQ(p.view(ChartPage::HistogramChart)->accessibleName(), "ヒストグラム");
+    EXPECT_TRUE(p.view(ChartPage::XChart)->accessibleDescription().contains("9.5000\tX②"));
+    EXPECT_EQ(p.pointToolTip(ChartPage::XChart, 10), "ロット K0010  9.5000  X②");
+    // The marked point is drawn by the red series, the others by the plain one.
+    int marked = -1;
+    for (QAbstractSeries* s : p.view(ChartPage::XChart)->chart()->series())
+        if (auto* sc = qobject_cast<QScatterSeries*>(s); sc && sc->color() == QColor(230, 0, 0))
+            marked = static_cast<int>(sc->count());
+    EXPECT_EQ(marked, 1);
+
+    // A line switched off disappears, a renamed line carries its new name.
+    ASSERT_NE(line(p, ChartPage::XChart, "＋２σ"), nullptr);
+    EXPECT_TRUE(line(p, ChartPage::XChart, "＋２σ")->isVisible());
+    f.cbUcl2->setChecked(false);
+    f.itemXcl->setText("中心線");
+    QApplication::processEvents();
+    // The line went to the manual state and took its manual name.
+    EXPECT_EQ(line(p, ChartPage::XChart, "＋２σ"), nullptr);
+    ASSERT_NE(line(p, ChartPage::XChart, "上限管理値"), nullptr);
+    EXPECT_FALSE(line(p, ChartPage::XChart, "上限管理値")->isVisible());
+    ASSERT_NE(line(p, ChartPage::XChart, "中心線"), nullptr);
+    EXPECT_TRUE(line(p, ChartPage::XChart, "中心線")->isVisible());
+    EXPECT_TRUE(line(p, ChartPage::XChart, "上限規格")->isVisible());
+    EXPECT_EQ(line(p, ChartPage::XChart, "上限規格")->pen().style(), Qt::DashLine);
+
+    // The class count and the chart kind follow their fields.
+    f.spinBetWeen->setText("7");
+    QApplication::processEvents();
+    EXPECT_EQ(p.data().histogram.classCount, 7);
+    f.cmbChart->setCurrentIndex(ChartXbarS);
+    f.cmbChartChange();
+    QApplication::processEvents();
+    EXPECT_EQ(p.view(ChartPage::SpreadChart)->accessibleName(), "S管理図");
+    EXPECT_TRUE(p.data().x.points.empty());  // the tables were emptied
+}
+
+TEST_F(ChartPageTest, PointsAndTableRowsSelectEachOther)
+{
+    TMainForm& f = judged();
+    ChartPage& p = showPage(f);
+
+    // A click on a point of either chart makes its lot current everywhere.
+    QScatterSeries* plain = nullptr;
+    for (QAbstractSeries* s : p.view(ChartPage::SpreadChart)->chart()->series())
+        if (auto* sc = qobject_cast<QScatterSeries*>(s); sc && sc->count() > 1)
+            plain = sc;
+    ASSERT_NE(plain, nullptr);
+    emit plain->clicked(QPointF(5, 1.0));
+    EXPECT_EQ(p.highlighted(), 5);
+    EXPECT_EQ(f.gridCalc->current().row, 5);
+    EXPECT_EQ(f.gridSpc->current().row, 5);
+    EXPECT_EQ(f.gridEdit->current().row, 5);
+    EXPECT_EQ(f.gridCtrl->current().row, 5);
+
+    // A row made current in a table highlights its point.
+    f.gridSpc->setCurrent({0, 3});
+    EXPECT_EQ(p.highlighted(), 3);
+    f.gridEdit->setCurrent({0, 8});
+    EXPECT_EQ(p.highlighted(), 8);
+    // A lot that took no part has no point.
+    f.gridCtrl->setFlag(2, false);
+    f.btnSpcJudg->click();
+    QApplication::processEvents();
+    f.gridEdit->setCurrent({0, 2});
+    EXPECT_EQ(p.highlighted(), -1);
+}
+
+TEST_F(ChartPageTest, SavesEachFormatUnderTheReportNames)
+{
+    TMainForm& f = judged();
+    ChartPage& p = *f.chartPage;  // saved without ever being shown
+    ASSERT_TRUE(QDir(dir.path()).mkpath("save"));
+    f.setSaveFilesDir(dir.filePath("save"));
+
+    const QRegularExpression name(R"(^\d{8}_\d{6}_(XChart|RChart|HistogramChart)(\(\d+\))?\.(png|svg|pdf)$)");
+    struct Case {
+        ChartPage::Which which;
+        const char* format;
+        QByteArray head;
+    };
+    const Case cases[] = {
+        {ChartPage::XChart, "png", "\x89PNG"},
+        {ChartPage::SpreadChart, "svg", "<?xml"},
+        {ChartPage::HistogramChart, "pdf", "%PDF"},
+    };
+    for (const Case& c : cases) {
+        const QString file = p.save(c.which, c.format);
+        SCOPED_TRACE(c.format);
+        ASSERT_FALSE(file.isEmpty()) << prompts.texts().join(" / ").toStdString();
+        EXPECT_TRUE(name.match(QFileInfo(file).fileName()).hasMatch()) << file.toStdString();
+        EXPECT_EQ(QFileInfo(file).absolutePath(), dir.filePath("save"));
+        QFile in(file);
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(in.read(c.head.size()) == c.head);
+    }
+    EXPECT_FALSE(QImage(p.save(ChartPage::XChart, "png")).isNull());
+    // A second picture in the same second gets a counter, never replaces.
+    const QString a = p.save(ChartPage::XChart, "svg");
+    const QString b = p.save(ChartPage::XChart, "svg");
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(QFileInfo::exists(a) && QFileInfo::exists(b));
+    EXPECT_TRUE(prompts.shown.empty()) << prompts.texts().join(" / ").toStdString();
+
+    p.copyToClipboard(ChartPage::XChart);
+    EXPECT_FALSE(QApplication::clipboard()->image().isNull());
+
+    // A folder that cannot be written: a warning, no file.
+    f.setSaveFilesDir(dir.filePath("missing"));
+    EXPECT_TRUE(p.save(ChartPage::HistogramChart, "png").isEmpty());
+    ASSERT_EQ(prompts.shown.size(), 1u);
+    EXPECT_EQ(prompts.shown[0].caption, "警告メッセージ");
+}
+
+}  // namespace
+}  // namespace trevolo::testing
