@@ -95,22 +95,14 @@ void TMainForm::btnExcelClick()
     if (tab >= 0 && tab < static_cast<int>(Sheets.size())) {
         record = Sheets[static_cast<size_t>(tab)];
     } else {
-        record.Product = S(editProduct->text());
-        record.Process = S(editProcess->text());
-        record.Mbc = S(editMbc->text());
-        record.Label = S(editLabel->text());
-        record.Unit = S(editUnit->text());
-        record.SpecKind = S(cmbSpecKind->currentText());
-        record.Keta = S(spinKeta->text());
-        record.Kupper = S(editKupper->text());
-        record.Klower = S(editKlower->text());
+        session_.store(record);
     }
 
-    const CellStore& ctrl = gridCtrl->cells();
-    const CellStore& edit = gridEdit->cells();
+    const CellStore& ctrl = session_.lotCells();
+    const CellStore& edit = session_.valueCells();
     EditTableView view;
-    view.lots = gridEdit->RowCount() - 1;
-    view.n = gridEdit->ColCount();
+    view.lots = session_.lots();
+    view.n = session_.columns();
     view.label = [&ctrl](int row) { return std::string(ctrl.text(0, row)); };
     view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
     view.value = [&edit](int col, int row) { return std::string(edit.text(col, row)); };
@@ -136,23 +128,27 @@ void TMainForm::btnControlChartClick()
     BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
 
     ControlChartData data;
-    data.chartKind = cmbChart->currentIndex();
+    data.chartKind = session_.chartKind;
     data.lotCountSetting = spinRow->value();
     // The statistics table: title row, one row per lot that took part, the
     // total row last.
-    const CellStore& calc = gridCalc->cells();
+    const CellStore& calc = session_.calcCells();
     const int spread = ChartSpreadColumn(data.chartKind);
-    for (int row = 1; row <= gridCalc->RowCount() - 2; ++row) {
+    for (int row = 1; row <= session_.calcRowCount() - 2; ++row) {
         data.labels.emplace_back(calc.text(kChartLabelColumn, row));
         data.means.emplace_back(calc.text(kChartMeanColumn, row));
         data.spreads.emplace_back(calc.text(spread, row));
     }
-    const TEdit* names[9] = {itemUcl3, itemUcl2, itemUcl1, itemXcl, itemLcl1, itemLcl2, itemLcl3, itemRcl, itemRsUcl3};
-    const TEdit* values[9] = {editUcl3, editUcl2, editUcl1, editXcl, editLcl1, editLcl2, editLcl3, editRcl, editRsUcl3};
+    // The X lines from the top down, then the R/S/Rs centre and +3σ lines,
+    // each with its name.
+    const int lines[9] = {LimitUcl3, LimitUcl2, LimitUcl1, LimitXcl, LimitLcl1, LimitLcl2, LimitLcl3, LimitRcl, LimitRsUcl3};
+    auto line = [this](int l) {
+        return ChartLine{session_.lineNames[static_cast<size_t>(l)], session_.limits[static_cast<size_t>(l)]};
+    };
     for (size_t i = 0; i < 7; ++i)
-        data.xLines[i] = {S(names[i]->text()), S(values[i]->text())};
+        data.xLines[i] = line(lines[i]);
     for (size_t i = 0; i < 2; ++i)
-        data.spreadLines[i] = {S(names[7 + i]->text()), S(values[7 + i]->text())};
+        data.spreadLines[i] = line(lines[7 + i]);
 
 #ifdef TREVOLO_HAVE_OFFICE
     MakeControlChartReport(data, Place(*this));
@@ -168,14 +164,14 @@ void TMainForm::btnHistogramClick()
     ProcessPendingOnExit pending;
     BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
 
-    const CellStore& ctrl = gridCtrl->cells();
-    const CellStore& edit = gridEdit->cells();
+    const CellStore& ctrl = session_.lotCells();
+    const CellStore& edit = session_.valueCells();
     HistogramData data;
-    data.lots = gridEdit->RowCount() - 1;
-    data.n = gridEdit->ColCount();
+    data.lots = session_.lots();
+    data.n = session_.columns();
     data.enabled = [&ctrl](int lot) { return ctrl.flag(1, lot + 1); };
     data.value = [&edit](int lot, int col) { return std::string(edit.text(col, lot + 1)); };
-    data.keta = S(spinKeta->text());
+    data.keta = session_.header.keta;
     data.classes = spinBetWeen->value();
 
 #ifdef TREVOLO_HAVE_OFFICE
