@@ -65,6 +65,25 @@ QPen LinePen(const LevelLine& l)
 // A line's label at its right end: its name and value.
 QString LineLabel(const LevelLine& l) { return Q(l.name) + QLatin1Char(' ') + Q(FormatFixed(l.value, 4)); }
 
+// A level line drawn from one end to the other while it is shown, with its
+// name and value as the label of its first end only; false when hidden.
+bool DrawLevelLine(QLineSeries* s, const LevelLine& l, QPointF from, QPointF to)
+{
+    s->setName(Q(l.name));
+    s->setVisible(l.shown);
+    if (!l.shown) {
+        s->clear();
+        return false;
+    }
+    const QPen pen = LinePen(l);
+    s->setPen(pen);
+    s->setPointLabelsColor(pen.color());
+    s->setPointLabelsFormat(LineLabel(l));
+    s->replace(QList<QPointF>{from, to});
+    s->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
+    return true;
+}
+
 void Attach(QChart* chart, QAbstractSeries* s, QAbstractAxis* x, QAbstractAxis* y)
 {
     chart->addSeries(s);
@@ -307,18 +326,8 @@ void ChartPage::drawControl(Pane& p, const ControlChart& c)
     const double left = 0.5, right = rows + 0.5;
     for (size_t i = 0; i < p.lines.size() && i < c.lines.size(); ++i) {
         const LevelLine& l = c.lines[i];
-        QLineSeries* s = p.lines[i];
-        s->setName(Q(l.name));
-        s->setVisible(l.shown);
-        if (!l.shown) {
-            s->clear();
+        if (!DrawLevelLine(p.lines[i], l, {left, l.value}, {right, l.value}))
             continue;
-        }
-        s->setPen(LinePen(l));
-        s->setPointLabelsColor(LinePen(l).color());
-        s->setPointLabelsFormat(LineLabel(l));
-        s->replace(QList<QPointF>{{left, l.value}, {right, l.value}});
-        s->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
         lo = std::min(lo, l.value);
         hi = std::max(hi, l.value);
     }
@@ -387,18 +396,7 @@ void ChartPage::drawHistogram(const Histogram& h)
     top *= 1.15;
     for (size_t i = 0; i < histSpec_.size() && i < h.specLimits.size(); ++i) {
         const LevelLine& l = h.specLimits[i];
-        QLineSeries* s = histSpec_[i];
-        s->setVisible(l.shown);
-        s->setName(Q(l.name));
-        if (!l.shown) {
-            s->clear();
-            continue;
-        }
-        s->setPen(LinePen(l));
-        s->setPointLabelsColor(LinePen(l).color());
-        s->setPointLabelsFormat(LineLabel(l));
-        s->replace(QList<QPointF>{{l.value, 0}, {l.value, top}});
-        s->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
+        DrawLevelLine(histSpec_[i], l, {l.value, 0}, {l.value, top});
     }
     const bool any = !h.values.empty();
     histMean_->setVisible(any);

@@ -75,6 +75,21 @@ ChainSettings ChainSettings::From(const Struct_Settings& settings, const Struct_
     return c;
 }
 
+namespace {
+
+// The rows 1 .. rowCount - 1 of a result table (its header row left out).
+template <int Columns>
+std::vector<std::array<std::string, Columns>> TableRows(const CellStore& cells, int rowCount)
+{
+    std::vector<std::array<std::string, Columns>> rows(static_cast<size_t>(std::max(0, rowCount - 1)));
+    for (size_t i = 0; i < rows.size(); ++i)
+        for (int c = 0; c < Columns; ++c)
+            rows[i][static_cast<size_t>(c)] = cells.text(c, static_cast<int>(i) + 1);
+    return rows;
+}
+
+}  // namespace
+
 SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& settings,
                          const std::array<std::string, kLimitFields>* typedLimits)
 {
@@ -117,20 +132,10 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
             for (int col = 0; col < out.n; ++col)
                 if (session.valueIsMarked(col, row))
                     out.marked.push_back({col, row});
-    if (out.calcReached) {
-        const CellStore& calc = session.calcCells();
-        out.calcRows.assign(static_cast<size_t>(std::max(0, session.calcRowCount() - 1)), CalcRow{});
-        for (size_t i = 0; i < out.calcRows.size(); ++i)
-            for (int c = 0; c < kCalcColumns; ++c)
-                out.calcRows[i][static_cast<size_t>(c)] = calc.text(c, static_cast<int>(i) + 1);
-    }
-    if (out.spcReached) {
-        const CellStore& spc = session.spcCells();
-        out.spcRows.assign(static_cast<size_t>(std::max(0, session.spcRowCount() - 1)), SpcRow{});
-        for (size_t i = 0; i < out.spcRows.size(); ++i)
-            for (int c = 0; c < kSpcColumns; ++c)
-                out.spcRows[i][static_cast<size_t>(c)] = spc.text(c, static_cast<int>(i) + 1);
-    }
+    if (out.calcReached)
+        out.calcRows = TableRows<kCalcColumns>(session.calcCells(), session.calcRowCount());
+    if (out.spcReached)
+        out.spcRows = TableRows<kSpcColumns>(session.spcCells(), session.spcRowCount());
     return out;
 }
 
