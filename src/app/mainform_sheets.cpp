@@ -243,6 +243,8 @@ void TMainForm::tabCtrlChanging()
 {
     if (selectedTab_ >= 0)
         SaveGridsToSheet(selectedTab_);
+    if (journal_)
+        journal_->writeShownNow();
 }
 
 void TMainForm::tabCtrlChange()
@@ -261,13 +263,17 @@ void TMainForm::spinTabChange()
         return;
     const int v = std::clamp(spinTab->value(), 1, 1000);
     if (spinTabBulk == 1 || tabCtrl->count() != v) {
+        const int before = static_cast<int>(Sheets.size());
         Sheets.resize(static_cast<size_t>(v));
+        int first = v;
         for (int i = 0; i < v; ++i) {
             Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
             if (spinTabBulk != 1 && s.HasLists)
                 continue;
             InitSheet(s, i + 1, Settings, spinRow->value(), spinCol->value());
+            first = std::min(first, i);
         }
+        JournalSheets(std::min(first, before));
     }
     const QSignalBlocker block(tabCtrl);
     while (tabCtrl->count() < v)
