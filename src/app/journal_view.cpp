@@ -8,6 +8,7 @@
 
 #include "app/mainform.h"
 #include "app/prompts.h"
+#include "model/number.h"
 #include "model/sheetio.h"
 #include "store/sql_journal_store.h"
 
@@ -114,8 +115,13 @@ void TMainForm::RestoreWorkbook(RecoveredWorkbook w)
     spinTab->setValue(count);
     if (spinTab->text() == before)
         RunCommand([&] { spinTabChange(); });
-    for (int i = 0; i < tabCtrl->count() && i < count; ++i)
-        tabCtrl->setTabText(i, QString::fromStdString(Sheets[static_cast<size_t>(i)].Label));
+    // A label left blank takes the tab's caption, as storing a sheet does.
+    for (int i = 0; i < tabCtrl->count() && i < count; ++i) {
+        Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
+        if (IsBlank(s.Label))
+            s.Label = tabCtrl->tabText(i).toStdString();
+        tabCtrl->setTabText(i, QString::fromStdString(s.Label));
+    }
     selectTabInCode(shown);
     RunCommand([&] { tabCtrlChange(); });
 }

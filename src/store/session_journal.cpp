@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <set>
 
 #include "model/cellstore.h"
 #include "model/sheetio.h"
@@ -416,13 +417,26 @@ const QStringList& EngineSuffixes()
     return s;
 }
 
+// The journals this process holds: after a restart, this process may have
+// the number of the copy that left a journal, and its lock then names a
+// running process; only a journal held here is really in use.
+std::set<QString>& HeldHere()
+{
+    static std::set<QString> held;
+    return held;
+}
+
 }  // namespace
 
 JournalFile::JournalFile(QString path, std::unique_ptr<QLockFile> lock) : path_(std::move(path)), lock_(std::move(lock))
 {
+    HeldHere().insert(path_);
 }
 
-JournalFile::~JournalFile() = default;
+JournalFile::~JournalFile()
+{
+    HeldHere().erase(path_);
+}
 
 std::unique_ptr<JournalFile> JournalFile::create(const QString& folder)
 {
@@ -459,8 +473,14 @@ std::vector<std::unique_ptr<JournalFile>> JournalFile::claimLeft(const QString& 
         // Only the lock of a copy that no longer runs can be taken: a running
         // copy holds its own.
         lock->setStaleLockTime(0);
-        if (!lock->tryLock(0))
-            continue;
+        if (!lock->tryLock(0)) {
+            qint64 pid = 0;
+            QString host, app;
+            if (HeldHere().count(f.absoluteFilePath()) || lock->error() != QLockFile::LockFailedError ||
+                !lock->getLockInfo(&pid, &host, &app) || pid != QCoreApplication::applicationPid() ||
+                !lock->removeStaleLockFile() || !lock->tryLock(0))
+                continue;
+        }
         left.push_back(std::unique_ptr<JournalFile>(new JournalFile(f.absoluteFilePath(), std::move(lock))));
     }
     return left;
