@@ -82,6 +82,17 @@ void TMainForm::StartJournal(const QString& folder)
         });
     };
     journal_->writeWorkbook(Sheets);
+    // What was written reaches the disk within two seconds, between commands.
+    auto* sync = findChild<QTimer*>(QStringLiteral("journalSync"));
+    if (!sync) {
+        sync = new QTimer(this);
+        sync->setObjectName(QStringLiteral("journalSync"));
+        connect(sync, &QTimer::timeout, this, [this] {
+            if (journal_)
+                journal_->syncIfWritten();
+        });
+    }
+    sync->start(2000);
     // The restored workbook is in this copy's journal now.
     if (restored && !journal_->failed())
         restored->remove();

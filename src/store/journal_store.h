@@ -53,6 +53,10 @@ public:
     // beyond the count are dropped.
     virtual bool putWorkbook(int sheetCount, int shown) = 0;
 
+    // Makes what was committed so far survive a power loss (a commit alone
+    // survives the end of the process).
+    virtual bool sync() = 0;
+
     // Reads everything back; false when the store cannot be read whole.
     virtual bool read(JournalContent& content) = 0;
 

@@ -243,6 +243,7 @@ void SessionJournal::fail()
 
 bool SessionJournal::ensureTransaction()
 {
+    written_ = true;
     if (inTransaction_)
         return true;
     if (!store_->begin()) {
@@ -259,6 +260,7 @@ void SessionJournal::writeEntry(JournalEntry e)
         return;
     if (!store_->putEntry(e))
         fail();
+    written_ = true;
 }
 
 void SessionJournal::writeShownRecord()
@@ -332,6 +334,15 @@ void SessionJournal::sessionChanged(unsigned what, int col, int row)
     }
     if (shownPending_ && depth_ == 0)
         writeShownRecord();
+}
+
+void SessionJournal::syncIfWritten()
+{
+    if (!written_ || failed_ || depth_ > 0)
+        return;
+    written_ = false;
+    if (!store_->sync())
+        fail();
 }
 
 void SessionJournal::writeShownNow()

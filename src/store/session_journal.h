@@ -76,6 +76,10 @@ public:
     // The whole workbook (after a restore or when the journal starts).
     void writeWorkbook(const SheetArray& sheets);
 
+    // Syncs the store when something was written since the last sync: run
+    // while the program waits, so a power loss loses only the last moments.
+    void syncIfWritten();
+
     bool failed() const { return failed_; }
     JournalStore& store() { return *store_; }
 
@@ -91,6 +95,7 @@ private:
     bool inTransaction_ = false;
     bool shownPending_ = false;  // the shown sheet's record is written at the batch's end
     bool failed_ = false;
+    bool written_ = false;  // since the last sync
     int current_ = -1;  // the sheet whose record was written last as the shown one
     int lots_ = 0;      // and its dimensions then
     int n_ = 0;

@@ -52,9 +52,9 @@ std::unique_ptr<SqlJournalStore> SqlJournalStore::openFile(const QString& path, 
         if (q.value(0).toString() != QLatin1String("ok"))
             return fail(q.value(0).toString().toStdString());
     }
-    // The log beside the file takes each commit with one append; a commit
-    // survives the end of the process at once and a power loss once the
-    // engine has synced the log.
+    // The log beside the file takes each commit with one append, not synced:
+    // a commit survives the end of the process at once, and a power loss
+    // once the log was synced (sync(), or the engine's own checkpoints).
     if (!s->execText("PRAGMA journal_mode=WAL") || !s->execText("PRAGMA synchronous=NORMAL") ||
         !s->execText("CREATE TABLE IF NOT EXISTS workbook (id INTEGER PRIMARY KEY CHECK (id = 1), "
                      "sheets INTEGER NOT NULL, shown INTEGER NOT NULL)") ||
@@ -169,6 +169,12 @@ bool SqlJournalStore::putWorkbook(int sheetCount, int shown)
     putWorkbook_->bindValue(0, sheetCount);
     putWorkbook_->bindValue(1, shown);
     return exec(*dropSheetsFrom_) && exec(*dropEntriesFrom_) && exec(*putWorkbook_);
+}
+
+bool SqlJournalStore::sync()
+{
+    // A checkpoint syncs the log to the disk before it moves the log into the file.
+    return execText("PRAGMA wal_checkpoint(PASSIVE)");
 }
 
 bool SqlJournalStore::read(JournalContent& c)

@@ -29,6 +29,7 @@ public:
     bool putSheet(int index, const std::string& record) override;
     bool putEntry(const JournalEntry& entry) override;
     bool putWorkbook(int sheetCount, int shown) override;
+    bool sync() override;
     bool read(JournalContent& content) override;
     std::string lastError() const override { return error_; }
 

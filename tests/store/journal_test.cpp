@@ -86,6 +86,8 @@ TEST_F(JournalStoreTest, WhatWasWrittenComesBackAfterAnAbnormalEnd)
         session.valueCells().setText(1, 4, "7.000");
         session.notify(ChangedValues, 1, 4);
     }
+    j->syncIfWritten();
+    EXPECT_FALSE(j->failed());
     session.valueCells().setText(1, 4, "8.000");
     session.notify(ChangedValues, 1, 4);
     // Another sheet changes as a whole (an import of one sheet).
