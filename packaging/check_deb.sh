@@ -37,7 +37,7 @@ grep -q '"verdict"' "$work/out.json"
 grep -q '"合格"' "$work/book.json"
 
 # The window starts and keeps running (offscreen, with settings of its own).
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run"
+export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 /usr/bin/trevolo & pid=$!
 sleep 4

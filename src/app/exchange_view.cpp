@@ -139,6 +139,7 @@ void TMainForm::mainMenuXlsImportClick()
             } else {
                 const int count = r.count;
                 Sheets = std::move(r.sheets);
+                JournalSheets(0);
                 // The tabs follow the count; the imported records, which all
                 // carry their lists, stay as they are.
                 const QString before = spinTab->text();
@@ -181,6 +182,7 @@ void TMainForm::mainMenuCsvImportClick()
                 message = Warning(kMsgCsvOpenFailed);
             } else {
                 Sheets[static_cast<size_t>(target)] = std::move(r.sheets.front());
+                JournalSheets(target, target + 1);
                 selectTabInCode(target);
                 tabCtrlChange();
             }

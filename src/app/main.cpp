@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "app/mainform.h"
+#include "app/paths.h"
 #include "app/single_instance.h"
 #include "model/broken_pipe.h"
 
@@ -19,5 +20,8 @@ int main(int argc, char** argv)
 
     trevolo::TMainForm form;
     form.show();
+    // After an abnormal end the work can be restored; from here on every
+    // confirmed change is journaled until the window closes normally.
+    form.StartJournal(trevolo::JournalDir());
     return app.exec();
 }

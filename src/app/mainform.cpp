@@ -152,6 +152,7 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     connect(tabCtrl, &QTabBar::currentChanged, this, [this](int index) {
         if (index < 0)
             return;
+        JournalBatch batch(journal_.get());
         CommitPendingInput();
         tabCtrlChanging();
         selectedTab_ = index;
@@ -161,6 +162,7 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
         // After the shown sheet's tab was removed no tab is selected, yet the
         // tab strip highlights one; choosing that one shows its sheet.
         if (selectedTab_ < 0 && index >= 0 && index == tabCtrl->currentIndex()) {
+            JournalBatch batch(journal_.get());
             CommitPendingInput();
             selectedTab_ = index;
             tabCtrlChange();
@@ -1060,6 +1062,7 @@ void TMainForm::closeEvent(QCloseEvent* e)
     if (selectedTab_ >= 0)
         RunCommand([&] { SaveGridsToSheet(selectedTab_); });
     FormCloseQuery();
+    EndJournal();
     e->accept();
 }
 

@@ -10,6 +10,7 @@
 #include "document/sheet_session.h"
 #include "document/workbook.h"
 #include "model/comtype.h"
+#include "store/session_journal.h"
 
 class QAction;
 class QCheckBox;
@@ -195,6 +196,19 @@ public:
     void RunCommand(F&& f);
     void ShowError(const std::exception& e);
 
+    // ---- the crash journal (journal_view.cpp) ----
+    // Looks in folder for the journal of a copy that ended abnormally, offers
+    // to restore it, and starts this copy's journal there.
+    void StartJournal(const QString& folder);
+    // A normal end: the journal is deleted.
+    void EndJournal();
+    // Shows a recovered workbook in place of the current one.
+    void RestoreWorkbook(RecoveredWorkbook workbook);
+    // The records of sheets [first, last) (to the end when last < 0) and the
+    // sheet count changed: an import, a reset, a new count.
+    void JournalSheets(int first, int last = -1);
+    SessionJournal* journal() const { return journal_.get(); }
+
     // Folder "Save Files" used by the save dialogs, and "Sample Files".
     QString saveFilesDir() const { return saveFilesDir_; }
     // Points the reports and save dialogs at another folder (tests).
@@ -376,11 +390,16 @@ private:
     // Routes the measurement table's events to the handlers; removed first
     // when the window goes, so no event of a dying table reaches them.
     QObject* entryEvents_ = nullptr;
+    // This copy's journal file (locked while it runs) and the journal.
+    std::unique_ptr<JournalFile> journalFile_;
+    std::unique_ptr<SessionJournal> journal_;
 };
 
 template <class F>
 void TMainForm::RunCommand(F&& f)
 {
+    // What the command changes reaches the journal as one transaction.
+    JournalBatch batch(journal_.get());
     try {
         f();
     } catch (const std::exception& e) {

@@ -243,6 +243,8 @@ void TMainForm::tabCtrlChanging()
 {
     if (selectedTab_ >= 0)
         SaveGridsToSheet(selectedTab_);
+    if (journal_)
+        journal_->writeShownNow();
 }
 
 void TMainForm::tabCtrlChange()
@@ -261,7 +263,7 @@ void TMainForm::spinTabChange()
         return;
     const int v = std::clamp(spinTab->value(), 1, 1000);
     if (spinTabBulk == 1 || tabCtrl->count() != v)
-        workbook_.setSheetCount(v, spinTabBulk == 1, spinRow->value(), spinCol->value());
+        JournalSheets(workbook_.setSheetCount(v, spinTabBulk == 1, spinRow->value(), spinCol->value()));
     const QSignalBlocker block(tabCtrl);
     while (tabCtrl->count() < v)
         tabCtrl->addTab(QStringLiteral("Sheet") + QString::number(tabCtrl->count() + 1));

@@ -55,4 +55,10 @@ QString EnsureSaveFilesDir()
     return fallback;
 }
 
+QString JournalDir()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+        .filePath(QStringLiteral("journal"));
+}
+
 }  // namespace trevolo

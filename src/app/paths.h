@@ -16,4 +16,8 @@ QString ManualPath();
 // "Trevolo" of the user's documents folder is used instead. Returns the folder in use.
 QString EnsureSaveFilesDir();
 
+// The folder of the crash journals: "journal" in the user's data folder of
+// the program (~/.local/share/Morvane/Trevolo/journal).
+QString JournalDir();
+
 }  // namespace trevolo

@@ -23,8 +23,9 @@ public:
     // A new sheet count: the records are cut or extended to count; the new
     // ones, or with all every one, are initialised ("Sheet<n>", the initial
     // values, lots and n as given). A record that already holds its lists
-    // keeps them unless all is set.
-    void setSheetCount(int count, bool all, int lots, int n);
+    // keeps them unless all is set. Returns the first record that changed
+    // (count when none did).
+    int setSheetCount(int count, bool all, int lots, int n);
 
     // Writes the session into record index; nothing when there is none.
     void store(int index, const SheetSession& session);

@@ -116,6 +116,8 @@ QProcessEnvironment ProgramEnvironment(const QString& runtime, const QString& co
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_RUNTIME_DIR", runtime);
     env.insert("XDG_CONFIG_HOME", config);
+    // The crash journal goes to the data folder: the test's, not the user's.
+    env.insert("XDG_DATA_HOME", config + "/data");
     return env;
 }
 

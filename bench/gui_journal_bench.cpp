@@ -1,0 +1,126 @@
+// What the crash journal adds: a confirmed cell edit in the window with and
+// without the journal, and writing the largest workbook (100 sheets x 1000
+// lots x 100 values, as an import leaves it) against building that workbook
+// in memory, which an import does as well.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <random>
+
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "model/commatext.h"
+#include "model/number.h"
+#include "model/sheetio.h"
+#include "store/sql_journal_store.h"
+
+using namespace trevolo;
+
+namespace {
+
+Struct_Sheet FullSheet(int position, unsigned seed)
+{
+    Struct_Sheet s;
+    InitSheet(s, position, Struct_Settings::Defaults(), 1000, 100);
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> d(9.0, 11.0);
+    std::vector<std::string> cells(100);
+    for (int r = 1; r <= 1000; ++r) {
+        for (auto& c : cells)
+            c = FormatFixed(d(rng), 3);
+        s.DataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
+        s.CheckList.push_back(r % 7 ? "1" : "0");
+    }
+    return s;
+}
+
+SheetArray LargestWorkbook()
+{
+    SheetArray sheets;
+    for (int i = 0; i < kMaxSheets; ++i)
+        sheets.push_back(FullSheet(i + 1, static_cast<unsigned>(i)));
+    return sheets;
+}
+
+struct Window {
+    QTemporaryDir dir;
+    QSettings settings{dir.filePath("b.conf"), QSettings::IniFormat};
+    ScriptedPrompts prompts;
+    TMainForm form{&settings};
+    explicit Window(bool journaled)
+    {
+        Prompts::install(&prompts);
+        form.show();
+        QApplication::processEvents();
+        form.Sheets[0] = FullSheet(1, 7);
+        form.selectTabInCode(0);
+        form.tabCtrlChange();
+        if (journaled)
+            form.StartJournal(dir.filePath("journal"));
+    }
+    ~Window() { Prompts::install(nullptr); }
+};
+
+// One confirmed cell: the text written and the window told, as the cell
+// editor does on Enter.
+void EditCells(benchmark::State& state, bool journaled)
+{
+    Window w(journaled);
+    int i = 0;
+    for (auto _ : state) {
+        const int col = i % 100, row = 1 + (i / 100) % 1000;
+        w.form.gridEdit->setCellText(col, row, QString::number(10 + (i % 997) / 1000.0, 'f', 3));
+        ++i;
+    }
+}
+
+void BM_CellEditBaseline(benchmark::State& state)
+{
+    EditCells(state, false);
+}
+BENCHMARK(BM_CellEditBaseline)->Unit(benchmark::kMicrosecond);
+
+void BM_CellEditJournaled(benchmark::State& state)
+{
+    EditCells(state, true);
+}
+BENCHMARK(BM_CellEditJournaled)->Unit(benchmark::kMicrosecond);
+
+// The part of an import that lies in the program, the workbook's records
+// built from their texts (the office's own reading comes on top).
+void BM_LargestWorkbookBuilt(benchmark::State& state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(LargestWorkbook());
+}
+BENCHMARK(BM_LargestWorkbookBuilt)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The journal's part of that import: every record into a fresh journal, one
+// transaction.
+void BM_LargestWorkbookJournaled(benchmark::State& state)
+{
+    const SheetArray sheets = LargestWorkbook();
+    SheetSession session;
+    for (auto _ : state) {
+        QTemporaryDir dir;
+        auto store = SqlJournalStore::openFile(dir.filePath("b.journal"), false, nullptr);
+        SessionJournal journal(std::move(store), session);
+        journal.shownSheet = [] { return -1; };
+        journal.writeSheets(sheets, 0);
+    }
+}
+BENCHMARK(BM_LargestWorkbookJournaled)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
