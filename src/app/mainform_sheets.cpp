@@ -166,26 +166,15 @@ void TMainForm::LayoutTables()
     const int lots = std::clamp(spinRow->value(), kMinLots, kMaxLots);
     const int n = std::clamp(spinCol->value(), kMinN, kMaxN);
     const int rows = lots + 1;
-    session_.setDimensions(lots, n);
-    session_.setResultRowCounts(rows, rows);
-
-    auto labels = [lots](CellStore& c) {
-        for (int r = 1; r <= lots; ++r)
-            c.setText(0, r, DefaultLotLabel(r));
-    };
+    session_.layOut(lots, n);
 
     gridCtrl->setShape(rows, 2);
     gridCtrl->setColWidth(0, 85);
     gridCtrl->setColWidth(1, 60);
-    labels(gridCtrl->cells());
-    gridCtrl->cells().setText(0, 0, "ﾛｯﾄ№");
-    gridCtrl->cells().setText(1, 0, "ﾁｪｯｸ");
 
     gridEdit->setShape(rows, n);
-    for (int c = 0; c < n; ++c) {
+    for (int c = 0; c < n; ++c)
         gridEdit->setColWidth(c, 85);
-        gridEdit->cells().setText(c, 0, "N" + std::to_string(c + 1));
-    }
 
     gridCalc->setShape(rows, 10);
     for (int c = 0; c < 10; ++c)
@@ -193,47 +182,31 @@ void TMainForm::LayoutTables()
     gridCalc->setColWidth(0, 85);
     gridCalc->setColWidth(1, 82);
     gridCalc->setColWidth(9, 96);
-    labels(gridCalc->cells());
-    const char* calcHeaders[10] = {"ﾛｯﾄ№", "N数", "MAX", "MIN", "X", "R", "STDEV", "CP", "CPK", "判定結果"};
-    for (int c = 0; c < 10; ++c)
-        gridCalc->cells().setText(c, 0, calcHeaders[c]);
 
     gridSpc->setShape(rows, 18);
     for (int c = 0; c < 18; ++c)
         gridSpc->setColWidth(c, 44);
     gridSpc->setColWidth(0, 85);
     gridSpc->setColWidth(17, 96);
-    labels(gridSpc->cells());
-    static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
-    gridSpc->cells().setText(0, 0, "ﾛｯﾄ№");
-    for (int i = 0; i < 8; ++i)
-        gridSpc->cells().setText(1 + i, 0, std::string("X") + circled[i]);
-    std::string side;
-    switch (cmbChart->currentIndex()) {
+    switch (session_.chartKind) {
     case ChartXbarS:
         editRsUcl3->setToolTip(QStringLiteral("「S-管理限界上限値」を入力してください。"));
         editRcl->setToolTip(QStringLiteral("「S-平均値」を入力してください。"));
         pageInput->setTabText(2, QStringLiteral("SPC異常判定(X側-S側)"));
-        side = "S";
         break;
     case ChartXRs:
         editRsUcl3->setToolTip(QStringLiteral("「Rs-管理限界上限値」を入力してください。"));
         editRcl->setToolTip(QStringLiteral("「Rs-平均値」を入力してください。"));
         pageInput->setTabText(2, QStringLiteral("SPC異常判定(X側-Rs側)"));
-        side = "Rs";
         break;
     default:
         editRsUcl3->setToolTip(QStringLiteral("「R-管理限界上限値」を入力してください。"));
         editRcl->setToolTip(QStringLiteral("「R-平均値」を入力してください。"));
         pageInput->setTabText(2, QStringLiteral("SPC異常判定(X側-R側)"));
-        side = "R";
         break;
     }
     editRsUcl3->setAccessibleName(editRsUcl3->toolTip());
     editRcl->setAccessibleName(editRcl->toolTip());
-    for (int i = 0; i < 8; ++i)
-        gridSpc->cells().setText(9 + i, 0, side + circled[i]);
-    gridSpc->cells().setText(17, 0, "判定結果");
 
     for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridEdit, gridCalc, gridSpc})
         g->gridModel()->cellsChanged();
@@ -359,20 +332,17 @@ void TMainForm::cmbSpecKindChange()
 
 void TMainForm::btnSpecClearClick()
 {
-    session_.specMarking = false;
-    session_.cpkMarking = false;
-    editProduct->clear();
-    editProcess->clear();
-    editMbc->clear();
-    if (selectedTab_ >= 0)
-        editLabel->setText(tabCtrl->tabText(selectedTab_));
-    editUnit->setText(Q(Settings.Unit));
+    // With no tab selected the label stays as it is.
+    session_.clearHeader(selectedTab_ >= 0 ? S(tabCtrl->tabText(selectedTab_)) : session_.header.label, Settings);
+    const SheetHeader& h = session_.header;
+    for (auto [field, text] : {std::pair{editProduct, &h.product}, {editProcess, &h.process}, {editMbc, &h.mbc},
+                               {editLabel, &h.label}, {editUnit, &h.unit}, {editKupper, &h.upper},
+                               {editKlower, &h.lower}})
+        field->setText(Q(*text));
     spinKeta->setValue(Settings.Keta);
-    editKupper->clear();
-    editKlower->clear();
-    cmbSpecKind->setCurrentIndex(std::clamp(Settings.SpecIndex, 0, 2));
+    cmbSpecKind->setCurrentIndex(h.specKind);
     cmbSpecKindChange();
-    clearVerdicts(true, true, true);
+    showVerdicts();
     gridEdit->viewport()->update();
     gridCalc->viewport()->update();
 }

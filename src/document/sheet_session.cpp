@@ -106,6 +106,47 @@ void SheetSession::setResultRowCounts(int calcRows, int spcRows) noexcept
     spcRows_ = spcRows;
 }
 
+void SheetSession::layOut(int lots, int n)
+{
+    setDimensions(lots, n);
+    calcRows_ = spcRows_ = lots_ + 1;
+    for (CellStore* c : {&ctrl_, &calc_, &spc_})
+        for (int r = 1; r <= lots_; ++r)
+            c->setText(0, r, DefaultLotLabel(r));
+    ctrl_.setText(0, 0, "ﾛｯﾄ№");
+    ctrl_.setText(1, 0, "ﾁｪｯｸ");
+    for (int c = 0; c < n_; ++c)
+        edit_.setText(c, 0, "N" + std::to_string(c + 1));
+    static const char* const calcHeaders[kCalcColumns] = {"ﾛｯﾄ№", "N数", "MAX",   "MIN", "X",
+                                                          "R",    "STDEV", "CP", "CPK", "判定結果"};
+    for (int c = 0; c < kCalcColumns; ++c)
+        calc_.setText(c, 0, calcHeaders[c]);
+    static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
+    const char* side = chartKind == ChartXbarS ? "S" : chartKind == ChartXRs ? "Rs" : "R";
+    spc_.setText(0, 0, "ﾛｯﾄ№");
+    for (int i = 0; i < 8; ++i) {
+        spc_.setText(1 + i, 0, std::string("X") + circled[i]);
+        spc_.setText(9 + i, 0, side + std::string(circled[i]));
+    }
+    spc_.setText(kSpcVerdictColumn, 0, "判定結果");
+}
+
+void SheetSession::clearHeader(const std::string& label, const Struct_Settings& settings)
+{
+    specMarking = false;
+    cpkMarking = false;
+    header.product.clear();
+    header.process.clear();
+    header.mbc.clear();
+    header.label = label;
+    header.unit = settings.Unit;
+    header.keta = std::to_string(settings.Keta);
+    header.upper.clear();
+    header.lower.clear();
+    header.specKind = std::clamp(settings.SpecIndex, 0, 2);
+    specVerdict = calcVerdict = spcVerdict = Verdict::None;
+}
+
 Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
 {
     Outcome o;
@@ -128,8 +169,7 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
     // the judgments do not read it, and storing the sheet keeps it.
     header.upper = ShownSpecLimit(s.Kupper, decimals);
     header.lower = ShownSpecLimit(s.Klower, decimals);
-    setDimensions(s.Row, s.Col);
-    chartKind = ShownChartKind(n_, settingsChart);
+    chartKind = ShownChartKind(ShownColumns(s.Col), settingsChart);
 
     // The tables laid out for the counts, every lot enabled, then the
     // record's lists.
@@ -137,11 +177,9 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
     Grid_ClearRows(edit_);
     Grid_ClearRows(calc_);
     Grid_ClearRows(spc_);
-    calcRows_ = spcRows_ = lots_ + 1;
-    for (int r = 1; r <= lots_; ++r) {
-        ctrl_.setText(0, r, DefaultLotLabel(r));
+    layOut(s.Row, s.Col);
+    for (int r = 1; r <= lots_; ++r)
         ctrl_.setFlag(1, r, true);
-    }
     Outcome loaded = loadLists(s);
     o.messages = std::move(loaded.messages);
     return o;

@@ -169,6 +169,16 @@ public:
 
     // ---- the commands ----
 
+    // Lays the tables out for lots and n (clamped): the default lot labels
+    // of the lot, statistics and SPC tables, the header rows of the four
+    // tables (the SPC table's naming the R, S or Rs side of the chart kind)
+    // and one result row per lot.
+    void layOut(int lots, int n);
+    // The header as the clear button leaves it: the texts emptied, the
+    // label the given tab caption, unit, decimals and kind those of the
+    // settings; the verdicts and the red marking go.
+    void clearHeader(const std::string& label, const Struct_Settings& settings);
+
     // Shows a sheet record on a fresh view: the header, the counts, the lot
     // labels, switches and values (brought to the sheet's decimals). The
     // warning when a value is not a number comes back as a message.

@@ -13,9 +13,9 @@ GridBlock SessionEditBlock(const SheetSession& session, const std::string& keta)
     EditTableView view;
     view.lots = session.lots();
     view.n = session.columns();
-    view.label = [&ctrl](int row) { return row == 0 ? std::string(kLotColumnTitle) : ctrl.text(0, row); };
+    view.label = [&ctrl](int row) { return ctrl.text(0, row); };
     view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
-    view.value = [&edit](int col, int row) { return row == 0 ? MeasurementTitle(col) : edit.text(col, row); };
+    view.value = [&edit](int col, int row) { return edit.text(col, row); };
     return BuildEditBlock(view, keta);
 }
 
