@@ -62,7 +62,7 @@ std::vector<int> OfficeChildren()
         const std::string name = e.path().filename().string();
         if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        const std::string stat = ReadFile((e.path() / "stat").string());
+        const std::string stat = testing::ReadProcFile((e.path() / "stat").string());
         const size_t open = stat.find('(');
         const size_t close = stat.rfind(')');
         if (open == std::string::npos || close == std::string::npos || close + 4 >= stat.size())

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the tests that run a real office.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -37,13 +38,29 @@ private:
     std::filesystem::path path_;
 };
 
+// A small file of /proc, read whole; empty when the process (or thread) it
+// describes is gone. A process may end between the open and the read, and
+// the read then fails with ESRCH, which a C++ stream reports by throwing.
+inline std::string ReadProcFile(const std::string& path)
+{
+    std::string text;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buf[4096];
+    ssize_t n = 0;
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        text.append(buf, static_cast<size_t>(n));
+    close(fd);
+    return n < 0 ? std::string() : text;
+}
+
 inline bool ProcessAlive(int pid)
 {
     if (pid <= 0 || kill(pid, 0) != 0)
         return false;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
+    const std::string stat = ReadProcFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string line = stat.substr(0, stat.find('\n'));
     const size_t close = line.rfind(')');
     return !(close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z');
 }

@@ -13,9 +13,12 @@
 #include <fstream>
 #include <iostream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "office_support.h"
 
 namespace trevolo::testing {
 
@@ -23,7 +26,7 @@ namespace trevolo::testing {
 // process is gone or the line is missing.
 inline long ProcStatusKiB(const std::string& pid, const char* key)
 {
-    std::ifstream f("/proc/" + pid + "/status");
+    std::istringstream f(ReadProcFile("/proc/" + pid + "/status"));
     std::string line;
     const std::string prefix = std::string(key) + ":";
     while (std::getline(f, line))
