@@ -11,6 +11,7 @@
 
 #include "app/mainform.h"
 #include "app/prompts.h"
+#include "full_sheet.h"
 #include "model/commatext.h"
 #include "model/number.h"
 #include "model/sheetio.h"
@@ -22,18 +23,7 @@ namespace {
 
 Struct_Sheet FullSheet(int position, unsigned seed)
 {
-    Struct_Sheet s;
-    InitSheet(s, position, Struct_Settings::Defaults(), 1000, 100);
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> d(9.0, 11.0);
-    std::vector<std::string> cells(100);
-    for (int r = 1; r <= 1000; ++r) {
-        for (auto& c : cells)
-            c = FormatFixed(d(rng), 3);
-        s.DataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
-        s.CheckList.push_back(r % 7 ? "1" : "0");
-    }
-    return s;
+    return bench::FullSheet(position, seed);
 }
 
 SheetArray LargestWorkbook()

@@ -10,6 +10,7 @@
 
 #include "app/mainform.h"
 #include "app/prompts.h"
+#include "full_sheet.h"
 #include "model/commatext.h"
 #include "model/number.h"
 #include "model/sheetio.h"
@@ -20,18 +21,7 @@ namespace {
 
 Struct_Sheet FullSheet()
 {
-    Struct_Sheet s;
-    InitSheet(s, 1, Struct_Settings::Defaults(), 1000, 100);
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> d(9.0, 11.0);
-    std::vector<std::string> cells(100);
-    for (int r = 1; r <= 1000; ++r) {
-        for (auto& c : cells)
-            c = FormatFixed(d(rng), 3);
-        s.DataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
-        s.CheckList.push_back(r % 7 ? "1" : "0");
-    }
-    return s;
+    return bench::FullSheet(1, 7);
 }
 
 struct Window {
