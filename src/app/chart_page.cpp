@@ -109,7 +109,8 @@ bool FileTaken(const std::filesystem::path& p)
 
 }  // namespace
 
-ChartPage::ChartPage(TMainForm& form, QWidget* parent) : QWidget(parent), form_(form)
+ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent)
+    : QWidget(parent), form_(form), tables_(tables)
 {
     setObjectName(QStringLiteral("TabSheet4"));
     setAccessibleName(QStringLiteral("管理図表示"));
@@ -154,10 +155,10 @@ ChartPage::ChartPage(TMainForm& form, QWidget* parent) : QWidget(parent), form_(
                         highlightRow(now.row() + 1);
                 });
     };
-    follow(form_.gridEdit, true);
-    follow(form_.gridCtrl, true);
-    follow(form_.gridCalc, false);
-    follow(form_.gridSpc, false);
+    follow(tables_.values, true);
+    follow(tables_.lots, true);
+    follow(tables_.calc, false);
+    follow(tables_.spc, false);
 
     form_.session().addListener(this);
 }
@@ -480,15 +481,15 @@ void ChartPage::selectPoint(int calcRow)
         const GridPos now = g->current();
         return now.col >= 0 ? now.col : fallback;
     };
-    if (calcRow < form_.gridCalc->RowCount())
-        form_.gridCalc->setCurrent({keepColumn(form_.gridCalc, 0), calcRow});
-    if (calcRow < form_.gridSpc->RowCount())
-        form_.gridSpc->setCurrent({keepColumn(form_.gridSpc, 0), calcRow});
+    if (calcRow < tables_.calc->RowCount())
+        tables_.calc->setCurrent({keepColumn(tables_.calc, 0), calcRow});
+    if (calcRow < tables_.spc->RowCount())
+        tables_.spc->setCurrent({keepColumn(tables_.spc, 0), calcRow});
     const SheetSession& s = form_.session();
     for (int row = 1; row <= s.lots(); ++row)
         if (s.lotCells().text(0, row) == label) {
-            form_.gridEdit->setCurrent({keepColumn(form_.gridEdit, 0), row});
-            form_.gridCtrl->setCurrent({keepColumn(form_.gridCtrl, 0), row});
+            tables_.values->setCurrent({keepColumn(tables_.values, 0), row});
+            tables_.lots->setCurrent({keepColumn(tables_.lots, 0), row});
             break;
         }
     highlightRow(calcRow);

@@ -24,11 +24,21 @@ class QAreaSeries;
 namespace trevolo {
 
 class TMainForm;
+class StringGrid;
+class TplStringGrid;
 
 class ChartPage : public QWidget, public SessionListener {
     Q_OBJECT
 public:
-    ChartPage(TMainForm& form, QWidget* parent);
+    // The four tables of the shown sheet, whose current rows the page
+    // follows and sets.
+    struct Tables {
+        TplStringGrid* lots;
+        StringGrid* values;
+        StringGrid* calc;
+        StringGrid* spc;
+    };
+    ChartPage(TMainForm& form, Tables tables, QWidget* parent);
     ~ChartPage() override;
 
     enum Which { XChart = 0, SpreadChart = 1, HistogramChart = 2 };
@@ -88,6 +98,7 @@ private:
     QString fileBase(Which w) const;
 
     TMainForm& form_;
+    Tables tables_;
     ChartData data_;
     Pane xPane_;
     Pane spreadPane_;

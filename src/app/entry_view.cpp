@@ -103,11 +103,14 @@ private:
 // Routes the events of the measurement table to the window's handlers.
 class EntryEvents : public QObject {
 public:
-    EntryEvents(TMainForm* form) : QObject(form), form_(form) {}
+    EntryEvents(TMainForm* form, StringGrid* grid, StringGrid* lots)
+        : QObject(form), form_(form), grid_(grid), lots_(lots)
+    {
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        StringGrid* grid = form_->gridEdit;
+        StringGrid* grid = grid_;
         switch (event->type()) {
         case QEvent::Resize:
         case QEvent::Show:
@@ -154,14 +157,16 @@ public:
     // to the same last row and every lot number stays beside its values.
     void fitLotTable()
     {
-        StringGrid* grid = form_->gridEdit;
+        StringGrid* grid = grid_;
         const QScrollBar* bar = grid->horizontalScrollBar();
         const int barHeight = bar->isVisibleTo(grid) ? bar->height() : 0;
-        form_->gridCtrl->setMaximumHeight(std::max(0, grid->height() - barHeight));
+        lots_->setMaximumHeight(std::max(0, grid->height() - barHeight));
     }
 
 private:
     TMainForm* form_;
+    StringGrid* grid_;
+    StringGrid* lots_;
 };
 
 }  // namespace
@@ -169,7 +174,7 @@ private:
 void TMainForm::setupEntry()
 {
     gridEdit->setItemDelegate(new EntryDelegate(this, gridEdit));
-    auto* events = new EntryEvents(this);
+    auto* events = new EntryEvents(this, gridEdit, gridCtrl);
     entryEvents_ = events;
     gridEdit->installEventFilter(events);
     gridEdit->viewport()->installEventFilter(events);
@@ -211,8 +216,12 @@ bool TMainForm::gridEditKeyPress(QChar key, const QString& text)
             return false;
         }
         std::string formatted;
-        if (!FormatFixedText(v, spinKeta->text().toStdString(), formatted))
-            formatted = FormatFixed(v, spinKeta->value());
+        if (!FormatFixedText(v, session_.header.keta, formatted)) {
+            // The decimals field gives its least value for a text that is
+            // not a number.
+            int decimals = 0;
+            formatted = FormatFixed(v, TryStrToInt(session_.header.keta, decimals) ? decimals : 0);
+        }
         gridEdit->setCellText(pos.col, pos.row, QString::fromStdString(formatted));
     }
     gridEdit->setCurrent(Grid_NextCell(gridEdit->shape(), pos));

@@ -33,6 +33,11 @@ class TSettingForm;
 class TAboutForm;
 class TLotEditForm;
 class ChartPage;
+class HeaderPanel;
+class LimitPanel;
+class EntryPage;
+class CapabilityPage;
+class SpcPage;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -151,16 +156,9 @@ public:
     // editXcl, editRcl, editRsUcl3).
     static constexpr int kAllLimitLines = -1;
     bool ComputeControlLimits(int target);
-    // Automatic state (box set, read-only, button face, out of the tab
-    // order, automatic name) or manual state (editable, white, in the tab
-    // order, manual name) of one visible line.
-    void setLimitLineState(int line, bool automatic);
     // The R/S/Rs centre or +3σ line was typed: the hidden +2σ and +1σ
     // lines follow them (emptied while either is blank or not a number).
     void rsLineTyped();
-    QCheckBox* limitBox(int line) const;
-    TEdit* limitField(int line) const;
-    TEdit* limitName(int line) const;
 
     // ---- specification judgment (tolerance_view.cpp) ----
     bool CheckRequiredFields();
@@ -214,107 +212,6 @@ public:
     // Points the reports and save dialogs at another folder (tests).
     void setSaveFilesDir(const QString& dir) { saveFilesDir_ = dir; }
 
-    // ---- controls ----
-    QMenu* menuFile;
-    QAction* mainMenuXlsImport;
-    QAction* mainMenuCsvImport;
-    QAction* mainMenuXlsSave;
-    QAction* mainMenuCsvSave;
-    QAction* menuFileExit;
-    QMenu* menuSetting;
-    QAction* menuSettingSheets;
-    QAction* menuSettingInit;
-    QAction* menuSettingOption;
-    QMenu* menuExec;
-    QAction* menuExecSpec;
-    QAction* menuExecOperation;
-    QAction* menuExecSpc;
-    QAction* menuExecChart;
-    QAction* menuExecHist;
-    QMenu* menuHelp;
-    QAction* menuHelpManual;
-    QAction* menuHelpHome;
-    QAction* menuHelpAbout;
-
-    QTabBar* tabCtrl;
-    QWidget* pnlHedCtrl;
-    QGroupBox* grpSheetInfo;
-    TEdit* editProduct;
-    TEdit* editProcess;
-    TEdit* editMbc;
-    TEdit* editLabel;
-    TEdit* editUnit;
-    QComboBox* cmbSpecKind;
-    TSpinEdit* spinKeta;
-    TEdit* editKupper;
-    TEdit* editKlower;
-    QPushButton* btnSpecClear;
-
-    QGroupBox* grpLimit;
-    QComboBox* cmbChart;
-    QComboBox* cmbLimit;
-    QPushButton* btn3Stdev;
-    TSpinEdit* spinBetWeen;
-    TEdit* editUcl3;
-    TEdit* editUcl2;
-    TEdit* editUcl1;
-    TEdit* editLcl3;
-    TEdit* editLcl2;
-    TEdit* editLcl1;
-    TEdit* editXcl;
-    TEdit* editRcl;
-    TEdit* editRsUcl3;
-    TEdit* editRsUcl2;
-    TEdit* editRsUcl1;
-    TEdit* itemUcl3;
-    TEdit* itemUcl2;
-    TEdit* itemUcl1;
-    TEdit* itemLcl3;
-    TEdit* itemLcl2;
-    TEdit* itemLcl1;
-    TEdit* itemXcl;
-    TEdit* itemRcl;
-    TEdit* itemRsUcl3;
-    QCheckBox* cbUcl3;
-    QCheckBox* cbUcl2;
-    QCheckBox* cbUcl1;
-    QCheckBox* cbLcl3;
-    QCheckBox* cbLcl2;
-    QCheckBox* cbLcl1;
-    QCheckBox* cbXcl;
-    QCheckBox* cbRcl;
-    QCheckBox* cbRsUcl3;
-
-    QWidget* pnlCommand;
-    TSpinEdit* spinRow;
-    TSpinEdit* spinCol;
-    QPushButton* btnReset;
-    QPushButton* btnExcel;
-    QPushButton* btnControlChart;
-    QPushButton* btnHistogram;
-
-    QTabWidget* pageInput;
-    QWidget* TabSheet1;
-    QWidget* TabSheet2;
-    QWidget* TabSheet3;
-    QPushButton* btnAllOn;
-    QPushButton* btnLotEdit;
-    QPushButton* btnSpecJudg;
-    QLabel* pnlSpecJudg;
-    QPushButton* btnRandam;
-    TSpinEdit* spinTab;
-    TplStringGrid* gridCtrl;
-    StringGrid* gridEdit;
-    QPushButton* btnCpkCalc;
-    QLabel* pnlCpkJudg;
-    QCheckBox* chkCpCpk;
-    QComboBox* cmbCpCpk;
-    TEdit* editCpCpk;
-    QLabel* pnlCpCpk;
-    StringGrid* gridCalc;
-    QPushButton* btnSpcJudg;
-    QLabel* pnlSpcJudg;
-    StringGrid* gridSpc;
     // The fourth page: the charts of the shown sheet.
     ChartPage* chartPage = nullptr;
 
@@ -326,12 +223,6 @@ public:
     TSettingForm* SettingForm;
     TAboutForm* AboutForm;
     TLotEditForm* LotEditForm;
-    QMenu* popMenu;
-    QAction* popMenuCut;
-    QAction* popMenuCopy;
-    QAction* popMenuPaste;
-    QAction* popMenuDelete;
-    QAction* popMenuAllSelect;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -354,7 +245,6 @@ private:
     void createMenus();
     void createHeaderBlock();
     void createPages();
-    void createLimitPanel(QGridLayout* grid);
     void wireFields();
     void registerField(QWidget* w);
     bool isField(const QWidget* w) const;
@@ -362,18 +252,69 @@ private:
     // exit normalisation.
     void fieldColourOff(QWidget* field);
     void NormaliseField(QWidget* field);
-    bool isLimitField(const QWidget* w) const;
     bool isTable(const QWidget* w) const;
     // The form sees keys first: Enter and Esc move the focus outside tables.
     bool FormKeyPress(QWidget* watched, QKeyEvent* e);
-    // Panel caption and colour of a verdict.
-    static void setVerdict(QLabel* panel, const QString& text);
     void applyFieldAlignment();
     void setupTableDrawing();
     // The in-place editor, editing mode and drawing of the entry tables.
     void setupEntry();
     // The context menu of gridEdit with its shortcuts.
     void setupClipboard();
+
+    // The window's own controls: the menus, the sheet tabs, the command
+    // strip and the page control. Every control keeps its object name, by
+    // which outside tools and tests find it.
+    QMenu* menuFile;
+    QAction* mainMenuXlsImport;
+    QAction* mainMenuCsvImport;
+    QAction* mainMenuXlsSave;
+    QAction* mainMenuCsvSave;
+    QAction* menuFileExit;
+    QMenu* menuSetting;
+    QAction* menuSettingSheets;
+    QAction* menuSettingInit;
+    QAction* menuSettingOption;
+    QMenu* menuExec;
+    QAction* menuExecSpec;
+    QAction* menuExecOperation;
+    QAction* menuExecSpc;
+    QAction* menuExecChart;
+    QAction* menuExecHist;
+    QMenu* menuHelp;
+    QAction* menuHelpManual;
+    QAction* menuHelpHome;
+    QAction* menuHelpAbout;
+    QTabBar* tabCtrl;
+    QWidget* pnlHedCtrl;
+    QWidget* pnlCommand;
+    TSpinEdit* spinRow;
+    TSpinEdit* spinCol;
+    TSpinEdit* spinTab;
+    QPushButton* btnReset;
+    QPushButton* btnExcel;
+    QPushButton* btnControlChart;
+    QPushButton* btnHistogram;
+    QTabWidget* pageInput;
+    QMenu* popMenu;
+    QAction* popMenuCut;
+    QAction* popMenuCopy;
+    QAction* popMenuPaste;
+    QAction* popMenuDelete;
+    QAction* popMenuAllSelect;
+
+    // The panels, each owning its controls, and the pages.
+    HeaderPanel* header_;
+    LimitPanel* limits_;
+    EntryPage* entryPage_;
+    CapabilityPage* capabilityPage_;
+    SpcPage* spcPage_;
+    // The four tables the window's table commands work on: views over the
+    // session's cell stores, laid out on the pages.
+    TplStringGrid* gridCtrl;
+    StringGrid* gridEdit;
+    StringGrid* gridCalc;
+    StringGrid* gridSpc;
 
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;

@@ -7,7 +7,10 @@
 #include <QTabWidget>
 #include <algorithm>
 
+#include "app/header_panel.h"
+#include "app/limit_panel.h"
 #include "app/mainform.h"
+#include "app/pages.h"
 #include "app/prompts.h"
 #include "app/sheets_form.h"
 #include "app/splash.h"
@@ -77,10 +80,10 @@ void TMainForm::SaveGridsToSheet(int index)
     // With no tab selected there is no record of the shown sheet to write.
     if (index < 0 || index >= static_cast<int>(Sheets.size()))
         return;
-    if (selectedTab_ >= 0 && tabCtrl->tabText(selectedTab_) != editLabel->text()) {
-        if (IsBlank(S(editLabel->text())))
-            editLabel->setText(tabCtrl->tabText(selectedTab_));
-        tabCtrl->setTabText(selectedTab_, editLabel->text());
+    if (selectedTab_ >= 0 && tabCtrl->tabText(selectedTab_) != header_->label()) {
+        if (IsBlank(S(header_->label())))
+            header_->setLabel(tabCtrl->tabText(selectedTab_));
+        tabCtrl->setTabText(selectedTab_, header_->label());
     }
     workbook_.store(index, session_);
     // The counts are stored as their fields show them, also while a count
@@ -93,11 +96,9 @@ void TMainForm::SaveGridsToSheet(int index)
 void TMainForm::ResetSheetView()
 {
     ++viewShown_;
-    chkCpCpk->setChecked(Settings.CpkCheck);
-    cmbCpCpk->setCurrentIndex(Settings.CpkIndex);
-    editCpCpk->setText(Q(Settings.CpCpk));
-    cmbChart->setCurrentIndex(Settings.ChartIndex);
-    cmbLimit->setCurrentIndex(Settings.LimitIndex);
+    capabilityPage_->showSettings(Settings);
+    limits_->setChartIndex(Settings.ChartIndex);
+    limits_->setMethod(Settings.LimitIndex);
     pageInput->setCurrentIndex(0);
     btnSpecClearClick();
     Interactive = 0;
@@ -111,20 +112,7 @@ void TMainForm::ResetSheetView()
 
 void TMainForm::ResetLimitPanel()
 {
-    for (TEdit* e : {editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1, editXcl, editRcl, editRsUcl3,
-                     editRsUcl2, editRsUcl1})
-        e->clear();
-    itemUcl3->setText(QStringLiteral("＋３σ"));
-    itemUcl2->setText(QStringLiteral("＋２σ"));
-    itemUcl1->setText(QStringLiteral("＋１σ"));
-    itemLcl3->setText(QStringLiteral("－３σ"));
-    itemLcl2->setText(QStringLiteral("－２σ"));
-    itemLcl1->setText(QStringLiteral("－１σ"));
-    itemXcl->setText(QStringLiteral("平均値"));
-    itemRcl->setText(QStringLiteral("平均値"));
-    itemRsUcl3->setText(QStringLiteral("＋３σ"));
-    for (QCheckBox* b : {cbUcl3, cbUcl2, cbUcl1, cbLcl3, cbLcl2, cbLcl1, cbXcl, cbRsUcl3, cbRcl})
-        b->setChecked(true);
+    limits_->reset();
     Grid_ClearRows(gridCalc->cells());
     Grid_ClearRows(gridSpc->cells());
     gridCalc->gridModel()->cellsChanged();
@@ -139,17 +127,7 @@ void TMainForm::LoadSheetToGrids()
         return;
     const Struct_Sheet& s = Sheets[static_cast<size_t>(selectedTab_)];
     tabCtrl->setTabText(selectedTab_, Q(s.Label));
-    SetWholeText(editProduct, Q(s.Product));
-    SetWholeText(editProcess, Q(s.Process));
-    SetWholeText(editMbc, Q(s.Mbc));
-    SetWholeText(editLabel, Q(s.Label));
-    SetWholeText(editUnit, Q(s.Unit));
-    cmbSpecKind->setCurrentIndex(SpecKindIndex(s.SpecKind));
-    cmbSpecKindChange();
-    spinKeta->setValue(ShownDecimals(s.Keta));
-    const int k = spinKeta->value();
-    SetWholeText(editKupper, Q(ShownSpecLimit(s.Kupper, k)));
-    SetWholeText(editKlower, Q(ShownSpecLimit(s.Klower, k)));
+    header_->showRecord(s);
     SetSpinAndRun(spinRow, s.Row, [this] { spinRowChange(); });
     SetSpinAndRun(spinCol, s.Col, [this] { spinColChange(); });
 
@@ -188,25 +166,18 @@ void TMainForm::LayoutTables()
         gridSpc->setColWidth(c, 44);
     gridSpc->setColWidth(0, 85);
     gridSpc->setColWidth(17, 96);
+    limits_->showChartKind(session_.chartKind);
     switch (session_.chartKind) {
     case ChartXbarS:
-        editRsUcl3->setToolTip(QStringLiteral("「S-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「S-平均値」を入力してください。"));
         pageInput->setTabText(2, QStringLiteral("SPC異常判定(X側-S側)"));
         break;
     case ChartXRs:
-        editRsUcl3->setToolTip(QStringLiteral("「Rs-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「Rs-平均値」を入力してください。"));
         pageInput->setTabText(2, QStringLiteral("SPC異常判定(X側-Rs側)"));
         break;
     default:
-        editRsUcl3->setToolTip(QStringLiteral("「R-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「R-平均値」を入力してください。"));
         pageInput->setTabText(2, QStringLiteral("SPC異常判定(X側-R側)"));
         break;
     }
-    editRsUcl3->setAccessibleName(editRsUcl3->toolTip());
-    editRcl->setAccessibleName(editRcl->toolTip());
 
     for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridEdit, gridCalc, gridSpc})
         g->gridModel()->cellsChanged();
@@ -262,7 +233,7 @@ void TMainForm::spinColChange()
     const QString t = spinCol->text();
     if (t.isEmpty() || t == QLatin1String("0"))
         return;
-    cmbChart->setCurrentIndex(t == QLatin1String("1") ? ChartXRs : Settings.ChartIndex);
+    limits_->setChartIndex(t == QLatin1String("1") ? ChartXRs : Settings.ChartIndex);
     if (spinCol->value() > spinCol->maxValue()) {
         spinCol->setValue(spinCol->maxValue());  // runs this handler again
         return;
@@ -291,7 +262,7 @@ void TMainForm::btnResetClick()
     tabCtrlChange();
     for (int i = 0; i < tabCtrl->count(); ++i)
         tabCtrl->setTabText(i, QStringLiteral("Sheet") + QString::number(i + 1));
-    editProduct->setFocus();
+    header_->focusFirst();
 }
 
 void TMainForm::menuSettingSheetsClick()
@@ -306,8 +277,8 @@ void TMainForm::menuSettingSheetsClick()
 void TMainForm::cmbChartChange()
 {
     if (spinCol->text() == QLatin1String("1"))
-        cmbChart->setCurrentIndex(ChartXRs);
-    if (cmbChart->currentIndex() == ChartXRs)
+        limits_->setChartIndex(ChartXRs);
+    if (limits_->chartIndex() == ChartXRs)
         spinCol->setText(QStringLiteral("1"));
     Interactive = 0;
     ResetLimitPanel();
@@ -319,29 +290,14 @@ void TMainForm::cmbChartChange()
 
 void TMainForm::cmbSpecKindChange()
 {
-    const int kind = cmbSpecKind->currentIndex();
-    auto apply = [this](TEdit* e, bool enabled) {
-        e->setEnabled(enabled);
-        e->setFieldColor(enabled ? palette().color(QPalette::Base) : palette().color(QPalette::Button));
-        if (!enabled)
-            e->clear();
-    };
-    apply(editKupper, kind != SpecLowerOnly);
-    apply(editKlower, kind != SpecUpperOnly);
+    header_->applySpecKind();
 }
 
 void TMainForm::btnSpecClearClick()
 {
     // With no tab selected the label stays as it is.
     session_.clearHeader(selectedTab_ >= 0 ? S(tabCtrl->tabText(selectedTab_)) : session_.header.label, Settings);
-    const SheetHeader& h = session_.header;
-    for (auto [field, text] : {std::pair{editProduct, &h.product}, {editProcess, &h.process}, {editMbc, &h.mbc},
-                               {editLabel, &h.label}, {editUnit, &h.unit}, {editKupper, &h.upper},
-                               {editKlower, &h.lower}})
-        field->setText(Q(*text));
-    spinKeta->setValue(Settings.Keta);
-    cmbSpecKind->setCurrentIndex(h.specKind);
-    cmbSpecKindChange();
+    header_->showCleared(Settings.Keta);
     showVerdicts();
     gridEdit->viewport()->update();
     gridCalc->viewport()->update();
@@ -356,19 +312,7 @@ void TMainForm::btnAllOnClick()
 
 void TMainForm::chkCpCpkClick()
 {
-    const bool on = chkCpCpk->isChecked();
-    cmbCpCpk->setEnabled(on);
-    editCpCpk->setEnabled(on);
-    const QColor face = palette().color(QPalette::Button);
-    editCpCpk->setFieldColor(on ? kFieldNormalColor : face);
-    // The list greys out with the threshold; switched on it looks as a list
-    // left by the focus does.
-    QPalette p;
-    if (!on) {
-        p.setColor(QPalette::Base, face);
-        p.setColor(QPalette::Button, face);
-    }
-    cmbCpCpk->setPalette(p);
+    capabilityPage_->applyThreshold();
 }
 
 void TMainForm::menuExecSpecClick()

@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <stdexcept>
 
+#include "app/limit_panel.h"
 #include "app/mainform.h"
 #include "app/paths.h"
 #include "app/prompts.h"
@@ -172,7 +173,7 @@ void TMainForm::btnHistogramClick()
     data.enabled = [&ctrl](int lot) { return ctrl.flag(1, lot + 1); };
     data.value = [&edit](int lot, int col) { return std::string(edit.text(col, lot + 1)); };
     data.keta = session_.header.keta;
-    data.classes = spinBetWeen->value();
+    data.classes = limits_->histogramClasses();
 
 #ifdef TREVOLO_HAVE_OFFICE
     MakeHistogramReport(data, Place(*this));

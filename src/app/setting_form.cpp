@@ -14,7 +14,10 @@
 
 #include "app/fields.h"
 #include "app/fonts.h"
+#include "app/header_panel.h"
+#include "app/limit_panel.h"
 #include "app/mainform.h"
+#include "app/pages.h"
 #include "app/placement.h"
 #include "model/number.h"
 
@@ -414,24 +417,19 @@ void TMainForm::menuSettingInitClick()
 {
     if (!SettingForm->execFor(Settings))
         return;
-    const int chartBefore = cmbChart->currentIndex();
+    const int chartBefore = limits_->chartIndex();
 
     // Sheets are added with the new initial values but with the lot count
     // and n the view shows now: the sheet count is applied first.
     spinTab->setValue(Settings.Tab);
     spinRow->setValue(Settings.Row);
     spinCol->setValue(Settings.Col);
-    editUnit->setText(QString::fromStdString(Settings.Unit));
-    cmbSpecKind->setCurrentIndex(Settings.SpecIndex);
-    cmbSpecKindChange();
-    spinKeta->setValue(Settings.Keta);
-    chkCpCpk->setChecked(Settings.CpkCheck);
-    cmbCpCpk->setCurrentIndex(Settings.CpkIndex);
-    editCpCpk->setText(QString::fromStdString(Settings.CpCpk));
-    cmbChart->setCurrentIndex(Settings.ChartIndex);
-    cmbLimit->setCurrentIndex(Settings.LimitIndex);
+    header_->showSettings(Settings);
+    capabilityPage_->showSettings(Settings);
+    limits_->setChartIndex(Settings.ChartIndex);
+    limits_->setMethod(Settings.LimitIndex);
 
-    if (cmbChart->currentIndex() != chartBefore) {
+    if (limits_->chartIndex() != chartBefore) {
         // Limits, statistics and SPC marks of another chart kind must not
         // stay beside the new one, and the SPC table's titles follow the
         // kind; the lot numbers shown are kept.

@@ -1,0 +1,216 @@
+// The header panel of the main window.
+#include "app/header_panel.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QPushButton>
+
+#include "app/fields.h"
+#include "app/fonts.h"
+#include "app/panel_parts.h"
+#include "document/judgment_chain.h"
+#include "model/comfunction.h"
+#include "model/number.h"
+#include "model/sheetio.h"
+
+namespace trevolo {
+
+HeaderPanel::HeaderPanel(SheetSession& session, QWidget* parent)
+    : QGroupBox(QStringLiteral("項目間情報設定"), parent), session_(session)
+{
+    setObjectName(QStringLiteral("grpSheetInfo"));
+    auto* g = new QGridLayout(this);
+    g->setContentsMargins(4, 2, 4, 2);
+    g->setVerticalSpacing(2);
+    auto edit = [this](const char* name, int maxLen, const QString& hint) {
+        auto* e = new TEdit(this);
+        e->setObjectName(QLatin1String(name));
+        e->setMaxLength(maxLen);
+        e->setToolTip(hint);
+        e->setFont(GothicFont(15));
+        return e;
+    };
+    editProduct = edit("editProduct", 50, QStringLiteral("「品種名称」を入力してください。"));
+    editProcess = edit("editProcess", 20, QStringLiteral("「工程名称」を入力してください。"));
+    editMbc = edit("editMbc", 20, QStringLiteral("「装置名称」を入力してください。"));
+    editLabel = edit("editLabel", 20, QStringLiteral("「項目名称」を入力してください。"));
+    editUnit = edit("editUnit", 10, QStringLiteral("「測定単位」を入力してください。"));
+    cmbSpecKind = new QComboBox(this);
+    cmbSpecKind->setObjectName(QStringLiteral("cmbSpecKind"));
+    for (const char* t : kSpecKindTexts)
+        cmbSpecKind->addItem(QString::fromUtf8(t));
+    cmbSpecKind->setToolTip(QStringLiteral("「規格種別」を選択してください。"));
+    spinKeta = new TSpinEdit(0, 5, this);
+    spinKeta->setObjectName(QStringLiteral("spinKeta"));
+    spinKeta->setMaxLength(1);
+    spinKeta->setText(QStringLiteral("3"));
+    spinKeta->setFont(GothicFont(15));
+    spinKeta->setToolTip(QStringLiteral("「小数点以下桁数」を０～５の範囲で設定してください。"));
+    editKupper = edit("editKupper", 15, QStringLiteral("「規格上限値」を入力してください。"));
+    editKlower = edit("editKlower", 15, QStringLiteral("「規格下限値」を入力してください。"));
+    btnSpecClear = Button("btnSpecClear", QStringLiteral("クリア"), this);
+
+    g->addWidget(LabelPanel(QStringLiteral("品種名称"), editProduct, this), 0, 0);
+    g->addWidget(editProduct, 0, 1, 1, 3);
+    g->addWidget(LabelPanel(QStringLiteral("工程名称"), editProcess, this), 1, 0);
+    g->addWidget(editProcess, 1, 1);
+    g->addWidget(LabelPanel(QStringLiteral("装置名称"), editMbc, this), 1, 2);
+    g->addWidget(editMbc, 1, 3);
+    g->addWidget(LabelPanel(QStringLiteral("項目名称"), editLabel, this, true), 2, 0);
+    g->addWidget(editLabel, 2, 1);
+    g->addWidget(LabelPanel(QStringLiteral("測定単位"), editUnit, this, true), 2, 2);
+    g->addWidget(editUnit, 2, 3);
+    g->addWidget(LabelPanel(QStringLiteral("規格種別"), cmbSpecKind, this, true), 3, 0);
+    g->addWidget(cmbSpecKind, 3, 1);
+    g->addWidget(LabelPanel(QStringLiteral("小数桁数"), spinKeta, this, true), 3, 2);
+    g->addWidget(spinKeta, 3, 3);
+    g->addWidget(LabelPanel(QStringLiteral("規格上限"), editKupper, this, true), 4, 0);
+    g->addWidget(editKupper, 4, 1);
+    g->addWidget(LabelPanel(QStringLiteral("規格下限"), editKlower, this, true), 4, 2);
+    g->addWidget(editKlower, 4, 3);
+    g->addWidget(btnSpecClear, 5, 3);
+
+    for (QLineEdit* e : std::initializer_list<QLineEdit*>{spinKeta, editKupper, editKlower})
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLineEdit* e : std::initializer_list<QLineEdit*>{editProduct, editProcess, editLabel, editMbc, editUnit})
+        e->setAlignment(Qt::AlignCenter);
+    // Input method: open for names, closed for units and numbers.
+    for (QWidget* w : std::initializer_list<QWidget*>{editUnit, editKupper, editKlower, cmbSpecKind})
+        w->setAttribute(Qt::WA_InputMethodEnabled, false);
+    for (TEdit* e : {editProduct, editProcess, editMbc, editLabel, editUnit})
+        e->keyFilter = NameKey;
+    for (TEdit* e : {editKupper, editKlower})
+        e->keyFilter = NumericKey;
+    spinKeta->keyFilter = DecimalsKey;
+
+    SheetHeader& h = session_.header;
+    BindText(editProduct, session_, h.product, ChangedHeader);
+    BindText(editProcess, session_, h.process, ChangedHeader);
+    BindText(editMbc, session_, h.mbc, ChangedHeader);
+    BindText(editLabel, session_, h.label, ChangedHeader);
+    BindText(editUnit, session_, h.unit, ChangedHeader);
+    BindText(spinKeta, session_, h.keta, ChangedHeader);
+    BindText(editKupper, session_, h.upper, ChangedHeader | ChangedMarking);
+    BindText(editKlower, session_, h.lower, ChangedHeader | ChangedMarking);
+    BindIndex(cmbSpecKind, session_, h.specKind, ChangedHeader | ChangedMarking);
+
+    connect(cmbSpecKind, &QComboBox::activated, this, &HeaderPanel::specKindChosen);
+    connect(btnSpecClear, &QPushButton::clicked, this, &HeaderPanel::clearClicked);
+}
+
+std::vector<QWidget*> HeaderPanel::fields() const
+{
+    return {editProduct, editProcess, editMbc, editLabel, editUnit, cmbSpecKind, spinKeta, editKupper, editKlower};
+}
+
+void HeaderPanel::showRecord(const Struct_Sheet& s)
+{
+    SetWholeText(editProduct, QString::fromStdString(s.Product));
+    SetWholeText(editProcess, QString::fromStdString(s.Process));
+    SetWholeText(editMbc, QString::fromStdString(s.Mbc));
+    SetWholeText(editLabel, QString::fromStdString(s.Label));
+    SetWholeText(editUnit, QString::fromStdString(s.Unit));
+    cmbSpecKind->setCurrentIndex(SpecKindIndex(s.SpecKind));
+    applySpecKind();
+    spinKeta->setValue(ShownDecimals(s.Keta));
+    const int k = spinKeta->value();
+    SetWholeText(editKupper, QString::fromStdString(ShownSpecLimit(s.Kupper, k)));
+    SetWholeText(editKlower, QString::fromStdString(ShownSpecLimit(s.Klower, k)));
+}
+
+void HeaderPanel::showCleared(int decimals)
+{
+    const SheetHeader& h = session_.header;
+    for (auto [field, text] : {std::pair{editProduct, &h.product}, {editProcess, &h.process}, {editMbc, &h.mbc},
+                               {editLabel, &h.label}, {editUnit, &h.unit}, {editKupper, &h.upper},
+                               {editKlower, &h.lower}})
+        field->setText(QString::fromStdString(*text));
+    spinKeta->setValue(decimals);
+    cmbSpecKind->setCurrentIndex(h.specKind);
+    applySpecKind();
+}
+
+void HeaderPanel::showSettings(const Struct_Settings& settings)
+{
+    editUnit->setText(QString::fromStdString(settings.Unit));
+    cmbSpecKind->setCurrentIndex(settings.SpecIndex);
+    applySpecKind();
+    spinKeta->setValue(settings.Keta);
+}
+
+void HeaderPanel::applySpecKind()
+{
+    const int kind = cmbSpecKind->currentIndex();
+    auto apply = [this](TEdit* e, bool enabled) {
+        e->setEnabled(enabled);
+        e->setFieldColor(enabled ? window()->palette().color(QPalette::Base) : window()->palette().color(QPalette::Button));
+        if (!enabled)
+            e->clear();
+    };
+    apply(editKupper, kind != SpecLowerOnly);
+    apply(editKlower, kind != SpecUpperOnly);
+}
+
+QString HeaderPanel::label() const
+{
+    return editLabel->text();
+}
+
+void HeaderPanel::setLabel(const QString& text)
+{
+    editLabel->setText(text);
+}
+
+bool HeaderPanel::isLabel(const QWidget* w) const
+{
+    return w == editLabel;
+}
+
+bool HeaderPanel::focus(SessionFocus f)
+{
+    switch (f) {
+    case SessionFocus::Label:
+        editLabel->setFocus();
+        return true;
+    case SessionFocus::Unit:
+        editUnit->setFocus();
+        return true;
+    case SessionFocus::Upper:
+        editKupper->setFocus();
+        return true;
+    case SessionFocus::Lower:
+        editKlower->setFocus();
+        return true;
+    case SessionFocus::None:
+        break;
+    }
+    return false;
+}
+
+void HeaderPanel::focusFirst()
+{
+    editProduct->setFocus();
+}
+
+bool HeaderPanel::normalise(QWidget* field)
+{
+    if (field == spinKeta) {
+        spinKeta->clampOnExit();
+        for (TEdit* lim : {editKupper, editKlower}) {
+            const std::string t = lim->text().toStdString();
+            if (!IsBlank(t))
+                SetWholeText(lim, QString::fromStdString(FormatFixed(StrToFloat(t), spinKeta->value())));
+        }
+        return true;
+    }
+    if (field != editKupper && field != editKlower)
+        return false;
+    auto* e = static_cast<TEdit*>(field);
+    const std::string t = e->text().toStdString();
+    double v = 0;
+    if (!IsBlank(t))
+        SetWholeText(e, TryStrToFloat(t, v) ? QString::fromStdString(FormatFixed(v, spinKeta->value())) : QString());
+    return true;
+}
+
+}  // namespace trevolo

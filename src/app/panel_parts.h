@@ -1,0 +1,31 @@
+#pragma once
+// Small pieces the window's panels are built from: the raised caption panel
+// beside a field, the black verdict panel, a push button, and the binding of
+// a field to the session's state.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <string>
+
+#include "document/sheet_session.h"
+
+namespace trevolo {
+
+// A raised caption panel naming a field (blue for the required ones); the
+// field takes the caption as its accessible name.
+QLabel* LabelPanel(const QString& text, QWidget* buddy, QWidget* parent, bool blue = false);
+// The black panel showing a verdict in large green (red for a failure).
+QLabel* VerdictPanel(const char* name, QWidget* parent);
+// Shows a verdict text; an empty one clears the panel.
+void ShowVerdict(QLabel* panel, const char* text);
+QPushButton* Button(const char* name, const QString& caption, QWidget* parent);
+
+// Each field writes what it shows into the session as it changes, by typing
+// or by the program, and tells the session's listeners what changed.
+void BindText(QLineEdit* e, SheetSession& session, std::string& target, unsigned what);
+void BindIndex(QComboBox* c, SheetSession& session, int& target, unsigned what);
+void BindCheck(QCheckBox* b, SheetSession& session, bool& target, unsigned what);
+
+}  // namespace trevolo
