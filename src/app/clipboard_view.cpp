@@ -156,14 +156,16 @@ void TMainForm::popMenuPasteClick()
 {
     if (!gridEdit->hasFocus())
         return;
-    Grid_Paste(gridEdit);
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty())
+        applyOutcome(session_.paste(Selection(gridEdit), text.toStdString()));
     gridEdit->autoColWidth();
 }
 
 void TMainForm::popMenuDeleteClick()
 {
     if (gridEdit->hasFocus())
-        Grid_DeleteSelection(gridEdit);
+        applyOutcome(session_.clearCells(Selection(gridEdit)));
 }
 
 void TMainForm::popMenuAllSelectClick()

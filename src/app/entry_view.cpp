@@ -12,9 +12,7 @@
 #include <algorithm>
 
 #include "app/mainform.h"
-#include "entry/tolerance_judgment.h"
-#include "model/comfunction.h"
-#include "model/number.h"
+#include "entry/value_entry.h"
 
 namespace trevolo {
 
@@ -31,17 +29,6 @@ bool NumericKeyAccepted(QChar ch, const QString& text)
     if (ch == QLatin1Char('-'))
         return !text.contains(QLatin1Char('-'));
     return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
-}
-
-// A minus sign is only a sign at the front: the first "-" standing anywhere
-// else is removed. Returns the position removed, or -1.
-int RemoveMisplacedMinus(QString& text)
-{
-    const qsizetype at = text.indexOf(QLatin1Char('-'));
-    if (at <= 0)
-        return -1;
-    text.remove(at, 1);
-    return static_cast<int>(at);
 }
 
 // Paints through the grid's own cell painter (as every table does) and
@@ -70,12 +57,14 @@ public:
         // The minus-sign rule applies to every change the user makes, as it
         // happens, so the editor never shows a misplaced sign.
         QObject::connect(e, &QLineEdit::textEdited, e, [e](const QString& typed) {
-            QString t = typed;
-            const int removed = RemoveMisplacedMinus(t);
-            if (removed < 0)
+            std::string t = typed.toStdString();
+            const int removedByte = RemoveMisplacedMinus(t);
+            if (removedByte < 0)
                 return;
-            int cursor = e->cursorPosition();
-            e->setText(t);
+            // The removed sign's position in the editor's characters.
+            const qsizetype removed = QString::fromStdString(t.substr(0, static_cast<size_t>(removedByte))).size();
+            const int cursor = e->cursorPosition();
+            e->setText(QString::fromStdString(t));
             e->setCursorPosition(cursor > removed ? cursor - 1 : cursor);
         });
         return e;
@@ -203,37 +192,26 @@ bool TMainForm::gridEditKeyPress(QChar key, const QString& text)
     if (key.unicode() != 13)
         return NumericKeyAccepted(key, text);
 
-    // Enter: a committed value is rewritten with the sheet's decimals; one
-    // that is not a number is emptied and the current cell stays.
+    // Enter: the session formats the committed value (or empties one that
+    // is not a number) and says where the current cell goes.
     const GridPos pos = gridEdit->current();
     if (pos.row < 1)
         return false;
-    const std::string cellText = gridEdit->cells().text(pos.col, pos.row);
-    if (!IsBlank(cellText)) {
-        double v = 0;
-        if (!TryStrToFloat(cellText, v)) {
-            gridEdit->setCellText(pos.col, pos.row, QString());
-            return false;
-        }
-        std::string formatted;
-        if (!FormatFixedText(v, session_.header.keta, formatted)) {
-            // The decimals field gives its least value for a text that is
-            // not a number.
-            int decimals = 0;
-            formatted = FormatFixed(v, TryStrToInt(session_.header.keta, decimals) ? decimals : 0);
-        }
-        gridEdit->setCellText(pos.col, pos.row, QString::fromStdString(formatted));
+    const Outcome o = session_.commitValue(pos.col, pos.row);
+    if (o.changed & ChangedValues)
+        gridEdit->gridModel()->cellChanged(pos.col, pos.row);
+    if (o.current) {
+        gridEdit->setCurrent(*o.current);
+        gridEdit->viewport()->update();
     }
-    gridEdit->setCurrent(Grid_NextCell(gridEdit->shape(), pos));
-    gridEdit->viewport()->update();
     return false;
 }
 
 void TMainForm::gridEditSetEditText(int col, int row)
 {
-    QString t = QString::fromStdString(gridEdit->cells().text(col, row));
-    if (RemoveMisplacedMinus(t) >= 0)
-        gridEdit->setCellText(col, row, t);
+    const Outcome o = session_.typeValue(col, row, gridEdit->cells().text(col, row));
+    if (o.changed & ChangedValues)
+        gridEdit->gridModel()->cellChanged(col, row);
 }
 
 CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const

@@ -5,6 +5,7 @@
 
 #include "document/judgment_chain.h"
 #include "entry/lot_numbers.h"
+#include "entry/value_entry.h"
 #include "entry/tolerance_judgment.h"
 #include "model/comfunction.h"
 #include "model/number.h"
@@ -60,6 +61,20 @@ Outcome Guarded(Step&& step)
         o.error = e;
     }
     return o;
+}
+
+// A value written with the sheet's decimals. A decimals text that is not a
+// digit is read as the decimals field reads it: a whole number as it is (a
+// negative one giving no decimals), anything else as no decimals.
+std::string WithDecimals(double value, const std::string& decimals)
+{
+    std::string out;
+    if (FormatFixedText(value, decimals, out))
+        return out;
+    int d = 0;
+    if (!TryStrToInt(decimals, d))
+        d = 0;
+    return FormatFixed(value, d);
 }
 
 void AddStop(Outcome& o, SpecStop stop)
@@ -404,6 +419,59 @@ void SheetSession::renumberLots(const std::vector<std::string>& numbers)
             if (lotOfRow[i] >= 0)
                 table->setText(0, static_cast<int>(i) + 1, ctrl_.text(0, lotOfRow[i] + 1));
     }
+}
+
+Outcome SheetSession::commitValue(int col, int row)
+{
+    Outcome o;
+    if (col < 0 || col >= n_ || row < 1 || row > lots_)
+        return o;
+    std::string& cell = edit_.cell(col, row);
+    if (!IsBlank(cell)) {
+        double v = 0;
+        if (!TryStrToFloat(cell, v)) {
+            cell.clear();
+            o.changed = ChangedValues;
+            return o;
+        }
+        std::string formatted = WithDecimals(v, header.keta);
+        if (formatted != cell) {
+            cell.swap(formatted);
+            o.changed = ChangedValues;
+        }
+    }
+    o.current = Grid_NextCell(valueShape(), {col, row});
+    return o;
+}
+
+Outcome SheetSession::typeValue(int col, int row, std::string text)
+{
+    Outcome o;
+    if (!edit_.contains(col, row))
+        return o;
+    RemoveMisplacedMinus(text);
+    std::string& cell = edit_.cell(col, row);
+    if (text != cell) {
+        cell.swap(text);
+        o.changed = ChangedValues;
+    }
+    return o;
+}
+
+Outcome SheetSession::paste(GridRect selection, std::string_view text)
+{
+    Outcome o;
+    if (Grid_PasteText(edit_, valueShape(), selection, text) > 0)
+        o.changed = ChangedValues;
+    return o;
+}
+
+Outcome SheetSession::clearCells(GridRect selection)
+{
+    Grid_DeleteCells(edit_, valueShape(), selection);
+    Outcome o;
+    o.changed = ChangedValues;
+    return o;
 }
 
 bool SheetSession::valueIsMarked(int col, int row) const

@@ -16,9 +16,12 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "entry/clipboard.h"
 #include "model/cellstore.h"
+#include "model/comfunction.h"
 #include "model/comtype.h"
 #include "model/number.h"
 #include "spc/rule_engine.h"
@@ -99,6 +102,8 @@ struct Outcome {
     std::optional<ConvertError> error;
     SessionFocus focus = SessionFocus::None;
     unsigned changed = ChangedNothing;
+    // Where the current cell of the measurement table goes; none: it stays.
+    std::optional<GridPos> current;
 
     // How far a judgment got: each step that finished its work without a
     // stop, and whether the capability step gave a new verdict.
@@ -215,6 +220,28 @@ public:
     // takes that lot's new number, whether the table lists every lot or only
     // those a judgment took (enabled, with a value).
     void renumberLots(const std::vector<std::string>& numbers);
+
+    // ---- the measurement table's cells ----
+
+    // The displayed shape of the measurement table: n columns, the header
+    // row and one row per lot.
+    GridShape valueShape() const noexcept { return {n_, lots_ + 1, 0, 1}; }
+    // Enter on a measurement cell: a value is rewritten with the sheet's
+    // decimals and the current cell moves on (along the row, then to the
+    // first cell of the next row, after the last row to the first one); a
+    // text that is not a number is emptied and the current cell stays; an
+    // empty or blank cell is left as it is and the current cell moves on. A
+    // position outside the data cells does nothing.
+    Outcome commitValue(int col, int row);
+    // The in-place editor wrote text into a measurement cell: it is stored
+    // with the minus-sign rule applied (a "-" is only a sign at the front).
+    Outcome typeValue(int col, int row, std::string text);
+    // Clipboard text written into the measurement table from the selection's
+    // top-left cell, the displayed cells only; a text that writes no cell
+    // changes nothing.
+    Outcome paste(GridRect selection, std::string_view text);
+    // Empties the selected measurement cells that are displayed.
+    Outcome clearCells(GridRect selection);
 
     // The red marking of one measurement cell and one statistics cell as
     // they are painted now.

@@ -319,5 +319,62 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     EXPECT_EQ(started, 3);
 }
 
+TEST(SheetSession, MeasurementCellsAreCommittedTypedPastedAndCleared)
+{
+    SheetSession session;
+    session.show(Imported(Header{}, EvenLots()), ChartXbarR);  // 10 lots x 2, one decimal
+    CellStore& cells = session.valueCells();
+
+    struct EnterCase {
+        const char* name;
+        const char* keta;
+        GridPos at;
+        const char* text;
+        const char* after;
+        std::optional<GridPos> next;
+        bool changed;
+    };
+    const EnterCase cases[] = {
+        {"rounds to the decimals", "2", {0, 3}, "12.3456", "12.35", GridPos{1, 3}, true},
+        {"already formatted", "1", {0, 3}, "9.0", "9.0", GridPos{1, 3}, false},
+        {"end of a row goes to the next row", "1", {1, 3}, "-4", "-4.0", GridPos{0, 4}, true},
+        {"last cell goes to the first data row", "0", {1, 10}, "2.5", "2", GridPos{0, 1}, true},
+        {"blank cell just moves", "1", {0, 3}, "  ", "  ", GridPos{1, 3}, false},
+        {"not a number is emptied and stays", "1", {0, 3}, "1x", "", std::nullopt, true},
+        {"a lone minus is emptied and stays", "1", {0, 3}, "-", "", std::nullopt, true},
+        // Decimals the field reads as no decimals.
+        {"empty decimals", "", {0, 3}, "7.6", "8", GridPos{1, 3}, true},
+        {"decimals not a number", "+", {0, 3}, "7.6", "8", GridPos{1, 3}, true},
+    };
+    for (const EnterCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        session.header.keta = c.keta;
+        cells.setText(c.at.col, c.at.row, c.text);
+        const Outcome o = session.commitValue(c.at.col, c.at.row);
+        EXPECT_EQ(cells.text(c.at.col, c.at.row), c.after);
+        EXPECT_EQ(o.current, c.next);
+        EXPECT_EQ(o.changed, c.changed ? ChangedValues : ChangedNothing);
+    }
+    // The header row is no value cell.
+    EXPECT_FALSE(session.commitValue(0, 0).current);
+
+    // The editor's text keeps a minus sign only at the front.
+    EXPECT_EQ(session.typeValue(0, 2, "12-3").changed, ChangedValues);
+    EXPECT_EQ(cells.text(0, 2), "123");
+    EXPECT_EQ(session.typeValue(0, 2, "-12").changed, ChangedValues);
+    EXPECT_EQ(cells.text(0, 2), "-12");
+    EXPECT_EQ(session.typeValue(0, 2, "-12").changed, ChangedNothing);
+
+    // Pasting and clearing stay inside the displayed cells.
+    EXPECT_EQ(session.paste({1, 10, 1, 10}, "5\t6\r\n7\r\n").changed, ChangedValues);
+    EXPECT_EQ(cells.text(1, 10), "5");
+    EXPECT_EQ(cells.text(2, 10), "");
+    EXPECT_EQ(cells.text(1, 11), "");
+    session.clearCells({0, 9, 5, 20});
+    EXPECT_EQ(cells.text(1, 10), "");
+    EXPECT_EQ(cells.text(0, 9), "");
+    EXPECT_EQ(cells.text(0, 8), "11.0");
+}
+
 }  // namespace
 }  // namespace trevolo
