@@ -8,10 +8,8 @@
 #include "app/fields.h"
 #include "app/fonts.h"
 #include "app/panel_parts.h"
-#include "document/judgment_chain.h"
 #include "model/comfunction.h"
 #include "model/number.h"
-#include "model/sheetio.h"
 
 namespace trevolo {
 
@@ -103,19 +101,21 @@ std::vector<QWidget*> HeaderPanel::fields() const
     return {editProduct, editProcess, editMbc, editLabel, editUnit, cmbSpecKind, spinKeta, editKupper, editKlower};
 }
 
-void HeaderPanel::showRecord(const Struct_Sheet& s)
+void HeaderPanel::showHeader()
 {
-    SetWholeText(editProduct, QString::fromStdString(s.Product));
-    SetWholeText(editProcess, QString::fromStdString(s.Process));
-    SetWholeText(editMbc, QString::fromStdString(s.Mbc));
-    SetWholeText(editLabel, QString::fromStdString(s.Label));
-    SetWholeText(editUnit, QString::fromStdString(s.Unit));
-    cmbSpecKind->setCurrentIndex(SpecKindIndex(s.SpecKind));
+    // Painted from a copy: the fields write into the session as they change,
+    // and a limit field the kind greys out is emptied on the way.
+    const SheetHeader h = session_.header;
+    SetWholeText(editProduct, QString::fromStdString(h.product));
+    SetWholeText(editProcess, QString::fromStdString(h.process));
+    SetWholeText(editMbc, QString::fromStdString(h.mbc));
+    SetWholeText(editLabel, QString::fromStdString(h.label));
+    SetWholeText(editUnit, QString::fromStdString(h.unit));
+    cmbSpecKind->setCurrentIndex(h.specKind);
     applySpecKind();
-    spinKeta->setValue(ShownDecimals(s.Keta));
-    const int k = spinKeta->value();
-    SetWholeText(editKupper, QString::fromStdString(ShownSpecLimit(s.Kupper, k)));
-    SetWholeText(editKlower, QString::fromStdString(ShownSpecLimit(s.Klower, k)));
+    spinKeta->setText(QString::fromStdString(h.keta));
+    SetWholeText(editKupper, QString::fromStdString(h.upper));
+    SetWholeText(editKlower, QString::fromStdString(h.lower));
 }
 
 void HeaderPanel::showCleared(int decimals)

@@ -25,9 +25,9 @@ public:
     // The panel's fields, for the window's focus colours and exit handling.
     std::vector<QWidget*> fields() const;
 
-    // Shows a stored sheet's header: names, kind, the decimals as shown and
-    // the specification limits brought to them.
-    void showRecord(const Struct_Sheet& s);
+    // Shows the session's header: names, kind (with the limit fields it
+    // uses), decimals and specification limits.
+    void showHeader();
     // Shows the session's header after it was cleared, with the decimals of
     // the initial values.
     void showCleared(int decimals);

@@ -127,7 +127,8 @@ void TMainForm::LoadSheetToGrids()
         return;
     const Struct_Sheet& s = Sheets[static_cast<size_t>(selectedTab_)];
     tabCtrl->setTabText(selectedTab_, Q(s.Label));
-    header_->showRecord(s);
+    session_.showHeader(s);
+    header_->showHeader();
     SetSpinAndRun(spinRow, s.Row, [this] { spinRowChange(); });
     SetSpinAndRun(spinCol, s.Col, [this] { spinColChange(); });
 

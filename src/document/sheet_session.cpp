@@ -172,18 +172,7 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
     for (std::string& t : limits)
         t.clear();
 
-    header.product = s.Product;
-    header.process = s.Process;
-    header.mbc = s.Mbc;
-    header.label = s.Label;
-    header.unit = s.Unit;
-    header.specKind = SpecKindIndex(s.SpecKind);
-    const int decimals = ShownDecimals(s.Keta);
-    header.keta = std::to_string(decimals);
-    // A limit the kind does not use is kept as it is shown (greyed out):
-    // the judgments do not read it, and storing the sheet keeps it.
-    header.upper = ShownSpecLimit(s.Kupper, decimals);
-    header.lower = ShownSpecLimit(s.Klower, decimals);
+    showHeader(s);
     chartKind = ShownChartKind(ShownColumns(s.Col), settingsChart);
 
     // The tables laid out for the counts, every lot enabled, then the
@@ -198,6 +187,22 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
     Outcome loaded = loadLists(s);
     o.messages = std::move(loaded.messages);
     return o;
+}
+
+void SheetSession::showHeader(const Struct_Sheet& s)
+{
+    header.product = s.Product;
+    header.process = s.Process;
+    header.mbc = s.Mbc;
+    header.label = s.Label;
+    header.unit = s.Unit;
+    header.specKind = SpecKindIndex(s.SpecKind);
+    const int decimals = ShownDecimals(s.Keta);
+    header.keta = std::to_string(decimals);
+    // A limit the kind does not use is kept as it is shown (greyed out):
+    // the judgments do not read it, and storing the sheet keeps it.
+    header.upper = ShownSpecLimit(s.Kupper, decimals);
+    header.lower = ShownSpecLimit(s.Klower, decimals);
 }
 
 Outcome SheetSession::loadLists(const Struct_Sheet& s)

@@ -188,6 +188,9 @@ public:
     // labels, switches and values (brought to the sheet's decimals). The
     // warning when a value is not a number comes back as a message.
     Outcome show(const Struct_Sheet& record, int settingsChart);
+    // A record's header as shown: the names, the kind, the decimals as shown
+    // and the specification limits brought to them.
+    void showHeader(const Struct_Sheet& record);
     // The record's lists into the tables laid out for it: lot switches,
     // labels and values, the values brought to the shown decimals.
     Outcome loadLists(const Struct_Sheet& record);
