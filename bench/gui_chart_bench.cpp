@@ -15,8 +15,10 @@
 #include "model/commatext.h"
 #include "model/number.h"
 #include "model/sheetio.h"
+#include "support/find_control.h"
 
 using namespace trevolo;
+using trevolo::testing::Ctl;
 
 namespace {
 
@@ -57,8 +59,8 @@ struct Window {
         form.ResetSheetView();
         form.LoadSheetToGrids();
         prompts.answers = {true};
-        form.btn3Stdev->click();
-        form.btnSpcJudg->click();
+        Ctl<QPushButton>(form, "btn3Stdev")->click();
+        Ctl<QPushButton>(form, "btnSpcJudg")->click();
         QApplication::processEvents();
     }
     ~Window() { Prompts::install(nullptr); }
@@ -77,7 +79,7 @@ Window& TheWindow()
 void BM_RedrawChartsAfterJudgment(benchmark::State& state)
 {
     Window& w = TheWindow();
-    w.form.pageInput->setCurrentWidget(w.form.chartPage);
+    Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.chartPage);
     QApplication::processEvents();
     for (auto _ : state) {
         w.form.chartPage->refresh();
@@ -93,11 +95,11 @@ void BM_SwitchToChartPage(benchmark::State& state)
     Window& w = TheWindow();
     for (auto _ : state) {
         state.PauseTiming();
-        w.form.pageInput->setCurrentIndex(2);
+        Ctl<QTabWidget>(w.form, "pageInput")->setCurrentIndex(2);
         QApplication::processEvents();
         w.form.session().notify(ChangedSpc);
         state.ResumeTiming();
-        w.form.pageInput->setCurrentWidget(w.form.chartPage);
+        Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.chartPage);
         w.form.repaint();
     }
 }

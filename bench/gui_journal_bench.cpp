@@ -16,8 +16,10 @@
 #include "model/number.h"
 #include "model/sheetio.h"
 #include "store/sql_journal_store.h"
+#include "support/find_control.h"
 
 using namespace trevolo;
+using trevolo::testing::Ctl;
 
 namespace {
 
@@ -58,10 +60,11 @@ struct Window {
 void EditCells(benchmark::State& state, bool journaled)
 {
     Window w(journaled);
+    StringGrid* grid = Ctl<StringGrid>(w.form, "gridEdit");
     int i = 0;
     for (auto _ : state) {
         const int col = i % 100, row = 1 + (i / 100) % 1000;
-        w.form.gridEdit->setCellText(col, row, QString::number(10 + (i % 997) / 1000.0, 'f', 3));
+        grid->setCellText(col, row, QString::number(10 + (i % 997) / 1000.0, 'f', 3));
         ++i;
     }
 }

@@ -16,10 +16,12 @@
 #include "app/mainform.h"
 #include "app/prompts.h"
 #include "model/number.h"
+#include "support/find_control.h"
 
 namespace {
 
 using namespace trevolo;
+using trevolo::testing::Ctl;
 
 constexpr int kLots = 1000;
 constexpr int kValues = 100;
@@ -35,19 +37,21 @@ struct Window {
     {
         form.show();
         QApplication::processEvents();
-        form.spinRow->setValue(kLots);
-        form.spinCol->setValue(kValues);
+        auto* gridEdit = Ctl<StringGrid>(form, "gridEdit");
+        auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
+        Ctl<TSpinEdit>(form, "spinRow")->setValue(kLots);
+        Ctl<TSpinEdit>(form, "spinCol")->setValue(kValues);
         std::mt19937 rng(12345);
         std::normal_distribution<double> value(10.0, 0.1);
         for (int row = 1; row <= kLots; ++row) {
-            form.gridCtrl->cells().setFlag(1, row, row % 10 != 0);  // every tenth lot off
+            gridCtrl->cells().setFlag(1, row, row % 10 != 0);  // every tenth lot off
             for (int col = 0; col < kValues; ++col)
-                form.gridEdit->cells().setText(col, row, FormatFixed(value(rng), 3));
+                gridEdit->cells().setText(col, row, FormatFixed(value(rng), 3));
         }
-        form.gridEdit->gridModel()->cellsChanged();
+        gridEdit->gridModel()->cellsChanged();
         // Wide limits: every value of every row is converted and judged.
-        form.editKupper->setText(QStringLiteral("20.000"));
-        form.editKlower->setText(QStringLiteral("0.000"));
+        Ctl<TEdit>(form, "editKupper")->setText(QStringLiteral("20.000"));
+        Ctl<TEdit>(form, "editKlower")->setText(QStringLiteral("0.000"));
         prompts.answers = {true};
         form.btn3StdevClick();
         QApplication::processEvents();
@@ -66,7 +70,7 @@ Window& TheWindow()
 
 void BM_ParseBaseline(benchmark::State& state)
 {
-    const CellStore& cells = TheWindow().form.gridEdit->cells();
+    const CellStore& cells = Ctl<StringGrid>(TheWindow().form, "gridEdit")->cells();
     for (auto _ : state) {
         double sum = 0;
         for (int row = 1; row <= kLots; ++row)
@@ -82,12 +86,13 @@ BENCHMARK(BM_ParseBaseline)->Unit(benchmark::kMillisecond);
 void BM_WindowSpecJudgment(benchmark::State& state)
 {
     TMainForm& form = TheWindow().form;
+    QLabel* verdict = Ctl<QLabel>(form, "pnlSpecJudg");
     for (auto _ : state) {
         form.btnSpecJudgClick();
         form.repaint();
-        benchmark::DoNotOptimize(form.pnlSpecJudg->text().size());
+        benchmark::DoNotOptimize(verdict->text().size());
     }
-    if (form.pnlSpecJudg->text() != QStringLiteral("合格"))
+    if (verdict->text() != QStringLiteral("合格"))
         state.SkipWithError("the judgment did not pass");
 }
 BENCHMARK(BM_WindowSpecJudgment)->Unit(benchmark::kMillisecond);
@@ -97,14 +102,15 @@ BENCHMARK(BM_WindowSpecJudgment)->Unit(benchmark::kMillisecond);
 void BM_WindowControlLimits(benchmark::State& state)
 {
     Window& w = TheWindow();
+    TEdit* centre = Ctl<TEdit>(w.form, "editXcl");
     for (auto _ : state) {
         w.prompts.answers = {true};
         w.form.btn3StdevClick();
         w.form.repaint();
-        benchmark::DoNotOptimize(w.form.editXcl->text().size());
+        benchmark::DoNotOptimize(centre->text().size());
     }
     w.prompts.shown.clear();
-    if (w.form.editXcl->text().isEmpty())
+    if (centre->text().isEmpty())
         state.SkipWithError("no limits were computed");
 }
 BENCHMARK(BM_WindowControlLimits)->Unit(benchmark::kMillisecond);
@@ -114,12 +120,13 @@ BENCHMARK(BM_WindowControlLimits)->Unit(benchmark::kMillisecond);
 void BM_WindowSpcChain(benchmark::State& state)
 {
     TMainForm& form = TheWindow().form;
+    QLabel* verdict = Ctl<QLabel>(form, "pnlSpcJudg");
     for (auto _ : state) {
         form.btnSpcJudgClick();
         form.repaint();
-        benchmark::DoNotOptimize(form.pnlSpcJudg->text().size());
+        benchmark::DoNotOptimize(verdict->text().size());
     }
-    if (form.pnlSpcJudg->text().isEmpty())
+    if (verdict->text().isEmpty())
         state.SkipWithError("the SPC judgment gave no verdict");
 }
 BENCHMARK(BM_WindowSpcChain)->Unit(benchmark::kMillisecond);

@@ -9,6 +9,7 @@
 
 #include "app/mainform.h"
 #include "app/prompts.h"
+#include "support/find_control.h"
 
 namespace trevolo::testing {
 
@@ -38,8 +39,9 @@ protected:
     // Moves the focus into a field and out again, as the user leaving it.
     void leave(QWidget* field, QWidget* next = nullptr)
     {
+        auto* editProduct = Ctl<TEdit>(form, "editProduct");
         field->setFocus(Qt::OtherFocusReason);
-        (next ? next : static_cast<QWidget*>(form->editProduct == field ? form->editProcess : form->editProduct))
+        (next ? next : static_cast<QWidget*>(editProduct == field ? Ctl<TEdit>(form, "editProcess") : editProduct))
             ->setFocus(Qt::OtherFocusReason);
         QApplication::processEvents();
     }
@@ -67,7 +69,7 @@ protected:
 
     void selectTab(int i)
     {
-        form->tabCtrl->setCurrentIndex(i);
+        Ctl<QTabBar>(form, "tabCtrl")->setCurrentIndex(i);
         QApplication::processEvents();
     }
 

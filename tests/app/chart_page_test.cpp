@@ -21,6 +21,9 @@
 
 #include "app_fixture.h"
 #include "app/chart_page.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 namespace trevolo::testing {
 namespace {
@@ -32,25 +35,26 @@ protected:
     TMainForm& judged()
     {
         TMainForm& f = open();
+        auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
         for (int r = 1; r <= 10; ++r) {
-            setCell(f.gridEdit, 0, r, r == 1 ? "14.000" : "9.000");
-            setCell(f.gridEdit, 1, r, r == 1 ? "14.000" : "10.000");
+            setCell(gridEdit, 0, r, r == 1 ? "14.000" : "9.000");
+            setCell(gridEdit, 1, r, r == 1 ? "14.000" : "10.000");
         }
-        f.editLabel->setText("外径");
-        f.editUnit->setText("MM");
-        f.editKupper->setText("20.000");
-        f.editKlower->setText("0.000");
+        Ctl<TEdit>(f, "editLabel")->setText("外径");
+        Ctl<TEdit>(f, "editUnit")->setText("MM");
+        Ctl<TEdit>(f, "editKupper")->setText("20.000");
+        Ctl<TEdit>(f, "editKlower")->setText("0.000");
         prompts.answers = {true};
-        f.btn3Stdev->click();
-        f.btnSpcJudg->click();
-        EXPECT_EQ(f.pnlSpcJudg->text(), "不合格") << prompts.texts().join(" / ").toStdString();
+        Ctl<QPushButton>(f, "btn3Stdev")->click();
+        Ctl<QPushButton>(f, "btnSpcJudg")->click();
+        EXPECT_EQ(Ctl<QLabel>(f, "pnlSpcJudg")->text(), "不合格") << prompts.texts().join(" / ").toStdString();
         prompts.shown.clear();
         return f;
     }
 
     ChartPage& showPage(TMainForm& f)
     {
-        f.pageInput->setCurrentWidget(f.chartPage);
+        Ctl<QTabWidget>(f, "pageInput")->setCurrentWidget(f.chartPage);
         QApplication::processEvents();
         return *f.chartPage;
     }
@@ -67,8 +71,9 @@ protected:
 TEST_F(ChartPageTest, DrawsTheJudgedSheetAndFollowsItsChanges)
 {
     TMainForm& f = judged();
-    ASSERT_EQ(f.pageInput->count(), 4);
-    EXPECT_EQ(f.pageInput->tabText(3), "管理図表示");
+    auto* pageInput = Ctl<QTabWidget>(f, "pageInput");
+    ASSERT_EQ(pageInput->count(), 4);
+    EXPECT_EQ(pageInput->tabText(3), "管理図表示");
     EXPECT_EQ(f.chartPage->accessibleName(), "管理図表示");
     // Hidden, the page only remembers that something changed.
     EXPECT_TRUE(f.chartPage->dirty());
@@ -92,8 +97,8 @@ TEST_F(ChartPageTest, DrawsTheJudgedSheetAndFollowsItsChanges)
     // A line switched off disappears, a renamed line carries its new name.
     ASSERT_NE(line(p, ChartPage::XChart, "＋２σ"), nullptr);
     EXPECT_TRUE(line(p, ChartPage::XChart, "＋２σ")->isVisible());
-    f.cbUcl2->setChecked(false);
-    f.itemXcl->setText("中心線");
+    Ctl<QCheckBox>(f, "cbUcl2")->setChecked(false);
+    Ctl<TEdit>(f, "itemXcl")->setText("中心線");
     QApplication::processEvents();
     // The line went to the manual state and took its manual name.
     EXPECT_EQ(line(p, ChartPage::XChart, "＋２σ"), nullptr);
@@ -105,10 +110,10 @@ TEST_F(ChartPageTest, DrawsTheJudgedSheetAndFollowsItsChanges)
     EXPECT_EQ(line(p, ChartPage::XChart, "上限規格")->pen().style(), Qt::DashLine);
 
     // The class count and the chart kind follow their fields.
-    f.spinBetWeen->setText("7");
+    Ctl<TSpinEdit>(f, "spinBetWeen")->setText("7");
     QApplication::processEvents();
     EXPECT_EQ(p.data().histogram.classCount, 7);
-    f.cmbChart->setCurrentIndex(ChartXbarS);
+    Ctl<QComboBox>(f, "cmbChart")->setCurrentIndex(ChartXbarS);
     f.cmbChartChange();
     QApplication::processEvents();
     EXPECT_EQ(p.view(ChartPage::SpreadChart)->accessibleName(), "S管理図");
@@ -118,6 +123,9 @@ TEST_F(ChartPageTest, DrawsTheJudgedSheetAndFollowsItsChanges)
 TEST_F(ChartPageTest, PointsAndTableRowsSelectEachOther)
 {
     TMainForm& f = judged();
+    auto* gridSpc = Ctl<StringGrid>(f, "gridSpc");
+    auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
+    auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
     ChartPage& p = showPage(f);
 
     // A click on a point of either chart makes its lot current everywhere.
@@ -128,21 +136,21 @@ TEST_F(ChartPageTest, PointsAndTableRowsSelectEachOther)
     ASSERT_NE(plain, nullptr);
     emit plain->clicked(QPointF(5, 1.0));
     EXPECT_EQ(p.highlighted(), 5);
-    EXPECT_EQ(f.gridCalc->current().row, 5);
-    EXPECT_EQ(f.gridSpc->current().row, 5);
-    EXPECT_EQ(f.gridEdit->current().row, 5);
-    EXPECT_EQ(f.gridCtrl->current().row, 5);
+    EXPECT_EQ(Ctl<StringGrid>(f, "gridCalc")->current().row, 5);
+    EXPECT_EQ(gridSpc->current().row, 5);
+    EXPECT_EQ(gridEdit->current().row, 5);
+    EXPECT_EQ(gridCtrl->current().row, 5);
 
     // A row made current in a table highlights its point.
-    f.gridSpc->setCurrent({0, 3});
+    gridSpc->setCurrent({0, 3});
     EXPECT_EQ(p.highlighted(), 3);
-    f.gridEdit->setCurrent({0, 8});
+    gridEdit->setCurrent({0, 8});
     EXPECT_EQ(p.highlighted(), 8);
     // A lot that took no part has no point.
-    f.gridCtrl->setFlag(2, false);
-    f.btnSpcJudg->click();
+    gridCtrl->setFlag(2, false);
+    Ctl<QPushButton>(f, "btnSpcJudg")->click();
     QApplication::processEvents();
-    f.gridEdit->setCurrent({0, 2});
+    gridEdit->setCurrent({0, 2});
     EXPECT_EQ(p.highlighted(), -1);
 }
 

@@ -7,6 +7,9 @@
 
 #include "app/fields.h"
 #include "app_fixture.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 namespace trevolo::testing {
 namespace {
@@ -24,16 +27,18 @@ protected:
     SheetArray editAndDie()
     {
         open();
+        auto* gridEdit = Ctl<StringGrid>(form, "gridEdit");
+        auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
         form->StartJournal(folder());
-        form->spinTab->setValue(4);
+        Ctl<TSpinEdit>(form, "spinTab")->setValue(4);
         selectTab(1);
-        setCell(form->gridEdit, 0, 1, "12.500");
-        setCell(form->gridCtrl, 0, 2, "ロットA");
-        form->gridCtrl->cells().setFlag(1, 3, false);
-        form->gridCtrl->gridModel()->cellChanged(1, 3);
-        form->editProduct->setText(QStringLiteral("軸"));
+        setCell(gridEdit, 0, 1, "12.500");
+        setCell(gridCtrl, 0, 2, "ロットA");
+        gridCtrl->cells().setFlag(1, 3, false);
+        gridCtrl->gridModel()->cellChanged(1, 3);
+        Ctl<TEdit>(form, "editProduct")->setText(QStringLiteral("軸"));
         selectTab(3);
-        setCell(form->gridEdit, 2, 5, "-1.250");
+        setCell(gridEdit, 2, 5, "-1.250");
         form->SaveGridsToSheet(form->selectedTab());
         SheetArray sheets = form->Sheets;
         form.reset();
@@ -55,10 +60,10 @@ TEST_F(JournalWindowTest, YesRestoresEverySheetTheCountAndTheShownSheet)
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Question);
     EXPECT_EQ(prompts.shown[0].caption, QStringLiteral("警告メッセージ"));
     EXPECT_EQ(prompts.shown[0].text, QStringLiteral("前回は正常に終了しませんでした。作業内容を復元しますか？"));
-    EXPECT_EQ(form->tabCtrl->count(), 4);
+    EXPECT_EQ(Ctl<QTabBar>(form, "tabCtrl")->count(), 4);
     EXPECT_EQ(form->selectedTab(), 3);
-    EXPECT_EQ(form->tabCtrl->currentIndex(), 3);
-    EXPECT_EQ(form->editProduct->text(), QString());
+    EXPECT_EQ(Ctl<QTabBar>(form, "tabCtrl")->currentIndex(), 3);
+    EXPECT_EQ(Ctl<TEdit>(form, "editProduct")->text(), QString());
     form->SaveGridsToSheet(form->selectedTab());
     EXPECT_EQ(form->Sheets, before);
 
@@ -87,7 +92,7 @@ TEST_F(JournalWindowTest, NoStartsAfreshAndDiscardsTheJournal)
     form->StartJournal(folder());
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Question);
-    EXPECT_EQ(form->tabCtrl->count(), 3);
+    EXPECT_EQ(Ctl<QTabBar>(form, "tabCtrl")->count(), 3);
     EXPECT_EQ(form->selectedTab(), 0);
     EXPECT_FALSE(journals().contains(left));
     EXPECT_EQ(journals().size(), 1u);
@@ -111,7 +116,7 @@ TEST_F(JournalWindowTest, AnUnreadableJournalIsKeptAsideAndTheProgramStartsAfres
         QDir(folder()).entryList({QStringLiteral("trevolo-1-1.journal.broken-*")}, QDir::Files);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_TRUE(prompts.shown[0].text.contains(kept.front()));
-    EXPECT_EQ(form->tabCtrl->count(), 3);
+    EXPECT_EQ(Ctl<QTabBar>(form, "tabCtrl")->count(), 3);
 }
 
 }  // namespace

@@ -14,6 +14,9 @@
 #include "app/fields.h"
 #include "app/setting_form.h"
 #include "app_fixture.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 namespace trevolo {
 namespace {
@@ -35,7 +38,7 @@ protected:
             if (dlg().isVisible())
                 dlg().btnCancel->click();
         });
-        form->menuSettingInit->trigger();
+        Ctl<QAction>(form, "menuSettingInit")->trigger();
         QApplication::processEvents();
         EXPECT_TRUE(ran);
     }
@@ -69,10 +72,13 @@ protected:
     };
     View view()
     {
-        return {form->spinTab->text(),       form->spinRow->text(),          form->spinCol->text(),
-                form->editUnit->text(),      form->spinKeta->text(),         form->editCpCpk->text(),
-                form->cmbSpecKind->currentIndex(), form->cmbCpCpk->currentIndex(), form->cmbChart->currentIndex(),
-                form->cmbLimit->currentIndex(), form->chkCpCpk->isChecked(),  form->tabCtrl->count()};
+        auto text = [&](const char* name) { return Ctl<TEdit>(form, name)->text(); };
+        auto item = [&](const char* name) { return Ctl<QComboBox>(form, name)->currentIndex(); };
+        return {text("spinTab"),      text("spinRow"),       text("spinCol"),
+                text("editUnit"),     text("spinKeta"),      text("editCpCpk"),
+                item("cmbSpecKind"),  item("cmbCpCpk"),      item("cmbChart"),
+                item("cmbLimit"),     Ctl<QCheckBox>(form, "chkCpCpk")->isChecked(),
+                Ctl<QTabBar>(form, "tabCtrl")->count()};
     }
 };
 
@@ -177,7 +183,9 @@ TEST_F(SettingFormTest, CancelAfterEditingEverythingChangesNothing)
 TEST_F(SettingFormTest, OkRaisingTheSheetCountAddsSheetsWithTheShownLotCountAndN)
 {
     open();
-    ASSERT_EQ(form->tabCtrl->count(), 3);
+    auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
+    auto* gridEdit = Ctl<StringGrid>(form, "gridEdit");
+    ASSERT_EQ(tabCtrl->count(), 3);
     runCommand([&](TSettingForm& d) {
         typeInto(d.spinTab, "6");
         typeInto(d.spinRow, "50");
@@ -196,12 +204,12 @@ TEST_F(SettingFormTest, OkRaisingTheSheetCountAddsSheetsWithTheShownLotCountAndN
     EXPECT_EQ(form->Settings.SpecIndex, 1);
     EXPECT_EQ(form->Settings.Keta, 2);
 
-    ASSERT_EQ(form->tabCtrl->count(), 6);
+    ASSERT_EQ(tabCtrl->count(), 6);
     ASSERT_EQ(form->Sheets.size(), 6u);
     for (int i = 3; i < 6; ++i) {
         SCOPED_TRACE(i);
         const Struct_Sheet& s = form->Sheets[static_cast<size_t>(i)];
-        EXPECT_EQ(form->tabCtrl->tabText(i), QStringLiteral("Sheet") + QString::number(i + 1));
+        EXPECT_EQ(tabCtrl->tabText(i), QStringLiteral("Sheet") + QString::number(i + 1));
         EXPECT_EQ(s.Label, "Sheet" + std::to_string(i + 1));
         EXPECT_EQ(s.Unit, "KG");
         EXPECT_EQ(s.SpecKind, "上限規格");
@@ -210,18 +218,21 @@ TEST_F(SettingFormTest, OkRaisingTheSheetCountAddsSheetsWithTheShownLotCountAndN
         EXPECT_EQ(s.Col, 10);
     }
     // The shown sheet takes the new values at once; its limit fields follow the kind.
-    EXPECT_EQ(form->spinRow->text(), QStringLiteral("50"));
-    EXPECT_EQ(form->gridEdit->RowCount(), 51);
-    EXPECT_EQ(form->gridEdit->ColCount(), 5);
-    EXPECT_EQ(form->editUnit->text(), QStringLiteral("KG"));
-    EXPECT_EQ(form->cmbSpecKind->currentIndex(), 1);
-    EXPECT_FALSE(form->editKlower->isEnabled());
-    EXPECT_EQ(form->spinKeta->text(), QStringLiteral("2"));
+    EXPECT_EQ(Ctl<TSpinEdit>(form, "spinRow")->text(), QStringLiteral("50"));
+    EXPECT_EQ(gridEdit->RowCount(), 51);
+    EXPECT_EQ(gridEdit->ColCount(), 5);
+    EXPECT_EQ(Ctl<TEdit>(form, "editUnit")->text(), QStringLiteral("KG"));
+    EXPECT_EQ(Ctl<QComboBox>(form, "cmbSpecKind")->currentIndex(), 1);
+    EXPECT_FALSE(Ctl<TEdit>(form, "editKlower")->isEnabled());
+    EXPECT_EQ(Ctl<TSpinEdit>(form, "spinKeta")->text(), QStringLiteral("2"));
 }
 
 TEST_F(SettingFormTest, NOfOneAndTheXRsChartGoTogether)
 {
     open();
+    auto* spinCol = Ctl<TSpinEdit>(form, "spinCol");
+    auto* cmbChart = Ctl<QComboBox>(form, "cmbChart");
+    auto* gridSpc = Ctl<StringGrid>(form, "gridSpc");
     runCommand([&](TSettingForm& d) {
         // n = 1 selects X-Rs; back to 5 gives the stored chart kind.
         typeInto(d.spinCol, "1");
@@ -237,9 +248,9 @@ TEST_F(SettingFormTest, NOfOneAndTheXRsChartGoTogether)
     });
     EXPECT_EQ(form->Settings.Col, 1);
     EXPECT_EQ(form->Settings.ChartIndex, ChartXRs);
-    EXPECT_EQ(form->spinCol->text(), QStringLiteral("1"));
-    EXPECT_EQ(form->cmbChart->currentIndex(), ChartXRs);
-    EXPECT_EQ(form->gridSpc->cells().text(9, 0), "Rs①");
+    EXPECT_EQ(spinCol->text(), QStringLiteral("1"));
+    EXPECT_EQ(cmbChart->currentIndex(), ChartXRs);
+    EXPECT_EQ(gridSpc->cells().text(9, 0), "Rs①");
 
     runCommand([&](TSettingForm& d) {
         EXPECT_EQ(d.spinCol->text(), QStringLiteral("1"));
@@ -249,14 +260,16 @@ TEST_F(SettingFormTest, NOfOneAndTheXRsChartGoTogether)
         d.btnOk->click();
     });
     EXPECT_EQ(form->Settings.ChartIndex, ChartXbarS);
-    EXPECT_EQ(form->cmbChart->currentIndex(), ChartXbarS);
-    EXPECT_EQ(form->spinCol->text(), QStringLiteral("8"));
-    EXPECT_EQ(form->gridSpc->cells().text(9, 0), "S①");
+    EXPECT_EQ(cmbChart->currentIndex(), ChartXbarS);
+    EXPECT_EQ(spinCol->text(), QStringLiteral("8"));
+    EXPECT_EQ(gridSpc->cells().text(9, 0), "S①");
 }
 
 TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
 {
     open();
+    auto* editCpCpk = Ctl<TEdit>(form, "editCpCpk");
+    auto* editUnit = Ctl<TEdit>(form, "editUnit");
     runCommand([&](TSettingForm& d) {
         typeInto(d.editCpCpk, "2");
         choose(d.cmbCpCpk, 0);
@@ -264,8 +277,8 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
     });
     EXPECT_EQ(form->Settings.CpCpk, "2.00");
     EXPECT_EQ(form->Settings.CpkIndex, 0);
-    EXPECT_EQ(form->editCpCpk->text(), QStringLiteral("2.00"));
-    EXPECT_EQ(form->cmbCpCpk->currentIndex(), 0);
+    EXPECT_EQ(editCpCpk->text(), QStringLiteral("2.00"));
+    EXPECT_EQ(Ctl<QComboBox>(form, "cmbCpCpk")->currentIndex(), 0);
 
     runCommand([&](TSettingForm& d) {
         typeInto(d.editCpCpk, ".");
@@ -277,8 +290,8 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
     });
     EXPECT_EQ(form->Settings.CpCpk, "1.33");
     EXPECT_FALSE(form->Settings.CpkCheck);
-    EXPECT_FALSE(form->chkCpCpk->isChecked());
-    EXPECT_FALSE(form->editCpCpk->isEnabled());
+    EXPECT_FALSE(Ctl<QCheckBox>(form, "chkCpCpk")->isChecked());
+    EXPECT_FALSE(editCpCpk->isEnabled());
 
     // The unit takes at most 6 characters here and 10 on the main window.
     runCommand([&](TSettingForm& d) {
@@ -286,32 +299,35 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
         d.btnOk->click();
     });
     EXPECT_EQ(form->Settings.Unit, "MICRON");
-    EXPECT_EQ(form->editUnit->text(), QStringLiteral("MICRON"));
-    EXPECT_EQ(form->editUnit->maxLength(), 10);
+    EXPECT_EQ(editUnit->text(), QStringLiteral("MICRON"));
+    EXPECT_EQ(editUnit->maxLength(), 10);
 }
 
 TEST_F(SettingFormTest, ChangingTheChartKindEmptiesTheLimitsOfTheOldKind)
 {
     open();
-    form->editUcl3->setText(QStringLiteral("10.0000"));
-    form->editRsUcl3->setText(QStringLiteral("0.5000"));
-    form->gridCtrl->cells().setText(0, 2, "LOT-2");
+    auto* editUcl3 = Ctl<TEdit>(form, "editUcl3");
+    auto* editRsUcl3 = Ctl<TEdit>(form, "editRsUcl3");
+    auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
+    editUcl3->setText(QStringLiteral("10.0000"));
+    editRsUcl3->setText(QStringLiteral("0.5000"));
+    gridCtrl->cells().setText(0, 2, "LOT-2");
     runCommand([&](TSettingForm& d) {
         choose(d.cmbChart, ChartXbarS);
         d.btnOk->click();
     });
-    EXPECT_EQ(form->cmbChart->currentIndex(), ChartXbarS);
-    EXPECT_TRUE(form->editUcl3->text().isEmpty());
-    EXPECT_TRUE(form->editRsUcl3->text().isEmpty());
-    EXPECT_EQ(form->gridSpc->cells().text(9, 0), "S①");
-    EXPECT_EQ(form->pageInput->tabText(2), QStringLiteral("SPC異常判定(X側-S側)"));
-    EXPECT_EQ(form->gridCtrl->cells().text(0, 2), "LOT-2");
-    EXPECT_EQ(form->gridCalc->cells().text(0, 2), "LOT-2");
+    EXPECT_EQ(Ctl<QComboBox>(form, "cmbChart")->currentIndex(), ChartXbarS);
+    EXPECT_TRUE(editUcl3->text().isEmpty());
+    EXPECT_TRUE(editRsUcl3->text().isEmpty());
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridSpc")->cells().text(9, 0), "S①");
+    EXPECT_EQ(Ctl<QTabWidget>(form, "pageInput")->tabText(2), QStringLiteral("SPC異常判定(X側-S側)"));
+    EXPECT_EQ(gridCtrl->cells().text(0, 2), "LOT-2");
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridCalc")->cells().text(0, 2), "LOT-2");
 
     // OK without a change of kind leaves the limits alone.
-    form->editUcl3->setText(QStringLiteral("10.0000"));
+    editUcl3->setText(QStringLiteral("10.0000"));
     runCommand([&](TSettingForm& d) { d.btnOk->click(); });
-    EXPECT_EQ(form->editUcl3->text(), QStringLiteral("10.0000"));
+    EXPECT_EQ(editUcl3->text(), QStringLiteral("10.0000"));
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 #include "app/single_instance.h"
 #include "app/version.h"
 #include "app_fixture.h"
+#include "support/find_control.h"
 
 using namespace trevolo;
+using trevolo::testing::Ctl;
 using trevolo::testing::MainFormTest;
 
 TEST_F(MainFormTest, ClosingAndRestartingRestoresGeometryAndEveryValue)
@@ -34,9 +36,9 @@ TEST_F(MainFormTest, ClosingAndRestartingRestoresGeometryAndEveryValue)
     EXPECT_EQ(g.size(), QSize(1200, 700));
     EXPECT_TRUE(g.Settings == st);
     EXPECT_TRUE(g.Options == op);
-    EXPECT_EQ(g.tabCtrl->count(), 5);
-    EXPECT_EQ(g.spinRow->text(), "200");
-    EXPECT_EQ(g.cmbChart->currentIndex(), 1);
+    EXPECT_EQ(Ctl<QTabBar>(g, "tabCtrl")->count(), 5);
+    EXPECT_EQ(Ctl<TSpinEdit>(g, "spinRow")->text(), "200");
+    EXPECT_EQ(Ctl<QComboBox>(g, "cmbChart")->currentIndex(), 1);
     // Every value is stored as text.
     EXPECT_EQ(settings->value("Settings/CpkCheck").toString(), "1");
     EXPECT_EQ(settings->value("Options/Check3").toString(), "0");
@@ -75,9 +77,10 @@ TEST_F(MainFormTest, GarbageAndOutOfRangeValuesFallBack)
 
     // A window stored smaller than the minimum opens at the minimum.
     TMainForm& f = open();
+    auto* tabCtrl = Ctl<QTabBar>(f, "tabCtrl");
     EXPECT_EQ(f.size(), QSize(1070, 602));
-    EXPECT_EQ(f.tabCtrl->count(), 1);
-    EXPECT_EQ(f.tabCtrl->tabText(0), "Sheet1");
+    EXPECT_EQ(tabCtrl->count(), 1);
+    EXPECT_EQ(tabCtrl->tabText(0), "Sheet1");
 }
 
 TEST_F(MainFormTest, ACorruptSettingsFileGivesTheDefaults)
@@ -90,8 +93,8 @@ TEST_F(MainFormTest, ACorruptSettingsFileGivesTheDefaults)
     file.close();
     settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
     TMainForm& f = open();
-    EXPECT_GE(f.tabCtrl->count(), 1);
-    EXPECT_EQ(f.spinRow->text(), "100");
+    EXPECT_GE(Ctl<QTabBar>(f, "tabCtrl")->count(), 1);
+    EXPECT_EQ(Ctl<TSpinEdit>(f, "spinRow")->text(), "100");
 }
 
 TEST(Version, FourNumbersOrNothing)

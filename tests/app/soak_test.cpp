@@ -54,6 +54,10 @@
 #include "stats/control_limits.h"
 #include "stats/lot_table.h"
 #include "stats/typed_limits.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
+using trevolo::testing::Ctls;
 
 // AddressSanitizer keeps freed memory in quarantine, so the resident set grows
 // by design there; the memory bound is only asserted without it.
@@ -161,26 +165,34 @@ struct ViewState {
 
 ViewState Capture(const TMainForm& f)
 {
+    auto* cmbSpecKind = Ctl<QComboBox>(f, "cmbSpecKind");
+    auto* editKupper = Ctl<TEdit>(f, "editKupper");
+    auto* editKlower = Ctl<TEdit>(f, "editKlower");
+    auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
+    auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
+    auto* gridCalc = Ctl<StringGrid>(f, "gridCalc");
+    auto* gridSpc = Ctl<StringGrid>(f, "gridSpc");
+    auto* tabCtrl = Ctl<QTabBar>(f, "tabCtrl");
     ViewState v;
-    v.product = S(f.editProduct->text());
-    v.process = S(f.editProcess->text());
-    v.mbc = S(f.editMbc->text());
-    v.label = S(f.editLabel->text());
-    v.unit = S(f.editUnit->text());
-    v.kind = f.cmbSpecKind->currentIndex();
-    v.kindText = S(f.cmbSpecKind->currentText());
-    v.keta = S(f.spinKeta->text());
-    v.upper = S(f.editKupper->text());
-    v.lower = S(f.editKlower->text());
-    v.upperEnabled = f.editKupper->isEnabled();
-    v.lowerEnabled = f.editKlower->isEnabled();
-    v.lots = f.gridCtrl->RowCount() - 1;
-    v.n = f.gridEdit->ColCount();
-    v.editLots = f.gridEdit->RowCount() - 1;
-    v.spinLots = f.spinRow->value();
-    v.spinN = f.spinCol->value();
-    const CellStore& ctrl = f.gridCtrl->cells();
-    const CellStore& edit = f.gridEdit->cells();
+    v.product = S(Ctl<TEdit>(f, "editProduct")->text());
+    v.process = S(Ctl<TEdit>(f, "editProcess")->text());
+    v.mbc = S(Ctl<TEdit>(f, "editMbc")->text());
+    v.label = S(Ctl<TEdit>(f, "editLabel")->text());
+    v.unit = S(Ctl<TEdit>(f, "editUnit")->text());
+    v.kind = cmbSpecKind->currentIndex();
+    v.kindText = S(cmbSpecKind->currentText());
+    v.keta = S(Ctl<TSpinEdit>(f, "spinKeta")->text());
+    v.upper = S(editKupper->text());
+    v.lower = S(editKlower->text());
+    v.upperEnabled = editKupper->isEnabled();
+    v.lowerEnabled = editKlower->isEnabled();
+    v.lots = gridCtrl->RowCount() - 1;
+    v.n = gridEdit->ColCount();
+    v.editLots = gridEdit->RowCount() - 1;
+    v.spinLots = Ctl<TSpinEdit>(f, "spinRow")->value();
+    v.spinN = Ctl<TSpinEdit>(f, "spinCol")->value();
+    const CellStore& ctrl = gridCtrl->cells();
+    const CellStore& edit = gridEdit->cells();
     v.labels.resize(kSoakMaxLots);
     v.flags.resize(kSoakMaxLots);
     v.values.resize(kSoakMaxLots);
@@ -194,33 +206,33 @@ ViewState Capture(const TMainForm& f)
         v.limits[i] = S(f.limitField(i)->text());
     for (int i = 0; i < kVisibleLines; ++i)
         v.lineNames[i] = S(f.limitName(i)->text());
-    v.chart = f.cmbChart->currentIndex();
-    v.limitMethod = f.cmbLimit->currentIndex();
-    v.cpkOn = f.chkCpCpk->isChecked();
-    v.cpkIndex = f.cmbCpCpk->currentIndex();
-    v.cpk = S(f.editCpCpk->text());
-    v.pnlSpec = S(f.pnlSpecJudg->text());
-    v.pnlCpk = S(f.pnlCpkJudg->text());
-    v.pnlSpc = S(f.pnlSpcJudg->text());
-    v.calcRows = f.gridCalc->RowCount();
+    v.chart = Ctl<QComboBox>(f, "cmbChart")->currentIndex();
+    v.limitMethod = Ctl<QComboBox>(f, "cmbLimit")->currentIndex();
+    v.cpkOn = Ctl<QCheckBox>(f, "chkCpCpk")->isChecked();
+    v.cpkIndex = Ctl<QComboBox>(f, "cmbCpCpk")->currentIndex();
+    v.cpk = S(Ctl<TEdit>(f, "editCpCpk")->text());
+    v.pnlSpec = S(Ctl<QLabel>(f, "pnlSpecJudg")->text());
+    v.pnlCpk = S(Ctl<QLabel>(f, "pnlCpkJudg")->text());
+    v.pnlSpc = S(Ctl<QLabel>(f, "pnlSpcJudg")->text());
+    v.calcRows = gridCalc->RowCount();
     for (int r = 1; r < v.calcRows; ++r) {
         CalcRow row;
         for (int c = 0; c < kCalcColumns; ++c)
-            row[c] = f.gridCalc->cells().text(c, r);
+            row[c] = gridCalc->cells().text(c, r);
         v.calc.push_back(row);
     }
-    v.spcRows = f.gridSpc->RowCount();
+    v.spcRows = gridSpc->RowCount();
     for (int r = 1; r < v.spcRows; ++r) {
         SpcRow row;
         for (int c = 0; c < kSpcColumns; ++c)
-            row[c] = f.gridSpc->cells().text(c, r);
+            row[c] = gridSpc->cells().text(c, r);
         v.spc.push_back(row);
     }
     v.specMarking = f.session().specMarking;
     v.cpkMarking = f.session().cpkMarking;
     v.selected = f.selectedTab();
-    for (int i = 0; i < f.tabCtrl->count(); ++i)
-        v.tabs.push_back(S(f.tabCtrl->tabText(i)));
+    for (int i = 0; i < tabCtrl->count(); ++i)
+        v.tabs.push_back(S(tabCtrl->tabText(i)));
     return v;
 }
 
@@ -631,7 +643,7 @@ protected:
         return FormatFixed(p.centre + p.sigma * spread * z, decimals);
     }
 
-    int ShownDecimalsNow() { return Decimals(S(form->spinKeta->text())); }
+    int ShownDecimalsNow() { return Decimals(S(Ctl<TSpinEdit>(form, "spinKeta")->text())); }
 
     // A cell text for a pasted block: mostly numbers with the sheet's decimals
     // or others, now and then blank, empty or not a number at all.
@@ -735,8 +747,9 @@ protected:
 
     void ShowEntryPage()
     {
-        if (form->pageInput->currentIndex() != 0) {
-            form->pageInput->setCurrentIndex(0);
+        auto* pageInput = Ctl<QTabWidget>(form, "pageInput");
+        if (pageInput->currentIndex() != 0) {
+            pageInput->setCurrentIndex(0);
             Settle();
         }
     }
@@ -786,7 +799,7 @@ protected:
     // records become the known ones.
     void SettleRecords(int stored)
     {
-        EXPECT_EQ(form->Sheets.size(), static_cast<size_t>(form->tabCtrl->count()));
+        EXPECT_EQ(form->Sheets.size(), static_cast<size_t>(Ctl<QTabBar>(form, "tabCtrl")->count()));
         EXPECT_EQ(form->Sheets.size(), known.size());
         for (size_t i = 0; i < std::min(form->Sheets.size(), known.size()); ++i)
             if (static_cast<int>(i) != stored) {
@@ -826,7 +839,7 @@ protected:
     {
         ShowEntryPage();
         const ViewState before = Capture(*form);
-        StringGrid* g = form->gridEdit;
+        StringGrid* g = Ctl<StringGrid>(form, "gridEdit");
         action = "type";
         int col = Uniform(0, before.n - 1);
         int row = Uniform(1, before.lots);
@@ -950,12 +963,12 @@ protected:
         const bool key = Chance(0.5);
         action = "paste " + std::to_string(w) + "x" + std::to_string(h) + " at (" + std::to_string(c0) + "," +
                  std::to_string(r0) + ") by " + (key ? "Ctrl+V" : "menu") + ": '" + text.substr(0, 120) + "'";
-        SelectBlock(form->gridEdit, c0, r0, Uniform(c0, before.n - 1), Uniform(r0, before.lots));
+        SelectBlock(Ctl<StringGrid>(form, "gridEdit"), c0, r0, Uniform(c0, before.n - 1), Uniform(r0, before.lots));
         QGuiApplication::clipboard()->setText(Q(text));
         if (key)
             Key(Qt::Key_V, QString(), Qt::ControlModifier);
         else
-            form->popMenuPaste->trigger();
+            Ctl<QAction>(form, "popMenuPaste")->trigger();
         Settle();
         Region want = before.values;
         for (int i = 0; i < h; ++i)
@@ -982,7 +995,7 @@ protected:
         static const char* const kOps[] = {"copy", "cut", "delete"};
         action = std::string(kOps[op]) + (key ? " by key" : " by menu") + " of (" + std::to_string(left) + "," +
                  std::to_string(top) + ")-(" + std::to_string(right) + "," + std::to_string(bottom) + ")";
-        SelectBlock(form->gridEdit, left, top, right, bottom);
+        SelectBlock(Ctl<StringGrid>(form, "gridEdit"), left, top, right, bottom);
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         if (key) {
             if (op == 2)
@@ -990,7 +1003,7 @@ protected:
             else
                 Key(op == 0 ? Qt::Key_C : Qt::Key_X, QString(), Qt::ControlModifier);
         } else {
-            (op == 0 ? form->popMenuCopy : op == 1 ? form->popMenuCut : form->popMenuDelete)->trigger();
+            Ctl<QAction>(form, op == 0 ? "popMenuCopy" : op == 1 ? "popMenuCut" : "popMenuDelete")->trigger();
         }
         Settle();
         Region want = before.values;
@@ -1014,7 +1027,7 @@ protected:
     {
         ShowEntryPage();
         const ViewState before = Capture(*form);
-        TplStringGrid* g = form->gridCtrl;
+        TplStringGrid* g = Ctl<TplStringGrid>(form, "gridCtrl");
         std::vector<bool> want = before.flags;
         const double how = Real(0, 1);
         const int row = Uniform(1, before.lots);
@@ -1052,7 +1065,7 @@ protected:
                     want[r - 1] = !want[r - 1];
         } else {
             action = "all lots on";
-            QTest::mouseClick(form->btnAllOn, Qt::LeftButton);
+            QTest::mouseClick(Ctl<QPushButton>(form, "btnAllOn"), Qt::LeftButton);
             for (int r = 1; r <= before.lots; ++r)
                 want[r - 1] = true;
         }
@@ -1072,7 +1085,7 @@ protected:
         const ViewState before = Capture(*form);
         action = std::string("control limits, answered ") + (yes ? "Yes" : "No");
         prompts.answers = {yes};
-        QTest::mouseClick(form->btn3Stdev, Qt::LeftButton);
+        QTest::mouseClick(Ctl<QPushButton>(form, "btn3Stdev"), Qt::LeftButton);
         Settle();
         const LotTable lots = MakeLots(before, before.values);
         std::array<std::string, kLimitFields> want = before.limits;
@@ -1126,7 +1139,7 @@ protected:
             action = std::string("limit method ") + (before.limitMethod == 0 ? "to typed lines" : "to three sigma") +
                      ", answered " + (yes ? "Yes" : "No");
             prompts.answers = {yes};
-            form->cmbLimit->setFocus(Qt::TabFocusReason);
+            Ctl<QComboBox>(form, "cmbLimit")->setFocus(Qt::TabFocusReason);
             Key(before.limitMethod == 0 ? Qt::Key_Down : Qt::Key_Up);
             method = before.limitMethod == 0 ? 1 : 0;
             if (method == 0) {
@@ -1178,11 +1191,11 @@ protected:
         const int sheet = before.selected;
         if (menu) {
             NoteSavePoint();
-            (stage == 0 ? form->menuExecSpec : stage == 1 ? form->menuExecOperation : form->menuExecSpc)->trigger();
+            Ctl<QAction>(form, stage == 0 ? "menuExecSpec" : stage == 1 ? "menuExecOperation" : "menuExecSpc")->trigger();
         } else {
-            form->pageInput->setCurrentIndex(stage);
+            Ctl<QTabWidget>(form, "pageInput")->setCurrentIndex(stage);
             Settle();
-            QTest::mouseClick(stage == 0 ? form->btnSpecJudg : stage == 1 ? form->btnCpkCalc : form->btnSpcJudg,
+            QTest::mouseClick(Ctl<QPushButton>(form, stage == 0 ? "btnSpecJudg" : stage == 1 ? "btnCpkCalc" : "btnSpcJudg"),
                               Qt::LeftButton);
         }
         Settle();
@@ -1199,7 +1212,7 @@ protected:
         EXPECT_EQ(after.pnlSpec, o.pnlSpec);
         EXPECT_EQ(after.pnlCpk, o.pnlCpk);
         EXPECT_EQ(after.pnlSpc, o.pnlSpc);
-        for (QLabel* panel : {form->pnlSpecJudg, form->pnlCpkJudg, form->pnlSpcJudg})
+        for (QLabel* panel : Ctls<QLabel>(form, {"pnlSpecJudg", "pnlCpkJudg", "pnlSpcJudg"}))
             if (!panel->text().isEmpty()) {
                 EXPECT_EQ(panel->palette().color(QPalette::WindowText),
                           panel->text() == QString::fromUtf8(kFailText) ? kRedText : kLimeText);
@@ -1293,6 +1306,7 @@ protected:
     // keyboard.
     void StepHeader(int forced = -1)
     {
+        auto* spinKeta = Ctl<TSpinEdit>(form, "spinKeta");
         const ViewState before = Capture(*form);
         // A required field left blank is mostly the next one filled.
         int which = forced;
@@ -1307,8 +1321,8 @@ protected:
         ViewState want = before;
         std::vector<std::string> messages;
         if (which <= 4) {
-            TEdit* const fields[] = {form->editProduct, form->editProcess, form->editMbc, form->editLabel,
-                                     form->editUnit};
+            const std::vector<TEdit*> fields =
+                Ctls<TEdit>(form, {"editProduct", "editProcess", "editMbc", "editLabel", "editUnit"});
             std::string ViewState::*const members[] = {&ViewState::product, &ViewState::process, &ViewState::mbc,
                                                        &ViewState::label, &ViewState::unit};
             TEdit* field = fields[which];
@@ -1348,7 +1362,7 @@ protected:
             const bool down = Chance(0.5);
             const int presses = Uniform(1, 2);
             action = "kind " + std::string(down ? "down" : "up") + " x" + std::to_string(presses);
-            form->cmbSpecKind->setFocus(Qt::TabFocusReason);
+            Ctl<QComboBox>(form, "cmbSpecKind")->setFocus(Qt::TabFocusReason);
             Settle();
             for (int i = 0; i < presses; ++i) {
                 Key(down ? Qt::Key_Down : Qt::Key_Up);
@@ -1370,10 +1384,10 @@ protected:
                 keys += QChar('0' + Uniform(0, Chance(0.8) ? 5 : 9));
             const bool erase = Chance(0.05);
             action = "decimals '" + S(keys) + "'" + (erase ? " after Backspace" : "");
-            form->spinKeta->setFocus(Qt::TabFocusReason);
-            form->spinKeta->selectAll();
+            spinKeta->setFocus(Qt::TabFocusReason);
+            spinKeta->selectAll();
             Settle();
-            QString t = erase ? QString() : form->spinKeta->text();
+            QString t = erase ? QString() : spinKeta->text();
             bool replaced = erase;
             for (QChar ch : keys) {
                 if (ch > QLatin1Char('5'))
@@ -1398,7 +1412,7 @@ protected:
                     *limit = FormatFixed(StrToFloat(*limit), k);
         } else {
             const bool upper = which == 7;
-            TEdit* field = upper ? form->editKupper : form->editKlower;
+            TEdit* field = Ctl<TEdit>(form, upper ? "editKupper" : "editKlower");
             if (!field->isEnabled()) {
                 action = "nothing (limit field disabled)";
                 return;
@@ -1446,7 +1460,7 @@ protected:
         std::string keys = given ? *given
                            : rows ? (Chance(0.15) ? Pick(kOddRows) : std::to_string(Uniform(kMinLots, kSoakMaxLots)))
                                   : (Chance(0.15) ? Pick(kOddCols) : std::to_string(Uniform(1, kSoakMaxN)));
-        TSpinEdit* spin = rows ? form->spinRow : form->spinCol;
+        TSpinEdit* spin = Ctl<TSpinEdit>(form, rows ? "spinRow" : "spinCol");
         action = std::string(rows ? "lot count" : "n") + " '" + keys + "'";
         spin->setFocus(Qt::TabFocusReason);
         spin->selectAll();
@@ -1523,7 +1537,7 @@ protected:
         const bool down = Chance(0.5);
         const int presses = Uniform(1, 2);
         action = "chart kind " + std::string(down ? "down" : "up") + " x" + std::to_string(presses);
-        form->cmbChart->setFocus(Qt::TabFocusReason);
+        Ctl<QComboBox>(form, "cmbChart")->setFocus(Qt::TabFocusReason);
         Settle();
         int chart = before.chart;
         int n = before.n;
@@ -1534,7 +1548,7 @@ protected:
             if (next == chart)
                 continue;
             changed = true;
-            chart = S(form->spinCol->text()) == "1" || n == 1 ? ChartXRs : next;
+            chart = S(Ctl<TSpinEdit>(form, "spinCol")->text()) == "1" || n == 1 ? ChartXRs : next;
             if (chart == ChartXRs)
                 n = 1;
         }
@@ -1572,8 +1586,9 @@ protected:
     // chosen one shown from its record.
     void StepSwitch(int to = -1)
     {
+        auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
         const ViewState before = Capture(*form);
-        const int count = form->tabCtrl->count();
+        const int count = tabCtrl->count();
         const int from = before.selected;
         while (to < 0 || (to == from && count > 1))
             to = Uniform(0, count - 1);
@@ -1582,9 +1597,9 @@ protected:
                  (click ? " by click" : " in code");
         NoteSavePoint();
         if (click)
-            QTest::mouseClick(form->tabCtrl, Qt::LeftButton, {}, form->tabCtrl->tabRect(to).center());
+            QTest::mouseClick(tabCtrl, Qt::LeftButton, {}, tabCtrl->tabRect(to).center());
         else
-            form->tabCtrl->setCurrentIndex(to);
+            tabCtrl->setCurrentIndex(to);
         Settle();
         ASSERT_EQ(form->selectedTab(), to);
         if (from >= 0) {
@@ -1596,8 +1611,8 @@ protected:
         ExpectMessages(warned ? std::vector<std::string>{kMsgBadLoadedValue} : std::vector<std::string>{});
         ++counts[warned ? "sheets shown with a value that is not a number" : "sheets shown"];
         SettleRecords(from);
-        for (int i = 0; i < form->tabCtrl->count(); ++i)
-            EXPECT_EQ(S(form->tabCtrl->tabText(i)), form->Sheets[static_cast<size_t>(i)].Label) << "tab " << i;
+        for (int i = 0; i < tabCtrl->count(); ++i)
+            EXPECT_EQ(S(tabCtrl->tabText(i)), form->Sheets[static_cast<size_t>(i)].Label) << "tab " << i;
         mustSwitch = false;
     }
 
@@ -1605,7 +1620,7 @@ protected:
     void StepSheetCount()
     {
         const ViewState before = Capture(*form);
-        const int count = form->tabCtrl->count();
+        const int count = Ctl<QTabBar>(form, "tabCtrl")->count();
         const int v = Uniform(kSoakMinSheets, kSoakMaxSheets);
         const bool cancel = Chance(0.1);
         action = "sheet count " + std::to_string(v) + (cancel ? " cancelled" : "");
@@ -1614,7 +1629,7 @@ protected:
             press(form->SheetsForm->spinTab, cancel ? Qt::Key_Escape : Qt::Key_Return);
         });
         NoteSavePoint();
-        form->menuSettingSheets->trigger();
+        Ctl<QAction>(form, "menuSettingSheets")->trigger();
         // The desktop gives the main window back the activation when the
         // dialog closes; the offscreen platform leaves that to the test.
         QApplication::setActiveWindow(form.get());
@@ -1677,10 +1692,11 @@ TEST_F(SoakTest, TenThousandStepsKeepTheViewTheRecordsAndTheJudgmentsInStep)
 {
     std::printf("[ soak     ] seed %u, %ld steps\n", seed, steps);
     open();
+    auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
     for (int i = 0; i < kLimitFields; ++i)
         form->limitField(i)->installEventFilter(&limitExits);
     known = form->Sheets;
-    ASSERT_EQ(form->tabCtrl->count(), 4);
+    ASSERT_EQ(tabCtrl->count(), 4);
     QElapsedTimer clock;
     clock.start();
 
@@ -1700,7 +1716,7 @@ TEST_F(SoakTest, TenThousandStepsKeepTheViewTheRecordsAndTheJudgmentsInStep)
     };
 
     // Every sheet set up with values and limits that let the judgments run.
-    for (int i = 0; i < form->tabCtrl->count(); ++i) {
+    for (int i = 0; i < tabCtrl->count(); ++i) {
         step = i;
         SetUpSheet(i);
         if (HasFailure())
@@ -1763,18 +1779,19 @@ TEST_F(SoakTest, TenThousandStepsKeepTheViewTheRecordsAndTheJudgmentsInStep)
 TEST_F(SoakTest, AChainStoppedByTheSpecificationChecksLeavesTheSpcTableAsItWas)
 {
     open();
+    auto* btnSpcJudg = Ctl<QPushButton>(form, "btnSpcJudg");
     for (int r = 1; r <= 10; ++r) {
         const char* const lot[3] = {r == 3 ? "10.2" : "10.0", r == 3 ? "10.3" : "10.1", r == 3 ? "10.1" : "9.9"};
         for (int c = 0; c < 3; ++c)
-            form->gridEdit->setCellText(c, r, QString::fromUtf8(lot[c]));
+            Ctl<StringGrid>(form, "gridEdit")->setCellText(c, r, QString::fromUtf8(lot[c]));
     }
-    form->editKupper->setText(QStringLiteral("11.000"));
-    form->editKlower->setText(QStringLiteral("9.000"));
+    Ctl<TEdit>(form, "editKupper")->setText(QStringLiteral("11.000"));
+    Ctl<TEdit>(form, "editKlower")->setText(QStringLiteral("9.000"));
     prompts.answers = {true};
-    form->btn3Stdev->click();
+    Ctl<QPushButton>(form, "btn3Stdev")->click();
     // Lot 3 lies beyond the upper three-sigma line.
-    form->editUcl3->setText(QStringLiteral("10.0500"));
-    form->btnSpcJudg->click();
+    Ctl<TEdit>(form, "editUcl3")->setText(QStringLiteral("10.0500"));
+    btnSpcJudg->click();
     prompts.shown.clear();
     const ViewState judged = Capture(*form);
     ASSERT_EQ(judged.pnlSpec, kPassText);
@@ -1786,8 +1803,8 @@ TEST_F(SoakTest, AChainStoppedByTheSpecificationChecksLeavesTheSpcTableAsItWas)
     // the required fields.
     for (int rule = 1; rule <= 8; ++rule)
         form->Options.setCheck(rule, false);
-    form->editUnit->clear();
-    form->btnSpcJudg->click();
+    Ctl<TEdit>(form, "editUnit")->clear();
+    btnSpcJudg->click();
     ASSERT_EQ(prompts.texts(), QStringList{QString::fromUtf8(kMsgRequiredMissing)});
     const ViewState after = Capture(*form);
     EXPECT_EQ(after.pnlSpec, "");
@@ -1807,9 +1824,9 @@ TEST_F(SoakTest, ComputedLimitLinesAreShownWhole)
     const char* const lot[3] = {"12345678901.5", "12345678902.5", "12345678900.5"};
     for (int r = 1; r <= 10; ++r)
         for (int c = 0; c < 3; ++c)
-            form->gridEdit->setCellText(c, r, QString::fromUtf8(lot[c]));
+            Ctl<StringGrid>(form, "gridEdit")->setCellText(c, r, QString::fromUtf8(lot[c]));
     prompts.answers = {true};
-    form->btn3Stdev->click();
+    Ctl<QPushButton>(form, "btn3Stdev")->click();
     const ViewState v = Capture(*form);
     const ControlLimitResult r = ComputeLimitTexts(MakeLots(v, v.values), v.chart);
     ASSERT_TRUE(r.computed);

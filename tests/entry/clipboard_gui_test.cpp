@@ -11,6 +11,10 @@
 #include "app/lot_edit_form.h"
 #include "entry_window.h"
 #include "model/sheetio.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
+using trevolo::testing::Ctls;
 
 namespace trevolo {
 namespace {
@@ -44,7 +48,7 @@ protected:
         QApplication::processEvents();
     }
 
-    int lots() const { return form->gridCtrl->RowCount() - 1; }
+    int lots() const { return Ctl<TplStringGrid>(form, "gridCtrl")->RowCount() - 1; }
 };
 
 TEST_F(ClipboardWindow, CopyPutsTheSelectedBlockOnTheClipboard)
@@ -57,20 +61,22 @@ TEST_F(ClipboardWindow, CopyPutsTheSelectedBlockOnTheClipboard)
     key(&edit(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard(), QStringLiteral("1\t2\r\n3\t4\r\n"));
     // The view's own single-cell copy never takes over.
-    form->popMenuCopy->trigger();
+    Ctl<QAction>(form, "popMenuCopy")->trigger();
     EXPECT_EQ(clipboard(), QStringLiteral("1\t2\r\n3\t4\r\n"));
 }
 
 TEST_F(ClipboardWindow, CommandsDoNothingUnlessTheTableItselfHasTheFocus)
 {
+    auto* popMenuPaste = Ctl<QAction>(form, "popMenuPaste");
+    auto* popMenuDelete = Ctl<QAction>(form, "popMenuDelete");
     setCell(0, 1, "1");
     select(0, 1, 0, 1);
     setClipboard("5\t6\r\n");
 
     // Focus in a header field.
-    form->editProduct->setFocus();
+    Ctl<TEdit>(form, "editProduct")->setFocus();
     QApplication::processEvents();
-    for (QAction* a : {form->popMenuCopy, form->popMenuPaste, form->popMenuDelete, form->popMenuCut})
+    for (QAction* a : Ctls<QAction>(form, {"popMenuCopy", "popMenuPaste", "popMenuDelete", "popMenuCut"}))
         a->trigger();
     EXPECT_EQ(clipboard(), QStringLiteral("5\t6\r\n"));
     EXPECT_EQ(cell(0, 1), "1");
@@ -80,8 +86,8 @@ TEST_F(ClipboardWindow, CommandsDoNothingUnlessTheTableItselfHasTheFocus)
     focusCell(0, 1);
     type("7");
     ASSERT_NE(QApplication::focusWidget(), &edit());
-    form->popMenuPaste->trigger();
-    form->popMenuDelete->trigger();
+    popMenuPaste->trigger();
+    popMenuDelete->trigger();
     EXPECT_EQ(cell(1, 1), "");
     EXPECT_EQ(clipboard(), QStringLiteral("5\t6\r\n"));
 }
@@ -107,7 +113,7 @@ TEST_F(ClipboardWindow, PasteFitsTheColumnWidthsToTheText)
     ASSERT_EQ(edit().colWidth(2), 85);
     setClipboard("123456789012345678901234567890");
     select(2, 1, 2, 1);
-    form->popMenuPaste->trigger();
+    Ctl<QAction>(form, "popMenuPaste")->trigger();
     EXPECT_EQ(cell(2, 1), "123456789012345678901234567890");
     EXPECT_GT(edit().colWidth(2), 85);
     EXPECT_EQ(edit().colWidth(1), 85);
@@ -173,7 +179,7 @@ protected:
             if (editor().isVisible())
                 editor().btnCancel->click();
         });
-        form->btnLotEdit->click();
+        Ctl<QPushButton>(form, "btnLotEdit")->click();
         EXPECT_TRUE(ran);
         return editor().result() == QDialog::Accepted;
     }
@@ -182,7 +188,7 @@ protected:
 
 TEST_F(LotEditorWindow, EditorShowsEveryLotNumberAndStartsOnTheFirstLot)
 {
-    form->gridCtrl->cells().setText(0, 4, "X-4");
+    Ctl<TplStringGrid>(form, "gridCtrl")->cells().setText(0, 4, "X-4");
     openEditor([&] {
         EXPECT_EQ(editor().windowTitle(), QStringLiteral("ﾛｯﾄ№編集"));
         EXPECT_EQ(lotGrid().RowCount(), lots() + 1);
@@ -198,6 +204,7 @@ TEST_F(LotEditorWindow, EditorShowsEveryLotNumberAndStartsOnTheFirstLot)
 
 TEST_F(LotEditorWindow, BlankSeventhNumberKeepsTheEditorOpenOnRowSeven)
 {
+    auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
     const bool ok = openEditor([&] {
         rename(3, "A-3");
         rename(7, "  ");
@@ -211,8 +218,8 @@ TEST_F(LotEditorWindow, BlankSeventhNumberKeepsTheEditorOpenOnRowSeven)
         EXPECT_TRUE(lotGrid().hasFocus());
     });
     EXPECT_FALSE(ok);
-    EXPECT_EQ(lot(form->gridCtrl, 3), "K0003");
-    EXPECT_EQ(lot(form->gridCtrl, 7), "K0007");
+    EXPECT_EQ(lot(gridCtrl, 3), "K0003");
+    EXPECT_EQ(lot(gridCtrl, 7), "K0007");
 }
 
 TEST_F(LotEditorWindow, CancelLeavesEveryLotNumberAsItWas)
@@ -224,25 +231,26 @@ TEST_F(LotEditorWindow, CancelLeavesEveryLotNumberAsItWas)
     });
     EXPECT_FALSE(ok);
     for (int r = 1; r <= lots(); ++r)
-        ASSERT_EQ(lot(form->gridCtrl, r), DefaultLotLabel(r));
-    EXPECT_EQ(lot(form->gridCalc, 5), "K0005");
+        ASSERT_EQ(lot(Ctl<TplStringGrid>(form, "gridCtrl"), r), DefaultLotLabel(r));
+    EXPECT_EQ(lot(Ctl<StringGrid>(form, "gridCalc"), 5), "K0005");
 }
 
 TEST_F(LotEditorWindow, OkWritesTheNumbersIntoEveryTableRowForRow)
 {
+    auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
     const bool ok = openEditor([&] {
         rename(1, "A-1");
         rename(100, "A-100");
         editor().btnOk->click();
     });
     EXPECT_TRUE(ok);
-    for (StringGrid* g : {static_cast<StringGrid*>(form->gridCtrl), form->gridCalc, form->gridSpc}) {
+    for (StringGrid* g : Ctls<StringGrid>(form, {"gridCtrl", "gridCalc", "gridSpc"})) {
         SCOPED_TRACE(g->objectName().toStdString());
         EXPECT_EQ(lot(g, 1), "A-1");
         EXPECT_EQ(lot(g, 2), "K0002");
         EXPECT_EQ(lot(g, 100), "A-100");
     }
-    EXPECT_EQ(lot(form->gridCtrl, 0), "ﾛｯﾄ№");
+    EXPECT_EQ(lot(gridCtrl, 0), "ﾛｯﾄ№");
     // The next save point stores them with the sheet.
     form->SaveGridsToSheet(form->selectedTab());
     EXPECT_EQ(form->Sheets[0].DataList[0].substr(0, 4), "A-1,");
@@ -250,19 +258,22 @@ TEST_F(LotEditorWindow, OkWritesTheNumbersIntoEveryTableRowForRow)
 
 TEST_F(LotEditorWindow, JudgedTablesTakeTheNumbersOfTheLotsTheyList)
 {
+    auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
+    auto* gridCalc = Ctl<StringGrid>(form, "gridCalc");
+    auto* gridSpc = Ctl<StringGrid>(form, "gridSpc");
     // Lots 1, 2 and 3 hold values, lot 2 is switched off: the judged tables
     // list lots 1 and 3 only.
     for (int r = 1; r <= 3; ++r)
         for (int c = 0; c < 3; ++c)
             setCell(c, r, c == 0 ? "9.8" : c == 1 ? "10.0" : "10.2");
-    form->gridCtrl->setFlag(2, false);
+    gridCtrl->setFlag(2, false);
     fillHeader(SpecTolerance, "10.5", "9.5");
     fillControlLimits();
-    form->btnSpcJudg->click();
-    ASSERT_EQ(lot(form->gridCalc, 1), "K0001");
-    ASSERT_EQ(lot(form->gridCalc, 2), "K0003");
-    ASSERT_EQ(lot(form->gridCalc, 3), "＊トータル");
-    ASSERT_EQ(lot(form->gridSpc, 2), "K0003");
+    Ctl<QPushButton>(form, "btnSpcJudg")->click();
+    ASSERT_EQ(lot(gridCalc, 1), "K0001");
+    ASSERT_EQ(lot(gridCalc, 2), "K0003");
+    ASSERT_EQ(lot(gridCalc, 3), "＊トータル");
+    ASSERT_EQ(lot(gridSpc, 2), "K0003");
 
     const bool ok = openEditor([&] {
         rename(1, "LOT-A");
@@ -271,12 +282,12 @@ TEST_F(LotEditorWindow, JudgedTablesTakeTheNumbersOfTheLotsTheyList)
         editor().btnOk->click();
     });
     ASSERT_TRUE(ok);
-    EXPECT_EQ(lot(form->gridCalc, 1), "LOT-A");
-    EXPECT_EQ(lot(form->gridCalc, 2), "LOT-C");
-    EXPECT_EQ(lot(form->gridCalc, 3), "＊トータル");
-    EXPECT_EQ(lot(form->gridSpc, 1), "LOT-A");
-    EXPECT_EQ(lot(form->gridSpc, 2), "LOT-C");
-    EXPECT_EQ(lot(form->gridCtrl, 2), "LOT-B");
+    EXPECT_EQ(lot(gridCalc, 1), "LOT-A");
+    EXPECT_EQ(lot(gridCalc, 2), "LOT-C");
+    EXPECT_EQ(lot(gridCalc, 3), "＊トータル");
+    EXPECT_EQ(lot(gridSpc, 1), "LOT-A");
+    EXPECT_EQ(lot(gridSpc, 2), "LOT-C");
+    EXPECT_EQ(lot(gridCtrl, 2), "LOT-B");
 }
 
 TEST_F(LotEditorWindow, EnterMovesDownAndWrapsToTheFirstLot)
@@ -316,8 +327,8 @@ TEST_F(LotEditorWindow, EditorHasItsOwnClipboardCommands)
         editor().btnOk->click();
     });
     EXPECT_TRUE(ok);
-    EXPECT_EQ(lot(form->gridCtrl, 5), "P-1");
-    EXPECT_EQ(lot(form->gridCalc, 6), "P-2");
+    EXPECT_EQ(lot(Ctl<TplStringGrid>(form, "gridCtrl"), 5), "P-1");
+    EXPECT_EQ(lot(Ctl<StringGrid>(form, "gridCalc"), 6), "P-2");
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 
 #include "entry_window.h"
 #include "stats/control_limits.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 namespace trevolo {
 namespace {
@@ -97,7 +100,7 @@ TEST_F(EntryWindow, EnterCommitsAndMoves)
     };
     for (const EnterCase& c : cases) {
         SCOPED_TRACE(c.name);
-        form->spinKeta->setValue(c.keta);
+        Ctl<TSpinEdit>(form, "spinKeta")->setValue(c.keta);
         setCell(c.at.col, c.at.row, c.text);
         focusCell(c.at.col, c.at.row);
         pressEnter();
@@ -110,8 +113,11 @@ TEST_F(EntryWindow, EnterCommitsAndMoves)
 // change, a menu command, a button and closing the window.
 TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
 {
+    auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
+    auto* editKupper = Ctl<TEdit>(form, "editKupper");
+    auto* pnlSpecJudg = Ctl<QLabel>(form, "pnlSpecJudg");
     auto clickTab = [&](int index) {
-        QTest::mouseClick(form->tabCtrl, Qt::LeftButton, {}, form->tabCtrl->tabRect(index).center());
+        QTest::mouseClick(tabCtrl, Qt::LeftButton, {}, tabCtrl->tabRect(index).center());
         QApplication::processEvents();
         ASSERT_EQ(form->selectedTab(), index);
     };
@@ -130,11 +136,11 @@ TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
     // A header field is normalised on the sheet it was typed into; the sheet
     // shown next keeps its own text.
     form->Sheets[1].Kupper = "abc";
-    form->editKupper->setFocus(Qt::MouseFocusReason);
+    editKupper->setFocus(Qt::MouseFocusReason);
     type("1.5");
     clickTab(1);
     EXPECT_EQ(form->Sheets[0].Kupper, "1.500");
-    EXPECT_EQ(form->editKupper->text(), QStringLiteral("abc"));
+    EXPECT_EQ(editKupper->text(), QStringLiteral("abc"));
     EXPECT_TRUE(prompts.shown.empty());
     clickTab(0);
 
@@ -144,12 +150,12 @@ TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
     setCell(0, 1, "");
     focusCell(1, 1);
     type("99");
-    form->menuExecSpec->trigger();
-    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("不合格"));
+    Ctl<QAction>(form, "menuExecSpec")->trigger();
+    EXPECT_EQ(pnlSpecJudg->text(), QStringLiteral("不合格"));
     focusCell(1, 1);
     type("9.5");
-    form->btnSpecJudg->click();
-    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("合格"));
+    Ctl<QPushButton>(form, "btnSpecJudg")->click();
+    EXPECT_EQ(pnlSpecJudg->text(), QStringLiteral("合格"));
     EXPECT_EQ(form->Sheets[0].DataList[0], "K0001,,9.5,,,,,,,,");
 
     // Closing the window stores the shown sheet with the value.
@@ -211,7 +217,7 @@ TEST_F(EntryWindow, SpaceFlipsEachRowOfASelectionInTheCheckColumn)
     EXPECT_FALSE(ctrl().flag(4));
     EXPECT_TRUE(ctrl().flag(6));
 
-    form->btnAllOn->click();
+    Ctl<QPushButton>(form, "btnAllOn")->click();
     for (int row = 1; row <= 100; ++row)
         ASSERT_TRUE(ctrl().flag(row)) << row;
 }
@@ -265,7 +271,7 @@ TEST_F(EntryWindow, TablesScrollTogether)
     // At the very end both still show the same lot on top, also when the
     // measurement table has a horizontal scroll bar and the lot table none.
     for (int n : {1, 100}) {
-        form->spinCol->setValue(n);
+        Ctl<TSpinEdit>(form, "spinCol")->setValue(n);
         QApplication::processEvents();
         edit().verticalScrollBar()->setValue(edit().verticalScrollBar()->maximum());
         EXPECT_EQ(ctrl().topRow(), edit().topRow()) << n;
@@ -278,74 +284,85 @@ TEST_F(EntryWindow, TablesScrollTogether)
 
 TEST_F(EntryWindow, KindChangeEmptiesAndDisablesTheLimitNotInForce)
 {
+    auto* editKupper = Ctl<TEdit>(form, "editKupper");
+    auto* editKlower = Ctl<TEdit>(form, "editKlower");
+    auto* cmbSpecKind = Ctl<QComboBox>(form, "cmbSpecKind");
     const QColor window = form->palette().color(QPalette::Base);
     const QColor face = form->palette().color(QPalette::Button);
-    form->editKupper->setText(QStringLiteral("10.000"));
-    form->editKlower->setText(QStringLiteral("9.000"));
+    editKupper->setText(QStringLiteral("10.000"));
+    editKlower->setText(QStringLiteral("9.000"));
 
-    form->cmbSpecKind->setCurrentIndex(SpecUpperOnly);
-    emit form->cmbSpecKind->activated(SpecUpperOnly);
-    EXPECT_TRUE(form->editKupper->isEnabled());
-    EXPECT_EQ(form->editKupper->text(), QStringLiteral("10.000"));
-    EXPECT_FALSE(form->editKlower->isEnabled());
-    EXPECT_TRUE(form->editKlower->text().isEmpty());
-    EXPECT_EQ(form->editKlower->fieldColor(), face);
+    cmbSpecKind->setCurrentIndex(SpecUpperOnly);
+    emit cmbSpecKind->activated(SpecUpperOnly);
+    EXPECT_TRUE(editKupper->isEnabled());
+    EXPECT_EQ(editKupper->text(), QStringLiteral("10.000"));
+    EXPECT_FALSE(editKlower->isEnabled());
+    EXPECT_TRUE(editKlower->text().isEmpty());
+    EXPECT_EQ(editKlower->fieldColor(), face);
 
-    form->cmbSpecKind->setCurrentIndex(SpecTolerance);
-    emit form->cmbSpecKind->activated(SpecTolerance);
-    EXPECT_TRUE(form->editKlower->isEnabled());
-    EXPECT_TRUE(form->editKlower->text().isEmpty());
-    EXPECT_EQ(form->editKlower->fieldColor(), window);
+    cmbSpecKind->setCurrentIndex(SpecTolerance);
+    emit cmbSpecKind->activated(SpecTolerance);
+    EXPECT_TRUE(editKlower->isEnabled());
+    EXPECT_TRUE(editKlower->text().isEmpty());
+    EXPECT_EQ(editKlower->fieldColor(), window);
 
-    form->cmbSpecKind->setCurrentIndex(SpecLowerOnly);
-    emit form->cmbSpecKind->activated(SpecLowerOnly);
-    EXPECT_FALSE(form->editKupper->isEnabled());
-    EXPECT_TRUE(form->editKupper->text().isEmpty());
+    cmbSpecKind->setCurrentIndex(SpecLowerOnly);
+    emit cmbSpecKind->activated(SpecLowerOnly);
+    EXPECT_FALSE(editKupper->isEnabled());
+    EXPECT_TRUE(editKupper->text().isEmpty());
 }
 
 TEST_F(EntryWindow, ClearResetsTheHeaderButNotTheValues)
 {
+    auto* editProduct = Ctl<TEdit>(form, "editProduct");
+    auto* editLabel = Ctl<TEdit>(form, "editLabel");
+    auto* editUnit = Ctl<TEdit>(form, "editUnit");
+    auto* spinKeta = Ctl<TSpinEdit>(form, "spinKeta");
+    auto* pnlSpecJudg = Ctl<QLabel>(form, "pnlSpecJudg");
+    auto* editKupper = Ctl<TEdit>(form, "editKupper");
+    auto* editKlower = Ctl<TEdit>(form, "editKlower");
     setCell(0, 1, "9.500");
     ctrl().setFlag(2, false);
-    form->editProduct->setText(QStringLiteral("品種"));
-    form->editLabel->setText(QStringLiteral("外径"));
-    form->editUnit->setText(QStringLiteral("um"));
-    form->spinKeta->setValue(1);
+    editProduct->setText(QStringLiteral("品種"));
+    editLabel->setText(QStringLiteral("外径"));
+    editUnit->setText(QStringLiteral("um"));
+    spinKeta->setValue(1);
     fillHeader(SpecUpperOnly, "10.0");
     form->session().specMarking = true;
     form->session().cpkMarking = true;
-    form->pnlSpecJudg->setText(QStringLiteral("合格"));
+    pnlSpecJudg->setText(QStringLiteral("合格"));
 
-    form->btnSpecClear->click();
+    Ctl<QPushButton>(form, "btnSpecClear")->click();
     EXPECT_FALSE(form->session().specMarking);
     EXPECT_FALSE(form->session().cpkMarking);
-    EXPECT_TRUE(form->editProduct->text().isEmpty());
-    EXPECT_EQ(form->editLabel->text(), form->tabCtrl->tabText(form->selectedTab()));
-    EXPECT_EQ(form->editUnit->text(), QStringLiteral("MM"));
-    EXPECT_EQ(form->spinKeta->text(), QStringLiteral("3"));
-    EXPECT_EQ(form->cmbSpecKind->currentIndex(), SpecTolerance);
-    EXPECT_TRUE(form->editKupper->isEnabled() && form->editKlower->isEnabled());
-    EXPECT_TRUE(form->editKupper->text().isEmpty() && form->editKlower->text().isEmpty());
-    EXPECT_TRUE(form->pnlSpecJudg->text().isEmpty());
+    EXPECT_TRUE(editProduct->text().isEmpty());
+    EXPECT_EQ(editLabel->text(), Ctl<QTabBar>(form, "tabCtrl")->tabText(form->selectedTab()));
+    EXPECT_EQ(editUnit->text(), QStringLiteral("MM"));
+    EXPECT_EQ(spinKeta->text(), QStringLiteral("3"));
+    EXPECT_EQ(Ctl<QComboBox>(form, "cmbSpecKind")->currentIndex(), SpecTolerance);
+    EXPECT_TRUE(editKupper->isEnabled() && editKlower->isEnabled());
+    EXPECT_TRUE(editKupper->text().isEmpty() && editKlower->text().isEmpty());
+    EXPECT_TRUE(pnlSpecJudg->text().isEmpty());
     EXPECT_EQ(cell(0, 1), "9.500");
     EXPECT_FALSE(ctrl().flag(2));
 }
 
 TEST_F(EntryWindow, FieldKeyFilters)
 {
+    auto* editKupper = Ctl<TEdit>(form, "editKupper");
     struct Case {
         TEdit* field;
         const char* keys;  // UTF-8, one character at a time
         const char* result;
     };
     const Case cases[] = {
-        {form->editKupper, "1.2.3", "1.23"},
-        {form->editKupper, "--5", "-5"},
-        {form->editKupper, "x5e", "5"},
-        {form->editKlower, "-.5.", "-.5"},
-        {form->editLcl3, "5", ""},  // read-only in the automatic state
-        {form->editLabel, "a:b?c#*,/[]\\d", "abcd"},
-        {form->editProduct, "外径Ａ", "外径Ａ"},
+        {editKupper, "1.2.3", "1.23"},
+        {editKupper, "--5", "-5"},
+        {editKupper, "x5e", "5"},
+        {Ctl<TEdit>(form, "editKlower"), "-.5.", "-.5"},
+        {Ctl<TEdit>(form, "editLcl3"), "5", ""},  // read-only in the automatic state
+        {Ctl<TEdit>(form, "editLabel"), "a:b?c#*,/[]\\d", "abcd"},
+        {Ctl<TEdit>(form, "editProduct"), "外径Ａ", "外径Ａ"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys);
@@ -360,6 +377,7 @@ TEST_F(EntryWindow, FieldKeyFilters)
 
 TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
 {
+    auto* editKupper = Ctl<TEdit>(form, "editKupper");
     fillHeader(SpecTolerance, "10.000", "9.000");
     const char* values[] = {"10.000", "9.000", "10.001", "8.999", "9.500", "abc", "   "};
     for (int c = 0; c < 7; ++c)
@@ -376,12 +394,12 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
         EXPECT_EQ(textColour(c), twoSided[c]) << values[c];
 
     // The kind and limits are read as they stand at paint time.
-    form->cmbSpecKind->setCurrentIndex(SpecUpperOnly);
+    Ctl<QComboBox>(form, "cmbSpecKind")->setCurrentIndex(SpecUpperOnly);
     EXPECT_EQ(textColour(2), kRed);
     EXPECT_EQ(textColour(3), QColor(Qt::black));
-    form->editKupper->setText(QStringLiteral("10.5"));
+    editKupper->setText(QStringLiteral("10.5"));
     EXPECT_EQ(textColour(2), QColor(Qt::black));
-    form->editKupper->setText(QStringLiteral("-"));
+    editKupper->setText(QStringLiteral("-"));
     EXPECT_EQ(textColour(2), QColor(Qt::black));
 
     // The current cell is yellow only while the table has the focus.
@@ -396,13 +414,13 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
 // moving ranges 0, 2, 1 so the R/S/Rs centre C = 1.
 TEST_F(EntryWindow, ThreeSigmaLimitsOfTheXRsExample)
 {
-    form->spinCol->setValue(1);
-    ASSERT_EQ(form->cmbChart->currentIndex(), ChartXRs);
+    Ctl<TSpinEdit>(form, "spinCol")->setValue(1);
+    ASSERT_EQ(Ctl<QComboBox>(form, "cmbChart")->currentIndex(), ChartXRs);
     setCell(0, 1, "10");
     setCell(0, 2, "12");
     setCell(0, 3, "11");
     prompts.answers = {true};
-    form->btn3Stdev->click();
+    Ctl<QPushButton>(form, "btn3Stdev")->click();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].caption, QStringLiteral("ガイドメッセージ"));
     EXPECT_TRUE(prompts.shown[0].text.startsWith(QStringLiteral("※自動計算した±３σの値がそれぞれ設定されます。")));
@@ -420,7 +438,7 @@ TEST_F(EntryWindow, ThreeSigmaLimitsOfTheXbarRExampleSkipDisabledLots)
     setCell(0, 3, "2");
     setCell(1, 3, "6");
     prompts.answers = {true};
-    form->btn3Stdev->click();
+    Ctl<QPushButton>(form, "btn3Stdev")->click();
     const QStringList l = limitTexts();
     EXPECT_EQ(l[LimitUcl3], "9.4807");
     EXPECT_EQ(l[LimitLcl3], "-3.4807");
@@ -433,6 +451,9 @@ TEST_F(EntryWindow, ThreeSigmaLimitsOfTheXbarRExampleSkipDisabledLots)
 
 TEST_F(EntryWindow, DecliningTheLimitMethodLeavesTheManualPanel)
 {
+    auto* itemUcl3 = Ctl<TEdit>(form, "itemUcl3");
+    auto* editUcl3 = Ctl<TEdit>(form, "editUcl3");
+    auto* cmbLimit = Ctl<QComboBox>(form, "cmbLimit");
     setCell(0, 1, "1");
     setCell(1, 1, "3");
     selectLimitMethod(1);
@@ -440,94 +461,101 @@ TEST_F(EntryWindow, DecliningTheLimitMethodLeavesTheManualPanel)
         EXPECT_FALSE(form->limitBox(line)->isChecked());
         EXPECT_FALSE(form->limitField(line)->isReadOnly());
     }
-    EXPECT_EQ(form->itemUcl3->text(), QStringLiteral("上限規格値"));
-    EXPECT_EQ(form->itemXcl->text(), QStringLiteral("中央値"));
-    form->editUcl3->setText(QStringLiteral("5.0000"));
+    EXPECT_EQ(itemUcl3->text(), QStringLiteral("上限規格値"));
+    EXPECT_EQ(Ctl<TEdit>(form, "itemXcl")->text(), QStringLiteral("中央値"));
+    editUcl3->setText(QStringLiteral("5.0000"));
 
     prompts.answers = {false};
     selectLimitMethod(0);
     EXPECT_EQ(prompts.shown.size(), 1u);
-    EXPECT_EQ(form->cmbLimit->currentIndex(), 1);
-    EXPECT_EQ(form->editUcl3->text(), QStringLiteral("5.0000"));
-    EXPECT_FALSE(form->cbUcl3->isChecked());
-    EXPECT_FALSE(form->editUcl3->isReadOnly());
+    EXPECT_EQ(cmbLimit->currentIndex(), 1);
+    EXPECT_EQ(editUcl3->text(), QStringLiteral("5.0000"));
+    EXPECT_FALSE(Ctl<QCheckBox>(form, "cbUcl3")->isChecked());
+    EXPECT_FALSE(editUcl3->isReadOnly());
 
     prompts.answers = {true};
     selectLimitMethod(0);
-    EXPECT_EQ(form->cmbLimit->currentIndex(), 0);
-    EXPECT_EQ(form->editXcl->text(), QStringLiteral("2.0000"));
+    EXPECT_EQ(cmbLimit->currentIndex(), 0);
+    EXPECT_EQ(Ctl<TEdit>(form, "editXcl")->text(), QStringLiteral("2.0000"));
     for (int line = 0; line < 9; ++line) {
         EXPECT_TRUE(form->limitBox(line)->isChecked());
         EXPECT_TRUE(form->limitField(line)->isReadOnly());
         EXPECT_EQ(form->limitField(line)->focusPolicy(), Qt::ClickFocus);
     }
-    EXPECT_EQ(form->itemUcl3->text(), QStringLiteral("＋３σ"));
-    EXPECT_EQ(form->editUcl3->fieldColor(), form->palette().color(QPalette::Button));
+    EXPECT_EQ(itemUcl3->text(), QStringLiteral("＋３σ"));
+    EXPECT_EQ(editUcl3->fieldColor(), form->palette().color(QPalette::Button));
 }
 
 TEST_F(EntryWindow, CheckBoxComputesItsOwnLineOnly)
 {
+    auto* editXcl = Ctl<TEdit>(form, "editXcl");
+    auto* editUcl1 = Ctl<TEdit>(form, "editUcl1");
+    auto* cbXcl = Ctl<QCheckBox>(form, "cbXcl");
+    auto* itemXcl = Ctl<TEdit>(form, "itemXcl");
     setCell(0, 1, "1");
     setCell(1, 1, "3");
     selectLimitMethod(1);
-    form->editXcl->setText(QStringLiteral("7.0000"));
-    form->editUcl1->setText(QStringLiteral("8.0000"));
+    editXcl->setText(QStringLiteral("7.0000"));
+    editUcl1->setText(QStringLiteral("8.0000"));
 
     // Declined: the box is cleared again and the line stays manual.
     prompts.answers = {false};
-    form->cbXcl->setChecked(true);
-    EXPECT_FALSE(form->cbXcl->isChecked());
-    EXPECT_FALSE(form->editXcl->isReadOnly());
-    EXPECT_EQ(form->itemXcl->text(), QStringLiteral("中央値"));
-    EXPECT_EQ(form->editXcl->text(), QStringLiteral("7.0000"));
+    cbXcl->setChecked(true);
+    EXPECT_FALSE(cbXcl->isChecked());
+    EXPECT_FALSE(editXcl->isReadOnly());
+    EXPECT_EQ(itemXcl->text(), QStringLiteral("中央値"));
+    EXPECT_EQ(editXcl->text(), QStringLiteral("7.0000"));
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_TRUE(prompts.shown[0].text.startsWith(QStringLiteral("※自動計算した値が個別に設定されます。")));
 
     // Accepted: that line and the two hidden lines are written.
     prompts.answers = {true};
-    form->cbXcl->setChecked(true);
-    EXPECT_TRUE(form->editXcl->isReadOnly());
-    EXPECT_EQ(form->itemXcl->text(), QStringLiteral("平均値"));
-    EXPECT_EQ(form->editXcl->text(), QStringLiteral("2.0000"));
-    EXPECT_EQ(form->editUcl1->text(), QStringLiteral("8.0000"));
-    EXPECT_FALSE(form->editRsUcl2->text().isEmpty());
-    EXPECT_FALSE(form->editRsUcl1->text().isEmpty());
-    EXPECT_TRUE(form->editRsUcl3->text().isEmpty());
+    cbXcl->setChecked(true);
+    EXPECT_TRUE(editXcl->isReadOnly());
+    EXPECT_EQ(itemXcl->text(), QStringLiteral("平均値"));
+    EXPECT_EQ(editXcl->text(), QStringLiteral("2.0000"));
+    EXPECT_EQ(editUcl1->text(), QStringLiteral("8.0000"));
+    EXPECT_FALSE(Ctl<TEdit>(form, "editRsUcl2")->text().isEmpty());
+    EXPECT_FALSE(Ctl<TEdit>(form, "editRsUcl1")->text().isEmpty());
+    EXPECT_TRUE(Ctl<TEdit>(form, "editRsUcl3")->text().isEmpty());
 
     // Clearing a box makes the line editable and moves the focus to it.
-    form->cbXcl->setChecked(false);
-    EXPECT_FALSE(form->editXcl->isReadOnly());
-    EXPECT_EQ(form->editXcl->text(), QStringLiteral("2.0000"));
-    EXPECT_EQ(QApplication::focusWidget(), form->editXcl);
+    cbXcl->setChecked(false);
+    EXPECT_FALSE(editXcl->isReadOnly());
+    EXPECT_EQ(editXcl->text(), QStringLiteral("2.0000"));
+    EXPECT_EQ(QApplication::focusWidget(), editXcl);
 }
 
 TEST_F(EntryWindow, ThreeSigmaButtonOverwritesManualLinesAndKeepsThemManual)
 {
+    auto* editUcl3 = Ctl<TEdit>(form, "editUcl3");
     setCell(0, 1, "1");
     setCell(1, 1, "3");
     selectLimitMethod(1);
-    form->editUcl3->setText(QStringLiteral("99.0000"));
+    editUcl3->setText(QStringLiteral("99.0000"));
     prompts.answers = {true};
-    form->btn3Stdev->click();
-    EXPECT_NE(form->editUcl3->text(), QStringLiteral("99.0000"));
-    EXPECT_FALSE(form->editUcl3->isReadOnly());
-    EXPECT_FALSE(form->cbUcl3->isChecked());
-    EXPECT_EQ(form->itemUcl3->text(), QStringLiteral("上限規格値"));
+    Ctl<QPushButton>(form, "btn3Stdev")->click();
+    EXPECT_NE(editUcl3->text(), QStringLiteral("99.0000"));
+    EXPECT_FALSE(editUcl3->isReadOnly());
+    EXPECT_FALSE(Ctl<QCheckBox>(form, "cbUcl3")->isChecked());
+    EXPECT_EQ(Ctl<TEdit>(form, "itemUcl3")->text(), QStringLiteral("上限規格値"));
 }
 
 TEST_F(EntryWindow, LimitsNeedTwoValuesAndNumbers)
 {
+    auto* editUcl2 = Ctl<TEdit>(form, "editUcl2");
+    auto* cbUcl3 = Ctl<QCheckBox>(form, "cbUcl3");
     selectLimitMethod(1);
     // No value: no question, the line turns automatic with its empty value.
-    form->cbUcl2->setChecked(true);
+    Ctl<QCheckBox>(form, "cbUcl2")->setChecked(true);
     EXPECT_TRUE(prompts.shown.empty());
-    EXPECT_TRUE(form->editUcl2->isReadOnly());
-    EXPECT_TRUE(form->editUcl2->text().isEmpty());
+    EXPECT_TRUE(editUcl2->isReadOnly());
+    EXPECT_TRUE(editUcl2->text().isEmpty());
 
     // One value: asked, nothing written.
     setCell(0, 1, "5");
     prompts.answers = {true};
-    form->btn3Stdev->click();
+    Ctl<QPushButton>(form, "btn3Stdev")->click();
     EXPECT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(limitTexts(), QStringList(QVector<QString>(11)));
 
@@ -536,12 +564,12 @@ TEST_F(EntryWindow, LimitsNeedTwoValuesAndNumbers)
     setCell(1, 1, "abc");
     prompts.shown.clear();
     prompts.answers = {true};
-    form->cbUcl3->setChecked(true);
+    cbUcl3->setChecked(true);
     ASSERT_EQ(texts().size(), 2);
     EXPECT_EQ(prompts.shown[1].kind, ScriptedPrompts::Shown::Error);
     EXPECT_EQ(texts()[1], QStringLiteral("'abc' は浮動小数点数ではありません"));
-    EXPECT_FALSE(form->cbUcl3->isChecked());
-    EXPECT_FALSE(form->editUcl3->isReadOnly());
+    EXPECT_FALSE(cbUcl3->isChecked());
+    EXPECT_FALSE(Ctl<TEdit>(form, "editUcl3")->isReadOnly());
     EXPECT_EQ(limitTexts(), QStringList(QVector<QString>(11)));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -550,6 +578,10 @@ TEST_F(EntryWindow, LimitsNeedTwoValuesAndNumbers)
 
 TEST_F(EntryWindow, JudgmentStopsWithItsThreeMessages)
 {
+    auto* editLabel = Ctl<TEdit>(form, "editLabel");
+    auto* editUnit = Ctl<TEdit>(form, "editUnit");
+    auto* editKlower = Ctl<TEdit>(form, "editKlower");
+    auto* pnlSpecJudg = Ctl<QLabel>(form, "pnlSpecJudg");
     struct Case {
         const char* name;
         std::function<void()> spoil;
@@ -558,33 +590,33 @@ TEST_F(EntryWindow, JudgmentStopsWithItsThreeMessages)
         QWidget* focus;
     };
     const Case cases[] = {
-        {"item name", [&] { form->editLabel->setText(QStringLiteral("  ")); }, "ガイドメッセージ",
-         "必須項目が入力されていません。", form->editLabel},
-        {"unit", [&] { form->editUnit->clear(); }, "ガイドメッセージ", "必須項目が入力されていません。",
-         form->editUnit},
-        {"lower limit", [&] { form->editKlower->clear(); }, "ガイドメッセージ", "必須項目が入力されていません。",
-         form->editKlower},
-        {"limit not a number", [&] { form->editKupper->setText(QStringLiteral("1.2-")); }, "警告メッセージ",
+        {"item name", [&] { editLabel->setText(QStringLiteral("  ")); }, "ガイドメッセージ",
+         "必須項目が入力されていません。", editLabel},
+        {"unit", [&] { editUnit->clear(); }, "ガイドメッセージ", "必須項目が入力されていません。",
+         editUnit},
+        {"lower limit", [&] { editKlower->clear(); }, "ガイドメッセージ", "必須項目が入力されていません。",
+         editKlower},
+        {"limit not a number", [&] { Ctl<TEdit>(form, "editKupper")->setText(QStringLiteral("1.2-")); }, "警告メッセージ",
          "入力値が「未入力」または、「異常値」です。「規格上限／規格下限」の値を確認してください…。（※入力必須項目です）",
          nullptr},
-        {"control limit", [&] { form->editRsUcl3->clear(); }, "ガイドメッセージ",
+        {"control limit", [&] { Ctl<TEdit>(form, "editRsUcl3")->clear(); }, "ガイドメッセージ",
          "管理限界値が設定されていません。", nullptr},
     };
     setCell(0, 1, "9.5");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        form->btnSpecClear->click();
+        Ctl<QPushButton>(form, "btnSpecClear")->click();
         fillHeader();
         fillControlLimits();
-        form->pnlSpecJudg->setText(QStringLiteral("合格"));
+        pnlSpecJudg->setText(QStringLiteral("合格"));
         c.spoil();
-        form->btnAllOn->setFocus();
+        Ctl<QPushButton>(form, "btnAllOn")->setFocus();
         prompts.shown.clear();
-        form->btnSpecJudg->click();
+        Ctl<QPushButton>(form, "btnSpecJudg")->click();
         ASSERT_EQ(prompts.shown.size(), 1u);
         EXPECT_EQ(prompts.shown[0].caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(prompts.shown[0].text, QString::fromUtf8(c.text));
-        EXPECT_TRUE(form->pnlSpecJudg->text().isEmpty());
+        EXPECT_TRUE(pnlSpecJudg->text().isEmpty());
         EXPECT_FALSE(form->session().specMarking);
         if (c.focus) {
             EXPECT_EQ(QApplication::focusWidget(), c.focus);
@@ -601,6 +633,7 @@ struct VerdictCase {
 
 TEST_F(EntryWindow, JudgmentVerdicts)
 {
+    auto* pnlSpecJudg = Ctl<QLabel>(form, "pnlSpecJudg");
     const VerdictCase cases[] = {
         {"limits are inside", SpecTolerance, {"9.0", "10.0", "9.5"}, "合格"},
         {"one value above", SpecTolerance, {"9.0", "10.0", "9.5", "10.01"}, "不合格"},
@@ -612,7 +645,7 @@ TEST_F(EntryWindow, JudgmentVerdicts)
     };
     for (const VerdictCase& c : cases) {
         SCOPED_TRACE(c.name);
-        form->btnSpecClear->click();
+        Ctl<QPushButton>(form, "btnSpecClear")->click();
         for (int col = 0; col < 10; ++col)
             setCell(col, 4, "");
         for (size_t i = 0; i < c.values.size(); ++i)
@@ -620,11 +653,11 @@ TEST_F(EntryWindow, JudgmentVerdicts)
         fillHeader(c.kind);
         fillControlLimits();
         prompts.shown.clear();
-        form->btnSpecJudg->click();
+        Ctl<QPushButton>(form, "btnSpecJudg")->click();
         EXPECT_TRUE(prompts.shown.empty());
-        EXPECT_EQ(form->pnlSpecJudg->text(), QString::fromUtf8(c.verdict));
+        EXPECT_EQ(pnlSpecJudg->text(), QString::fromUtf8(c.verdict));
         if (*c.verdict) {
-            EXPECT_EQ(form->pnlSpecJudg->palette().color(QPalette::WindowText),
+            EXPECT_EQ(pnlSpecJudg->palette().color(QPalette::WindowText),
                       std::string(c.verdict) == "合格" ? kLime : kRed);
         }
         EXPECT_TRUE(form->session().specMarking);
@@ -634,14 +667,16 @@ TEST_F(EntryWindow, JudgmentVerdicts)
 
 TEST_F(EntryWindow, JudgmentStoresCleansAndReturnsToTheFirstCell)
 {
+    auto* pnlSpecJudg = Ctl<QLabel>(form, "pnlSpecJudg");
+    auto* pageInput = Ctl<QTabWidget>(form, "pageInput");
     fillHeader();
     fillControlLimits();
-    form->editProduct->setText(QStringLiteral("品種A"));
+    Ctl<TEdit>(form, "editProduct")->setText(QStringLiteral("品種A"));
     setCell(2, 7, "9.5");
     setCell(3, 7, " \t ");
     focusCell(5, 50);
-    form->btnSpecJudg->click();
-    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("合格"));
+    Ctl<QPushButton>(form, "btnSpecJudg")->click();
+    EXPECT_EQ(pnlSpecJudg->text(), QStringLiteral("合格"));
     EXPECT_EQ(cell(3, 7), "");
     EXPECT_EQ(edit().current(), (GridPos{0, 1}));
     EXPECT_EQ(edit().topRow(), 1);
@@ -651,10 +686,10 @@ TEST_F(EntryWindow, JudgmentStoresCleansAndReturnsToTheFirstCell)
     EXPECT_NE(s.DataList[6].find("9.5"), std::string::npos);
 
     // The menu item runs the same command and shows the entry page.
-    form->pageInput->setCurrentIndex(2);
-    form->menuExecSpec->trigger();
-    EXPECT_EQ(form->pageInput->currentIndex(), 0);
-    EXPECT_EQ(form->pnlSpecJudg->text(), QStringLiteral("合格"));
+    pageInput->setCurrentIndex(2);
+    Ctl<QAction>(form, "menuExecSpec")->trigger();
+    EXPECT_EQ(pageInput->currentIndex(), 0);
+    EXPECT_EQ(pnlSpecJudg->text(), QStringLiteral("合格"));
 }
 
 TEST_F(EntryWindow, JudgmentStopsAtAValueThatIsNotANumber)
@@ -664,11 +699,11 @@ TEST_F(EntryWindow, JudgmentStopsAtAValueThatIsNotANumber)
     setCell(0, 2, "9.5");
     setCell(1, 2, "1.2.3");
     setCell(4, 9, "   ");
-    form->btnSpecJudg->click();
+    Ctl<QPushButton>(form, "btnSpecJudg")->click();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Error);
     EXPECT_EQ(prompts.shown[0].text, QStringLiteral("'1.2.3' は浮動小数点数ではありません"));
-    EXPECT_TRUE(form->pnlSpecJudg->text().isEmpty());
+    EXPECT_TRUE(Ctl<QLabel>(form, "pnlSpecJudg")->text().isEmpty());
     EXPECT_TRUE(form->session().specMarking);
     EXPECT_EQ(cell(4, 9), "");
     EXPECT_TRUE(edit().updatesEnabled());
@@ -677,9 +712,10 @@ TEST_F(EntryWindow, JudgmentStopsAtAValueThatIsNotANumber)
 
 TEST_F(EntryWindow, DemoFillSpreadsAroundTheLowerLimit)
 {
-    form->editKlower->setText(QStringLiteral("9.000"));
+    auto* btnRandam = Ctl<QPushButton>(form, "btnRandam");
+    Ctl<TEdit>(form, "editKlower")->setText(QStringLiteral("9.000"));
     form->randamSeed = 42;
-    form->btnRandam->click();
+    btnRandam->click();
     for (int row : {1, 50, 100})
         for (int col : {0, 9}) {
             const std::string t = cell(col, row);
@@ -689,9 +725,9 @@ TEST_F(EntryWindow, DemoFillSpreadsAroundTheLowerLimit)
             EXPECT_LE(v, 9.5);
         }
     // Without a lower limit nothing is filled and nothing is said.
-    form->btnSpecClear->click();
+    Ctl<QPushButton>(form, "btnSpecClear")->click();
     setCell(0, 1, "");
-    form->btnRandam->click();
+    btnRandam->click();
     EXPECT_EQ(cell(0, 1), "");
     EXPECT_TRUE(prompts.shown.empty());
 }

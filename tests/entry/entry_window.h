@@ -13,6 +13,7 @@
 
 #include "app/mainform.h"
 #include "app/prompts.h"
+#include "support/find_control.h"
 
 namespace trevolo::testing {
 
@@ -34,8 +35,8 @@ protected:
     }
     void TearDown() override { form.reset(); }
 
-    StringGrid& edit() { return *form->gridEdit; }
-    TplStringGrid& ctrl() { return *form->gridCtrl; }
+    StringGrid& edit() { return *Ctl<StringGrid>(form, "gridEdit"); }
+    TplStringGrid& ctrl() { return *Ctl<TplStringGrid>(form, "gridCtrl"); }
     std::string cell(int col, int row) { return edit().cells().text(col, row); }
     void setCell(int col, int row, const char* text) { edit().setCellText(col, row, QString::fromUtf8(text)); }
 
@@ -62,12 +63,14 @@ protected:
     // Header fields that let the judgment pass its checks.
     void fillHeader(int kind = SpecTolerance, const char* upper = "10.000", const char* lower = "9.000")
     {
-        form->cmbSpecKind->setCurrentIndex(kind);
+        auto* editKupper = Ctl<TEdit>(form, "editKupper");
+        auto* editKlower = Ctl<TEdit>(form, "editKlower");
+        Ctl<QComboBox>(form, "cmbSpecKind")->setCurrentIndex(kind);
         form->cmbSpecKindChange();
-        if (form->editKupper->isEnabled())
-            form->editKupper->setText(QString::fromUtf8(upper));
-        if (form->editKlower->isEnabled())
-            form->editKlower->setText(QString::fromUtf8(lower));
+        if (editKupper->isEnabled())
+            editKupper->setText(QString::fromUtf8(upper));
+        if (editKlower->isEnabled())
+            editKlower->setText(QString::fromUtf8(lower));
     }
     void fillControlLimits()
     {
@@ -78,8 +81,9 @@ protected:
 
     void selectLimitMethod(int item)
     {
-        form->cmbLimit->setCurrentIndex(item);
-        emit form->cmbLimit->activated(item);
+        auto* cmbLimit = Ctl<QComboBox>(form, "cmbLimit");
+        cmbLimit->setCurrentIndex(item);
+        emit cmbLimit->activated(item);
     }
     QStringList limitTexts()
     {

@@ -24,6 +24,9 @@
 #include "model/number.h"
 #include "model/sheetio.h"
 #include "office_support.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os)
@@ -97,7 +100,7 @@ protected:
 
     void selectTab(int i)
     {
-        form->tabCtrl->setCurrentIndex(i);
+        Ctl<QTabBar>(form, "tabCtrl")->setCurrentIndex(i);
         QApplication::processEvents();
     }
 
@@ -105,26 +108,30 @@ protected:
     void enter(int i, const SheetInput& in)
     {
         TMainForm& f = *form;
+        auto* editKupper = Ctl<TEdit>(f, "editKupper");
+        auto* editKlower = Ctl<TEdit>(f, "editKlower");
+        auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
         selectTab(i);
-        f.spinRow->setValue(in.lots);
-        f.spinCol->setValue(in.n);
-        f.editProduct->setText(Q(in.product));
-        f.editProcess->setText(Q(in.process));
-        f.editMbc->setText(Q(in.mbc));
-        f.editLabel->setText(Q(in.label));
-        f.editUnit->setText(Q(in.unit));
-        f.cmbSpecKind->setCurrentIndex(in.specKind);
+        Ctl<TSpinEdit>(f, "spinRow")->setValue(in.lots);
+        Ctl<TSpinEdit>(f, "spinCol")->setValue(in.n);
+        Ctl<TEdit>(f, "editProduct")->setText(Q(in.product));
+        Ctl<TEdit>(f, "editProcess")->setText(Q(in.process));
+        Ctl<TEdit>(f, "editMbc")->setText(Q(in.mbc));
+        Ctl<TEdit>(f, "editLabel")->setText(Q(in.label));
+        Ctl<TEdit>(f, "editUnit")->setText(Q(in.unit));
+        Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(in.specKind);
         f.cmbSpecKindChange();
-        f.spinKeta->setValue(in.keta);
-        if (f.editKupper->isEnabled())
-            f.editKupper->setText(Q(in.upper));
-        if (f.editKlower->isEnabled())
-            f.editKlower->setText(Q(in.lower));
+        Ctl<TSpinEdit>(f, "spinKeta")->setValue(in.keta);
+        if (editKupper->isEnabled())
+            editKupper->setText(Q(in.upper));
+        if (editKlower->isEnabled())
+            editKlower->setText(Q(in.lower));
+        auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
         for (int lot = 1; lot <= in.lots; ++lot) {
-            f.gridCtrl->setCellText(0, lot, Q(in.lotLabel(lot)));
-            f.gridCtrl->setFlag(lot, in.enabled(lot));
+            gridCtrl->setCellText(0, lot, Q(in.lotLabel(lot)));
+            gridCtrl->setFlag(lot, in.enabled(lot));
             for (int c = 0; c < in.n; ++c)
-                f.gridEdit->setCellText(c, lot, Q(in.value(lot, c)));
+                gridEdit->setCellText(c, lot, Q(in.value(lot, c)));
         }
     }
 
@@ -133,37 +140,40 @@ protected:
     void expectShown(const SheetInput& in)
     {
         TMainForm& f = *form;
-        EXPECT_EQ(f.editProduct->text(), Q(in.product));
-        EXPECT_EQ(f.editProcess->text(), Q(in.process));
-        EXPECT_EQ(f.editMbc->text(), Q(in.mbc));
-        EXPECT_EQ(f.editLabel->text(), Q(in.label));
-        EXPECT_EQ(f.editUnit->text(), Q(in.unit));
-        EXPECT_EQ(f.cmbSpecKind->currentIndex(), in.specKind);
-        EXPECT_EQ(f.spinKeta->text(), QString::number(in.keta));
-        EXPECT_EQ(f.editKupper->text(), in.specKind == 2 ? QString() : Q(in.upper));
-        EXPECT_EQ(f.editKlower->text(), in.specKind == 1 ? QString() : Q(in.lower));
+        auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
+        EXPECT_EQ(Ctl<TEdit>(f, "editProduct")->text(), Q(in.product));
+        EXPECT_EQ(Ctl<TEdit>(f, "editProcess")->text(), Q(in.process));
+        EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), Q(in.mbc));
+        EXPECT_EQ(Ctl<TEdit>(f, "editLabel")->text(), Q(in.label));
+        EXPECT_EQ(Ctl<TEdit>(f, "editUnit")->text(), Q(in.unit));
+        EXPECT_EQ(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex(), in.specKind);
+        EXPECT_EQ(Ctl<TSpinEdit>(f, "spinKeta")->text(), QString::number(in.keta));
+        EXPECT_EQ(Ctl<TEdit>(f, "editKupper")->text(), in.specKind == 2 ? QString() : Q(in.upper));
+        EXPECT_EQ(Ctl<TEdit>(f, "editKlower")->text(), in.specKind == 1 ? QString() : Q(in.lower));
         int enabled = 0;
         for (int lot = 1; lot <= in.lots; ++lot)
             enabled += in.enabled(lot) ? 1 : 0;
-        EXPECT_EQ(f.spinRow->value(), enabled);
-        EXPECT_EQ(f.spinCol->value(), in.n);
+        EXPECT_EQ(Ctl<TSpinEdit>(f, "spinRow")->value(), enabled);
+        EXPECT_EQ(Ctl<TSpinEdit>(f, "spinCol")->value(), in.n);
+        auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
         int row = 0;
         for (int lot = 1; lot <= in.lots; ++lot) {
             if (!in.enabled(lot))
                 continue;
             ++row;
-            EXPECT_EQ(f.gridCtrl->cells().text(0, row), in.lotLabel(lot)) << "lot " << lot;
-            EXPECT_TRUE(f.gridCtrl->flag(row)) << "lot " << lot;
+            EXPECT_EQ(gridCtrl->cells().text(0, row), in.lotLabel(lot)) << "lot " << lot;
+            EXPECT_TRUE(gridCtrl->flag(row)) << "lot " << lot;
             for (int c = 0; c < in.n; ++c)
-                EXPECT_EQ(f.gridEdit->cells().text(c, row), in.value(lot, c)) << "lot " << lot << " value " << c;
+                EXPECT_EQ(gridEdit->cells().text(c, row), in.value(lot, c)) << "lot " << lot << " value " << c;
         }
     }
 
     QStringList tabTexts() const
     {
+        auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
         QStringList t;
-        for (int i = 0; i < form->tabCtrl->count(); ++i)
-            t << form->tabCtrl->tabText(i);
+        for (int i = 0; i < tabCtrl->count(); ++i)
+            t << tabCtrl->tabText(i);
         return t;
     }
 
@@ -186,9 +196,9 @@ protected:
             s.sheets.emplace_back(r.Product, r.Label, r.Keta, r.Kupper, r.Row, r.Col, r.CheckList, r.DataList);
         s.tabs = tabTexts();
         s.selected = form->selectedTab();
-        s.product = form->editProduct->text();
-        s.firstValue = form->gridEdit->cells().text(0, 1);
-        s.calcCell = form->gridCalc->cells().text(4, 1);
+        s.product = Ctl<TEdit>(form, "editProduct")->text();
+        s.firstValue = Ctl<StringGrid>(form, "gridEdit")->cells().text(0, 1);
+        s.calcCell = Ctl<StringGrid>(form, "gridCalc")->cells().text(4, 1);
         return s;
     }
 
@@ -246,13 +256,13 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
         // Sheet 2 is shown, with a typed change not yet stored and a result
         // that a fresh load empties.
         selectTab(1);
-        f.editMbc->setText("装置B");
-        f.gridCalc->setCellText(4, 1, "1.00000");
+        Ctl<TEdit>(f, "editMbc")->setText("装置B");
+        Ctl<StringGrid>(f, "gridCalc")->setCellText(4, 1, "1.00000");
         prompts.shown.clear();
 
         prompts.files.push_back(Q(dir.file(file.typed)));
         const std::string path = dir.file(file.written);
-        f.mainMenuXlsSave->trigger();
+        Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
         ASSERT_EQ(lastBox(), guide(QString::fromUtf8(kMsgXlsSaved)));
         EXPECT_EQ(boxes(), 1);
         EXPECT_EQ(prompts.shown.front().kind, ScriptedPrompts::Shown::SaveFile);
@@ -262,17 +272,17 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
         ASSERT_TRUE(std::filesystem::exists(path));
         // Back on the sheet that was shown, freshly loaded.
         EXPECT_EQ(f.selectedTab(), 1);
-        EXPECT_EQ(f.tabCtrl->currentIndex(), 1);
-        EXPECT_EQ(f.editMbc->text(), "装置B");
-        EXPECT_EQ(f.gridCalc->cells().text(4, 1), "");
+        EXPECT_EQ(Ctl<QTabBar>(f, "tabCtrl")->currentIndex(), 1);
+        EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), "装置B");
+        EXPECT_EQ(Ctl<StringGrid>(f, "gridCalc")->cells().text(4, 1), "");
 
         // Five sheets before the import: the surplus ones go.
-        f.spinTab->setValue(5);
+        Ctl<TSpinEdit>(f, "spinTab")->setValue(5);
         selectTab(4);
-        f.editProduct->setText("消える");
+        Ctl<TEdit>(f, "editProduct")->setText("消える");
         prompts.shown.clear();
         prompts.files.push_back(Q(path));
-        f.mainMenuXlsImport->trigger();
+        Ctl<QAction>(f, "mainMenuXlsImport")->trigger();
         EXPECT_EQ(boxes(), 0) << prompts.texts().join('\n').toStdString();
         ASSERT_EQ(prompts.shown.size(), 1u);
         EXPECT_EQ(prompts.shown[0].caption, "ファイルを開く");
@@ -295,20 +305,21 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
 TEST_F(ExchangeWindowTest, CsvExportWritesEveryFileByteForByte)
 {
     TMainForm& f = *form;
+    auto* gridCalc = Ctl<StringGrid>(f, "gridCalc");
     SheetInput in{"製品A, 改", "工程\"1\"", "", "外径", "mm", 0, 1, "10.5", "9.5", 10, 2, {2}};
     enter(0, in);
     // Lot 3 lacks its first value.
-    f.gridEdit->setCellText(0, 3, "");
+    Ctl<StringGrid>(f, "gridEdit")->setCellText(0, 3, "");
     // A fourth sheet, never shown since it was added.
-    f.spinTab->setValue(4);
-    f.gridCalc->setCellText(4, 1, "1.00000");
+    Ctl<TSpinEdit>(f, "spinTab")->setValue(4);
+    gridCalc->setCellText(4, 1, "1.00000");
 
     const std::filesystem::path folder = dir.path() / "出力 先";
     std::filesystem::create_directories(folder);
     WriteFile((folder / "Sheet1.csv").string(), "old");
     WriteFile((folder / "Sheet9.csv").string(), "earlier export");
     prompts.files.push_back(Q(folder.string()));
-    f.mainMenuCsvSave->trigger();
+    Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
 
     ASSERT_EQ(prompts.shown.size(), 2u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Folder);
@@ -344,7 +355,7 @@ TEST_F(ExchangeWindowTest, CsvExportWritesEveryFileByteForByte)
         EXPECT_TRUE(std::filesystem::exists(folder / ("Sheet" + std::to_string(i) + ".csv")));
     EXPECT_EQ(ReadFile((folder / "Sheet9.csv").string()), "earlier export");
     // Nothing is reloaded.
-    EXPECT_EQ(f.gridCalc->cells().text(4, 1), "1.00000");
+    EXPECT_EQ(gridCalc->cells().text(4, 1), "1.00000");
     EXPECT_EQ(f.selectedTab(), 0);
 }
 
@@ -367,7 +378,7 @@ TEST_F(ExchangeWindowTest, CsvImportInCodePage932ReplacesOnlyTheCurrentSheet)
     const std::string path = dir.file("日本語 ラベル.csv");
     WriteFile(path, Utf8ToCp932(text));
     prompts.files.push_back(Q(path));
-    f.mainMenuCsvImport->trigger();
+    Ctl<QAction>(f, "mainMenuCsvImport")->trigger();
 
     EXPECT_EQ(boxes(), 0) << prompts.texts().join('\n').toStdString();
     ASSERT_EQ(prompts.shown.size(), 1u);
@@ -377,32 +388,34 @@ TEST_F(ExchangeWindowTest, CsvImportInCodePage932ReplacesOnlyTheCurrentSheet)
 
     EXPECT_EQ(f.selectedTab(), 1);
     EXPECT_EQ(tabTexts(), QStringList({"一枚目", "外径～", "三枚目"}));
-    EXPECT_EQ(f.editProduct->text(), "製品Ａ");
-    EXPECT_EQ(f.editProcess->text(), "組立工程");
-    EXPECT_EQ(f.editMbc->text(), "ＮＣ旋盤１");
-    EXPECT_EQ(f.editUnit->text(), "ｍｍ");
-    EXPECT_EQ(f.cmbSpecKind->currentText(), "上限規格");
-    EXPECT_EQ(f.spinKeta->text(), "2");
-    EXPECT_EQ(f.editKupper->text(), "25.05");
+    EXPECT_EQ(Ctl<TEdit>(f, "editProduct")->text(), "製品Ａ");
+    EXPECT_EQ(Ctl<TEdit>(f, "editProcess")->text(), "組立工程");
+    EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), "ＮＣ旋盤１");
+    EXPECT_EQ(Ctl<TEdit>(f, "editUnit")->text(), "ｍｍ");
+    EXPECT_EQ(Ctl<QComboBox>(f, "cmbSpecKind")->currentText(), "上限規格");
+    EXPECT_EQ(Ctl<TSpinEdit>(f, "spinKeta")->text(), "2");
+    EXPECT_EQ(Ctl<TEdit>(f, "editKupper")->text(), "25.05");
     // Three lots shown in the minimum of ten rows; n = 3.
-    EXPECT_EQ(f.spinRow->value(), 10);
-    EXPECT_EQ(f.spinCol->value(), 3);
+    EXPECT_EQ(Ctl<TSpinEdit>(f, "spinRow")->value(), 10);
+    EXPECT_EQ(Ctl<TSpinEdit>(f, "spinCol")->value(), 3);
     const std::vector<std::vector<std::string>> rows = {
         {"ロット①", "25.01", "24.99", "25.00"},
         {"ロット②", "25.02", "", "24.98"},
         {"第３ ﾛｯﾄ", "25.03", "25.00", "25.00"},
     };
+    auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
+    auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
     for (int r = 0; r < 3; ++r) {
-        EXPECT_EQ(f.gridCtrl->cells().text(0, r + 1), rows[r][0]);
+        EXPECT_EQ(gridCtrl->cells().text(0, r + 1), rows[r][0]);
         for (int c = 0; c < 3; ++c)
-            EXPECT_EQ(f.gridEdit->cells().text(c, r + 1), rows[r][static_cast<size_t>(c) + 1]) << r << "," << c;
+            EXPECT_EQ(gridEdit->cells().text(c, r + 1), rows[r][static_cast<size_t>(c) + 1]) << r << "," << c;
     }
     // The other sheets and the sheet count stay.
     const Snapshot after = snapshot();
     ASSERT_EQ(after.sheets.size(), 3u);
     EXPECT_EQ(after.sheets[0], before.sheets[0]);
     EXPECT_EQ(after.sheets[2], before.sheets[2]);
-    EXPECT_EQ(f.spinTab->value(), 3);
+    EXPECT_EQ(Ctl<TSpinEdit>(f, "spinTab")->value(), 3);
 }
 
 // A workbook of 101 worksheets, written with the engine.
@@ -420,10 +433,14 @@ void WriteManySheets(const std::string& path, int count)
 TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
 {
     TMainForm& f = *form;
+    auto* gridCalc = Ctl<StringGrid>(f, "gridCalc");
+    auto* mainMenuXlsImport = Ctl<QAction>(f, "mainMenuXlsImport");
+    auto* mainMenuCsvImport = Ctl<QAction>(f, "mainMenuCsvImport");
+    auto* mainMenuXlsSave = Ctl<QAction>(f, "mainMenuXlsSave");
     enter(0, {"製品", "", "", "残る", "mm", 0, 3, "1.000", "0.000", 10, 2, {3}});
     selectTab(1);
     selectTab(0);
-    f.gridCalc->setCellText(4, 1, "1.00000");
+    gridCalc->setCellText(4, 1, "1.00000");
 
     WriteFile(dir.file("not a workbook.xls"), "\x01\x02 not a workbook \xFF\xFE");
     WriteFile(dir.file("empty.csv"), "");
@@ -436,12 +453,12 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
         std::string file;
         QString box;
     } cases[] = {
-        {"not a workbook", f.mainMenuXlsImport, dir.file("not a workbook.xls"), warning(kMsgXlsOpenFailedExtension)},
-        {"missing workbook", f.mainMenuXlsImport, dir.file("missing.xlsx"), warning(kMsgXlsOpenFailedExtension)},
-        {"101 worksheets", f.mainMenuXlsImport, dir.file("101.xlsx"), warning(kMsgTooManySheets)},
-        {"empty csv", f.mainMenuCsvImport, dir.file("empty.csv"), warning(kMsgCsvOpenFailed)},
-        {"missing csv", f.mainMenuCsvImport, dir.file("missing.csv"), warning(kMsgCsvOpenFailed)},
-        {"save into a missing folder", f.mainMenuXlsSave, noFolder,
+        {"not a workbook", mainMenuXlsImport, dir.file("not a workbook.xls"), warning(kMsgXlsOpenFailedExtension)},
+        {"missing workbook", mainMenuXlsImport, dir.file("missing.xlsx"), warning(kMsgXlsOpenFailedExtension)},
+        {"101 worksheets", mainMenuXlsImport, dir.file("101.xlsx"), warning(kMsgTooManySheets)},
+        {"empty csv", mainMenuCsvImport, dir.file("empty.csv"), warning(kMsgCsvOpenFailed)},
+        {"missing csv", mainMenuCsvImport, dir.file("missing.csv"), warning(kMsgCsvOpenFailed)},
+        {"save into a missing folder", mainMenuXlsSave, noFolder,
          QString::fromUtf8(kWarningCaption) + "|" + QString::fromUtf8(kMsgXlsSaveFailed) + "\n" + Q(noFolder) +
              "\n保存先のフォルダがありません。"},
     };
@@ -455,7 +472,7 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
         EXPECT_EQ(boxes(), 1);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_FALSE(f.SplashForm->isVisible());
-        if (c.action != f.mainMenuXlsSave) {
+        if (c.action != mainMenuXlsSave) {
             EXPECT_TRUE(snapshot() == before);
         } else {
             // The export shows every sheet and comes back, freshly loaded;
@@ -463,7 +480,7 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
             Snapshot expected = before;
             expected.calcCell.clear();
             EXPECT_TRUE(snapshot() == expected);
-            f.gridCalc->setCellText(4, 1, "1.00000");
+            gridCalc->setCellText(4, 1, "1.00000");
         }
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("no folder")));
@@ -472,7 +489,7 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
     // general error box.
     prompts.shown.clear();
     prompts.files.push_back(Q(dir.file("no folder")));
-    f.mainMenuCsvSave->trigger();
+    Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
     ASSERT_FALSE(prompts.shown.empty());
     EXPECT_EQ(prompts.shown.back().kind, ScriptedPrompts::Shown::Error);
     EXPECT_TRUE(prompts.shown.back().text.contains("Sheet1.csv")) << prompts.shown.back().text.toStdString();
@@ -484,7 +501,7 @@ TEST_F(ExchangeWindowTest, WithoutTheOfficeTheCommandsSaySoAndChangeNothing)
     enter(0, {"製品", "", "", "残る", "mm", 0, 3, "1.000", "0.000", 10, 2, {}});
     selectTab(1);
     selectTab(0);
-    f.gridCalc->setCellText(4, 1, "1.00000");
+    Ctl<StringGrid>(f, "gridCalc")->setCellText(4, 1, "1.00000");
     SetOfficeProgramDir(dir.file("no office"));
 
     WriteFile(dir.file("some.csv"), "品種名称\r\n");
@@ -493,9 +510,9 @@ TEST_F(ExchangeWindowTest, WithoutTheOfficeTheCommandsSaySoAndChangeNothing)
         QAction* action;
         std::string file;
     } cases[] = {
-        {"workbook import", f.mainMenuXlsImport, dir.file("some.xlsx")},
-        {"csv import", f.mainMenuCsvImport, dir.file("some.csv")},
-        {"workbook export", f.mainMenuXlsSave, dir.file("out.xlsx")},
+        {"workbook import", Ctl<QAction>(f, "mainMenuXlsImport"), dir.file("some.xlsx")},
+        {"csv import", Ctl<QAction>(f, "mainMenuCsvImport"), dir.file("some.csv")},
+        {"workbook export", Ctl<QAction>(f, "mainMenuXlsSave"), dir.file("out.xlsx")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -515,7 +532,7 @@ TEST_F(ExchangeWindowTest, CancelInEveryDialogChangesNothing)
 {
     TMainForm& f = *form;
     enter(0, {"製品", "", "", "残る", "mm", 0, 3, "1.000", "0.000", 10, 2, {}});
-    f.gridCalc->setCellText(4, 1, "1.00000");
+    Ctl<StringGrid>(f, "gridCalc")->setCellText(4, 1, "1.00000");
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     const struct {
         QAction* action;
@@ -523,13 +540,13 @@ TEST_F(ExchangeWindowTest, CancelInEveryDialogChangesNothing)
         QString title;
         QString text;
     } cases[] = {
-        {f.mainMenuXlsImport, ScriptedPrompts::Shown::OpenFile, "ファイルを開く",
+        {Ctl<QAction>(f, "mainMenuXlsImport"), ScriptedPrompts::Shown::OpenFile, "ファイルを開く",
          SampleFilesDir() + "|Excelブック (*.xls *.xlsx)"},
-        {f.mainMenuCsvImport, ScriptedPrompts::Shown::OpenFile, "ファイルを開く",
+        {Ctl<QAction>(f, "mainMenuCsvImport"), ScriptedPrompts::Shown::OpenFile, "ファイルを開く",
          SampleFilesDir() + "|CSVファイル (カンマ区切り) (*.csv)"},
-        {f.mainMenuXlsSave, ScriptedPrompts::Shown::SaveFile, "Excelブックに名前を付けて保存",
+        {Ctl<QAction>(f, "mainMenuXlsSave"), ScriptedPrompts::Shown::SaveFile, "Excelブックに名前を付けて保存",
          f.saveFilesDir() + "|Excelブック (*.xls *.xlsx)"},
-        {f.mainMenuCsvSave, ScriptedPrompts::Shown::Folder, "保存先フォルダの指定", desktop},
+        {Ctl<QAction>(f, "mainMenuCsvSave"), ScriptedPrompts::Shown::Folder, "保存先フォルダの指定", desktop},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title.toStdString());

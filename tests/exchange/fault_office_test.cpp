@@ -30,6 +30,9 @@
 #include "exchange/office.h"
 #include "exchange/reports.h"
 #include "office_support.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 // Readable texts in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os)
@@ -148,7 +151,7 @@ protected:
 
     void selectTab(int i)
     {
-        form->tabCtrl->setCurrentIndex(i);
+        Ctl<QTabBar>(form, "tabCtrl")->setCurrentIndex(i);
         QApplication::processEvents();
     }
 
@@ -156,15 +159,19 @@ protected:
     void fill(int sheets)
     {
         TMainForm& f = *form;
-        f.spinTab->setValue(sheets);
+        auto* editProduct = Ctl<TEdit>(f, "editProduct");
+        auto* editLabel = Ctl<TEdit>(f, "editLabel");
+        auto* spinCol = Ctl<TSpinEdit>(f, "spinCol");
+        auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
+        Ctl<TSpinEdit>(f, "spinTab")->setValue(sheets);
         for (int i = 0; i < sheets; ++i) {
             selectTab(i);
-            f.editProduct->setText(Q("製品" + std::to_string(i + 1)));
-            f.editLabel->setText(Q("項目" + std::to_string(i + 1)));
-            f.spinCol->setValue(3);
+            editProduct->setText(Q("製品" + std::to_string(i + 1)));
+            editLabel->setText(Q("項目" + std::to_string(i + 1)));
+            spinCol->setValue(3);
             for (int lot = 1; lot <= 10; ++lot)
                 for (int c = 0; c < 3; ++c)
-                    f.gridEdit->setCellText(c, lot, QString::number(lot * 10 + c + i) + ".000");
+                    gridEdit->setCellText(c, lot, QString::number(lot * 10 + c + i) + ".000");
         }
         selectTab(1);
         selectTab(0);
@@ -180,14 +187,15 @@ protected:
     };
     Snapshot snapshot() const
     {
+        auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
         Snapshot s;
         for (const Struct_Sheet& r : form->Sheets)
             s.sheets.emplace_back(r.Product, r.Label, r.Row, r.Col, r.DataList);
-        for (int i = 0; i < form->tabCtrl->count(); ++i)
-            s.tabs << form->tabCtrl->tabText(i);
+        for (int i = 0; i < tabCtrl->count(); ++i)
+            s.tabs << tabCtrl->tabText(i);
         s.selected = form->selectedTab();
-        s.product = form->editProduct->text();
-        s.firstValue = form->gridEdit->cells().text(0, 1);
+        s.product = Ctl<TEdit>(form, "editProduct")->text();
+        s.firstValue = Ctl<StringGrid>(form, "gridEdit")->cells().text(0, 1);
         return s;
     }
 
@@ -221,16 +229,17 @@ TEST_F(OfficeKillTest, KilledDuringAnImportLeavesSheetsAndTabsAsTheyWere)
     fill(60);
     const fs::path book = dir.path() / "大きい.xlsx";
     prompts.files.push_back(Q(book.string()));
-    form->mainMenuXlsSave->trigger();
+    Ctl<QAction>(form, "mainMenuXlsSave")->trigger();
     ASSERT_EQ(boxes().size(), 1u);
     ASSERT_EQ(boxes().back().text, QString::fromUtf8(kMsgXlsSaved));
     ASSERT_TRUE(OfficeChildren().empty());
 
     // A different state to be kept.
     TMainForm& f = *form;
-    f.spinTab->setValue(3);
+    auto* mainMenuXlsImport = Ctl<QAction>(f, "mainMenuXlsImport");
+    Ctl<TSpinEdit>(f, "spinTab")->setValue(3);
     selectTab(2);
-    f.editProduct->setText("残る");
+    Ctl<TEdit>(f, "editProduct")->setText("残る");
     selectTab(1);
     const Snapshot before = snapshot();
     prompts.shown.clear();
@@ -250,7 +259,7 @@ TEST_F(OfficeKillTest, KilledDuringAnImportLeavesSheetsAndTabsAsTheyWere)
         }
     });
     prompts.files.push_back(Q(book.string()));
-    f.mainMenuXlsImport->trigger();
+    mainMenuXlsImport->trigger();
     done = true;
     killer.join();
 
@@ -265,9 +274,9 @@ TEST_F(OfficeKillTest, KilledDuringAnImportLeavesSheetsAndTabsAsTheyWere)
     // The next import works again.
     prompts.shown.clear();
     prompts.files.push_back(Q(book.string()));
-    f.mainMenuXlsImport->trigger();
+    mainMenuXlsImport->trigger();
     EXPECT_TRUE(boxes().empty());
-    EXPECT_EQ(f.tabCtrl->count(), 60);
+    EXPECT_EQ(Ctl<QTabBar>(f, "tabCtrl")->count(), 60);
     EXPECT_TRUE(OfficeChildren().empty());
 }
 
@@ -289,7 +298,7 @@ TEST_F(OfficeKillTest, KilledDuringAnExportReportsNothingAsSaved)
         // The export shows every sheet in turn; when the second is shown
         // the office is killed.
         int killed = 0;
-        auto c = QObject::connect(f.editProduct, &QLineEdit::textChanged, [&](const QString& text) {
+        auto c = QObject::connect(Ctl<TEdit>(f, "editProduct"), &QLineEdit::textChanged, [&](const QString& text) {
             if (text != "製品2" || killed != 0)
                 return;
             const auto pids = OfficeChildren();
@@ -299,7 +308,7 @@ TEST_F(OfficeKillTest, KilledDuringAnExportReportsNothingAsSaved)
             EXPECT_TRUE(WaitGone(killed, 5000));
         });
         prompts.files.push_back(Q(target.string()));
-        f.mainMenuXlsSave->trigger();
+        Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
         QObject::disconnect(c);
 
         ASSERT_NE(killed, 0);
@@ -327,6 +336,7 @@ TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
     fs::create_directories(folder);
     const fs::path target = folder / "書きかけ.xlsx";
     TMainForm& f = *form;
+    auto* mainMenuXlsSave = Ctl<QAction>(f, "mainMenuXlsSave");
     const Snapshot before = snapshot();
 
     std::atomic<bool> done{false};
@@ -343,7 +353,7 @@ TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
         }
     });
     prompts.files.push_back(Q(target.string()));
-    f.mainMenuXlsSave->trigger();
+    mainMenuXlsSave->trigger();
     done = true;
     killer.join();
 
@@ -371,7 +381,7 @@ TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
         SCOPED_TRACE(again.filename().string());
         prompts.shown.clear();
         prompts.files.push_back(Q(again.string()));
-        f.mainMenuXlsSave->trigger();
+        mainMenuXlsSave->trigger();
         ASSERT_EQ(boxes().size(), 1u);
         if (again != other) {
             EXPECT_EQ(boxes()[0].text, QString::fromUtf8(kMsgXlsSaved));
@@ -392,13 +402,14 @@ TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
     // than the pipe holds.
     fill(3);
     TMainForm& f = *form;
+    auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
     for (int sheet : {1, 2}) {
         selectTab(sheet);
-        f.spinRow->setValue(1000);
-        f.spinCol->setValue(100);
+        Ctl<TSpinEdit>(f, "spinRow")->setValue(1000);
+        Ctl<TSpinEdit>(f, "spinCol")->setValue(100);
         for (int lot = 1; lot <= 1000; ++lot)
             for (int c = 0; c < 100; ++c)
-                f.gridEdit->setCellText(c, lot, QString::number(lot + c * 0.001, 'f', 3));
+                gridEdit->setCellText(c, lot, QString::number(lot + c * 0.001, 'f', 3));
     }
     selectTab(0);
     const Snapshot before = snapshot();
@@ -411,7 +422,7 @@ TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
     std::atomic<bool> done{false};
     std::atomic<bool> writing{false};
     std::atomic<int> killed{0};
-    auto c = QObject::connect(f.editProduct, &QLineEdit::textChanged, [&](const QString& text) {
+    auto c = QObject::connect(Ctl<TEdit>(f, "editProduct"), &QLineEdit::textChanged, [&](const QString& text) {
         if (text == "製品2")
             writing = true;
     });
@@ -440,7 +451,7 @@ TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
         }
     });
     prompts.files.push_back(Q(target.string()));
-    f.mainMenuXlsSave->trigger();
+    Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
     done = true;
     killer.join();
     QObject::disconnect(c);
@@ -585,7 +596,7 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     // disk that is full.
     if (!readOnly.empty()) {
         prompts.files.push_back(Q(readOnly.string()));
-        form->mainMenuCsvSave->trigger();
+        Ctl<QAction>(form, "mainMenuCsvSave")->trigger();
         const auto box = boxes();
         ASSERT_EQ(box.size(), 1u);
         EXPECT_EQ(box[0].kind, ScriptedPrompts::Shown::Error);

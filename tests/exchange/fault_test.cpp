@@ -18,6 +18,9 @@
 #include "app/prompts.h"
 #include "exchange/csv.h"
 #include "office_support.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 namespace trevolo {
 namespace {
@@ -73,18 +76,21 @@ TEST_F(FaultWindowTest, CsvExportFailingPartWayKeepsTheFilesWrittenAndNamesTheFa
 {
     open(dir.file("trevolo.conf"));
     TMainForm& f = *form;
-    f.spinTab->setValue(5);
-    f.tabCtrl->setCurrentIndex(0);
+    auto* tabCtrl = Ctl<QTabBar>(f, "tabCtrl");
+    auto* editProduct = Ctl<TEdit>(f, "editProduct");
+    auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
+    Ctl<TSpinEdit>(f, "spinTab")->setValue(5);
+    tabCtrl->setCurrentIndex(0);
     QApplication::processEvents();
-    f.editProduct->setText("製品一");
-    f.gridEdit->setCellText(0, 1, "1.250");
+    editProduct->setText("製品一");
+    gridEdit->setCellText(0, 1, "1.250");
 
     const fs::path folder = dir.path() / "出力";
     fs::create_directories(folder / "Sheet3.csv");
     WriteFile((folder / "Sheet3.csv" / "inside.txt").string(), "kept");
     WriteFile((folder / "Sheet4.csv").string(), "earlier export");
     prompts.files.push_back(Q(folder.string()));
-    f.mainMenuCsvSave->trigger();
+    Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
 
     ASSERT_EQ(prompts.shown.size(), 2u);
     const ScriptedPrompts::Shown& box = prompts.shown.back();
@@ -104,9 +110,9 @@ TEST_F(FaultWindowTest, CsvExportFailingPartWayKeepsTheFilesWrittenAndNamesTheFa
     EXPECT_EQ(ReadFile((folder / "Sheet4.csv").string()), "earlier export");
     EXPECT_EQ(Names(folder), (std::set<std::string>{"Sheet1.csv", "Sheet2.csv", "Sheet3.csv", "Sheet4.csv"}));
     // The sheets in the program are untouched.
-    EXPECT_EQ(f.tabCtrl->count(), 5);
-    EXPECT_EQ(f.editProduct->text(), "製品一");
-    EXPECT_EQ(f.gridEdit->cells().text(0, 1), "1.250");
+    EXPECT_EQ(tabCtrl->count(), 5);
+    EXPECT_EQ(editProduct->text(), "製品一");
+    EXPECT_EQ(gridEdit->cells().text(0, 1), "1.250");
 }
 
 // A settings store that cannot be written when the window closes: the window
@@ -145,7 +151,7 @@ TEST_F(FaultWindowTest, AnUnwritableSettingsStoreDoesNotKeepTheWindowOpen)
         fs::create_directories(root);
         open(c.prepare(root));
         const std::set<std::string> before = Names(root);
-        form->editProduct->setText("入力中");
+        Ctl<TEdit>(form, "editProduct")->setText("入力中");
         form->close();
         QApplication::processEvents();
         EXPECT_FALSE(form->isVisible());
@@ -156,7 +162,7 @@ TEST_F(FaultWindowTest, AnUnwritableSettingsStoreDoesNotKeepTheWindowOpen)
         // No temporary or half-written store left beside it.
         EXPECT_EQ(Names(root), before);
         // What was typed is still in the window, which was only hidden.
-        EXPECT_EQ(form->editProduct->text(), "入力中");
+        EXPECT_EQ(Ctl<TEdit>(form, "editProduct")->text(), "入力中");
         form.reset();
         settings.reset();
         guard.reset();

@@ -21,6 +21,10 @@
 #include "exchange/report_layout.h"
 #include "model/number.h"
 #include "report_support.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
+using trevolo::testing::Ctls;
 
 namespace trevolo {
 namespace {
@@ -57,25 +61,27 @@ protected:
     void enter(int lots, std::vector<int> disabled = {}, int chartKind = ChartXbarR)
     {
         TMainForm& f = *form;
-        f.spinRow->setValue(lots);
-        f.spinCol->setValue(chartKind == ChartXRs ? 1 : 3);
-        f.cmbChart->setCurrentIndex(chartKind);
+        Ctl<TSpinEdit>(f, "spinRow")->setValue(lots);
+        Ctl<TSpinEdit>(f, "spinCol")->setValue(chartKind == ChartXRs ? 1 : 3);
+        Ctl<QComboBox>(f, "cmbChart")->setCurrentIndex(chartKind);
         f.cmbChartChange();
-        f.editLabel->setText(QStringLiteral("外径"));
-        f.editUnit->setText(QStringLiteral("mm"));
-        f.cmbSpecKind->setCurrentIndex(SpecTolerance);
+        Ctl<TEdit>(f, "editLabel")->setText(QStringLiteral("外径"));
+        Ctl<TEdit>(f, "editUnit")->setText(QStringLiteral("mm"));
+        Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(SpecTolerance);
         f.cmbSpecKindChange();
-        f.spinKeta->setValue(3);
-        f.editKupper->setText(QStringLiteral("11.000"));
-        f.editKlower->setText(QStringLiteral("9.000"));
+        Ctl<TSpinEdit>(f, "spinKeta")->setValue(3);
+        Ctl<TEdit>(f, "editKupper")->setText(QStringLiteral("11.000"));
+        Ctl<TEdit>(f, "editKlower")->setText(QStringLiteral("9.000"));
+        auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
+        auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
         for (int lot = 1; lot <= lots; ++lot) {
             const bool on = std::find(disabled.begin(), disabled.end(), lot) == disabled.end();
-            f.gridCtrl->setFlag(lot, on);
+            gridCtrl->setFlag(lot, on);
             for (int c = 0; c < 3; ++c)
-                f.gridEdit->setCellText(c, lot, Q(FormatFixed(10.0 + ((lot * 7 + c * 5) % 13 - 6) / 100.0, 3)));
+                gridEdit->setCellText(c, lot, Q(FormatFixed(10.0 + ((lot * 7 + c * 5) % 13 - 6) / 100.0, 3)));
         }
         prompts.answers = {true};
-        f.btn3Stdev->click();
+        Ctl<QPushButton>(f, "btn3Stdev")->click();
         prompts.shown.clear();
     }
 
@@ -87,7 +93,7 @@ protected:
         std::sort(files.begin(), files.end());
         return files;
     }
-    std::string calc(int col, int row) const { return std::string(form->gridCalc->cells().text(col, row)); }
+    std::string calc(int col, int row) const { return std::string(Ctl<StringGrid>(form, "gridCalc")->cells().text(col, row)); }
     QStringList texts() const { return prompts.texts(); }
 
     testing::DisplayEnv noDisplay{""};
@@ -101,6 +107,7 @@ protected:
 
 TEST_F(ReportWindowTest, ControlChartTakesTheStatisticsTableAndTheLimitPanel)
 {
+    auto* itemUcl3 = Ctl<TEdit>(form, "itemUcl3");
     const struct {
         int kind;
         const char* suffix;
@@ -111,17 +118,17 @@ TEST_F(ReportWindowTest, ControlChartTakesTheStatisticsTableAndTheLimitPanel)
         for (const auto& f : reports())
             std::filesystem::remove(f);
         enter(20, {3, 7}, c.kind);
-        form->itemUcl3->setText(QStringLiteral("上限"));  // a name the user edited
-        form->btnControlChart->click();
+        itemUcl3->setText(QStringLiteral("上限"));  // a name the user edited
+        Ctl<QPushButton>(form, "btnControlChart")->click();
         ASSERT_TRUE(texts().isEmpty()) << texts().join(" / ").toStdString();
-        ASSERT_FALSE(form->pnlCpkJudg->text().isEmpty());
+        ASSERT_FALSE(Ctl<QLabel>(form, "pnlCpkJudg")->text().isEmpty());
         const auto files = reports();
         ASSERT_EQ(files.size(), 1u);
         EXPECT_TRUE(files[0].filename().string().ends_with(c.suffix)) << files[0];
         EXPECT_EQ(files[0].filename().string().size(), std::string("YYYYMMDD_HHNNSS").size() + strlen(c.suffix));
 
         // 18 lots took part: rows 2 to 19, as the statistics table shows them.
-        ASSERT_EQ(form->gridCalc->RowCount(), 20);
+        ASSERT_EQ(Ctl<StringGrid>(form, "gridCalc")->RowCount(), 20);
         auto app = SpreadsheetApp::create(OfficeUse::Exchange);
         ASSERT_NE(app, nullptr);
         OfficeWorkbook book = app->openWorkbook(files[0].string(), true);
@@ -134,10 +141,10 @@ TEST_F(ReportWindowTest, ControlChartTakesTheStatisticsTableAndTheLimitPanel)
         }
         EXPECT_EQ(CellText(body.at(3, 0)), "K0004");  // lot 3 is left out
         EXPECT_EQ(data.usedEnd().row, 19);
-        const TEdit* names[9] = {form->itemUcl3, form->itemUcl2, form->itemUcl1, form->itemXcl,     form->itemLcl1,
-                                 form->itemLcl2, form->itemLcl3, form->itemRcl,  form->itemRsUcl3};
-        const TEdit* values[9] = {form->editUcl3, form->editUcl2, form->editUcl1, form->editXcl,    form->editLcl1,
-                                  form->editLcl2, form->editLcl3, form->editRcl,  form->editRsUcl3};
+        const std::vector<TEdit*> names = Ctls<TEdit>(form, {"itemUcl3", "itemUcl2", "itemUcl1", "itemXcl", "itemLcl1",
+                                                             "itemLcl2", "itemLcl3", "itemRcl", "itemRsUcl3"});
+        const std::vector<TEdit*> values = Ctls<TEdit>(form, {"editUcl3", "editUcl2", "editUcl1", "editXcl", "editLcl1",
+                                                              "editLcl2", "editLcl3", "editRcl", "editRsUcl3"});
         const int columns[9] = {2, 3, 4, 5, 6, 7, 8, 10, 11};
         for (int i = 0; i < 9; ++i) {
             EXPECT_EQ(CellText(body.at(0, columns[i])), names[i]->text().toStdString()) << i;
@@ -152,9 +159,9 @@ TEST_F(ReportWindowTest, ControlChartTakesTheStatisticsTableAndTheLimitPanel)
 TEST_F(ReportWindowTest, HistogramTakesTheEnabledLotsAndTheClassCount)
 {
     enter(30, {2, 5});
-    form->spinBetWeen->setValue(7);
-    form->spinKeta->setValue(2);
-    form->menuExecHist->trigger();
+    Ctl<TSpinEdit>(form, "spinBetWeen")->setValue(7);
+    Ctl<TSpinEdit>(form, "spinKeta")->setValue(2);
+    Ctl<QAction>(form, "menuExecHist")->trigger();
     ASSERT_TRUE(texts().isEmpty()) << texts().join(" / ").toStdString();
     const auto files = reports();
     ASSERT_EQ(files.size(), 1u);
@@ -165,12 +172,13 @@ TEST_F(ReportWindowTest, HistogramTakesTheEnabledLotsAndTheClassCount)
     OfficeWorkbook book = app->openWorkbook(files[0].string(), true);
     Worksheet data = book.worksheet(1);
     const CellBlock block = data.range("A1", "C30").values();
+    const CellStore& values = Ctl<StringGrid>(form, "gridEdit")->cells();
     int row = 0;
     for (int lot = 1; lot <= 30; ++lot) {
         if (lot == 2 || lot == 5)
             continue;
         for (int c = 0; c < 3; ++c)
-            EXPECT_DOUBLE_EQ(Number(block.at(row, c)), StrToFloat(form->gridEdit->cells().text(c, lot))) << lot;
+            EXPECT_DOUBLE_EQ(Number(block.at(row, c)), StrToFloat(values.text(c, lot))) << lot;
         ++row;
     }
     EXPECT_EQ(row, 28);
@@ -184,7 +192,7 @@ TEST_F(ReportWindowTest, HistogramTakesTheEnabledLotsAndTheClassCount)
 TEST_F(ReportWindowTest, ResultOutputWritesTheThreePages)
 {
     enter(10, {3, 7}, ChartXRs);
-    form->btnExcel->click();
+    Ctl<QPushButton>(form, "btnExcel")->click();
     ASSERT_TRUE(texts().isEmpty()) << texts().join(" / ").toStdString();
     // Without a display the output is kept as a file.
     const auto files = reports();
@@ -196,7 +204,7 @@ TEST_F(ReportWindowTest, ResultOutputWritesTheThreePages)
     OfficeWorkbook book = app->openWorkbook(files[0].string(), true);
     ASSERT_EQ(book.worksheetCount(), 3);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(Q(book.worksheet(i + 1).name()), form->pageInput->tabText(i));
+        EXPECT_EQ(Q(book.worksheet(i + 1).name()), Ctl<QTabWidget>(form, "pageInput")->tabText(i));
     EXPECT_EQ(book.worksheet(3).name(), "SPC異常判定(X側-Rs側)");
     EXPECT_EQ(CellText(book.worksheet(1).range("D2").value()), "外径");
     // Worksheet 1: the enabled lots without gaps; 2 and 3: the tables as shown.
@@ -205,26 +213,27 @@ TEST_F(ReportWindowTest, ResultOutputWritesTheThreePages)
     EXPECT_EQ(CellText(book.worksheet(2).range("A5").value()), calc(0, 1));
     EXPECT_EQ(CellText(book.worksheet(2).range("A13").value()), calc(0, 9));  // the total row
     EXPECT_EQ(CellText(book.worksheet(3).range("A5").value()),
-              std::string(form->gridSpc->cells().text(0, 1)));
+              std::string(Ctl<StringGrid>(form, "gridSpc")->cells().text(0, 1)));
     book.close();
 }
 
 TEST_F(ReportWindowTest, NoReportWithoutRequiredFieldsOrACapabilityVerdict)
 {
+    auto* pnlCpkJudg = Ctl<QLabel>(form, "pnlCpkJudg");
     enter(10);
-    form->editUnit->clear();
-    form->btnExcel->click();
+    Ctl<TEdit>(form, "editUnit")->clear();
+    Ctl<QPushButton>(form, "btnExcel")->click();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].caption, QString::fromUtf8(kGuideCaption));
     EXPECT_EQ(prompts.shown[0].text, QStringLiteral("必須項目が入力されていません。"));
-    EXPECT_TRUE(form->pnlCpkJudg->text().isEmpty());
+    EXPECT_TRUE(pnlCpkJudg->text().isEmpty());
 
     // The chain stops at the specification judgment, with its own message:
     // the reports add nothing and make no file.
-    for (QPushButton* b : {form->btnControlChart, form->btnHistogram}) {
+    for (QPushButton* b : Ctls<QPushButton>(form, {"btnControlChart", "btnHistogram"})) {
         prompts.shown.clear();
         b->click();
-        EXPECT_TRUE(form->pnlCpkJudg->text().isEmpty());
+        EXPECT_TRUE(pnlCpkJudg->text().isEmpty());
         for (const auto& s : prompts.shown)
             EXPECT_NE(s.kind, ScriptedPrompts::Shown::Error) << s.text.toStdString();
     }
@@ -236,7 +245,7 @@ TEST_F(ReportWindowTest, WithoutTheOfficeTheErrorIsShownAndNoCopyIsLeft)
     enter(12);
     TempDir noOffice;
     SetOfficeProgramDir(noOffice.path().string());
-    form->btnControlChart->click();
+    Ctl<QPushButton>(form, "btnControlChart")->click();
     SetOfficeProgramDir("");
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Error);

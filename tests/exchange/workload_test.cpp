@@ -27,6 +27,9 @@
 #include "model/sheetio.h"
 #include "office_support.h"
 #include "workload_support.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TREVOLO_WORKLOAD_ASAN 1
@@ -299,7 +302,7 @@ protected:
     // The user clicks tab i.
     void selectTab(int i)
     {
-        form->tabCtrl->setCurrentIndex(i);
+        Ctl<QTabBar>(form, "tabCtrl")->setCurrentIndex(i);
         QApplication::processEvents();
     }
 
@@ -323,14 +326,14 @@ protected:
     void importWorkbook(const std::string& path)
     {
         prompts.files.push_back(Q(path));
-        form->mainMenuXlsImport->trigger();
+        Ctl<QAction>(form, "mainMenuXlsImport")->trigger();
     }
 
     // The confirmed reset: every sheet emptied, the initial sheet count.
     void resetAll()
     {
         prompts.answers.push_back(true);
-        form->btnReset->click();
+        Ctl<QPushButton>(form, "btnReset")->click();
         prompts.shown.clear();
         ASSERT_EQ(form->Sheets.size(), static_cast<size_t>(form->Settings.Tab));
         for (const Struct_Sheet& s : form->Sheets)
@@ -382,6 +385,9 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     WorkloadFigures figures(std::to_string(kSheets) + " sheets x " + std::to_string(kLots) + " lots x " +
                             std::to_string(kValues) + " values");
     TMainForm& f = *form;
+    auto* tabCtrl = Ctl<QTabBar>(f, "tabCtrl");
+    auto* gridCalc = Ctl<StringGrid>(f, "gridCalc");
+    auto* gridSpc = Ctl<StringGrid>(f, "gridSpc");
     const fs::path original = dir.path() / "元データ 100シート.xlsx";
     const fs::path exported = dir.path() / "出力 100シート.xlsx";
     const fs::path csvFolder = dir.path() / "CSV 出力";
@@ -414,8 +420,8 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         phase.done();
     }
     ASSERT_EQ(takeBoxes(), QStringList());
-    ASSERT_EQ(f.tabCtrl->count(), kSheets);
-    EXPECT_EQ(f.tabCtrl->tabText(kSheets - 1), Q(want.back().Label));
+    ASSERT_EQ(tabCtrl->count(), kSheets);
+    EXPECT_EQ(tabCtrl->tabText(kSheets - 1), Q(want.back().Label));
     EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Imported)) << "after the import";
 
     // 3. Every sheet shown as the user clicks through the tabs.
@@ -438,33 +444,33 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
             if (f.selectedTab() != i)
                 selectTab(i);
             prompts.answers.push_back(true);
-            f.btn3Stdev->click();
-            f.btnSpcJudg->click();
+            Ctl<QPushButton>(f, "btn3Stdev")->click();
+            Ctl<QPushButton>(f, "btnSpcJudg")->click();
             QApplication::processEvents();
             phase.pause();
             ASSERT_EQ(takeBoxes(), QStringList());
             ASSERT_TRUE(prompts.answers.empty()) << "the limits were not computed";
-            ASSERT_FALSE(f.pnlSpecJudg->text().isEmpty());
-            ASSERT_FALSE(f.pnlCpkJudg->text().isEmpty());
-            ASSERT_FALSE(f.pnlSpcJudg->text().isEmpty());
+            ASSERT_FALSE(Ctl<QLabel>(f, "pnlSpecJudg")->text().isEmpty());
+            ASSERT_FALSE(Ctl<QLabel>(f, "pnlCpkJudg")->text().isEmpty());
+            ASSERT_FALSE(Ctl<QLabel>(f, "pnlSpcJudg")->text().isEmpty());
             const Struct_Sheet& s = want[static_cast<size_t>(i)];
             long values = 0;
             for (const std::string& line : s.DataList)
                 for (const std::string& v : SplitLine(line).values)
                     values += v.empty() ? 0 : 1;
             const std::string lastLabel = SplitLine(s.DataList.back()).label;
-            const CellStore& calc = f.gridCalc->cells();
-            const CellStore& spc = f.gridSpc->cells();
+            const CellStore& calc = gridCalc->cells();
+            const CellStore& spc = gridSpc->cells();
             std::string wrong;
             auto check = [&wrong](const std::string& what, const std::string& got, const std::string& expected) {
                 if (got != expected)
                     wrong += "; " + what + " " + Quoted(got) + ", expected " + Quoted(expected);
             };
-            check("statistics rows", std::to_string(f.gridCalc->RowCount()), std::to_string(kLots + 2));
+            check("statistics rows", std::to_string(gridCalc->RowCount()), std::to_string(kLots + 2));
             check("statistics row " + std::to_string(kLots), calc.text(0, kLots), lastLabel);
             check("statistics row " + std::to_string(kLots + 1), calc.text(0, kLots + 1), "＊トータル");
             check("total n", calc.text(1, kLots + 1), std::to_string(values));
-            check("SPC rows", std::to_string(f.gridSpc->RowCount()), std::to_string(kLots + 1));
+            check("SPC rows", std::to_string(gridSpc->RowCount()), std::to_string(kLots + 1));
             check("SPC row " + std::to_string(kLots), spc.text(0, kLots), lastLabel);
             if (!wrong.empty())
                 tables.add("sheet " + std::to_string(i + 1) + wrong);
@@ -479,7 +485,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     {
         WorkloadFigures::Phase phase(figures, "export .xlsx");
         prompts.files.push_back(Q(exported.string()));
-        f.mainMenuXlsSave->trigger();
+        Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
         phase.note("(file " + Mb(FileMb(exported)) + ")");
         phase.done();
     }
@@ -487,7 +493,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     {
         WorkloadFigures::Phase phase(figures, "export CSV");
         prompts.files.push_back(Q(csvFolder.string()));
-        f.mainMenuCsvSave->trigger();
+        Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
         double mb = 0;
         for (int i = 1; i <= kSheets; ++i)
             mb += FileMb(CsvFilePath(csvFolder, i));
@@ -505,7 +511,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         phase.done();
     }
     ASSERT_EQ(takeBoxes(), QStringList());
-    ASSERT_EQ(f.tabCtrl->count(), kSheets);
+    ASSERT_EQ(tabCtrl->count(), kSheets);
     EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Imported)) << "after re-importing the workbook";
     {
         WorkloadFigures::Phase phase(figures, "switch all (after .xlsx)");
@@ -517,8 +523,8 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     // 8. The CSV files imported one by one, each into its own sheet of an
     //    emptied window of 100 sheets.
     ASSERT_NO_FATAL_FAILURE(resetAll());
-    f.spinTab->setValue(kSheets);
-    ASSERT_EQ(f.tabCtrl->count(), kSheets);
+    Ctl<TSpinEdit>(f, "spinTab")->setValue(kSheets);
+    ASSERT_EQ(tabCtrl->count(), kSheets);
     {
         WorkloadFigures::Phase phase(figures, "re-import CSV (" + std::to_string(kSheets) + " files)");
         Differences raw;
@@ -528,7 +534,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
                 selectTab(i);
             phase.resume();
             prompts.files.push_back(Q(CsvFilePath(csvFolder, i + 1).string()));
-            f.mainMenuCsvImport->trigger();
+            Ctl<QAction>(f, "mainMenuCsvImport")->trigger();
             phase.pause();
             const QStringList boxes = takeBoxes();
             ASSERT_EQ(boxes, QStringList()) << "sheet " << i + 1;

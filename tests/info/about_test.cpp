@@ -17,6 +17,9 @@
 #include "app/prompts.h"
 #include "app/version.h"
 #include "app/about_form.h"
+#include "support/find_control.h"
+
+using trevolo::testing::Ctl;
 
 namespace trevolo {
 namespace {
@@ -72,7 +75,7 @@ TEST_F(HelpMenu, ManualIsOpenedFromTheProgramFolderWhateverTheWorkingFolder)
 {
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    form->menuHelpManual->trigger();
+    Ctl<QAction>(form, "menuHelpManual")->trigger();
     QDir::setCurrent(cwd);
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Url);
@@ -83,7 +86,7 @@ TEST_F(HelpMenu, ManualIsOpenedFromTheProgramFolderWhateverTheWorkingFolder)
 
 TEST_F(HelpMenu, HomePageIsAnAddressOfTheMaker)
 {
-    form->menuHelpHome->trigger();
+    Ctl<QAction>(form, "menuHelpHome")->trigger();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Url);
     const QUrl url(prompts.shown[0].text);
@@ -98,7 +101,7 @@ TEST_F(HelpMenu, AboutShowsTheVersionTheProgramWasBuiltWith)
         shown = form->AboutForm->lblVersion->text();
         form->AboutForm->OKButton->click();
     });
-    form->menuHelpAbout->trigger();
+    Ctl<QAction>(form, "menuHelpAbout")->trigger();
     EXPECT_EQ(shown, QStringLiteral("Version " TREVOLO_VERSION_TEXT));
     EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral("[for Version " TREVOLO_VERSION_TEXT "]")));
 }

@@ -19,8 +19,10 @@
 #include "app/mainform.h"
 #include "app/prompts.h"
 #include "model/commatext.h"
+#include "support/find_control.h"
 
 using namespace trevolo;
+using trevolo::testing::Ctl;
 
 namespace {
 
@@ -83,12 +85,17 @@ int main(int argc, char** argv)
     FILE* log = std::fopen(QDir(folder).filePath(QStringLiteral("ops-%1.txt").arg(run)).toLocal8Bit().constData(), "w");
     if (!log)
         return 3;
+    auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
+    auto* gridEdit = Ctl<StringGrid>(form, "gridEdit");
+    auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
+    auto* editProduct = Ctl<TEdit>(form, "editProduct");
+    auto* spinTab = Ctl<TSpinEdit>(form, "spinTab");
     std::mt19937 rng(seed);
     auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     long counter = static_cast<long>(seed % 100000) * 10000;
     for (;;) {
         const int shown = form.selectedTab();
-        const int count = form.tabCtrl->count();
+        const int count = tabCtrl->count();
         int op = pick(0, 99);
         if (shown < 0 && op < 80)
             op = 80;  // no sheet is shown: choose one
@@ -99,36 +106,36 @@ int main(int argc, char** argv)
             const std::string text = std::to_string(counter % 100000);
             std::fprintf(log, "B value %d %d %d %s\n", shown, col, row, text.c_str());
             std::fflush(log);
-            form.gridEdit->setCellText(col, row, QString::fromStdString(text));
+            gridEdit->setCellText(col, row, QString::fromStdString(text));
         } else if (op < 60) {
             const std::string text = "L" + std::to_string(counter);
             std::fprintf(log, "B label %d %d %s\n", shown, row, text.c_str());
             std::fflush(log);
-            form.gridCtrl->setCellText(0, row, QString::fromStdString(text));
+            gridCtrl->setCellText(0, row, QString::fromStdString(text));
         } else if (op < 70) {
-            const bool on = !form.gridCtrl->cells().flag(1, row);
+            const bool on = !gridCtrl->cells().flag(1, row);
             std::fprintf(log, "B switch %d %d %d\n", shown, row, on ? 1 : 0);
             std::fflush(log);
-            form.gridCtrl->cells().setFlag(1, row, on);
-            form.gridCtrl->gridModel()->cellChanged(1, row);
+            gridCtrl->cells().setFlag(1, row, on);
+            gridCtrl->gridModel()->cellChanged(1, row);
         } else if (op < 80) {
             const std::string text = "P" + std::to_string(counter);
             std::fprintf(log, "B product %d %s\n", shown, text.c_str());
             std::fflush(log);
-            form.editProduct->setText(QString::fromStdString(text));
+            editProduct->setText(QString::fromStdString(text));
         } else if (op < 93) {
             const int k = pick(0, count - 1);
             std::fprintf(log, "B tab %d\n", k);
             std::fflush(log);
-            if (form.tabCtrl->currentIndex() == k && shown < 0)
-                emit form.tabCtrl->tabBarClicked(k);
+            if (tabCtrl->currentIndex() == k && shown < 0)
+                emit tabCtrl->tabBarClicked(k);
             else
-                form.tabCtrl->setCurrentIndex(k);
+                tabCtrl->setCurrentIndex(k);
         } else {
             const int k = pick(2, 5);
             std::fprintf(log, "B count %d\n", k);
             std::fflush(log);
-            form.spinTab->setValue(k);
+            spinTab->setValue(k);
         }
         QApplication::processEvents();
         std::fprintf(log, "E\n");
