@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -31,8 +32,10 @@
 #include "app/about_form.h"
 #include "model/number.h"
 #include "app/option_form.h"
+#include "support/find_control.h"
 
 using namespace trevolo;
+using trevolo::testing::Ctl;
 
 namespace {
 
@@ -64,19 +67,19 @@ void ShowAndSave(QWidget* w, const char* name)
 // judgment has something to show.
 void FillDemoSheet(TMainForm& f)
 {
-    f.spinRow->setValue(25);
-    f.spinCol->setValue(5);
-    f.editProduct->setText(QStringLiteral("ブラケットA-100"));
-    f.editProcess->setText(QStringLiteral("穴あけ工程"));
-    f.editMbc->setText(QStringLiteral("ボール盤 No.3"));
-    f.editLabel->setText(QStringLiteral("穴径"));
-    f.tabCtrl->setTabText(0, QStringLiteral("穴径"));
-    f.editUnit->setText(QStringLiteral("MM"));
-    f.cmbSpecKind->setCurrentIndex(SpecTolerance);
+    Ctl<TSpinEdit>(f, "spinRow")->setValue(25);
+    Ctl<TSpinEdit>(f, "spinCol")->setValue(5);
+    Ctl<TEdit>(f, "editProduct")->setText(QStringLiteral("ブラケットA-100"));
+    Ctl<TEdit>(f, "editProcess")->setText(QStringLiteral("穴あけ工程"));
+    Ctl<TEdit>(f, "editMbc")->setText(QStringLiteral("ボール盤 No.3"));
+    Ctl<TEdit>(f, "editLabel")->setText(QStringLiteral("穴径"));
+    Ctl<QTabBar>(f, "tabCtrl")->setTabText(0, QStringLiteral("穴径"));
+    Ctl<TEdit>(f, "editUnit")->setText(QStringLiteral("MM"));
+    Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(SpecTolerance);
     f.cmbSpecKindChange();
-    f.spinKeta->setValue(3);
-    f.editKupper->setText(QStringLiteral("10.300"));
-    f.editKlower->setText(QStringLiteral("9.700"));
+    Ctl<TSpinEdit>(f, "spinKeta")->setValue(3);
+    Ctl<TEdit>(f, "editKupper")->setText(QStringLiteral("10.300"));
+    Ctl<TEdit>(f, "editKlower")->setText(QStringLiteral("9.700"));
 
     std::mt19937 gen(20240315);
     std::normal_distribution<double> value(10.0, 0.06);
@@ -86,11 +89,11 @@ void FillDemoSheet(TMainForm& f)
             double v = lot < 19 ? value(gen) : 10.0 + 0.03 * (lot - 19) + steady(gen);
             if (lot == 18 && c == 2)
                 v = 10.312;
-            f.gridEdit->setCellText(c, lot, QString::fromStdString(FormatFixed(v, 3)));
+            Ctl<StringGrid>(f, "gridEdit")->setCellText(c, lot, QString::fromStdString(FormatFixed(v, 3)));
         }
     }
-    f.gridCtrl->setFlag(7, false);
-    f.gridEdit->autoColWidth();
+    Ctl<TplStringGrid>(f, "gridCtrl")->setFlag(7, false);
+    Ctl<StringGrid>(f, "gridEdit")->autoColWidth();
 }
 
 }  // namespace
@@ -121,27 +124,27 @@ int main(int argc, char** argv)
 
     FillDemoSheet(form);
     prompts.answers = {true};
-    form.btn3Stdev->click();
-    form.btnSpcJudg->click();
+    Ctl<QPushButton>(form, "btn3Stdev")->click();
+    Ctl<QPushButton>(form, "btnSpcJudg")->click();
     for (const ScriptedPrompts::Shown& m : prompts.shown)
         if (m.kind == ScriptedPrompts::Shown::Message || m.kind == ScriptedPrompts::Shown::Error) {
             std::fprintf(stderr, "unexpected message: %s\n", qPrintable(m.text));
             ++g_failures;
         }
 
-    form.pageInput->setCurrentIndex(0);
-    form.gridEdit->setFocus();
-    form.gridEdit->setCurrent({2, 18});
+    Ctl<QTabWidget>(form, "pageInput")->setCurrentIndex(0);
+    Ctl<StringGrid>(form, "gridEdit")->setFocus();
+    Ctl<StringGrid>(form, "gridEdit")->setCurrent({2, 18});
     Save(&form, "main_entry");
-    Save(form.grpSheetInfo, "header_fields");
-    Save(form.grpLimit, "limit_panel");
-    Save(form.pnlCommand, "command_strip");
-    form.pageInput->setCurrentIndex(1);
-    form.gridCalc->setFocus();
+    Save(Ctl<QGroupBox>(form, "grpSheetInfo"), "header_fields");
+    Save(Ctl<QGroupBox>(form, "grpLimit"), "limit_panel");
+    Save(Ctl<QWidget>(form, "pnlCommand"), "command_strip");
+    Ctl<QTabWidget>(form, "pageInput")->setCurrentIndex(1);
+    Ctl<StringGrid>(form, "gridCalc")->setFocus();
     Save(&form, "main_cpk");
-    form.pageInput->setCurrentIndex(2);
-    form.gridSpc->setFocus();
-    form.gridSpc->setCurrent({1, 18});
+    Ctl<QTabWidget>(form, "pageInput")->setCurrentIndex(2);
+    Ctl<StringGrid>(form, "gridSpc")->setFocus();
+    Ctl<StringGrid>(form, "gridSpc")->setCurrent({1, 18});
     Save(&form, "main_spc");
 
     // The charts page on the drifting sample, whose X chart trips rules ② and ③.
@@ -156,22 +159,22 @@ int main(int argc, char** argv)
         form.ResetSheetView();
         form.LoadSheetToGrids();
         prompts.answers = {true};
-        form.btn3Stdev->click();
-        form.btnSpcJudg->click();
-        form.pageInput->setCurrentWidget(form.chartPage);
+        Ctl<QPushButton>(form, "btn3Stdev")->click();
+        Ctl<QPushButton>(form, "btnSpcJudg")->click();
+        Ctl<QTabWidget>(form, "pageInput")->setCurrentWidget(form.chartPage);
         QApplication::processEvents();
         form.chartPage->selectPoint(20);
         Save(&form, "main_charts");
     }
-    form.pageInput->setCurrentIndex(0);
+    Ctl<QTabWidget>(form, "pageInput")->setCurrentIndex(0);
 
     // The context menu of the measurement table.
-    form.popMenu->adjustSize();
-    form.popMenu->ensurePolished();
-    Save(form.popMenu, "popup_menu");
+    Ctl<QMenu>(form, "popMenu")->adjustSize();
+    Ctl<QMenu>(form, "popMenu")->ensurePolished();
+    Save(Ctl<QMenu>(form, "popMenu"), "popup_menu");
 
     // The dialogs, each as it opens.
-    form.SheetsForm->spinTab->setValue(form.spinTab->value());
+    form.SheetsForm->spinTab->setValue(Ctl<TSpinEdit>(form, "spinTab")->value());
     ShowAndSave(form.SheetsForm, "dlg_sheets");
     form.SettingForm->setSettings(form.Settings);
     ShowAndSave(form.SettingForm, "dlg_settings");
@@ -179,7 +182,7 @@ int main(int argc, char** argv)
         form.OptionForm = new TOptionForm(&form);
     form.OptionForm->FormShow(form.Options);
     ShowAndSave(form.OptionForm, "dlg_rules");
-    form.LotEditForm->setLotNumbers(form.gridCtrl->cells(), form.gridCtrl->RowCount());
+    form.LotEditForm->setLotNumbers(Ctl<TplStringGrid>(form, "gridCtrl")->cells(), Ctl<TplStringGrid>(form, "gridCtrl")->RowCount());
     ShowAndSave(form.LotEditForm, "dlg_lotedit");
     form.AboutForm->setVersion(form.Version);
     ShowAndSave(form.AboutForm, "dlg_about");

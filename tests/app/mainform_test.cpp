@@ -22,6 +22,9 @@
 
 using namespace trevolo;
 using trevolo::testing::Ctl;
+using trevolo::testing::LimitBoxCtl;
+using trevolo::testing::LimitFieldCtl;
+using trevolo::testing::LimitNameCtl;
 using trevolo::testing::Ctls;
 using trevolo::testing::MainFormTest;
 
@@ -485,7 +488,7 @@ TEST_F(MainFormTest, TypedLinesCarryTheHiddenLinesAndRewrittenNumbersStayWhole)
     f.cmbLimitChange();
     const char* const lines[9] = {"13", "12", "11", "7", "8", "9", "10", "1", "2.5"};
     for (int line = 0; line < 9; ++line)
-        type(f.limitField(line), lines[line]);
+        type(LimitFieldCtl(f, line), lines[line]);
     EXPECT_EQ(hidden(), "2.0000|1.5000");
     btnSpcJudg->click();
     EXPECT_TRUE(prompts.shown.empty()) << prompts.texts().join(" / ").toStdString();

@@ -57,6 +57,9 @@
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
+using trevolo::testing::LimitBoxCtl;
+using trevolo::testing::LimitFieldCtl;
+using trevolo::testing::LimitNameCtl;
 using trevolo::testing::Ctls;
 
 // AddressSanitizer keeps freed memory in quarantine, so the resident set grows
@@ -203,9 +206,9 @@ ViewState Capture(const TMainForm& f)
             v.values[r - 1][c] = edit.text(c, r);
     }
     for (int i = 0; i < kLimitFields; ++i)
-        v.limits[i] = S(f.limitField(i)->text());
+        v.limits[i] = S(LimitFieldCtl(f, i)->text());
     for (int i = 0; i < kVisibleLines; ++i)
-        v.lineNames[i] = S(f.limitName(i)->text());
+        v.lineNames[i] = S(LimitNameCtl(f, i)->text());
     v.chart = Ctl<QComboBox>(f, "cmbChart")->currentIndex();
     v.limitMethod = Ctl<QComboBox>(f, "cmbLimit")->currentIndex();
     v.cpkOn = Ctl<QCheckBox>(f, "chkCpCpk")->isChecked();
@@ -786,9 +789,9 @@ protected:
     {
         const QWidget* focus = QApplication::focusWidget();
         for (int i = 0; i < kLimitFields; ++i) {
-            if (focus != form->limitField(i))
+            if (focus != LimitFieldCtl(form, i))
                 continue;
-            const std::string t = S(form->limitField(i)->text());
+            const std::string t = S(LimitFieldCtl(form, i)->text());
             double v = 0;
             if (!IsBlank(t) && !TryStrToFloat(t, v))
                 limitExits.exits.push_back({prompts.shown.size(), "'" + t + "' は浮動小数点数ではありません"});
@@ -1116,7 +1119,7 @@ protected:
         int method = before.limitMethod;
         if (before.limitMethod == 1 && Chance(0.7)) {
             const int line = Uniform(0, kVisibleLines - 1);
-            TEdit* field = form->limitField(line);
+            TEdit* field = LimitFieldCtl(form, line);
             const std::string keys = ValueKeys(3);
             action = "type '" + keys + "' into limit line " + std::to_string(line);
             std::string& w = want[static_cast<size_t>(line)];
@@ -1177,7 +1180,7 @@ protected:
     {
         bool blank = false;
         for (int i = 0; i < kVisibleLines; ++i)
-            blank = blank || IsBlank(S(form->limitField(i)->text()));
+            blank = blank || IsBlank(S(LimitFieldCtl(form, i)->text()));
         if (blank && Chance(0.85)) {
             StepThreeSigma(true);
             if (HasFailure())
@@ -1694,7 +1697,7 @@ TEST_F(SoakTest, TenThousandStepsKeepTheViewTheRecordsAndTheJudgmentsInStep)
     open();
     auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
     for (int i = 0; i < kLimitFields; ++i)
-        form->limitField(i)->installEventFilter(&limitExits);
+        LimitFieldCtl(form, i)->installEventFilter(&limitExits);
     known = form->Sheets;
     ASSERT_EQ(tabCtrl->count(), 4);
     QElapsedTimer clock;

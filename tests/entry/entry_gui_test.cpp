@@ -12,6 +12,9 @@
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
+using trevolo::testing::LimitBoxCtl;
+using trevolo::testing::LimitFieldCtl;
+using trevolo::testing::LimitNameCtl;
 
 namespace trevolo {
 namespace {
@@ -458,8 +461,8 @@ TEST_F(EntryWindow, DecliningTheLimitMethodLeavesTheManualPanel)
     setCell(1, 1, "3");
     selectLimitMethod(1);
     for (int line = 0; line < 9; ++line) {
-        EXPECT_FALSE(form->limitBox(line)->isChecked());
-        EXPECT_FALSE(form->limitField(line)->isReadOnly());
+        EXPECT_FALSE(LimitBoxCtl(form, line)->isChecked());
+        EXPECT_FALSE(LimitFieldCtl(form, line)->isReadOnly());
     }
     EXPECT_EQ(itemUcl3->text(), QStringLiteral("上限規格値"));
     EXPECT_EQ(Ctl<TEdit>(form, "itemXcl")->text(), QStringLiteral("中央値"));
@@ -478,9 +481,9 @@ TEST_F(EntryWindow, DecliningTheLimitMethodLeavesTheManualPanel)
     EXPECT_EQ(cmbLimit->currentIndex(), 0);
     EXPECT_EQ(Ctl<TEdit>(form, "editXcl")->text(), QStringLiteral("2.0000"));
     for (int line = 0; line < 9; ++line) {
-        EXPECT_TRUE(form->limitBox(line)->isChecked());
-        EXPECT_TRUE(form->limitField(line)->isReadOnly());
-        EXPECT_EQ(form->limitField(line)->focusPolicy(), Qt::ClickFocus);
+        EXPECT_TRUE(LimitBoxCtl(form, line)->isChecked());
+        EXPECT_TRUE(LimitFieldCtl(form, line)->isReadOnly());
+        EXPECT_EQ(LimitFieldCtl(form, line)->focusPolicy(), Qt::ClickFocus);
     }
     EXPECT_EQ(itemUcl3->text(), QStringLiteral("＋３σ"));
     EXPECT_EQ(editUcl3->fieldColor(), form->palette().color(QPalette::Button));

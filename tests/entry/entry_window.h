@@ -75,7 +75,7 @@ protected:
     void fillControlLimits()
     {
         for (int line = 0; line < 9; ++line)
-            form->limitField(line)->setText(QStringLiteral("1.0000"));
+            LimitFieldCtl(form, line)->setText(QStringLiteral("1.0000"));
     }
     QStringList texts() const { return prompts.texts(); }
 
@@ -89,7 +89,7 @@ protected:
     {
         QStringList l;
         for (int f = 0; f < 11; ++f)
-            l << form->limitField(f)->text();
+            l << LimitFieldCtl(form, f)->text();
         return l;
     }
 

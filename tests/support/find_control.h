@@ -11,6 +11,7 @@
 // it owns are left out: the setting dialog has fields of the same names as
 // the window's header fields. The name must name exactly one object there,
 // and that object must be of the type asked for.
+#include <QCheckBox>
 #include <QDialog>
 #include <QList>
 #include <QObject>
@@ -20,6 +21,8 @@
 #include <stdexcept>
 #include <type_traits>
 #include <vector>
+
+#include "app/fields.h"
 
 namespace trevolo::testing {
 
@@ -97,6 +100,33 @@ std::vector<T*> Ctls(const Window& window, std::initializer_list<const char*> na
     for (const char* name : names)
         controls.push_back(Ctl<T>(window, name));
     return controls;
+}
+
+// The control-limit panel by line, in the order of the session's limits:
+// the eleven limit fields, and the check box and name field of each of the
+// nine visible lines.
+template <class Window>
+TEdit* LimitFieldCtl(const Window& window, int f)
+{
+    static const char* const names[] = {"editUcl3", "editUcl2", "editUcl1",   "editLcl3",   "editLcl2",  "editLcl1",
+                                        "editXcl",  "editRcl",  "editRsUcl3", "editRsUcl2", "editRsUcl1"};
+    return Ctl<TEdit>(window, names[f]);
+}
+
+template <class Window>
+QCheckBox* LimitBoxCtl(const Window& window, int line)
+{
+    static const char* const names[] = {"cbUcl3", "cbUcl2", "cbUcl1", "cbLcl3",  "cbLcl2",
+                                        "cbLcl1", "cbXcl",  "cbRcl",  "cbRsUcl3"};
+    return Ctl<QCheckBox>(window, names[line]);
+}
+
+template <class Window>
+TEdit* LimitNameCtl(const Window& window, int line)
+{
+    static const char* const names[] = {"itemUcl3", "itemUcl2", "itemUcl1", "itemLcl3",  "itemLcl2",
+                                        "itemLcl1", "itemXcl",  "itemRcl",  "itemRsUcl3"};
+    return Ctl<TEdit>(window, names[line]);
 }
 
 }  // namespace trevolo::testing
