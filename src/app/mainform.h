@@ -1,6 +1,8 @@
 #pragma once
-// The main window: the working copy of the current sheet (header fields, the
-// control-limit panel and the four tables), the sheet tabs, and the commands.
+// The main window: the menus, the sheet tabs, the command strip and the
+// page control around the panels that show the shown sheet (the header, the
+// control limits, and the entry, capability and SPC pages), and the
+// commands, which run on the document and show what they changed.
 #include <QMainWindow>
 #include <vector>
 
@@ -13,11 +15,6 @@
 #include "store/session_journal.h"
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QGridLayout;
-class QGroupBox;
-class QLabel;
 class QMenu;
 class QPushButton;
 class QTabBar;
