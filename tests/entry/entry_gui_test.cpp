@@ -501,10 +501,12 @@ TEST_F(EntryWindow, CheckBoxComputesItsOwnLineOnly)
     editXcl->setText(QStringLiteral("7.0000"));
     editUcl1->setText(QStringLiteral("8.0000"));
 
-    // Declined: the box is cleared again and the line stays manual.
+    // Declined: the box is cleared again and the line stays manual, also
+    // in the session the charts draw from.
     prompts.answers = {false};
     cbXcl->setChecked(true);
     EXPECT_FALSE(cbXcl->isChecked());
+    EXPECT_FALSE(form->session().lineAutomatic[LimitXcl]);
     EXPECT_FALSE(editXcl->isReadOnly());
     EXPECT_EQ(itemXcl->text(), QStringLiteral("中央値"));
     EXPECT_EQ(editXcl->text(), QStringLiteral("7.0000"));
