@@ -10,8 +10,7 @@
 #include <random>
 
 #include "app/chart_page.h"
-#include "app/mainform.h"
-#include "app/prompts.h"
+#include "gui_bench.h"
 #include "model/commatext.h"
 #include "model/number.h"
 #include "model/sheetio.h"
@@ -43,36 +42,21 @@ Struct_Sheet DriftingSheet()
     return s;
 }
 
-struct Window {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("b.conf"), QSettings::IniFormat};
-    ScriptedPrompts prompts;
-    TMainForm form{&settings};
+struct Window : bench::BenchWindow {
     Window()
     {
-        Prompts::install(&prompts);
         form.resize(1280, 900);
-        form.show();
-        QApplication::processEvents();
-        form.Sheets[0] = DriftingSheet();
-        form.selectTabInCode(0);
-        form.ResetSheetView();
-        form.LoadSheetToGrids();
+        showSheet(DriftingSheet());
         prompts.answers = {true};
         Ctl<QPushButton>(form, "btn3Stdev")->click();
         Ctl<QPushButton>(form, "btnSpcJudg")->click();
         QApplication::processEvents();
     }
-    ~Window() { Prompts::install(nullptr); }
 };
-
-Window* g_window = nullptr;
 
 Window& TheWindow()
 {
-    if (!g_window)
-        g_window = new Window;
-    return *g_window;
+    return bench::SharedWindow<Window>();
 }
 
 // After a judgment: the chart data built again and all three charts drawn.
@@ -109,11 +93,5 @@ BENCHMARK(BM_SwitchToChartPage)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    delete g_window;  // before the application object goes
-    return 0;
+    return bench::RunWindowBenchmarks(argc, argv);
 }

@@ -9,8 +9,7 @@
 #include <QTemporaryDir>
 #include <random>
 
-#include "app/mainform.h"
-#include "app/prompts.h"
+#include "gui_bench.h"
 #include "full_sheet.h"
 #include "model/commatext.h"
 #include "model/number.h"
@@ -23,36 +22,21 @@ using trevolo::testing::Ctl;
 
 namespace {
 
-Struct_Sheet FullSheet(int position, unsigned seed)
-{
-    return bench::FullSheet(position, seed);
-}
-
 SheetArray LargestWorkbook()
 {
     SheetArray sheets;
     for (int i = 0; i < kMaxSheets; ++i)
-        sheets.push_back(FullSheet(i + 1, static_cast<unsigned>(i)));
+        sheets.push_back(bench::FullSheet(i + 1, static_cast<unsigned>(i)));
     return sheets;
 }
 
-struct Window {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("b.conf"), QSettings::IniFormat};
-    ScriptedPrompts prompts;
-    TMainForm form{&settings};
+struct Window : bench::BenchWindow {
     explicit Window(bool journaled)
     {
-        Prompts::install(&prompts);
-        form.show();
-        QApplication::processEvents();
-        form.Sheets[0] = FullSheet(1, 7);
-        form.selectTabInCode(0);
-        form.tabCtrlChange();
+        showSheet(bench::FullSheet(1, 7));
         if (journaled)
             form.StartJournal(dir.filePath("journal"));
     }
-    ~Window() { Prompts::install(nullptr); }
 };
 
 // One confirmed cell: the text written and the window told, as the cell
@@ -110,10 +94,5 @@ BENCHMARK(BM_LargestWorkbookJournaled)->Unit(benchmark::kMillisecond)->Iteration
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunWindowBenchmarks(argc, argv);
 }

@@ -13,8 +13,7 @@
 #include <memory>
 #include <random>
 
-#include "app/mainform.h"
-#include "app/prompts.h"
+#include "gui_bench.h"
 #include "model/number.h"
 #include "support/find_control.h"
 
@@ -26,17 +25,9 @@ using trevolo::testing::Ctl;
 constexpr int kLots = 1000;
 constexpr int kValues = 100;
 
-struct Window {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("bench.conf"), QSettings::IniFormat};
-    ScriptedPrompts prompts;
-    ScopedPrompts guard{prompts};
-    TMainForm form{&settings};
-
+struct Window : bench::BenchWindow {
     Window()
     {
-        form.show();
-        QApplication::processEvents();
         auto* gridEdit = Ctl<StringGrid>(form, "gridEdit");
         auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
         Ctl<TSpinEdit>(form, "spinRow")->setValue(kLots);
@@ -58,14 +49,9 @@ struct Window {
     }
 };
 
-// Made on first use and closed before the application object goes.
-std::unique_ptr<Window> g_window;
-
 Window& TheWindow()
 {
-    if (!g_window)
-        g_window = std::make_unique<Window>();
-    return *g_window;
+    return bench::SharedWindow<Window>();
 }
 
 void BM_ParseBaseline(benchmark::State& state)
@@ -135,14 +121,5 @@ BENCHMARK(BM_WindowSpcChain)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_window.reset();
-    return 0;
+    return bench::RunWindowBenchmarks(argc, argv);
 }

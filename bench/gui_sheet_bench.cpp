@@ -8,8 +8,7 @@
 #include <QTabBar>
 #include <random>
 
-#include "app/mainform.h"
-#include "app/prompts.h"
+#include "gui_bench.h"
 #include "full_sheet.h"
 #include "model/commatext.h"
 #include "model/number.h"
@@ -24,29 +23,18 @@ Struct_Sheet FullSheet()
     return bench::FullSheet(1, 7);
 }
 
-struct Window {
-    QTemporaryDir dir;
-    QSettings settings{dir.filePath("b.conf"), QSettings::IniFormat};
-    ScriptedPrompts prompts;
-    TMainForm form{&settings};
+// The full sheet in the first tab's record; each benchmark shows it.
+struct Window : bench::BenchWindow {
     Window()
     {
-        Prompts::install(&prompts);
-        form.show();
-        QApplication::processEvents();
         form.Sheets[0] = FullSheet();
         form.selectTabInCode(0);
     }
-    ~Window() { Prompts::install(nullptr); }
 };
-
-Window* g_window = nullptr;
 
 Window& TheWindow()
 {
-    if (!g_window)
-        g_window = new Window;
-    return *g_window;
+    return bench::SharedWindow<Window>();
 }
 
 void BM_ParseStoredLines(benchmark::State& state)
@@ -99,11 +87,5 @@ BENCHMARK(BM_StoreSheet)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    delete g_window;  // before the application object goes
-    return 0;
+    return bench::RunWindowBenchmarks(argc, argv);
 }

@@ -142,10 +142,7 @@ void TMainForm::mainMenuXlsImportClick()
                 JournalSheets(0);
                 // The tabs follow the count; the imported records, which all
                 // carry their lists, stay as they are.
-                const QString before = spinTab->text();
-                spinTab->setValue(count);
-                if (spinTab->text() == before)
-                    spinTabChange();
+                showSheetCount(count);
                 selectTabInCode(0);
                 tabCtrlChange();
                 for (int i = 0; i < tabCtrl->count() && i < static_cast<int>(Sheets.size()); ++i) {

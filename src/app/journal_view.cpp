@@ -122,10 +122,7 @@ void TMainForm::RestoreWorkbook(RecoveredWorkbook w)
     JournalSheets(0);
     // The tabs follow the count; the records, which all carry their lists,
     // stay as they are.
-    const QString before = spinTab->text();
-    spinTab->setValue(count);
-    if (spinTab->text() == before)
-        RunCommand([&] { spinTabChange(); });
+    RunCommand([&] { showSheetCount(count); });
     // A label left blank takes the tab's caption, as storing a sheet does.
     for (int i = 0; i < tabCtrl->count() && i < count; ++i) {
         Struct_Sheet& s = Sheets[static_cast<size_t>(i)];

@@ -260,11 +260,6 @@ void LimitPanel::setMethodQuietly(int index)
     cmbLimit->setCurrentIndex(index);
 }
 
-int LimitPanel::histogramClasses() const
-{
-    return spinBetWeen->value();
-}
-
 bool LimitPanel::lineChecked(int line) const
 {
     return box(line)->isChecked();

@@ -32,8 +32,6 @@ public:
     int method() const;
     void setMethod(int index);
     void setMethodQuietly(int index);
-    // The histogram's class count as its field gives it.
-    int histogramClasses() const;
 
     // A visible line 0..8: its check box, its automatic or manual state
     // (read-only on the button face with the automatic name, or editable

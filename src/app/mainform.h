@@ -239,6 +239,9 @@ private:
     // (run alone or by the SPC judgment).
     void showCapability(const Outcome& o);
 
+    // The tabs follow a new sheet count: the count field is set and its
+    // handler runs once, also when the field already shows that count.
+    void showSheetCount(int count);
     void createMenus();
     void createHeaderBlock();
     void createPages();

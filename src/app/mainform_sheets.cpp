@@ -220,6 +220,11 @@ void TMainForm::spinTabChange()
     }
 }
 
+void TMainForm::showSheetCount(int count)
+{
+    SetSpinAndRun(spinTab, count, [this] { spinTabChange(); });
+}
+
 void TMainForm::spinRowChange()
 {
     const QString t = spinRow->text();

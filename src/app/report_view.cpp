@@ -10,11 +10,11 @@
 #include <QTabWidget>
 #include <stdexcept>
 
-#include "app/limit_panel.h"
 #include "app/mainform.h"
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "app/splash.h"
+#include "document/chart_data.h"
 #include "entry/tolerance_judgment.h"
 #include "exchange/layout.h"
 #include "exchange/messages.h"
@@ -173,7 +173,7 @@ void TMainForm::btnHistogramClick()
     data.enabled = [&ctrl](int lot) { return ctrl.flag(1, lot + 1); };
     data.value = [&edit](int lot, int col) { return std::string(edit.text(col, lot + 1)); };
     data.keta = session_.header.keta;
-    data.classes = limits_->histogramClasses();
+    data.classes = HistogramClassCount(session_.histogramClasses, kMinHistogramClasses);
 
 #ifdef TREVOLO_HAVE_OFFICE
     MakeHistogramReport(data, Place(*this));

@@ -106,11 +106,11 @@ std::vector<LevelLine> SpecLines(const SheetSession& s)
 
 }  // namespace
 
-int HistogramClassCount(const std::string& text) noexcept
+int HistogramClassCount(const std::string& text, int fallback) noexcept
 {
     int k = 0;
     if (!TryStrToInt(text, k))
-        return kDefaultHistogramClasses;
+        return fallback;
     return std::clamp(k, kMinHistogramClasses, kMaxHistogramClasses);
 }
 

@@ -75,8 +75,9 @@ struct ChartData {
 };
 
 // The text the session holds for the class count, brought into 5..10; a
-// blank or foreign text gives the default.
-int HistogramClassCount(const std::string& text) noexcept;
+// blank or foreign text gives the fallback (the charts' default; the
+// histogram report reads such a text as the least count, as the field does).
+int HistogramClassCount(const std::string& text, int fallback = kDefaultHistogramClasses) noexcept;
 
 ControlChart BuildXChart(const SheetSession& s);
 ControlChart BuildSpreadChart(const SheetSession& s);
