@@ -81,7 +81,8 @@ void BM_SwitchToChartPage(benchmark::State& state)
         state.PauseTiming();
         Ctl<QTabWidget>(w.form, "pageInput")->setCurrentIndex(2);
         QApplication::processEvents();
-        w.form.session().notify(ChangedSpc);
+        SheetSession& s = w.form.session();
+        s.setField(s.histogramClasses, s.histogramClasses, ChangedSpc);
         state.ResumeTiming();
         Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.chartPage);
         w.form.repaint();

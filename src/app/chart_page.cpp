@@ -300,6 +300,8 @@ void ChartPage::refresh()
     drawControl(xPane_, data_.x);
     drawControl(spreadPane_, data_.spread);
     drawHistogram(data_.histogram);
+    if (pendingLotRow_ > 0)
+        highlightLotRow(pendingLotRow_);
     drawHighlight();
 }
 
@@ -442,6 +444,7 @@ void ChartPage::highlightRow(int calcRow)
     if (highlighted_ == calcRow)
         return;
     highlighted_ = calcRow;
+    pendingLotRow_ = -1;
     if (!dirty_)
         drawHighlight();
 }
@@ -450,6 +453,12 @@ void ChartPage::highlightLotRow(int lotRow)
 {
     // The measurement table's row names its lot; the statistics table holds
     // only the lots that took part, so the point is found by its label.
+    if (dirty_ && !isVisible()) {
+        // A hidden page draws nothing: the lot is found when it is drawn.
+        pendingLotRow_ = lotRow;
+        return;
+    }
+    pendingLotRow_ = -1;
     const std::string& label = form_.session().lotCells().text(0, lotRow);
     if (dirty_)
         refresh();

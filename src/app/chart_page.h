@@ -114,6 +114,8 @@ private:
     bool dirty_ = true;
     bool scheduled_ = false;
     int highlighted_ = -1;
+    // The lot row made current while the page was hidden and not drawn.
+    int pendingLotRow_ = -1;
 };
 
 }  // namespace trevolo

@@ -1,5 +1,4 @@
-// The clipboard commands of the tables, the context menu of the measurement
-// table, and the lot-number editor as the main window uses it.
+// The clipboard commands of the tables and their context menu.
 #include "app/clipboard_view.h"
 
 #include <QAction>
@@ -9,22 +8,18 @@
 #include <QMenu>
 #include <QScrollBar>
 
-#include "app/mainform.h"
 #include "app/stringgrid.h"
 #include "entry/clipboard.h"
-#include "app/lot_edit_form.h"
-#include "entry/lot_numbers.h"
-#include "model/number.h"
 
 namespace trevolo {
 
-namespace {
-
-GridRect Selection(const StringGrid* grid)
+GridRect Grid_Selection(const StringGrid* grid)
 {
     const StringGrid::Rect r = grid->selectionRect();
     return {r.left, r.top, r.right, r.bottom};
 }
+
+namespace {
 
 // Key presses that reach the table without passing the shortcut machinery
 // (delivered straight to the widget) still run the menu's commands, so the
@@ -40,7 +35,7 @@ public:
         auto* k = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(k->keyCombination());
         for (QAction* a : actions_) {
-            if (a->isEnabled() && a->shortcut() == pressed) {
+            if (a->isEnabled() && a->shortcuts().contains(pressed)) {
                 a->trigger();
                 return true;
             }
@@ -56,7 +51,7 @@ private:
 
 void Grid_Copy(StringGrid* grid)
 {
-    const std::string text = Grid_CopyText(grid->cells(), grid->shape(), Selection(grid));
+    const std::string text = Grid_CopyText(grid->cells(), grid->shape(), Grid_Selection(grid));
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
@@ -65,13 +60,13 @@ void Grid_Paste(StringGrid* grid)
     const QString text = QGuiApplication::clipboard()->text();
     if (text.isEmpty())
         return;
-    if (Grid_PasteText(grid->cells(), grid->shape(), Selection(grid), text.toStdString()) > 0)
+    if (Grid_PasteText(grid->cells(), grid->shape(), Grid_Selection(grid), text.toStdString()) > 0)
         grid->gridModel()->cellsChanged();
 }
 
 void Grid_DeleteSelection(StringGrid* grid)
 {
-    Grid_DeleteCells(grid->cells(), grid->shape(), Selection(grid));
+    Grid_DeleteCells(grid->cells(), grid->shape(), Grid_Selection(grid));
     grid->gridModel()->cellsChanged();
 }
 
@@ -117,76 +112,6 @@ GridPopMenu CreateGridPopMenu(StringGrid* grid, QWidget* owner)
     QObject::connect(grid, &QWidget::customContextMenuRequested, menu,
                      [grid, menu](const QPoint& pos) { menu->popup(grid->viewport()->mapToGlobal(pos)); });
     return p;
-}
-
-// ---- the main window ----
-
-void TMainForm::setupClipboard()
-{
-    const GridPopMenu p = CreateGridPopMenu(gridEdit, this);
-    popMenu = p.menu;
-    popMenuCut = p.cut;
-    popMenuCopy = p.copy;
-    popMenuPaste = p.paste;
-    popMenuDelete = p.del;
-    popMenuAllSelect = p.selectAll;
-    auto bind = [this](QAction* a, void (TMainForm::*handler)()) {
-        connect(a, &QAction::triggered, this, [this, handler] { RunCommand([&] { (this->*handler)(); }); });
-    };
-    bind(popMenuCut, &TMainForm::popMenuCutClick);
-    bind(popMenuCopy, &TMainForm::popMenuCopyClick);
-    bind(popMenuPaste, &TMainForm::popMenuPasteClick);
-    bind(popMenuDelete, &TMainForm::popMenuDeleteClick);
-    bind(popMenuAllSelect, &TMainForm::popMenuAllSelectClick);
-}
-
-void TMainForm::popMenuCutClick()
-{
-    popMenuCopy->trigger();
-    popMenuDelete->trigger();
-}
-
-void TMainForm::popMenuCopyClick()
-{
-    if (gridEdit->hasFocus())
-        Grid_Copy(gridEdit);
-}
-
-void TMainForm::popMenuPasteClick()
-{
-    if (!gridEdit->hasFocus())
-        return;
-    const QString text = QGuiApplication::clipboard()->text();
-    if (!text.isEmpty())
-        applyOutcome(session_.paste(Selection(gridEdit), text.toStdString()));
-    gridEdit->autoColWidth();
-}
-
-void TMainForm::popMenuDeleteClick()
-{
-    if (gridEdit->hasFocus())
-        applyOutcome(session_.clearCells(Selection(gridEdit)));
-}
-
-void TMainForm::popMenuAllSelectClick()
-{
-    if (gridEdit->hasFocus())
-        Grid_SelectAll(gridEdit);
-}
-
-void TMainForm::btnLotEditClick()
-{
-    const int rows = gridCtrl->RowCount();
-    LotEditForm->setLotNumbers(gridCtrl->cells(), rows);
-    if (LotEditForm->exec() != QDialog::Accepted)
-        return;
-
-    std::vector<std::string> numbers;
-    for (int r = 0; r < rows; ++r)
-        numbers.push_back(LotEditForm->lotNumber(r));
-    session_.renumberLots(numbers);
-    for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridCalc, gridSpc})
-        g->gridModel()->cellsChanged();
 }
 
 }  // namespace trevolo

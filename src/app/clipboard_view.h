@@ -4,6 +4,8 @@
 // through the system clipboard.
 #include <QObject>
 
+#include "entry/clipboard.h"
+
 class QAction;
 class QMenu;
 class QWidget;
@@ -12,6 +14,8 @@ namespace trevolo {
 
 class StringGrid;
 
+// The selected cells, in the table's cell terms.
+GridRect Grid_Selection(const StringGrid* grid);
 // Puts the selected cells on the clipboard (an empty text when nothing
 // valid is selected).
 void Grid_Copy(StringGrid* grid);

@@ -1,9 +1,13 @@
 // Measurement entry on the main window: the in-place editor of the
 // measurement table with its key filter and minus-sign rule, the editing
-// mode, Enter commit-and-move, and the drawing of the lot and measurement
-// tables.
+// mode, Enter commit-and-move, the drawing of the lot and measurement
+// tables, the table's context menu with the clipboard commands, undo and
+// redo, and the lot-number editor.
 #include <QAbstractItemDelegate>
 #include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QTabBar>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
@@ -11,6 +15,10 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "app/clipboard_view.h"
+#include "app/header_panel.h"
+#include "app/limit_panel.h"
+#include "app/lot_edit_form.h"
 #include "app/mainform.h"
 #include "entry/value_entry.h"
 
@@ -169,7 +177,6 @@ void TMainForm::setupEntry()
     gridEdit->viewport()->installEventFilter(events);
     gridEdit->horizontalScrollBar()->installEventFilter(events);
     gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    gridEdit->gridModel()->onSetEditText = [this](int col, int row) { gridEditSetEditText(col, row); };
 }
 
 void TMainForm::gridEditEnter()
@@ -198,20 +205,11 @@ bool TMainForm::gridEditKeyPress(QChar key, const QString& text)
     if (pos.row < 1)
         return false;
     const Outcome o = session_.commitValue(pos.col, pos.row);
-    if (o.changed & ChangedValues)
-        gridEdit->gridModel()->cellChanged(pos.col, pos.row);
     if (o.current) {
         gridEdit->setCurrent(*o.current);
         gridEdit->viewport()->update();
     }
     return false;
-}
-
-void TMainForm::gridEditSetEditText(int col, int row)
-{
-    const Outcome o = session_.typeValue(col, row, gridEdit->cells().text(col, row));
-    if (o.changed & ChangedValues)
-        gridEdit->gridModel()->cellChanged(col, row);
 }
 
 CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const
@@ -231,6 +229,137 @@ CellLook TMainForm::gridCtrlDrawCell(int col, int row, bool focused, bool isCurr
     if (col < gridCtrl->FixedCols())
         return gridCtrl->fixedLook();
     return gridCtrl->entryLook(col, row, focused, isCurrent, Qt::AlignCenter);
+}
+
+// ---- the context menu of the measurement table ----
+
+void TMainForm::setupClipboard()
+{
+    const GridPopMenu p = CreateGridPopMenu(gridEdit, this);
+    popMenu = p.menu;
+    popMenuCut = p.cut;
+    popMenuCopy = p.copy;
+    popMenuPaste = p.paste;
+    popMenuDelete = p.del;
+    popMenuAllSelect = p.selectAll;
+    // Undo and redo head the menu. Their keys work in every table and field
+    // of the window (eventFilter); here they belong to the table, as the
+    // menu's other keys do.
+    QAction* first = popMenu->actions().value(0);
+    auto historyItem = [&](const char* name, const QString& caption, QList<QKeySequence> keys) {
+        auto* a = new QAction(caption, popMenu);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcuts(keys);
+        a->setShortcutContext(Qt::WidgetShortcut);
+        popMenu->insertAction(first, a);
+        gridEdit->addAction(a);
+        return a;
+    };
+    popMenuUndo = historyItem("popMenuUndo", QStringLiteral("元に戻す(&U)"), {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    popMenuRedo = historyItem("popMenuRedo", QStringLiteral("やり直し(&R)"),
+                              {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    popMenu->insertSeparator(first);
+    connect(popMenu, &QMenu::aboutToShow, this, [this] {
+        popMenuUndo->setEnabled(session_.canUndo());
+        popMenuRedo->setEnabled(session_.canRedo());
+    });
+    auto bind = [this](QAction* a, void (TMainForm::*handler)()) {
+        connect(a, &QAction::triggered, this, [this, handler] { RunCommand([&] { (this->*handler)(); }); });
+    };
+    bind(popMenuCut, &TMainForm::popMenuCutClick);
+    bind(popMenuCopy, &TMainForm::popMenuCopyClick);
+    bind(popMenuPaste, &TMainForm::popMenuPasteClick);
+    bind(popMenuDelete, &TMainForm::popMenuDeleteClick);
+    bind(popMenuAllSelect, &TMainForm::popMenuAllSelectClick);
+    bind(popMenuUndo, &TMainForm::popMenuUndoClick);
+    bind(popMenuRedo, &TMainForm::popMenuRedoClick);
+}
+
+void TMainForm::popMenuCutClick()
+{
+    popMenuCopy->trigger();
+    popMenuDelete->trigger();
+}
+
+void TMainForm::popMenuCopyClick()
+{
+    if (gridEdit->hasFocus())
+        Grid_Copy(gridEdit);
+}
+
+void TMainForm::popMenuPasteClick()
+{
+    if (!gridEdit->hasFocus())
+        return;
+    const QString text = QGuiApplication::clipboard()->text();
+    if (!text.isEmpty())
+        applyOutcome(session_.paste(Grid_Selection(gridEdit), text.toStdString()));
+    gridEdit->autoColWidth();
+}
+
+void TMainForm::popMenuDeleteClick()
+{
+    if (gridEdit->hasFocus())
+        applyOutcome(session_.clearCells(Grid_Selection(gridEdit)));
+}
+
+void TMainForm::popMenuAllSelectClick()
+{
+    if (gridEdit->hasFocus())
+        Grid_SelectAll(gridEdit);
+}
+
+void TMainForm::popMenuUndoClick()
+{
+    undoRedo(false);
+}
+
+void TMainForm::popMenuRedoClick()
+{
+    undoRedo(true);
+}
+
+void TMainForm::undoRedo(bool redo)
+{
+    if (selectedTab_ < 0)
+        return;
+    // The open editor's text and the focused field's text are taken first,
+    // so the step undone is the one just typed.
+    CommitPendingInput();
+    const int sheet = selectedTab_;
+    const Outcome o = redo ? workbook_.redo(session_) : workbook_.undo(session_);
+    if (o.changed & ChangedSheet) {
+        // The whole record came back (an import undone): shown afresh.
+        JournalSheets(sheet, sheet + 1);
+        tabCtrlChange();
+        return;
+    }
+    if (o.changed & ChangedHeader) {
+        header_->showHeader();
+        tabCtrl->setTabText(sheet, header_->label());
+    }
+    if (o.changed & ChangedLimits)
+        limits_->showLimits();
+    if (o.current) {
+        gridEdit->setCurrent(*o.current);
+        gridEdit->viewport()->update();
+    }
+    applyOutcome(o);
+}
+
+// ---- the lot-number editor ----
+
+void TMainForm::btnLotEditClick()
+{
+    const int rows = gridCtrl->RowCount();
+    LotEditForm->setLotNumbers(gridCtrl->cells(), rows);
+    if (LotEditForm->exec() != QDialog::Accepted)
+        return;
+
+    std::vector<std::string> numbers;
+    for (int r = 0; r < rows; ++r)
+        numbers.push_back(LotEditForm->lotNumber(r));
+    session_.renumberLots(numbers);
 }
 
 }  // namespace trevolo

@@ -128,7 +128,9 @@ TMainForm::~TMainForm()
     // The chart page listens to the session, which goes before the pages.
     delete chartPage;
     chartPage = nullptr;
-    gridEdit->gridModel()->onSetEditText = nullptr;
+    gridEdit->gridModel()->onEdit = nullptr;
+    gridCtrl->onToggle = nullptr;
+    session_.removeListener(tableViews_.get());
 }
 
 void TMainForm::createMenus()
@@ -327,42 +329,98 @@ void TMainForm::wireFields()
     connect(limits_, &LimitPanel::rsLineTyped, this, [this] { rsLineTyped(); });
 }
 
+namespace {
+
+// The window as a listener of the shown sheet: the tables repaint what the
+// session's commands changed (one cell, or the table as a whole), and the
+// verdict panels show the verdicts as they stand.
+class TableViews final : public SessionListener {
+public:
+    TableViews(SheetSession& session, StringGrid* lots, StringGrid* values, StringGrid* calc, StringGrid* spc,
+               std::function<void()> verdicts)
+        : session_(session), lots_(lots), values_(values), calc_(calc), spc_(spc), verdicts_(std::move(verdicts))
+    {
+    }
+
+    void sessionChanged(unsigned what, int col, int row) override
+    {
+        const bool oneCell = col >= 0 && row >= 1;
+        if (what & ChangedValues) {
+            if (oneCell && !(what & ChangedMarking))
+                values_->gridModel()->cellChanged(col, row);
+            else
+                values_->gridModel()->cellsChanged();
+        } else if (what & ChangedMarking) {
+            values_->viewport()->update();
+        }
+        if (what & ChangedLots) {
+            if (oneCell)
+                lots_->gridModel()->cellChanged(col, row);
+            else
+                lots_->gridModel()->cellsChanged();
+        }
+        if (what & ChangedCalc) {
+            calc_->setShape(session_.calcRowCount(), kCalcColumns);
+            calc_->gridModel()->cellsChanged();
+        } else if (what & (ChangedMarking | ChangedHeader)) {
+            calc_->viewport()->update();
+        }
+        if (what & ChangedSpc) {
+            spc_->setShape(session_.spcRowCount(), kSpcColumns);
+            spc_->gridModel()->cellsChanged();
+        }
+        if (what & ChangedVerdicts)
+            verdicts_();
+    }
+
+private:
+    SheetSession& session_;
+    StringGrid* lots_;
+    StringGrid* values_;
+    StringGrid* calc_;
+    StringGrid* spc_;
+    std::function<void()> verdicts_;
+};
+
+}  // namespace
+
+namespace {
+
+// Ctrl+Z: -1 (undo); Ctrl+Y and Ctrl+Shift+Z: 1 (redo); any other key: 0.
+int HistoryKey(const QKeyEvent* e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if (e->key() == Qt::Key_Z && mods == Qt::ControlModifier)
+        return -1;
+    if ((e->key() == Qt::Key_Y && mods == Qt::ControlModifier) ||
+        (e->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)))
+        return 1;
+    return 0;
+}
+
+}  // namespace
+
 void TMainForm::bindSession()
 {
-    // The fields are bound by their panels. What the tables show changed:
-    // one cell, or the table as a whole.
-    auto bindTable = [this](StringGrid* g, unsigned what) {
-        connect(g->gridModel(), &QAbstractItemModel::dataChanged, this,
-                [this, what](const QModelIndex& from, const QModelIndex& to) {
-                    if (from == to)
-                        session_.notify(what, from.column(), from.row() + 1);
-                    else
-                        session_.notify(what);
-                });
-        connect(g->gridModel(), &QAbstractItemModel::modelReset, this, [this] { session_.notify(ChangedShape); });
+    // The fields are bound by their panels; the tables and the verdict
+    // panels listen to the session.
+    tableViews_ = std::make_unique<TableViews>(session_, gridCtrl, gridEdit, gridCalc, gridSpc,
+                                               [this] { showVerdicts(); });
+    session_.addListener(tableViews_.get());
+    // Typing into the lot or measurement table goes through the session's
+    // commands, which keep the history.
+    gridEdit->gridModel()->onEdit = [this](int col, int row, const std::string& text) {
+        RunCommand([&] { session_.typeValue(col, row, text); });
     };
-    bindTable(gridEdit, ChangedValues);
-    bindTable(gridCtrl, ChangedLots);
-    bindTable(gridCalc, ChangedCalc);
-    bindTable(gridSpc, ChangedSpc);
+    gridCtrl->onToggle = [this](int top, int bottom) { RunCommand([&] { session_.toggleLots(top, bottom); }); };
 }
 
 void TMainForm::applyOutcome(const Outcome& o)
 {
-    if (o.changed & ChangedValues)
-        gridEdit->gridModel()->cellsChanged();
+    // The tables and verdicts were repainted as the session told its
+    // listeners; the fields show what they hold.
     if (o.changed & ChangedLimits)
         limits_->showLimits();
-    if (o.changed & ChangedCalc) {
-        gridCalc->setShape(session_.calcRowCount(), kCalcColumns);
-        gridCalc->gridModel()->cellsChanged();
-    }
-    if (o.changed & ChangedSpc) {
-        gridSpc->setShape(session_.spcRowCount(), kSpcColumns);
-        gridSpc->gridModel()->cellsChanged();
-    }
-    if (o.changed & ChangedVerdicts)
-        showVerdicts();
     header_->focus(o.focus);
     for (const SessionMessage& m : o.messages)
         Prompts::current().message(
@@ -378,18 +436,6 @@ void TMainForm::showVerdicts()
     capabilityPage_->showVerdict(VerdictText(session_.calcVerdict));
     const Verdict spc = session_.spcVerdict;
     spcPage_->showVerdict(spc == Verdict::None ? "" : spc == Verdict::Fail ? kSpcPanelFail : kSpcPanelPass);
-    session_.notify(ChangedVerdicts);
-}
-
-void TMainForm::clearVerdicts(bool spec, bool calc, bool spcToo)
-{
-    if (spec)
-        session_.specVerdict = Verdict::None;
-    if (calc)
-        session_.calcVerdict = Verdict::None;
-    if (spcToo)
-        session_.spcVerdict = Verdict::None;
-    showVerdicts();
 }
 
 void TMainForm::registerField(QWidget* w)
@@ -422,7 +468,19 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
     if (!w)
         return QMainWindow::eventFilter(watched, event);
     switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // A field's own undo gives way to the sheet's: the key comes to the
+        // field as a key press, which runs the sheet's undo below.
+        if (HistoryKey(static_cast<QKeyEvent*>(event)) != 0 && isField(w)) {
+            event->accept();
+            return true;
+        }
+        break;
     case QEvent::KeyPress:
+        if (const int key = HistoryKey(static_cast<QKeyEvent*>(event)); key != 0 && (isField(w) || isTable(w))) {
+            RunCommand([&] { undoRedo(key > 0); });
+            return true;
+        }
         if (FormKeyPress(w, static_cast<QKeyEvent*>(event)))
             return true;
         break;

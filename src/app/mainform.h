@@ -140,8 +140,6 @@ public:
     // Enter commits the cell and moves on; other characters pass the numeric
     // key filter. False when the character is discarded.
     bool gridEditKeyPress(QChar key, const QString& text);
-    // The in-place editor wrote a cell: the minus-sign rule.
-    void gridEditSetEditText(int col, int row);
     CellLook gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const;
     CellLook gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const;
     // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
@@ -172,6 +170,12 @@ public:
     void popMenuPasteClick();
     void popMenuDeleteClick();
     void popMenuAllSelectClick();
+    // Undo and redo on the shown sheet: "元に戻す" (Ctrl+Z) and "やり直し"
+    // (Ctrl+Y, Ctrl+Shift+Z) in the tables' context menu, and the same keys
+    // in every table and field of the window. What is being typed is taken
+    // first, as a step of its own.
+    void popMenuUndoClick();
+    void popMenuRedoClick();
 
     // Field behaviour shared by every field: focus colours and exit normalisation.
     void Set_OnColor(QWidget* field);
@@ -234,7 +238,6 @@ private:
     void applyOutcome(const Outcome& o);
     // The three verdict panels as the session holds them.
     void showVerdicts();
-    void clearVerdicts(bool spec, bool calc, bool spc);
     // The measurement and statistics tables after a capability judgment
     // (run alone or by the SPC judgment).
     void showCapability(const Outcome& o);
@@ -302,6 +305,8 @@ private:
     QAction* popMenuPaste;
     QAction* popMenuDelete;
     QAction* popMenuAllSelect;
+    QAction* popMenuUndo;
+    QAction* popMenuRedo;
 
     // The panels, each owning its controls, and the pages.
     HeaderPanel* header_;
@@ -316,6 +321,10 @@ private:
     StringGrid* gridCalc;
     StringGrid* gridSpc;
 
+    // Repaints the tables and verdict panels as the session changes.
+    std::unique_ptr<SessionListener> tableViews_;
+    // Undo (false) or redo (true) on the shown sheet.
+    void undoRedo(bool redo);
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;
     int& selectedTab_ = workbook_.current;

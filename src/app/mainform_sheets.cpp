@@ -104,21 +104,16 @@ void TMainForm::ResetSheetView()
     Interactive = 0;
     ResetLimitPanel();
     Interactive = 1;
-    Grid_ClearRows(gridCtrl->cells());
-    Grid_ClearRows(gridEdit->cells());
+    session_.clearEntries();
     LayoutTables();
-    btnAllOnClick();
+    session_.enableAllLots(false);
 }
 
 void TMainForm::ResetLimitPanel()
 {
     limits_->reset();
-    Grid_ClearRows(gridCalc->cells());
-    Grid_ClearRows(gridSpc->cells());
-    gridCalc->gridModel()->cellsChanged();
-    gridSpc->gridModel()->cellsChanged();
+    session_.clearResults();
     cmbLimitChange();
-    clearVerdicts(false, true, true);
 }
 
 void TMainForm::LoadSheetToGrids()
@@ -132,6 +127,7 @@ void TMainForm::LoadSheetToGrids()
     SetSpinAndRun(spinRow, s.Row, [this] { spinRowChange(); });
     SetSpinAndRun(spinCol, s.Col, [this] { spinColChange(); });
 
+    session_.setHistory(workbook_.history(selectedTab_));
     const Outcome loaded = session_.loadLists(s);
     if (!s.DataList.empty())
         gridEdit->autoColWidth();
@@ -197,7 +193,6 @@ void TMainForm::tabCtrlChange()
     BusyCursor busy;
     ResetSheetView();
     LoadSheetToGrids();
-    session_.notify(ChangedSheet);
     tabCtrl->setFocus();
 }
 
@@ -218,6 +213,9 @@ void TMainForm::spinTabChange()
             selectedTab_ = -1;
         tabCtrl->removeTab(last);
     }
+    // Nothing typed now belongs to a sheet's history while no sheet is shown.
+    if (selectedTab_ < 0)
+        session_.setHistory(nullptr);
 }
 
 void TMainForm::showSheetCount(int count)
@@ -231,7 +229,7 @@ void TMainForm::spinRowChange()
     if (t.isEmpty() || t == QLatin1String("0") || spinRow->value() < spinRow->minValue())
         return;
     LayoutTables();
-    btnAllOnClick();
+    session_.enableAllLots(false);
 }
 
 void TMainForm::spinColChange()
@@ -304,16 +302,13 @@ void TMainForm::btnSpecClearClick()
     // With no tab selected the label stays as it is.
     session_.clearHeader(selectedTab_ >= 0 ? S(tabCtrl->tabText(selectedTab_)) : session_.header.label, Settings);
     header_->showCleared(Settings.Keta);
-    showVerdicts();
     gridEdit->viewport()->update();
     gridCalc->viewport()->update();
 }
 
 void TMainForm::btnAllOnClick()
 {
-    for (int r = 1; r < gridCtrl->RowCount(); ++r)
-        gridCtrl->cells().setFlag(1, r, true);
-    gridCtrl->gridModel()->cellsChanged();
+    session_.enableAllLots();
 }
 
 void TMainForm::chkCpCpkClick()

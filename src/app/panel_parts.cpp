@@ -80,27 +80,22 @@ void BindText(QLineEdit* e, SheetSession& session, std::string& target, unsigned
 {
     target = e->text().toStdString();
     QObject::connect(e, &QLineEdit::textChanged, e, [&session, &target, what](const QString& t) {
-        target = t.toStdString();
-        session.notify(what);
+        session.setField(target, t.toStdString(), what);
     });
 }
 
 void BindIndex(QComboBox* c, SheetSession& session, int& target, unsigned what)
 {
     target = c->currentIndex();
-    QObject::connect(c, &QComboBox::currentIndexChanged, c, [&session, &target, what](int i) {
-        target = i;
-        session.notify(what);
-    });
+    QObject::connect(c, &QComboBox::currentIndexChanged, c,
+                     [&session, &target, what](int i) { session.setField(target, i, what); });
 }
 
 void BindCheck(QCheckBox* b, SheetSession& session, bool& target, unsigned what)
 {
     target = b->isChecked();
-    QObject::connect(b, &QCheckBox::toggled, b, [&session, &target, what](bool on) {
-        target = on;
-        session.notify(what);
-    });
+    QObject::connect(b, &QCheckBox::toggled, b,
+                     [&session, &target, what](bool on) { session.setField(target, on, what); });
 }
 
 }  // namespace trevolo

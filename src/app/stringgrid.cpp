@@ -83,10 +83,12 @@ bool GridModel::setData(const QModelIndex& index, const QVariant& value, int rol
 {
     if (role != Qt::EditRole)
         return false;
+    if (onEdit) {
+        onEdit(index.column(), index.row() + 1, value.toString().toStdString());
+        return true;
+    }
     cells_->setText(index.column(), index.row() + 1, value.toString().toStdString());
     emit dataChanged(index, index);
-    if (onSetEditText)
-        onSetEditText(index.column(), index.row() + 1);
     return true;
 }
 
@@ -227,6 +229,11 @@ const QString& StringGrid::cellText(int col, int row) const
 
 void StringGrid::setCellText(int col, int row, const QString& text)
 {
+    // Written as the in-place editor writes it, through whoever takes it.
+    if (model_->onEdit && row >= 1) {
+        model_->onEdit(col, row, text.toStdString());
+        return;
+    }
     cells().setText(col, row, text.toStdString());
     model_->cellChanged(col, row);
 }
@@ -331,7 +338,10 @@ void TplStringGrid::setFlag(int row, bool on)
 
 void TplStringGrid::toggle(int row)
 {
-    setFlag(row, !flag(row));
+    if (onToggle)
+        onToggle(row, row);
+    else
+        setFlag(row, !flag(row));
 }
 
 void TplStringGrid::paintCell(QPainter* p, const QRect& rect, int col, int row, bool focused, bool isCurrent)
@@ -421,9 +431,13 @@ void TplStringGrid::keyPressEvent(QKeyEvent* e)
         // starts in the check column; the selection itself stays.
         const Rect r = selectionRect();
         if (r.left == 1) {
-            for (int row = std::max(r.top, 1); row <= r.bottom; ++row)
-                cells().setFlag(1, row, !cells().flag(1, row));
-            gridModel()->cellsChanged();
+            if (onToggle) {
+                onToggle(std::max(r.top, 1), r.bottom);
+            } else {
+                for (int row = std::max(r.top, 1); row <= r.bottom; ++row)
+                    cells().setFlag(1, row, !cells().flag(1, row));
+                gridModel()->cellsChanged();
+            }
         }
         e->accept();
         return;

@@ -46,8 +46,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // Called after the in-place editor wrote a cell (col, row in grid terms).
-    std::function<void(int col, int row)> onSetEditText;
+    // Takes what the in-place editor wrote into a cell (col, row in grid
+    // terms) in place of writing it into the store; whoever takes it writes
+    // the cell and repaints it.
+    std::function<void(int col, int row, const std::string& text)> onEdit;
 
 private:
     std::unique_ptr<CellStore> own_;
@@ -118,6 +120,8 @@ public:
     int topRow() const;
 
     const QString& cellText(int col, int row) const;
+    // Writes a cell as the in-place editor does: through the model's onEdit
+    // when it is set, else into the store.
     void setCellText(int col, int row, const QString& text);
 
     // The look of an entry table's cell: the window colour and black text;
@@ -171,6 +175,9 @@ public:
     bool flag(int row) const { return cells().flag(1, row); }
     void setFlag(int row, bool on);
     void toggle(int row);
+    // Takes the turning over of the switches of rows top..bottom (a press,
+    // Space over a selection) in place of writing them into the store.
+    std::function<void(int top, int bottom)> onToggle;
 
     void paintCell(QPainter* p, const QRect& rect, int col, int row, bool focused, bool isCurrent) override;
 

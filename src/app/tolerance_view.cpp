@@ -34,7 +34,7 @@ private:
 
 bool TMainForm::CheckRequiredFields()
 {
-    clearVerdicts(true, false, false);
+    session_.clearVerdicts(true, false, false);
     Outcome o;
     o.focus = session_.missingRequiredField();
     applyOutcome(o);
@@ -70,11 +70,17 @@ void TMainForm::btnRandamClick()
     const std::vector<std::string> values = MakeDemoValues(lots, cols, session_.header.keta, session_.header.lower, seed);
     if (values.empty())
         return;
+    // Written as one paste over the whole table, so it is one step of the
+    // history.
+    std::string text;
     size_t i = 0;
-    for (int row = 1; row <= lots; ++row)
-        for (int col = 0; col < cols; ++col)
-            session_.valueCells().setText(col, row, values[i++]);
-    gridEdit->gridModel()->cellsChanged();
+    for (int row = 1; row <= lots; ++row) {
+        for (int col = 0; col < cols; ++col) {
+            text += values[i++];
+            text += col + 1 < cols ? '\t' : '\n';
+        }
+    }
+    session_.paste({0, 1, 0, 1}, text);
 }
 
 }  // namespace trevolo

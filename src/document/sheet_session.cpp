@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <span>
+#include <tuple>
 
 #include "document/judgment_chain.h"
+#include "document/undo_stack.h"
 #include "entry/lot_numbers.h"
 #include "entry/value_entry.h"
 #include "entry/tolerance_judgment.h"
@@ -77,6 +79,69 @@ std::string WithDecimals(double value, const std::string& decimals)
     return FormatFixed(value, d);
 }
 
+// The key a typed measurement cell and its commit share.
+long CellKey(int col, int row)
+{
+    return static_cast<long>(col) * kStoreRows + row;
+}
+
+// The rows and columns a clipboard text spans, line breaks read as the
+// paste reads them.
+GridRect PasteExtent(GridRect selection, const GridShape& shape, std::string_view text)
+{
+    int lines = 0;
+    int tabs = 0;
+    int widest = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch == '\t') {
+            widest = std::max(widest, ++tabs);
+        } else if (ch == '\r' || ch == '\n') {
+            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            ++lines;
+            tabs = 0;
+        }
+    }
+    GridRect r;
+    r.left = std::max(selection.left, shape.fixedCols);
+    r.top = std::max(selection.top, shape.fixedRows);
+    r.right = std::min(r.left + widest, shape.colCount - 1);
+    r.bottom = std::min(r.top + lines, shape.rowCount - 1);
+    return r;
+}
+
+// The texts of a block of the measurement table, row by row.
+std::vector<std::string> TextsOf(const CellStore& cells, GridRect r)
+{
+    std::vector<std::string> out;
+    for (int row = r.top; row <= r.bottom; ++row)
+        for (int col = r.left; col <= r.right; ++col)
+            out.push_back(cells.text(col, row));
+    return out;
+}
+
+// The cells of a block that differ from the texts they had before.
+std::vector<CellChange> ChangedCells(const CellStore& cells, GridRect r, std::vector<std::string>& before)
+{
+    std::vector<CellChange> out;
+    size_t i = 0;
+    for (int row = r.top; row <= r.bottom; ++row)
+        for (int col = r.left; col <= r.right; ++col, ++i) {
+            const std::string& now = cells.text(col, row);
+            if (now != before[i])
+                out.push_back({SheetTable::Values, col, row, std::move(before[i]), now});
+        }
+    return out;
+}
+
+UndoStep CellsStep(std::vector<CellChange> cells)
+{
+    UndoStep step;
+    step.cells = std::move(cells);
+    return step;
+}
+
 void AddStop(Outcome& o, SpecStop stop)
 {
     const SpecStopMessage m = MessageForStop(stop);
@@ -101,12 +166,216 @@ void SheetSession::removeListener(SessionListener* listener)
     std::erase(listeners_, listener);
 }
 
+Outcome SheetSession::finish(Outcome o, int col, int row) const
+{
+    if (o.changed != ChangedNothing)
+        notify(o.changed, col, row);
+    return o;
+}
+
 void SheetSession::notify(unsigned what, int col, int row) const
 {
     // A listener may remove itself while it is told.
     const std::vector<SessionListener*> listeners = listeners_;
     for (SessionListener* l : listeners)
         l->sessionChanged(what, col, row);
+}
+
+void SheetSession::setField(std::string& field, std::string text, unsigned what)
+{
+    field = std::move(text);
+    notify(what);
+}
+
+void SheetSession::setField(int& field, int value, unsigned what)
+{
+    field = value;
+    notify(what);
+}
+
+void SheetSession::setField(bool& field, bool value, unsigned what)
+{
+    field = value;
+    notify(what);
+}
+
+CellStore& SheetSession::table(SheetTable which)
+{
+    switch (which) {
+    case SheetTable::Lots:
+        return ctrl_;
+    case SheetTable::Values:
+        return edit_;
+    case SheetTable::Calc:
+        return calc_;
+    case SheetTable::Spc:
+        break;
+    }
+    return spc_;
+}
+
+void SheetSession::setHistory(UndoStack* history)
+{
+    history_ = history;
+    textBase_ = texts();
+}
+
+bool SheetSession::canUndo() const
+{
+    return history_ && (history_->canUndo() || !(texts() == textBase_));
+}
+
+bool SheetSession::canRedo() const
+{
+    return history_ && history_->canRedo() && texts() == textBase_;
+}
+
+void SheetSession::record(UndoStep step)
+{
+    if (history_)
+        history_->push(std::move(step));
+}
+
+SheetTexts SheetSession::texts() const
+{
+    return {header, limits, lineNames};
+}
+
+bool SheetSession::commitTexts()
+{
+    SheetTexts now = texts();
+    if (now == textBase_)
+        return false;
+    UndoStep step;
+    step.texts = std::array<SheetTexts, 2>{textBase_, now};
+    textBase_ = std::move(now);
+    record(std::move(step));
+    return history_ != nullptr;
+}
+
+void SheetSession::rebaseTexts()
+{
+    textBase_ = texts();
+}
+
+Outcome SheetSession::apply(const UndoStep& step, bool after)
+{
+    Outcome o;
+    o.changed = step.changes();
+    auto put = [this, after](const CellChange& c) {
+        CellStore& t = table(c.table);
+        if (c.table == SheetTable::Lots && c.col == 1)
+            t.setFlag(1, c.row, after ? c.flagAfter : c.flagBefore);
+        else
+            t.setText(c.col, c.row, after ? c.after : c.before);
+    };
+    if (after) {
+        for (const CellChange& c : step.cells)
+            put(c);
+    } else {
+        for (auto c = step.cells.rbegin(); c != step.cells.rend(); ++c)
+            put(*c);
+    }
+    if (step.texts) {
+        const SheetTexts& t = (*step.texts)[after ? 1 : 0];
+        header = t.header;
+        limits = t.limits;
+        lineNames = t.lineNames;
+        textBase_ = t;
+    }
+    // The value cell the step changed first becomes current, so the
+    // inspector sees what came back.
+    for (const CellChange& c : step.cells)
+        if (c.table == SheetTable::Values) {
+            o.current = GridPos{c.col, c.row};
+            break;
+        }
+    return o;
+}
+
+Outcome SheetSession::undo()
+{
+    if (!history_)
+        return {};
+    commitTexts();
+    const UndoStep* next = history_->nextUndo();
+    if (!next || next->record)
+        return {};
+    history_->undo();
+    const bool one = next->cells.size() == 1 && !next->texts;
+    return finish(apply(*next, false), one ? next->cells[0].col : -1, one ? next->cells[0].row : -1);
+}
+
+Outcome SheetSession::redo()
+{
+    if (!history_ || commitTexts())
+        return {};
+    const UndoStep* next = history_->nextRedo();
+    if (!next || next->record)
+        return {};
+    history_->redo();
+    const bool one = next->cells.size() == 1 && !next->texts;
+    return finish(apply(*next, true), one ? next->cells[0].col : -1, one ? next->cells[0].row : -1);
+}
+
+Outcome SheetSession::toggleLots(int top, int bottom)
+{
+    UndoStep step;
+    for (int r = std::max(top, 1); r <= std::min(bottom, lots_); ++r) {
+        const bool was = ctrl_.flag(1, r);
+        ctrl_.setFlag(1, r, !was);
+        step.cells.push_back({SheetTable::Lots, 1, r, {}, {}, was, !was});
+    }
+    if (step.cells.empty())
+        return {};
+    const bool one = step.cells.size() == 1;
+    const int row = step.cells.front().row;
+    record(std::move(step));
+    Outcome o;
+    o.changed = ChangedLots;
+    return finish(std::move(o), one ? 1 : -1, one ? row : -1);
+}
+
+Outcome SheetSession::enableAllLots(bool undoable)
+{
+    UndoStep step;
+    for (int r = 1; r <= lots_; ++r) {
+        if (ctrl_.flag(1, r))
+            continue;
+        ctrl_.setFlag(1, r, true);
+        step.cells.push_back({SheetTable::Lots, 1, r, {}, {}, false, true});
+    }
+    if (undoable)
+        record(std::move(step));
+    Outcome o;
+    o.changed = ChangedLots;
+    return finish(std::move(o));
+}
+
+void SheetSession::clearEntries()
+{
+    Grid_ClearRows(ctrl_);
+    Grid_ClearRows(edit_);
+    notify(ChangedLots | ChangedValues);
+}
+
+void SheetSession::clearVerdicts(bool spec, bool calc, bool spc)
+{
+    if (spec)
+        specVerdict = Verdict::None;
+    if (calc)
+        calcVerdict = Verdict::None;
+    if (spc)
+        spcVerdict = Verdict::None;
+    notify(ChangedVerdicts);
+}
+
+void SheetSession::clearResults()
+{
+    Grid_ClearRows(calc_);
+    Grid_ClearRows(spc_);
+    calcVerdict = spcVerdict = Verdict::None;
+    notify(ChangedCalc | ChangedSpc | ChangedVerdicts);
 }
 
 void SheetSession::setDimensions(int lots, int n) noexcept
@@ -122,6 +391,12 @@ void SheetSession::setResultRowCounts(int calcRows, int spcRows) noexcept
 }
 
 void SheetSession::layOut(int lots, int n)
+{
+    layOutTables(lots, n);
+    notify(ChangedShape | ChangedLots | ChangedCalc | ChangedSpc);
+}
+
+void SheetSession::layOutTables(int lots, int n)
 {
     setDimensions(lots, n);
     calcRows_ = spcRows_ = lots_ + 1;
@@ -160,6 +435,7 @@ void SheetSession::clearHeader(const std::string& label, const Struct_Settings& 
     header.lower.clear();
     header.specKind = std::clamp(settings.SpecIndex, 0, 2);
     specVerdict = calcVerdict = spcVerdict = Verdict::None;
+    notify(ChangedHeader | ChangedVerdicts | ChangedMarking);
 }
 
 Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
@@ -181,12 +457,14 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
     Grid_ClearRows(edit_);
     Grid_ClearRows(calc_);
     Grid_ClearRows(spc_);
-    layOut(s.Row, s.Col);
+    layOutTables(s.Row, s.Col);
     for (int r = 1; r <= lots_; ++r)
         ctrl_.setFlag(1, r, true);
-    Outcome loaded = loadLists(s);
+    Outcome loaded = loadInto(s);
     o.messages = std::move(loaded.messages);
-    return o;
+    o.changed |= ChangedSheet | ChangedLots | ChangedHeader | ChangedShape;
+    rebaseTexts();
+    return finish(std::move(o));
 }
 
 void SheetSession::showHeader(const Struct_Sheet& s)
@@ -206,6 +484,14 @@ void SheetSession::showHeader(const Struct_Sheet& s)
 }
 
 Outcome SheetSession::loadLists(const Struct_Sheet& s)
+{
+    Outcome o = loadInto(s);
+    o.changed |= ChangedSheet | ChangedLots;
+    rebaseTexts();
+    return finish(std::move(o));
+}
+
+Outcome SheetSession::loadInto(const Struct_Sheet& s)
 {
     Outcome o;
     o.changed = ChangedValues;
@@ -241,7 +527,16 @@ Outcome SheetSession::computeLimits(int line, bool answeredYes)
     // A No changes nothing.
     if (!answeredYes)
         return {};
-    return Guarded([&](Outcome& o) { computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o); });
+    // What was typed before stays undoable up to here; the computation
+    // itself cannot be undone, so the sheet's history ends with it.
+    commitTexts();
+    Outcome o = Guarded([&](Outcome& o) { computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o); });
+    if (o.changed & ChangedLimits) {
+        if (history_)
+            history_->clear();
+        rebaseTexts();
+    }
+    return finish(std::move(o));
 }
 
 void SheetSession::computeLimitsFrom(const LotSource& lots, int line, Outcome& o)
@@ -272,6 +567,7 @@ void SheetSession::followHiddenLines()
         limits[LimitRsUcl2].clear();
         limits[LimitRsUcl1].clear();
     }
+    notify(ChangedLimits);
 }
 
 SessionFocus SheetSession::missingRequiredField() const
@@ -281,17 +577,18 @@ SessionFocus SheetSession::missingRequiredField() const
 
 Outcome SheetSession::judgeSpecification(const WorkStart& start)
 {
-    return Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); });
+    return finish(
+        Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
 }
 
 Outcome SheetSession::judgeCapability(const WorkStart& start)
 {
-    return Guarded([&](Outcome& o) { judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); });
+    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
 }
 
 Outcome SheetSession::judgeSpc(const WorkStart& start)
 {
-    return Guarded([&](Outcome& o) { judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); });
+    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
 }
 
 void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
@@ -394,8 +691,15 @@ void SheetSession::judgeSpcFrom(const LotSource& lots, const WorkStart& start, O
     o.spcJudged = true;
 }
 
-void SheetSession::renumberLots(const std::vector<std::string>& numbers)
+Outcome SheetSession::renumberLots(const std::vector<std::string>& numbers)
 {
+    UndoStep step;
+    auto setLabel = [&step](SheetTable which, CellStore& t, int row, const std::string& text) {
+        if (t.text(0, row) == text)
+            return;
+        step.cells.push_back({which, 0, row, t.text(0, row), text});
+        t.setText(0, row, text);
+    };
     // The lots as they stand before the new numbers are written, and which
     // of them a judgment lists.
     std::vector<std::string> before(static_cast<size_t>(lots_));
@@ -412,18 +716,23 @@ void SheetSession::renumberLots(const std::vector<std::string>& numbers)
         }
     }
     for (size_t r = 0; r < numbers.size() && r <= static_cast<size_t>(lots_); ++r)
-        ctrl_.setText(0, static_cast<int>(r), numbers[r]);
+        setLabel(SheetTable::Lots, ctrl_, static_cast<int>(r), numbers[r]);
 
-    const std::pair<CellStore*, int> tables[] = {{&calc_, calcRows_}, {&spc_, spcRows_}};
-    for (const auto& [table, rowCount] : tables) {
+    const std::tuple<SheetTable, CellStore*, int> tables[] = {{SheetTable::Calc, &calc_, calcRows_},
+                                                              {SheetTable::Spc, &spc_, spcRows_}};
+    for (const auto& [which, table, rowCount] : tables) {
         std::vector<std::string> rowLabels;
         for (int r = 1; r < rowCount; ++r)
             rowLabels.push_back(table->text(0, r));
         const std::vector<int> lotOfRow = MatchTableRowsToLots(before, takesPart, rowLabels);
         for (size_t i = 0; i < lotOfRow.size(); ++i)
             if (lotOfRow[i] >= 0)
-                table->setText(0, static_cast<int>(i) + 1, ctrl_.text(0, lotOfRow[i] + 1));
+                setLabel(which, *table, static_cast<int>(i) + 1, ctrl_.text(0, lotOfRow[i] + 1));
     }
+    record(std::move(step));
+    Outcome o;
+    o.changed = ChangedLots | ChangedCalc | ChangedSpc;
+    return finish(std::move(o));
 }
 
 Outcome SheetSession::commitValue(int col, int row)
@@ -434,19 +743,24 @@ Outcome SheetSession::commitValue(int col, int row)
     std::string& cell = edit_.cell(col, row);
     if (!IsBlank(cell)) {
         double v = 0;
-        if (!TryStrToFloat(cell, v)) {
-            cell.clear();
+        std::string written;
+        const bool number = TryStrToFloat(cell, v);
+        if (number)
+            written = WithDecimals(v, header.keta);
+        if (written != cell) {
+            UndoStep step;
+            step.cells.push_back({SheetTable::Values, col, row, cell, written});
+            step.joinKey = CellKey(col, row);
+            step.joinsLast = true;
+            record(std::move(step));
+            cell.swap(written);
             o.changed = ChangedValues;
-            return o;
         }
-        std::string formatted = WithDecimals(v, header.keta);
-        if (formatted != cell) {
-            cell.swap(formatted);
-            o.changed = ChangedValues;
-        }
+        if (!number)
+            return finish(std::move(o), col, row);
     }
     o.current = Grid_NextCell(valueShape(), {col, row});
-    return o;
+    return finish(std::move(o), col, row);
 }
 
 Outcome SheetSession::typeValue(int col, int row, std::string text)
@@ -457,26 +771,44 @@ Outcome SheetSession::typeValue(int col, int row, std::string text)
     RemoveMisplacedMinus(text);
     std::string& cell = edit_.cell(col, row);
     if (text != cell) {
+        UndoStep step;
+        step.cells.push_back({SheetTable::Values, col, row, cell, text});
+        step.joinKey = CellKey(col, row);
+        record(std::move(step));
         cell.swap(text);
         o.changed = ChangedValues;
     }
-    return o;
+    return finish(std::move(o), col, row);
 }
 
 Outcome SheetSession::paste(GridRect selection, std::string_view text)
 {
     Outcome o;
+    const GridRect block = PasteExtent(selection, valueShape(), text);
+    std::vector<std::string> before;
+    if (history_)
+        before = TextsOf(edit_, block);
     if (Grid_PasteText(edit_, valueShape(), selection, text) > 0)
         o.changed = ChangedValues;
-    return o;
+    if (history_ && o.changed)
+        record(CellsStep(ChangedCells(edit_, block, before)));
+    return finish(std::move(o));
 }
 
 Outcome SheetSession::clearCells(GridRect selection)
 {
-    Grid_DeleteCells(edit_, valueShape(), selection);
+    const GridShape shape = valueShape();
+    const GridRect block{std::max(selection.left, shape.fixedCols), std::max(selection.top, shape.fixedRows),
+                         std::min(selection.right, shape.colCount - 1), std::min(selection.bottom, shape.rowCount - 1)};
+    std::vector<std::string> before;
+    if (history_)
+        before = TextsOf(edit_, block);
+    Grid_DeleteCells(edit_, shape, selection);
+    if (history_)
+        record(CellsStep(ChangedCells(edit_, block, before)));
     Outcome o;
     o.changed = ChangedValues;
-    return o;
+    return finish(std::move(o));
 }
 
 bool SheetSession::valueIsMarked(int col, int row) const
@@ -500,13 +832,13 @@ Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* type
     // them (they are emptied, and skipped by all three).
     const GridLots grid(ctrl_, edit_, lots_, n_);
     const ParsedLots parsed(grid);
-    return Guarded([&](Outcome& o) {
+    return finish(Guarded([&](Outcome& o) {
         if (typedLimits)
             limits = *typedLimits;
         else
             computeLimitsFrom(parsed, -1, o);
         judgeSpcFrom(parsed, {}, o);
-    });
+    }));
 }
 
 }  // namespace trevolo

@@ -31,6 +31,9 @@
 
 namespace trevolo {
 
+class UndoStack;
+struct UndoStep;
+
 // The nine limit lines the panel shows, with a check box and a name each
 // (the two hidden R/S/Rs lines follow the visible ones).
 inline constexpr int kVisibleLimitLines = 9;
@@ -50,6 +53,19 @@ struct SheetHeader {
     // The limit fields the kind uses are the enabled ones.
     bool upperEnabled() const noexcept { return specKind != SpecLowerOnly; }
     bool lowerEnabled() const noexcept { return specKind != SpecUpperOnly; }
+    friend bool operator==(const SheetHeader&, const SheetHeader&) = default;
+};
+
+// The four tables of the shown sheet.
+enum class SheetTable { Lots, Values, Calc, Spc };
+
+// What the inspector types into the fields of the shown sheet: the header,
+// the control-limit texts and the names of the lines.
+struct SheetTexts {
+    SheetHeader header;
+    std::array<std::string, kLimitFields> limits;
+    std::array<std::string, kVisibleLimitLines> lineNames;
+    friend bool operator==(const SheetTexts&, const SheetTexts&) = default;
 };
 
 // The Cp/Cpk threshold of the capability page.
@@ -165,14 +181,60 @@ public:
     void setResultRowCounts(int calcRows, int spcRows) noexcept;
 
     // ---- listeners ----
-    // The session does not watch its own stores: whoever changes the shown
-    // sheet (the window, as its tables and fields change) reports it here,
-    // and every listener is told in the order they were added.
+    // Every command tells the listeners once, at its end, what it changed,
+    // in the order they were added.
     void addListener(SessionListener* listener);
     void removeListener(SessionListener* listener);
-    void notify(unsigned what, int col = -1, int row = -1) const;
+
+    // ---- the fields ----
+    // A field of the shown sheet (a header text, a limit text, a line name,
+    // the threshold, a list or box) shows a new state: it is written into
+    // the session and the listeners are told.
+    void setField(std::string& field, std::string text, unsigned what);
+    void setField(int& field, int value, unsigned what);
+    void setField(bool& field, bool value, unsigned what);
+
+    // ---- the history ----
+    // The undo history of the shown sheet (the workbook keeps one per
+    // sheet); null records nothing, as in the batch tool.
+    void setHistory(UndoStack* history);
+    UndoStack* history() const noexcept { return history_; }
+    bool canUndo() const;
+    bool canRedo() const;
+    // Writes back the before (undo) or after (redo) side of the next step
+    // of the history on the shown sheet. Texts typed since the last step
+    // are a step of their own first. A step that replaced the whole record
+    // is left to the workbook (nothing changes here).
+    Outcome undo();
+    Outcome redo();
+    // The typed texts as they stand, and the point the next step of the
+    // fields starts from: commitTexts makes a step of what was typed since
+    // (true when there was any); rebaseTexts takes the texts as they stand
+    // without a step, after a command that may not be undone or that shows
+    // other texts.
+    SheetTexts texts() const;
+    bool commitTexts();
+    void rebaseTexts();
+
+    // ---- the lot table ----
+    // The switches of rows top..bottom each turned over (a click, Space over
+    // a selection of the check column).
+    Outcome toggleLots(int top, int bottom);
+    // Every shown lot switched on: "全て有効" (a step of the history), or
+    // as a new layout leaves the lots (undoable false: no step).
+    Outcome enableAllLots(bool undoable = true);
+    // The lot and measurement tables emptied, before another sheet or a
+    // new workbook is laid out in them.
+    void clearEntries();
 
     // ---- the commands ----
+
+    // The verdicts cleared (each that is set), as a new layout or chart kind
+    // leaves them.
+    void clearVerdicts(bool spec, bool calc, bool spc);
+    // The statistics and SPC tables emptied and the verdicts of the
+    // capability and SPC judgments cleared.
+    void clearResults();
 
     // Lays the tables out for lots and n (clamped): the default lot labels
     // of the lot, statistics and SPC tables, the header rows of the four
@@ -222,7 +284,7 @@ public:
     // table; every row of the statistics and SPC tables that shows a lot
     // takes that lot's new number, whether the table lists every lot or only
     // those a judgment took (enabled, with a value).
-    void renumberLots(const std::vector<std::string>& numbers);
+    Outcome renumberLots(const std::vector<std::string>& numbers);
 
     // ---- the measurement table's cells ----
 
@@ -264,7 +326,20 @@ private:
     void judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
     void judgeSpcFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
 
+    void layOutTables(int lots, int n);
+    Outcome loadInto(const Struct_Sheet& record);
+    // Tells the listeners what an outcome changed and returns it.
+    Outcome finish(Outcome o, int col = -1, int row = -1) const;
+    void notify(unsigned what, int col = -1, int row = -1) const;
+    CellStore& table(SheetTable which);
+    // Adds a step to the history, when there is one.
+    void record(UndoStep step);
+    // Writes one side of a step back; the outcome says what changed.
+    Outcome apply(const UndoStep& step, bool after);
+
     std::vector<SessionListener*> listeners_;
+    UndoStack* history_ = nullptr;
+    SheetTexts textBase_;
     CellStore ctrl_;
     CellStore edit_;
     CellStore calc_;

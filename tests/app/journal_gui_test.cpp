@@ -33,9 +33,11 @@ protected:
         Ctl<TSpinEdit>(form, "spinTab")->setValue(4);
         selectTab(1);
         setCell(gridEdit, 0, 1, "12.500");
-        setCell(gridCtrl, 0, 2, "ロットA");
-        gridCtrl->cells().setFlag(1, 3, false);
-        gridCtrl->gridModel()->cellChanged(1, 3);
+        std::vector<std::string> labels;
+        for (int r = 0; r < gridCtrl->RowCount(); ++r)
+            labels.push_back(r == 2 ? "ロットA" : cell(gridCtrl, 0, r));
+        form->session().renumberLots(labels);
+        gridCtrl->toggle(3);
         Ctl<TEdit>(form, "editProduct")->setText(QStringLiteral("軸"));
         selectTab(3);
         setCell(gridEdit, 2, 5, "-1.250");

@@ -18,6 +18,7 @@
 #include "app/fields.h"
 #include "app/mainform.h"
 #include "app/prompts.h"
+#include "document/undo_stack.h"
 #include "model/commatext.h"
 #include "support/find_control.h"
 
@@ -51,6 +52,42 @@ void WriteState(TMainForm& form, const QString& path)
     std::fclose(f);
     QFile::remove(path);
     QFile::rename(tmp, path);
+}
+
+// What undoing (or redoing) the next step of the shown sheet's history will
+// write, as edits of the log separated by ';'.
+std::string HistoryEffects(TMainForm& form, int shown, bool redo)
+{
+    SheetSession& session = form.session();
+    // A pending field text becomes a step first, as the window's undo does.
+    session.commitTexts();
+    const UndoStack* h = session.history();
+    const UndoStep* step = !h ? nullptr : redo ? h->nextRedo() : h->nextUndo();
+    std::string out;
+    if (!step)
+        return out;
+    auto add = [&out](const std::string& edit) { out += (out.empty() ? "" : ";") + edit; };
+    const std::string sheet = std::to_string(shown);
+    auto cell = [&](const CellChange& c) {
+        const std::string& text = redo ? c.after : c.before;
+        const std::string rc = std::to_string(c.col) + " " + std::to_string(c.row);
+        if (c.table == SheetTable::Values)
+            add(text.empty() ? "unset " + sheet + " " + rc : "value " + sheet + " " + rc + " " + text);
+        else if (c.table == SheetTable::Lots && c.col == 0)
+            add("label " + sheet + " " + std::to_string(c.row) + " " + text);
+        else if (c.table == SheetTable::Lots)
+            add("switch " + sheet + " " + std::to_string(c.row) + ((redo ? c.flagAfter : c.flagBefore) ? " 1" : " 0"));
+    };
+    if (redo) {
+        for (const CellChange& c : step->cells)
+            cell(c);
+    } else {
+        for (auto c = step->cells.rbegin(); c != step->cells.rend(); ++c)
+            cell(*c);
+    }
+    if (step->texts)
+        add("product " + sheet + " " + (*step->texts)[redo ? 1 : 0].header.product);
+    return out;
 }
 
 }  // namespace
@@ -111,13 +148,22 @@ int main(int argc, char** argv)
             const std::string text = "L" + std::to_string(counter);
             std::fprintf(log, "B label %d %d %s\n", shown, row, text.c_str());
             std::fflush(log);
-            gridCtrl->setCellText(0, row, QString::fromStdString(text));
-        } else if (op < 70) {
+            // One lot renumbered, as the lot editor's OK writes it.
+            std::vector<std::string> labels;
+            for (int r = 0; r < gridCtrl->RowCount(); ++r)
+                labels.push_back(r == row ? text : gridCtrl->cells().text(0, r));
+            form.RunCommand([&] { form.session().renumberLots(labels); });
+        } else if (op < 66) {
             const bool on = !gridCtrl->cells().flag(1, row);
             std::fprintf(log, "B switch %d %d %d\n", shown, row, on ? 1 : 0);
             std::fflush(log);
-            gridCtrl->cells().setFlag(1, row, on);
-            gridCtrl->gridModel()->cellChanged(1, row);
+            gridCtrl->toggle(row);
+        } else if (op < 72) {
+            // Undo (two in three) or redo of the shown sheet's last step.
+            const bool redo = pick(0, 2) == 0;
+            std::fprintf(log, "B edits %s\n", HistoryEffects(form, shown, redo).c_str());
+            std::fflush(log);
+            Ctl<QAction>(form, redo ? "popMenuRedo" : "popMenuUndo")->trigger();
         } else if (op < 80) {
             const std::string text = "P" + std::to_string(counter);
             std::fprintf(log, "B product %d %s\n", shown, text.c_str());

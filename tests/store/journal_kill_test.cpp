@@ -111,14 +111,27 @@ bool ReadState(const QString& path, Model& m)
     return true;
 }
 
-// Applies one logged edit ("value s c r t", "label s r t", "switch s r on",
-// "product s t", "tab k", "count k") as the window does.
+// Applies one logged edit ("value s c r t", "unset s c r", "label s r t",
+// "switch s r on", "product s t", "tab k", "count k", or "edits" followed by
+// edits separated by ';': an undo or redo) as the window does.
 void Apply(Model& m, const std::string& op)
 {
     std::istringstream l(op);
     std::string kind;
     l >> kind;
-    if (kind == "value") {
+    if (kind == "edits") {
+        std::string rest;
+        std::getline(l, rest);
+        std::istringstream edits(rest);
+        std::string edit;
+        while (std::getline(edits, edit, ';'))
+            Apply(m, edit);
+    } else if (kind == "unset") {
+        size_t s = 0;
+        int c = 0, r = 0;
+        l >> s >> c >> r;
+        m.sheets.at(s).values.erase({c, r});
+    } else if (kind == "value") {
         size_t s = 0;
         int c = 0, r = 0;
         std::string t;
