@@ -139,6 +139,7 @@ void TMainForm::mainMenuXlsImportClick()
             } else {
                 const int count = r.count;
                 Sheets = std::move(r.sheets);
+                workbook_.clearHistory();
                 JournalSheets(0);
                 // The tabs follow the count; the imported records, which all
                 // carry their lists, stay as they are.
@@ -178,7 +179,9 @@ void TMainForm::mainMenuCsvImportClick()
             } else if (r.sheets.empty() || target < 0 || target >= static_cast<int>(Sheets.size())) {
                 message = Warning(kMsgCsvOpenFailed);
             } else {
-                Sheets[static_cast<size_t>(target)] = std::move(r.sheets.front());
+                // One step of the sheet's history: undoing it brings back
+                // the sheet as it was shown.
+                workbook_.replaceSheet(target, std::move(r.sheets.front()), &session_);
                 JournalSheets(target, target + 1);
                 selectTabInCode(target);
                 tabCtrlChange();

@@ -114,6 +114,7 @@ void TMainForm::RestoreWorkbook(RecoveredWorkbook w)
     const int count = static_cast<int>(w.sheets.size());
     const int shown = w.shown >= 0 && w.shown < count ? w.shown : 0;
     Sheets = std::move(w.sheets);
+    workbook_.clearHistory();
     for (int i = 0; i < count; ++i) {
         Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
         if (!s.HasLists)

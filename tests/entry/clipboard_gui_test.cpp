@@ -331,5 +331,42 @@ TEST_F(LotEditorWindow, EditorHasItsOwnClipboardCommands)
     EXPECT_EQ(lot(Ctl<StringGrid>(form, "gridCalc"), 6), "P-2");
 }
 
+TEST_F(ClipboardWindow, CtrlZAndCtrlYUndoAndRedoInTheTablesAndFields)
+{
+    setCell(0, 1, "1");
+    select(0, 1, 1, 2);
+    setClipboard("5\t6\r\n7\t8\r\n");
+    key(&edit(), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(cell(1, 2), "8");
+    key(&edit(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(cell(0, 1), "1");
+    EXPECT_EQ(cell(1, 2), "");
+    key(&edit(), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(cell(1, 2), "8");
+    key(&edit(), Qt::Key_Z, Qt::ControlModifier);
+
+    // A lot switch, undone from the lot table.
+    auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
+    gridCtrl->toggle(3);
+    ASSERT_FALSE(gridCtrl->flag(3));
+    gridCtrl->setFocus();
+    key(gridCtrl, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(gridCtrl->flag(3));
+
+    // Typed into a field: Ctrl+Z there takes back the whole text typed, and
+    // Ctrl+Shift+Z brings it again; the table's menu says so.
+    auto* product = Ctl<TEdit>(form, "editProduct");
+    product->setFocus();
+    QApplication::processEvents();
+    QTest::keyClicks(product, QStringLiteral("AB"));
+    key(product, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(product->text(), QString());
+    EXPECT_EQ(form->session().header.product, "");
+    key(product, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(product->text(), QStringLiteral("AB"));
+    EXPECT_EQ(Ctl<QAction>(form, "popMenuUndo")->text(), QStringLiteral("元に戻す(&U)"));
+    EXPECT_EQ(Ctl<QAction>(form, "popMenuRedo")->text(), QStringLiteral("やり直し(&R)"));
+}
+
 }  // namespace
 }  // namespace trevolo
