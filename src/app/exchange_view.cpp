@@ -203,26 +203,12 @@ void TMainForm::mainMenuXlsSaveClick()
     {
         ProcessPendingOnExit pending;
         BusyFrame busy(SplashForm, U(kBusyXlsSave));
-        const int remembered = selectedTab() >= 0 ? selectedTab() : tabCtrl->currentIndex();
         SaveGridsToSheet(selectedTab());
-        // The records as stored now; showing each sheet below reads them but
-        // must not be able to change what is written.
-        const SheetArray records = Sheets;
-        bool cycled = false;
-        // Each sheet is shown through the sheet cycle and written as the
-        // window shows it.
-        auto blockOf = [this, &records, &cycled](int index) {
-            cycled = true;
-            selectTabInCode(index);
-            tabCtrlChange();
-            return SessionEditBlock(session_, records[static_cast<size_t>(index)].Keta);
-        };
+        // Each sheet is written as it shows once loaded, built from its
+        // record alone: no sheet is shown for it, and the shown one stays.
+        const SheetArray records = workbook_.recordsWith(session_);
+        const auto blockOf = [&records](int index) { return RecordEditBlock(records[static_cast<size_t>(index)]); };
         result = ExportSheets(records, blockOf, path.toStdString());
-        if (cycled && remembered >= 0 && remembered < tabCtrl->count()) {
-            // Back to the sheet that was shown, freshly loaded.
-            selectTabInCode(remembered);
-            tabCtrlChange();
-        }
     }
     Show(this, result.message);
 }
@@ -238,7 +224,7 @@ void TMainForm::mainMenuCsvSaveClick()
         ProcessPendingOnExit pending;
         BusyFrame busy(SplashForm, U(kBusyCsvSave));
         SaveGridsToSheet(selectedTab());
-        message = ExportSheetsCsv(QDir::toNativeSeparators(folder).toStdString(), Sheets);
+        message = ExportSheetsCsv(QDir::toNativeSeparators(folder).toStdString(), workbook_.recordsWith(session_));
     }
     Show(this, message);
 }

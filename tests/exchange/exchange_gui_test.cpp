@@ -254,7 +254,7 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
         for (int i = 0; i < 3; ++i)
             enter(i, kThreeSheets[static_cast<size_t>(i)]);
         // Sheet 2 is shown, with a typed change not yet stored and a result
-        // that a fresh load empties.
+        // that only a fresh load would empty.
         selectTab(1);
         Ctl<TEdit>(f, "editMbc")->setText("装置B");
         Ctl<StringGrid>(f, "gridCalc")->setCellText(4, 1, "1.00000");
@@ -270,11 +270,11 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
         EXPECT_EQ(prompts.shown.front().text, f.saveFilesDir() + "|Excelブック (*.xls *.xlsx)");
         expectBusyFrameEnded(kBusyXlsSave);
         ASSERT_TRUE(std::filesystem::exists(path));
-        // Back on the sheet that was shown, freshly loaded.
+        // No sheet was shown for the export: the shown one stays as it was.
         EXPECT_EQ(f.selectedTab(), 1);
         EXPECT_EQ(Ctl<QTabBar>(f, "tabCtrl")->currentIndex(), 1);
         EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), "装置B");
-        EXPECT_EQ(Ctl<StringGrid>(f, "gridCalc")->cells().text(4, 1), "");
+        EXPECT_EQ(Ctl<StringGrid>(f, "gridCalc")->cells().text(4, 1), "1.00000");
 
         // Five sheets before the import: the surplus ones go.
         Ctl<TSpinEdit>(f, "spinTab")->setValue(5);
@@ -472,16 +472,7 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
         EXPECT_EQ(boxes(), 1);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_FALSE(f.SplashForm->isVisible());
-        if (c.action != mainMenuXlsSave) {
-            EXPECT_TRUE(snapshot() == before);
-        } else {
-            // The export shows every sheet and comes back, freshly loaded;
-            // nothing else changes.
-            Snapshot expected = before;
-            expected.calcCell.clear();
-            EXPECT_TRUE(snapshot() == expected);
-            gridCalc->setCellText(4, 1, "1.00000");
-        }
+        EXPECT_TRUE(snapshot() == before);
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("no folder")));
 
