@@ -33,10 +33,8 @@ struct BenchWindow {
     // Shows a record as the sheet of the first tab.
     void showSheet(Struct_Sheet record)
     {
-        form.Sheets[0] = std::move(record);
-        form.selectTabInCode(0);
-        form.ResetSheetView();
-        form.LoadSheetToGrids();
+        form.workbook().sheets[0] = std::move(record);
+        form.showSheet(0);
     }
 };
 

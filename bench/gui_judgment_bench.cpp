@@ -44,7 +44,7 @@ struct Window : bench::BenchWindow {
         Ctl<TEdit>(form, "editKupper")->setText(QStringLiteral("20.000"));
         Ctl<TEdit>(form, "editKlower")->setText(QStringLiteral("0.000"));
         prompts.answers = {true};
-        form.btn3StdevClick();
+        Ctl<QPushButton>(form, "btn3Stdev")->click();
         QApplication::processEvents();
     }
 };
@@ -73,8 +73,9 @@ void BM_WindowSpecJudgment(benchmark::State& state)
 {
     TMainForm& form = TheWindow().form;
     QLabel* verdict = Ctl<QLabel>(form, "pnlSpecJudg");
+    QPushButton* button = Ctl<QPushButton>(form, "btnSpecJudg");
     for (auto _ : state) {
-        form.btnSpecJudgClick();
+        button->click();
         form.repaint();
         benchmark::DoNotOptimize(verdict->text().size());
     }
@@ -89,9 +90,10 @@ void BM_WindowControlLimits(benchmark::State& state)
 {
     Window& w = TheWindow();
     TEdit* centre = Ctl<TEdit>(w.form, "editXcl");
+    QPushButton* button = Ctl<QPushButton>(w.form, "btn3Stdev");
     for (auto _ : state) {
         w.prompts.answers = {true};
-        w.form.btn3StdevClick();
+        button->click();
         w.form.repaint();
         benchmark::DoNotOptimize(centre->text().size());
     }
@@ -107,8 +109,9 @@ void BM_WindowSpcChain(benchmark::State& state)
 {
     TMainForm& form = TheWindow().form;
     QLabel* verdict = Ctl<QLabel>(form, "pnlSpcJudg");
+    QPushButton* button = Ctl<QPushButton>(form, "btnSpcJudg");
     for (auto _ : state) {
-        form.btnSpcJudgClick();
+        button->click();
         form.repaint();
         benchmark::DoNotOptimize(verdict->text().size());
     }

@@ -27,8 +27,7 @@ Struct_Sheet FullSheet()
 struct Window : bench::BenchWindow {
     Window()
     {
-        form.Sheets[0] = FullSheet();
-        form.selectTabInCode(0);
+        form.workbook().sheets[0] = FullSheet();
     }
 };
 
@@ -54,10 +53,8 @@ BENCHMARK(BM_ParseStoredLines)->Unit(benchmark::kMillisecond);
 void BM_ShowSheet(benchmark::State& state)
 {
     Window& w = TheWindow();
-    for (auto _ : state) {
-        w.form.ResetSheetView();
-        w.form.LoadSheetToGrids();
-    }
+    for (auto _ : state)
+        w.form.showSheet(0);
 }
 BENCHMARK(BM_ShowSheet)->Unit(benchmark::kMillisecond);
 
@@ -66,8 +63,7 @@ void BM_ShowSheetPainted(benchmark::State& state)
 {
     Window& w = TheWindow();
     for (auto _ : state) {
-        w.form.ResetSheetView();
-        w.form.LoadSheetToGrids();
+        w.form.showSheet(0);
         w.form.repaint();
     }
 }
@@ -76,10 +72,9 @@ BENCHMARK(BM_ShowSheetPainted)->Unit(benchmark::kMillisecond);
 void BM_StoreSheet(benchmark::State& state)
 {
     Window& w = TheWindow();
-    w.form.ResetSheetView();
-    w.form.LoadSheetToGrids();
+    w.form.showSheet(0);
     for (auto _ : state)
-        w.form.SaveGridsToSheet(0);
+        w.form.storeShownSheet();
 }
 BENCHMARK(BM_StoreSheet)->Unit(benchmark::kMillisecond);
 

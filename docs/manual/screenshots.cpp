@@ -24,6 +24,7 @@
 
 #include "app/chart_page.h"
 #include "app/mainform.h"
+#include "app/version.h"
 #include "exchange/csv_reader.h"
 #include "app/prompts.h"
 #include "app/setting_form.h"
@@ -76,7 +77,7 @@ void FillDemoSheet(TMainForm& f)
     Ctl<QTabBar>(f, "tabCtrl")->setTabText(0, QStringLiteral("穴径"));
     Ctl<TEdit>(f, "editUnit")->setText(QStringLiteral("MM"));
     Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(SpecTolerance);
-    f.cmbSpecKindChange();
+    emit Ctl<QComboBox>(f, "cmbSpecKind")->activated(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex());
     Ctl<TSpinEdit>(f, "spinKeta")->setValue(3);
     Ctl<TEdit>(f, "editKupper")->setText(QStringLiteral("10.300"));
     Ctl<TEdit>(f, "editKlower")->setText(QStringLiteral("9.700"));
@@ -154,10 +155,8 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot read %s\n", TREVOLO_CHART_SAMPLE);
             ++g_failures;
         }
-        form.Sheets[0] = SheetFromCsvBytes(sample.readAll().toStdString());
-        form.selectTabInCode(0);
-        form.ResetSheetView();
-        form.LoadSheetToGrids();
+        form.workbook().sheets[0] = SheetFromCsvBytes(sample.readAll().toStdString());
+        form.showSheet(0);
         prompts.answers = {true};
         Ctl<QPushButton>(form, "btn3Stdev")->click();
         Ctl<QPushButton>(form, "btnSpcJudg")->click();
@@ -176,15 +175,17 @@ int main(int argc, char** argv)
     // The dialogs, each as it opens.
     form.SheetsForm->spinTab->setValue(Ctl<TSpinEdit>(form, "spinTab")->value());
     ShowAndSave(form.SheetsForm, "dlg_sheets");
-    form.SettingForm->setSettings(form.Settings);
+    form.SettingForm->setSettings(form.workbook().settings);
     ShowAndSave(form.SettingForm, "dlg_settings");
     if (!form.OptionForm)
         form.OptionForm = new TOptionForm(&form);
-    form.OptionForm->FormShow(form.Options);
+    form.OptionForm->FormShow(form.workbook().options);
     ShowAndSave(form.OptionForm, "dlg_rules");
     form.LotEditForm->setLotNumbers(Ctl<TplStringGrid>(form, "gridCtrl")->cells(), Ctl<TplStringGrid>(form, "gridCtrl")->RowCount());
     ShowAndSave(form.LotEditForm, "dlg_lotedit");
-    form.AboutForm->setVersion(form.Version);
+    TVersion version;
+    ReadVersionInfo(version);
+    form.AboutForm->setVersion(version);
     ShowAndSave(form.AboutForm, "dlg_about");
 
     // A message box as the program shows it.

@@ -14,6 +14,8 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 #include "app/clipboard_view.h"
 #include "app/header_panel.h"
@@ -39,11 +41,25 @@ bool NumericKeyAccepted(QChar ch, const QString& text)
     return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
 }
 
+// What the measurement table's editor and events call on the window.
+struct EntryHandlers {
+    // A character typed into the table or its editor (gridEditKeyPress).
+    std::function<bool(QChar, const QString&)> keyPress;
+    // Enter committed the current cell, run as a command.
+    std::function<void(const QString&)> enter;
+    // The editing mode: off at focus and clicks, on at any key-down.
+    std::function<void()> modeOff;
+    std::function<void()> modeOn;
+};
+
 // Paints through the grid's own cell painter (as every table does) and
 // provides the in-place editor of the measurement table.
 class EntryDelegate : public GridDelegate {
 public:
-    EntryDelegate(TMainForm* form, StringGrid* grid) : GridDelegate(grid), form_(form) {}
+    EntryDelegate(std::shared_ptr<const EntryHandlers> handlers, StringGrid* grid)
+        : GridDelegate(grid), handlers_(std::move(handlers))
+    {
+    }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
@@ -52,15 +68,15 @@ public:
         e->setFrame(false);
         e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         e->setAttribute(Qt::WA_InputMethodEnabled, false);
-        TMainForm* form = form_;
+        std::shared_ptr<const EntryHandlers> handlers = handlers_;
         // A typed character replaces the selected part of the text (all of
         // it when the editor was opened by typing), so "." and "-" are
         // tested against what remains.
-        e->keyFilter = [form, e](QChar ch, const QString& text) {
+        e->keyFilter = [handlers, e](QChar ch, const QString& text) {
             QString remaining = text;
             if (e->hasSelectedText())
                 remaining.remove(e->selectionStart(), e->selectedText().size());
-            return form->gridEditKeyPress(ch, remaining);
+            return handlers->keyPress(ch, remaining);
         };
         // The minus-sign rule applies to every change the user makes, as it
         // happens, so the editor never shows a misplaced sign.
@@ -87,21 +103,21 @@ public:
             emit commitData(editor);
             emit closeEditor(editor, QAbstractItemDelegate::NoHint);
             const GridPos pos = grid_->current();
-            form_->RunCommand([&] { form_->gridEditKeyPress(QChar(13), grid_->cellText(pos.col, pos.row)); });
+            handlers_->enter(grid_->cellText(pos.col, pos.row));
             return true;
         }
         return QStyledItemDelegate::eventFilter(object, event);
     }
 
 private:
-    TMainForm* form_;
+    std::shared_ptr<const EntryHandlers> handlers_;
 };
 
 // Routes the events of the measurement table to the window's handlers.
 class EntryEvents : public QObject {
 public:
-    EntryEvents(TMainForm* form, StringGrid* grid, StringGrid* lots)
-        : QObject(form), form_(form), grid_(grid), lots_(lots)
+    EntryEvents(QObject* owner, std::shared_ptr<const EntryHandlers> handlers, StringGrid* grid, StringGrid* lots)
+        : QObject(owner), handlers_(std::move(handlers)), grid_(grid), lots_(lots)
     {
     }
 
@@ -117,29 +133,29 @@ public:
             break;
         case QEvent::FocusIn:
             if (watched == grid)
-                form_->gridEditEnter();
+                handlers_->modeOff();
             break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
             if (watched == grid->viewport())
-                form_->gridEditClick();
+                handlers_->modeOff();
             break;
         case QEvent::KeyPress: {
             if (watched != grid)
                 break;
             auto* k = static_cast<QKeyEvent*>(event);
-            form_->gridEditKeyDown();
+            handlers_->modeOn();
             const GridPos pos = grid->current();
             if (pos.row < 1)
                 break;
             if (IsEnterKey(k)) {
-                form_->RunCommand([&] { form_->gridEditKeyPress(QChar(13), grid->cellText(pos.col, pos.row)); });
+                handlers_->enter(grid->cellText(pos.col, pos.row));
                 return true;
             }
             // A character typed on the table opens the editor with that
             // character in place of the cell's text; a refused one opens
             // nothing.
-            if (IsTypedChar(k) && !form_->gridEditKeyPress(k->text().at(0), QString()))
+            if (IsTypedChar(k) && !handlers_->keyPress(k->text().at(0), QString()))
                 return true;
             break;
         }
@@ -161,7 +177,7 @@ public:
     }
 
 private:
-    TMainForm* form_;
+    std::shared_ptr<const EntryHandlers> handlers_;
     StringGrid* grid_;
     StringGrid* lots_;
 };
@@ -170,8 +186,13 @@ private:
 
 void TMainForm::setupEntry()
 {
-    gridEdit->setItemDelegate(new EntryDelegate(this, gridEdit));
-    auto* events = new EntryEvents(this, gridEdit, gridCtrl);
+    auto handlers = std::make_shared<EntryHandlers>();
+    handlers->keyPress = [this](QChar ch, const QString& text) { return gridEditKeyPress(ch, text); };
+    handlers->enter = [this](const QString& text) { RunCommand([&] { gridEditKeyPress(QChar(13), text); }); };
+    handlers->modeOff = [this] { gridEditEnter(); };
+    handlers->modeOn = [this] { gridEditKeyDown(); };
+    gridEdit->setItemDelegate(new EntryDelegate(handlers, gridEdit));
+    auto* events = new EntryEvents(this, handlers, gridEdit, gridCtrl);
     entryEvents_ = events;
     gridEdit->installEventFilter(events);
     gridEdit->viewport()->installEventFilter(events);
@@ -180,11 +201,6 @@ void TMainForm::setupEntry()
 }
 
 void TMainForm::gridEditEnter()
-{
-    gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
-}
-
-void TMainForm::gridEditClick()
 {
     gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }

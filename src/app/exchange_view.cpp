@@ -207,7 +207,10 @@ void TMainForm::mainMenuXlsSaveClick()
         // Each sheet is written as it shows once loaded, built from its
         // record alone: no sheet is shown for it, and the shown one stays.
         const SheetArray records = workbook_.recordsWith(session_);
-        const auto blockOf = [&records](int index) { return RecordEditBlock(records[static_cast<size_t>(index)]); };
+        const auto blockOf = [this, &records](int index) {
+            SplashForm->showProgress(index + 1, static_cast<int>(records.size()));
+            return RecordEditBlock(records[static_cast<size_t>(index)]);
+        };
         result = ExportSheets(records, blockOf, path.toStdString());
     }
     Show(this, result.message);

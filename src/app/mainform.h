@@ -50,6 +50,57 @@ public:
     explicit TMainForm(QSettings* store = nullptr, QWidget* parent = nullptr);
     ~TMainForm() override;
 
+    // The document the window shows: the workbook (records, settings, rule
+    // options, the histories) and the shown sheet, whose cell stores the
+    // tables view and into which the fields write.
+    Workbook& workbook() { return workbook_; }
+    const Workbook& workbook() const { return workbook_; }
+    SheetSession& session() { return session_; }
+    const SheetSession& session() const { return session_; }
+
+    // The tab selected by the user, or -1 when none is (after the shown
+    // sheet's tab was removed).
+    int selectedTab() const { return selectedTab_; }
+    // Shows sheet index afresh, as choosing its tab does, without storing
+    // the sheet shown before.
+    void showSheet(int index);
+    // A save point: what is being typed is taken and the shown sheet is
+    // written into its record.
+    void storeShownSheet();
+
+    // ---- the crash journal (journal_view.cpp) ----
+    // Looks in folder for the journal of a copy that ended abnormally, offers
+    // to restore it, and starts this copy's journal there.
+    void StartJournal(const QString& folder);
+    SessionJournal* journal() const { return journal_.get(); }
+
+    // Folder "Save Files" used by the reports and save dialogs; tests point
+    // it at a folder of their own.
+    QString saveFilesDir() const { return saveFilesDir_; }
+    void setSaveFilesDir(const QString& dir) { saveFilesDir_ = dir; }
+
+    // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
+    quint64 randamSeed = 0;
+
+    // The fourth page: the charts of the shown sheet.
+    ChartPage* chartPage = nullptr;
+    // The dialogs the window owns.
+    TSplashForm* SplashForm;
+    TSheetsForm* SheetsForm;
+    // Made on first use, so the window's Enter and Esc handling, installed
+    // on its own controls at creation, stays out of the dialog.
+    TOptionForm* OptionForm = nullptr;
+    TSettingForm* SettingForm;
+    TAboutForm* AboutForm;
+    TLotEditForm* LotEditForm;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+
+private:
+
     // The show step: caption with the version, then the full reset without
     // its question, which builds the workbook and shows the first sheet.
     void FormShow();
@@ -58,8 +109,6 @@ public:
     void FormCloseQuery();
 
     // ---- the workbook and the global records ----
-    Workbook& workbook() { return workbook_; }
-    const Workbook& workbook() const { return workbook_; }
     // The records under their names at the window's edge, kept by the
     // workbook.
     SheetArray& Sheets = workbook_.sheets;
@@ -73,14 +122,7 @@ public:
     int spinTabBulk = 0;
     int btnResetNoAsk = 0;
 
-    // The shown sheet: the tables are views of its cell stores, the fields
-    // write into it, and the judgments run on it.
-    SheetSession& session() { return session_; }
-    const SheetSession& session() const { return session_; }
 
-    // The tab selected by the user, or -1 when none is (after the shown
-    // sheet's tab was removed).
-    int selectedTab() const { return selectedTab_; }
     // Selects a tab in code; runs neither handler of the tab strip.
     void selectTabInCode(int index);
 
@@ -132,7 +174,6 @@ public:
     // Editing mode of gridEdit: off when it gets the focus or is clicked, so
     // the mouse only selects; on at any key-down, so typing opens the editor.
     void gridEditEnter();
-    void gridEditClick();
     void gridEditKeyDown();
     // A character typed into gridEdit or its in-place editor; text is what
     // the character goes into (the editor's text less its selection; empty
@@ -142,8 +183,6 @@ public:
     bool gridEditKeyPress(QChar key, const QString& text);
     CellLook gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const;
     CellLook gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const;
-    // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
-    quint64 randamSeed = 0;
 
     // ---- control limits (limit_view.cpp) ----
     // Targets of ComputeControlLimits: every line, or one visible line
@@ -196,9 +235,6 @@ public:
     void ShowError(const std::exception& e);
 
     // ---- the crash journal (journal_view.cpp) ----
-    // Looks in folder for the journal of a copy that ended abnormally, offers
-    // to restore it, and starts this copy's journal there.
-    void StartJournal(const QString& folder);
     // A normal end: the journal is deleted.
     void EndJournal();
     // Shows a recovered workbook in place of the current one.
@@ -206,31 +242,10 @@ public:
     // The records of sheets [first, last) (to the end when last < 0) and the
     // sheet count changed: an import, a reset, a new count.
     void JournalSheets(int first, int last = -1);
-    SessionJournal* journal() const { return journal_.get(); }
 
-    // Folder "Save Files" used by the save dialogs, and "Sample Files".
-    QString saveFilesDir() const { return saveFilesDir_; }
-    // Points the reports and save dialogs at another folder (tests).
-    void setSaveFilesDir(const QString& dir) { saveFilesDir_ = dir; }
 
-    // The fourth page: the charts of the shown sheet.
-    ChartPage* chartPage = nullptr;
 
-    TSplashForm* SplashForm;
-    TSheetsForm* SheetsForm;
-    // Made on first use, so the window's Enter and Esc handling, installed
-    // on its own controls at creation, stays out of the dialog.
-    TOptionForm* OptionForm = nullptr;
-    TSettingForm* SettingForm;
-    TAboutForm* AboutForm;
-    TLotEditForm* LotEditForm;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void closeEvent(QCloseEvent* e) override;
-    void showEvent(QShowEvent* e) override;
-
-private:
     // Ties every field, list and box to the session's state.
     void bindSession();
     // Shows what a session command changed, gives the focus, shows its
@@ -325,6 +340,9 @@ private:
     std::unique_ptr<SessionListener> tableViews_;
     // Undo (false) or redo (true) on the shown sheet.
     void undoRedo(bool redo);
+    // Runs the whole judgment chain; the reports go on only when it leaves
+    // a capability verdict.
+    bool runJudgmentChain();
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;
     int& selectedTab_ = workbook_.current;

@@ -75,6 +75,19 @@ void TMainForm::selectTabInCode(int index)
     selectedTab_ = (index >= 0 && index < tabCtrl->count()) ? index : -1;
 }
 
+void TMainForm::showSheet(int index)
+{
+    selectTabInCode(index);
+    tabCtrlChange();
+}
+
+void TMainForm::storeShownSheet()
+{
+    CommitPendingInput();
+    if (selectedTab_ >= 0)
+        SaveGridsToSheet(selectedTab_);
+}
+
 void TMainForm::SaveGridsToSheet(int index)
 {
     // With no tab selected there is no record of the shown sheet to write.

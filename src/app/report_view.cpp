@@ -68,15 +68,13 @@ ReportPlace Place(const TMainForm& f)
 }
 #endif
 
-// Runs the whole judgment chain; the reports go on only when it leaves a
-// capability verdict.
-bool RunJudgmentChain(TMainForm& f)
-{
-    f.btnSpcJudgClick();
-    return f.session().specVerdict != Verdict::None && f.session().calcVerdict != Verdict::None;
-}
-
 }  // namespace
+
+bool TMainForm::runJudgmentChain()
+{
+    btnSpcJudgClick();
+    return session_.specVerdict != Verdict::None && session_.calcVerdict != Verdict::None;
+}
 
 void TMainForm::btnExcelClick()
 {
@@ -84,7 +82,7 @@ void TMainForm::btnExcelClick()
         Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromUtf8(kMsgRequiredMissing));
         return;
     }
-    if (!RunJudgmentChain(*this))
+    if (!runJudgmentChain())
         return;
     ProcessPendingOnExit pending;
     BusyFrame busy(SplashForm, QString::fromUtf8(kBusyXlsSave));
@@ -123,7 +121,7 @@ void TMainForm::btnExcelClick()
 
 void TMainForm::btnControlChartClick()
 {
-    if (!RunJudgmentChain(*this))
+    if (!runJudgmentChain())
         return;
     ProcessPendingOnExit pending;
     BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
@@ -160,7 +158,7 @@ void TMainForm::btnControlChartClick()
 
 void TMainForm::btnHistogramClick()
 {
-    if (!RunJudgmentChain(*this))
+    if (!runJudgmentChain())
         return;
     ProcessPendingOnExit pending;
     BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));

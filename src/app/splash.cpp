@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QProgressBar>
 
 #include "app/fonts.h"
 #include "app/placement.h"
@@ -25,13 +26,27 @@ TSplashForm::TSplashForm(QWidget* parent)
     QPalette p = lblTitle->palette();
     p.setColor(QPalette::WindowText, QColor(0, 0, 128));
     lblTitle->setPalette(p);
+    barProgress = new QProgressBar(this);
+    barProgress->setObjectName(QStringLiteral("barProgress"));
+    barProgress->setGeometry(40, 58, 305, 12);
+    barProgress->setTextVisible(false);
+    barProgress->hide();
 }
 
 void TSplashForm::showText(const QString& text)
 {
     lblTitle->setText(text);
+    barProgress->hide();
     CentreOnScreen(this);
     show();
+    repaint();
+}
+
+void TSplashForm::showProgress(int done, int total)
+{
+    barProgress->setRange(0, total);
+    barProgress->setValue(done);
+    barProgress->show();
     repaint();
 }
 

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class QProgressBar;
 
 namespace trevolo {
 
@@ -14,8 +15,12 @@ public:
     // Sets the text, shows the window (modeless) and paints it at once.
     void showText(const QString& text);
     QString text() const;
+    // A command that works sheet by sheet shows how far it got: done of
+    // total, in a bar under the text (hidden again by the next text).
+    void showProgress(int done, int total);
 
     QLabel* lblTitle;
+    QProgressBar* barProgress;
 };
 
 // Shows the window with a text and the busy cursor for the lifetime of the

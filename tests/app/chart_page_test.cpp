@@ -114,7 +114,7 @@ TEST_F(ChartPageTest, DrawsTheJudgedSheetAndFollowsItsChanges)
     QApplication::processEvents();
     EXPECT_EQ(p.data().histogram.classCount, 7);
     Ctl<QComboBox>(f, "cmbChart")->setCurrentIndex(ChartXbarS);
-    f.cmbChartChange();
+    emit Ctl<QComboBox>(f, "cmbChart")->activated(Ctl<QComboBox>(f, "cmbChart")->currentIndex());
     QApplication::processEvents();
     EXPECT_EQ(p.view(ChartPage::SpreadChart)->accessibleName(), "S管理図");
     EXPECT_TRUE(p.data().x.points.empty());  // the tables were emptied

@@ -41,8 +41,8 @@ protected:
         Ctl<TEdit>(form, "editProduct")->setText(QStringLiteral("軸"));
         selectTab(3);
         setCell(gridEdit, 2, 5, "-1.250");
-        form->SaveGridsToSheet(form->selectedTab());
-        SheetArray sheets = form->Sheets;
+        form->storeShownSheet();
+        SheetArray sheets = form->workbook().sheets;
         form.reset();
         prompts.shown.clear();
         return sheets;
@@ -66,8 +66,8 @@ TEST_F(JournalWindowTest, YesRestoresEverySheetTheCountAndTheShownSheet)
     EXPECT_EQ(form->selectedTab(), 3);
     EXPECT_EQ(Ctl<QTabBar>(form, "tabCtrl")->currentIndex(), 3);
     EXPECT_EQ(Ctl<TEdit>(form, "editProduct")->text(), QString());
-    form->SaveGridsToSheet(form->selectedTab());
-    EXPECT_EQ(form->Sheets, before);
+    form->storeShownSheet();
+    EXPECT_EQ(form->workbook().sheets, before);
 
     // The restored work is in this copy's journal now, and only there.
     ASSERT_EQ(journals().size(), 1u);

@@ -48,7 +48,7 @@ TEST_F(MainFormTest, FirstStartShowsThreeEmptySheetsWithTheDefaults)
     auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Trevolo  [for Version 1.0.0.0]"));
     EXPECT_EQ(tabs(f), "Sheet1,Sheet2,Sheet3");
-    EXPECT_EQ(f.Sheets.size(), 3u);
+    EXPECT_EQ(f.workbook().sheets.size(), 3u);
     EXPECT_EQ(f.selectedTab(), 0);
     EXPECT_EQ(Ctl<TSpinEdit>(f, "spinRow")->text(), "100");
     EXPECT_EQ(Ctl<TSpinEdit>(f, "spinCol")->text(), "10");
@@ -61,7 +61,7 @@ TEST_F(MainFormTest, FirstStartShowsThreeEmptySheetsWithTheDefaults)
     EXPECT_EQ(Ctl<TEdit>(f, "editCpCpk")->text(), "1.33");
     EXPECT_EQ(Ctl<QComboBox>(f, "cmbChart")->currentText(), "XbarR管理図");
     EXPECT_EQ(Ctl<QComboBox>(f, "cmbLimit")->currentText(), "３シグマ法");
-    EXPECT_TRUE(f.Options == Struct_Options::Defaults());
+    EXPECT_TRUE(f.workbook().options == Struct_Options::Defaults());
     EXPECT_EQ(f.size(), QSize(1070, 602));
     EXPECT_EQ(f.pos(), QPoint(0, 0));
     // Tables laid out for 100 lots and n = 10.
@@ -108,7 +108,7 @@ TEST_F(MainFormTest, SwitchingSheetsKeepsWhatWasTypedAndEmptiesTheResults)
     // Results and limits are not part of a sheet.
     EXPECT_EQ(cell(gridCalc, 4, 1), "");
     EXPECT_EQ(editUcl3->text(), "");
-    EXPECT_EQ(f.Sheets[0].DataList[0], "K0001,1.500,,,,,,,,,");
+    EXPECT_EQ(f.workbook().sheets[0].DataList[0], "K0001,1.500,,,,,,,,,");
 }
 
 TEST_F(MainFormTest, ShowingASheetResetsTheSelectionsToTheInitialValues)
@@ -149,13 +149,13 @@ TEST_F(MainFormTest, RaisingAndLoweringTheSheetCount)
 
     spinTab->setText("5");
     EXPECT_EQ(tabs(f), "外径,Sheet2,Sheet3,Sheet4,Sheet5");
-    ASSERT_EQ(f.Sheets.size(), 5u);
-    EXPECT_EQ(f.Sheets[0].Label, "外径");
-    EXPECT_EQ(f.Sheets[0].DataList[0].rfind("K0001,5.000", 0), 0u);
+    ASSERT_EQ(f.workbook().sheets.size(), 5u);
+    EXPECT_EQ(f.workbook().sheets[0].Label, "外径");
+    EXPECT_EQ(f.workbook().sheets[0].DataList[0].rfind("K0001,5.000", 0), 0u);
     // New sheets take the lot count and n shown at that moment.
-    EXPECT_EQ(f.Sheets[3].Row, 50);
-    EXPECT_EQ(f.Sheets[3].Col, 4);
-    EXPECT_EQ(f.Sheets[4].Label, "Sheet5");
+    EXPECT_EQ(f.workbook().sheets[3].Row, 50);
+    EXPECT_EQ(f.workbook().sheets[3].Col, 4);
+    EXPECT_EQ(f.workbook().sheets[4].Label, "Sheet5");
 
     // Lowering while sheet 4 is shown: its tab goes, nothing is selected and
     // the view still shows sheet 4.
@@ -166,10 +166,10 @@ TEST_F(MainFormTest, RaisingAndLoweringTheSheetCount)
     EXPECT_EQ(f.selectedTab(), -1);
     EXPECT_EQ(cell(gridEdit, 0, 1), "4.000");
     // Choosing a tab now shows it without storing the removed sheet anywhere.
-    const Struct_Sheet before = f.Sheets[0];
+    const Struct_Sheet before = f.workbook().sheets[0];
     selectTab(0);
     EXPECT_EQ(f.selectedTab(), 0);
-    EXPECT_TRUE(f.Sheets[0] == before);
+    EXPECT_TRUE(f.workbook().sheets[0] == before);
     EXPECT_EQ(cell(gridEdit, 0, 1), "5.000");
 }
 
@@ -208,17 +208,17 @@ TEST_F(MainFormTest, ChangingNAndTheChartKind)
     editXcl->setText("1.0000");
     setCell(gridCalc, 1, 1, "5");
     cmbChart->setCurrentIndex(ChartXRs);
-    f.cmbChartChange();
+    emit Ctl<QComboBox>(f, "cmbChart")->activated(Ctl<QComboBox>(f, "cmbChart")->currentIndex());
     EXPECT_EQ(spinCol->text(), "1");
     EXPECT_EQ(editXcl->text(), "");
     EXPECT_EQ(cell(gridCalc, 1, 1), "");
-    EXPECT_EQ(f.Sheets[0].Col, 1);
+    EXPECT_EQ(f.workbook().sheets[0].Col, 1);
     EXPECT_EQ(Ctl<TEdit>(f, "editRcl")->toolTip(), "「Rs-平均値」を入力してください。");
 
     // XbarS relabels the dispersion side.
     spinCol->setText("5");
     cmbChart->setCurrentIndex(ChartXbarS);
-    f.cmbChartChange();
+    emit Ctl<QComboBox>(f, "cmbChart")->activated(Ctl<QComboBox>(f, "cmbChart")->currentIndex());
     EXPECT_EQ(cell(gridSpc, 9, 0), "S①");
     EXPECT_EQ(pageInput->tabText(2), "SPC異常判定(X側-S側)");
 }
@@ -239,8 +239,8 @@ TEST_F(MainFormTest, LoweringTheLotCountHidesRowsUntilTheSheetIsStored)
 
     spinRow->setText("50");
     selectTab(1);
-    EXPECT_EQ(f.Sheets[0].Row, 50);
-    EXPECT_EQ(f.Sheets[0].DataList.size(), 50u);
+    EXPECT_EQ(f.workbook().sheets[0].Row, 50);
+    EXPECT_EQ(f.workbook().sheets[0].DataList.size(), 50u);
     selectTab(0);
     spinRow->setText("100");
     EXPECT_EQ(cell(gridEdit, 0, 80), "");
@@ -258,7 +258,7 @@ TEST_F(MainFormTest, ResetAsksAndOnlyYesEmptiesEverything)
     Ctl<TSpinEdit>(f, "spinTab")->setText("4");
 
     prompts.answers = {false};
-    f.btnResetClick();
+    Ctl<QPushButton>(f, "btnReset")->click();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].caption, "ガイドメッセージ");
     EXPECT_EQ(prompts.shown[0].text, "※全てのシートの内容が消去されます。\n元に戻す事が出来ませんが、本当に宜しいですか？");
@@ -266,9 +266,9 @@ TEST_F(MainFormTest, ResetAsksAndOnlyYesEmptiesEverything)
     EXPECT_EQ(cell(gridEdit, 0, 1), "1.000");
 
     prompts.answers = {true};
-    f.btnResetClick();
+    Ctl<QPushButton>(f, "btnReset")->click();
     EXPECT_EQ(tabs(f), "Sheet1,Sheet2,Sheet3");
-    EXPECT_EQ(f.Sheets.size(), 3u);
+    EXPECT_EQ(f.workbook().sheets.size(), 3u);
     EXPECT_EQ(cell(gridEdit, 0, 1), "");
     EXPECT_EQ(editLabel->text(), "Sheet1");
     EXPECT_EQ(f.selectedTab(), 0);
@@ -283,7 +283,7 @@ TEST_F(MainFormTest, LeavingFieldsNormalisesTheirValues)
     auto* spinKeta = Ctl<TSpinEdit>(f, "spinKeta");
     // Limit fields are typed into only while their lines are set by hand.
     Ctl<QComboBox>(f, "cmbLimit")->setCurrentIndex(1);
-    f.cmbLimitChange();
+    emit Ctl<QComboBox>(f, "cmbLimit")->activated(Ctl<QComboBox>(f, "cmbLimit")->currentIndex());
     struct Case {
         TEdit* field;
         const char* typed;
@@ -322,7 +322,7 @@ TEST_F(MainFormTest, ALimitThatIsNotANumberIsReportedAndKept)
     TMainForm& f = open();
     auto* editUcl1 = Ctl<TEdit>(f, "editUcl1");
     Ctl<QComboBox>(f, "cmbLimit")->setCurrentIndex(1);
-    f.cmbLimitChange();
+    emit Ctl<QComboBox>(f, "cmbLimit")->activated(Ctl<QComboBox>(f, "cmbLimit")->currentIndex());
     editUcl1->setText("1.2-");
     leave(editUcl1);
     ASSERT_EQ(prompts.texts().size(), 1);
@@ -389,7 +389,7 @@ TEST_F(MainFormTest, ClearingTheItemNameRestoresTheTabCaption)
     // Cleared and not left: switching sheets keeps the old caption too.
     editLabel->setText("");
     selectTab(1);
-    EXPECT_EQ(f.Sheets[0].Label, "Sheet1");
+    EXPECT_EQ(f.workbook().sheets[0].Label, "Sheet1");
     EXPECT_EQ(Ctl<QTabBar>(f, "tabCtrl")->tabText(0), "Sheet1");
 }
 
@@ -398,7 +398,7 @@ TEST_F(MainFormTest, LoadingStopsAtAValueThatIsNotANumber)
     TMainForm& f = open();
     auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
     auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
-    Struct_Sheet& s = f.Sheets[1];
+    Struct_Sheet& s = f.workbook().sheets[1];
     s.Keta = "";
     s.SpecKind = "変な種別";
     s.Kupper = "10";
@@ -431,7 +431,7 @@ TEST_F(MainFormTest, StoredTextsLongerThanTheFieldsTakeSurviveASwitch)
     TMainForm& f = open();
     auto* editProcess = Ctl<TEdit>(f, "editProcess");
     auto* editUnit = Ctl<TEdit>(f, "editUnit");
-    Struct_Sheet& s = f.Sheets[1];
+    Struct_Sheet& s = f.workbook().sheets[1];
     s.Process = "第三工程（熱処理後の外径仕上げ研削、二回目）";
     s.Unit = "マイクロメートル毎分";
     s.Kupper = "1234567890123.5";
@@ -442,9 +442,9 @@ TEST_F(MainFormTest, StoredTextsLongerThanTheFieldsTakeSurviveASwitch)
     EXPECT_EQ(editUnit->text().toStdString(), original.Unit);
     EXPECT_EQ(Ctl<TEdit>(f, "editKupper")->text(), "1234567890123.500");
     selectTab(0);
-    EXPECT_EQ(f.Sheets[1].Process, original.Process);
-    EXPECT_EQ(f.Sheets[1].Unit, original.Unit);
-    EXPECT_EQ(f.Sheets[1].Kupper, "1234567890123.500");
+    EXPECT_EQ(f.workbook().sheets[1].Process, original.Process);
+    EXPECT_EQ(f.workbook().sheets[1].Unit, original.Unit);
+    EXPECT_EQ(f.workbook().sheets[1].Kupper, "1234567890123.500");
     EXPECT_EQ(editProcess->maxLength(), 20);
     EXPECT_EQ(editUnit->maxLength(), 10);
 }
@@ -485,7 +485,7 @@ TEST_F(MainFormTest, TypedLinesCarryTheHiddenLinesAndRewrittenNumbersStayWhole)
 
     // After a reset every line typed by hand: the judgment runs to its end.
     Ctl<QComboBox>(f, "cmbLimit")->setCurrentIndex(1);
-    f.cmbLimitChange();
+    emit Ctl<QComboBox>(f, "cmbLimit")->activated(Ctl<QComboBox>(f, "cmbLimit")->currentIndex());
     const char* const lines[9] = {"13", "12", "11", "7", "8", "9", "10", "1", "2.5"};
     for (int line = 0; line < 9; ++line)
         type(LimitFieldCtl(f, line), lines[line]);
@@ -531,7 +531,7 @@ TEST_F(MainFormTest, TypedLinesCarryTheHiddenLinesAndRewrittenNumbersStayWhole)
     leave(spinKeta);
     editKupper->setText("20.000");
     Ctl<QComboBox>(f, "cmbChart")->setCurrentIndex(ChartXbarS);
-    f.cmbChartChange();
+    emit Ctl<QComboBox>(f, "cmbChart")->activated(Ctl<QComboBox>(f, "cmbChart")->currentIndex());
     setCell(gridEdit, 1, 4, "");
     setCell(gridEdit, 0, 2, "10.000");
     prompts.answers = {true};
@@ -554,16 +554,16 @@ TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing
         f.SheetsForm->spinTab->setText("200");
         press(f.SheetsForm->spinTab, Qt::Key_Return);
     });
-    f.menuSettingSheetsClick();
+    Ctl<QAction>(f, "menuSettingSheets")->trigger();
     EXPECT_EQ(tabCtrl->count(), 100);
-    EXPECT_EQ(f.Sheets.size(), 100u);
+    EXPECT_EQ(f.workbook().sheets.size(), 100u);
     EXPECT_EQ(tabCtrl->tabText(99), "Sheet100");
 
     QTimer::singleShot(0, [&] {
         f.SheetsForm->spinTab->setText("7");
         press(f.SheetsForm->spinTab, Qt::Key_Escape);
     });
-    f.menuSettingSheetsClick();
+    Ctl<QAction>(f, "menuSettingSheets")->trigger();
     EXPECT_EQ(tabCtrl->count(), 100);
 
     // An emptied count, confirmed with Enter or with ＯＫ, deletes no sheet.
@@ -577,9 +577,9 @@ TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing
             else
                 press(f.SheetsForm->spinTab, Qt::Key_Return);
         });
-        f.menuSettingSheetsClick();
+        Ctl<QAction>(f, "menuSettingSheets")->trigger();
         EXPECT_EQ(tabCtrl->count(), 100);
-        EXPECT_EQ(f.Sheets.size(), 100u);
+        EXPECT_EQ(f.workbook().sheets.size(), 100u);
         EXPECT_EQ(Ctl<TSpinEdit>(f, "spinTab")->text(), "100");
     }
     EXPECT_TRUE(prompts.shown.empty());

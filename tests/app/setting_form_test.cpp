@@ -139,7 +139,7 @@ TEST_F(SettingFormTest, KeyFiltersAndLeavingAFieldNormaliseTheValues)
 TEST_F(SettingFormTest, CancelAfterEditingEverythingChangesNothing)
 {
     open();
-    const Struct_Settings before = form->Settings;
+    const Struct_Settings before = form->workbook().settings;
     const View shown = view();
     runCommand([&](TSettingForm& d) {
         typeInto(d.spinTab, "9");
@@ -157,7 +157,7 @@ TEST_F(SettingFormTest, CancelAfterEditingEverythingChangesNothing)
         EXPECT_FALSE(d.isVisible());
     });
     EXPECT_EQ(dlg().result(), QDialog::Rejected);
-    EXPECT_EQ(form->Settings, before);
+    EXPECT_EQ(form->workbook().settings, before);
     EXPECT_EQ(view(), shown);
 
     // The next showing shows the stored values again.
@@ -177,7 +177,7 @@ TEST_F(SettingFormTest, CancelAfterEditingEverythingChangesNothing)
         for (TEdit* e : {static_cast<TEdit*>(d.spinRow), d.editUnit, d.editCpCpk})
             EXPECT_EQ(e->fieldColor(), QColor(255, 255, 255));
     });
-    EXPECT_EQ(form->Settings, before);
+    EXPECT_EQ(form->workbook().settings, before);
 }
 
 TEST_F(SettingFormTest, OkRaisingTheSheetCountAddsSheetsWithTheShownLotCountAndN)
@@ -197,18 +197,18 @@ TEST_F(SettingFormTest, OkRaisingTheSheetCountAddsSheetsWithTheShownLotCountAndN
         keyToFocus(Qt::Key_Return);
     });
     EXPECT_EQ(dlg().result(), QDialog::Accepted);
-    EXPECT_EQ(form->Settings.Tab, 6);
-    EXPECT_EQ(form->Settings.Row, 50);
-    EXPECT_EQ(form->Settings.Col, 5);
-    EXPECT_EQ(form->Settings.Unit, "KG");
-    EXPECT_EQ(form->Settings.SpecIndex, 1);
-    EXPECT_EQ(form->Settings.Keta, 2);
+    EXPECT_EQ(form->workbook().settings.Tab, 6);
+    EXPECT_EQ(form->workbook().settings.Row, 50);
+    EXPECT_EQ(form->workbook().settings.Col, 5);
+    EXPECT_EQ(form->workbook().settings.Unit, "KG");
+    EXPECT_EQ(form->workbook().settings.SpecIndex, 1);
+    EXPECT_EQ(form->workbook().settings.Keta, 2);
 
     ASSERT_EQ(tabCtrl->count(), 6);
-    ASSERT_EQ(form->Sheets.size(), 6u);
+    ASSERT_EQ(form->workbook().sheets.size(), 6u);
     for (int i = 3; i < 6; ++i) {
         SCOPED_TRACE(i);
-        const Struct_Sheet& s = form->Sheets[static_cast<size_t>(i)];
+        const Struct_Sheet& s = form->workbook().sheets[static_cast<size_t>(i)];
         EXPECT_EQ(tabCtrl->tabText(i), QStringLiteral("Sheet") + QString::number(i + 1));
         EXPECT_EQ(s.Label, "Sheet" + std::to_string(i + 1));
         EXPECT_EQ(s.Unit, "KG");
@@ -246,8 +246,8 @@ TEST_F(SettingFormTest, NOfOneAndTheXRsChartGoTogether)
         EXPECT_EQ(d.cmbChart->currentIndex(), ChartXRs);
         d.btnOk->click();
     });
-    EXPECT_EQ(form->Settings.Col, 1);
-    EXPECT_EQ(form->Settings.ChartIndex, ChartXRs);
+    EXPECT_EQ(form->workbook().settings.Col, 1);
+    EXPECT_EQ(form->workbook().settings.ChartIndex, ChartXRs);
     EXPECT_EQ(spinCol->text(), QStringLiteral("1"));
     EXPECT_EQ(cmbChart->currentIndex(), ChartXRs);
     EXPECT_EQ(gridSpc->cells().text(9, 0), "Rs①");
@@ -259,7 +259,7 @@ TEST_F(SettingFormTest, NOfOneAndTheXRsChartGoTogether)
         choose(d.cmbChart, ChartXbarS);
         d.btnOk->click();
     });
-    EXPECT_EQ(form->Settings.ChartIndex, ChartXbarS);
+    EXPECT_EQ(form->workbook().settings.ChartIndex, ChartXbarS);
     EXPECT_EQ(cmbChart->currentIndex(), ChartXbarS);
     EXPECT_EQ(spinCol->text(), QStringLiteral("8"));
     EXPECT_EQ(gridSpc->cells().text(9, 0), "S①");
@@ -275,8 +275,8 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
         choose(d.cmbCpCpk, 0);
         d.btnOk->click();  // OK while the threshold still has the focus
     });
-    EXPECT_EQ(form->Settings.CpCpk, "2.00");
-    EXPECT_EQ(form->Settings.CpkIndex, 0);
+    EXPECT_EQ(form->workbook().settings.CpCpk, "2.00");
+    EXPECT_EQ(form->workbook().settings.CpkIndex, 0);
     EXPECT_EQ(editCpCpk->text(), QStringLiteral("2.00"));
     EXPECT_EQ(Ctl<QComboBox>(form, "cmbCpCpk")->currentIndex(), 0);
 
@@ -288,8 +288,8 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
         EXPECT_EQ(d.editCpCpk->fieldColor(), d.palette().color(QPalette::Button));
         d.btnOk->click();
     });
-    EXPECT_EQ(form->Settings.CpCpk, "1.33");
-    EXPECT_FALSE(form->Settings.CpkCheck);
+    EXPECT_EQ(form->workbook().settings.CpCpk, "1.33");
+    EXPECT_FALSE(form->workbook().settings.CpkCheck);
     EXPECT_FALSE(Ctl<QCheckBox>(form, "chkCpCpk")->isChecked());
     EXPECT_FALSE(editCpCpk->isEnabled());
 
@@ -298,7 +298,7 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
         typeInto(d.editUnit, "MICRONS-X");
         d.btnOk->click();
     });
-    EXPECT_EQ(form->Settings.Unit, "MICRON");
+    EXPECT_EQ(form->workbook().settings.Unit, "MICRON");
     EXPECT_EQ(editUnit->text(), QStringLiteral("MICRON"));
     EXPECT_EQ(editUnit->maxLength(), 10);
 }

@@ -802,13 +802,13 @@ protected:
     // records become the known ones.
     void SettleRecords(int stored)
     {
-        EXPECT_EQ(form->Sheets.size(), static_cast<size_t>(Ctl<QTabBar>(form, "tabCtrl")->count()));
-        EXPECT_EQ(form->Sheets.size(), known.size());
-        for (size_t i = 0; i < std::min(form->Sheets.size(), known.size()); ++i)
+        EXPECT_EQ(form->workbook().sheets.size(), static_cast<size_t>(Ctl<QTabBar>(form, "tabCtrl")->count()));
+        EXPECT_EQ(form->workbook().sheets.size(), known.size());
+        for (size_t i = 0; i < std::min(form->workbook().sheets.size(), known.size()); ++i)
             if (static_cast<int>(i) != stored) {
-                EXPECT_TRUE(form->Sheets[i] == known[i]) << "record of sheet " << i << " changed";
+                EXPECT_TRUE(form->workbook().sheets[i] == known[i]) << "record of sheet " << i << " changed";
             }
-        known = form->Sheets;
+        known = form->workbook().sheets;
     }
 
     void ExpectRegion(const ViewState& v, const Region& want)
@@ -1203,7 +1203,7 @@ protected:
         }
         Settle();
         const ViewState after = Capture(*form);
-        const ChainOutcome o = ModelChain(before, stage, form->Options);
+        const ChainOutcome o = ModelChain(before, stage, form->workbook().options);
         ++counts[!o.specStored ? "judgments stopped by the checks"
                  : o.fresh     ? "judgments with fresh verdicts"
                                : "judgments stopped later"];
@@ -1231,8 +1231,8 @@ protected:
 
         // The save points: before the judgment of the values and again
         // after the cleanup of blank cells when the capability judgment runs.
-        if (sheet >= 0 && static_cast<size_t>(sheet) < form->Sheets.size()) {
-            const Struct_Sheet& rec = form->Sheets[static_cast<size_t>(sheet)];
+        if (sheet >= 0 && static_cast<size_t>(sheet) < form->workbook().sheets.size()) {
+            const Struct_Sheet& rec = form->workbook().sheets[static_cast<size_t>(sheet)];
             if (o.cpkStored)
                 EXPECT_EQ(RecordDiff(rec, after), "") << "stored after the capability judgment";
             else if (o.specStored)
@@ -1256,7 +1256,7 @@ protected:
                 double x = 0;
                 const bool red = v.specMarking != 0 && limitsOk && !IsBlank(t) && TryStrToFloat(t, x) &&
                                  limits.outside(x);
-                ASSERT_EQ(form->gridEditDrawCell(c, r, false, false).text == kRedText, red)
+                ASSERT_EQ(Ctl<StringGrid>(form, "gridEdit")->drawCell(c, r, false, false).text == kRedText, red)
                     << "measurement cell (" << c << "," << r << ") '" << t << "'";
             }
         double threshold = 0;
@@ -1268,13 +1268,13 @@ protected:
                 const bool below = v.cpkMarking != 0 && v.cpkOn && c == (v.cpkIndex == 0 ? CalcCp : CalcCpk) &&
                                    thresholdOk && TryStrToFloat(t, x) && x < threshold;
                 const bool red = t.starts_with("×") || below;
-                ASSERT_EQ(form->gridCalcDrawCell(c, r, false, false).text == kRedText, red)
+                ASSERT_EQ(Ctl<StringGrid>(form, "gridCalc")->drawCell(c, r, false, false).text == kRedText, red)
                     << "statistics cell (" << c << "," << r << ") '" << t << "'";
             }
         for (int r = 1; r < v.spcRows; ++r)
             for (int c = 1; c < kSpcColumns; ++c) {
                 const std::string& t = v.spc[r - 1][c];
-                ASSERT_EQ(form->gridSpcDrawCell(c, r, false, false).text == kRedText, t.starts_with("×"))
+                ASSERT_EQ(Ctl<StringGrid>(form, "gridSpc")->drawCell(c, r, false, false).text == kRedText, t.starts_with("×"))
                     << "SPC cell (" << c << "," << r << ") '" << t << "'";
             }
     }
@@ -1285,10 +1285,10 @@ protected:
     // shown sheet starts with.
     void CrossCheckWholeChain(const Struct_Sheet& rec, const ViewState& v)
     {
-        if (!ShownAsStored(rec) || v.chart != ShownChartKind(v.n, form->Settings.ChartIndex))
+        if (!ShownAsStored(rec) || v.chart != ShownChartKind(v.n, form->workbook().settings.ChartIndex))
             return;
         ++counts["whole-chain cross-checks"];
-        const SheetJudgment j = JudgeSheet(rec, ChainSettings::From(form->Settings, form->Options), &v.limits);
+        const SheetJudgment j = JudgeSheet(rec, ChainSettings::From(form->workbook().settings, form->workbook().options), &v.limits);
         EXPECT_FALSE(j.error.has_value()) << *j.error;
         EXPECT_TRUE(j.messages.empty());
         EXPECT_EQ(VerdictText(j.spec), v.pnlSpec);
@@ -1299,7 +1299,7 @@ protected:
         std::vector<CellPos> marked;
         for (int r = 1; r <= v.lots; ++r)
             for (int c = 0; c < v.n; ++c)
-                if (form->gridEditDrawCell(c, r, false, false).text == kRedText)
+                if (Ctl<StringGrid>(form, "gridEdit")->drawCell(c, r, false, false).text == kRedText)
                     marked.push_back({c, r});
         EXPECT_TRUE(j.marked == marked) << j.marked.size() << " marked by the chain, " << marked.size()
                                         << " in the window";
@@ -1487,7 +1487,7 @@ protected:
                 for (int r = 1; r <= std::min(lots, kSoakMaxLots); ++r)
                     flags[r - 1] = true;
             } else {
-                chart = t == QLatin1String("1") ? ChartXRs : form->Settings.ChartIndex;
+                chart = t == QLatin1String("1") ? ChartXRs : form->workbook().settings.ChartIndex;
                 n = std::clamp(v, kMinN, kMaxN);
             }
         };
@@ -1575,7 +1575,7 @@ protected:
                     EXPECT_EQ(after.spc[r - 1][c], "") << "SPC (" << c << "," << r << ")";
             }
             if (before.selected >= 0) {
-                EXPECT_EQ(RecordDiff(form->Sheets[static_cast<size_t>(before.selected)], after), "")
+                EXPECT_EQ(RecordDiff(form->workbook().sheets[static_cast<size_t>(before.selected)], after), "")
                     << "stored by the chart change";
             }
         } else {
@@ -1606,16 +1606,16 @@ protected:
         Settle();
         ASSERT_EQ(form->selectedTab(), to);
         if (from >= 0) {
-            EXPECT_EQ(RecordDiff(form->Sheets[static_cast<size_t>(from)], before), "") << "stored when leaving";
+            EXPECT_EQ(RecordDiff(form->workbook().sheets[static_cast<size_t>(from)], before), "") << "stored when leaving";
         }
         const ViewState after = Capture(*form);
         bool warned = false;
-        EXPECT_EQ(LoadedDiff(form->Sheets[static_cast<size_t>(to)], after, form->Settings, warned), "");
+        EXPECT_EQ(LoadedDiff(form->workbook().sheets[static_cast<size_t>(to)], after, form->workbook().settings, warned), "");
         ExpectMessages(warned ? std::vector<std::string>{kMsgBadLoadedValue} : std::vector<std::string>{});
         ++counts[warned ? "sheets shown with a value that is not a number" : "sheets shown"];
         SettleRecords(from);
         for (int i = 0; i < tabCtrl->count(); ++i)
-            EXPECT_EQ(S(tabCtrl->tabText(i)), form->Sheets[static_cast<size_t>(i)].Label) << "tab " << i;
+            EXPECT_EQ(S(tabCtrl->tabText(i)), form->workbook().sheets[static_cast<size_t>(i)].Label) << "tab " << i;
         mustSwitch = false;
     }
 
@@ -1645,23 +1645,23 @@ protected:
             for (int i = count; i < v; ++i) {
                 Struct_Sheet& s = want[static_cast<size_t>(i)];
                 s.Label = "Sheet" + std::to_string(i + 1);
-                s.Unit = form->Settings.Unit;
-                s.SpecKind = kSpecKindTexts[form->Settings.SpecIndex];
-                s.Keta = std::to_string(form->Settings.Keta);
+                s.Unit = form->workbook().settings.Unit;
+                s.SpecKind = kSpecKindTexts[form->workbook().settings.SpecIndex];
+                s.Keta = std::to_string(form->workbook().settings.Keta);
                 s.Row = before.spinLots;
                 s.Col = before.spinN;
                 s.HasLists = true;
                 tabs[static_cast<size_t>(i)] = s.Label;
             }
         }
-        ASSERT_EQ(form->Sheets.size(), want.size());
+        ASSERT_EQ(form->workbook().sheets.size(), want.size());
         for (size_t i = 0; i < want.size(); ++i)
-            EXPECT_TRUE(form->Sheets[i] == want[i]) << "record of sheet " << i;
+            EXPECT_TRUE(form->workbook().sheets[i] == want[i]) << "record of sheet " << i;
         EXPECT_EQ(Capture(*form).tabs, tabs);
         const int selected = before.selected < static_cast<int>(want.size()) ? before.selected : -1;
         EXPECT_EQ(form->selectedTab(), selected);
         ExpectMessages({});
-        known = form->Sheets;
+        known = form->workbook().sheets;
         // With the shown sheet's tab gone the user picks another one next.
         mustSwitch = form->selectedTab() < 0;
     }
@@ -1698,7 +1698,7 @@ TEST_F(SoakTest, TenThousandStepsKeepTheViewTheRecordsAndTheJudgmentsInStep)
     auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
     for (int i = 0; i < kLimitFields; ++i)
         LimitFieldCtl(form, i)->installEventFilter(&limitExits);
-    known = form->Sheets;
+    known = form->workbook().sheets;
     ASSERT_EQ(tabCtrl->count(), 4);
     QElapsedTimer clock;
     clock.start();
@@ -1805,7 +1805,7 @@ TEST_F(SoakTest, AChainStoppedByTheSpecificationChecksLeavesTheSpcTableAsItWas)
     // Every rule switched off and the unit left blank: the next run stops at
     // the required fields.
     for (int rule = 1; rule <= 8; ++rule)
-        form->Options.setCheck(rule, false);
+        form->workbook().options.setCheck(rule, false);
     Ctl<TEdit>(form, "editUnit")->clear();
     btnSpcJudg->click();
     ASSERT_EQ(prompts.texts(), QStringList{QString::fromUtf8(kMsgRequiredMissing)});

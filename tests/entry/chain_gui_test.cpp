@@ -68,7 +68,7 @@ TEST_F(ChainWindow, CapabilityOfTheWorkedExample)
     EXPECT_TRUE(form->session().cpkMarking);
 
     // Marking: the judged index below the threshold, read at paint time.
-    auto colour = [&](int col) { return form->gridCalcDrawCell(col, 1, false, false).text; };
+    auto colour = [&](int col) { return Ctl<StringGrid>(form, "gridCalc")->drawCell(col, 1, false, false).text; };
     EXPECT_EQ(colour(8), kRed);
     EXPECT_EQ(colour(7), QColor(Qt::black));
     EXPECT_EQ(colour(9), kRed);
@@ -165,23 +165,23 @@ TEST_F(ChainWindow, WholeChainFillsTheThreeVerdicts)
 
     // Every rule off: all marks "－", still a pass.
     for (int rule = 1; rule <= 8; ++rule)
-        form->Options.setCheck(rule, false);
+        form->workbook().options.setCheck(rule, false);
     btnSpcJudg->click();
     EXPECT_EQ(spc(1, 1), "－");
     EXPECT_EQ(spc(16, 6), "－");
     EXPECT_EQ(spc(17, 6), "○異常なし");
 
     // A lot beyond the upper three-sigma line with rule 1 on.
-    form->Options.setCheck(1, true);
+    form->workbook().options.setCheck(1, true);
     Ctl<TEdit>(form, "editUcl3")->setText(QStringLiteral("10.0500"));
     btnSpcJudg->click();
     EXPECT_EQ(spc(1, 3), "×");
     EXPECT_EQ(spc(17, 3), "×異常あり");
     EXPECT_EQ(pnlSpcJudg->text(), QStringLiteral("不合格"));
-    EXPECT_EQ(form->gridSpcDrawCell(1, 3, false, false).text, kRed);
-    EXPECT_EQ(form->gridSpcDrawCell(17, 3, false, false).text, kRed);
-    EXPECT_EQ(form->gridSpcDrawCell(1, 2, false, false).text, QColor(Qt::black));
-    EXPECT_EQ(form->gridSpcDrawCell(5, 2, false, false).align, Qt::AlignCenter);
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridSpc")->drawCell(1, 3, false, false).text, kRed);
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridSpc")->drawCell(17, 3, false, false).text, kRed);
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridSpc")->drawCell(1, 2, false, false).text, QColor(Qt::black));
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridSpc")->drawCell(5, 2, false, false).align, Qt::AlignCenter);
 }
 
 // The largest sheet: the statistics table holds 1000 lot rows and the total
@@ -189,7 +189,6 @@ TEST_F(ChainWindow, WholeChainFillsTheThreeVerdicts)
 TEST_F(ChainWindow, ThousandLotsKeepTheTotalRowAndJudgeTheLastLot)
 {
     Ctl<TSpinEdit>(form, "spinRow")->setValue(1000);
-    form->spinRowChange();
     for (int r = 1; r <= 1000; ++r) {
         const std::string a = FormatFixed(10.0 + 0.1 * (r % 7 - 3), 1);
         const std::string b = FormatFixed(10.0 + 0.1 * (r % 5 - 2), 1);
@@ -251,7 +250,7 @@ TEST_F(ChainWindow, NoCapabilityVerdictStopsTheSpcJudgmentSilently)
 
 TEST_F(ChainWindow, RuleSettingsDialogStoresOnOkOnly)
 {
-    const Struct_Options before = form->Options;
+    const Struct_Options before = form->workbook().options;
     auto answer = [&](bool ok, int rule2Item) {
         QTimer::singleShot(0, form.get(), [this, ok, rule2Item] {
             TOptionForm* d = form->OptionForm;
@@ -263,11 +262,11 @@ TEST_F(ChainWindow, RuleSettingsDialogStoresOnOkOnly)
         Ctl<QAction>(form, "menuSettingOption")->trigger();
     };
     answer(false, 0);
-    EXPECT_EQ(form->Options, before);
+    EXPECT_EQ(form->workbook().options, before);
     answer(true, 0);
-    EXPECT_EQ(form->Options.Chk2Comp1, 7);
-    EXPECT_FALSE(form->Options.Check3);
-    EXPECT_EQ(form->Options.Chk4Comp1, before.Chk4Comp1);
+    EXPECT_EQ(form->workbook().options.Chk2Comp1, 7);
+    EXPECT_FALSE(form->workbook().options.Check3);
+    EXPECT_EQ(form->workbook().options.Chk4Comp1, before.Chk4Comp1);
 }
 
 }  // namespace

@@ -131,18 +131,18 @@ TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
     ASSERT_EQ(editorText(), QStringLiteral("12.5"));
     clickTab(1);
     EXPECT_EQ(cell(0, 1), "");
-    EXPECT_EQ(form->Sheets[0].DataList[0], "K0001,12.5,,,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[0].DataList[0], "K0001,12.5,,,,,,,,,");
     clickTab(0);
     EXPECT_EQ(cell(0, 1), "12.500");
-    EXPECT_EQ(form->Sheets[1].DataList[0], "K0001,,,,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[1].DataList[0], "K0001,,,,,,,,,,");
 
     // A header field is normalised on the sheet it was typed into; the sheet
     // shown next keeps its own text.
-    form->Sheets[1].Kupper = "abc";
+    form->workbook().sheets[1].Kupper = "abc";
     editKupper->setFocus(Qt::MouseFocusReason);
     type("1.5");
     clickTab(1);
-    EXPECT_EQ(form->Sheets[0].Kupper, "1.500");
+    EXPECT_EQ(form->workbook().sheets[0].Kupper, "1.500");
     EXPECT_EQ(editKupper->text(), QStringLiteral("abc"));
     EXPECT_TRUE(prompts.shown.empty());
     clickTab(0);
@@ -159,13 +159,13 @@ TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
     type("9.5");
     Ctl<QPushButton>(form, "btnSpecJudg")->click();
     EXPECT_EQ(pnlSpecJudg->text(), QStringLiteral("合格"));
-    EXPECT_EQ(form->Sheets[0].DataList[0], "K0001,,9.5,,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[0].DataList[0], "K0001,,9.5,,,,,,,,");
 
     // Closing the window stores the shown sheet with the value.
     focusCell(2, 3);
     type("7.25");
     form->close();
-    EXPECT_EQ(form->Sheets[0].DataList[2], "K0003,,,7.25,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[0].DataList[2], "K0003,,,7.25,,,,,,,");
     EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -230,7 +230,7 @@ TEST_F(EntryWindow, SpaceFlipsEachRowOfASelectionInTheCheckColumn)
 TEST_F(EntryWindow, TheLotNumberColumnIsFixedAndEveryPressCounts)
 {
     auto centre = [&](int col, int row) { return ctrl().visualRect(ctrl().gridModel()->index(row - 1, col)).center(); };
-    const CellLook lot = form->gridCtrlDrawCell(0, 3, true, true);
+    const CellLook lot = Ctl<StringGrid>(form, "gridCtrl")->drawCell(0, 3, true, true);
     EXPECT_EQ(lot.background, ctrl().palette().color(QPalette::Button));
     EXPECT_EQ(lot.text, QColor(Qt::black));
 
@@ -385,7 +385,7 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
     const char* values[] = {"10.000", "9.000", "10.001", "8.999", "9.500", "abc", "   "};
     for (int c = 0; c < 7; ++c)
         setCell(c, 1, values[c]);
-    auto textColour = [&](int col) { return form->gridEditDrawCell(col, 1, false, false).text; };
+    auto textColour = [&](int col) { return Ctl<StringGrid>(form, "gridEdit")->drawCell(col, 1, false, false).text; };
 
     // Nothing is marked before a judgment.
     for (int c = 0; c < 7; ++c)
@@ -406,9 +406,9 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
     EXPECT_EQ(textColour(2), QColor(Qt::black));
 
     // The current cell is yellow only while the table has the focus.
-    EXPECT_EQ(form->gridEditDrawCell(0, 1, true, true).background, kYellow);
-    EXPECT_NE(form->gridEditDrawCell(0, 1, false, true).background, kYellow);
-    EXPECT_EQ(form->gridCtrlDrawCell(1, 1, true, true).background, kYellow);
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridEdit")->drawCell(0, 1, true, true).background, kYellow);
+    EXPECT_NE(Ctl<StringGrid>(form, "gridEdit")->drawCell(0, 1, false, true).background, kYellow);
+    EXPECT_EQ(Ctl<StringGrid>(form, "gridCtrl")->drawCell(1, 1, true, true).background, kYellow);
 }
 
 // ---------------------------------------------------------------- control limits
@@ -685,7 +685,7 @@ TEST_F(EntryWindow, JudgmentStoresCleansAndReturnsToTheFirstCell)
     EXPECT_EQ(cell(3, 7), "");
     EXPECT_EQ(edit().current(), (GridPos{0, 1}));
     EXPECT_EQ(edit().topRow(), 1);
-    const Struct_Sheet& s = form->Sheets[static_cast<size_t>(form->selectedTab())];
+    const Struct_Sheet& s = form->workbook().sheets[static_cast<size_t>(form->selectedTab())];
     EXPECT_EQ(s.Product, "品種A");
     ASSERT_GE(s.DataList.size(), 7u);
     EXPECT_NE(s.DataList[6].find("9.5"), std::string::npos);

@@ -66,7 +66,7 @@ protected:
         auto* editKupper = Ctl<TEdit>(form, "editKupper");
         auto* editKlower = Ctl<TEdit>(form, "editKlower");
         Ctl<QComboBox>(form, "cmbSpecKind")->setCurrentIndex(kind);
-        form->cmbSpecKindChange();
+        emit Ctl<QComboBox>(form, "cmbSpecKind")->activated(Ctl<QComboBox>(form, "cmbSpecKind")->currentIndex());
         if (editKupper->isEnabled())
             editKupper->setText(QString::fromUtf8(upper));
         if (editKlower->isEnabled())

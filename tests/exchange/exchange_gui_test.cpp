@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTabBar>
@@ -120,7 +121,7 @@ protected:
         Ctl<TEdit>(f, "editLabel")->setText(Q(in.label));
         Ctl<TEdit>(f, "editUnit")->setText(Q(in.unit));
         Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(in.specKind);
-        f.cmbSpecKindChange();
+        emit Ctl<QComboBox>(f, "cmbSpecKind")->activated(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex());
         Ctl<TSpinEdit>(f, "spinKeta")->setValue(in.keta);
         if (editKupper->isEnabled())
             editKupper->setText(Q(in.upper));
@@ -192,7 +193,7 @@ protected:
     Snapshot snapshot() const
     {
         Snapshot s;
-        for (const Struct_Sheet& r : form->Sheets)
+        for (const Struct_Sheet& r : form->workbook().sheets)
             s.sheets.emplace_back(r.Product, r.Label, r.Keta, r.Kupper, r.Row, r.Col, r.CheckList, r.DataList);
         s.tabs = tabTexts();
         s.selected = form->selectedTab();
@@ -248,9 +249,8 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
     for (const auto& file : files) {
         SCOPED_TRACE(file.typed);
         TMainForm& f = *form;
-        f.btnResetNoAsk = 1;
-        f.btnResetClick();
-        f.btnResetNoAsk = 0;
+        prompts.answers = {true};
+        Ctl<QPushButton>(f, "btnReset")->click();
         for (int i = 0; i < 3; ++i)
             enter(i, kThreeSheets[static_cast<size_t>(i)]);
         // Sheet 2 is shown, with a typed change not yet stored and a result
@@ -289,7 +289,7 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
         EXPECT_EQ(prompts.shown[0].text, SampleFilesDir() + "|Excelブック (*.xls *.xlsx)");
         expectBusyFrameEnded(kBusyXlsImport);
         EXPECT_EQ(tabTexts(), QStringList({"外径", "長さ", "項目 3"}));
-        ASSERT_EQ(f.Sheets.size(), 3u);
+        ASSERT_EQ(f.workbook().sheets.size(), 3u);
         EXPECT_EQ(f.selectedTab(), 0);
         for (int i = 0; i < 3; ++i) {
             SCOPED_TRACE("sheet " + std::to_string(i + 1));

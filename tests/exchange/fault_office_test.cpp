@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QProgressBar>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTabBar>
@@ -189,7 +190,7 @@ protected:
     {
         auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
         Snapshot s;
-        for (const Struct_Sheet& r : form->Sheets)
+        for (const Struct_Sheet& r : form->workbook().sheets)
             s.sheets.emplace_back(r.Product, r.Label, r.Row, r.Col, r.DataList);
         for (int i = 0; i < tabCtrl->count(); ++i)
             s.tabs << tabCtrl->tabText(i);
@@ -295,11 +296,11 @@ TEST_F(OfficeKillTest, KilledDuringAnExportReportsNothingAsSaved)
         const std::string old = fs::exists(target) ? ReadFile(target.string()) : std::string();
         prompts.shown.clear();
 
-        // The export shows every sheet in turn; when the second is shown
-        // the office is killed.
+        // The export builds every sheet's block in turn; when the second is
+        // built the office is killed.
         int killed = 0;
-        auto c = QObject::connect(Ctl<TEdit>(f, "editProduct"), &QLineEdit::textChanged, [&](const QString& text) {
-            if (text != "製品2" || killed != 0)
+        auto c = QObject::connect(f.SplashForm->barProgress, &QProgressBar::valueChanged, [&](int done) {
+            if (done != 2 || killed != 0)
                 return;
             const auto pids = OfficeChildren();
             ASSERT_EQ(pids.size(), 1u);
@@ -418,12 +419,13 @@ TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
     // The office is held stopped all but a millisecond at a time, so a
     // block starts its way while it is stopped; a send still stuck at the
     // end of a stop is such a block, and the office is killed under it.
-    // The office runs freely until the export shows the second sheet.
+    // The office runs freely until the export builds the second sheet's
+    // block.
     std::atomic<bool> done{false};
     std::atomic<bool> writing{false};
     std::atomic<int> killed{0};
-    auto c = QObject::connect(Ctl<TEdit>(f, "editProduct"), &QLineEdit::textChanged, [&](const QString& text) {
-        if (text == "製品2")
+    auto c = QObject::connect(f.SplashForm->barProgress, &QProgressBar::valueChanged, [&](int sheets) {
+        if (sheets == 2)
             writing = true;
     });
     std::thread killer([&] {
@@ -604,7 +606,7 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     }
     if (fs::exists("/dev/full"))
         shown.emplace_back("CSV file on a full disk",
-                           errorOf([&] { WriteSheetCsv("/dev/full", form->Sheets.front()); }));
+                           errorOf([&] { WriteSheetCsv("/dev/full", form->workbook().sheets.front()); }));
 
     // The general error box with an error of a library.
     shown.emplace_back("a library's error", ErrorBoxText(std::bad_alloc().what()));

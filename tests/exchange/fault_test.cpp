@@ -100,11 +100,11 @@ TEST_F(FaultWindowTest, CsvExportFailingPartWayKeepsTheFilesWrittenAndNamesTheFa
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // Sheets 1 and 2 as the window stored them, the typed change included.
-    ASSERT_EQ(f.Sheets.size(), 5u);
-    EXPECT_EQ(f.Sheets[0].Product, "製品一");
+    ASSERT_EQ(f.workbook().sheets.size(), 5u);
+    EXPECT_EQ(f.workbook().sheets[0].Product, "製品一");
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(ReadFile((folder / ("Sheet" + std::to_string(i + 1) + ".csv")).string()),
-                  SheetCsvBytes(f.Sheets[static_cast<size_t>(i)]))
+                  SheetCsvBytes(f.workbook().sheets[static_cast<size_t>(i)]))
             << "sheet " << i + 1;
     EXPECT_EQ(ReadFile((folder / "Sheet3.csv" / "inside.txt").string()), "kept");
     EXPECT_EQ(ReadFile((folder / "Sheet4.csv").string()), "earlier export");

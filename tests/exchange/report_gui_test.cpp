@@ -64,11 +64,11 @@ protected:
         Ctl<TSpinEdit>(f, "spinRow")->setValue(lots);
         Ctl<TSpinEdit>(f, "spinCol")->setValue(chartKind == ChartXRs ? 1 : 3);
         Ctl<QComboBox>(f, "cmbChart")->setCurrentIndex(chartKind);
-        f.cmbChartChange();
+        emit Ctl<QComboBox>(f, "cmbChart")->activated(Ctl<QComboBox>(f, "cmbChart")->currentIndex());
         Ctl<TEdit>(f, "editLabel")->setText(QStringLiteral("外径"));
         Ctl<TEdit>(f, "editUnit")->setText(QStringLiteral("mm"));
         Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(SpecTolerance);
-        f.cmbSpecKindChange();
+        emit Ctl<QComboBox>(f, "cmbSpecKind")->activated(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex());
         Ctl<TSpinEdit>(f, "spinKeta")->setValue(3);
         Ctl<TEdit>(f, "editKupper")->setText(QStringLiteral("11.000"));
         Ctl<TEdit>(f, "editKlower")->setText(QStringLiteral("9.000"));

@@ -335,8 +335,8 @@ protected:
         prompts.answers.push_back(true);
         Ctl<QPushButton>(form, "btnReset")->click();
         prompts.shown.clear();
-        ASSERT_EQ(form->Sheets.size(), static_cast<size_t>(form->Settings.Tab));
-        for (const Struct_Sheet& s : form->Sheets)
+        ASSERT_EQ(form->workbook().sheets.size(), static_cast<size_t>(form->workbook().settings.Tab));
+        for (const Struct_Sheet& s : form->workbook().sheets)
             ASSERT_TRUE(s.DataList.empty());
     }
 
@@ -422,7 +422,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     ASSERT_EQ(takeBoxes(), QStringList());
     ASSERT_EQ(tabCtrl->count(), kSheets);
     EXPECT_EQ(tabCtrl->tabText(kSheets - 1), Q(want.back().Label));
-    EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Imported)) << "after the import";
+    EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Imported)) << "after the import";
 
     // 3. Every sheet shown as the user clicks through the tabs.
     {
@@ -430,7 +430,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         ASSERT_TRUE(switchThroughAll());
         phase.done();
     }
-    EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Stored)) << "after showing every sheet";
+    EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Stored)) << "after showing every sheet";
 
     // 4. Every sheet judged: the control limits from the values (confirmed),
     //    then the SPC judgment, which runs the tolerance and capability
@@ -479,7 +479,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         phase.done();
     }
     EXPECT_EQ(tables.count, 0) << tables.count << " sheet(s) judged into wrong tables; the first: " << tables.first;
-    EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Stored)) << "after judging every sheet";
+    EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Stored)) << "after judging every sheet";
 
     // 5. Export to a workbook and 6. to CSV files, through the File menu.
     {
@@ -501,7 +501,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         phase.done();
     }
     ASSERT_EQ(takeBoxes(), QStringList({guide(Q(csvFolder.string()) + QString::fromUtf8(kMsgCsvSavedSuffix))}));
-    EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Stored)) << "after the exports";
+    EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Stored)) << "after the exports";
 
     // 7. The exported workbook imported into an emptied window.
     ASSERT_NO_FATAL_FAILURE(resetAll());
@@ -512,13 +512,13 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     }
     ASSERT_EQ(takeBoxes(), QStringList());
     ASSERT_EQ(tabCtrl->count(), kSheets);
-    EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Imported)) << "after re-importing the workbook";
+    EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Imported)) << "after re-importing the workbook";
     {
         WorkloadFigures::Phase phase(figures, "switch all (after .xlsx)");
         ASSERT_TRUE(switchThroughAll());
         phase.done();
     }
-    EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Stored)) << "after showing the re-imported workbook";
+    EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Stored)) << "after showing the re-imported workbook";
 
     // 8. The CSV files imported one by one, each into its own sheet of an
     //    emptied window of 100 sheets.
@@ -539,7 +539,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
             const QStringList boxes = takeBoxes();
             ASSERT_EQ(boxes, QStringList()) << "sheet " << i + 1;
             // The record as imported, before the window stores it again.
-            CompareSheet(f.Sheets[static_cast<size_t>(i)], want[static_cast<size_t>(i)], i, Form::Imported, raw);
+            CompareSheet(f.workbook().sheets[static_cast<size_t>(i)], want[static_cast<size_t>(i)], i, Form::Imported, raw);
             phase.resume();
         }
         phase.done();
@@ -550,7 +550,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         ASSERT_TRUE(switchThroughAll());
         phase.done();
     }
-    EXPECT_TRUE(SameAsOriginal(f.Sheets, want, Form::Stored)) << "after showing the sheets read from CSV";
+    EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Stored)) << "after showing the sheets read from CSV";
     EXPECT_TRUE(testing::OfficeChildPids().empty()) << "an office is still running";
 
     // The program's peak over the whole run; an instrumented build needs

@@ -30,14 +30,14 @@ namespace {
 void WriteState(TMainForm& form, const QString& path)
 {
     if (form.selectedTab() >= 0)
-        form.SaveGridsToSheet(form.selectedTab());
+        form.storeShownSheet();
     const QString tmp = path + QStringLiteral(".tmp");
     FILE* f = std::fopen(tmp.toLocal8Bit().constData(), "w");
     if (!f)
         std::exit(3);
-    std::fprintf(f, "count %d\nshown %d\n", static_cast<int>(form.Sheets.size()), form.selectedTab());
-    for (size_t i = 0; i < form.Sheets.size(); ++i) {
-        const Struct_Sheet& s = form.Sheets[i];
+    std::fprintf(f, "count %d\nshown %d\n", static_cast<int>(form.workbook().sheets.size()), form.selectedTab());
+    for (size_t i = 0; i < form.workbook().sheets.size(); ++i) {
+        const Struct_Sheet& s = form.workbook().sheets[i];
         std::fprintf(f, "product %zu %s\n", i, s.Product.c_str());
         for (size_t r = 0; r < s.DataList.size(); ++r) {
             const DataLineParts parts = DataLineSplit(s.DataList[r]);
@@ -152,7 +152,8 @@ int main(int argc, char** argv)
             std::vector<std::string> labels;
             for (int r = 0; r < gridCtrl->RowCount(); ++r)
                 labels.push_back(r == row ? text : gridCtrl->cells().text(0, r));
-            form.RunCommand([&] { form.session().renumberLots(labels); });
+            JournalBatch batch(form.journal());
+            form.session().renumberLots(labels);
         } else if (op < 66) {
             const bool on = !gridCtrl->cells().flag(1, row);
             std::fprintf(log, "B switch %d %d %d\n", shown, row, on ? 1 : 0);
