@@ -7,6 +7,10 @@
 // (OfficeWorkbook, Worksheet, Range) and lets it go. Handles are cheap values; they
 // stay usable until their workbook is closed or the application released.
 // A failing call throws OfficeError (exchange/office_errors.h).
+//
+// A build without the office has the same front: there no office can be
+// started, SpreadsheetApp::create gives nothing, and every command ends as
+// it ends when the office does not start.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +21,11 @@
 #include "exchange/office_errors.h"
 
 namespace trevolo {
+
+// False in a build without the office. Commands that would check their
+// input or copy files before starting an office ask first, so that there
+// they end at once with kMsgOfficeNotStarted.
+bool OfficeEngineBuilt() noexcept;
 
 // The folder of the office program (soffice.bin, fundamentalrc). Set by
 // SetOfficeProgramDir, else by the environment variable

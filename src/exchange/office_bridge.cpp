@@ -21,6 +21,11 @@
 
 namespace trevolo {
 
+bool OfficeEngineBuilt() noexcept
+{
+    return true;
+}
+
 namespace office_detail {
 
 // ---------------------------------------------------------------------------
