@@ -88,34 +88,16 @@ QString WithWorkbookSuffix(const QString& path)
     return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".xlsx") : path;
 }
 
-// The workbook calls of the engine. A build without the engine ends them as
+// The workbook calls of the engine. A build without the office ends them as
 // if the office could not be started; the CSV export needs no office.
 ImportResult ImportSheets(bool whole, const std::string& path)
 {
-#ifdef TREVOLO_HAVE_OFFICE
     return ImportWorkbookSheets(whole, path);
-#else
-    (void)whole;
-    (void)path;
-    ImportResult r;
-    r.status = ImportResult::Status::NoApplication;
-    r.message = Warning(kMsgOfficeNotStarted);
-    return r;
-#endif
 }
 
 ExportResult ExportSheets(const SheetArray& records, const SheetBlockSource& blockOf, const std::string& path)
 {
-#ifdef TREVOLO_HAVE_OFFICE
     return ExportWorkbook(records, blockOf, path);
-#else
-    (void)records;
-    (void)blockOf;
-    (void)path;
-    ExportResult r;
-    r.message = Warning(kMsgOfficeNotStarted);
-    return r;
-#endif
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QTabWidget>
-#include <stdexcept>
 
 #include "app/mainform.h"
 #include "app/paths.h"
@@ -19,10 +18,8 @@
 #include "exchange/layout.h"
 #include "exchange/messages.h"
 #include "exchange/report_layout.h"
-#include "model/number.h"
-#ifdef TREVOLO_HAVE_OFFICE
 #include "exchange/reports.h"
-#endif
+#include "model/number.h"
 
 namespace trevolo {
 
@@ -41,7 +38,6 @@ struct ProcessPendingOnExit {
     ~ProcessPendingOnExit() { QApplication::processEvents(); }
 };
 
-#ifdef TREVOLO_HAVE_OFFICE
 // The rows of a table other than the measurement table, as shown.
 TableView ShownTable(const StringGrid& grid)
 {
@@ -61,12 +57,6 @@ ReportPlace Place(const TMainForm& f)
     p.time = LocalTimeNow();
     return p;
 }
-#else
-[[noreturn]] void NoOffice()
-{
-    throw std::runtime_error(kMsgOfficeNotStarted);
-}
-#endif
 
 }  // namespace
 
@@ -106,7 +96,6 @@ void TMainForm::btnExcelClick()
     view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
     view.value = [&edit](int col, int row) { return std::string(edit.text(col, row)); };
 
-#ifdef TREVOLO_HAVE_OFFICE
     ResultTables tables;
     for (int i = 0; i < 3 && i < pageInput->count(); ++i)
         tables.names[static_cast<size_t>(i)] = S(pageInput->tabText(i));
@@ -114,9 +103,6 @@ void TMainForm::btnExcelClick()
     tables.calc = BuildCalcBlock(ShownTable(*gridCalc));
     tables.spc = BuildSpcBlock(ShownTable(*gridSpc));
     MakeJudgmentResult(record, tables, Place(*this));
-#else
-    NoOffice();
-#endif
 }
 
 void TMainForm::btnControlChartClick()
@@ -149,11 +135,7 @@ void TMainForm::btnControlChartClick()
     for (size_t i = 0; i < 2; ++i)
         data.spreadLines[i] = line(lines[7 + i]);
 
-#ifdef TREVOLO_HAVE_OFFICE
     MakeControlChartReport(data, Place(*this));
-#else
-    NoOffice();
-#endif
 }
 
 void TMainForm::btnHistogramClick()
@@ -173,11 +155,7 @@ void TMainForm::btnHistogramClick()
     data.keta = session_.header.keta;
     data.classes = HistogramClassCount(session_.histogramClasses, kMinHistogramClasses);
 
-#ifdef TREVOLO_HAVE_OFFICE
     MakeHistogramReport(data, Place(*this));
-#else
-    NoOffice();
-#endif
 }
 
 }  // namespace trevolo

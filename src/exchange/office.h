@@ -6,30 +6,26 @@
 // A command creates a SpreadsheetApp, works through the handles it gives
 // (OfficeWorkbook, Worksheet, Range) and lets it go. Handles are cheap values; they
 // stay usable until their workbook is closed or the application released.
-// A failing call throws OfficeError.
+// A failing call throws OfficeError (exchange/office_errors.h).
+//
+// A build without the office has the same front: there no office can be
+// started, SpreadsheetApp::create gives nothing, and every command ends as
+// it ends when the office does not start.
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "exchange/cellref.h"
 #include "exchange/cellvalue.h"
-#include "exchange/messages.h"
+#include "exchange/office_errors.h"
 
 namespace trevolo {
 
-class OfficeError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// The office ended (or was ended) while a command was using it. Its text is
-// the message shown to the user.
-class OfficeLost : public OfficeError {
-public:
-    OfficeLost() : OfficeError(kMsgOfficeLost) {}
-};
+// False in a build without the office. Commands that would check their
+// input or copy files before starting an office ask first, so that there
+// they end at once with kMsgOfficeNotStarted.
+bool OfficeEngineBuilt() noexcept;
 
 // The folder of the office program (soffice.bin, fundamentalrc). Set by
 // SetOfficeProgramDir, else by the environment variable

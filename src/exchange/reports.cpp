@@ -81,6 +81,15 @@ private:
     bool saved_ = false;
 };
 
+// A build without the office ends a report at once, before its values are
+// checked or its template is copied, with the message of an office that
+// does not start.
+void NeedOfficeEngine()
+{
+    if (!OfficeEngineBuilt())
+        throw OfficeError(kMsgOfficeNotStarted);
+}
+
 std::unique_ptr<SpreadsheetApp> StartReportOffice()
 {
     auto app = SpreadsheetApp::create(OfficeUse::Report);
@@ -258,6 +267,7 @@ ReportResult MakeJudgmentResult(SpreadsheetApp& app, const Struct_Sheet& record,
 
 ReportResult MakeControlChartReport(const ControlChartData& data, const ReportPlace& place)
 {
+    NeedOfficeEngine();
     ChartLineValues(data);
     return FillCopy(nullptr, place, ControlChartTemplate(data.chartKind),
                     [&](OfficeWorkbook& book) { WriteControlChart(book, data); });
@@ -265,6 +275,7 @@ ReportResult MakeControlChartReport(const ControlChartData& data, const ReportPl
 
 ReportResult MakeHistogramReport(const HistogramData& data, const ReportPlace& place)
 {
+    NeedOfficeEngine();
     return FillCopy(nullptr, place, kHistogramTemplate, [&](OfficeWorkbook& book) { WriteHistogram(book, data); });
 }
 

@@ -1,40 +1,18 @@
-// The spreadsheet engine over UNO. Each SpreadsheetApp owns one office
-// process with a private profile in a temporary folder and a pipe of its own,
-// so it can never talk to an office the user runs, and two commands never
-// share one.
-#include "exchange/office.h"
-
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// Workbooks, worksheets, ranges and charts in the office: what a command
+// reads and writes through the handles of office.h, each call through the
+// bridge's guard.
 #include <algorithm>
-#include <array>
 #include <charconv>
-#include <atomic>
-#include <cctype>
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <random>
-#include <sstream>
 #include <thread>
-#include <vector>
 
 #include <com/sun/star/awt/Rectangle.hpp>
 #include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XTopWindow2.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
-#include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/chart/ChartSymbolType.hpp>
 #include <com/sun/star/chart/X3DDisplay.hpp>
@@ -42,707 +20,51 @@
 #include <com/sun/star/chart/XAxisYSupplier.hpp>
 #include <com/sun/star/chart/XChartDocument.hpp>
 #include <com/sun/star/chart/XDiagram.hpp>
+#include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/XEmbeddedObjectSupplier.hpp>
 #include <com/sun/star/drawing/LineStyle.hpp>
-#include <com/sun/star/lang/XMultiServiceFactory.hpp>
-#include <com/sun/star/sheet/XCellRangeFormula.hpp>
-#include <com/sun/star/table/XColumnRowRange.hpp>
-#include <com/sun/star/table/XTableChart.hpp>
-#include <com/sun/star/table/XTableColumns.hpp>
-#include <com/sun/star/bridge/BridgeFactory.hpp>
-#include <com/sun/star/bridge/XBridge.hpp>
-#include <com/sun/star/bridge/XBridgeFactory2.hpp>
-#include <com/sun/star/connection/Connector.hpp>
-#include <com/sun/star/connection/NoConnectException.hpp>
-#include <com/sun/star/connection/XConnection.hpp>
-#include <com/sun/star/connection/XConnector.hpp>
-#include <com/sun/star/container/XIndexAccess.hpp>
-#include <com/sun/star/container/XNamed.hpp>
-#include <com/sun/star/drawing/XDrawPage.hpp>
 #include <com/sun/star/drawing/XDrawPageSupplier.hpp>
-#include <com/sun/star/drawing/XShape.hpp>
 #include <com/sun/star/drawing/XShapeDescriptor.hpp>
-#include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XController.hpp>
-#include <com/sun/star/frame/XDesktop2.hpp>
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
-#include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/Locale.hpp>
-#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/sheet/CellDeleteMode.hpp>
-#include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XCellRangeFormula.hpp>
 #include <com/sun/star/sheet/XCellRangeMovement.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
-#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
-#include <com/sun/star/sheet/XSpreadsheet.hpp>
-#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/sheet/XUsedAreaCursor.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
+#include <com/sun/star/table/XTableChart.hpp>
 #include <com/sun/star/table/XTableCharts.hpp>
 #include <com/sun/star/table/XTableChartsSupplier.hpp>
-#include <com/sun/star/uno/XComponentContext.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
-#include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/table/XTableColumns.hpp>
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <rtl/bootstrap.hxx>
-#include <rtl/ustring.hxx>
 
 #include "exchange/cellref.h"
 #include "exchange/csv.h"
-
-extern char** environ;
-
-namespace css = com::sun::star;
-using css::uno::Any;
-using css::uno::Reference;
-using css::uno::Sequence;
-using css::uno::UNO_QUERY;
-using css::uno::UNO_QUERY_THROW;
+#include "exchange/office.h"
+#include "exchange/office_bridge.h"
 
 namespace trevolo {
 
+using namespace office_detail;
+
 // ---------------------------------------------------------------------------
-// Texts, URLs, small helpers
+// Finding things in a workbook
 
 namespace {
 
-constexpr const char* kDefaultProgramDir = "/usr/lib/libreoffice/program";
 constexpr const char* kChartClassId = "12dcae26-281f-416f-a234-c3086127382e";
-constexpr int kExitRestart = 81;  // the office asks to be started again
-
-rtl::OUString U(std::string_view s)
-{
-    return rtl::OUString(s.data(), static_cast<sal_Int32>(s.size()), RTL_TEXTENCODING_UTF8);
-}
-
-std::string S(const rtl::OUString& u)
-{
-    rtl::OString o = rtl::OUStringToOString(u, RTL_TEXTENCODING_UTF8);
-    return std::string(o.getStr(), static_cast<size_t>(o.getLength()));
-}
-
-// A file URL of a local path, every byte outside the unreserved set
-// percent-encoded (Japanese names, blanks, "#", "%").
-std::string FileUrl(const std::filesystem::path& p)
-{
-    std::error_code ec;
-    std::filesystem::path abs = std::filesystem::absolute(p, ec);
-    const std::string s = (ec ? p : abs).lexically_normal().string();
-    static const char* hex = "0123456789ABCDEF";
-    std::string url = "file://";
-    for (unsigned char c : s) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (plain || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
-            url += static_cast<char>(c);
-        } else {
-            url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 15];
-        }
-    }
-    return url;
-}
-
-css::beans::PropertyValue Prop(const char* name, const Any& value)
-{
-    css::beans::PropertyValue p;
-    p.Name = rtl::OUString::createFromAscii(name);
-    p.Value = value;
-    return p;
-}
-
-Sequence<css::beans::PropertyValue> Props(std::initializer_list<css::beans::PropertyValue> list)
-{
-    Sequence<css::beans::PropertyValue> seq(static_cast<sal_Int32>(list.size()));
-    sal_Int32 i = 0;
-    for (const auto& p : list)
-        seq[i++] = p;
-    return seq;
-}
-
-[[noreturn]] void Fail(std::string_view what, const css::uno::Exception& e)
-{
-    std::string m(what);
-    const std::string detail = S(e.Message);
-    if (!detail.empty())
-        m += ": " + detail;
-    throw OfficeError(m);
-}
-
-// Runs f, turning the office's exceptions into OfficeError.
-template <class F>
-auto Call(std::string_view what, F&& f) -> decltype(f())
-{
-    try {
-        return f();
-    } catch (const css::lang::DisposedException&) {
-        // The pipe to the office broke: the office is gone.
-        throw OfficeLost();
-    } catch (const css::uno::Exception& e) {
-        Fail(what, e);
-    }
-}
-
-std::mutex g_configMutex;
-std::string g_programDirOverride;
-
-}  // namespace
-
-std::string OfficeProgramDir()
-{
-    std::lock_guard<std::mutex> lock(g_configMutex);
-    if (!g_programDirOverride.empty())
-        return g_programDirOverride;
-    if (const char* env = std::getenv("TREVOLO_OFFICE_PROGRAM"); env && *env)
-        return env;
-    return kDefaultProgramDir;
-}
-
-void SetOfficeProgramDir(std::string dir)
-{
-    std::lock_guard<std::mutex> lock(g_configMutex);
-    g_programDirOverride = std::move(dir);
-}
-
-bool DisplayAvailable()
-{
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
-}
-
-// ---------------------------------------------------------------------------
-// The office process
-
-namespace {
-
-struct Process {
-    pid_t pid = -1;
-    bool child = false;  // our own child (waitpid works); else handed to init
-};
-
-bool ProcessGone(const Process& p, int* exitStatus)
-{
-    if (p.pid <= 0)
-        return true;
-    if (p.child) {
-        int status = 0;
-        const pid_t r = waitpid(p.pid, &status, WNOHANG);
-        if (r == 0)
-            return false;
-        if (r == p.pid && exitStatus)
-            *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return true;  // ended, or not ours to wait for any more
-    }
-    if (kill(p.pid, 0) != 0 && errno == ESRCH)
-        return true;
-    // A zombie waiting for its new parent counts as gone.
-    std::ifstream stat("/proc/" + std::to_string(p.pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
-}
-
-// Waits for the process to end, killing it when it takes longer than the
-// grace period.
-void EndProcess(const Process& p, std::chrono::milliseconds grace)
-{
-    if (p.pid <= 0)
-        return;
-    const auto deadline = std::chrono::steady_clock::now() + grace;
-    while (!ProcessGone(p, nullptr)) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(p.pid, SIGKILL);
-            if (p.child)
-                waitpid(p.pid, nullptr, 0);
-            return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-// The environment of the office: ours, with a UTF-8 character type so file
-// names with Japanese characters reach it unchanged.
-std::vector<std::string> OfficeEnvironment()
-{
-    auto isUtf8 = [](const char* v) {
-        std::string s = v ? v : "";
-        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-        return s.find("utf-8") != std::string::npos || s.find("utf8") != std::string::npos;
-    };
-    const char* lcAll = std::getenv("LC_ALL");
-    const char* lcCtype = std::getenv("LC_CTYPE");
-    const char* lang = std::getenv("LANG");
-    const char* effective = (lcAll && *lcAll) ? lcAll : (lcCtype && *lcCtype) ? lcCtype : lang;
-    const bool fix = !isUtf8(effective);
-    std::vector<std::string> env;
-    for (char** e = environ; e && *e; ++e) {
-        std::string_view v(*e);
-        if (fix && (v.starts_with("LC_ALL=") || v.starts_with("LC_CTYPE=")))
-            continue;
-        env.emplace_back(v);
-    }
-    if (fix)
-        env.emplace_back("LC_CTYPE=C.UTF-8");
-    return env;
-}
-
-enum class SpawnMode {
-    DiesWithUs,  // our child, killed by the kernel when this program ends
-    OwnSession,  // our child in a session of its own, outliving us
-    Detached,    // handed to init in a session of its own, outliving us
-};
-
-// Starts the office.
-Process Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& logPath,
-              SpawnMode mode)
-{
-    bool detached = mode == SpawnMode::Detached;
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    const std::vector<std::string> envStrings = OfficeEnvironment();
-    std::vector<char*> envp;
-    for (const auto& e : envStrings)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
-
-    const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    int pidPipe[2] = {-1, -1};
-    if (detached && pipe2(pidPipe, O_CLOEXEC) != 0)
-        detached = false;
-    const pid_t parent = getpid();
-
-    // Between fork and exec only async-signal-safe calls.
-    auto execOffice = [&]() {
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (devNull >= 0)
-            dup2(devNull, 0);
-        if (log >= 0) {
-            dup2(log, 1);
-            dup2(log, 2);
-        }
-        close_range(3, ~0U, 0);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    };
-
-    Process p;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (mode == SpawnMode::DiesWithUs) {
-            prctl(PR_SET_PDEATHSIG, SIGKILL);
-            if (getppid() != parent)
-                _exit(1);
-            execOffice();
-        }
-        if (!detached) {
-            setsid();
-            execOffice();
-        }
-        setsid();
-        const pid_t office = fork();
-        if (office == 0)
-            execOffice();
-        (void)!write(pidPipe[1], &office, sizeof office);
-        _exit(0);
-    }
-    if (pid > 0) {
-        if (detached) {
-            close(pidPipe[1]);
-            pidPipe[1] = -1;
-            pid_t office = -1;
-            if (read(pidPipe[0], &office, sizeof office) != static_cast<ssize_t>(sizeof office))
-                office = -1;
-            waitpid(pid, nullptr, 0);
-            p.pid = office;
-            p.child = false;
-        } else {
-            p.pid = pid;
-            p.child = true;
-        }
-    }
-    for (int fd : {devNull, log, pidPipe[0], pidPipe[1]})
-        if (fd >= 0)
-            close(fd);
-    return p;
-}
-
-// The folder that holds the private profiles of our office instances.
-std::filesystem::path ProfilesRoot()
-{
-    std::error_code ec;
-    std::filesystem::path root = std::filesystem::temp_directory_path(ec);
-    if (ec)
-        root = "/tmp";
-    root /= "trevolo-office-" + std::to_string(getuid());
-    mkdir(root.c_str(), 0700);
-    return root;
-}
-
-constexpr const char* kPidFile = "office.pid";
-
-// Removes the profiles whose office has ended: those of instances left open
-// for the user, and those a program that died could not remove. A profile
-// records its office's process; one without that record is removed only when
-// it is old, as it may belong to an office starting right now.
-void SweepProfiles(const std::filesystem::path& root)
-{
-    std::error_code ec;
-    const auto now = std::filesystem::file_time_type::clock::now();
-    for (const auto& entry : std::filesystem::directory_iterator(root, ec)) {
-        std::error_code e2;
-        if (!entry.is_directory(e2) || !entry.path().filename().string().starts_with("profile-"))
-            continue;
-        std::ifstream f(entry.path() / kPidFile);
-        pid_t pid = 0;
-        bool gone = false;
-        if (f >> pid && pid > 0)
-            gone = kill(pid, 0) != 0 && errno == ESRCH;
-        else
-            gone = now - std::filesystem::last_write_time(entry.path(), e2) > std::chrono::hours(1) && !e2;
-        if (gone)
-            std::filesystem::remove_all(entry.path(), e2);
-    }
-}
-
-void RecordProcess(const std::filesystem::path& profile, const Process& p)
-{
-    std::ofstream(profile / kPidFile, std::ios::trunc) << p.pid;
-}
-
-std::string UniquePipeName()
-{
-    static std::atomic<unsigned> counter{0};
-    std::random_device rd;
-    std::ostringstream s;
-    s << "trevolo-" << getpid() << "-" << counter++ << "-" << std::hex << rd() << rd();
-    return s.str();
-}
-
-// Where an office listening on a named pipe creates its socket.
-std::array<std::filesystem::path, 2> PipeSockets(const std::string& name)
-{
-    const std::string file = "OSL_PIPE_" + std::to_string(getuid()) + "_" + name;
-    return {std::filesystem::path("/tmp") / file, std::filesystem::path("/var/tmp") / file};
-}
-
-bool PipeExists(const std::string& name)
-{
-    std::error_code ec;
-    for (const auto& p : PipeSockets(name))
-        if (std::filesystem::exists(p, ec))
-            return true;
-    return false;
-}
-
-// The local UNO runtime, bootstrapped once with the office's types.
-Reference<css::uno::XComponentContext> LocalContext(const std::string& programDir)
-{
-    static std::mutex m;
-    static Reference<css::uno::XComponentContext>* local = nullptr;  // kept until exit
-    std::lock_guard<std::mutex> lock(m);
-    if (local)
-        return *local;
-    rtl::Bootstrap::set(rtl::OUString("URE_BOOTSTRAP"), U("vnd.sun.star.pathname:" + programDir + "/fundamentalrc"));
-    Reference<css::uno::XComponentContext> ctx = cppu::defaultBootstrap_InitialComponentContext();
-    if (!ctx.is())
-        return {};
-    local = new Reference<css::uno::XComponentContext>(ctx);
-    return *local;
-}
-
-}  // namespace
-
-// ---------------------------------------------------------------------------
-// Session and workbook state
-
-namespace office_detail {
-
-struct Book {
-    Reference<css::lang::XComponent> doc;
-    bool canShow = false;
-
-    bool open() const noexcept { return doc.is(); }
-    // Every shape fetched from the workbook's draw pages, held until it is
-    // closed. A shape reference let go is released in the office on its own,
-    // and a fetch of the same shape racing that release gets a dead copy of
-    // it; shapes that are never let go never race.
-    mutable std::vector<Reference<css::drawing::XShape>> pinned;
-    void pin(const Reference<css::drawing::XShape>& shape) const
-    {
-        if (shape.is() && std::find(pinned.begin(), pinned.end(), shape) == pinned.end())
-            pinned.push_back(shape);
-    }
-    Reference<css::sheet::XSpreadsheetDocument> spreadsheet() const
-    {
-        if (!doc.is())
-            throw OfficeError("the workbook is closed");
-        return Reference<css::sheet::XSpreadsheetDocument>(doc, UNO_QUERY_THROW);
-    }
-    Reference<css::container::XIndexAccess> sheets() const
-    {
-        return Reference<css::container::XIndexAccess>(spreadsheet()->getSheets(), UNO_QUERY_THROW);
-    }
-    // Fetched afresh for every call: a worksheet held across a deletion can
-    // report a cut range.
-    Reference<css::sheet::XSpreadsheet> sheet(int index) const
-    {
-        auto all = sheets();
-        if (index < 1 || index > all->getCount())
-            throw OfficeError("there is no worksheet " + std::to_string(index));
-        return Reference<css::sheet::XSpreadsheet>(all->getByIndex(index - 1), UNO_QUERY_THROW);
-    }
-    void close() noexcept
-    {
-        if (!doc.is())
-            return;
-        Reference<css::lang::XComponent> d = doc;
-        doc.clear();
-        pinned.clear();
-        try {
-            Reference<css::util::XModifiable> mod(d, UNO_QUERY);
-            if (mod.is())
-                mod->setModified(false);
-            Reference<css::util::XCloseable> c(d, UNO_QUERY);
-            if (c.is())
-                c->close(true);
-            else
-                d->dispose();
-        } catch (...) {
-            // A veto or a dying office: the workbook is gone for us either way.
-        }
-    }
-};
-
-struct Session {
-    OfficeUse use = OfficeUse::Exchange;
-    bool canShow = false;
-    bool leaveOpen = false;
-    int sheetsInNew = 1;
-    Process process;
-    std::filesystem::path profile;
-    std::string pipeName;
-    // Our end of the connection to the office; disposing it stops every
-    // message to the office at once.
-    Reference<css::bridge::XBridge> bridge;
-    Reference<css::uno::XComponentContext> context;
-    Reference<css::frame::XDesktop2> desktop;
-    std::vector<std::weak_ptr<Book>> books;
-
-    std::shared_ptr<Book> adopt(const Reference<css::lang::XComponent>& doc)
-    {
-        auto b = std::make_shared<Book>();
-        b->doc = doc;
-        b->canShow = canShow;
-        books.erase(std::remove_if(books.begin(), books.end(), [](const auto& w) { return w.expired(); }),
-                    books.end());
-        books.push_back(b);
-        return b;
-    }
-
-    void disposeBridge() noexcept
-    {
-        Reference<css::lang::XComponent> c(bridge, UNO_QUERY);
-        bridge.clear();
-        if (c.is()) {
-            try {
-                c->dispose();
-            } catch (...) {
-                // Already gone with the office.
-            }
-        }
-    }
-
-    // Drops every reference into the office without ending it.
-    void detach() noexcept
-    {
-        for (auto& w : books)
-            if (auto b = w.lock()) {
-                b->doc.clear();
-                b->pinned.clear();
-            }
-        books.clear();
-        desktop.clear();
-        context.clear();
-    }
-
-    // Closes every workbook without saving and ends the office, killing it
-    // when it does not end within the grace period.
-    //
-    // Letting go of a reference into the office sends it a release message,
-    // written by the bridge's own thread some time later. One written after
-    // the office has ended goes into a closed pipe; so every reference but
-    // the desktop is let go while the office still runs, and the bridge is
-    // disposed right after the office is told to end, before the desktop's
-    // reference goes (a release through a disposed bridge sends nothing).
-    void end(std::chrono::milliseconds grace = std::chrono::seconds(10)) noexcept
-    {
-        for (auto& w : books)
-            if (auto b = w.lock())
-                b->close();
-        books.clear();
-        context.clear();
-        Reference<css::frame::XDesktop2> last = std::move(desktop);
-        desktop.clear();
-        if (last.is()) {
-            try {
-                last->terminate();
-            } catch (...) {
-                // DisposedException: the office went away while answering.
-            }
-        }
-        disposeBridge();
-        last.clear();
-        EndProcess(process, grace);
-        process.pid = -1;
-        // A killed office leaves its pipe's socket behind.
-        if (!pipeName.empty()) {
-            std::error_code ec;
-            for (const auto& p : PipeSockets(pipeName))
-                std::filesystem::remove(p, ec);
-            pipeName.clear();
-        }
-        if (!profile.empty()) {
-            std::error_code ec;
-            std::filesystem::remove_all(profile, ec);
-            profile.clear();
-        }
-    }
-};
-
-}  // namespace office_detail
-
-using office_detail::Book;
-using office_detail::Session;
-
-// ---------------------------------------------------------------------------
-// Starting and connecting
-
-namespace {
-
-std::shared_ptr<Session> StartSession(OfficeUse use)
-{
-    const std::string dir = OfficeProgramDir();
-    const std::string program = dir + "/soffice.bin";
-    if (access(program.c_str(), X_OK) != 0 || access((dir + "/fundamentalrc").c_str(), R_OK) != 0)
-        return nullptr;
-
-    auto session = std::make_shared<Session>();
-    session->use = use;
-    const bool visible = use == OfficeUse::Report && DisplayAvailable();
-    session->canShow = visible;
-
-    const std::filesystem::path root = ProfilesRoot();
-    SweepProfiles(root);
-    std::string templ = (root / "profile-XXXXXX").string();
-    if (!mkdtemp(templ.data()))
-        return nullptr;
-    session->profile = templ;
-    const std::string pipeName = UniquePipeName();
-    session->pipeName = pipeName;
-    const std::vector<std::string> args = {
-        "-env:UserInstallation=" + FileUrl(session->profile),
-        visible ? "--invisible" : "--headless",
-        "--nologo",
-        "--norestore",
-        "--nolockcheck",
-        "--nodefault",
-        "--accept=pipe,name=" + pipeName + ";urp;StarOffice.ComponentContext",
-    };
-    const std::string log = (session->profile / "office.log").string();
-
-    // A fresh profile makes the first start exit with "restart me"; that
-    // start is always our own child, the real one detached for a report.
-    // An instance that may be left open for the user never carries the
-    // signal that ends it with us; without a display nothing is left open.
-    const SpawnMode firstMode = visible ? SpawnMode::OwnSession : SpawnMode::DiesWithUs;
-    const SpawnMode mode = visible ? SpawnMode::Detached : SpawnMode::DiesWithUs;
-    constexpr std::chrono::milliseconds kNoGrace{0};
-    session->process = Spawn(program, args, log, firstMode);
-    if (session->process.pid <= 0) {
-        session->end(kNoGrace);
-        return nullptr;
-    }
-
-    try {
-        // The local runtime is bootstrapped from the office's folder once an
-        // office has answered from it (its pipe exists): a folder holding
-        // something else must never become the process's type library.
-        Reference<css::connection::XConnector> connector;
-        Reference<css::bridge::XBridgeFactory2> bridges;
-        const rtl::OUString where = U("pipe,name=" + pipeName);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        int restarts = 0;
-        while (!session->context.is()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                session->end(kNoGrace);
-                return nullptr;
-            }
-            int status = -1;
-            if (ProcessGone(session->process, &status)) {
-                if (status != kExitRestart || ++restarts > 3) {
-                    session->process.pid = -1;
-                    session->end(kNoGrace);
-                    return nullptr;
-                }
-                session->process = Spawn(program, args, log, mode);
-                if (session->process.pid <= 0) {
-                    session->end(kNoGrace);
-                    return nullptr;
-                }
-            }
-            if (!connector.is()) {
-                if (!PipeExists(pipeName)) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                    continue;
-                }
-                Reference<css::uno::XComponentContext> local = LocalContext(dir);
-                if (!local.is()) {
-                    session->end(kNoGrace);
-                    return nullptr;
-                }
-                connector = css::connection::Connector::create(local);
-                bridges = css::bridge::BridgeFactory::create(local);
-            }
-            try {
-                // A bridge of our own, not the URL resolver's anonymous one,
-                // so that the end of the command can dispose it.
-                Reference<css::connection::XConnection> connection = connector->connect(where);
-                session->bridge = bridges->createBridge(rtl::OUString(), "urp", connection, nullptr);
-                Reference<css::uno::XInterface> x = session->bridge->getInstance("StarOffice.ComponentContext");
-                session->context.set(x, UNO_QUERY);
-                if (!session->context.is())
-                    session->disposeBridge();
-            } catch (const css::connection::NoConnectException&) {
-                session->disposeBridge();
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            }
-        }
-        session->desktop = css::frame::Desktop::create(session->context);
-        // From now on the profile belongs to a running office; before, a
-        // sweep by another program must not take it for an ended one.
-        RecordProcess(session->profile, session->process);
-    } catch (...) {
-        // Anything from the bridge or the bootstrap: no office for this command.
-        session->end(kNoGrace);
-        return nullptr;
-    }
-    return session;
-}
 
 // The import filter the office chose for a loaded document.
 std::string FilterOf(const Reference<css::lang::XComponent>& doc)
@@ -844,62 +166,17 @@ bool ParseArea(std::string_view text, WorksheetPos& a, WorksheetPos& b)
     return true;
 }
 
+const std::shared_ptr<Book>& Need(const std::shared_ptr<Book>& b)
+{
+    if (!b || !b->open())
+        throw OfficeError("the workbook is closed");
+    return b;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// SpreadsheetApp
-
-SpreadsheetApp::SpreadsheetApp(std::shared_ptr<Session> s) : session_(std::move(s)) {}
-
-std::unique_ptr<SpreadsheetApp> SpreadsheetApp::create(OfficeUse use)
-{
-    try {
-        auto s = StartSession(use);
-        if (!s)
-            return nullptr;
-        return std::unique_ptr<SpreadsheetApp>(new SpreadsheetApp(std::move(s)));
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-SpreadsheetApp::~SpreadsheetApp()
-{
-    if (!session_)
-        return;
-    if (session_->use == OfficeUse::Report && session_->leaveOpen && session_->process.pid > 0) {
-        // The office belongs to the user now; its profile is removed by a
-        // later start once the office has ended.
-        session_->detach();
-        return;
-    }
-    session_->end();
-}
-
-OfficeUse SpreadsheetApp::use() const noexcept
-{
-    return session_->use;
-}
-
-int SpreadsheetApp::processId() const noexcept
-{
-    return session_->process.pid;
-}
-
-bool SpreadsheetApp::canShow() const noexcept
-{
-    return session_->canShow;
-}
-
-void SpreadsheetApp::setSheetsInNewWorkbook(int n)
-{
-    session_->sheetsInNew = std::clamp(n, 1, 10000);
-}
-
-int SpreadsheetApp::sheetsInNewWorkbook() const noexcept
-{
-    return session_->sheetsInNew;
-}
+// SpreadsheetApp: workbooks
 
 OfficeWorkbook SpreadsheetApp::addWorkbook()
 {
@@ -991,68 +268,8 @@ OfficeWorkbook SpreadsheetApp::openCsv(const std::string& path)
     });
 }
 
-bool SpreadsheetApp::leaveOpenForUser()
-{
-    if (session_->use != OfficeUse::Report || !session_->canShow)
-        return false;
-    session_->leaveOpen = true;
-    return true;
-}
-
-void SpreadsheetApp::quit()
-{
-    session_->leaveOpen = false;
-    session_->end();
-}
-
 // ---------------------------------------------------------------------------
 // Workbook
-
-namespace {
-const std::shared_ptr<Book>& Need(const std::shared_ptr<Book>& b)
-{
-    if (!b || !b->open())
-        throw OfficeError("the workbook is closed");
-    return b;
-}
-
-// The office marks a workbook it writes with a lock file beside it, naming
-// the profile of the instance. An instance of ours killed while saving leaves
-// that lock behind, and every later save under the name is refused. Such a
-// lock is removed when the profile it names, one of ours, no longer exists,
-// or when it was never written whole; any other lock is kept.
-void RemoveStaleOwnLock(const std::filesystem::path& file)
-{
-    std::error_code ec;
-    const std::filesystem::path lock = file.parent_path() / (".~lock." + file.filename().string() + "#");
-    if (!std::filesystem::is_regular_file(lock, ec))
-        return;
-    std::string text;
-    std::getline(std::ifstream(lock), text);
-    // An office writes its lock entry whole, ending in ";". An empty or cut
-    // entry is one whose office died while writing it (ours, killed in the
-    // middle of a save): no office holds it, and the office refuses every
-    // later save under the name while it is there.
-    if (text.find(';') == std::string::npos) {
-        std::filesystem::remove(lock, ec);
-        return;
-    }
-    const std::filesystem::path root = ProfilesRoot();
-    const std::string prefix = FileUrl(root) + "/profile-";
-    const size_t at = text.find(prefix);
-    if (at == std::string::npos)
-        return;
-    std::string name = text.substr(at + prefix.size());
-    if (!name.empty() && name.back() == ';')
-        name.pop_back();
-    if (name.empty() || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") !=
-                            std::string::npos)
-        return;
-    if (std::filesystem::exists(root / ("profile-" + name), ec) || ec)
-        return;
-    std::filesystem::remove(lock, ec);
-}
-}  // namespace
 
 int OfficeWorkbook::worksheetCount() const
 {
