@@ -21,18 +21,6 @@ const char* ShownVerdict(Verdict v)
     return v == Verdict::None ? "－" : VerdictText(v);
 }
 
-const char* DispersionName(int chartKind)
-{
-    switch (chartKind) {
-    case ChartXbarS:
-        return "S";
-    case ChartXRs:
-        return "Rs";
-    default:
-        return "R";
-    }
-}
-
 // The captions of the SPC table's rule columns 1..16.
 std::string SpcColumnTitle(int col, int chartKind)
 {
@@ -40,7 +28,7 @@ std::string SpcColumnTitle(int col, int chartKind)
     if (col >= 1 && col <= 8)
         return std::string("X") + circled[col - 1];
     if (col >= 9 && col <= 16)
-        return std::string(DispersionName(chartKind)) + circled[col - 9];
+        return std::string(SpreadSideName(chartKind)) + circled[col - 9];
     return {};
 }
 
@@ -98,7 +86,7 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
         out << "  管理限界値 X: 平均値 " << l[LimitXcl] << "  ＋３σ " << l[LimitUcl3] << "  ＋２σ " << l[LimitUcl2]
             << "  ＋１σ " << l[LimitUcl1] << "  －１σ " << l[LimitLcl1] << "  －２σ " << l[LimitLcl2] << "  －３σ "
             << l[LimitLcl3] << "\n";
-        out << "  管理限界値 " << DispersionName(j.chartKind) << ": 平均値 " << l[LimitRcl] << "  ＋３σ "
+        out << "  管理限界値 " << SpreadSideName(j.chartKind) << ": 平均値 " << l[LimitRcl] << "  ＋３σ "
             << l[LimitRsUcl3] << "  ＋２σ " << l[LimitRsUcl2] << "  ＋１σ " << l[LimitRsUcl1] << "\n";
     }
 

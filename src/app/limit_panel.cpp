@@ -313,20 +313,9 @@ void LimitPanel::reset()
 
 void LimitPanel::showChartKind(int kind)
 {
-    switch (kind) {
-    case ChartXbarS:
-        editRsUcl3->setToolTip(QStringLiteral("「S-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「S-平均値」を入力してください。"));
-        break;
-    case ChartXRs:
-        editRsUcl3->setToolTip(QStringLiteral("「Rs-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「Rs-平均値」を入力してください。"));
-        break;
-    default:
-        editRsUcl3->setToolTip(QStringLiteral("「R-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「R-平均値」を入力してください。"));
-        break;
-    }
+    const QString side = QString::fromUtf8(SpreadSideName(kind));
+    editRsUcl3->setToolTip(QStringLiteral("「%1-管理限界上限値」を入力してください。").arg(side));
+    editRcl->setToolTip(QStringLiteral("「%1-平均値」を入力してください。").arg(side));
     editRsUcl3->setAccessibleName(editRsUcl3->toolTip());
     editRcl->setAccessibleName(editRcl->toolTip());
 }

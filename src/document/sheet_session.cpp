@@ -137,7 +137,7 @@ void SheetSession::layOut(int lots, int n)
     for (int c = 0; c < kCalcColumns; ++c)
         calc_.setText(c, 0, calcHeaders[c]);
     static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
-    const char* side = chartKind == ChartXbarS ? "S" : chartKind == ChartXRs ? "Rs" : "R";
+    const char* side = SpreadSideName(chartKind);
     spc_.setText(0, 0, "ﾛｯﾄ№");
     for (int i = 0; i < 8; ++i) {
         spc_.setText(1 + i, 0, std::string("X") + circled[i]);
