@@ -37,11 +37,6 @@ int ShownColumns(int col) noexcept
     return std::clamp(col, kMinN, kMaxN);
 }
 
-int ShownChartKind(int n, int settingsChart) noexcept
-{
-    return n == 1 ? ChartXRs : settingsChart;
-}
-
 SpcInput GatherSpcInput(int lotRows, const CalcTextAt& calcText, int chartKind,
                         const std::array<std::string, kLimitFields>& limits)
 {

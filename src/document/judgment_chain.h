@@ -42,10 +42,6 @@ std::string ShownSpecLimit(std::string_view text, int decimals);
 int ShownLots(int row) noexcept;
 int ShownColumns(int col) noexcept;
 
-// The chart kind after a sheet is shown: "X-Rs管理図" for n = 1, else the
-// kind of the settings.
-int ShownChartKind(int n, int settingsChart) noexcept;
-
 // The warning shown when a loaded value is not a number.
 inline constexpr const char* kMsgBadLoadedValue = "不適切な測定値が見つかりました。ファイルの内容を確認してください…";
 

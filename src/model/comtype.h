@@ -35,6 +35,14 @@ constexpr const char* SpreadSideName(int chartKind) noexcept
     }
 }
 
+// The chart kind a sheet of n values per lot is judged on: a sheet of one
+// value per lot has no range or deviation within a lot, so n = 1 takes the
+// X-Rs chart whatever kind is chosen; any other n takes the chosen kind.
+constexpr int ShownChartKind(int n, int chosenChart) noexcept
+{
+    return n == 1 ? ChartXRs : chosenChart;
+}
+
 // Range of the lot count and of n per lot.
 inline constexpr int kMinLots = 10;
 inline constexpr int kMaxLots = 1000;
