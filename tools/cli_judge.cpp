@@ -21,17 +21,6 @@ const char* ShownVerdict(Verdict v)
     return v == Verdict::None ? "－" : VerdictText(v);
 }
 
-// The captions of the SPC table's rule columns 1..16.
-std::string SpcColumnTitle(int col, int chartKind)
-{
-    static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
-    if (col >= 1 && col <= 8)
-        return std::string("X") + circled[col - 1];
-    if (col >= 9 && col <= 16)
-        return std::string(SpreadSideName(chartKind)) + circled[col - 9];
-    return {};
-}
-
 }  // namespace
 
 nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)

@@ -28,10 +28,7 @@ std::string MarkName(const SheetSession& s, int column)
     const std::string& title = s.spcCells().text(column, 0);
     if (!title.empty())
         return title;
-    static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
-    const bool x = column <= 8;
-    const std::string side = x ? "X" : SpreadSideName(s.chartKind);
-    return side + circled[(column - 1) % 8];
+    return SpcColumnTitle(column, s.chartKind);
 }
 
 // The points of one side: every lot row of the statistics table whose value
