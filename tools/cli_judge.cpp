@@ -33,7 +33,7 @@ nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)
     s["n"] = j.n;
     s["chart"] = kChartNames[static_cast<size_t>(std::clamp(j.chartKind, 0, 2))];
     json messages = json::array();
-    for (const ChainMessage& m : j.messages)
+    for (const SessionMessage& m : j.messages)
         messages.push_back(m.text);
     s["messages"] = std::move(messages);
     s["error"] = j.error ? json(*j.error) : json(nullptr);
@@ -63,8 +63,10 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
 {
     out << "== " << file << "  シート" << sheet << "  「" << j.label << "」  " << j.lots << "ロット × n=" << j.n
         << "  " << kChartTexts[std::clamp(j.chartKind, 0, 2)] << "\n";
-    for (const ChainMessage& m : j.messages)
-        out << "  [" << (m.warning ? "警告メッセージ" : "ガイドメッセージ") << "] " << m.text << "\n";
+    for (const SessionMessage& m : j.messages) {
+        const bool warning = m.kind == SessionMessage::Kind::Warning;
+        out << "  [" << (warning ? "警告メッセージ" : "ガイドメッセージ") << "] " << m.text << "\n";
+    }
     if (j.error)
         out << "  [エラー] " << *j.error << "\n";
     out << "  規格判定: " << ShownVerdict(j.spec) << "   不良率判定: " << ShownVerdict(j.calc)
