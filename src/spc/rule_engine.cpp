@@ -284,7 +284,6 @@ bool SpcTable::writeVerdicts()
         cell(row, kSpcVerdictColumn) = abnormal ? VerdictAbnormal : VerdictNormal;
         any = any || abnormal;
     }
-    verdicts_ = true;
     return any;
 }
 

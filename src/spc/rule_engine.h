@@ -161,7 +161,6 @@ public:
     std::string_view text(int row, int column) const;
 
     bool sideWritten(SpcSide side) const noexcept;
-    bool verdictsWritten() const noexcept { return verdicts_; }
 
     // Writes the lot labels and the side's eight rule columns.
     void writeSide(SpcSide side, const SpcSideMarks& marks);
@@ -176,7 +175,6 @@ private:
     std::vector<std::string> labels_;
     std::vector<Cell> cells_;
     bool written_[2] = {false, false};
-    bool verdicts_ = false;
 };
 
 // One side of the judgment: converts the side's lines and then its lot value
