@@ -21,29 +21,6 @@ const char* ShownVerdict(Verdict v)
     return v == Verdict::None ? "－" : VerdictText(v);
 }
 
-const char* DispersionName(int chartKind)
-{
-    switch (chartKind) {
-    case ChartXbarS:
-        return "S";
-    case ChartXRs:
-        return "Rs";
-    default:
-        return "R";
-    }
-}
-
-// The captions of the SPC table's rule columns 1..16.
-std::string SpcColumnTitle(int col, int chartKind)
-{
-    static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
-    if (col >= 1 && col <= 8)
-        return std::string("X") + circled[col - 1];
-    if (col >= 9 && col <= 16)
-        return std::string(DispersionName(chartKind)) + circled[col - 9];
-    return {};
-}
-
 }  // namespace
 
 nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)
@@ -56,7 +33,7 @@ nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)
     s["n"] = j.n;
     s["chart"] = kChartNames[static_cast<size_t>(std::clamp(j.chartKind, 0, 2))];
     json messages = json::array();
-    for (const ChainMessage& m : j.messages)
+    for (const SessionMessage& m : j.messages)
         messages.push_back(m.text);
     s["messages"] = std::move(messages);
     s["error"] = j.error ? json(*j.error) : json(nullptr);
@@ -86,8 +63,10 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
 {
     out << "== " << file << "  シート" << sheet << "  「" << j.label << "」  " << j.lots << "ロット × n=" << j.n
         << "  " << kChartTexts[std::clamp(j.chartKind, 0, 2)] << "\n";
-    for (const ChainMessage& m : j.messages)
-        out << "  [" << (m.warning ? "警告メッセージ" : "ガイドメッセージ") << "] " << m.text << "\n";
+    for (const SessionMessage& m : j.messages) {
+        const bool warning = m.kind == SessionMessage::Kind::Warning;
+        out << "  [" << (warning ? "警告メッセージ" : "ガイドメッセージ") << "] " << m.text << "\n";
+    }
     if (j.error)
         out << "  [エラー] " << *j.error << "\n";
     out << "  規格判定: " << ShownVerdict(j.spec) << "   不良率判定: " << ShownVerdict(j.calc)
@@ -98,7 +77,7 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
         out << "  管理限界値 X: 平均値 " << l[LimitXcl] << "  ＋３σ " << l[LimitUcl3] << "  ＋２σ " << l[LimitUcl2]
             << "  ＋１σ " << l[LimitUcl1] << "  －１σ " << l[LimitLcl1] << "  －２σ " << l[LimitLcl2] << "  －３σ "
             << l[LimitLcl3] << "\n";
-        out << "  管理限界値 " << DispersionName(j.chartKind) << ": 平均値 " << l[LimitRcl] << "  ＋３σ "
+        out << "  管理限界値 " << SpreadSideName(j.chartKind) << ": 平均値 " << l[LimitRcl] << "  ＋３σ "
             << l[LimitRsUcl3] << "  ＋２σ " << l[LimitRsUcl2] << "  ＋１σ " << l[LimitRsUcl1] << "\n";
     }
 

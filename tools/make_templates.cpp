@@ -69,11 +69,11 @@ KindText KindTexts(int kind)
 {
     switch (kind) {
     case ChartXbarS:
-        return {"XbarS.xls", "XbarS管理図", "Xbar", "S"};
+        return {"XbarS.xls", "XbarS管理図", "Xbar", SpreadSideName(kind)};
     case ChartXRs:
-        return {"X-Rs.xls", "X-Rs管理図", "X", "Rs"};
+        return {"X-Rs.xls", "X-Rs管理図", "X", SpreadSideName(kind)};
     default:
-        return {"XbarR.xls", "XbarR管理図", "Xbar", "R"};
+        return {"XbarR.xls", "XbarR管理図", "Xbar", SpreadSideName(kind)};
     }
 }
 

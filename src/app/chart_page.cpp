@@ -28,6 +28,7 @@
 #include "app/mainform.h"
 #include "app/prompts.h"
 #include "exchange/report_layout.h"
+#include "model/comtype.h"
 #include "model/number.h"
 
 namespace trevolo {
@@ -543,14 +544,7 @@ QString ChartPage::fileBase(Which w) const
     case XChart:
         return QStringLiteral("XChart");
     case SpreadChart:
-        switch (form_.session().chartKind) {
-        case ChartXbarS:
-            return QStringLiteral("SChart");
-        case ChartXRs:
-            return QStringLiteral("RsChart");
-        default:
-            return QStringLiteral("RChart");
-        }
+        return QString::fromUtf8(SpreadSideName(form_.session().chartKind)) + QStringLiteral("Chart");
     case HistogramChart:
         break;
     }

@@ -73,9 +73,6 @@ public:
     // below the minimum becomes the minimum, a value above the maximum the maximum.
     void clampOnExit();
 
-    QToolButton* upButton() const { return up_; }
-    QToolButton* downButton() const { return down_; }
-
 protected:
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;

@@ -20,9 +20,9 @@ namespace trevolo {
 
 namespace {
 
-// Line names of the automatic and the manual state, in line order.
-const char* const kAutoNames[kVisibleLimitLines] = {"＋３σ", "＋２σ", "＋１σ", "－３σ", "－２σ",
-                                                    "－１σ", "平均値", "平均値", "＋３σ"};
+// The automatic state names its lines kThreeSigmaLineNames, one per visible line.
+static_assert(kThreeSigmaLineNames.size() == kVisibleLimitLines);
+// Line names of the manual state, in line order.
 const char* const kManualNames[kVisibleLimitLines] = {"上限規格値", "上限管理値", "設定管理値",
                                                       "下限規格値", "下限管理値", "設定管理値",
                                                       "中央値",     "中央値",     "上限管理値"};
@@ -278,7 +278,8 @@ void LimitPanel::setLineState(int line, bool automatic)
         e->setFieldColor(colour);
         e->setFocusPolicy(automatic ? Qt::ClickFocus : Qt::StrongFocus);
     }
-    name(line)->setText(QString::fromUtf8(automatic ? kAutoNames[line] : kManualNames[line]));
+    const char* lineName = automatic ? kThreeSigmaLineNames[static_cast<size_t>(line)] : kManualNames[line];
+    name(line)->setText(QString::fromUtf8(lineName));
 }
 
 void LimitPanel::focusLine(int line)
@@ -306,27 +307,16 @@ void LimitPanel::reset()
     for (int f = 0; f < kLimitFields; ++f)
         field(f)->clear();
     for (int line = 0; line < kVisibleLimitLines; ++line)
-        name(line)->setText(QString::fromUtf8(kAutoNames[line]));
+        name(line)->setText(QString::fromUtf8(kThreeSigmaLineNames[static_cast<size_t>(line)]));
     for (QCheckBox* b : {cbUcl3, cbUcl2, cbUcl1, cbLcl3, cbLcl2, cbLcl1, cbXcl, cbRsUcl3, cbRcl})
         b->setChecked(true);
 }
 
 void LimitPanel::showChartKind(int kind)
 {
-    switch (kind) {
-    case ChartXbarS:
-        editRsUcl3->setToolTip(QStringLiteral("「S-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「S-平均値」を入力してください。"));
-        break;
-    case ChartXRs:
-        editRsUcl3->setToolTip(QStringLiteral("「Rs-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「Rs-平均値」を入力してください。"));
-        break;
-    default:
-        editRsUcl3->setToolTip(QStringLiteral("「R-管理限界上限値」を入力してください。"));
-        editRcl->setToolTip(QStringLiteral("「R-平均値」を入力してください。"));
-        break;
-    }
+    const QString side = QString::fromUtf8(SpreadSideName(kind));
+    editRsUcl3->setToolTip(QStringLiteral("「%1-管理限界上限値」を入力してください。").arg(side));
+    editRcl->setToolTip(QStringLiteral("「%1-平均値」を入力してください。").arg(side));
     editRsUcl3->setAccessibleName(editRsUcl3->toolTip());
     editRcl->setAccessibleName(editRcl->toolTip());
 }

@@ -370,7 +370,9 @@ void TSettingForm::spinColChange()
     const QString t = spinCol->text();
     if (t.isEmpty() || t == QLatin1String("0"))
         return;
-    cmbChart->setCurrentIndex(t == QLatin1String("1") ? ChartXRs : settings_.ChartIndex);
+    // The text as it is typed: "1" itself is one value per lot, "01" is not
+    // until the field is left; any other text keeps the chosen kind.
+    cmbChart->setCurrentIndex(ShownChartKind(t == QLatin1String("1") ? 1 : 0, settings_.ChartIndex));
     if (spinCol->value() > spinCol->maxValue())
         spinCol->setValue(spinCol->maxValue());
 }

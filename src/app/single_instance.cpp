@@ -12,8 +12,7 @@ SingleInstance::SingleInstance(const QString& programFile)
     if (dir.isEmpty())
         dir = QDir::tempPath();
     QDir().mkpath(dir);
-    path_ = QDir(dir).filePath(programFile + QStringLiteral(".lock"));
-    lock_ = std::make_unique<QLockFile>(path_);
+    lock_ = std::make_unique<QLockFile>(QDir(dir).filePath(programFile + QStringLiteral(".lock")));
     // A lock is stale only when its owner is gone, never because of its age.
     lock_->setStaleLockTime(0);
 }

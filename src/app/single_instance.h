@@ -17,10 +17,8 @@ public:
 
     // True when this process now holds the lock (it is the first copy).
     bool acquire();
-    QString lockPath() const { return path_; }
 
 private:
-    QString path_;
     std::unique_ptr<QLockFile> lock_;
 };
 

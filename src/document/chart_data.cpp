@@ -14,16 +14,9 @@ namespace {
 // The statistics columns each chart reads.
 int SpreadColumn(int chartKind) noexcept { return chartKind == ChartXbarS ? CalcStdev : CalcRange; }
 
-const char* SpreadTitle(int chartKind) noexcept
+std::string SpreadTitle(int chartKind)
 {
-    switch (chartKind) {
-    case ChartXbarS:
-        return "S管理図";
-    case ChartXRs:
-        return "Rs管理図";
-    default:
-        return "R管理図";
-    }
+    return std::string(SpreadSideName(chartKind)) + "管理図";
 }
 
 bool IsMark(std::string_view text) noexcept { return Trim(text) == "×"; }
@@ -35,10 +28,7 @@ std::string MarkName(const SheetSession& s, int column)
     const std::string& title = s.spcCells().text(column, 0);
     if (!title.empty())
         return title;
-    static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
-    const bool x = column <= 8;
-    const std::string side = x ? "X" : s.chartKind == ChartXbarS ? "S" : s.chartKind == ChartXRs ? "Rs" : "R";
-    return side + circled[(column - 1) % 8];
+    return SpcColumnTitle(column, s.chartKind);
 }
 
 // The points of one side: every lot row of the statistics table whose value

@@ -37,11 +37,6 @@ int ShownColumns(int col) noexcept
     return std::clamp(col, kMinN, kMaxN);
 }
 
-int ShownChartKind(int n, int settingsChart) noexcept
-{
-    return n == 1 ? ChartXRs : settingsChart;
-}
-
 SpcInput GatherSpcInput(int lotRows, const CalcTextAt& calcText, int chartKind,
                         const std::array<std::string, kLimitFields>& limits)
 {
@@ -101,8 +96,7 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
     const Outcome shown = session.show(sheet, settings.chartIndex);
     const Outcome judged = session.runChain(typedLimits);
     for (const Outcome* o : {&shown, &judged})
-        for (const SessionMessage& m : o->messages)
-            out.messages.push_back({m.text, m.kind == SessionMessage::Kind::Warning});
+        out.messages.insert(out.messages.end(), o->messages.begin(), o->messages.end());
     if (judged.error)
         out.error = judged.error->what();
 

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/sheet_session.h"
 #include "model/cellstore.h"
 #include "model/comtype.h"
 #include "spc/rule_engine.h"
@@ -41,10 +42,6 @@ std::string ShownSpecLimit(std::string_view text, int decimals);
 // and 1..100.
 int ShownLots(int row) noexcept;
 int ShownColumns(int col) noexcept;
-
-// The chart kind after a sheet is shown: "X-Rs管理図" for n = 1, else the
-// kind of the settings.
-int ShownChartKind(int n, int settingsChart) noexcept;
 
 // The warning shown when a loaded value is not a number.
 inline constexpr const char* kMsgBadLoadedValue = "不適切な測定値が見つかりました。ファイルの内容を確認してください…";
@@ -73,14 +70,6 @@ struct ChainSettings {
     static ChainSettings From(const Struct_Settings& settings, const Struct_Options& options);
 };
 
-// A message box of the chain: its text, and whether it is the warning box
-// ("警告メッセージ") rather than the guidance box ("ガイドメッセージ").
-struct ChainMessage {
-    std::string text;
-    bool warning = false;
-    friend bool operator==(const ChainMessage&, const ChainMessage&) = default;
-};
-
 using SpcRow = std::array<std::string, kSpcColumns>;
 
 // What the window shows after the chain: the header and counts of the shown
@@ -95,7 +84,7 @@ struct SheetJudgment {
     int specKind = SpecTolerance;
     int decimals = 3;
 
-    std::vector<ChainMessage> messages;
+    std::vector<SessionMessage> messages;
     // "'<text>' は浮動小数点数ではありません" when a text that is not a number
     // stopped the chain.
     std::optional<std::string> error;

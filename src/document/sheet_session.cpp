@@ -411,13 +411,9 @@ void SheetSession::layOutTables(int lots, int n)
                                                           "R",    "STDEV", "CP", "CPK", "判定結果"};
     for (int c = 0; c < kCalcColumns; ++c)
         calc_.setText(c, 0, calcHeaders[c]);
-    static const char* const circled[8] = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
-    const char* side = chartKind == ChartXbarS ? "S" : chartKind == ChartXRs ? "Rs" : "R";
     spc_.setText(0, 0, "ﾛｯﾄ№");
-    for (int i = 0; i < 8; ++i) {
-        spc_.setText(1 + i, 0, std::string("X") + circled[i]);
-        spc_.setText(9 + i, 0, side + std::string(circled[i]));
-    }
+    for (int c = 1; c <= 2 * kSpcRuleCount; ++c)
+        spc_.setText(c, 0, SpcColumnTitle(c, chartKind));
     spc_.setText(kSpcVerdictColumn, 0, "判定結果");
 }
 

@@ -75,7 +75,9 @@ struct CapabilityThreshold {
     std::string text = "1.33";  // editCpCpk
 };
 
-// A message box of a command.
+// A message box of a command: the guidance box ("ガイドメッセージ") or the
+// warning box ("警告メッセージ"), and its text. The batch chain reports the
+// boxes of its commands as they are.
 struct SessionMessage {
     enum class Kind { Guide, Warning };
     Kind kind = Kind::Guide;

@@ -1,31 +1,16 @@
 #include "exchange/csv.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <thread>
 
+#include "exchange/codepage.h"
 #include "exchange/layout.h"
 
 namespace trevolo {
 
 namespace {
-
-struct IconvCloser {
-    void operator()(void* cd) const noexcept { iconv_close(static_cast<iconv_t>(cd)); }
-};
-using IconvHandle = std::unique_ptr<void, IconvCloser>;
-
-IconvHandle OpenIconv(const char* to, const char* from)
-{
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
-    return IconvHandle(cd);
-}
 
 // Length of the UTF-8 sequence a lead byte starts; 1 for a stray byte.
 size_t Utf8SequenceLength(unsigned char lead) noexcept
@@ -93,60 +78,17 @@ bool IsValidUtf8(std::string_view s) noexcept
 
 std::string Utf8ToCp932(std::string_view utf8)
 {
-    IconvHandle cd = OpenIconv("CP932", "UTF-8");
-    std::string out;
-    out.resize(utf8.size() + 16);
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    size_t used = 0;
-    while (inLeft > 0) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        const size_t r = iconv(static_cast<iconv_t>(cd.get()), &in, &inLeft, &dst, &dstLeft);
-        used = static_cast<size_t>(dst - out.data());
-        if (r != static_cast<size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2 + 16);
-            continue;
-        }
-        // A character the code page lacks, or bytes that are not UTF-8:
-        // one "?" for the whole sequence.
-        size_t skip = Utf8SequenceLength(static_cast<unsigned char>(*in));
-        if (skip > inLeft)
-            skip = inLeft;
-        in += skip;
-        inLeft -= skip;
-        if (used == out.size())
-            out.resize(out.size() * 2 + 16);
-        out[used++] = '?';
-        iconv(static_cast<iconv_t>(cd.get()), nullptr, nullptr, nullptr, nullptr);
-    }
-    out.resize(used);
-    return out;
+    // A character the code page lacks, or bytes that are not UTF-8: one "?"
+    // for the whole sequence.
+    const auto question = [](std::string_view rest) -> std::optional<Cp932Substitute> {
+        return Cp932Substitute{"?", Utf8SequenceLength(static_cast<unsigned char>(rest.front()))};
+    };
+    return *ConvertCp932(utf8, Cp932Direction::FromUtf8, question);
 }
 
 std::optional<std::string> Cp932ToUtf8(std::string_view bytes)
 {
-    IconvHandle cd = OpenIconv("UTF-8", "CP932");
-    std::string out;
-    out.resize(bytes.size() * 3 / 2 + 16);
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    size_t used = 0;
-    while (inLeft > 0) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        const size_t r = iconv(static_cast<iconv_t>(cd.get()), &in, &inLeft, &dst, &dstLeft);
-        used = static_cast<size_t>(dst - out.data());
-        if (r != static_cast<size_t>(-1))
-            break;
-        if (errno != E2BIG)
-            return std::nullopt;
-        out.resize(out.size() * 2 + 16);
-    }
-    out.resize(used);
-    return out;
+    return ConvertCp932(bytes, Cp932Direction::ToUtf8);
 }
 
 void AppendCsvField(std::string& out, std::string_view field)

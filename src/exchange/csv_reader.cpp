@@ -1,11 +1,8 @@
 #include "exchange/csv_reader.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-#include <memory>
 #include <stdexcept>
 
+#include "exchange/codepage.h"
 #include "exchange/csv.h"
 
 namespace trevolo {
@@ -42,59 +39,20 @@ std::string_view Cp932ExtraByte(unsigned char b) noexcept
     }
 }
 
-struct IconvCloser {
-    void operator()(void* cd) const noexcept { iconv_close(static_cast<iconv_t>(cd)); }
-};
-
 // Code page 932 to UTF-8, never failing: a byte sequence that is not a
 // character becomes what the application shows for it.
 std::string DecodeCp932Lenient(std::string_view bytes)
 {
-    iconv_t raw = iconv_open("UTF-8", "CP932");
-    if (raw == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error("iconv cannot convert from CP932 to UTF-8");
-    std::unique_ptr<void, IconvCloser> cd(raw);
-
-    std::string out;
-    out.resize(bytes.size() * 3 / 2 + 16);
-    size_t used = 0;
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    auto append = [&](std::string_view s) {
-        if (out.size() - used < s.size())
-            out.resize(out.size() * 2 + s.size());
-        out.replace(used, s.size(), s);
-        used += s.size();
+    const auto shown = [](std::string_view rest) -> std::optional<Cp932Substitute> {
+        const unsigned char b = static_cast<unsigned char>(rest.front());
+        if (const std::string_view extra = Cp932ExtraByte(b); !extra.empty())
+            return Cp932Substitute{extra, 1};
+        // A broken double-byte character takes the byte after its lead byte
+        // with it, unless that byte ends the line.
+        const bool pair = IsCp932LeadByte(b) && rest.size() >= 2 && rest[1] != '\r' && rest[1] != '\n';
+        return Cp932Substitute{kReplacement, pair ? 2u : 1u};
     };
-    while (inLeft > 0) {
-        char* dst = out.data() + used;
-        size_t dstLeft = out.size() - used;
-        const size_t r = iconv(raw, &in, &inLeft, &dst, &dstLeft);
-        used = static_cast<size_t>(dst - out.data());
-        if (r != static_cast<size_t>(-1))
-            break;
-        if (errno == E2BIG) {
-            out.resize(out.size() * 2 + 16);
-            continue;
-        }
-        // EILSEQ or EINVAL: one character the table lacks.
-        const unsigned char b = static_cast<unsigned char>(*in);
-        const std::string_view extra = Cp932ExtraByte(b);
-        size_t skip = 1;
-        if (!extra.empty()) {
-            append(extra);
-        } else {
-            append(kReplacement);
-            // A broken double-byte character takes the byte after its lead
-            // byte with it, unless that byte ends the line.
-            if (IsCp932LeadByte(b) && inLeft >= 2 && in[1] != '\r' && in[1] != '\n')
-                skip = 2;
-        }
-        in += skip;
-        inLeft -= skip;
-    }
-    out.resize(used);
-    return out;
+    return *ConvertCp932(bytes, Cp932Direction::ToUtf8, shown);
 }
 
 // Code page 932 to UTF-8. Its single bytes below 0x80 are ASCII, and a

@@ -19,6 +19,30 @@ inline constexpr const char* kCpCpkTexts[2] = {"CP", "CPK"};
 enum SpecKind : int { SpecTolerance = 0, SpecUpperOnly = 1, SpecLowerOnly = 2 };
 enum ChartKind : int { ChartXbarR = 0, ChartXbarS = 1, ChartXRs = 2 };
 
+// The name of a chart kind's second side, the spread of the lots: "S"
+// (standard deviations) for XbarS, "Rs" (moving ranges) for X-Rs, "R"
+// (ranges) for XbarR and any other value. The tables, charts, captions and
+// reports name that side after it ("Rs管理図", "S①", "SPC異常判定(X側-R側)").
+constexpr const char* SpreadSideName(int chartKind) noexcept
+{
+    switch (chartKind) {
+    case ChartXbarS:
+        return "S";
+    case ChartXRs:
+        return "Rs";
+    default:
+        return "R";
+    }
+}
+
+// The chart kind a sheet of n values per lot is judged on: a sheet of one
+// value per lot has no range or deviation within a lot, so n = 1 takes the
+// X-Rs chart whatever kind is chosen; any other n takes the chosen kind.
+constexpr int ShownChartKind(int n, int chosenChart) noexcept
+{
+    return n == 1 ? ChartXRs : chosenChart;
+}
+
 // Range of the lot count and of n per lot.
 inline constexpr int kMinLots = 10;
 inline constexpr int kMaxLots = 1000;

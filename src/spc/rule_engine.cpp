@@ -10,6 +10,15 @@ bool IsSpcAbnormalText(std::string_view text) noexcept
     return Trim(text).starts_with(kSpcMarkAbnormal);
 }
 
+std::string SpcColumnTitle(int column, int chartKind)
+{
+    if (column >= 1 && column <= kSpcRuleCount)
+        return std::string("X") + kSpcRuleMarks[static_cast<size_t>(column - 1)];
+    if (column > kSpcRuleCount && column <= 2 * kSpcRuleCount)
+        return std::string(SpreadSideName(chartKind)) + kSpcRuleMarks[static_cast<size_t>(column - kSpcRuleCount - 1)];
+    return {};
+}
+
 std::string SingleValueLotMessage(std::string_view label)
 {
     const std::string_view format = kMsgSingleValueLot;
@@ -275,7 +284,6 @@ bool SpcTable::writeVerdicts()
         cell(row, kSpcVerdictColumn) = abnormal ? VerdictAbnormal : VerdictNormal;
         any = any || abnormal;
     }
-    verdicts_ = true;
     return any;
 }
 

@@ -45,6 +45,15 @@ inline constexpr int kSpcColumns = 18;        // label, 8 X rules, 8 R/S/Rs rule
 inline constexpr int kSpcVerdictColumn = 17;
 inline constexpr int kSpcRuleCount = 8;
 
+// The marks of rules 1..8, as the SPC table's titles and the charts name them.
+inline constexpr std::array<const char*, kSpcRuleCount> kSpcRuleMarks = {"①", "②", "③", "④",
+                                                                         "⑤", "⑥", "⑦", "⑧"};
+
+// The title of a rule column of the SPC table: "X①".."X⑧" for columns 1..8,
+// the spread side's name and the mark for 9..16 ("R①", "S⑧", "Rs③", after
+// the chart kind); empty for any other column.
+std::string SpcColumnTitle(int column, int chartKind);
+
 // True when a cell text, trimmed, begins with "×" (rule marks and the
 // abnormal verdict): such cells are drawn in red.
 bool IsSpcAbnormalText(std::string_view text) noexcept;
@@ -152,7 +161,6 @@ public:
     std::string_view text(int row, int column) const;
 
     bool sideWritten(SpcSide side) const noexcept;
-    bool verdictsWritten() const noexcept { return verdicts_; }
 
     // Writes the lot labels and the side's eight rule columns.
     void writeSide(SpcSide side, const SpcSideMarks& marks);
@@ -167,7 +175,6 @@ private:
     std::vector<std::string> labels_;
     std::vector<Cell> cells_;
     bool written_[2] = {false, false};
-    bool verdicts_ = false;
 };
 
 // One side of the judgment: converts the side's lines and then its lot value

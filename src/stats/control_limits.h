@@ -31,6 +31,12 @@ enum LimitField : int {
     kLimitFields = 11,
 };
 
+// The names of the lines the three-sigma method computes, as the panel
+// names its nine visible lines (LimitUcl3 .. LimitRsUcl3) while they are
+// computed.
+inline constexpr std::array<const char*, LimitRsUcl3 + 1> kThreeSigmaLineNames = {
+    "＋３σ", "＋２σ", "＋１σ", "－３σ", "－２σ", "－１σ", "平均値", "平均値", "＋３σ"};
+
 // Number of included values: non-blank cells of enabled lots. Reads no number.
 int CountIncludedValues(const LotSource& lots);
 

@@ -41,16 +41,16 @@ std::vector<std::string> EvenLots()
     return lots;
 }
 
-const ChainMessage kMissing{kMsgRequiredMissing, false};
-const ChainMessage kBadLimit{kMsgSpecLimitInvalid, true};
-const ChainMessage kNoLimits{kMsgNoControlLimits, false};
-const ChainMessage kBadValue{kMsgBadLoadedValue, true};
+const SessionMessage kMissing{SessionMessage::Kind::Guide, kMsgRequiredMissing};
+const SessionMessage kBadLimit{SessionMessage::Kind::Warning, kMsgSpecLimitInvalid};
+const SessionMessage kNoLimits{SessionMessage::Kind::Guide, kMsgNoControlLimits};
+const SessionMessage kBadValue{SessionMessage::Kind::Warning, kMsgBadLoadedValue};
 
 struct StopCase {
     const char* name;
     Header header;
     std::vector<std::string> lots;
-    std::vector<ChainMessage> messages;
+    std::vector<SessionMessage> messages;
     const char* error;  // nullptr: none
     bool specReached;
 };
@@ -144,7 +144,7 @@ TEST(JudgmentChain, ValueInAHiddenRowWarnsButTheChainRuns)
     lots.insert(lots.begin() + 2, ",10,10");
     lots.back() = "L10,x,10";
     const SheetJudgment j = JudgeSheet(Imported(Header{}, lots), ChainSettings{});
-    EXPECT_EQ(j.messages, std::vector<ChainMessage>{kBadValue});
+    EXPECT_EQ(j.messages, std::vector<SessionMessage>{kBadValue});
     EXPECT_FALSE(j.error);
     EXPECT_EQ(j.lots, 10);
     EXPECT_EQ(j.spec, Verdict::Pass);
@@ -194,7 +194,7 @@ TEST(JudgmentChain, SChartJudgesEqualValuesAndNamesALotWithASingleValue)
     lots[3] = "L4,10";
     j = JudgeSheet(Imported(Header{}, lots), s);
     EXPECT_FALSE(j.error);
-    const std::vector<ChainMessage> stop = {{SingleValueLotMessage("L4"), false}};
+    const std::vector<SessionMessage> stop = {{SessionMessage::Kind::Guide, SingleValueLotMessage("L4")}};
     EXPECT_EQ(j.messages, stop);
     EXPECT_EQ(j.calc, Verdict::Pass);
     EXPECT_EQ(j.spc, Verdict::None);

@@ -390,13 +390,18 @@ TEST(JudgeSpc, ALotWithoutStandardDeviationStopsTheSSideNamingIt)
     EXPECT_TRUE(ok.abnormal.has_value());
 }
 
-TEST(SpcTexts, ValueColumnsAndRedCells)
+TEST(SpcTexts, ValueColumnsTitlesAndRedCells)
 {
     EXPECT_EQ(SpcValueColumn(SpcSide::X, "XbarS管理図"), 4);
     EXPECT_EQ(SpcValueColumn(SpcSide::Dispersion, "XbarS管理図"), 6);
     EXPECT_EQ(SpcValueColumn(SpcSide::Dispersion, "XbarR管理図"), 5);
     EXPECT_EQ(SpcValueColumn(SpcSide::Dispersion, "X-Rs管理図"), 5);
     EXPECT_EQ(SpcValueColumn(SpcSide::Dispersion, ""), 5);
+
+    EXPECT_EQ(SpcColumnTitle(1, ChartXbarS), "X①");
+    EXPECT_EQ(SpcColumnTitle(9, ChartXbarR), "R①");
+    EXPECT_EQ(SpcColumnTitle(16, ChartXRs), "Rs⑧");
+    EXPECT_EQ(SpcColumnTitle(17, ChartXbarS), "");
 
     EXPECT_TRUE(IsSpcAbnormalText("×"));
     EXPECT_TRUE(IsSpcAbnormalText(" ×異常あり"));
