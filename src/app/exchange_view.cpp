@@ -1,23 +1,35 @@
-// The File-menu commands of the main window that move the workbook in and
-// out: import of a workbook or of one CSV file, export of every sheet to a
-// workbook or to CSV files. The reading, writing and the office instance
-// live in the exchange core; here are the dialogs, the busy frame, the sheet
-// cycle and the messages.
+// The main window's commands that move the workbook in and out and keep it:
+// import of a workbook or of one CSV file, export of every sheet to a
+// workbook or to CSV files, the three reports in the spreadsheet
+// application, and the crash journal (restoring a workbook left by a copy
+// that ended abnormally). The reading, writing and the office live in the
+// exchange core; here are the dialogs, the busy frame and the messages.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
 #include <QStandardPaths>
 #include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
 
 #include "app/mainform.h"
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "app/splash.h"
+#include "document/chart_data.h"
+#include "entry/tolerance_judgment.h"
 #include "exchange/csv.h"
 #include "exchange/exchange.h"
 #include "exchange/layout.h"
 #include "exchange/messages.h"
 #include "exchange/record_block.h"
+#include "exchange/report_layout.h"
+#include "exchange/reports.h"
+#include "model/number.h"
+#include "model/sheetio.h"
+#include "store/sql_journal_store.h"
 
 namespace trevolo {
 
@@ -212,6 +224,271 @@ void TMainForm::mainMenuCsvSaveClick()
         message = ExportSheetsCsv(QDir::toNativeSeparators(folder).toStdString(), workbook_.recordsWith(session_));
     }
     Show(this, message);
+}
+
+}  // namespace trevolo
+
+namespace trevolo {
+
+namespace {
+
+constexpr const char* kBusyReport = "Excelに統計データを展開しています。";
+
+std::string S(const QString& q)
+{
+    return q.toStdString();
+}
+
+
+// The rows of a table other than the measurement table, as shown.
+TableView ShownTable(const StringGrid& grid)
+{
+    const CellStore& cells = grid.cells();
+    TableView t;
+    t.rows = grid.RowCount();
+    t.cols = grid.ColCount();
+    t.cell = [&cells](int col, int row) { return std::string(cells.text(col, row)); };
+    return t;
+}
+
+ReportPlace Place(const TMainForm& f)
+{
+    ReportPlace p;
+    p.formFiles = S(FormFilesDir());
+    p.saveFiles = S(f.saveFilesDir());
+    p.time = LocalTimeNow();
+    return p;
+}
+
+}  // namespace
+
+bool TMainForm::runJudgmentChain()
+{
+    btnSpcJudgClick();
+    return session_.specVerdict != Verdict::None && session_.calcVerdict != Verdict::None;
+}
+
+void TMainForm::btnExcelClick()
+{
+    if (!CheckRequiredFields()) {
+        Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromUtf8(kMsgRequiredMissing));
+        return;
+    }
+    if (!runJudgmentChain())
+        return;
+    ProcessPendingOnExit pending;
+    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyXlsSave));
+
+    // The header rows come from the sheet's record, which the judgment has
+    // just stored; with no tab selected, from the fields as they stand.
+    Struct_Sheet record;
+    const int tab = selectedTab();
+    if (tab >= 0 && tab < static_cast<int>(Sheets.size())) {
+        record = Sheets[static_cast<size_t>(tab)];
+    } else {
+        session_.store(record);
+    }
+
+    const CellStore& ctrl = session_.lotCells();
+    const CellStore& edit = session_.valueCells();
+    EditTableView view;
+    view.lots = session_.lots();
+    view.n = session_.columns();
+    view.label = [&ctrl](int row) { return std::string(ctrl.text(0, row)); };
+    view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
+    view.value = [&edit](int col, int row) { return std::string(edit.text(col, row)); };
+
+    ResultTables tables;
+    for (int i = 0; i < 3 && i < pageInput->count(); ++i)
+        tables.names[static_cast<size_t>(i)] = S(pageInput->tabText(i));
+    tables.edit = BuildEditBlock(view, record.Keta);
+    tables.calc = BuildCalcBlock(ShownTable(*gridCalc));
+    tables.spc = BuildSpcBlock(ShownTable(*gridSpc));
+    MakeJudgmentResult(record, tables, Place(*this));
+}
+
+void TMainForm::btnControlChartClick()
+{
+    if (!runJudgmentChain())
+        return;
+    ProcessPendingOnExit pending;
+    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
+
+    ControlChartData data;
+    data.chartKind = session_.chartKind;
+    data.lotCountSetting = spinRow->value();
+    // The statistics table: title row, one row per lot that took part, the
+    // total row last.
+    const CellStore& calc = session_.calcCells();
+    const int spread = ChartSpreadColumn(data.chartKind);
+    for (int row = 1; row <= session_.calcRowCount() - 2; ++row) {
+        data.labels.emplace_back(calc.text(kChartLabelColumn, row));
+        data.means.emplace_back(calc.text(kChartMeanColumn, row));
+        data.spreads.emplace_back(calc.text(spread, row));
+    }
+    // The X lines from the top down, then the R/S/Rs centre and +3σ lines,
+    // each with its name.
+    const int lines[9] = {LimitUcl3, LimitUcl2, LimitUcl1, LimitXcl, LimitLcl1, LimitLcl2, LimitLcl3, LimitRcl, LimitRsUcl3};
+    auto line = [this](int l) {
+        return ChartLine{session_.lineNames[static_cast<size_t>(l)], session_.limits[static_cast<size_t>(l)]};
+    };
+    for (size_t i = 0; i < 7; ++i)
+        data.xLines[i] = line(lines[i]);
+    for (size_t i = 0; i < 2; ++i)
+        data.spreadLines[i] = line(lines[7 + i]);
+
+    MakeControlChartReport(data, Place(*this));
+}
+
+void TMainForm::btnHistogramClick()
+{
+    if (!runJudgmentChain())
+        return;
+    ProcessPendingOnExit pending;
+    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
+
+    const CellStore& ctrl = session_.lotCells();
+    const CellStore& edit = session_.valueCells();
+    HistogramData data;
+    data.lots = session_.lots();
+    data.n = session_.columns();
+    data.enabled = [&ctrl](int lot) { return ctrl.flag(1, lot + 1); };
+    data.value = [&edit](int lot, int col) { return std::string(edit.text(col, lot + 1)); };
+    data.keta = session_.header.keta;
+    data.classes = HistogramClassCount(session_.histogramClasses, kMinHistogramClasses);
+
+    MakeHistogramReport(data, Place(*this));
+}
+
+}  // namespace trevolo
+
+namespace trevolo {
+
+namespace {
+
+const QString kRestoreQuestion = QStringLiteral("前回は正常に終了しませんでした。作業内容を復元しますか？");
+
+}  // namespace
+
+void TMainForm::StartJournal(const QString& folder)
+{
+    EndJournal();
+    const QString warning = QString::fromUtf8(kWarningCaption);
+
+    // A journal left behind: the newest is offered; one that cannot be read
+    // is kept under another name and the program starts afresh.
+    std::unique_ptr<JournalFile> restored;
+    for (std::unique_ptr<JournalFile>& left : JournalFile::claimLeft(folder)) {
+        std::string why;
+        std::optional<RecoveredWorkbook> w = left->recover(&why);
+        if (!w) {
+            const QString aside = left->setAside();
+            Prompts::current().message(
+                this, warning,
+                QStringLiteral("前回の作業内容の記録を読み込めませんでした。新しい状態で開始します。\n"
+                               "記録は次の名前で残してあります。\n") +
+                    QDir::toNativeSeparators(aside.isEmpty() ? left->path() : aside));
+            continue;
+        }
+        if (w->empty()) {
+            left->remove();
+            continue;
+        }
+        if (Prompts::current().question(this, warning, kRestoreQuestion)) {
+            RestoreWorkbook(std::move(*w));
+            restored = std::move(left);
+        } else {
+            left->remove();
+        }
+        // One journal is offered per start; an older one stays for the next.
+        break;
+    }
+
+    journalFile_ = JournalFile::create(folder);
+    std::string why = "the folder cannot be written";
+    std::unique_ptr<SqlJournalStore> store;
+    if (journalFile_)
+        store = SqlJournalStore::openFile(journalFile_->path(), false, &why);
+    if (!store) {
+        if (journalFile_)
+            journalFile_->remove();
+        journalFile_.reset();
+        Prompts::current().message(this, warning,
+                                   QStringLiteral("作業内容の記録を開始できませんでした。異常終了した時は"
+                                                  "作業内容を復元できません。\n") +
+                                       QString::fromStdString(why));
+        return;
+    }
+    journal_ = std::make_unique<SessionJournal>(std::move(store), session_);
+    journal_->shownSheet = [this] { return selectedTab_; };
+    journal_->sheetCount = [this] { return static_cast<int>(Sheets.size()); };
+    journal_->onFailure = [this](const std::string& reason) {
+        // Told in the middle of a command: the box waits for its end.
+        QTimer::singleShot(0, this, [this, reason] {
+            Prompts::current().message(this, QString::fromUtf8(kWarningCaption),
+                                       QStringLiteral("作業内容を記録できなくなりました。異常終了した時は"
+                                                      "作業内容を復元できません。\n") +
+                                           QString::fromStdString(reason));
+        });
+    };
+    journal_->writeWorkbook(Sheets);
+    // What was written reaches the disk within two seconds, between commands.
+    auto* sync = findChild<QTimer*>(QStringLiteral("journalSync"));
+    if (!sync) {
+        sync = new QTimer(this);
+        sync->setObjectName(QStringLiteral("journalSync"));
+        connect(sync, &QTimer::timeout, this, [this] {
+            if (journal_)
+                journal_->syncIfWritten();
+        });
+    }
+    sync->start(2000);
+    // The restored workbook is in this copy's journal now.
+    if (restored && !journal_->failed())
+        restored->remove();
+}
+
+void TMainForm::EndJournal()
+{
+    journal_.reset();
+    if (journalFile_)
+        journalFile_->remove();
+    journalFile_.reset();
+}
+
+void TMainForm::RestoreWorkbook(RecoveredWorkbook w)
+{
+    if (w.sheets.empty())
+        return;
+    JournalBatch batch(journal_.get());
+    const int count = static_cast<int>(w.sheets.size());
+    const int shown = w.shown >= 0 && w.shown < count ? w.shown : 0;
+    Sheets = std::move(w.sheets);
+    workbook_.clearHistory();
+    for (int i = 0; i < count; ++i) {
+        Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
+        if (!s.HasLists)
+            InitSheet(s, i + 1, Settings, spinRow->value(), spinCol->value());
+    }
+    JournalSheets(0);
+    // The tabs follow the count; the records, which all carry their lists,
+    // stay as they are.
+    RunCommand([&] { showSheetCount(count); });
+    // A label left blank takes the tab's caption, as storing a sheet does.
+    for (int i = 0; i < tabCtrl->count() && i < count; ++i) {
+        Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
+        if (IsBlank(s.Label))
+            s.Label = tabCtrl->tabText(i).toStdString();
+        tabCtrl->setTabText(i, QString::fromStdString(s.Label));
+    }
+    selectTabInCode(shown);
+    RunCommand([&] { tabCtrlChange(); });
+}
+
+void TMainForm::JournalSheets(int first, int last)
+{
+    if (journal_)
+        journal_->writeSheets(Sheets, first, last);
 }
 
 }  // namespace trevolo

@@ -415,42 +415,4 @@ void TSettingForm::btnCancelClick()
 
 // ---- the main window's command ----
 
-void TMainForm::menuSettingInitClick()
-{
-    if (!SettingForm->execFor(Settings))
-        return;
-    const int chartBefore = limits_->chartIndex();
-
-    // Sheets are added with the new initial values but with the lot count
-    // and n the view shows now: the sheet count is applied first.
-    spinTab->setValue(Settings.Tab);
-    spinRow->setValue(Settings.Row);
-    spinCol->setValue(Settings.Col);
-    header_->showSettings(Settings);
-    capabilityPage_->showSettings(Settings);
-    limits_->setChartIndex(Settings.ChartIndex);
-    limits_->setMethod(Settings.LimitIndex);
-
-    if (limits_->chartIndex() != chartBefore) {
-        // Limits, statistics and SPC marks of another chart kind must not
-        // stay beside the new one, and the SPC table's titles follow the
-        // kind; the lot numbers shown are kept.
-        const int lots = gridCtrl->RowCount() - 1;
-        std::vector<std::string> labels;
-        labels.reserve(static_cast<size_t>(std::max(lots, 0)));
-        for (int r = 1; r <= lots; ++r)
-            labels.push_back(gridCtrl->cells().text(0, r));
-        Interactive = 0;
-        ResetLimitPanel();
-        Interactive = 1;
-        LayoutTables();
-        for (int r = 1; r <= lots; ++r)
-            for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridCalc, gridSpc})
-                g->cells().setText(0, r, labels[static_cast<size_t>(r - 1)]);
-        for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridCalc, gridSpc})
-            g->gridModel()->cellsChanged();
-    }
-    cmbLimitChange();
-}
-
 }  // namespace trevolo

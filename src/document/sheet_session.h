@@ -38,6 +38,15 @@ struct UndoStep;
 // (the two hidden R/S/Rs lines follow the visible ones).
 inline constexpr int kVisibleLimitLines = 9;
 
+// The names the lines take while their limits are computed.
+inline std::array<std::string, kVisibleLimitLines> AutomaticLineNames()
+{
+    std::array<std::string, kVisibleLimitLines> names;
+    for (int i = 0; i < kVisibleLimitLines; ++i)
+        names[static_cast<size_t>(i)] = kThreeSigmaLineNames[static_cast<size_t>(i)];
+    return names;
+}
+
 // The header fields of the shown sheet, as their fields show them.
 struct SheetHeader {
     std::string product;  // editProduct
@@ -147,8 +156,7 @@ public:
     std::array<bool, kVisibleLimitLines> lineAutomatic{};
     // The name of each visible line (itemUcl3 ... itemRsUcl3), in the order
     // of the check boxes; the charts label their lines with them.
-    std::array<std::string, kVisibleLimitLines> lineNames = {"＋３σ", "＋２σ", "＋１σ", "－３σ", "－２σ",
-                                                             "－１σ", "平均値", "平均値", "＋３σ"};
+    std::array<std::string, kVisibleLimitLines> lineNames = AutomaticLineNames();
     // The histogram's class count as its field shows it (spinBetWeen, 5..10).
     std::string histogramClasses = "10";
     Struct_Options options = Struct_Options::Defaults();

@@ -53,9 +53,6 @@ public:
     Outcome undo(SheetSession& session);
     Outcome redo(SheetSession& session);
 
-    // What the chain takes from the settings and the rule options.
-    ChainSettings chainSettings() const { return ChainSettings::From(settings, options); }
-
 private:
     std::vector<std::unique_ptr<UndoStack>> history_;
 };
