@@ -712,12 +712,7 @@ void TMainForm::FormShow()
         SplashForm->showText(QStringLiteral("アプリケーションを起動中です。"));
         ReadVersionInfo(Version);
         setWindowTitle(QStringLiteral("Trevolo  [for Version ") + Q(Version.VersionText) + QStringLiteral("]"));
-        btnResetNoAsk = 1;
-        struct ClearFlag {
-            int& f;
-            ~ClearFlag() { f = 0; }
-        } clearFlag{btnResetNoAsk};
-        RunCommand([&] { btnResetClick(); });
+        RunCommand([&] { resetWorkbook(); });
     }
     Interactive = 1;
 }
@@ -855,12 +850,17 @@ void TMainForm::tabCtrlChange()
 
 void TMainForm::spinTabChange()
 {
+    applySheetCount(false);
+}
+
+void TMainForm::applySheetCount(bool all)
+{
     const QString t = spinTab->text();
     if (t.isEmpty() || t == QLatin1String("0"))
         return;
     const int v = std::clamp(spinTab->value(), 1, 1000);
-    if (spinTabBulk == 1 || tabCtrl->count() != v)
-        JournalSheets(workbook_.setSheetCount(v, spinTabBulk == 1, spinRow->value(), spinCol->value()));
+    if (all || tabCtrl->count() != v)
+        JournalSheets(workbook_.setSheetCount(v, all, spinRow->value(), spinCol->value()));
     const QSignalBlocker block(tabCtrl);
     while (tabCtrl->count() < v)
         tabCtrl->addTab(QStringLiteral("Sheet") + QString::number(tabCtrl->count() + 1));
@@ -904,21 +904,20 @@ void TMainForm::spinColChange()
 
 void TMainForm::btnResetClick()
 {
-    if (btnResetNoAsk != 1 &&
-        !Prompts::current().question(this, QString::fromUtf8(kGuideCaption),
+    if (!Prompts::current().question(this, QString::fromUtf8(kGuideCaption),
                                      QStringLiteral("※全てのシートの内容が消去されます。\n"
                                                     "元に戻す事が出来ませんが、本当に宜しいですか？")))
         return;
+    resetWorkbook();
+}
+
+void TMainForm::resetWorkbook()
+{
     spinTab->setValue(Settings.Tab);
     spinRow->setValue(Settings.Row);
     spinCol->setValue(Settings.Col);
-    spinTabBulk = 1;
-    struct ClearBulk {
-        int& f;
-        ~ClearBulk() { f = 0; }
-    } clearBulk{spinTabBulk};
-    spinTabChange();
-    spinTabBulk = 0;
+    // Every record made afresh, also when the count stays.
+    applySheetCount(true);
     selectTabInCode(0);
     tabCtrlChange();
     for (int i = 0; i < tabCtrl->count(); ++i)

@@ -68,7 +68,7 @@ public:
     // written into its record.
     void storeShownSheet();
 
-    // ---- the crash journal (journal_view.cpp) ----
+    // ---- the crash journal (exchange_view.cpp) ----
     // Looks in folder for the journal of a copy that ended abnormally, offers
     // to restore it, and starts this copy's journal there.
     void StartJournal(const QString& folder);
@@ -100,7 +100,6 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-
     // The show step: caption with the version, then the full reset without
     // its question, which builds the workbook and shows the first sheet.
     void FormShow();
@@ -108,20 +107,13 @@ private:
     // initial values to the settings store.
     void FormCloseQuery();
 
-    // ---- the workbook and the global records ----
-    // The records under their names at the window's edge, kept by the
-    // workbook.
+    // ---- the workbook's records under their names at the window's edge ----
     SheetArray& Sheets = workbook_.sheets;
     Struct_Settings& Settings = workbook_.settings;
     Struct_Options& Options = workbook_.options;
     TVersion Version;
     // 0 while the program itself changes the control-limit panel, 1 otherwise.
     int Interactive = 1;
-    // Flags kept with controls: the bulk flag of spinTab and the reset-
-    // without-asking flag of btnReset.
-    int spinTabBulk = 0;
-    int btnResetNoAsk = 0;
-
 
     // Selects a tab in code; runs neither handler of the tab strip.
     void selectTabInCode(int index);
@@ -137,6 +129,12 @@ private:
     void tabCtrlChanging();
     void tabCtrlChange();
     void spinTabChange();
+    // The sheet count field's count applied: the records cut or extended
+    // (every one made afresh when all is set) and the tabs following.
+    void applySheetCount(bool all);
+    // "全てリセット" after its question: the counts of the initial values and
+    // every sheet made afresh, the first one shown.
+    void resetWorkbook();
     void spinRowChange();
     void spinColChange();
     void btnResetClick();
@@ -184,7 +182,7 @@ private:
     CellLook gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const;
     CellLook gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const;
 
-    // ---- control limits (limit_view.cpp) ----
+    // ---- control limits (judgment_view.cpp) ----
     // Targets of ComputeControlLimits: every line, or one visible line
     // 0..8 (editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1,
     // editXcl, editRcl, editRsUcl3).
@@ -194,14 +192,14 @@ private:
     // lines follow them (emptied while either is blank or not a number).
     void rsLineTyped();
 
-    // ---- specification judgment (tolerance_view.cpp) ----
+    // ---- specification judgment (judgment_view.cpp) ----
     bool CheckRequiredFields();
 
-    // ---- statistics and SPC tables (capability_view.cpp, spc_view.cpp) ----
+    // ---- statistics and SPC tables (judgment_view.cpp) ----
     CellLook gridCalcDrawCell(int col, int row, bool focused, bool isCurrent) const;
     CellLook gridSpcDrawCell(int col, int row, bool focused, bool isCurrent) const;
 
-    // ---- clipboard commands of gridEdit (clipboard_view.cpp) ----
+    // ---- clipboard commands, undo and redo of gridEdit (entry_view.cpp) ----
     // Each acts only while gridEdit itself has the focus; cut is copy then
     // delete, paste is followed by fitting the column widths.
     void popMenuCutClick();
@@ -234,7 +232,7 @@ private:
     void RunCommand(F&& f);
     void ShowError(const std::exception& e);
 
-    // ---- the crash journal (journal_view.cpp) ----
+    // ---- the crash journal (exchange_view.cpp) ----
     // A normal end: the journal is deleted.
     void EndJournal();
     // Shows a recovered workbook in place of the current one.
