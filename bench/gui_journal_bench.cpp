@@ -1,5 +1,5 @@
-// What the crash journal adds: a confirmed cell edit in the window with and
-// without the journal, and writing the largest workbook (100 sheets x 1000
+// What the crash journal and the undo history add: a confirmed cell edit in
+// the window with and without the journal, and without the history, and writing the largest workbook (100 sheets x 1000
 // lots x 100 values, as an import leaves it) against building that workbook
 // in memory, which an import does as well.
 #include <benchmark/benchmark.h>
@@ -40,10 +40,12 @@ struct Window : bench::BenchWindow {
 };
 
 // One confirmed cell: the text written and the window told, as the cell
-// editor does on Enter.
-void EditCells(benchmark::State& state, bool journaled)
+// editor does on Enter; undoable (the sheet's history keeps it) unless told.
+void EditCells(benchmark::State& state, bool journaled, bool undoable = true)
 {
     Window w(journaled);
+    if (!undoable)
+        w.form.session().setHistory(nullptr);
     StringGrid* grid = Ctl<StringGrid>(w.form, "gridEdit");
     int i = 0;
     for (auto _ : state) {
@@ -58,6 +60,13 @@ void BM_CellEditBaseline(benchmark::State& state)
     EditCells(state, false);
 }
 BENCHMARK(BM_CellEditBaseline)->Unit(benchmark::kMicrosecond);
+
+// The same without the sheet's history: what an undoable edit adds.
+void BM_CellEditWithoutHistory(benchmark::State& state)
+{
+    EditCells(state, false, false);
+}
+BENCHMARK(BM_CellEditWithoutHistory)->Unit(benchmark::kMicrosecond);
 
 void BM_CellEditJournaled(benchmark::State& state)
 {

@@ -1,11 +1,9 @@
-// What the undo history costs in the window: a confirmed cell edit with and
-// without the sheet's history (no journal either way), and undoing a paste
-// over the whole of the largest sheet (1000 lots x 100 values), the window
-// repainted.
+// Undoing a paste over the whole of the largest sheet (1000 lots x 100
+// values), the window repainted. What the history adds to a cell edit is
+// measured with the journal's figures (gui_journal_bench).
 #include <benchmark/benchmark.h>
 
 #include <QAction>
-#include <QApplication>
 #include <string>
 
 #include "full_sheet.h"
@@ -20,35 +18,6 @@ namespace {
 struct Window : bench::BenchWindow {
     Window() { showSheet(bench::FullSheet(1, 7)); }
 };
-
-void EditCells(benchmark::State& state, bool undoable)
-{
-    Window& w = bench::SharedWindow<Window>();
-    SheetSession& session = w.form.session();
-    UndoStack* history = session.history();
-    if (!undoable)
-        session.setHistory(nullptr);
-    StringGrid* grid = Ctl<StringGrid>(w.form, "gridEdit");
-    int i = 0;
-    for (auto _ : state) {
-        const int col = i % 100, row = 1 + (i / 100) % 1000;
-        grid->setCellText(col, row, QString::number(10 + (i % 997) / 1000.0, 'f', 3));
-        ++i;
-    }
-    session.setHistory(history);
-}
-
-void BM_CellEditWithoutHistory(benchmark::State& state)
-{
-    EditCells(state, false);
-}
-BENCHMARK(BM_CellEditWithoutHistory)->Unit(benchmark::kMicrosecond);
-
-void BM_CellEditUndoable(benchmark::State& state)
-{
-    EditCells(state, true);
-}
-BENCHMARK(BM_CellEditUndoable)->Unit(benchmark::kMicrosecond);
 
 // A paste of new texts over every value of the sheet, then undo through the
 // table's menu and the window repainted; only the undo is timed.

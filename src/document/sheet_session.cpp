@@ -295,27 +295,32 @@ Outcome SheetSession::apply(const UndoStep& step, bool after)
 
 Outcome SheetSession::undo()
 {
-    if (!history_)
-        return {};
-    commitTexts();
-    const UndoStep* next = history_->nextUndo();
-    if (!next || next->record)
-        return {};
-    history_->undo();
-    const bool one = next->cells.size() == 1 && !next->texts;
-    return finish(apply(*next, false), one ? next->cells[0].col : -1, one ? next->cells[0].row : -1);
+    return travel(false);
 }
 
 Outcome SheetSession::redo()
 {
-    if (!history_ || commitTexts())
+    return travel(true);
+}
+
+Outcome SheetSession::travel(bool redo)
+{
+    if (!history_)
         return {};
-    const UndoStep* next = history_->nextRedo();
+    // Texts typed since the last step are a step of their own: undo takes
+    // them back, and nothing is left to redo after them.
+    if (commitTexts() && redo)
+        return {};
+    const UndoStep* next = redo ? history_->nextRedo() : history_->nextUndo();
     if (!next || next->record)
         return {};
-    history_->redo();
+    if (redo)
+        history_->redo();
+    else
+        history_->undo();
+    // One cell is told as that cell, so the journal writes it as one.
     const bool one = next->cells.size() == 1 && !next->texts;
-    return finish(apply(*next, true), one ? next->cells[0].col : -1, one ? next->cells[0].row : -1);
+    return finish(apply(*next, redo), one ? next->cells[0].col : -1, one ? next->cells[0].row : -1);
 }
 
 Outcome SheetSession::toggleLots(int top, int bottom)

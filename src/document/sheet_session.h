@@ -346,6 +346,7 @@ private:
     void record(UndoStep step);
     // Writes one side of a step back; the outcome says what changed.
     Outcome apply(const UndoStep& step, bool after);
+    Outcome travel(bool redo);
 
     std::vector<SessionListener*> listeners_;
     UndoStack* history_ = nullptr;
