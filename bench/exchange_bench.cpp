@@ -48,7 +48,11 @@ struct Workload {
             for (int c = 0; c < kN; ++c)
                 val[0].push_back(MeasurementTitle(c));
             for (int lot = 1; lot <= kLots; ++lot) {
-                std::string label = "K" + std::string(lot < 10 ? "000" : lot < 100 ? "00" : lot < 1000 ? "0" : "") +
+                std::string label = "K" +
+                                    std::string(lot < 10     ? "000"
+                                                : lot < 100  ? "00"
+                                                : lot < 1000 ? "0"
+                                                             : "") +
                                     std::to_string(lot);
                 std::vector<std::string> row;
                 std::string line = label;
@@ -178,7 +182,8 @@ void BM_ExportWorkbook(benchmark::State& state)
     const Workload& w = Data();
     const std::string path = BookPath(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        const ExportResult r = ExportWorkbook(w.records, [&w](int s) { return w.block(s); }, path);
+        const ExportResult r = ExportWorkbook(
+            w.records, [&w](int s) { return w.block(s); }, path);
         if (!r.saved)
             state.SkipWithError(r.detail.c_str());
     }

@@ -25,10 +25,7 @@ Struct_Sheet FullSheet()
 
 // The full sheet in the first tab's record; each benchmark shows it.
 struct Window : bench::BenchWindow {
-    Window()
-    {
-        form.workbook().sheets[0] = FullSheet();
-    }
+    Window() { form.workbook().sheets[0] = FullSheet(); }
 };
 
 Window& TheWindow()

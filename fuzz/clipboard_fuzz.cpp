@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // written than the text has.
     trevolo::CellStore cells = before;
     const int written = trevolo::Grid_PasteText(cells, s.shape, s.sel, s.text);
-    const size_t pieces = std::count_if(s.text.begin(), s.text.end(),
-                                        [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; }) + 1;
+    const size_t pieces =
+        std::count_if(s.text.begin(), s.text.end(), [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; }) + 1;
     if (written < 0 || static_cast<size_t>(written) > pieces)
         __builtin_trap();
     for (int r = 0; r < kRows; ++r)

@@ -67,8 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     trevolo::WorksheetReads reads;
     for (int i = 0; i < trevolo::kHeaderFields && i < static_cast<int>(lines.size()); ++i)
         reads.header[i] = Cell(lines[i]);
-    const int bodyRows =
-        std::clamp(static_cast<int>(lines.size()) - trevolo::kHeaderFields, 0, trevolo::kImportLots);
+    const int bodyRows = std::clamp(static_cast<int>(lines.size()) - trevolo::kHeaderFields, 0, trevolo::kImportLots);
     reads.body = trevolo::CellBlock(bodyRows, trevolo::kImportColumns);
     reads.labels = trevolo::CellBlock(bodyRows, 1);
     reads.firstLot = trevolo::CellBlock(bodyRows > 0 ? 1 : 0, trevolo::kImportColumns - 1);

@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     const std::string written = trevolo::FormatRuleSpec(options);
     trevolo::Struct_Options back;
-    if (!trevolo::ParseRuleSpec(written, back, error) || !(back == options) ||
-        trevolo::FormatRuleSpec(back) != written)
+    if (!trevolo::ParseRuleSpec(written, back, error) || !(back == options) || trevolo::FormatRuleSpec(back) != written)
         __builtin_trap();
     return 0;
 }

@@ -126,8 +126,9 @@ LoadedFile WorkbookReader::load(const std::string& path)
     LoadedFile f;
     if (!OpenForReading(path, f.error))
         return f;
-    f.error = "このプログラムはExcelブックを読み込めません（表計算エンジンなしで作られています）。"
-              "シートをCSVファイルで保存してから判定してください…。";
+    f.error =
+        "このプログラムはExcelブックを読み込めません（表計算エンジンなしで作られています）。"
+        "シートをCSVファイルで保存してから判定してください…。";
     return f;
 }
 

@@ -61,8 +61,8 @@ nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)
 
 void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const SheetJudgment& j)
 {
-    out << "== " << file << "  シート" << sheet << "  「" << j.label << "」  " << j.lots << "ロット × n=" << j.n
-        << "  " << kChartTexts[std::clamp(j.chartKind, 0, 2)] << "\n";
+    out << "== " << file << "  シート" << sheet << "  「" << j.label << "」  " << j.lots << "ロット × n=" << j.n << "  "
+        << kChartTexts[std::clamp(j.chartKind, 0, 2)] << "\n";
     for (const SessionMessage& m : j.messages) {
         const bool warning = m.kind == SessionMessage::Kind::Warning;
         out << "  [" << (warning ? "警告メッセージ" : "ガイドメッセージ") << "] " << m.text << "\n";
@@ -152,8 +152,9 @@ int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
     for (const std::string& file : options.files) {
         LoadedFile loaded = IsWorkbookName(file) ? workbooks.load(file) : LoadCsvFile(file);
         if (loaded.error.empty() && options.sheet > static_cast<int>(loaded.sheets.size())) {
-            loaded.error = "ワークシート " + std::to_string(options.sheet) + " がありません（ファイルのワークシートは " +
-                           std::to_string(loaded.sheets.size()) + " 枚です）。";
+            loaded.error = "ワークシート " + std::to_string(options.sheet) +
+                           " がありません（ファイルのワークシートは " + std::to_string(loaded.sheets.size()) +
+                           " 枚です）。";
         }
         if (options.json) {
             out << (firstFile ? "\n" : ",\n") << "{\"file\": " << dump(json(file)) << ", \"sheets\": [";
@@ -196,7 +197,8 @@ int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
     if (options.json) {
         out << "\n]}\n";
     } else {
-        out << "判定 " << sheets << " シート: 合格 " << passed << ", 不合格 " << failed << ", 判定未完了 " << unfinished;
+        out << "判定 " << sheets << " シート: 合格 " << passed << ", 不合格 " << failed << ", 判定未完了 "
+            << unfinished;
         if (unreadable)
             out << " (読めないファイルあり)";
         out << "\n";

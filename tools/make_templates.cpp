@@ -100,8 +100,8 @@ void BuildControlChart(SpreadsheetApp& app, int kind, const std::filesystem::pat
     // Row 1: the names. C..I and K..L are replaced by the report with the
     // line names of the window; these are the names of the automatic lines.
     CellBlock head(1, 12);
-    const char* names[12] = {"ﾛｯﾄ№", k.xTitle, "＋３σ", "＋２σ", "＋１σ", "平均値",
-                             "－１σ", "－２σ", "－３σ", k.spread, "平均値", "＋３σ"};
+    const char* names[12] = {"ﾛｯﾄ№",  k.xTitle, "＋３σ", "＋２σ",  "＋１σ",  "平均値",
+                             "－１σ", "－２σ",  "－３σ", k.spread, "平均値", "＋３σ"};
     for (int c = 0; c < 12; ++c)
         head.at(0, c) = std::string(names[c]);
     data.range("A1", "L1").setValues(head);
@@ -136,14 +136,14 @@ void BuildControlChart(SpreadsheetApp& app, int kind, const std::filesystem::pat
     x.height = 300;
     x.categoryRotation = 90;
     x.series = {
-        {kBlue, 1.5, true},    // the lot means
-        {kRed, 1.25, false},   // +3σ
-        {kOrange, 0.75, false}, // +2σ
-        {kOlive, 0.75, false},  // +1σ
-        {kGreen, 1.25, false}, // centre line
-        {kOlive, 0.75, false},  // −1σ
-        {kOrange, 0.75, false}, // −2σ
-        {kRed, 1.25, false},   // −3σ
+        {kBlue, 1.5, true},      // the lot means
+        {kRed, 1.25, false},     // +3σ
+        {kOrange, 0.75, false},  // +2σ
+        {kOlive, 0.75, false},   // +1σ
+        {kGreen, 1.25, false},   // centre line
+        {kOlive, 0.75, false},   // −1σ
+        {kOrange, 0.75, false},  // −2σ
+        {kRed, 1.25, false},     // −3σ
     };
     charts.addChart(x);
 
@@ -155,9 +155,9 @@ void BuildControlChart(SpreadsheetApp& app, int kind, const std::filesystem::pat
     s.top = 320;
     s.height = 240;
     s.series = {
-        {kBlue, 1.5, true},    // R, S or Rs of each lot
-        {kGreen, 1.25, false}, // centre line
-        {kRed, 1.25, false},   // +3σ
+        {kBlue, 1.5, true},     // R, S or Rs of each lot
+        {kGreen, 1.25, false},  // centre line
+        {kRed, 1.25, false},    // +3σ
     };
     charts.addChart(s);
 

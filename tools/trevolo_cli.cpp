@@ -54,15 +54,17 @@ bool LoadLimits(const std::string& path, std::array<std::string, kLimitFields>& 
 int main(int argc, char** argv)
 {
     trevolo::IgnoreBrokenPipe();
-    CLI::App app{"Trevolo batch judgment: judges measurement files of the exchange layout (CSV in code page 932 "
-                 "or UTF-8, or workbooks) exactly as the window does, and converts them between workbooks and CSV.",
-                 "trevolo-cli"};
+    CLI::App app{
+        "Trevolo batch judgment: judges measurement files of the exchange layout (CSV in code page 932 "
+        "or UTF-8, or workbooks) exactly as the window does, and converts them between workbooks and CSV.",
+        "trevolo-cli"};
     app.set_version_flag("--version", std::string("trevolo-cli ") + TREVOLO_VERSION_TEXT);
     app.require_subcommand(1);
 
     CLI::App* judge = app.add_subcommand(
-        "judge", "Import each file as the window does, set the control limits (three-sigma, answered Yes, or the "
-                 "typed --limits), press \"SPC異常判定\" and report what the window shows.");
+        "judge",
+        "Import each file as the window does, set the control limits (three-sigma, answered Yes, or the "
+        "typed --limits), press \"SPC異常判定\" and report what the window shows.");
 
     std::string chart = "xbar-r";
     std::string index = "cpk";
@@ -84,9 +86,10 @@ int main(int argc, char** argv)
         judge->add_option("--threshold", threshold, "threshold of the index")->capture_default_str();
     judge->add_flag("--no-threshold", noThreshold, "no threshold judgment (verdict cells \"－\")")
         ->excludes(thresholdOpt);
-    judge->add_option("--rules", rules,
-                      "rules switched on with their run lengths, e.g. 1,2:9,3:6,4:14,5:3/2,6:5/4,7:15,8:8; a rule "
-                      "not named is off")
+    judge
+        ->add_option("--rules", rules,
+                     "rules switched on with their run lengths, e.g. 1,2:9,3:6,4:14,5:3/2,6:5/4,7:15,8:8; a rule "
+                     "not named is off")
         ->capture_default_str();
     judge->add_option("--limits", limitsFile,
                       "typed control limits (\"指定管理値\"): a JSON object of the eleven limit fields "
@@ -94,18 +97,19 @@ int main(int argc, char** argv)
                       "editRsUcl2 and editRsUcl1 left out follow from editRcl and editRsUcl3");
     judge->add_option("--sheet", sheet, "judge only worksheet N (from 1)")->check(CLI::PositiveNumber);
     judge->add_flag("--json", json, "write one JSON object for the run instead of the readable report");
-    judge->add_option("FILE", files, "CSV files of the exchange layout, or workbooks (.xls, .xlsx, .ods)")
-        ->required();
+    judge->add_option("FILE", files, "CSV files of the exchange layout, or workbooks (.xls, .xlsx, .ods)")->required();
 
     CLI::App* convert = app.add_subcommand(
-        "convert", "Convert a workbook (.xls, .xlsx, .ods: every worksheet) or a CSV file of the exchange layout (one "
-                   "sheet) into a workbook, or into a folder of CSV files, through LibreOffice, as the window's "
-                   "File menu imports and exports them.");
+        "convert",
+        "Convert a workbook (.xls, .xlsx, .ods: every worksheet) or a CSV file of the exchange layout (one "
+        "sheet) into a workbook, or into a folder of CSV files, through LibreOffice, as the window's "
+        "File menu imports and exports them.");
     ConvertOptions convertOptions;
     convert->add_option("IN", convertOptions.input, "the workbook or CSV file to read")->required();
-    convert->add_option("OUT", convertOptions.output,
-                        "a workbook (.xls, .xlsx, .ods) to write, or else a folder (created when missing) for "
-                        "Sheet1.csv, Sheet2.csv, ...")
+    convert
+        ->add_option("OUT", convertOptions.output,
+                     "a workbook (.xls, .xlsx, .ods) to write, or else a folder (created when missing) for "
+                     "Sheet1.csv, Sheet2.csv, ...")
         ->required();
 
     try {

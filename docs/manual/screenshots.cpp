@@ -181,7 +181,8 @@ int main(int argc, char** argv)
         form.OptionForm = new TOptionForm(&form);
     form.OptionForm->FormShow(form.workbook().options);
     ShowAndSave(form.OptionForm, "dlg_rules");
-    form.LotEditForm->setLotNumbers(Ctl<TplStringGrid>(form, "gridCtrl")->cells(), Ctl<TplStringGrid>(form, "gridCtrl")->RowCount());
+    form.LotEditForm->setLotNumbers(Ctl<TplStringGrid>(form, "gridCtrl")->cells(),
+                                    Ctl<TplStringGrid>(form, "gridCtrl")->RowCount());
     ShowAndSave(form.LotEditForm, "dlg_lotedit");
     TVersion version;
     ReadVersionInfo(version);

@@ -35,7 +35,10 @@ namespace trevolo {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 // The pen of a line: the centre solid green, ±3σ red, ±2σ orange
 // dash-dotted, ±1σ grey dotted, the specification limits dashed purple.
@@ -64,7 +67,10 @@ QPen LinePen(const LevelLine& l)
 }
 
 // A line's label at its right end: its name and value.
-QString LineLabel(const LevelLine& l) { return Q(l.name) + QLatin1Char(' ') + Q(FormatFixed(l.value, 4)); }
+QString LineLabel(const LevelLine& l)
+{
+    return Q(l.name) + QLatin1Char(' ') + Q(FormatFixed(l.value, 4));
+}
 
 // A level line drawn from one end to the other while it is shown, with its
 // name and value as the label of its first end only; false when hidden.
@@ -110,8 +116,7 @@ bool FileTaken(const std::filesystem::path& p)
 
 }  // namespace
 
-ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent)
-    : QWidget(parent), form_(form), tables_(tables)
+ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent) : QWidget(parent), form_(form), tables_(tables)
 {
     setObjectName(QStringLiteral("TabSheet4"));
     setAccessibleName(QStringLiteral("管理図表示"));
@@ -164,7 +169,10 @@ ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent)
     form_.session().addListener(this);
 }
 
-ChartPage::~ChartPage() { form_.session().removeListener(this); }
+ChartPage::~ChartPage()
+{
+    form_.session().removeListener(this);
+}
 
 void ChartPage::createControlPane(Pane& p, int lineCount)
 {
@@ -505,7 +513,10 @@ void ChartPage::selectPoint(int calcRow)
     highlightRow(calcRow);
 }
 
-void ChartPage::pointClicked(const QPointF& p) { selectPoint(static_cast<int>(std::lround(p.x()))); }
+void ChartPage::pointClicked(const QPointF& p)
+{
+    selectPoint(static_cast<int>(std::lround(p.x())));
+}
 
 QString ChartPage::pointToolTip(Which w, int calcRow) const
 {

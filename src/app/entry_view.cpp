@@ -28,7 +28,6 @@ namespace trevolo {
 
 namespace {
 
-
 // The numeric key filter of the measurement table and the number fields:
 // digits, and "." or "-" only while the text holds none yet. Control keys
 // (Backspace among them) are not characters here and always pass.

@@ -116,8 +116,7 @@ ExportResult ExportSheets(const SheetArray& records, const SheetBlockSource& blo
 
 void TMainForm::mainMenuXlsImportClick()
 {
-    const QString path =
-        Prompts::current().openFile(this, U(kOpenTitle), SampleFilesDir(), DialogFilter(kXlsFilter));
+    const QString path = Prompts::current().openFile(this, U(kOpenTitle), SampleFilesDir(), DialogFilter(kXlsFilter));
     if (path.isEmpty())
         return;
     CommandMessage message;
@@ -155,8 +154,7 @@ void TMainForm::mainMenuXlsImportClick()
 
 void TMainForm::mainMenuCsvImportClick()
 {
-    const QString path =
-        Prompts::current().openFile(this, U(kOpenTitle), SampleFilesDir(), DialogFilter(kCsvFilter));
+    const QString path = Prompts::current().openFile(this, U(kOpenTitle), SampleFilesDir(), DialogFilter(kCsvFilter));
     if (path.isEmpty())
         return;
     CommandMessage message;
@@ -238,7 +236,6 @@ std::string S(const QString& q)
 {
     return q.toStdString();
 }
-
 
 // The rows of a table other than the measurement table, as shown.
 TableView ShownTable(const StringGrid& grid)
@@ -328,7 +325,8 @@ void TMainForm::btnControlChartClick()
     }
     // The X lines from the top down, then the R/S/Rs centre and +3σ lines,
     // each with its name.
-    const int lines[9] = {LimitUcl3, LimitUcl2, LimitUcl1, LimitXcl, LimitLcl1, LimitLcl2, LimitLcl3, LimitRcl, LimitRsUcl3};
+    const int lines[9] = {LimitUcl3, LimitUcl2, LimitUcl1, LimitXcl,   LimitLcl1,
+                          LimitLcl2, LimitLcl3, LimitRcl,  LimitRsUcl3};
     auto line = [this](int l) {
         return ChartLine{session_.lineNames[static_cast<size_t>(l)], session_.limits[static_cast<size_t>(l)]};
     };

@@ -10,7 +10,7 @@ class QToolButton;
 
 namespace trevolo {
 
-inline const QColor kFieldFocusColor{255, 255, 0};   // yellow while a field has the focus
+inline const QColor kFieldFocusColor{255, 255, 0};     // yellow while a field has the focus
 inline const QColor kFieldNormalColor{255, 255, 255};  // white otherwise
 
 // Key filters of the fields: each takes a typed character and the text it

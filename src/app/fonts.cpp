@@ -17,8 +17,8 @@ QFont GothicFont(int pixelSize)
 QFont PGothicFont(int pixelSize)
 {
     QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                   QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
+    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("Noto Sans CJK JP"),
+                   QStringLiteral("sans-serif")});
     f.setPixelSize(pixelSize);
     return f;
 }

@@ -121,8 +121,12 @@ void HeaderPanel::showHeader()
 void HeaderPanel::showCleared(int decimals)
 {
     const SheetHeader& h = session_.header;
-    for (auto [field, text] : {std::pair{editProduct, &h.product}, {editProcess, &h.process}, {editMbc, &h.mbc},
-                               {editLabel, &h.label}, {editUnit, &h.unit}, {editKupper, &h.upper},
+    for (auto [field, text] : {std::pair{editProduct, &h.product},
+                               {editProcess, &h.process},
+                               {editMbc, &h.mbc},
+                               {editLabel, &h.label},
+                               {editUnit, &h.unit},
+                               {editKupper, &h.upper},
                                {editKlower, &h.lower}})
         field->setText(QString::fromStdString(*text));
     spinKeta->setValue(decimals);
@@ -143,7 +147,8 @@ void HeaderPanel::applySpecKind()
     const int kind = cmbSpecKind->currentIndex();
     auto apply = [this](TEdit* e, bool enabled) {
         e->setEnabled(enabled);
-        e->setFieldColor(enabled ? window()->palette().color(QPalette::Base) : window()->palette().color(QPalette::Button));
+        e->setFieldColor(enabled ? window()->palette().color(QPalette::Base)
+                                 : window()->palette().color(QPalette::Button));
         if (!enabled)
             e->clear();
     };

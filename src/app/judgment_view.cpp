@@ -68,10 +68,11 @@ void TMainForm::btnRandamClick()
 {
     const int lots = session_.lots();
     const int cols = session_.columns();
-    const quint64 seed = randamSeed != 0 ? randamSeed
-                                         : static_cast<quint64>(
-                                               std::chrono::system_clock::now().time_since_epoch().count());
-    const std::vector<std::string> values = MakeDemoValues(lots, cols, session_.header.keta, session_.header.lower, seed);
+    const quint64 seed = randamSeed != 0
+                             ? randamSeed
+                             : static_cast<quint64>(std::chrono::system_clock::now().time_since_epoch().count());
+    const std::vector<std::string> values =
+        MakeDemoValues(lots, cols, session_.header.keta, session_.header.lower, seed);
     if (values.empty())
         return;
     // Written as one paste over the whole table, so it is one step of the
@@ -193,11 +194,12 @@ bool TMainForm::ComputeControlLimits(int target)
 {
     if (Interactive == 0 || session_.includedValueCount() == 0)
         return true;
-    const QString question = target == kAllLimitLines
-                                 ? QStringLiteral("※自動計算した±３σの値がそれぞれ設定されます。\n"
-                                                  "元に戻す事が出来ませんが、本当に宜しいですか？")
-                                 : QStringLiteral("※自動計算した値が個別に設定されます。\n"
-                                                  "元に戻す事が出来ませんが、本当に宜しいですか？");
+    const QString question = target == kAllLimitLines ? QStringLiteral(
+                                                            "※自動計算した±３σの値がそれぞれ設定されます。\n"
+                                                            "元に戻す事が出来ませんが、本当に宜しいですか？")
+                                                      : QStringLiteral(
+                                                            "※自動計算した値が個別に設定されます。\n"
+                                                            "元に戻す事が出来ませんが、本当に宜しいですか？");
     if (!Prompts::current().question(this, QString::fromUtf8(kGuideCaption), question))
         return false;
     const Outcome o = session_.computeLimits(target, true);

@@ -164,17 +164,17 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
     lg->addWidget(editRsUcl2, row, 6);
     lg->addWidget(editRsUcl1, row + 1, 6);
 
-    for (QLineEdit* e : std::initializer_list<QLineEdit*>{editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1,
-                                                          editRsUcl3, editRsUcl2, editRsUcl1, editXcl, editRcl,
-                                                          spinBetWeen})
+    for (QLineEdit* e :
+         std::initializer_list<QLineEdit*>{editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1, editRsUcl3,
+                                           editRsUcl2, editRsUcl1, editXcl, editRcl, spinBetWeen})
         e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLineEdit* e : std::initializer_list<QLineEdit*>{itemUcl3, itemUcl2, itemUcl1, itemLcl3, itemLcl2, itemLcl1,
                                                           itemRsUcl3, itemXcl, itemRcl})
         e->setAlignment(Qt::AlignCenter);
     // Input method: open for line names, closed for numbers and lists.
-    for (QWidget* w : std::initializer_list<QWidget*>{editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1,
-                                                      editXcl, editRcl, editRsUcl3, editRsUcl2, editRsUcl1, cmbChart,
-                                                      cmbLimit})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1, editXcl, editRcl,
+                                         editRsUcl3, editRsUcl2, editRsUcl1, cmbChart, cmbLimit})
         w->setAttribute(Qt::WA_InputMethodEnabled, false);
     for (TEdit* e : {itemUcl3, itemUcl2, itemUcl1, itemLcl3, itemLcl2, itemLcl1, itemXcl, itemRcl, itemRsUcl3})
         e->keyFilter = NameKey;
@@ -208,14 +208,14 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
 
 std::vector<QWidget*> LimitPanel::fields() const
 {
-    return {cmbChart, cmbLimit, spinBetWeen, editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1, editXcl,
-            editRcl,  editRsUcl3, editRsUcl2, editRsUcl1, itemUcl3, itemUcl2, itemUcl1, itemLcl3, itemLcl2, itemLcl1,
-            itemXcl,  itemRcl, itemRsUcl3};
+    return {cmbChart, cmbLimit, spinBetWeen, editUcl3,   editUcl2,   editUcl1,   editLcl3,  editLcl2,
+            editLcl1, editXcl,  editRcl,     editRsUcl3, editRsUcl2, editRsUcl1, itemUcl3,  itemUcl2,
+            itemUcl1, itemLcl3, itemLcl2,    itemLcl1,   itemXcl,    itemRcl,    itemRsUcl3};
 }
 
 QCheckBox* LimitPanel::box(int line) const
 {
-    QCheckBox* const boxes[kVisibleLimitLines] = {cbUcl3, cbUcl2, cbUcl1, cbLcl3, cbLcl2,
+    QCheckBox* const boxes[kVisibleLimitLines] = {cbUcl3, cbUcl2, cbUcl1, cbLcl3,  cbLcl2,
                                                   cbLcl1, cbXcl,  cbRcl,  cbRsUcl3};
     return boxes[line];
 }

@@ -181,31 +181,30 @@ void TMainForm::createMenus()
     connect(menuFileExit, &QAction::triggered, this, &QWidget::close);
 
     menuSetting = mainMenu->addMenu(QStringLiteral("設定(&S)"));
-    menuSettingSheets = add(menuSetting, "menuSettingSheets", QStringLiteral("シート数設定(&S)"),
-                            &TMainForm::menuSettingSheetsClick);
-    menuSettingInit = add(menuSetting, "menuSettingInit", QStringLiteral("各種初期値設定(&I)"),
-                          &TMainForm::menuSettingInitClick);
+    menuSettingSheets =
+        add(menuSetting, "menuSettingSheets", QStringLiteral("シート数設定(&S)"), &TMainForm::menuSettingSheetsClick);
+    menuSettingInit =
+        add(menuSetting, "menuSettingInit", QStringLiteral("各種初期値設定(&I)"), &TMainForm::menuSettingInitClick);
     menuSetting->addSeparator();
     menuSettingOption = add(menuSetting, "menuSettingOption", QStringLiteral("異常判定ルール設定(&R)"),
                             &TMainForm::menuSettingOptionClick);
 
     menuExec = mainMenu->addMenu(QStringLiteral("実行(&E)"));
     menuExecSpec = add(menuExec, "menuExecSpec", QStringLiteral("規格判定(&K)"), &TMainForm::menuExecSpecClick);
-    menuExecOperation = add(menuExec, "menuExecOperation", QStringLiteral("CP-CPK不良率判定(&O)"),
-                            &TMainForm::menuExecOperationClick);
+    menuExecOperation =
+        add(menuExec, "menuExecOperation", QStringLiteral("CP-CPK不良率判定(&O)"), &TMainForm::menuExecOperationClick);
     menuExecSpc = add(menuExec, "menuExecSpc", QStringLiteral("SPC異常判定(&S)"), &TMainForm::menuExecSpcClick);
     menuExec->addSeparator();
-    menuExecChart = add(menuExec, "menuExecChart", QStringLiteral("管理図作成(&C)"),
-                        &TMainForm::btnControlChartClick);
-    menuExecHist = add(menuExec, "menuExecHist", QStringLiteral("ヒストグラム作成(&H)"),
-                       &TMainForm::btnHistogramClick);
+    menuExecChart = add(menuExec, "menuExecChart", QStringLiteral("管理図作成(&C)"), &TMainForm::btnControlChartClick);
+    menuExecHist = add(menuExec, "menuExecHist", QStringLiteral("ヒストグラム作成(&H)"), &TMainForm::btnHistogramClick);
 
     menuHelp = mainMenu->addMenu(QStringLiteral("ヘルプ(&H)"));
     menuHelpManual = add(menuHelp, "menuHelpManual", QStringLiteral("操作手順書(&M)"), &TMainForm::menuHelpManualClick);
-    menuHelpHome = add(menuHelp, "menuHelpHome", QStringLiteral("著作権者ホームページ(&H)"),
-                       &TMainForm::menuHelpHomeClick);
+    menuHelpHome =
+        add(menuHelp, "menuHelpHome", QStringLiteral("著作権者ホームページ(&H)"), &TMainForm::menuHelpHomeClick);
     menuHelp->addSeparator();
-    menuHelpAbout = add(menuHelp, "menuHelpAbout", QStringLiteral("バージョン情報(&A)"), &TMainForm::menuHelpAboutClick);
+    menuHelpAbout =
+        add(menuHelp, "menuHelpAbout", QStringLiteral("バージョン情報(&A)"), &TMainForm::menuHelpAboutClick);
 }
 
 void TMainForm::createHeaderBlock()
@@ -342,8 +341,7 @@ void TMainForm::wireFields()
     connect(capabilityPage_, &CapabilityPage::thresholdKindChosen, this,
             [this] { RunCommand([&] { cmbSpecKindChange(); }); });
     connect(limits_, &LimitPanel::methodChosen, this, [this] { RunCommand([&] { cmbLimitChange(); }); });
-    connect(capabilityPage_, &CapabilityPage::thresholdToggled, this,
-            [this] { RunCommand([&] { chkCpCpkClick(); }); });
+    connect(capabilityPage_, &CapabilityPage::thresholdToggled, this, [this] { RunCommand([&] { chkCpCpkClick(); }); });
     connect(limits_, &LimitPanel::lineToggled, this, [this](int line) { RunCommand([&] { limitCheckClick(line); }); });
     connect(limits_, &LimitPanel::rsLineTyped, this, [this] { rsLineTyped(); });
 }
@@ -423,8 +421,8 @@ void TMainForm::bindSession()
 {
     // The fields are bound by their panels; the tables and the verdict
     // panels listen to the session.
-    tableViews_ = std::make_unique<TableViews>(session_, gridCtrl, gridEdit, gridCalc, gridSpc,
-                                               [this] { showVerdicts(); });
+    tableViews_ =
+        std::make_unique<TableViews>(session_, gridCtrl, gridEdit, gridCalc, gridSpc, [this] { showVerdicts(); });
     session_.addListener(tableViews_.get());
     // Typing into the lot or measurement table goes through the session's
     // commands, which keep the history.

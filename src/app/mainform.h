@@ -241,9 +241,6 @@ private:
     // sheet count changed: an import, a reset, a new count.
     void JournalSheets(int first, int last = -1);
 
-
-
-
     // Ties every field, list and box to the session's state.
     void bindSession();
     // Shows what a session command changed, gives the focus, shows its

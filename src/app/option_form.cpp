@@ -21,7 +21,6 @@ namespace trevolo {
 
 namespace {
 
-
 void SetFieldColor(QWidget* w, const QColor& c)
 {
     QPalette p = w->palette();
@@ -40,8 +39,7 @@ QStringList CaptionPieces(const char* caption)
 
 }  // namespace
 
-TOptionForm::TOptionForm(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+TOptionForm::TOptionForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("OptionForm"));
     setWindowTitle(QString::fromUtf8(kOptionFormCaption));
@@ -56,11 +54,9 @@ TOptionForm::TOptionForm(QWidget* parent)
 
     QCheckBox** checkMembers[8] = {&CheckBox1, &CheckBox2, &CheckBox3, &CheckBox4,
                                    &CheckBox5, &CheckBox6, &CheckBox7, &CheckBox8};
-    QLabel** labelMembers[8] = {&Label1, &Label2, &Label3, &Label4,
-                                &Label5, &Label6, &Label7, &Label8};
-    QComboBox** listMembers[kRuleListCount] = {&cmbOption2,   &cmbOption3,   &cmbOption4,
-                                               &cmbOption5_1, &cmbOption5_2, &cmbOption6_1,
-                                               &cmbOption6_2, &cmbOption7,   &cmbOption8};
+    QLabel** labelMembers[8] = {&Label1, &Label2, &Label3, &Label4, &Label5, &Label6, &Label7, &Label8};
+    QComboBox** listMembers[kRuleListCount] = {&cmbOption2,   &cmbOption3,   &cmbOption4, &cmbOption5_1, &cmbOption5_2,
+                                               &cmbOption6_1, &cmbOption6_2, &cmbOption7, &cmbOption8};
 
     for (int rule = 1; rule <= 8; ++rule) {
         const QStringList pieces = CaptionPieces(kRuleCaptions[rule - 1]);
@@ -144,11 +140,10 @@ TOptionForm::TOptionForm(QWidget* parent)
 
     // Tab order: the eight check boxes, then OK and Cancel.
     QWidget* previous = CheckBox1;
-    for (QWidget* w : {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox3),
-                       static_cast<QWidget*>(CheckBox4), static_cast<QWidget*>(CheckBox5),
-                       static_cast<QWidget*>(CheckBox6), static_cast<QWidget*>(CheckBox7),
-                       static_cast<QWidget*>(CheckBox8), static_cast<QWidget*>(btnOk),
-                       static_cast<QWidget*>(btnCancel)}) {
+    for (QWidget* w :
+         {static_cast<QWidget*>(CheckBox2), static_cast<QWidget*>(CheckBox3), static_cast<QWidget*>(CheckBox4),
+          static_cast<QWidget*>(CheckBox5), static_cast<QWidget*>(CheckBox6), static_cast<QWidget*>(CheckBox7),
+          static_cast<QWidget*>(CheckBox8), static_cast<QWidget*>(btnOk), static_cast<QWidget*>(btnCancel)}) {
         setTabOrder(previous, w);
         previous = w;
     }

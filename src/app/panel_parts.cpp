@@ -79,9 +79,8 @@ void ShowVerdict(QLabel* panel, const char* text)
 void BindText(QLineEdit* e, SheetSession& session, std::string& target, unsigned what)
 {
     target = e->text().toStdString();
-    QObject::connect(e, &QLineEdit::textChanged, e, [&session, &target, what](const QString& t) {
-        session.setField(target, t.toStdString(), what);
-    });
+    QObject::connect(e, &QLineEdit::textChanged, e,
+                     [&session, &target, what](const QString& t) { session.setField(target, t.toStdString(), what); });
 }
 
 void BindIndex(QComboBox* c, SheetSession& session, int& target, unsigned what)

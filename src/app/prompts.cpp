@@ -41,14 +41,12 @@ void QtPrompts::error(QWidget* parent, const QString& text)
     box.exec();
 }
 
-QString QtPrompts::openFile(QWidget* parent, const QString& title, const QString& folder,
-                            const QString& filter)
+QString QtPrompts::openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter)
 {
     return QFileDialog::getOpenFileName(parent, title, folder, filter);
 }
 
-QString QtPrompts::saveFile(QWidget* parent, const QString& title, const QString& folder,
-                            const QString& filter)
+QString QtPrompts::saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, title, folder, filter);
 }
@@ -83,8 +81,7 @@ void ScriptedPrompts::error(QWidget*, const QString& text)
     shown.push_back({Shown::Error, QString(), text});
 }
 
-QString ScriptedPrompts::openFile(QWidget*, const QString& title, const QString& folder,
-                                  const QString& filter)
+QString ScriptedPrompts::openFile(QWidget*, const QString& title, const QString& folder, const QString& filter)
 {
     shown.push_back({Shown::OpenFile, title, folder + QLatin1Char('|') + filter});
     if (files.empty())
@@ -94,8 +91,7 @@ QString ScriptedPrompts::openFile(QWidget*, const QString& title, const QString&
     return f;
 }
 
-QString ScriptedPrompts::saveFile(QWidget*, const QString& title, const QString& folder,
-                                  const QString& filter)
+QString ScriptedPrompts::saveFile(QWidget*, const QString& title, const QString& folder, const QString& filter)
 {
     shown.push_back({Shown::SaveFile, title, folder + QLatin1Char('|') + filter});
     if (files.empty())

@@ -38,10 +38,8 @@ public:
     virtual void error(QWidget* parent, const QString& text) = 0;
     // File dialogs; an empty result means the user cancelled. The filter uses
     // Qt's form ("Excelブック (*.xls *.xlsx)").
-    virtual QString openFile(QWidget* parent, const QString& title, const QString& folder,
-                             const QString& filter) = 0;
-    virtual QString saveFile(QWidget* parent, const QString& title, const QString& folder,
-                             const QString& filter) = 0;
+    virtual QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) = 0;
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) = 0;
     virtual QString folder(QWidget* parent, const QString& title, const QString& start) = 0;
     // Opens a document or web address with the program the desktop associates with it.
     virtual bool openUrl(const QUrl& url) = 0;
@@ -57,10 +55,8 @@ public:
     void message(QWidget* parent, const QString& caption, const QString& text) override;
     bool question(QWidget* parent, const QString& caption, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
-    QString openFile(QWidget* parent, const QString& title, const QString& folder,
-                     const QString& filter) override;
-    QString saveFile(QWidget* parent, const QString& title, const QString& folder,
-                     const QString& filter) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
     QString folder(QWidget* parent, const QString& title, const QString& start) override;
     bool openUrl(const QUrl& url) override;
 };
@@ -83,10 +79,8 @@ public:
     void message(QWidget* parent, const QString& caption, const QString& text) override;
     bool question(QWidget* parent, const QString& caption, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
-    QString openFile(QWidget* parent, const QString& title, const QString& folder,
-                     const QString& filter) override;
-    QString saveFile(QWidget* parent, const QString& title, const QString& folder,
-                     const QString& filter) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
     QString folder(QWidget* parent, const QString& title, const QString& start) override;
     bool openUrl(const QUrl& url) override;
 

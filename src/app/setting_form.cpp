@@ -79,10 +79,12 @@ TSettingForm::TSettingForm(QWidget* parent)
 
     // Sheet count, lot count and n.
     grpSize = new QGroupBox(QStringLiteral("シート数(項目数)、ロット数、検査ｎ数"), this);
-    spinTab = spin("spinTab", 1, kMaxSheets, 3, QStringLiteral("「シート数（項目数）」を１～１００の範囲で設定してください。"));
+    spinTab = spin("spinTab", 1, kMaxSheets, 3,
+                   QStringLiteral("「シート数（項目数）」を１～１００の範囲で設定してください。"));
     spinRow = spin("spinRow", kMinLots, kMaxLots, 4,
                    QStringLiteral("「ロット数（行数）」を１０～１０００の範囲で設定してください。"));
-    spinCol = spin("spinCol", kMinN, kMaxN, 3, QStringLiteral("「検査ｎ数（列数）」を１～１００の範囲で設定してください。"));
+    spinCol =
+        spin("spinCol", kMinN, kMaxN, 3, QStringLiteral("「検査ｎ数（列数）」を１～１００の範囲で設定してください。"));
     auto* g1 = new QGridLayout(grpSize);
     lblTab = LabelPanel(QStringLiteral("ｼｰﾄ数"), spinTab, grpSize);
     lblRow = LabelPanel(QStringLiteral("ﾛｯﾄ数(行)"), spinRow, grpSize);
@@ -254,8 +256,8 @@ void TSettingForm::FormShow()
     cmbLimit->setCurrentIndex(s.LimitIndex);
     // A field left yellow when the dialog last closed is white again; the
     // threshold line keeps the colour of its box's state.
-    for (TEdit* e : {static_cast<TEdit*>(spinTab), static_cast<TEdit*>(spinRow), static_cast<TEdit*>(spinCol),
-                     editUnit, static_cast<TEdit*>(spinKeta)})
+    for (TEdit* e : {static_cast<TEdit*>(spinTab), static_cast<TEdit*>(spinRow), static_cast<TEdit*>(spinCol), editUnit,
+                     static_cast<TEdit*>(spinKeta)})
         e->setFieldColor(kFieldNormalColor);
     for (QComboBox* c : {cmbSpecKind, cmbChart, cmbLimit})
         setComboColor(c, kFieldNormalColor);

@@ -51,15 +51,14 @@ void WriteString(QSettings& s, const char* key, const std::string& v)
     s.setValue(QLatin1String(key), QString::fromStdString(v));
 }
 
-const char* const kCheckKeys[8] = {"Check1", "Check2", "Check3", "Check4",
-                                   "Check5", "Check6", "Check7", "Check8"};
+const char* const kCheckKeys[8] = {"Check1", "Check2", "Check3", "Check4", "Check5", "Check6", "Check7", "Check8"};
 
 }  // namespace
 
 std::unique_ptr<QSettings> OpenSettingsStore()
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                       QStringLiteral("Morvane"), QStringLiteral("Trevolo"));
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Morvane"),
+                                       QStringLiteral("Trevolo"));
 }
 
 void ReadSettings(QSettings& store, WindowGeometry& geometry, Struct_Options& options, Struct_Settings& settings)

@@ -16,12 +16,11 @@ GridDelegate::GridDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(
 
 void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const bool focused =
-        grid_->hasFocus() || grid_->viewport()->hasFocus() || grid_->isPersistentEditorOpen(index);
+    const bool focused = grid_->hasFocus() || grid_->viewport()->hasFocus() || grid_->isPersistentEditorOpen(index);
     const QModelIndex cur = grid_->currentIndex();
-    const bool isCurrent = cur.isValid() && cur.row() == index.row() &&
-                           (grid_->selectionBehavior() == QAbstractItemView::SelectRows ||
-                            cur.column() == index.column());
+    const bool isCurrent =
+        cur.isValid() && cur.row() == index.row() &&
+        (grid_->selectionBehavior() == QAbstractItemView::SelectRows || cur.column() == index.column());
     grid_->paintCell(p, option.rect, index.column(), index.row() + 1, focused, isCurrent);
 }
 
@@ -250,8 +249,8 @@ int StringGrid::textWidth(std::string_view utf8) const
     for (char ch : utf8) {
         const unsigned char u = static_cast<unsigned char>(ch);
         if (u >= 128)
-            return QFontMetrics(font()).horizontalAdvance(
-                QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+            return QFontMetrics(font()).horizontalAdvance(QString::fromUtf8(utf8.data(),
+                                                                            static_cast<qsizetype>(utf8.size())));
         w += asciiAdvance_[u];
     }
     return w;

@@ -12,14 +12,20 @@ namespace trevolo {
 namespace {
 
 // The statistics columns each chart reads.
-int SpreadColumn(int chartKind) noexcept { return chartKind == ChartXbarS ? CalcStdev : CalcRange; }
+int SpreadColumn(int chartKind) noexcept
+{
+    return chartKind == ChartXbarS ? CalcStdev : CalcRange;
+}
 
 std::string SpreadTitle(int chartKind)
 {
     return std::string(SpreadSideName(chartKind)) + "管理図";
 }
 
-bool IsMark(std::string_view text) noexcept { return Trim(text) == "×"; }
+bool IsMark(std::string_view text) noexcept
+{
+    return Trim(text) == "×";
+}
 
 // The title of an SPC rule column as the SPC table shows it ("X①", "Rs⑧"),
 // or as it would while the table has no title row yet.
@@ -68,8 +74,7 @@ LevelLine Line(const SheetSession& s, int field, LevelLine::Kind kind, int box, 
     l.kind = kind;
     l.field = field;
     l.name = std::move(name);
-    l.shown = s.lineAutomatic[static_cast<size_t>(box)] &&
-              TryStrToFloat(s.limits[static_cast<size_t>(field)], l.value);
+    l.shown = s.lineAutomatic[static_cast<size_t>(box)] && TryStrToFloat(s.limits[static_cast<size_t>(field)], l.value);
     return l;
 }
 

@@ -23,9 +23,9 @@ inline constexpr const char* kLowerSpecName = "下限規格";
 
 // One lot of a control chart.
 struct ChartPoint {
-    int calcRow = 0;     // the lot's row of the statistics and SPC tables
-    std::string label;   // its lot number
-    double value = 0;    // mean (X chart) or range, deviation, moving range
+    int calcRow = 0;    // the lot's row of the statistics and SPC tables
+    std::string label;  // its lot number
+    double value = 0;   // mean (X chart) or range, deviation, moving range
     // The rules that marked this point, as the SPC table titles them
     // ("X②", "Rs①"), in rule order; empty when none did.
     std::vector<std::string> marks;
@@ -35,8 +35,8 @@ struct ChartPoint {
 struct LevelLine {
     enum class Kind { Centre, Control, Spec };
     Kind kind = Kind::Control;
-    int field = -1;      // its LimitField, or -1 for a specification limit
-    std::string name;    // the line-name field's text (or the spec limit's name)
+    int field = -1;    // its LimitField, or -1 for a specification limit
+    std::string name;  // the line-name field's text (or the spec limit's name)
     double value = 0;
     // Drawn: the line's check box is on and its field holds a number (the
     // specification limits: the kind uses them and the field is a number).

@@ -150,8 +150,7 @@ void AddStop(Outcome& o, SpecStop stop)
 
 }  // namespace
 
-SheetSession::SheetSession()
-    : ctrl_(2), edit_(kMaxN), calc_(kCalcColumns, kCalcStoreRows), spc_(kSpcColumns)
+SheetSession::SheetSession() : ctrl_(2), edit_(kMaxN), calc_(kCalcColumns, kCalcStoreRows), spc_(kSpcColumns)
 {
     lineAutomatic.fill(true);
 }
@@ -412,8 +411,8 @@ void SheetSession::layOutTables(int lots, int n)
     ctrl_.setText(1, 0, "ﾁｪｯｸ");
     for (int c = 0; c < n_; ++c)
         edit_.setText(c, 0, "N" + std::to_string(c + 1));
-    static const char* const calcHeaders[kCalcColumns] = {"ﾛｯﾄ№", "N数", "MAX",   "MIN", "X",
-                                                          "R",    "STDEV", "CP", "CPK", "判定結果"};
+    static const char* const calcHeaders[kCalcColumns] = {"ﾛｯﾄ№", "N数",   "MAX", "MIN", "X",
+                                                          "R",    "STDEV", "CP",  "CPK", "判定結果"};
     for (int c = 0; c < kCalcColumns; ++c)
         calc_.setText(c, 0, calcHeaders[c]);
     spc_.setText(0, 0, "ﾛｯﾄ№");
@@ -557,8 +556,7 @@ void SheetSession::computeLimitsFrom(const LotSource& lots, int line, Outcome& o
     limits[static_cast<size_t>(line)] = r.texts[static_cast<size_t>(line)];
     // The hidden R/S/Rs lines are always brought up to date, and they go
     // with the R/S/Rs lines the panel shows, typed ones included.
-    HiddenRsLinesAfterOneLine(limits[LimitRcl], limits[LimitRsUcl3], r.texts, limits[LimitRsUcl2],
-                              limits[LimitRsUcl1]);
+    HiddenRsLinesAfterOneLine(limits[LimitRcl], limits[LimitRsUcl3], r.texts, limits[LimitRsUcl2], limits[LimitRsUcl1]);
 }
 
 void SheetSession::followHiddenLines()
@@ -578,8 +576,7 @@ SessionFocus SheetSession::missingRequiredField() const
 
 Outcome SheetSession::judgeSpecification(const WorkStart& start)
 {
-    return finish(
-        Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
+    return finish(Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
 }
 
 Outcome SheetSession::judgeCapability(const WorkStart& start)
@@ -670,11 +667,11 @@ void SheetSession::judgeSpcFrom(const LotSource& lots, const WorkStart& start, O
     Grid_ClearRows(spc_);
     // One SPC row per lot row of the statistics table, its total row left out.
     spcRows_ = calcRows_ - 1;
-    const SpcJudgment j = JudgeSpc(GatherSpcInput(
-                                       std::max(0, calcRows_ - 2),
-                                       [this](int row, int col) { return std::string_view(calc_.text(col, row)); },
-                                       chartKind, limits),
-                                   options);
+    const SpcJudgment j =
+        JudgeSpc(GatherSpcInput(
+                     std::max(0, calcRows_ - 2),
+                     [this](int row, int col) { return std::string_view(calc_.text(col, row)); }, chartKind, limits),
+                 options);
     for (int row = 1; row <= j.table.lots(); ++row)
         for (int col = 0; col < kSpcColumns; ++col) {
             const std::string_view t = j.table.text(row, col);

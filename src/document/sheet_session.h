@@ -49,11 +49,11 @@ inline std::array<std::string, kVisibleLimitLines> AutomaticLineNames()
 
 // The header fields of the shown sheet, as their fields show them.
 struct SheetHeader {
-    std::string product;  // editProduct
-    std::string process;  // editProcess
-    std::string mbc;      // editMbc
-    std::string label;    // editLabel
-    std::string unit;     // editUnit
+    std::string product;           // editProduct
+    std::string process;           // editProcess
+    std::string mbc;               // editMbc
+    std::string label;             // editLabel
+    std::string unit;              // editUnit
     int specKind = SpecTolerance;  // cmbSpecKind
     std::string keta = "3";        // spinKeta
     std::string upper;             // editKupper

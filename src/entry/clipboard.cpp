@@ -7,8 +7,8 @@ namespace trevolo {
 std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRect sel)
 {
     std::string out;
-    if (sel.right < sel.left || sel.bottom < sel.top || sel.right < 0 || sel.bottom < 0 ||
-        sel.left >= shape.colCount || sel.top >= shape.rowCount)
+    if (sel.right < sel.left || sel.bottom < sel.top || sel.right < 0 || sel.bottom < 0 || sel.left >= shape.colCount ||
+        sel.top >= shape.rowCount)
         return out;
     const int left = std::max(sel.left, 0);
     const int top = std::max(sel.top, 0);

@@ -4,16 +4,14 @@
 
 namespace trevolo {
 
-std::vector<int> MatchTableRowsToLots(const std::vector<std::string>& lotLabels,
-                                      const std::vector<bool>& takesPart,
+std::vector<int> MatchTableRowsToLots(const std::vector<std::string>& lotLabels, const std::vector<bool>& takesPart,
                                       const std::vector<std::string>& rowLabels)
 {
     const size_t lots = lotLabels.size();
     std::vector<int> lotOfRow(rowLabels.size(), -1);
 
     // Row for row: the table lists every lot in the lot table's order.
-    if (rowLabels.size() >= lots &&
-        std::equal(lotLabels.begin(), lotLabels.end(), rowLabels.begin())) {
+    if (rowLabels.size() >= lots && std::equal(lotLabels.begin(), lotLabels.end(), rowLabels.begin())) {
         for (size_t i = 0; i < lots; ++i)
             lotOfRow[i] = static_cast<int>(i);
         return lotOfRow;

@@ -19,8 +19,7 @@ namespace trevolo {
 // carry the lot numbers row for row, every lot row maps to its own lot.
 // Otherwise the rows are matched in lot order by their number, preferring a
 // lot that takes part, so a repeated number still finds the lot it belongs to.
-std::vector<int> MatchTableRowsToLots(const std::vector<std::string>& lotLabels,
-                                      const std::vector<bool>& takesPart,
+std::vector<int> MatchTableRowsToLots(const std::vector<std::string>& lotLabels, const std::vector<bool>& takesPart,
                                       const std::vector<std::string>& rowLabels);
 
 }  // namespace trevolo

@@ -121,14 +121,13 @@ bool SpecCellIsRed(int row, std::string_view text, const SpecMarking& m) noexcep
     return limits.outside(v);
 }
 
-std::vector<std::string> MakeDemoValues(int lots, int cols, std::string_view decimalsText,
-                                        std::string_view lowerText, std::uint64_t seed)
+std::vector<std::string> MakeDemoValues(int lots, int cols, std::string_view decimalsText, std::string_view lowerText,
+                                        std::uint64_t seed)
 {
     std::vector<std::string> out;
     int d = 0;
     double lower = 0;
-    if (lots <= 0 || cols <= 0 || !TryStrToInt(decimalsText, d) || d < 0 || d > 5 ||
-        !TryStrToFloat(lowerText, lower))
+    if (lots <= 0 || cols <= 0 || !TryStrToInt(decimalsText, d) || d < 0 || d > 5 || !TryStrToFloat(lowerText, lower))
         return out;
     int m = 10;
     for (int i = 0; i < d; ++i)

@@ -43,10 +43,7 @@ struct SpecLimits {
     bool upperInForce() const noexcept { return kind != SpecLowerOnly; }
     bool lowerInForce() const noexcept { return kind != SpecUpperOnly; }
     // True when v lies outside; a value equal to a limit is inside.
-    bool outside(double v) const noexcept
-    {
-        return (upperInForce() && v > upper) || (lowerInForce() && v < lower);
-    }
+    bool outside(double v) const noexcept { return (upperInForce() && v > upper) || (lowerInForce() && v < lower); }
 };
 
 // Converts the limits in force (the upper, then the lower); a limit not in
@@ -55,10 +52,10 @@ bool ParseSpecLimits(int kind, std::string_view upper, std::string_view lower, S
 
 // Why the judgment command stops before judging, in the order it checks.
 enum class SpecStop {
-    None,               // checks passed: judge
-    MissingField,       // "必須項目が入力されていません。"
-    LimitNotNumber,     // "入力値が「未入力」または、「異常値」です。…"
-    NoControlLimits,    // "管理限界値が設定されていません。"
+    None,             // checks passed: judge
+    MissingField,     // "必須項目が入力されていません。"
+    LimitNotNumber,   // "入力値が「未入力」または、「異常値」です。…"
+    NoControlLimits,  // "管理限界値が設定されていません。"
 };
 
 struct SpecPrecheck {
@@ -124,7 +121,7 @@ bool SpecCellIsRed(int row, std::string_view text, const SpecMarking& marking) n
 // when above 0.5, shown with d decimals (d = the decimals text, 0..5; L = the
 // lower limit). When L or d cannot be used the result is empty: nothing is
 // filled and nothing is reported.
-std::vector<std::string> MakeDemoValues(int lots, int cols, std::string_view decimalsText,
-                                        std::string_view lowerText, std::uint64_t seed);
+std::vector<std::string> MakeDemoValues(int lots, int cols, std::string_view decimalsText, std::string_view lowerText,
+                                        std::uint64_t seed);
 
 }  // namespace trevolo

@@ -351,29 +351,31 @@ std::vector<CsvRow> ParseCsvText(std::string_view text, size_t maxRows)
 
 WorksheetReads CsvWorksheetReads(std::string_view text)
 {
-    constexpr size_t kHeaderRow = 1;  // row 2
+    constexpr size_t kHeaderRow = 1;    // row 2
     constexpr size_t kFirstLotRow = 4;  // row 5
     constexpr size_t kRowsRead = kFirstLotRow + kImportLots;
     WorksheetReads reads;
     reads.labels = CellBlock(kImportLots, 1);
     reads.firstLot = CellBlock(1, kImportColumns - 1);
     reads.body = CellBlock(kImportLots, kImportColumns);
-    ForEachCsvCell(text, kRowsRead, [](size_t) {}, [&](size_t row, size_t col, std::string_view t) {
-        if (row == kHeaderRow) {
-            if (col < static_cast<size_t>(kHeaderFields))
-                reads.header[col] = std::string(t);
-            return;
-        }
-        if (row < kFirstLotRow || col >= static_cast<size_t>(kImportColumns) || t.empty())
-            return;
-        const int r = static_cast<int>(row - kFirstLotRow);
-        const int c = static_cast<int>(col);
-        reads.body.at(r, c) = std::string(t);
-        if (c == 0)
-            reads.labels.at(r, 0) = std::string(t);
-        else if (r == 0)
-            reads.firstLot.at(0, c - 1) = std::string(t);
-    });
+    ForEachCsvCell(
+        text, kRowsRead, [](size_t) {},
+        [&](size_t row, size_t col, std::string_view t) {
+            if (row == kHeaderRow) {
+                if (col < static_cast<size_t>(kHeaderFields))
+                    reads.header[col] = std::string(t);
+                return;
+            }
+            if (row < kFirstLotRow || col >= static_cast<size_t>(kImportColumns) || t.empty())
+                return;
+            const int r = static_cast<int>(row - kFirstLotRow);
+            const int c = static_cast<int>(col);
+            reads.body.at(r, c) = std::string(t);
+            if (c == 0)
+                reads.labels.at(r, 0) = std::string(t);
+            else if (r == 0)
+                reads.firstLot.at(0, c - 1) = std::string(t);
+        });
     return reads;
 }
 

@@ -120,9 +120,9 @@ bool HasJapanese(std::string_view utf8) noexcept
 {
     for (size_t i = 0; i < utf8.size();) {
         const char32_t cp = NextCodePoint(utf8, i);
-        if ((cp >= 0x3041 && cp <= 0x30FF) ||   // hiragana, katakana
-            (cp >= 0x3400 && cp <= 0x9FFF) ||   // kanji
-            (cp >= 0xFF66 && cp <= 0xFF9F))     // half-width katakana
+        if ((cp >= 0x3041 && cp <= 0x30FF) ||  // hiragana, katakana
+            (cp >= 0x3400 && cp <= 0x9FFF) ||  // kanji
+            (cp >= 0xFF66 && cp <= 0xFF9F))    // half-width katakana
             return true;
     }
     return false;

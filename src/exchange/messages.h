@@ -42,12 +42,9 @@ inline constexpr const char* kMsgOfficeLost =
     "処理は中断されました。もう一度実行してください…。";
 
 inline constexpr const char* kMsgCsvSaveFailed = "CSVファイルを保存できませんでした。";
-inline constexpr const char* kMsgReportFailed =
-    "帳票の作成中にエラーが発生しました。処理は中断されました…。";
-inline constexpr const char* kMsgResultOutputFailed =
-    "判定結果の出力中にエラーが発生しました。処理は中断されました…。";
-inline constexpr const char* kMsgUnexpectedError =
-    "処理中にエラーが発生しました。処理は中断されました…。";
+inline constexpr const char* kMsgReportFailed = "帳票の作成中にエラーが発生しました。処理は中断されました…。";
+inline constexpr const char* kMsgResultOutputFailed = "判定結果の出力中にエラーが発生しました。処理は中断されました…。";
+inline constexpr const char* kMsgUnexpectedError = "処理中にエラーが発生しました。処理は中断されました…。";
 
 // A message with its detail on the lines after it; an empty detail adds
 // nothing.

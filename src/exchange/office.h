@@ -47,9 +47,9 @@ class Range;
 
 // The look of one data series of a chart.
 struct ChartSeriesStyle {
-    int color = -1;          // 0xRRGGBB; -1 leaves the office's colour
-    double lineWidth = 0;    // points; 0 leaves the default (line charts)
-    bool markers = false;    // a symbol at every point (line charts)
+    int color = -1;        // 0xRRGGBB; -1 leaves the office's colour
+    double lineWidth = 0;  // points; 0 leaves the default (line charts)
+    bool markers = false;  // a symbol at every point (line charts)
 };
 
 // A chart drawn from blocks of cells, as templates lay them out. The first
@@ -66,8 +66,8 @@ struct ChartSpec {
     std::string yAxisTitle;
     double left = 10, top = 10, width = 480, height = 280;  // points
     std::vector<ChartSeriesStyle> series;                   // by series order
-    int gapWidth = -1;          // column charts: gap between columns, percent
-    int categoryRotation = 0;   // degrees of the category labels
+    int gapWidth = -1;                                      // column charts: gap between columns, percent
+    int categoryRotation = 0;                               // degrees of the category labels
     bool legend = true;
 };
 
@@ -198,7 +198,7 @@ public:
 private:
     friend class Worksheet;
     std::shared_ptr<office_detail::Book> book_;
-    int sheet_ = 0;  // from 1
+    int sheet_ = 0;                                                // from 1
     int firstRow_ = 1, firstCol_ = 1, lastRow_ = 1, lastCol_ = 1;  // from 1
 };
 

@@ -123,8 +123,7 @@ std::vector<Reference<css::drawing::XShape>> ChartShapes(const Book& book,
 }
 
 Reference<css::drawing::XShape> FindChart(const Book& book, const Reference<css::sheet::XSpreadsheet>& sheet,
-                                          std::string_view name,
-                                          int order)
+                                          std::string_view name, int order)
 {
     const auto charts = ChartShapes(book, sheet);
     const rtl::OUString wanted = U(name);
@@ -184,8 +183,8 @@ OfficeWorkbook SpreadsheetApp::addWorkbook()
         if (!session_->desktop.is())
             throw OfficeLost();
         Reference<css::frame::XComponentLoader> loader(session_->desktop, UNO_QUERY_THROW);
-        Reference<css::lang::XComponent> doc = loader->loadComponentFromURL(
-            "private:factory/scalc", "_blank", 0, Props({Prop("Hidden", Any(true))}));
+        Reference<css::lang::XComponent> doc =
+            loader->loadComponentFromURL("private:factory/scalc", "_blank", 0, Props({Prop("Hidden", Any(true))}));
         if (!doc.is())
             throw OfficeError("the spreadsheet application made no workbook");
         auto book = session_->adopt(doc);
@@ -256,12 +255,12 @@ OfficeWorkbook SpreadsheetApp::openCsv(const std::string& path)
         if (!session_->desktop.is())
             throw OfficeLost();
         Reference<css::frame::XComponentLoader> loader(session_->desktop, UNO_QUERY_THROW);
-        Reference<css::lang::XComponent> doc = loader->loadComponentFromURL(
-            U(FileUrl(path)), "_blank", 0,
-            Props({Prop("Hidden", Any(true)), Prop("ReadOnly", Any(true)),
-                   Prop("FilterName", Any(rtl::OUString("Text - txt - csv (StarCalc)"))),
-                   Prop("FilterOptions", Any(U(CsvFilterOptions(charset)))),
-                   Prop("MacroExecutionMode", Any(sal_Int16(0)))}));
+        Reference<css::lang::XComponent> doc =
+            loader->loadComponentFromURL(U(FileUrl(path)), "_blank", 0,
+                                         Props({Prop("Hidden", Any(true)), Prop("ReadOnly", Any(true)),
+                                                Prop("FilterName", Any(rtl::OUString("Text - txt - csv (StarCalc)"))),
+                                                Prop("FilterOptions", Any(U(CsvFilterOptions(charset)))),
+                                                Prop("MacroExecutionMode", Any(sal_Int16(0)))}));
         if (!doc.is())
             throw OfficeError("the file could not be opened");
         return OfficeWorkbook(session_->adopt(doc));
@@ -486,8 +485,8 @@ void StyleSeries(const Reference<css::beans::XPropertySet>& props, const ChartSe
     if (style.lineWidth > 0)
         props->setPropertyValue("LineWidth", Any(Hmm(style.lineWidth)));
     props->setPropertyValue("LineStyle", Any(css::drawing::LineStyle_SOLID));
-    props->setPropertyValue("SymbolType", Any(style.markers ? css::chart::ChartSymbolType::AUTO
-                                                            : css::chart::ChartSymbolType::NONE));
+    props->setPropertyValue("SymbolType",
+                            Any(style.markers ? css::chart::ChartSymbolType::AUTO : css::chart::ChartSymbolType::NONE));
 }
 
 }  // namespace
@@ -698,8 +697,8 @@ void Range::setNumberFormatLocal(std::string_view format)
         sal_Int32 key = formats->queryKey(code, japanese, false);
         if (key == -1)
             key = formats->addNew(code, japanese);
-        Reference<css::beans::XPropertySet> props(
-            CellRangeOf(book_, sheet_, firstRow_, firstCol_, lastRow_, lastCol_), UNO_QUERY_THROW);
+        Reference<css::beans::XPropertySet> props(CellRangeOf(book_, sheet_, firstRow_, firstCol_, lastRow_, lastCol_),
+                                                  UNO_QUERY_THROW);
         props->setPropertyValue("NumberFormat", Any(key));
     });
 }

@@ -38,49 +38,157 @@ std::unique_ptr<SpreadsheetApp> SpreadsheetApp::create(OfficeUse)
 }
 
 SpreadsheetApp::~SpreadsheetApp() = default;
-OfficeUse SpreadsheetApp::use() const noexcept { return OfficeUse::Exchange; }
-int SpreadsheetApp::processId() const noexcept { return -1; }
-bool SpreadsheetApp::canShow() const noexcept { return false; }
+OfficeUse SpreadsheetApp::use() const noexcept
+{
+    return OfficeUse::Exchange;
+}
+int SpreadsheetApp::processId() const noexcept
+{
+    return -1;
+}
+bool SpreadsheetApp::canShow() const noexcept
+{
+    return false;
+}
 void SpreadsheetApp::setSheetsInNewWorkbook(int) {}
-int SpreadsheetApp::sheetsInNewWorkbook() const noexcept { return 1; }
-OfficeWorkbook SpreadsheetApp::addWorkbook() { NotStarted(); }
-OfficeWorkbook SpreadsheetApp::openWorkbook(const std::string&, bool) { NotStarted(); }
-OfficeWorkbook SpreadsheetApp::openCsv(const std::string&) { NotStarted(); }
-bool SpreadsheetApp::leaveOpenForUser() { return false; }
+int SpreadsheetApp::sheetsInNewWorkbook() const noexcept
+{
+    return 1;
+}
+OfficeWorkbook SpreadsheetApp::addWorkbook()
+{
+    NotStarted();
+}
+OfficeWorkbook SpreadsheetApp::openWorkbook(const std::string&, bool)
+{
+    NotStarted();
+}
+OfficeWorkbook SpreadsheetApp::openCsv(const std::string&)
+{
+    NotStarted();
+}
+bool SpreadsheetApp::leaveOpenForUser()
+{
+    return false;
+}
 void SpreadsheetApp::quit() {}
 
 // ---- the handles: always empty ----
 
-int OfficeWorkbook::worksheetCount() const { Closed(); }
-Worksheet OfficeWorkbook::worksheet(int) const { Closed(); }
-void OfficeWorkbook::save() { Closed(); }
-void OfficeWorkbook::saveAs(const std::string&) { Closed(); }
+int OfficeWorkbook::worksheetCount() const
+{
+    Closed();
+}
+Worksheet OfficeWorkbook::worksheet(int) const
+{
+    Closed();
+}
+void OfficeWorkbook::save()
+{
+    Closed();
+}
+void OfficeWorkbook::saveAs(const std::string&)
+{
+    Closed();
+}
 void OfficeWorkbook::close() {}
-bool OfficeWorkbook::isOpen() const noexcept { return false; }
-bool OfficeWorkbook::show() { Closed(); }
+bool OfficeWorkbook::isOpen() const noexcept
+{
+    return false;
+}
+bool OfficeWorkbook::show()
+{
+    Closed();
+}
 
-std::string Worksheet::name() const { Closed(); }
-void Worksheet::setName(std::string_view) { Closed(); }
-Range Worksheet::range(std::string_view) const { Closed(); }
-Range Worksheet::range(std::string_view, std::string_view) const { Closed(); }
-WorksheetPos Worksheet::usedEnd() const { Closed(); }
-void Worksheet::setChartObjectWidth(std::string_view, double, int) { Closed(); }
-double Worksheet::chartObjectWidth(std::string_view, int) const { Closed(); }
-int Worksheet::chartObjectCount() const { Closed(); }
-void Worksheet::addChart(std::string_view, std::string_view, std::string_view) { Closed(); }
-void Worksheet::addChart(const ChartSpec&) { Closed(); }
-std::vector<ChartBlock> Worksheet::chartBlocks(std::string_view, int) const { Closed(); }
+std::string Worksheet::name() const
+{
+    Closed();
+}
+void Worksheet::setName(std::string_view)
+{
+    Closed();
+}
+Range Worksheet::range(std::string_view) const
+{
+    Closed();
+}
+Range Worksheet::range(std::string_view, std::string_view) const
+{
+    Closed();
+}
+WorksheetPos Worksheet::usedEnd() const
+{
+    Closed();
+}
+void Worksheet::setChartObjectWidth(std::string_view, double, int)
+{
+    Closed();
+}
+double Worksheet::chartObjectWidth(std::string_view, int) const
+{
+    Closed();
+}
+int Worksheet::chartObjectCount() const
+{
+    Closed();
+}
+void Worksheet::addChart(std::string_view, std::string_view, std::string_view)
+{
+    Closed();
+}
+void Worksheet::addChart(const ChartSpec&)
+{
+    Closed();
+}
+std::vector<ChartBlock> Worksheet::chartBlocks(std::string_view, int) const
+{
+    Closed();
+}
 
-std::string Range::address() const { Closed(); }
-CellValue Range::value() const { Closed(); }
-CellBlock Range::values() const { Closed(); }
-void Range::setValue(const CellValue&) { Closed(); }
-void Range::setValues(const CellBlock&) { Closed(); }
-void Range::setNumberFormatLocal(std::string_view) { Closed(); }
-std::string Range::numberFormatLocal() const { Closed(); }
-void Range::deleteShiftUp() { Closed(); }
-void Range::setFormulas(const CellBlock&) { Closed(); }
-std::string Range::formula() const { Closed(); }
-void Range::setColumnWidth(double) { Closed(); }
+std::string Range::address() const
+{
+    Closed();
+}
+CellValue Range::value() const
+{
+    Closed();
+}
+CellBlock Range::values() const
+{
+    Closed();
+}
+void Range::setValue(const CellValue&)
+{
+    Closed();
+}
+void Range::setValues(const CellBlock&)
+{
+    Closed();
+}
+void Range::setNumberFormatLocal(std::string_view)
+{
+    Closed();
+}
+std::string Range::numberFormatLocal() const
+{
+    Closed();
+}
+void Range::deleteShiftUp()
+{
+    Closed();
+}
+void Range::setFormulas(const CellBlock&)
+{
+    Closed();
+}
+std::string Range::formula() const
+{
+    Closed();
+}
+void Range::setColumnWidth(double)
+{
+    Closed();
+}
 
 }  // namespace trevolo

@@ -312,7 +312,6 @@ bool PipeExists(const std::string& name)
     return false;
 }
 
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -429,8 +428,8 @@ void RemoveStaleOwnLock(const std::filesystem::path& file)
     std::string name = text.substr(at + prefix.size());
     if (!name.empty() && name.back() == ';')
         name.pop_back();
-    if (name.empty() || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") !=
-                            std::string::npos)
+    if (name.empty() ||
+        name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos)
         return;
     if (std::filesystem::exists(root / ("profile-" + name), ec) || ec)
         return;

@@ -110,12 +110,12 @@ inline constexpr int kMaxClasses = 10;
 // The measurement table for the histogram: every lot row with its enabled
 // flag and its n values as shown.
 struct HistogramData {
-    int lots = 0;  // lot rows of the measurement table (R)
-    int n = 0;     // its columns
-    std::function<bool(int lot)> enabled;                  // lot from 0
-    std::function<std::string(int lot, int col)> value;    // as shown
-    std::string keta;  // the decimals control's text
-    int classes = 10;  // spinBetWeen
+    int lots = 0;                                        // lot rows of the measurement table (R)
+    int n = 0;                                           // its columns
+    std::function<bool(int lot)> enabled;                // lot from 0
+    std::function<std::string(int lot, int col)> value;  // as shown
+    std::string keta;                                    // the decimals control's text
+    int classes = 10;                                    // spinBetWeen
 };
 
 // The R x n block from A1: the values of the enabled lots in lot order

@@ -114,8 +114,7 @@ bool HandOver(SpreadsheetApp& app, OfficeWorkbook& book)
 // or, without one, in a new report office started once the copy exists (a
 // missing template ends the report before an office is started).
 template <class Write>
-ReportResult FillCopy(SpreadsheetApp* shared, const ReportPlace& place, const std::string& templateName,
-                      Write&& write)
+ReportResult FillCopy(SpreadsheetApp* shared, const ReportPlace& place, const std::string& templateName, Write&& write)
 {
     const std::filesystem::path copy = CopyTemplate(place, templateName);
     UnsavedCopy guard(copy);

@@ -6,7 +6,7 @@ namespace trevolo {
 
 void IgnoreBrokenPipe() noexcept
 {
-    struct sigaction ignore{};
+    struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigemptyset(&ignore.sa_mask);
     sigaction(SIGPIPE, &ignore, nullptr);

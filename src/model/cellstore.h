@@ -17,10 +17,7 @@ public:
 
     int columns() const noexcept { return columns_; }
     int rows() const noexcept { return rows_; }
-    bool contains(int col, int row) const noexcept
-    {
-        return col >= 0 && col < columns_ && row >= 0 && row < rows_;
-    }
+    bool contains(int col, int row) const noexcept { return col >= 0 && col < columns_ && row >= 0 && row < rows_; }
 
     // Out-of-range cells read as empty and ignore writes.
     const std::string& text(int col, int row) const noexcept;

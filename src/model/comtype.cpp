@@ -39,39 +39,64 @@ Struct_Options Struct_Options::Defaults()
 bool Struct_Options::check(int rule) const
 {
     switch (rule) {
-    case 1: return Check1;
-    case 2: return Check2;
-    case 3: return Check3;
-    case 4: return Check4;
-    case 5: return Check5;
-    case 6: return Check6;
-    case 7: return Check7;
-    case 8: return Check8;
-    default: return false;
+    case 1:
+        return Check1;
+    case 2:
+        return Check2;
+    case 3:
+        return Check3;
+    case 4:
+        return Check4;
+    case 5:
+        return Check5;
+    case 6:
+        return Check6;
+    case 7:
+        return Check7;
+    case 8:
+        return Check8;
+    default:
+        return false;
     }
 }
 
 void Struct_Options::setCheck(int rule, bool on)
 {
     switch (rule) {
-    case 1: Check1 = on; break;
-    case 2: Check2 = on; break;
-    case 3: Check3 = on; break;
-    case 4: Check4 = on; break;
-    case 5: Check5 = on; break;
-    case 6: Check6 = on; break;
-    case 7: Check7 = on; break;
-    case 8: Check8 = on; break;
-    default: break;
+    case 1:
+        Check1 = on;
+        break;
+    case 2:
+        Check2 = on;
+        break;
+    case 3:
+        Check3 = on;
+        break;
+    case 4:
+        Check4 = on;
+        break;
+    case 5:
+        Check5 = on;
+        break;
+    case 6:
+        Check6 = on;
+        break;
+    case 7:
+        Check7 = on;
+        break;
+    case 8:
+        Check8 = on;
+        break;
+    default:
+        break;
     }
 }
 
 bool operator==(const Struct_Settings& a, const Struct_Settings& b)
 {
-    return a.Tab == b.Tab && a.Row == b.Row && a.Col == b.Col && a.Unit == b.Unit &&
-           a.SpecIndex == b.SpecIndex && a.Keta == b.Keta && a.CpkCheck == b.CpkCheck &&
-           a.CpkIndex == b.CpkIndex && a.CpCpk == b.CpCpk && a.ChartIndex == b.ChartIndex &&
-           a.LimitIndex == b.LimitIndex;
+    return a.Tab == b.Tab && a.Row == b.Row && a.Col == b.Col && a.Unit == b.Unit && a.SpecIndex == b.SpecIndex &&
+           a.Keta == b.Keta && a.CpkCheck == b.CpkCheck && a.CpkIndex == b.CpkIndex && a.CpCpk == b.CpCpk &&
+           a.ChartIndex == b.ChartIndex && a.LimitIndex == b.LimitIndex;
 }
 
 bool operator==(const Struct_Options& a, const Struct_Options& b)

@@ -108,7 +108,7 @@ struct Struct_Options {
     // The values of a first start (every rule on, the usual run lengths).
     static Struct_Options Defaults();
 
-    bool check(int rule) const;       // rule 1..8
+    bool check(int rule) const;        // rule 1..8
     void setCheck(int rule, bool on);  // rule 1..8
 };
 

@@ -64,10 +64,7 @@ bool IsDecimalShape(std::string_view s) noexcept
 
 }  // namespace
 
-ConvertError::ConvertError(std::string_view text)
-    : std::runtime_error(ConvertMessage(text)), text_(text)
-{
-}
+ConvertError::ConvertError(std::string_view text) : std::runtime_error(ConvertMessage(text)), text_(text) {}
 
 std::string_view Trim(std::string_view text) noexcept
 {

@@ -81,15 +81,17 @@ std::uint8_t SpcZoneClass(double v, const SpcLines& l) noexcept
 const char* SpcMarkText(SpcMark mark) noexcept
 {
     switch (mark) {
-    case SpcMark::Normal: return kSpcMarkNormal;
-    case SpcMark::Abnormal: return kSpcMarkAbnormal;
-    case SpcMark::Off: break;
+    case SpcMark::Normal:
+        return kSpcMarkNormal;
+    case SpcMark::Abnormal:
+        return kSpcMarkAbnormal;
+    case SpcMark::Off:
+        break;
     }
     return kSpcMarkOff;
 }
 
-void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, int k, int w,
-                   std::span<SpcMark> out)
+void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, int k, int w, std::span<SpcMark> out)
 {
     if (out.size() != zones.size())
         throw std::invalid_argument("JudgeZoneRule: one mark per lot");
@@ -121,8 +123,7 @@ void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, i
     }
 }
 
-SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
-                              const Struct_Options& o)
+SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l, const Struct_Options& o)
 {
     const size_t n = values.size();
     SpcSideMarks m;
@@ -146,9 +147,7 @@ SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
         const double v = values[i];
 
         // Rule 1: beyond the 3σ lines.
-        m.rule[0][i] = !o.Check1                  ? SpcMark::Off
-                       : (v > l.U3 || v < l.L3) ? SpcMark::Abnormal
-                                                  : SpcMark::Normal;
+        m.rule[0][i] = !o.Check1 ? SpcMark::Off : (v > l.U3 || v < l.L3) ? SpcMark::Abnormal : SpcMark::Normal;
 
         // Rule 2: a value on the centre line ends both runs.
         if (v > l.CL) {
@@ -240,13 +239,20 @@ std::string_view SpcTable::text(int row, int column) const
     if (row < 1 || row > lots() || column < 0 || column >= kSpcColumns)
         throw std::out_of_range("SpcTable::text");
     switch (cell(row, column)) {
-    case Empty: return {};
-    case Label: return labels_[static_cast<size_t>(row - 1)];
-    case Off: return kSpcMarkOff;
-    case Normal: return kSpcMarkNormal;
-    case Abnormal: return kSpcMarkAbnormal;
-    case VerdictNormal: return kSpcVerdictNormal;
-    case VerdictAbnormal: return kSpcVerdictAbnormal;
+    case Empty:
+        return {};
+    case Label:
+        return labels_[static_cast<size_t>(row - 1)];
+    case Off:
+        return kSpcMarkOff;
+    case Normal:
+        return kSpcMarkNormal;
+    case Abnormal:
+        return kSpcMarkAbnormal;
+    case VerdictNormal:
+        return kSpcVerdictNormal;
+    case VerdictAbnormal:
+        return kSpcVerdictAbnormal;
     }
     return {};
 }
@@ -266,9 +272,7 @@ void SpcTable::writeSide(SpcSide side, const SpcSideMarks& marks)
         cell(row, 0) = Label;
         for (int r = 0; r < kSpcRuleCount; ++r) {
             const SpcMark mk = marks.rule[static_cast<size_t>(r)][static_cast<size_t>(row - 1)];
-            cell(row, offset + r + 1) = mk == SpcMark::Abnormal ? Abnormal
-                                        : mk == SpcMark::Normal ? Normal
-                                                                : Off;
+            cell(row, offset + r + 1) = mk == SpcMark::Abnormal ? Abnormal : mk == SpcMark::Normal ? Normal : Off;
         }
     }
     written_[side == SpcSide::X ? 0 : 1] = true;
@@ -292,8 +296,8 @@ bool SpcTable::writeVerdicts()
 namespace {
 
 template <class LineTexts>
-void JudgeSide(SpcTable& table, SpcSide side, const LineTexts& lineTexts,
-               std::span<const std::string> valueTexts, const Struct_Options& options)
+void JudgeSide(SpcTable& table, SpcSide side, const LineTexts& lineTexts, std::span<const std::string> valueTexts,
+               const Struct_Options& options)
 {
     if (static_cast<int>(valueTexts.size()) != table.lots())
         throw std::invalid_argument("JudgeSpcSide: one value per lot row");
@@ -305,14 +309,14 @@ void JudgeSide(SpcTable& table, SpcSide side, const LineTexts& lineTexts,
 
 }  // namespace
 
-void JudgeSpcSide(SpcTable& table, const SpcXLineTexts& lines,
-                  std::span<const std::string> valueTexts, const Struct_Options& options)
+void JudgeSpcSide(SpcTable& table, const SpcXLineTexts& lines, std::span<const std::string> valueTexts,
+                  const Struct_Options& options)
 {
     JudgeSide(table, SpcSide::X, lines, valueTexts, options);
 }
 
-void JudgeSpcSide(SpcTable& table, const SpcDispersionLineTexts& lines,
-                  std::span<const std::string> valueTexts, const Struct_Options& options)
+void JudgeSpcSide(SpcTable& table, const SpcDispersionLineTexts& lines, std::span<const std::string> valueTexts,
+                  const Struct_Options& options)
 {
     JudgeSide(table, SpcSide::Dispersion, lines, valueTexts, options);
 }

@@ -26,9 +26,9 @@ namespace trevolo {
 
 // --- Texts of the SPC table and its verdict panel ---------------------------
 
-inline constexpr const char* kSpcMarkNormal = "○";        // rule on, nothing at this lot
-inline constexpr const char* kSpcMarkAbnormal = "×";      // rule on, abnormality completed here
-inline constexpr const char* kSpcMarkOff = "－";          // rule switched off
+inline constexpr const char* kSpcMarkNormal = "○";    // rule on, nothing at this lot
+inline constexpr const char* kSpcMarkAbnormal = "×";  // rule on, abnormality completed here
+inline constexpr const char* kSpcMarkOff = "－";      // rule switched off
 inline constexpr const char* kSpcVerdictNormal = "○異常なし";
 inline constexpr const char* kSpcVerdictAbnormal = "×異常あり";
 inline constexpr const char* kSpcPanelPass = "合格";
@@ -41,13 +41,12 @@ inline constexpr const char* kMsgSingleValueLot =
     "測定値を２つ以上入力するか、このロットを「無効」にしてください…";
 std::string SingleValueLotMessage(std::string_view label);
 
-inline constexpr int kSpcColumns = 18;        // label, 8 X rules, 8 R/S/Rs rules, verdict
+inline constexpr int kSpcColumns = 18;  // label, 8 X rules, 8 R/S/Rs rules, verdict
 inline constexpr int kSpcVerdictColumn = 17;
 inline constexpr int kSpcRuleCount = 8;
 
 // The marks of rules 1..8, as the SPC table's titles and the charts name them.
-inline constexpr std::array<const char*, kSpcRuleCount> kSpcRuleMarks = {"①", "②", "③", "④",
-                                                                         "⑤", "⑥", "⑦", "⑧"};
+inline constexpr std::array<const char*, kSpcRuleCount> kSpcRuleMarks = {"①", "②", "③", "④", "⑤", "⑥", "⑦", "⑧"};
 
 // The title of a rule column of the SPC table: "X①".."X⑧" for columns 1..8,
 // the spread side's name and the mark for 9..16 ("R①", "S⑧", "Rs③", after
@@ -64,7 +63,10 @@ bool IsSpcAbnormalText(std::string_view text) noexcept;
 // side is written to column offset + r.
 enum class SpcSide : int { X = 0, Dispersion = 8 };
 
-constexpr int SpcColumnOffset(SpcSide side) noexcept { return static_cast<int>(side); }
+constexpr int SpcColumnOffset(SpcSide side) noexcept
+{
+    return static_cast<int>(side);
+}
 
 // Columns of the statistics table the lot values are read from.
 inline constexpr int kCalcColumnLabel = 0;
@@ -117,9 +119,9 @@ std::uint8_t SpcZoneClass(double v, const SpcLines& lines) noexcept;
 
 // Which zone classes count as hits for a zone rule (bit z for class z).
 enum SpcZoneHit : unsigned {
-    kHitBeyond2Sigma = 1u << 1,                 // rule 5
-    kHitBeyond1Sigma = (1u << 1) | (1u << 2),   // rules 6 and 8
-    kHitWithin1Sigma = 1u << 3,                 // rule 7
+    kHitBeyond2Sigma = 1u << 1,                // rule 5
+    kHitBeyond1Sigma = (1u << 1) | (1u << 2),  // rules 6 and 8
+    kHitWithin1Sigma = 1u << 3,                // rule 7
 };
 
 enum class SpcMark : std::uint8_t { Off, Normal, Abnormal };
@@ -131,8 +133,7 @@ const char* SpcMarkText(SpcMark mark) noexcept;
 // count starts again; hits never add up across a block boundary. With the
 // rule switched off every lot is Off. Writes out[i] for every lot i;
 // out.size() must equal zones.size().
-void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, int k, int w,
-                   std::span<SpcMark> out);
+void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, int k, int w, std::span<SpcMark> out);
 
 // The marks of one side: rule[r - 1][lot index from 0].
 struct SpcSideMarks {
@@ -142,8 +143,7 @@ struct SpcSideMarks {
 // All eight rules over converted lot values. Rules 2 to 4 mark only the lot
 // at which a run completes and count again from nothing after a mark;
 // rules 5 to 8 as JudgeZoneRule. Never throws for any option values.
-SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& lines,
-                              const Struct_Options& options);
+SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& lines, const Struct_Options& options);
 
 // --- The SPC table ---------------------------------------------------------
 
@@ -182,10 +182,10 @@ private:
 // and the side's eight columns. Throws ConvertError for the first text that
 // is blank or not a number, leaving the table unchanged; throws
 // std::invalid_argument when the number of texts differs from table.lots().
-void JudgeSpcSide(SpcTable& table, const SpcXLineTexts& lines,
-                  std::span<const std::string> valueTexts, const Struct_Options& options);
-void JudgeSpcSide(SpcTable& table, const SpcDispersionLineTexts& lines,
-                  std::span<const std::string> valueTexts, const Struct_Options& options);
+void JudgeSpcSide(SpcTable& table, const SpcXLineTexts& lines, std::span<const std::string> valueTexts,
+                  const Struct_Options& options);
+void JudgeSpcSide(SpcTable& table, const SpcDispersionLineTexts& lines, std::span<const std::string> valueTexts,
+                  const Struct_Options& options);
 
 // Column 17: "×異常あり" for a lot row with a "×" in columns 1 to 16, else
 // "○異常なし". Returns true when at least one lot is abnormal.
@@ -197,9 +197,9 @@ bool SetSpcVerdicts(SpcTable& table);
 // statistics table (every row between the header and the total row) and the
 // limit fields.
 struct SpcInput {
-    std::vector<std::string> labels;            // column 0
+    std::vector<std::string> labels;  // column 0
     SpcXLineTexts xLines;
-    std::vector<std::string> xValues;           // column kCalcColumnMean
+    std::vector<std::string> xValues;  // column kCalcColumnMean
     SpcDispersionLineTexts dispersionLines;
     std::vector<std::string> dispersionValues;  // column SpcValueColumn(Dispersion, chart)
     // The R/S/Rs side reads the STDEV column ("XbarS管理図"). There the

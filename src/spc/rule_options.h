@@ -19,14 +19,10 @@ inline constexpr const char* kRuleOptionsInvalidMessage = "設定値が異常で
 // where a list sits: the first run holds the first list of the row, the
 // second run (rules 5 and 6) the second list.
 inline constexpr const char* kRuleCaptions[8] = {
-    "①1点が管理限界線(3シグマ)を超えている",
-    "②      点が中心値に対して同じ側にある",
-    "③      点が増加、または減少している",
-    "④      点が交互に増減している",
-    "⑤連続する      点中、     点が > 2シグマ",
-    "⑥連続する      点中、     点が > 1シグマ",
-    "⑦連続する      点が <= 1シグマ",
-    "⑧連続する      点が > 1シグマ",
+    "①1点が管理限界線(3シグマ)を超えている",    "②      点が中心値に対して同じ側にある",
+    "③      点が増加、または減少している",      "④      点が交互に増減している",
+    "⑤連続する      点中、     点が > 2シグマ", "⑥連続する      点中、     点が > 1シグマ",
+    "⑦連続する      点が <= 1シグマ",           "⑧連続する      点が > 1シグマ",
 };
 
 // The nine lists, in the order of their rows (and of the dialog's lists).
@@ -44,10 +40,10 @@ enum RuleList : int {
 inline constexpr int kRuleListCount = 9;
 
 struct RuleListInfo {
-    int rule;                   // the rule whose row holds the list, 2..8
-    int slot;                   // 0: the first list of the row, 1: the second
-    const char* control;        // name of the dialog's list
-    std::array<int, 5> items;   // the values offered, ascending
+    int rule;                  // the rule whose row holds the list, 2..8
+    int slot;                  // 0: the first list of the row, 1: the second
+    const char* control;       // name of the dialog's list
+    std::array<int, 5> items;  // the values offered, ascending
 };
 
 inline constexpr std::array<RuleListInfo, kRuleListCount> kRuleLists = {{

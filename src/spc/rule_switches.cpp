@@ -47,8 +47,8 @@ bool ReadValue(int rule, int list, std::string_view text, int& value, std::strin
 {
     const std::string_view what = kRuleLists[static_cast<size_t>(list)].slot == 0 ? "" : " (hit count)";
     if (!TryStrToInt(text, value) || RuleListItemIndex(list, value) < 0) {
-        error = "rule " + std::to_string(rule) + std::string(what) + ": " + Quoted(Trim(text)) +
-                " is not one of " + ItemsText(list);
+        error = "rule " + std::to_string(rule) + std::string(what) + ": " + Quoted(Trim(text)) + " is not one of " +
+                ItemsText(list);
         return false;
     }
     return true;
@@ -64,8 +64,7 @@ std::string Usage(int rule)
         return "rule " + r + " takes one run length, e.g. \"" + r + ":" +
                std::to_string(RuleListDefault(lists.list[0])) + "\"";
     return "rule " + r + " takes a block length and a hit count, e.g. \"" + r + ":" +
-           std::to_string(RuleListDefault(lists.list[0])) + "/" + std::to_string(RuleListDefault(lists.list[1])) +
-           "\"";
+           std::to_string(RuleListDefault(lists.list[0])) + "/" + std::to_string(RuleListDefault(lists.list[1])) + "\"";
 }
 
 }  // namespace
@@ -136,8 +135,8 @@ bool ParseRuleSpec(std::string_view text, Struct_Options& out, std::string& erro
                     std::to_string(RuleListValue(o, lists.list[0])) + " is smaller than the hit count " +
                     std::to_string(RuleListValue(o, lists.list[1]));
         } else {
-            error = "rule " + std::to_string(rule) + ": " + std::to_string(RuleListValue(o, list)) +
-                    " is not one of " + ItemsText(list);
+            error = "rule " + std::to_string(rule) + ": " + std::to_string(RuleListValue(o, list)) + " is not one of " +
+                    ItemsText(list);
         }
         return false;
     }

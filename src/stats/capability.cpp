@@ -174,8 +174,7 @@ ValueStats PooledStats::result() const noexcept
     return st;
 }
 
-CapabilityIndices ComputeIndices(int specKind, double upper, double lower, long double mean,
-                                 long double stdev) noexcept
+CapabilityIndices ComputeIndices(int specKind, double upper, double lower, long double mean, long double stdev) noexcept
 {
     CapabilityIndices ix;
     const long double u = upper;
@@ -285,7 +284,8 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
             continue;
         if (!haveThreshold) {
             if (!TryStrToFloat(in.threshold, threshold)) {
-                r.error = ConvertFailure{ConvertFailure::Source::Threshold, {CalcVerdict, static_cast<int>(i) + 1},
+                r.error = ConvertFailure{ConvertFailure::Source::Threshold,
+                                         {CalcVerdict, static_cast<int>(i) + 1},
                                          std::string(in.threshold)};
                 return r;
             }

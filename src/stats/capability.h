@@ -130,10 +130,10 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
 // judgment is on; any cell whose text begins with "×". A text or threshold
 // that is not a number gives no mark.
 struct CalcMarking {
-    bool flag = false;          // capability marking flag
-    bool thresholdOn = true;    // chkCpCpk
-    int thresholdIndex = 1;     // cmbCpCpk
-    std::string_view threshold; // editCpCpk
+    bool flag = false;           // capability marking flag
+    bool thresholdOn = true;     // chkCpCpk
+    int thresholdIndex = 1;      // cmbCpCpk
+    std::string_view threshold;  // editCpCpk
 };
 bool CalcCellIsRed(int col, int row, std::string_view text, const CalcMarking& marking) noexcept;
 

@@ -17,17 +17,17 @@ namespace trevolo {
 
 // The eleven limit fields, in the order of the panel.
 enum LimitField : int {
-    LimitUcl3 = 0,    // editUcl3    m + 3s
-    LimitUcl2 = 1,    // editUcl2    m + 2s
-    LimitUcl1 = 2,    // editUcl1    m + s
-    LimitLcl3 = 3,    // editLcl3    m − 3s
-    LimitLcl2 = 4,    // editLcl2    m − 2s
-    LimitLcl1 = 5,    // editLcl1    m − s
-    LimitXcl = 6,     // editXcl     m
-    LimitRcl = 7,     // editRcl     C
-    LimitRsUcl3 = 8,  // editRsUcl3  C + 3s
-    LimitRsUcl2 = 9,  // editRsUcl2  C + 2s (hidden field)
-    LimitRsUcl1 = 10, // editRsUcl1  C + s  (hidden field)
+    LimitUcl3 = 0,     // editUcl3    m + 3s
+    LimitUcl2 = 1,     // editUcl2    m + 2s
+    LimitUcl1 = 2,     // editUcl1    m + s
+    LimitLcl3 = 3,     // editLcl3    m − 3s
+    LimitLcl2 = 4,     // editLcl2    m − 2s
+    LimitLcl1 = 5,     // editLcl1    m − s
+    LimitXcl = 6,      // editXcl     m
+    LimitRcl = 7,      // editRcl     C
+    LimitRsUcl3 = 8,   // editRsUcl3  C + 3s
+    LimitRsUcl2 = 9,   // editRsUcl2  C + 2s (hidden field)
+    LimitRsUcl1 = 10,  // editRsUcl1  C + s  (hidden field)
     kLimitFields = 11,
 };
 

@@ -12,9 +12,7 @@ LotTable::LotTable(std::vector<Lot> lots) : lots_(std::move(lots))
         columns_ = std::max(columns_, static_cast<int>(l.cells.size()));
 }
 
-LotTable::LotTable(std::vector<Lot> lots, int columns) : lots_(std::move(lots)), columns_(columns)
-{
-}
+LotTable::LotTable(std::vector<Lot> lots, int columns) : lots_(std::move(lots)), columns_(columns) {}
 
 std::string_view LotTable::cell(int lot, int col) const
 {

@@ -20,7 +20,7 @@ namespace trevolo {
 
 // The field names in the order of LimitField.
 inline constexpr std::array<const char*, kLimitFields> kLimitFieldNames = {
-    "editUcl3", "editUcl2", "editUcl1", "editLcl3", "editLcl2",  "editLcl1",
+    "editUcl3", "editUcl2", "editUcl1",   "editLcl3",   "editLcl2",  "editLcl1",
     "editXcl",  "editRcl",  "editRsUcl3", "editRsUcl2", "editRsUcl1"};
 
 // The field of a name, or -1.

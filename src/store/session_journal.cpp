@@ -81,8 +81,8 @@ std::string EncodeSheet(const Struct_Sheet& s)
         size += l.size() + 8;
     out.reserve(size + s.CheckList.size() * 4);
     Put(out, kSheetTag);
-    for (const std::string* t : {&s.Product, &s.Process, &s.Mbc, &s.Label, &s.Unit, &s.SpecKind, &s.Keta, &s.Kupper,
-                                 &s.Klower})
+    for (const std::string* t :
+         {&s.Product, &s.Process, &s.Mbc, &s.Label, &s.Unit, &s.SpecKind, &s.Keta, &s.Kupper, &s.Klower})
         Put(out, *t);
     PutInt(out, s.Row);
     PutInt(out, s.Col);
@@ -103,8 +103,8 @@ std::optional<Struct_Sheet> DecodeSheet(const std::string& text)
     if (!Get(in, tag) || tag != kSheetTag)
         return std::nullopt;
     Struct_Sheet s;
-    for (std::string* t : {&s.Product, &s.Process, &s.Mbc, &s.Label, &s.Unit, &s.SpecKind, &s.Keta, &s.Kupper,
-                           &s.Klower})
+    for (std::string* t :
+         {&s.Product, &s.Process, &s.Mbc, &s.Label, &s.Unit, &s.SpecKind, &s.Keta, &s.Kupper, &s.Klower})
         if (!Get(in, *t))
             return std::nullopt;
     long long row = 0, col = 0, lists = 0;
@@ -423,8 +423,7 @@ QString LockPath(const QString& path)
 // The engine keeps its log and index beside the journal under these names.
 const QStringList& EngineSuffixes()
 {
-    static const QStringList s{QString(), QStringLiteral("-wal"), QStringLiteral("-shm"),
-                               QStringLiteral("-journal")};
+    static const QStringList s{QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
     return s;
 }
 
@@ -457,8 +456,8 @@ std::unique_ptr<JournalFile> JournalFile::create(const QString& folder)
                                                QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
                                                QString::number(QDateTime::currentMSecsSinceEpoch()));
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString path =
-            base + (attempt ? QLatin1Char('-') + QString::number(attempt) : QString()) + QString::fromLatin1(kSuffix);
+        const QString path = base + (attempt ? QLatin1Char('-') + QString::number(attempt) : QString()) +
+                             QString::fromLatin1(kSuffix);
         if (QFileInfo::exists(path))
             continue;
         auto lock = std::make_unique<QLockFile>(LockPath(path));
@@ -476,9 +475,8 @@ std::vector<std::unique_ptr<JournalFile>> JournalFile::claimLeft(const QString& 
 {
     std::vector<std::unique_ptr<JournalFile>> left;
     const QDir dir(folder);
-    const QFileInfoList files =
-        dir.entryInfoList({QString::fromLatin1(kPrefix) + QLatin1Char('*') + QString::fromLatin1(kSuffix)},
-                          QDir::Files, QDir::Time);
+    const QFileInfoList files = dir.entryInfoList(
+        {QString::fromLatin1(kPrefix) + QLatin1Char('*') + QString::fromLatin1(kSuffix)}, QDir::Files, QDir::Time);
     for (const QFileInfo& f : files) {
         auto lock = std::make_unique<QLockFile>(LockPath(f.absoluteFilePath()));
         // Only the lock of a copy that no longer runs can be taken: a running

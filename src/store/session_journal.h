@@ -96,8 +96,8 @@ private:
     bool shownPending_ = false;  // the shown sheet's record is written at the batch's end
     bool failed_ = false;
     bool written_ = false;  // since the last sync
-    int current_ = -1;  // the sheet whose record was written last as the shown one
-    int lots_ = 0;      // and its dimensions then
+    int current_ = -1;      // the sheet whose record was written last as the shown one
+    int lots_ = 0;          // and its dimensions then
     int n_ = 0;
 };
 

@@ -114,8 +114,7 @@ TEST_F(JournalWindowTest, AnUnreadableJournalIsKeptAsideAndTheProgramStartsAfres
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Message);
     EXPECT_EQ(prompts.shown[0].caption, QStringLiteral("警告メッセージ"));
     EXPECT_TRUE(prompts.shown[0].text.startsWith(QStringLiteral("前回の作業内容の記録を読み込めませんでした。")));
-    const QStringList kept =
-        QDir(folder()).entryList({QStringLiteral("trevolo-1-1.journal.broken-*")}, QDir::Files);
+    const QStringList kept = QDir(folder()).entryList({QStringLiteral("trevolo-1-1.journal.broken-*")}, QDir::Files);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_TRUE(prompts.shown[0].text.contains(kept.front()));
     EXPECT_EQ(Ctl<QTabBar>(form, "tabCtrl")->count(), 3);

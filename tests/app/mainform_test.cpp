@@ -261,7 +261,8 @@ TEST_F(MainFormTest, ResetAsksAndOnlyYesEmptiesEverything)
     Ctl<QPushButton>(f, "btnReset")->click();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].caption, "ガイドメッセージ");
-    EXPECT_EQ(prompts.shown[0].text, "※全てのシートの内容が消去されます。\n元に戻す事が出来ませんが、本当に宜しいですか？");
+    EXPECT_EQ(prompts.shown[0].text,
+              "※全てのシートの内容が消去されます。\n元に戻す事が出来ませんが、本当に宜しいですか？");
     EXPECT_EQ(tabs(f), "内径,Sheet2,Sheet3,Sheet4");
     EXPECT_EQ(cell(gridEdit, 0, 1), "1.000");
 
@@ -594,9 +595,8 @@ TEST_F(MainFormTest, CheckColumnTogglesWithTheLeftButtonAndSpace)
     // Select rows 3..6 of the check column and press Space: each row flips.
     gridCtrl->setFocus();
     gridCtrl->setCurrent({1, 3});
-    gridCtrl->selectionModel()->select(
-        QItemSelection(gridCtrl->model()->index(2, 1), gridCtrl->model()->index(5, 1)),
-        QItemSelectionModel::ClearAndSelect);
+    gridCtrl->selectionModel()->select(QItemSelection(gridCtrl->model()->index(2, 1), gridCtrl->model()->index(5, 1)),
+                                       QItemSelectionModel::ClearAndSelect);
     press(gridCtrl, Qt::Key_Space);
     EXPECT_FALSE(gridCtrl->flag(3));
     EXPECT_TRUE(gridCtrl->flag(4));
@@ -675,8 +675,7 @@ TEST_F(MainFormTest, ControlsCarryTheirLabelsForAssistiveTechnology)
     EXPECT_EQ(editProduct->toolTip(), "「品種名称」を入力してください。");
     EXPECT_EQ(Ctl<StringGrid>(f, "gridEdit")->model()->headerData(0, Qt::Horizontal, Qt::AccessibleTextRole).toString(),
               "N1");
-    EXPECT_EQ(gridCtrl->model()->data(gridCtrl->model()->index(0, 0), Qt::AccessibleTextRole).toString(),
-              "K0001");
+    EXPECT_EQ(gridCtrl->model()->data(gridCtrl->model()->index(0, 0), Qt::AccessibleTextRole).toString(), "K0001");
 }
 
 // Tests find the window's controls by name. The setting dialog has fields of

@@ -52,10 +52,7 @@ protected:
         for (const char* k = keys; *k; ++k)
             e->typeChar(QLatin1Char(*k));
     }
-    static void keyToFocus(Qt::Key k)
-    {
-        press(QApplication::focusWidget(), k);
-    }
+    static void keyToFocus(Qt::Key k) { press(QApplication::focusWidget(), k); }
     static void choose(QComboBox* box, int item)
     {
         box->setCurrentIndex(item);
@@ -74,10 +71,17 @@ protected:
     {
         auto text = [&](const char* name) { return Ctl<TEdit>(form, name)->text(); };
         auto item = [&](const char* name) { return Ctl<QComboBox>(form, name)->currentIndex(); };
-        return {text("spinTab"),      text("spinRow"),       text("spinCol"),
-                text("editUnit"),     text("spinKeta"),      text("editCpCpk"),
-                item("cmbSpecKind"),  item("cmbCpCpk"),      item("cmbChart"),
-                item("cmbLimit"),     Ctl<QCheckBox>(form, "chkCpCpk")->isChecked(),
+        return {text("spinTab"),
+                text("spinRow"),
+                text("spinCol"),
+                text("editUnit"),
+                text("spinKeta"),
+                text("editCpCpk"),
+                item("cmbSpecKind"),
+                item("cmbCpCpk"),
+                item("cmbChart"),
+                item("cmbLimit"),
+                Ctl<QCheckBox>(form, "chkCpCpk")->isChecked(),
                 Ctl<QTabBar>(form, "tabCtrl")->count()};
     }
 };

@@ -51,10 +51,11 @@ TEST_F(MainFormTest, GarbageAndOutOfRangeValuesFallBack)
         const char* key;
         const char* value;
     } cases[] = {
-        {"Settings/Row", "abc"},       {"Settings/Col", "500"},  {"Settings/Tab", "0"},
-        {"Settings/SpecIndex", "7"},  {"Settings/Keta", "-2"},  {"Settings/ChartIndex", "x"},
-        {"Settings/CpkCheck", "0"},   {"Options/Check1", "0"},  {"Options/Chk2Comp1", ""},  {"Options/Chk3Comp1", "0"}, {"Options/Chk5Comp1", "4"},
-        {"Windows/Width", "800"},     {"Windows/Height", "400"},
+        {"Settings/Row", "abc"},     {"Settings/Col", "500"},    {"Settings/Tab", "0"},
+        {"Settings/SpecIndex", "7"}, {"Settings/Keta", "-2"},    {"Settings/ChartIndex", "x"},
+        {"Settings/CpkCheck", "0"},  {"Options/Check1", "0"},    {"Options/Chk2Comp1", ""},
+        {"Options/Chk3Comp1", "0"},  {"Options/Chk5Comp1", "4"}, {"Windows/Width", "800"},
+        {"Windows/Height", "400"},
     };
     for (const Case& c : cases)
         settings->setValue(c.key, c.value);

@@ -85,7 +85,7 @@ constexpr int kSoakMinSheets = 3;
 constexpr int kSoakMaxSheets = 5;
 constexpr int kVisibleLines = 9;
 
-const char* const kAutoLineNames[kVisibleLines] = {"＋３σ", "＋２σ", "＋１σ", "－３σ", "－２σ",
+const char* const kAutoLineNames[kVisibleLines] = {"＋３σ", "＋２σ",  "＋１σ",  "－３σ", "－２σ",
                                                    "－１σ", "平均値", "平均値", "＋３σ"};
 const char* const kManualLineNames[kVisibleLines] = {"上限規格値", "上限管理値", "設定管理値",
                                                      "下限規格値", "下限管理値", "設定管理値",
@@ -311,8 +311,8 @@ std::string RecordDiff(const Struct_Sheet& rec, const ViewState& v)
         for (int c = 0; c < v.n; ++c) {
             const std::string stored = static_cast<size_t>(c) < items.size() ? items[c] : std::string();
             if (stored != v.values[r - 1][c])
-                return "value (" + std::to_string(c) + "," + std::to_string(r) + "): stored '" + stored +
-                       "', shown '" + v.values[r - 1][c] + "' in line '" + rec.DataList[r - 1] + "'";
+                return "value (" + std::to_string(c) + "," + std::to_string(r) + "): stored '" + stored + "', shown '" +
+                       v.values[r - 1][c] + "' in line '" + rec.DataList[r - 1] + "'";
         }
     }
     return {};
@@ -362,8 +362,7 @@ std::string LoadedDiff(const Struct_Sheet& rec, const ViewState& v, const Struct
         return "counts " + std::to_string(v.lots) + " x " + std::to_string(v.n) + ", want " + std::to_string(lots) +
                " x " + std::to_string(n);
     const int chart = n == 1 ? ChartXRs : set.ChartIndex;
-    if (v.chart != chart || v.limitMethod != set.LimitIndex || v.cpkOn != set.CpkCheck ||
-        v.cpkIndex != set.CpkIndex)
+    if (v.chart != chart || v.limitMethod != set.LimitIndex || v.cpkOn != set.CpkCheck || v.cpkIndex != set.CpkIndex)
         return "selections not reset to the initial values";
     if (v.specMarking != 0 || v.cpkMarking != 0)
         return "marking flags still set";
@@ -542,11 +541,12 @@ ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& opt
     o.spcRows = std::max(1, o.calcRows - 1);
     const size_t lotRows = static_cast<size_t>(std::max(0, o.calcRows - 2));
     const SpcJudgment spc =
-        JudgeSpc(GatherSpcInput(static_cast<int>(lotRows),
-                                [&o](int row, int col) {
-                                    return std::string_view(o.calc[static_cast<size_t>(row - 1)][static_cast<size_t>(col)]);
-                                },
-                                v.chart, v.limits),
+        JudgeSpc(GatherSpcInput(
+                     static_cast<int>(lotRows),
+                     [&o](int row, int col) {
+                         return std::string_view(o.calc[static_cast<size_t>(row - 1)][static_cast<size_t>(col)]);
+                     },
+                     v.chart, v.limits),
                  options);
     o.spc.assign(static_cast<size_t>(o.spcRows - 1), SpcRow{});
     for (int r = 1; r <= spc.table.lots() && r <= o.spcRows - 1; ++r)
@@ -652,9 +652,9 @@ protected:
     // or others, now and then blank, empty or not a number at all.
     std::string CellText(bool odd)
     {
-        static const std::vector<std::string> kOdd = {
-            "abc", "1.2.3", "1,5", "x\"y", "１２", "N/A", "--1", ".",  "1e3",   "+3",
-            " 7",  "7 ",    "1 2", "inf", "nan",  "－",  "0x10", "1e", "1e-3",  "-0"};
+        static const std::vector<std::string> kOdd = {"abc", "1.2.3", "1,5",  "x\"y", "１２", "N/A", "--1",
+                                                      ".",   "1e3",   "+3",   " 7",   "7 ",   "1 2", "inf",
+                                                      "nan", "－",    "0x10", "1e",   "1e-3", "-0"};
         if (odd)
             return Pick(kOdd);
         const double p = Real(0, 1);
@@ -701,10 +701,14 @@ protected:
         if (u >= 'A' && u <= 'Z')
             return Qt::Key_A + (u - 'A');
         switch (u) {
-        case '.': return Qt::Key_Period;
-        case '-': return Qt::Key_Minus;
-        case ' ': return Qt::Key_Space;
-        default: return 0;
+        case '.':
+            return Qt::Key_Period;
+        case '-':
+            return Qt::Key_Minus;
+        case ' ':
+            return Qt::Key_Space;
+        default:
+            return 0;
         }
     }
 
@@ -1194,11 +1198,16 @@ protected:
         const int sheet = before.selected;
         if (menu) {
             NoteSavePoint();
-            Ctl<QAction>(form, stage == 0 ? "menuExecSpec" : stage == 1 ? "menuExecOperation" : "menuExecSpc")->trigger();
+            Ctl<QAction>(form, stage == 0   ? "menuExecSpec"
+                               : stage == 1 ? "menuExecOperation"
+                                            : "menuExecSpc")
+                ->trigger();
         } else {
             Ctl<QTabWidget>(form, "pageInput")->setCurrentIndex(stage);
             Settle();
-            QTest::mouseClick(Ctl<QPushButton>(form, stage == 0 ? "btnSpecJudg" : stage == 1 ? "btnCpkCalc" : "btnSpcJudg"),
+            QTest::mouseClick(Ctl<QPushButton>(form, stage == 0   ? "btnSpecJudg"
+                                                     : stage == 1 ? "btnCpkCalc"
+                                                                  : "btnSpcJudg"),
                               Qt::LeftButton);
         }
         Settle();
@@ -1274,7 +1283,8 @@ protected:
         for (int r = 1; r < v.spcRows; ++r)
             for (int c = 1; c < kSpcColumns; ++c) {
                 const std::string& t = v.spc[r - 1][c];
-                ASSERT_EQ(Ctl<StringGrid>(form, "gridSpc")->drawCell(c, r, false, false).text == kRedText, t.starts_with("×"))
+                ASSERT_EQ(Ctl<StringGrid>(form, "gridSpc")->drawCell(c, r, false, false).text == kRedText,
+                          t.starts_with("×"))
                     << "SPC cell (" << c << "," << r << ") '" << t << "'";
             }
     }
@@ -1288,7 +1298,8 @@ protected:
         if (!ShownAsStored(rec) || v.chart != ShownChartKind(v.n, form->workbook().settings.ChartIndex))
             return;
         ++counts["whole-chain cross-checks"];
-        const SheetJudgment j = JudgeSheet(rec, ChainSettings::From(form->workbook().settings, form->workbook().options), &v.limits);
+        const SheetJudgment j =
+            JudgeSheet(rec, ChainSettings::From(form->workbook().settings, form->workbook().options), &v.limits);
         EXPECT_FALSE(j.error.has_value()) << *j.error;
         EXPECT_TRUE(j.messages.empty());
         EXPECT_EQ(VerdictText(j.spec), v.pnlSpec);
@@ -1460,7 +1471,7 @@ protected:
         const ViewState before = Capture(*form);
         static const std::vector<std::string> kOddRows = {"5", "045", "0", "9"};
         static const std::vector<std::string> kOddCols = {"05", "0", "1"};
-        std::string keys = given ? *given
+        std::string keys = given  ? *given
                            : rows ? (Chance(0.15) ? Pick(kOddRows) : std::to_string(Uniform(kMinLots, kSoakMaxLots)))
                                   : (Chance(0.15) ? Pick(kOddCols) : std::to_string(Uniform(1, kSoakMaxN)));
         TSpinEdit* spin = Ctl<TSpinEdit>(form, rows ? "spinRow" : "spinCol");
@@ -1505,8 +1516,7 @@ protected:
         Enter();
         // Leaving clamps into the range.
         int v = 0;
-        if (text.isEmpty() || text == QLatin1String("0") || !TryStrToInt(S(text), v) ||
-            v < (rows ? kMinLots : kMinN)) {
+        if (text.isEmpty() || text == QLatin1String("0") || !TryStrToInt(S(text), v) || v < (rows ? kMinLots : kMinN)) {
             const QString clamped = QString::number(rows ? kMinLots : kMinN);
             if (clamped != text) {
                 text = clamped;
@@ -1606,11 +1616,13 @@ protected:
         Settle();
         ASSERT_EQ(form->selectedTab(), to);
         if (from >= 0) {
-            EXPECT_EQ(RecordDiff(form->workbook().sheets[static_cast<size_t>(from)], before), "") << "stored when leaving";
+            EXPECT_EQ(RecordDiff(form->workbook().sheets[static_cast<size_t>(from)], before), "")
+                << "stored when leaving";
         }
         const ViewState after = Capture(*form);
         bool warned = false;
-        EXPECT_EQ(LoadedDiff(form->workbook().sheets[static_cast<size_t>(to)], after, form->workbook().settings, warned), "");
+        EXPECT_EQ(
+            LoadedDiff(form->workbook().sheets[static_cast<size_t>(to)], after, form->workbook().settings, warned), "");
         ExpectMessages(warned ? std::vector<std::string>{kMsgBadLoadedValue} : std::vector<std::string>{});
         ++counts[warned ? "sheets shown with a value that is not a number" : "sheets shown"];
         SettleRecords(from);
@@ -1704,9 +1716,9 @@ TEST_F(SoakTest, TenThousandStepsKeepTheViewTheRecordsAndTheJudgmentsInStep)
     clock.start();
 
     enum Kind { Type, Paste, Clip, Toggle, Judge, Limits, Manual, Header, Chart, Switch, Resize, Sheets };
-    const std::vector<std::pair<Kind, int>> weights = {
-        {Type, 26},  {Paste, 12}, {Clip, 4},  {Toggle, 9}, {Judge, 20}, {Limits, 3},
-        {Manual, 2}, {Header, 9}, {Chart, 2}, {Switch, 9}, {Resize, 4}, {Sheets, 1}};
+    const std::vector<std::pair<Kind, int>> weights = {{Type, 26},  {Paste, 12}, {Clip, 4},   {Toggle, 9},
+                                                       {Judge, 20}, {Limits, 3}, {Manual, 2}, {Header, 9},
+                                                       {Chart, 2},  {Switch, 9}, {Resize, 4}, {Sheets, 1}};
     int total = 0;
     for (const auto& w : weights)
         total += w.second;
@@ -1738,18 +1750,42 @@ TEST_F(SoakTest, TenThousandStepsKeepTheViewTheRecordsAndTheJudgmentsInStep)
             }
         }
         switch (kind) {
-        case Type: StepType(); break;
-        case Paste: StepPaste(); break;
-        case Clip: StepClip(); break;
-        case Toggle: StepToggle(); break;
-        case Judge: StepJudge(); break;
-        case Limits: StepThreeSigma(Chance(0.8)); break;
-        case Manual: StepManualLimits(); break;
-        case Header: StepHeader(); break;
-        case Chart: StepChart(); break;
-        case Switch: StepSwitch(); break;
-        case Resize: StepResize(Chance(0.6)); break;
-        case Sheets: StepSheetCount(); break;
+        case Type:
+            StepType();
+            break;
+        case Paste:
+            StepPaste();
+            break;
+        case Clip:
+            StepClip();
+            break;
+        case Toggle:
+            StepToggle();
+            break;
+        case Judge:
+            StepJudge();
+            break;
+        case Limits:
+            StepThreeSigma(Chance(0.8));
+            break;
+        case Manual:
+            StepManualLimits();
+            break;
+        case Header:
+            StepHeader();
+            break;
+        case Chart:
+            StepChart();
+            break;
+        case Switch:
+            StepSwitch();
+            break;
+        case Resize:
+            StepResize(Chance(0.6));
+            break;
+        case Sheets:
+            StepSheetCount();
+            break;
         }
         EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "busy cursor left on";
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "a dialog left open";

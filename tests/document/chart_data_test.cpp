@@ -25,9 +25,10 @@ struct Sheet {
 // state) and judged through the whole chain.
 std::unique_ptr<SheetSession> Judged(const Sheet& sh, bool judge = true)
 {
-    std::string csv = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
-                      "P,Q,M,外径,MM," +
-                      sh.kind + ",1," + sh.upper + "," + sh.lower + "\n\nﾛｯﾄ№,N1,N2\n";
+    std::string csv =
+        "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
+        "P,Q,M,外径,MM," +
+        sh.kind + ",1," + sh.upper + "," + sh.lower + "\n\nﾛｯﾄ№,N1,N2\n";
     for (const std::string& l : sh.lots)
         csv += l + "\n";
     auto s = std::make_unique<SheetSession>();
@@ -45,8 +46,7 @@ std::vector<std::string> Rising(int count, bool single)
 {
     std::vector<std::string> lots;
     for (int i = 1; i <= count; ++i)
-        lots.push_back("L" + std::to_string(i) + "," + std::to_string(i) +
-                       (single ? "" : "," + std::to_string(i + 2)));
+        lots.push_back("L" + std::to_string(i) + "," + std::to_string(i) + (single ? "" : "," + std::to_string(i + 2)));
     return lots;
 }
 
@@ -88,8 +88,8 @@ TEST(ChartData, PointsAndLinesOfEachChartKind)
 
         // The X chart: seven control lines in drawing order, then the limits.
         ASSERT_EQ(d.x.lines.size(), 9u);
-        const char* names[] = {"＋３σ", "＋２σ", "＋１σ", "平均値", "－１σ", "－２σ", "－３σ", kUpperSpecName,
-                               kLowerSpecName};
+        const char* names[] = {"＋３σ", "＋２σ", "＋１σ",        "平均値",      "－１σ",
+                               "－２σ", "－３σ", kUpperSpecName, kLowerSpecName};
         for (size_t i = 0; i < 9; ++i) {
             EXPECT_EQ(d.x.lines[i].name, names[i]);
             EXPECT_TRUE(d.x.lines[i].shown) << names[i];
@@ -197,8 +197,8 @@ TEST(ChartData, RuleMarksOfTheLastJudgment)
 TEST(ChartData, HistogramOfTheEnabledValues)
 {
     auto s = Judged({ChartXbarR, "公差規格", "20", "0", Rising(10, false)}, false);
-    s->lotCells().setFlag(1, 2, false);            // lot 2 (2 and 4) left out
-    s->valueCells().setText(1, 3, "x");            // not a number: skipped
+    s->lotCells().setFlag(1, 2, false);  // lot 2 (2 and 4) left out
+    s->valueCells().setText(1, 3, "x");  // not a number: skipped
     const int n = 20 - 2 - 1;
     for (auto [text, classes] : {std::pair{"10", 10}, {"5", 5}, {"7", 7}, {"3", 5}, {"12", 10}, {"", 10}}) {
         s->histogramClasses = text;

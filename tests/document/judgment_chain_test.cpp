@@ -23,10 +23,10 @@ struct Header {
 // An imported sheet: the header and one line per lot ("label,v1,v2,...").
 Struct_Sheet Imported(const Header& h, const std::vector<std::string>& lots)
 {
-    std::string csv = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
-                      "P,Q,M," +
-                      h.label + "," + h.unit + "," + h.kind + "," + h.keta + "," + h.upper + "," + h.lower +
-                      "\n\nﾛｯﾄ№,N1,N2\n";
+    std::string csv =
+        "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
+        "P,Q,M," +
+        h.label + "," + h.unit + "," + h.kind + "," + h.keta + "," + h.upper + "," + h.lower + "\n\nﾛｯﾄ№,N1,N2\n";
     for (const std::string& l : lots)
         csv += l + "\n";
     return SheetFromCsvBytes(csv);
@@ -66,15 +66,33 @@ TEST(JudgmentChain, StopsWhereTheWindowStops)
         {"item name blank", header([](Header& h) { h.label = " "; }), EvenLots(), {kMissing}, nullptr, false},
         {"unit blank", header([](Header& h) { h.unit = ""; }), EvenLots(), {kMissing}, nullptr, false},
         {"upper limit blank", header([](Header& h) { h.upper = ""; }), EvenLots(), {kMissing}, nullptr, false},
-        {"lower limit blank for upper only", header([](Header& h) { h.kind = "上限規格"; h.lower = ""; }),
-         EvenLots(), {}, nullptr, true},
-        {"upper limit blank for lower only", header([](Header& h) { h.kind = "下限規格"; h.upper = ""; }),
-         EvenLots(), {}, nullptr, true},
+        {"lower limit blank for upper only",
+         header([](Header& h) {
+             h.kind = "上限規格";
+             h.lower = "";
+         }),
+         EvenLots(),
+         {},
+         nullptr,
+         true},
+        {"upper limit blank for lower only",
+         header([](Header& h) {
+             h.kind = "下限規格";
+             h.upper = "";
+         }),
+         EvenLots(),
+         {},
+         nullptr,
+         true},
         {"limit not a number", header([](Header& h) { h.upper = "1O"; }), EvenLots(), {kBadLimit}, nullptr, false},
         {"a single value gives no control limits", Header{}, {"L1,10"}, {kNoLimits}, nullptr, false},
         {"no value at all", Header{}, {"L1", "L2"}, {kNoLimits}, nullptr, false},
-        {"a value that is not a number", Header{}, {"L1,9,11", "L2,abc,10", "L3,10,10"}, {kBadValue},
-         "'abc' は浮動小数点数ではありません", false},
+        {"a value that is not a number",
+         Header{},
+         {"L1,9,11", "L2,abc,10", "L3,10,10"},
+         {kBadValue},
+         "'abc' は浮動小数点数ではありません",
+         false},
     };
     for (const StopCase& c : cases) {
         const SheetJudgment j = JudgeSheet(Imported(c.header, c.lots), ChainSettings{});
@@ -158,8 +176,8 @@ TEST(JudgmentChain, TypedLimitsWithoutTheHiddenLinesStopOnTheDispersionSide)
     // The eleven fields as given, the hidden two blank (typing the R/S/Rs
     // lines in the window, or leaving them out of --limits, fills them).
     std::array<std::string, kLimitFields> typed;
-    const char* visible[9] = {"13.0000", "12.0000", "11.0000", "7.0000", "8.0000", "9.0000", "10.0000", "2.0000",
-                              "5.0000"};
+    const char* visible[9] = {"13.0000", "12.0000", "11.0000", "7.0000", "8.0000",
+                              "9.0000",  "10.0000", "2.0000",  "5.0000"};
     for (int i = 0; i < 9; ++i)
         typed[static_cast<size_t>(i)] = visible[i];
     const SheetJudgment j = JudgeSheet(Imported(Header{}, EvenLots()), ChainSettings{}, &typed);
@@ -185,8 +203,8 @@ TEST(JudgmentChain, SChartJudgesEqualValuesAndNamesALotWithASingleValue)
     EXPECT_FALSE(j.error);
     EXPECT_TRUE(j.messages.empty());
     ASSERT_EQ(j.calcRows.size(), 11u);
-    EXPECT_EQ(j.calcRows[2], (CalcRow{"L3", "2", "10.00000", "10.00000", "10.00000", "0.00000", "0.00000", "", "",
-                                      ""}));
+    EXPECT_EQ(j.calcRows[2],
+              (CalcRow{"L3", "2", "10.00000", "10.00000", "10.00000", "0.00000", "0.00000", "", "", ""}));
     EXPECT_EQ(j.spc, Verdict::Pass);
     EXPECT_EQ(j.spcRows[2][kSpcVerdictColumn], "○異常なし");
 

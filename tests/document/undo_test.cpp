@@ -21,8 +21,9 @@ struct Book {
     {
         book.setSheetCount(3, true, 10, 2);
         book.current = 1;
-        std::string csv = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
-                          "P,Q,M,外径,MM,公差規格,1,20,0\n\nﾛｯﾄ№,N1,N2\n";
+        std::string csv =
+            "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
+            "P,Q,M,外径,MM,公差規格,1,20,0\n\nﾛｯﾄ№,N1,N2\n";
         for (int i = 1; i <= 10; ++i)
             csv += "L" + std::to_string(i) + ",9,11\n";
         book.sheets[1] = SheetFromCsvBytes(csv);
@@ -68,8 +69,14 @@ TEST(UndoHistory, EveryEditIsOneStepThatComesBackAndGoesAgain)
              s.typeValue(0, 5, "x");
              s.commitValue(0, 5);
          }},
-        {"a paste", none, [](SheetSession& s) { s.paste({0, 2, 0, 2}, "1\t2\n3\t4\n5\t6\n"); }},
-        {"a cleared block", none, [](SheetSession& s) { s.clearCells({0, 1, 1, 10}); }},
+        {"a paste", none,
+         [](SheetSession& s) {
+             s.paste({0, 2, 0, 2}, "1\t2\n3\t4\n5\t6\n");
+         }},
+        {"a cleared block", none,
+         [](SheetSession& s) {
+             s.clearCells({0, 1, 1, 10});
+         }},
         {"lot switches", none, [](SheetSession& s) { s.toggleLots(2, 5); }},
         {"every lot on", [](SheetSession& s) { s.toggleLots(3, 4); }, [](SheetSession& s) { s.enableAllLots(); }},
         {"new lot numbers", [](SheetSession& s) { s.judgeCapability(); },

@@ -141,8 +141,8 @@ TEST_F(ChainWindow, WholeChainFillsTheThreeVerdicts)
     auto* pageInput = Ctl<QTabWidget>(form, "pageInput");
     auto* pnlSpcJudg = Ctl<QLabel>(form, "pnlSpcJudg");
     auto* btnSpcJudg = Ctl<QPushButton>(form, "btnSpcJudg");
-    const char* values[][3] = {{"10.0", "10.2", "9.8"},  {"10.1", "9.9", "10.0"}, {"10.3", "10.1", "9.9"},
-                               {"9.7", "10.0", "10.1"},  {"10.0", "10.4", "9.6"}, {"10.2", "9.8", "10.0"}};
+    const char* values[][3] = {{"10.0", "10.2", "9.8"}, {"10.1", "9.9", "10.0"}, {"10.3", "10.1", "9.9"},
+                               {"9.7", "10.0", "10.1"}, {"10.0", "10.4", "9.6"}, {"10.2", "9.8", "10.0"}};
     for (int r = 0; r < 6; ++r)
         setLot(r + 1, {values[r][0], values[r][1], values[r][2]});
     fillHeader(SpecTolerance, "11.0", "9.0");

@@ -14,8 +14,8 @@ Lot L(std::vector<std::string> cells, bool enabled = true)
     return Lot{"", enabled, std::move(cells)};
 }
 
-SpecHeaderTexts Header(std::string_view label, std::string_view unit, std::string_view upper,
-                       std::string_view lower, int kind = SpecTolerance)
+SpecHeaderTexts Header(std::string_view label, std::string_view unit, std::string_view upper, std::string_view lower,
+                       int kind = SpecTolerance)
 {
     SpecHeaderTexts h;
     h.label = label;
@@ -132,7 +132,7 @@ TEST(SpecJudgment, PaintMarkFollowsFlagKindAndTexts)
         {"9.000", 1, on, false},
         {"10.001", 1, on, true},
         {"8.999", 5, on, true},
-        {"10.001", 0, on, false},                            // header row
+        {"10.001", 0, on, false},                                 // header row
         {"10.001", 1, {false, SpecTolerance, "10", "9"}, false},  // flag clear
         {"   ", 1, on, false},
         {"abc", 1, on, false},

@@ -16,9 +16,9 @@ Struct_Sheet ExampleSheet()
 {
     Struct_Sheet s;
     s.Product = "製品A";
-    s.Process = "工程,1";       // a comma: quoted on line 2
-    s.Mbc = "装置\"X\"";        // double quotes: quoted and doubled
-    s.Label = "項目 1";         // a blank alone needs no quotes in CSV
+    s.Process = "工程,1";  // a comma: quoted on line 2
+    s.Mbc = "装置\"X\"";   // double quotes: quoted and doubled
+    s.Label = "項目 1";    // a blank alone needs no quotes in CSV
     s.Unit = "mm";
     s.SpecKind = "公差規格";
     s.Keta = "3";
@@ -32,7 +32,7 @@ Struct_Sheet ExampleSheet()
         "K0001,1.000,2.000,3.000",
         "K0002,4.000,5.000,6.000",  // disabled: left out
         "K0003,1.000,,3.000",
-        "K\"4,\"a b\",2.000,",      // a label with a quote
+        "K\"4,\"a b\",2.000,",  // a label with a quote
     };
     return s;
 }
@@ -97,9 +97,9 @@ TEST(Csv, DataLinesBecomeCsvLines)
     } cases[] = {
         {"K0001,1.000,2.000", "K0001,1.000,2.000"},
         {"K0001", "K0001"},
-        {"K0001,\"\"", "K0001,\"\""},                    // one empty value
+        {"K0001,\"\"", "K0001,\"\""},                              // one empty value
         {"K0001,\"1,5\",\"a\"\"b\"", "K0001,\"1,5\",\"a\"\"b\""},  // comma text is already CSV
-        {"\"L,1\",2", "\"L,1\",2"},                     // a label stored quoted stays so
+        {"\"L,1\",2", "\"L,1\",2"},                                // a label stored quoted stays so
         {"L\"1,2", "\"L\"\"1\",2"},
         {"", ""},
     };
@@ -110,7 +110,9 @@ TEST(Csv, DataLinesBecomeCsvLines)
 TEST(Csv, CharactersTheCodePageLacksBecomeQuestionMarks)
 {
     EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");
-    EXPECT_EQ(Utf8ToCp932("a\xFF" "b"), "a?b");
+    EXPECT_EQ(Utf8ToCp932("a\xFF"
+                          "b"),
+              "a?b");
     EXPECT_EQ(Utf8ToCp932("\xE6\x97"), "?");  // cut short at the end
     // The wave dash of other systems is the code page's tilde.
     EXPECT_EQ(Utf8ToCp932("〜"), "\x81\x60");
@@ -126,14 +128,16 @@ TEST(Csv, EncodingOfAFileToRead)
     } cases[] = {
         {"", kCharsetUtf8},
         {"K0001,1.5\r\n", kCharsetUtf8},
-        {"\xEF\xBB\xBF" "K0001\r\n", kCharsetUtf8},
+        {"\xEF\xBB\xBF"
+         "K0001\r\n",
+         kCharsetUtf8},
         {"製品,ロット", kCharsetUtf8},
         {Utf8ToCp932("製品,ロット"), kCharsetMs932},
         {"\xEF\xBB\xBF\x95\x69", kCharsetUtf8},  // a byte-order mark decides
-        {"\xC0\xAF", kCharsetMs932},            // overlong
-        {"\xED\xA0\x80", kCharsetMs932},        // surrogate
-        {"\xF4\x90\x80\x80", kCharsetMs932},    // beyond U+10FFFF
-        {"\xE3\x81", kCharsetMs932},            // cut short
+        {"\xC0\xAF", kCharsetMs932},             // overlong
+        {"\xED\xA0\x80", kCharsetMs932},         // surrogate
+        {"\xF4\x90\x80\x80", kCharsetMs932},     // beyond U+10FFFF
+        {"\xE3\x81", kCharsetMs932},             // cut short
     };
     for (const auto& c : cases)
         EXPECT_EQ(DetectCsvCharset(c.bytes), c.charset) << c.bytes;

@@ -583,13 +583,13 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     GridBlock refused;
     refused.cells = CellBlock(1, 1);
     refused.formats = {{"B5", "not a cell", "0.0"}};
-    const ExportResult failed =
-        ExportWorkbook(*app, {Struct_Sheet()}, [&](int) { return refused; }, dir.file("book.xlsx"));
+    const ExportResult failed = ExportWorkbook(
+        *app, {Struct_Sheet()}, [&](int) { return refused; }, dir.file("book.xlsx"));
     EXPECT_EQ(failed.message.kind, CommandMessage::Kind::Error);
     shown.emplace_back("a failing call of the export", failed.message.text);
-    shown.emplace_back("export into a missing folder",
-                       ExportWorkbook(*app, {Struct_Sheet()}, {}, (noFolder.saveFiles / "book.xlsx").string())
-                           .message.text);
+    shown.emplace_back(
+        "export into a missing folder",
+        ExportWorkbook(*app, {Struct_Sheet()}, {}, (noFolder.saveFiles / "book.xlsx").string()).message.text);
     const int office = app->processId();
     app.reset();
     EXPECT_TRUE(WaitGone(office, 10000));

@@ -80,8 +80,8 @@ TEST(Layout, DecimalsFormatFollowsKeta)
     const struct {
         const char* keta;
         const char* format;
-    } cases[] = {{"0", "0_ "}, {"1", "0.0_ "}, {"3", "0.000_ "}, {"5", "0.00000_ "}, {" 2 ", "0.00_ "},
-                 {"", ""},     {"x", ""},      {"-1", ""}};
+    } cases[] = {{"0", "0_ "},      {"1", "0.0_ "}, {"3", "0.000_ "}, {"5", "0.00000_ "},
+                 {" 2 ", "0.00_ "}, {"", ""},       {"x", ""},        {"-1", ""}};
     for (const auto& c : cases)
         EXPECT_EQ(DecimalsFormat(c.keta), c.format) << c.keta;
 }
@@ -115,8 +115,15 @@ std::string EmptyTail(int cells)
 TEST(Layout, ImportedHeaderTextsAreNotTrimmedAndNumbersBecomeText)
 {
     FakeWorksheet ws;
-    ws.header = {std::string(" 製品A "), std::string("工程"), std::string(""), std::string("項目1"),
-                 std::string("mm"),      std::string("公差規格"), 3.0, 10.5, -0.25};
+    ws.header = {std::string(" 製品A "),
+                 std::string("工程"),
+                 std::string(""),
+                 std::string("項目1"),
+                 std::string("mm"),
+                 std::string("公差規格"),
+                 3.0,
+                 10.5,
+                 -0.25};
     const Struct_Sheet s = SheetFromWorksheet(ws.reads());
     EXPECT_EQ(s.Product, " 製品A ");
     EXPECT_EQ(s.Process, "工程");
@@ -352,8 +359,7 @@ TEST(Layout, StatisticsAndSpcBlocks)
     EXPECT_EQ(g.cells.at(2, 8), CellValue(8.5));
     EXPECT_EQ(g.cells.at(2, 9), CellValue(std::string("○")));
     EXPECT_EQ(g.lastCell(), "$J$6");
-    EXPECT_EQ(g.formats,
-              (std::vector<FormatArea>{{"C5", "G6", "0.00000_ "}, {"H5", "I6", "0.000_ "}}));
+    EXPECT_EQ(g.formats, (std::vector<FormatArea>{{"C5", "G6", "0.00000_ "}, {"H5", "I6", "0.000_ "}}));
 
     TableView spc;
     spc.rows = 2;

@@ -128,11 +128,8 @@ TEST_F(OfficeTest, RangesAcceptCornersInAnyOrderAndRefuseBadReferences)
         const char* b;
         const char* address;
     } cases[] = {
-        {"A4", "$K$24", "$A$4:$K$24"},
-        {"C3", "A1", "$A$1:$C$3"},
-        {"B5", nullptr, "$B$5"},
-        {"A5:CW1004", nullptr, "$A$5:$CW$1004"},
-        {"h2", "i2", "$H$2:$I$2"},
+        {"A4", "$K$24", "$A$4:$K$24"},           {"C3", "A1", "$A$1:$C$3"}, {"B5", nullptr, "$B$5"},
+        {"A5:CW1004", nullptr, "$A$5:$CW$1004"}, {"h2", "i2", "$H$2:$I$2"},
     };
     for (const auto& c : cases) {
         Range r = c.b ? ws.range(c.a, c.b) : ws.range(c.a);

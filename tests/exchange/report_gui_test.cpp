@@ -93,7 +93,10 @@ protected:
         std::sort(files.begin(), files.end());
         return files;
     }
-    std::string calc(int col, int row) const { return std::string(Ctl<StringGrid>(form, "gridCalc")->cells().text(col, row)); }
+    std::string calc(int col, int row) const
+    {
+        return std::string(Ctl<StringGrid>(form, "gridCalc")->cells().text(col, row));
+    }
     QStringList texts() const { return prompts.texts(); }
 
     testing::DisplayEnv noDisplay{""};

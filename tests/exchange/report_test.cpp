@@ -104,7 +104,7 @@ TEST_F(ReportTest, TemplatesHoldTheDataAreaTheLineFormulasAndTheCharts)
         ASSERT_EQ(book.worksheetCount(), 2);
         Worksheet data = book.worksheet(1);
         const CellBlock head = data.range("A1", "L1").values();
-        const char* names[12] = {"ﾛｯﾄ№", c.x, "＋３σ", "＋２σ", "＋１σ", "平均値",
+        const char* names[12] = {"ﾛｯﾄ№",  c.x,     "＋３σ", "＋２σ",  "＋１σ",  "平均値",
                                  "－１σ", "－２σ", "－３σ", c.spread, "平均値", "＋３σ"};
         for (int col = 0; col < 12; ++col)
             EXPECT_EQ(Text(head.at(0, col)), names[col]) << col;

@@ -54,8 +54,8 @@ ShownSheet MakeSheet(int index, int lots, int n, int keta, std::vector<int> disa
     for (int c = 0; c < n; ++c)
         s.values[0].push_back(MeasurementTitle(c));
     for (int lot = 1; lot <= lots; ++lot) {
-        s.labels.push_back(lot % 4 == 0 ? "ロット" + std::to_string(lot) : "K" + std::string(lot < 10 ? "000" : "00") +
-                                                                               std::to_string(lot));
+        s.labels.push_back(lot % 4 == 0 ? "ロット" + std::to_string(lot)
+                                        : "K" + std::string(lot < 10 ? "000" : "00") + std::to_string(lot));
         s.enabled.push_back(std::find(disabled.begin(), disabled.end(), lot) == disabled.end());
         std::vector<std::string> row;
         for (int c = 0; c < n; ++c) {
@@ -127,7 +127,8 @@ void ExpectImported(const Struct_Sheet& got, const ShownSheet& sent)
         ASSERT_EQ(cells.size(), 101u) << got.DataList[line];
         EXPECT_EQ(cells[0], sent.labels[r]) << "lot " << r;
         for (int c = 0; c < sent.record.Col; ++c)
-            EXPECT_EQ(Shown(cells[static_cast<size_t>(c) + 1], keta), Shown(sent.values[r][static_cast<size_t>(c)], keta))
+            EXPECT_EQ(Shown(cells[static_cast<size_t>(c) + 1], keta),
+                      Shown(sent.values[r][static_cast<size_t>(c)], keta))
                 << "lot " << r << " value " << c;
         ++line;
     }
@@ -183,12 +184,13 @@ TEST_F(RoundTripTest, ThreeSheetWorkbookToXlsAndXlsxAndBack)
         SCOPED_TRACE(name);
         const std::string path = dir_.file(name);
         std::vector<int> loaded;
-        const ExportResult out = ExportWorkbook(*app_, records,
-                                                [&](int i) {
-                                                    loaded.push_back(i);
-                                                    return shown[static_cast<size_t>(i)].block();
-                                                },
-                                                path);
+        const ExportResult out = ExportWorkbook(
+            *app_, records,
+            [&](int i) {
+                loaded.push_back(i);
+                return shown[static_cast<size_t>(i)].block();
+            },
+            path);
         ASSERT_TRUE(out.saved) << out.detail;
         EXPECT_EQ(out.message, (CommandMessage{CommandMessage::Kind::Guide, kMsgXlsSaved}));
         EXPECT_EQ(loaded, (std::vector<int>{0, 1, 2}));
@@ -391,11 +393,11 @@ TEST_F(RoundTripTest, AFailedSaveSaysSoAndWhy)
 {
     const ShownSheet s = MakeSheet(1, 10, 2, 1);
     const std::string path = dir_.file("no folder/book.xlsx");
-    const ExportResult out = ExportWorkbook(*app_, {s.record}, [&](int) { return s.block(); }, path);
+    const ExportResult out = ExportWorkbook(
+        *app_, {s.record}, [&](int) { return s.block(); }, path);
     EXPECT_FALSE(out.saved);
     EXPECT_EQ(out.message.kind, CommandMessage::Kind::Warning);
-    EXPECT_EQ(out.message.text,
-              std::string(kMsgXlsSaveFailed) + "\n" + path + "\n" + "保存先のフォルダがありません。");
+    EXPECT_EQ(out.message.text, std::string(kMsgXlsSaveFailed) + "\n" + path + "\n" + "保存先のフォルダがありません。");
     EXPECT_FALSE(std::filesystem::exists(dir_.file("no folder")));
 
     // An error while the window gives a sheet: the general error box.
@@ -413,7 +415,8 @@ TEST(ExchangeCommands, EachCommandRunsItsOwnOfficeAndEndsIt)
     TempDir dir;
     const ShownSheet s = MakeSheet(2, 10, 3, 2);
     const std::string path = dir.file("一冊.xlsx");
-    const ExportResult out = ExportWorkbook({s.record}, [&](int) { return s.block(); }, path);
+    const ExportResult out = ExportWorkbook(
+        {s.record}, [&](int) { return s.block(); }, path);
     ASSERT_TRUE(out.saved) << out.detail;
     const ImportResult in = ImportWorkbookSheets(true, path);
     ASSERT_EQ(in.status, ImportResult::Status::Ok) << in.detail;
@@ -431,7 +434,8 @@ TEST(ExchangeCommands, JapaneseFileNamesAlsoUnderTheCLocale)
     TempDir dir;
     const ShownSheet s = MakeSheet(1, 10, 2, 1);
     const std::string path = dir.file("測定 データ#1.xls");
-    const ExportResult out = ExportWorkbook({s.record}, [&](int) { return s.block(); }, path);
+    const ExportResult out = ExportWorkbook(
+        {s.record}, [&](int) { return s.block(); }, path);
     const ImportResult in = ImportWorkbookSheets(true, path);
     if (old)
         setenv("LC_ALL", saved.c_str(), 1);
@@ -449,7 +453,8 @@ TEST(ExchangeCommands, AMissingOfficeEndsWithAClearMessage)
     const std::string usual = OfficeProgramDir();
     SetOfficeProgramDir(dir.file("no office"));
     const ShownSheet s = MakeSheet(1, 10, 1, 0);
-    const ExportResult out = ExportWorkbook({s.record}, [&](int) { return s.block(); }, dir.file("a.xlsx"));
+    const ExportResult out = ExportWorkbook(
+        {s.record}, [&](int) { return s.block(); }, dir.file("a.xlsx"));
     const ImportResult xls = ImportWorkbookSheets(true, dir.file("a.xlsx"));
     const ImportResult csv = ImportWorkbookSheets(false, dir.file("a.csv"));
     SetOfficeProgramDir(usual);

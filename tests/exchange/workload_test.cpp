@@ -68,8 +68,8 @@ QString Q(const std::string& s)
 
 // Header texts, some with blanks, a comma or double quotes; all of them
 // exist in code page 932, the encoding of the CSV files.
-const char* const kProducts[] = {"精密シャフト", "ギヤボックス筐体", "燃料噴射ノズル", "ベアリング外輪",
-                                 "樹脂カバー \"黒\"", "端子台 A型", "製品A, 改訂版"};
+const char* const kProducts[] = {"精密シャフト",      "ギヤボックス筐体", "燃料噴射ノズル", "ベアリング外輪",
+                                 "樹脂カバー \"黒\"", "端子台 A型",       "製品A, 改訂版"};
 const char* const kProcesses[] = {"旋削工程", "研削工程", "組立工程", "射出成形", "熱処理後検査", "最終検査 (出荷前)"};
 const char* const kMachines[] = {"ＮＣ旋盤１号機", "円筒研削盤 No.2", "三次元測定機", "", "ﾊｲﾄｹﾞｰｼﾞ"};
 const char* const kItems[] = {"外径", "内径Φ", "全長", "面粗さＲａ", "硬度", "締付トルク", "溝幅"};
@@ -80,8 +80,8 @@ struct Spread {
     double centre;
     double sigma;
 };
-const Spread kSpreads[] = {{25.4, 0.02}, {0.0, 1.5}, {150.0, 2.0}, {1200.0, 15.0}, {-5.0, 0.3}, {3.5, 0.05},
-                           {12345.0, 40.0}};
+const Spread kSpreads[] = {{25.4, 0.02}, {0.0, 1.5},  {150.0, 2.0},   {1200.0, 15.0},
+                           {-5.0, 0.3},  {3.5, 0.05}, {12345.0, 40.0}};
 
 // A value exact at d decimals: its text is what the window shows.
 std::string Fixed(double v, int d)
@@ -401,8 +401,8 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         const auto t0 = std::chrono::steady_clock::now();
         want = MakeOriginal();
         const double recordSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        const ExportResult made =
-            ExportWorkbook(want, [&](int i) { return EditBlockOf(want[static_cast<size_t>(i)]); }, original.string());
+        const ExportResult made = ExportWorkbook(
+            want, [&](int i) { return EditBlockOf(want[static_cast<size_t>(i)]); }, original.string());
         ASSERT_TRUE(made.saved) << made.detail;
         char note[96];
         std::snprintf(note, sizeof note, "(records %.1f s; file %s)", recordSeconds, Mb(FileMb(original)).c_str());
@@ -539,7 +539,8 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
             const QStringList boxes = takeBoxes();
             ASSERT_EQ(boxes, QStringList()) << "sheet " << i + 1;
             // The record as imported, before the window stores it again.
-            CompareSheet(f.workbook().sheets[static_cast<size_t>(i)], want[static_cast<size_t>(i)], i, Form::Imported, raw);
+            CompareSheet(f.workbook().sheets[static_cast<size_t>(i)], want[static_cast<size_t>(i)], i, Form::Imported,
+                         raw);
             phase.resume();
         }
         phase.done();

@@ -33,14 +33,14 @@ TEST(CommaText, ReadsItemsBack)
         {"1.000,,2.500", {"1.000", "", "2.500"}},
         {"\"\"", {""}},
         {"", {}},
-        {"a,", {"a"}},                       // a comma at the very end gives no item
+        {"a,", {"a"}},  // a comma at the very end gives no item
         {",a", {"", "a"}},
-        {"  a ,  b", {"a", "b"}},            // blanks around items are skipped
-        {"a b", {"a", "b"}},                 // an unquoted blank ends an item
+        {"  a ,  b", {"a", "b"}},  // blanks around items are skipped
+        {"a b", {"a", "b"}},       // an unquoted blank ends an item
         {"\"a b\",c", {"a b", "c"}},
         {"\"x,y\",1", {"x,y", "1"}},
         {"\"say \"\"hi\"\"\"", {"say \"hi\""}},
-        {"\"unclosed,a", {"unclosed,a"}},    // an unbalanced quote runs to the end
+        {"\"unclosed,a", {"unclosed,a"}},  // an unbalanced quote runs to the end
         {"\"a\"b,c", {"a", "b", "c"}},
         {",,,", {"", "", ""}},
     };
@@ -51,7 +51,10 @@ TEST(CommaText, ReadsItemsBack)
 TEST(CommaText, RoundTripsAnyCells)
 {
     const V rows[] = {
-        {"1", "2", "3"}, {"", "x", ""}, {"a,b", "\"", " lead", "trail ", ""}, {"\x01\x02", "改行\r\nあり"},
+        {"1", "2", "3"},
+        {"", "x", ""},
+        {"a,b", "\"", " lead", "trail ", ""},
+        {"\x01\x02", "改行\r\nあり"},
     };
     for (const auto& cells : rows) {
         V back = CommaTextSplit(CommaTextJoin(cells));

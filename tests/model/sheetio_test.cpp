@@ -133,8 +133,12 @@ TEST(SheetIo, CanonicalTextsAreKeptAndOthersRewritten)
         int d;
         const char* out;
     } cases[] = {
-        {"10.000", 3, "10.000"}, {"010.000", 3, "10.000"}, {"10.0000", 3, "10.000"},
-        {"1e1", 2, "10.00"},     {"-0.5", 0, "-0"},        {"12.3456", 2, "12.35"},
+        {"10.000", 3, "10.000"},
+        {"010.000", 3, "10.000"},
+        {"10.0000", 3, "10.000"},
+        {"1e1", 2, "10.00"},
+        {"-0.5", 0, "-0"},
+        {"12.3456", 2, "12.35"},
         {"9999999999999999", 0, "10000000000000000"},
     };
     for (const auto& c : cases) {
@@ -173,7 +177,9 @@ TEST(GridRoutines, NextCellWrapsRowsAndTheTable)
     struct Case {
         GridPos from, to;
     } cases[] = {
-        {{0, 1}, {1, 1}}, {{2, 1}, {0, 2}}, {{2, 10}, {0, 1}},
+        {{0, 1}, {1, 1}},
+        {{2, 1}, {0, 2}},
+        {{2, 10}, {0, 1}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Grid_NextCell(edit, c.from), c.to);

@@ -105,18 +105,17 @@ TEST_P(OptionFormClose, OnlyOkStores)
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, OptionFormClose,
-    ::testing::Values(
-        CloseCase{"ok_button", [](TOptionForm& f) { QTest::mouseClick(f.btnOk, Qt::LeftButton); }, true},
-        CloseCase{"enter", [](TOptionForm& f) { QTest::keyClick(f.CheckBox1, Qt::Key_Return); }, true},
-        CloseCase{"cancel_button",
-                  [](TOptionForm& f) { QTest::mouseClick(f.btnCancel, Qt::LeftButton); }, false},
-        CloseCase{"escape", [](TOptionForm& f) { QTest::keyClick(f.CheckBox1, Qt::Key_Escape); }, false},
-        CloseCase{"defaults_then_cancel",
-                  [](TOptionForm& f) {
-                      f.btnDefaultClick();
-                      QTest::mouseClick(f.btnCancel, Qt::LeftButton);
-                  },
-                  false}),
+    ::testing::Values(CloseCase{"ok_button", [](TOptionForm& f) { QTest::mouseClick(f.btnOk, Qt::LeftButton); }, true},
+                      CloseCase{"enter", [](TOptionForm& f) { QTest::keyClick(f.CheckBox1, Qt::Key_Return); }, true},
+                      CloseCase{"cancel_button", [](TOptionForm& f) { QTest::mouseClick(f.btnCancel, Qt::LeftButton); },
+                                false},
+                      CloseCase{"escape", [](TOptionForm& f) { QTest::keyClick(f.CheckBox1, Qt::Key_Escape); }, false},
+                      CloseCase{"defaults_then_cancel",
+                                [](TOptionForm& f) {
+                                    f.btnDefaultClick();
+                                    QTest::mouseClick(f.btnCancel, Qt::LeftButton);
+                                },
+                                false}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
 
 TEST_F(OptionFormTest, DefaultsResetTheListsButNotTheSwitches)
@@ -146,8 +145,7 @@ void PrintTo(const InvalidCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class OptionFormValidation : public OptionFormTest,
-                             public ::testing::WithParamInterface<InvalidCase> {};
+class OptionFormValidation : public OptionFormTest, public ::testing::WithParamInterface<InvalidCase> {};
 
 TEST_P(OptionFormValidation, BlockShorterThanHitsIsRefused)
 {
@@ -181,13 +179,14 @@ TEST_P(OptionFormValidation, BlockShorterThanHitsIsRefused)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Pairs, OptionFormValidation,
-    ::testing::Values(InvalidCase{"rule5_3_of_4", ListChk5Comp1, 3, ListChk5Comp2, 4, false},
-                      InvalidCase{"rule5_4_of_4", ListChk5Comp1, 4, ListChk5Comp2, 4, true},
-                      InvalidCase{"rule6_5_of_6", ListChk6Comp1, 5, ListChk6Comp2, 6, false},
-                      InvalidCase{"rule6_8_of_8", ListChk6Comp1, 8, ListChk6Comp2, 8, true}),
-    [](const ::testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pairs, OptionFormValidation,
+                         ::testing::Values(InvalidCase{"rule5_3_of_4", ListChk5Comp1, 3, ListChk5Comp2, 4, false},
+                                           InvalidCase{"rule5_4_of_4", ListChk5Comp1, 4, ListChk5Comp2, 4, true},
+                                           InvalidCase{"rule6_5_of_6", ListChk6Comp1, 5, ListChk6Comp2, 6, false},
+                                           InvalidCase{"rule6_8_of_8", ListChk6Comp1, 8, ListChk6Comp2, 8, true}),
+                         [](const ::testing::TestParamInfo<InvalidCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(OptionFormTest, ValueNotInAListMustBeChosen)
 {
@@ -232,8 +231,7 @@ TEST_F(OptionFormTest, EveryControlHasAName)
 {
     EXPECT_EQ(form.windowTitle(), "異常判定ルール設定");
     for (QWidget* w : form.findChildren<QWidget*>()) {
-        if (qobject_cast<QCheckBox*>(w) || qobject_cast<QComboBox*>(w) ||
-            qobject_cast<QPushButton*>(w)) {
+        if (qobject_cast<QCheckBox*>(w) || qobject_cast<QComboBox*>(w) || qobject_cast<QPushButton*>(w)) {
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
         }
     }

@@ -99,9 +99,7 @@ TEST_P(RuleTest, MarksOnlyTheCompletingLot)
     }
 }
 
-auto N = [](std::int32_t Struct_Options::*field, int v) {
-    return [field, v](Struct_Options& o) { o.*field = v; };
-};
+auto N = [](std::int32_t Struct_Options::*field, int v) { return [field, v](Struct_Options& o) { o.*field = v; }; };
 auto WK = [](std::int32_t Struct_Options::*w, int wv, std::int32_t Struct_Options::*k, int kv) {
     return [=](Struct_Options& o) {
         o.*w = wv;
@@ -120,10 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"r2_exactly_nine_below", 2, {}, Repeat(-0.5, 9), "........x"},
         RuleCase{"r2_eight_is_not_enough", 2, {}, Repeat(0.5, 8), "........"},
         // A value exactly on the centre line ends the run.
-        RuleCase{"r2_broken_by_centre_value", 2, {},
-                 Concat({Repeat(0.5, 8), {0.0}, Repeat(0.5, 8)}), std::string(17, '.')},
-        RuleCase{"r2_broken_by_other_side", 2, {},
-                 Concat({Repeat(0.5, 8), {-0.5}, Repeat(0.5, 8)}), std::string(17, '.')},
+        RuleCase{
+            "r2_broken_by_centre_value", 2, {}, Concat({Repeat(0.5, 8), {0.0}, Repeat(0.5, 8)}), std::string(17, '.')},
+        RuleCase{
+            "r2_broken_by_other_side", 2, {}, Concat({Repeat(0.5, 8), {-0.5}, Repeat(0.5, 8)}), std::string(17, '.')},
         // After a mark the run counts from nothing: lots 9 and 18 of 20.
         RuleCase{"r2_restart_after_mark", 2, {}, Repeat(0.5, 20), "........x........x.."},
         RuleCase{"r2_n7", 2, N(&Struct_Options::Chk2Comp1, 7), Repeat(-0.1, 8), "......x."},
@@ -131,26 +129,27 @@ INSTANTIATE_TEST_SUITE_P(
         // Rule 3, N = 6: the sixth rise is at lot 7.
         RuleCase{"r3_sixth_rise_at_lot_7", 3, {}, Ramp(0.1, 0.1, 7), "......x"},
         RuleCase{"r3_sixth_fall_at_lot_7", 3, {}, Ramp(0.7, -0.1, 7), "......x"},
-        RuleCase{"r3_broken_by_equal_value", 3, {}, {0.1, 0.2, 0.3, 0.4, 0.4, 0.5, 0.6, 0.7, 0.8},
-                 "........."},
+        RuleCase{"r3_broken_by_equal_value", 3, {}, {0.1, 0.2, 0.3, 0.4, 0.4, 0.5, 0.6, 0.7, 0.8}, "........."},
         RuleCase{"r3_restart_after_mark", 3, {}, Ramp(-0.6, 0.1, 13), "......x.....x"},
         // The first lot makes no move, even with the shortest run.
-        RuleCase{"r3_first_lot_never_marked", 3, N(&Struct_Options::Chk3Comp1, 4),
-                 Ramp(0.0, 0.1, 5), "....x"},
+        RuleCase{"r3_first_lot_never_marked", 3, N(&Struct_Options::Chk3Comp1, 4), Ramp(0.0, 0.1, 5), "....x"},
 
         // Rule 4 counts alternating moves.
-        RuleCase{"r4_fourth_move", 4, N(&Struct_Options::Chk4Comp1, 4),
-                 Alternate(0.0, 0.5, 5), "....x"},
-        RuleCase{"r4_default_fourteenth_move", 4, {}, Alternate(0.0, 0.5, 15),
-                 "..............x"},
+        RuleCase{"r4_fourth_move", 4, N(&Struct_Options::Chk4Comp1, 4), Alternate(0.0, 0.5, 5), "....x"},
+        RuleCase{"r4_default_fourteenth_move", 4, {}, Alternate(0.0, 0.5, 15), "..............x"},
         // A move in the same direction sets the count to 0; the alternation
         // that follows counts from 1 at its next move.
-        RuleCase{"r4_same_direction_restarts", 4, N(&Struct_Options::Chk4Comp1, 4),
-                 {0.0, 0.5, 0.0, 0.5, 0.8, 0.2, 0.9, 0.1, 0.9}, "........x"},
-        RuleCase{"r4_equal_value_restarts", 4, N(&Struct_Options::Chk4Comp1, 4),
-                 {0.0, 0.5, 0.0, 0.5, 0.5, 0.0, 0.5, 0.0, 0.5}, "........x"},
-        RuleCase{"r4_restart_after_mark", 4, N(&Struct_Options::Chk4Comp1, 4),
-                 Alternate(0.0, 0.5, 9), "....x...x"},
+        RuleCase{"r4_same_direction_restarts",
+                 4,
+                 N(&Struct_Options::Chk4Comp1, 4),
+                 {0.0, 0.5, 0.0, 0.5, 0.8, 0.2, 0.9, 0.1, 0.9},
+                 "........x"},
+        RuleCase{"r4_equal_value_restarts",
+                 4,
+                 N(&Struct_Options::Chk4Comp1, 4),
+                 {0.0, 0.5, 0.0, 0.5, 0.5, 0.0, 0.5, 0.0, 0.5},
+                 "........x"},
+        RuleCase{"r4_restart_after_mark", 4, N(&Struct_Options::Chk4Comp1, 4), Alternate(0.0, 0.5, 9), "....x...x"},
 
         // Rule 5, W = 3, K = 2, in fixed blocks 1-3, 4-6, ...
         RuleCase{"r5_hits_1_2", 5, {}, {2.5, 2.5, 0, 0, 0, 0}, ".x...."},
@@ -158,22 +157,21 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"r5_hits_3_4_two_blocks", 5, {}, {0, 0, 2.5, 2.5, 0, 0}, "......"},
         RuleCase{"r5_on_2sigma_line_no_hit", 5, {}, {2, -2, 2, 2.0001, -2.0001, 0}, "....x."},
         // Within one block the hit count starts again after a mark.
-        RuleCase{"r5_two_marks_in_one_block", 5,
+        RuleCase{"r5_two_marks_in_one_block",
+                 5,
                  WK(&Struct_Options::Chk5Comp1, 7, &Struct_Options::Chk5Comp2, 2),
-                 {2.5, 2.5, 2.5, 2.5, 0, 0, 0}, ".x.x..."},
+                 {2.5, 2.5, 2.5, 2.5, 0, 0, 0},
+                 ".x.x..."},
 
         // Rule 6, W = 5, K = 4: beyond ±1σ, either side.
         RuleCase{"r6_four_of_five", 6, {}, {1.5, 2.5, -1.5, 1.5, 0}, "...x."},
         RuleCase{"r6_on_1sigma_line_no_hit", 6, {}, {1, -1, 1, -1, 1}, "....."},
-        RuleCase{"r6_across_block_boundary", 6, {}, {0, 0, 1.5, 1.5, 1.5, 1.5, 0, 0, 0, 0},
-                 ".........."},
+        RuleCase{"r6_across_block_boundary", 6, {}, {0, 0, 1.5, 1.5, 1.5, 1.5, 0, 0, 0, 0}, ".........."},
 
         // Rule 7, W = K = 15: within ±1σ, lines included.
         RuleCase{"r7_fifteen_in_block", 7, {}, Repeat(1.0, 15), "..............x"},
-        RuleCase{"r7_straddling_blocks", 7, {}, Concat({{2.5}, Repeat(0.0, 15)}),
-                 std::string(16, '.')},
-        RuleCase{"r7_second_block", 7, {}, Concat({{2.5}, Repeat(0.0, 29)}),
-                 std::string(29, '.') + "x"},
+        RuleCase{"r7_straddling_blocks", 7, {}, Concat({{2.5}, Repeat(0.0, 15)}), std::string(16, '.')},
+        RuleCase{"r7_second_block", 7, {}, Concat({{2.5}, Repeat(0.0, 29)}), std::string(29, '.') + "x"},
 
         // Rule 8, W = K = 8: beyond ±1σ on alternating sides still counts.
         RuleCase{"r8_eight_beyond", 8, {}, Alternate(1.5, -2.5, 8), ".......x"},
@@ -186,8 +184,7 @@ TEST(SpcZoneClass, LinesBelongToTheInnerZone)
     struct {
         double v;
         int zone;
-    } cases[] = {{0, 3},  {1, 3},  {-1, 3}, {1.0001, 2}, {-1.5, 2}, {2, 2},
-                 {-2, 2}, {2.0001, 1}, {-2.0001, 1}, {3.5, 1}};
+    } cases[] = {{0, 3}, {1, 3}, {-1, 3}, {1.0001, 2}, {-1.5, 2}, {2, 2}, {-2, 2}, {2.0001, 1}, {-2.0001, 1}, {3.5, 1}};
     for (const auto& c : cases)
         EXPECT_EQ(SpcZoneClass(c.v, l), c.zone) << c.v;
 }
@@ -238,8 +235,7 @@ TEST(JudgeSpc, WritesLabelsMarksAndVerdicts)
 {
     // Lot 2 is beyond the upper 3σ line of the X side, lot 3 beyond the upper
     // line of the R side; lot 1 is clean.
-    SpcJudgment j = JudgeSpc(Input({"10.00000", "10.40000", "10.05000"},
-                                   {"0.10000", "0.20000", "0.60000"}),
+    SpcJudgment j = JudgeSpc(Input({"10.00000", "10.40000", "10.05000"}, {"0.10000", "0.20000", "0.60000"}),
                              Struct_Options::Defaults());
     ASSERT_FALSE(j.error);
     ASSERT_TRUE(j.abnormal);
@@ -332,35 +328,33 @@ TEST_P(SpcFailureTest, StopsAtTheFirstBadTextInReadingOrder)
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, SpcFailureTest,
-    ::testing::Values(
-        FailureCase{"blank_centre_line", [](SpcInput& in) { in.xLines.Xcl = ""; }, "", false},
-        FailureCase{"lone_minus", [](SpcInput& in) { in.xLines.Lcl1 = "-"; }, "-", false},
-        // editUcl3 is read before editLcl3, editLcl3 before editUcl2.
-        FailureCase{"order_ucl3_before_lcl3",
-                    [](SpcInput& in) {
-                        in.xLines.Lcl3 = "b";
-                        in.xLines.Ucl3 = "a";
-                    },
-                    "a", false},
-        FailureCase{"order_lcl3_before_ucl2",
-                    [](SpcInput& in) {
-                        in.xLines.Ucl2 = "c";
-                        in.xLines.Lcl3 = "b";
-                    },
-                    "b", false},
-        // All lines are read before any lot value.
-        FailureCase{"lines_before_values",
-                    [](SpcInput& in) {
-                        in.xValues[0] = "v";
-                        in.xLines.Lcl1 = "1.2-";
-                    },
-                    "1.2-", false},
-        FailureCase{"bad_lot_value", [](SpcInput& in) { in.xValues[1] = " "; }, " ", false},
-        // The hidden fields are blank when no computation filled them.
-        FailureCase{"blank_hidden_line", [](SpcInput& in) { in.dispersionLines.RsUcl2 = ""; },
-                    "", true},
-        // A blank lot value of the range column.
-        FailureCase{"blank_range", [](SpcInput& in) { in.dispersionValues[2] = ""; }, "", true}),
+    ::testing::Values(FailureCase{"blank_centre_line", [](SpcInput& in) { in.xLines.Xcl = ""; }, "", false},
+                      FailureCase{"lone_minus", [](SpcInput& in) { in.xLines.Lcl1 = "-"; }, "-", false},
+                      // editUcl3 is read before editLcl3, editLcl3 before editUcl2.
+                      FailureCase{"order_ucl3_before_lcl3",
+                                  [](SpcInput& in) {
+                                      in.xLines.Lcl3 = "b";
+                                      in.xLines.Ucl3 = "a";
+                                  },
+                                  "a", false},
+                      FailureCase{"order_lcl3_before_ucl2",
+                                  [](SpcInput& in) {
+                                      in.xLines.Ucl2 = "c";
+                                      in.xLines.Lcl3 = "b";
+                                  },
+                                  "b", false},
+                      // All lines are read before any lot value.
+                      FailureCase{"lines_before_values",
+                                  [](SpcInput& in) {
+                                      in.xValues[0] = "v";
+                                      in.xLines.Lcl1 = "1.2-";
+                                  },
+                                  "1.2-", false},
+                      FailureCase{"bad_lot_value", [](SpcInput& in) { in.xValues[1] = " "; }, " ", false},
+                      // The hidden fields are blank when no computation filled them.
+                      FailureCase{"blank_hidden_line", [](SpcInput& in) { in.dispersionLines.RsUcl2 = ""; }, "", true},
+                      // A blank lot value of the range column.
+                      FailureCase{"blank_range", [](SpcInput& in) { in.dispersionValues[2] = ""; }, "", true}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST(JudgeSpc, ALotWithoutStandardDeviationStopsTheSSideNamingIt)
@@ -374,8 +368,9 @@ TEST(JudgeSpc, ALotWithoutStandardDeviationStopsTheSSideNamingIt)
     const SpcJudgment j = JudgeSpc(in, Struct_Options::Defaults());
     EXPECT_FALSE(j.error);
     ASSERT_TRUE(j.stop);
-    EXPECT_EQ(*j.stop, "ロット「K0002」の測定値が１つのため、S側の異常判定ができません。"
-                       "測定値を２つ以上入力するか、このロットを「無効」にしてください…");
+    EXPECT_EQ(*j.stop,
+              "ロット「K0002」の測定値が１つのため、S側の異常判定ができません。"
+              "測定値を２つ以上入力するか、このロットを「無効」にしてください…");
     EXPECT_FALSE(j.abnormal);
     EXPECT_TRUE(j.table.sideWritten(SpcSide::X));
     EXPECT_FALSE(j.table.sideWritten(SpcSide::Dispersion));

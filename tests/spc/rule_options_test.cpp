@@ -32,37 +32,36 @@ TEST_P(RuleOptionsValidation, NamesTheListToCorrect)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RuleOptionsValidation,
-    ::testing::Values(
-        ValidationCase{"defaults", [](Struct_Options&) {}, std::nullopt},
-        ValidationCase{"block_shorter_than_hits_5",
-                       [](Struct_Options& o) { o.Chk5Comp1 = 3, o.Chk5Comp2 = 4; }, ListChk5Comp1},
-        ValidationCase{"block_equal_to_hits_5",
-                       [](Struct_Options& o) { o.Chk5Comp1 = 4, o.Chk5Comp2 = 4; }, std::nullopt},
-        ValidationCase{"block_shorter_than_hits_6",
-                       [](Struct_Options& o) { o.Chk6Comp1 = 5, o.Chk6Comp2 = 6; }, ListChk6Comp1},
-        // Rule 5 is checked before rule 6.
-        ValidationCase{"both_pairs_wrong",
-                       [](Struct_Options& o) {
-                           o.Chk5Comp1 = 3, o.Chk5Comp2 = 6;
-                           o.Chk6Comp1 = 5, o.Chk6Comp2 = 8;
-                       },
-                       ListChk5Comp1},
-        // A value no list offers (a list without selection) comes first.
-        ValidationCase{"not_an_item",
-                       [](Struct_Options& o) {
-                           o.Chk7Comp1 = 0;
-                           o.Chk5Comp1 = 3, o.Chk5Comp2 = 6;
-                       },
-                       ListChk7Comp1},
-        ValidationCase{"out_of_list_even_if_ordered",
-                       [](Struct_Options& o) { o.Chk2Comp1 = 12; }, ListChk2Comp1},
-        // A switched-off rule keeps its value and is checked all the same.
-        ValidationCase{"off_rule_still_checked",
-                       [](Struct_Options& o) {
-                           o.Check5 = false;
-                           o.Chk5Comp1 = 3, o.Chk5Comp2 = 5;
-                       },
-                       ListChk5Comp1}),
+    ::testing::Values(ValidationCase{"defaults", [](Struct_Options&) {}, std::nullopt},
+                      ValidationCase{"block_shorter_than_hits_5",
+                                     [](Struct_Options& o) { o.Chk5Comp1 = 3, o.Chk5Comp2 = 4; }, ListChk5Comp1},
+                      ValidationCase{"block_equal_to_hits_5",
+                                     [](Struct_Options& o) { o.Chk5Comp1 = 4, o.Chk5Comp2 = 4; }, std::nullopt},
+                      ValidationCase{"block_shorter_than_hits_6",
+                                     [](Struct_Options& o) { o.Chk6Comp1 = 5, o.Chk6Comp2 = 6; }, ListChk6Comp1},
+                      // Rule 5 is checked before rule 6.
+                      ValidationCase{"both_pairs_wrong",
+                                     [](Struct_Options& o) {
+                                         o.Chk5Comp1 = 3, o.Chk5Comp2 = 6;
+                                         o.Chk6Comp1 = 5, o.Chk6Comp2 = 8;
+                                     },
+                                     ListChk5Comp1},
+                      // A value no list offers (a list without selection) comes first.
+                      ValidationCase{"not_an_item",
+                                     [](Struct_Options& o) {
+                                         o.Chk7Comp1 = 0;
+                                         o.Chk5Comp1 = 3, o.Chk5Comp2 = 6;
+                                     },
+                                     ListChk7Comp1},
+                      ValidationCase{"out_of_list_even_if_ordered", [](Struct_Options& o) { o.Chk2Comp1 = 12; },
+                                     ListChk2Comp1},
+                      // A switched-off rule keeps its value and is checked all the same.
+                      ValidationCase{"off_rule_still_checked",
+                                     [](Struct_Options& o) {
+                                         o.Check5 = false;
+                                         o.Chk5Comp1 = 3, o.Chk5Comp2 = 5;
+                                     },
+                                     ListChk5Comp1}),
     [](const ::testing::TestParamInfo<ValidationCase>& info) { return std::string(info.param.name); });
 
 TEST(RuleOptions, UsualValuesAreItemsOfTheirLists)

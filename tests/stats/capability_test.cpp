@@ -161,9 +161,9 @@ TEST(Capability, DegenerateTables)
 
     // On the S chart a lot of equal values has s = 0 and shows it, still
     // without indices; a lot with a single value has no s.
-    const CapabilityResult s = ComputeCapability(
-        LotTable({L("1", {"10.0", "10.0"}), L("2", {"10.1"}), L("3", {"9.9", "10.1"})}),
-        Input(SpecTolerance, "10.5", "9.5", ChartXbarS));
+    const CapabilityResult s =
+        ComputeCapability(LotTable({L("1", {"10.0", "10.0"}), L("2", {"10.1"}), L("3", {"9.9", "10.1"})}),
+                          Input(SpecTolerance, "10.5", "9.5", ChartXbarS));
     ASSERT_EQ(s.rows.size(), 4u);
     EXPECT_EQ(Cols(s.rows[0]), "2|10.00000|10.00000|10.00000|0.00000|0.00000|||");
     EXPECT_EQ(Cols(s.rows[1]), "1|10.10000|10.10000|10.10000|0.00000||||");
@@ -182,9 +182,9 @@ TEST(Capability, NumbersFarFromZeroKeepTheirSpread)
     // 1e15, 1e15, 1e15 + 0.125 (each exact in binary): deviations from the
     // mean -1/24, -1/24, 1/12; s = sqrt((2/576 + 1/144) / 2) = 0.0721688.
     // Summing squares of 1e15 first would lose the spread entirely.
-    const CapabilityResult r = ComputeCapability(
-        LotTable({L("1", {"1000000000000000", "1000000000000000", "1000000000000000.125"})}),
-        Input(SpecTolerance, "1000000000000001", "999999999999999"));
+    const CapabilityResult r =
+        ComputeCapability(LotTable({L("1", {"1000000000000000", "1000000000000000", "1000000000000000.125"})}),
+                          Input(SpecTolerance, "1000000000000001", "999999999999999"));
     EXPECT_EQ(r.rows[0][CalcStdev], "0.07217");
     // Cp = 2 / (6 * 0.0721688) = 4.619
     EXPECT_EQ(r.rows[0][CalcCp], "4.619");

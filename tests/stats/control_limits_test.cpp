@@ -32,27 +32,41 @@ TEST(ControlLimits, ThreeSigmaLinesPerChartKind)
     };
     const Case cases[] = {
         // 10, 12, 11: m = 11, s = sqrt((1 + 1 + 0) / 2) = 1; moving ranges 0, 2, 1 -> C = 3 / 3 = 1.
-        {"X-Rs series", ChartXRs, {L({"10"}), L({"12"}), L({"11"})},
+        {"X-Rs series",
+         ChartXRs,
+         {L({"10"}), L({"12"}), L({"11"})},
          "14.0000 13.0000 12.0000 8.0000 9.0000 10.0000 11.0000 1.0000 4.0000 3.0000 2.0000"},
         // A lot without values has no entry: the moving range of 12 is taken against 10.
-        {"X-Rs skips an empty lot", ChartXRs, {L({"10"}), L({" ", ""}), L({"12"}), L({"11"})},
+        {"X-Rs skips an empty lot",
+         ChartXRs,
+         {L({"10"}), L({" ", ""}), L({"12"}), L({"11"})},
          "14.0000 13.0000 12.0000 8.0000 9.0000 10.0000 11.0000 1.0000 4.0000 3.0000 2.0000"},
         // (1, 3) and (2, 6): m = 3, s = sqrt((4 + 0 + 1 + 9) / 3) = 2.1602469;
         // ranges 2 and 4 -> C = 3.
-        {"XbarR lots", ChartXbarR, {L({"1", "3"}), L({"2", "6"})},
+        {"XbarR lots",
+         ChartXbarR,
+         {L({"1", "3"}), L({"2", "6"})},
          "9.4807 7.3205 5.1602 -3.4807 -1.3205 0.8398 3.0000 3.0000 9.4807 7.3205 5.1602"},
         // Same lots on the S chart: S = sqrt 2 = 1.4142136 and sqrt 8 = 2.8284271 -> C = 2.1213203.
-        {"XbarS lots", ChartXbarS, {L({"1", "3"}), L({"2", "6"})},
+        {"XbarS lots",
+         ChartXbarS,
+         {L({"1", "3"}), L({"2", "6"})},
          "9.4807 7.3205 5.1602 -3.4807 -1.3205 0.8398 3.0000 2.1213 8.6021 6.4418 4.2816"},
         // (5) and (1, 3): the single-value lot's S of 0 takes part: C = (0 + sqrt 2) / 2 = 0.7071;
         // all values 5, 1, 3: m = 3, s = 2.
-        {"S chart with a one-value lot", ChartXbarS, {L({"5"}), L({"1", "3"})},
+        {"S chart with a one-value lot",
+         ChartXbarS,
+         {L({"5"}), L({"1", "3"})},
          "9.0000 7.0000 5.0000 -3.0000 -1.0000 1.0000 3.0000 0.7071 6.7071 4.7071 2.7071"},
         // Disabled lots take no part, whatever they hold.
-        {"disabled lots ignored", ChartXRs, {L({"10"}), L({"500", "x"}, false), L({"12"}), L({"11"})},
+        {"disabled lots ignored",
+         ChartXRs,
+         {L({"10"}), L({"500", "x"}, false), L({"12"}), L({"11"})},
          "14.0000 13.0000 12.0000 8.0000 9.0000 10.0000 11.0000 1.0000 4.0000 3.0000 2.0000"},
         // All equal: s = 0, every X line is m and the R/S/Rs lines are C = 0.
-        {"all values equal", ChartXbarR, {L({"2.5", "2.5"}), L({"2.5"})},
+        {"all values equal",
+         ChartXbarR,
+         {L({"2.5", "2.5"}), L({"2.5"})},
          "2.5000 2.5000 2.5000 2.5000 2.5000 2.5000 2.5000 0.0000 0.0000 0.0000 0.0000"},
     };
     for (const Case& c : cases) {

@@ -39,8 +39,14 @@ inline void CollectNamed(const QObject& parent, const QString& name, QList<QObje
     }
 }
 
-inline const QObject& WindowObject(const QObject& window) { return window; }
-inline const QObject& WindowObject(const QObject* window) { return *window; }
+inline const QObject& WindowObject(const QObject& window)
+{
+    return window;
+}
+inline const QObject& WindowObject(const QObject* window)
+{
+    return *window;
+}
 template <class W>
 const QObject& WindowObject(const std::unique_ptr<W>& window)
 {

@@ -117,8 +117,7 @@ TEST_F(OfficeTest, WorkbookSheetsAreJudgedLikeTheirCsvFiles)
     const std::vector<std::string> header = {"P", "Q", "M", "外径", "MM", "公差規格", "", "", ""};
     app_->setSheetsInNewWorkbook(2);
     OfficeWorkbook book = app_->addWorkbook();
-    WriteLayout(book.worksheet(1), header, 10, 0,
-                {{std::string("L1"), 1.0, 3.0}, {std::string("L2"), 2.0, 6.0}});
+    WriteLayout(book.worksheet(1), header, 10, 0, {{std::string("L1"), 1.0, 3.0}, {std::string("L2"), 2.0, 6.0}});
     WriteLayout(book.worksheet(2), header, 20, 0,
                 {{std::string("K1"), 10.0}, {std::string("K2"), 12.0}, {std::string("K3"), 11.0}});
     const std::string xlsx = dir.file("book.xlsx");
@@ -127,10 +126,10 @@ TEST_F(OfficeTest, WorkbookSheetsAreJudgedLikeTheirCsvFiles)
     book.saveAs(ods);
     book.close();
 
-    const std::string csv1 = dir.write(
-        "s1.csv", ExchangeCsv({"P", "Q", "M", "外径", "MM", "公差規格", "3", "10", "0"}, {"L1,1,3", "L2,2,6"}, 2));
-    const std::string csv2 = dir.write(
-        "s2.csv", ExchangeCsv({"P", "Q", "M", "外径", "MM", "公差規格", "3", "20", "0"}, {"K1,10", "K2,12", "K3,11"}, 1));
+    const std::string csv1 = dir.write("s1.csv", ExchangeCsv({"P", "Q", "M", "外径", "MM", "公差規格", "3", "10", "0"},
+                                                             {"L1,1,3", "L2,2,6"}, 2));
+    const std::string csv2 = dir.write("s2.csv", ExchangeCsv({"P", "Q", "M", "外径", "MM", "公差規格", "3", "20", "0"},
+                                                             {"K1,10", "K2,12", "K3,11"}, 1));
     const json fromCsv1 = json::parse(RunCli({"judge", "--json", csv1}, dir).out)["files"][0]["sheets"][0];
     json fromCsv2 = json::parse(RunCli({"judge", "--json", csv2}, dir).out)["files"][0]["sheets"][0];
     fromCsv2["sheet"] = 2;
@@ -157,7 +156,6 @@ TEST_F(OfficeTest, WorkbookSheetsAreJudgedLikeTheirCsvFiles)
     EXPECT_NE(bad.err.find("fake.xlsx: Excelブックのオープンに失敗しました。"), std::string::npos) << bad.err;
 }
 
-
 std::string ReadBytes(const std::string& path)
 {
     std::ifstream f(path, std::ios::binary);
@@ -172,8 +170,8 @@ TEST(Convert, CsvThroughEachWorkbookKindComesBackAsTheWindowShowsIt)
     // Twelve lots, one value off the sheet's decimals, a blank value and a
     // label holding a comma. The window shows "10.5" as "10.500" and stores
     // it so; everything else comes back byte for byte, in code page 932.
-    const std::vector<std::string> header = {"製品Ａ", "\"工程,1\"", "ＮＣ旋盤", "外径～", "ｍｍ", "公差規格", "3",
-                                             "10.500", "9.500"};
+    const std::vector<std::string> header = {"製品Ａ",   "\"工程,1\"", "ＮＣ旋盤", "外径～", "ｍｍ",
+                                             "公差規格", "3",          "10.500",   "9.500"};
     auto lots = [](const std::string& odd) {
         std::vector<std::string> l = {"ロット①,10.000," + odd, "\"L,2\",9.990,"};
         for (int i = 3; i <= 12; ++i)
@@ -217,7 +215,8 @@ TEST(Convert, UnusableInputOrOutputEndsWithStatusTwoAndWritesNothing)
         {dir.file("folder.csv"), dir.file("o2"), "folder.csv: ファイルではなくフォルダです。", "o2"},
         {notBook, dir.file("o3"), std::string("fake.xlsx: ") + kMsgXlsOpenFailedExtension, "o3"},
         {csv, dir.file("none/o4.xlsx"), std::string("o4.xlsx: ") + kMsgXlsSaveFailed, "none"},
-        {csv, aFile + "/o5", std::string(kMsgCsvSaveFailed) + " (保存先のフォルダが正しくありません。)", "plain.txt/o5"},
+        {csv, aFile + "/o5", std::string(kMsgCsvSaveFailed) + " (保存先のフォルダが正しくありません。)",
+         "plain.txt/o5"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in + " -> " + c.out);

@@ -30,7 +30,7 @@ std::vector<std::string> Header(const std::string& kind, const std::string& uppe
 
 json Limits(const std::vector<std::string>& texts)
 {
-    static const char* names[] = {"editUcl3", "editUcl2", "editUcl1", "editLcl3", "editLcl2",  "editLcl1",
+    static const char* names[] = {"editUcl3", "editUcl2", "editUcl1",   "editLcl3",   "editLcl2",  "editLcl1",
                                   "editXcl",  "editRcl",  "editRsUcl3", "editRsUcl2", "editRsUcl1"};
     json l = json::object();
     for (size_t i = 0; i < 11; ++i)
@@ -39,7 +39,7 @@ json Limits(const std::vector<std::string>& texts)
 }
 
 const std::vector<std::string> kXbarRLimits = {"9.4807", "7.3205", "5.1602", "-3.4807", "-1.3205", "0.8398",
-                                               "3.0000", "3.0000", "9.4807", "7.3205", "5.1602"};
+                                               "3.0000", "3.0000", "9.4807", "7.3205",  "5.1602"};
 
 // An SPC row: the label, the sixteen marks, the verdict.
 json SpcRow(const std::string& label, const std::string& marks)
@@ -57,8 +57,8 @@ json SpcRow(const std::string& label, const std::string& marks)
 const std::string kAllNormal(16, 'o');
 
 json CalcRowsTwoLots(const std::string& cp1, const std::string& cpk1, const std::string& v1, const std::string& cp2,
-                     const std::string& cpk2, const std::string& v2, const std::string& cpT,
-                     const std::string& cpkT, const std::string& vT)
+                     const std::string& cpk2, const std::string& v2, const std::string& cpT, const std::string& cpkT,
+                     const std::string& vT)
 {
     return json::array({
         {"L1", "2", "3.00000", "1.00000", "2.00000", "2.00000", "1.41421", cp1, cpk1, v1},
@@ -81,9 +81,9 @@ struct Golden {
 json Sheet(const std::string& chart, int n, json limits, json spec, json calc, json spc, json messages = json::array(),
            json error = nullptr)
 {
-    return json{{"sheet", 1},           {"label", "外径"},       {"lots", 10},         {"n", n},
-                {"chart", chart},       {"messages", messages}, {"error", error},     {"limits", limits},
-                {"spec", spec},         {"calc", calc},         {"spc", spc}};
+    return json{{"sheet", 1},     {"label", "外径"},      {"lots", 10},     {"n", n},
+                {"chart", chart}, {"messages", messages}, {"error", error}, {"limits", limits},
+                {"spec", spec},   {"calc", calc},         {"spc", spc}};
 }
 
 std::vector<Golden> GoldenCases()
@@ -92,9 +92,9 @@ std::vector<Golden> GoldenCases()
     const json specPass = {{"verdict", "合格"}, {"marked", json::array()}};
     // Two-sided 0..10: lot 1 Cp 10 / (6 sqrt 2) = 1.179, Cpk (2 - 0) / (3 sqrt 2) = 0.471;
     // lot 2 Cp 0.589, Cpk 4 / (3 sqrt 8) = 0.471; total Cp 0.772, Cpk 3 / 3s = 0.463.
-    const json twoSidedCalc = {{"rows", CalcRowsTwoLots("1.179", "0.471", kNg, "0.589", "0.471", kNg, "0.772",
-                                                        "0.463", kNg)},
-                               {"verdict", "不合格"}};
+    const json twoSidedCalc = {
+        {"rows", CalcRowsTwoLots("1.179", "0.471", kNg, "0.589", "0.471", kNg, "0.772", "0.463", kNg)},
+        {"verdict", "不合格"}};
     std::vector<Golden> g;
 
     g.push_back({"XbarR, fewer than ten lots, UTF-8 with a byte-order mark",
@@ -109,7 +109,8 @@ std::vector<Golden> GoldenCases()
     sLimits[8] = "8.6021";
     sLimits[9] = "6.4418";
     sLimits[10] = "4.2816";
-    g.push_back({"XbarS", ExchangeCsv(Header("公差規格", "10", "0"), kTwoLots, 2),
+    g.push_back({"XbarS",
+                 ExchangeCsv(Header("公差規格", "10", "0"), kTwoLots, 2),
                  {"--chart", "xbar-s"},
                  Sheet("xbar-s", 2, Limits(sLimits), specPass, twoSidedCalc, twoLotsSpc),
                  1});
@@ -136,7 +137,8 @@ std::vector<Golden> GoldenCases()
 
     // Upper limit only: Cp = Cpk = (10 - m) / 3s: 8 / 4.2426 = 1.886,
     // 6 / 8.4853 = 0.707, total 7 / 6.4807 = 1.080.
-    g.push_back({"upper limit only", ExchangeCsv(Header("上限規格", "10", ""), kTwoLots, 2),
+    g.push_back({"upper limit only",
+                 ExchangeCsv(Header("上限規格", "10", ""), kTwoLots, 2),
                  {},
                  Sheet("xbar-r", 2, Limits(kXbarRLimits), specPass,
                        {{"rows", CalcRowsTwoLots("1.886", "1.886", kOk, "0.707", "0.707", kNg, "1.080", "1.080", kNg)},
@@ -145,7 +147,8 @@ std::vector<Golden> GoldenCases()
                  1});
 
     // Lower limit only: (m - 0) / 3s: 2 / 4.2426 = 0.471, 4 / 8.4853 = 0.471, 3 / 6.4807 = 0.463.
-    g.push_back({"lower limit only", ExchangeCsv(Header("下限規格", "", "0"), kTwoLots, 2),
+    g.push_back({"lower limit only",
+                 ExchangeCsv(Header("下限規格", "", "0"), kTwoLots, 2),
                  {},
                  Sheet("xbar-r", 2, Limits(kXbarRLimits), specPass,
                        {{"rows", CalcRowsTwoLots("0.471", "0.471", kNg, "0.471", "0.471", kNg, "0.463", "0.463", kNg)},
@@ -155,7 +158,8 @@ std::vector<Golden> GoldenCases()
 
     // Upper limit 5: the 6 of lot 2 (row 2, column 1) is out. Lot 2 Cpk
     // (5 - 4) / (3 sqrt 8) = 0.118; total Cp 5 / 12.9615 = 0.386, Cpk 2 / 6.4807 = 0.309.
-    g.push_back({"a value out of the specification", ExchangeCsv(Header("公差規格", "5", "0"), kTwoLots, 2),
+    g.push_back({"a value out of the specification",
+                 ExchangeCsv(Header("公差規格", "5", "0"), kTwoLots, 2),
                  {},
                  Sheet("xbar-r", 2, Limits(kXbarRLimits), {{"verdict", "不合格"}, {"marked", {{2, 1}}}},
                        {{"rows", CalcRowsTwoLots("0.589", "0.471", kNg, "0.295", "0.118", kNg, "0.386", "0.309", kNg)},
@@ -164,7 +168,8 @@ std::vector<Golden> GoldenCases()
                  1});
 
     // The load warns, and the three-sigma computation stops on the text.
-    g.push_back({"a value that is not a number", ExchangeCsv(Header("公差規格", "10", "0"), {"L1,1,3", "L2,abc,6"}, 2),
+    g.push_back({"a value that is not a number",
+                 ExchangeCsv(Header("公差規格", "10", "0"), {"L1,1,3", "L2,abc,6"}, 2),
                  {},
                  Sheet("xbar-r", 2, Limits({}), {{"verdict", ""}, {"marked", json::array()}},
                        {{"rows", json::array()}, {"verdict", ""}}, {{"rows", json::array()}, {"verdict", ""}},
@@ -227,8 +232,8 @@ TEST(Cli, TypedLimits)
                                        "10.0000", "8.0000", "6.0000"}));
     // Means 2 and 4 lie beyond the ±3σ lines (rule 1) and both beyond the
     // ±2σ lines, the second of two in a block of three (rule 5).
-    EXPECT_EQ(sheet["spc"]["rows"], json::array({SpcRow("L1", "x" + std::string(15, 'o')),
-                                                 SpcRow("L2", "xoooxooo" + std::string(8, 'o'))}));
+    EXPECT_EQ(sheet["spc"]["rows"],
+              json::array({SpcRow("L1", "x" + std::string(15, 'o')), SpcRow("L2", "xoooxooo" + std::string(8, 'o'))}));
     EXPECT_EQ(sheet["spc"]["verdict"], "不合格");
 
     const CliRun text = RunCli({"judge", "--limits", limits, file}, dir);
@@ -309,11 +314,13 @@ TEST(Cli, UnusableInputGivesStatus2AndAMessage)
     const Case cases[] = {
         {{"judge", empty}, "empty.csv: ファイルが空です。"},
         {{"judge", dir.file("folder.csv")}, "folder.csv: ファイルではなくフォルダです。"},
-        {{"judge", "--sheet", "2", good}, "good.csv: ワークシート 2 がありません（ファイルのワークシートは 1 枚です）。"},
+        {{"judge", "--sheet", "2", good},
+         "good.csv: ワークシート 2 がありません（ファイルのワークシートは 1 枚です）。"},
         {{"judge", "--chart", "xbar", good}, "--chart"},
         {{"judge", "--threshold", "1,33", good}, "--threshold: '1,33' は浮動小数点数ではありません"},
         {{"judge", "--threshold", "1.0", "--no-threshold", good}, "excludes"},
-        {{"judge", "--rules", "2:12", good}, "--rules: SPC異常判定ルールの指定が正しくありません。(rule 2: \"12\" is not one of 7, 8, 9, 10, 11)"},
+        {{"judge", "--rules", "2:12", good},
+         "--rules: SPC異常判定ルールの指定が正しくありません。(rule 2: \"12\" is not one of 7, 8, 9, 10, 11)"},
         {{"judge", "--rules", "5:3/4", good}, "rule 5: the block length 3 is smaller than the hit count 4"},
         {{"judge", "--limits", dir.file("none.json"), good}, "none.json: ファイルがありません。"},
         {{"judge", "--limits", badLimits, good}, "editUcl3: \"x\" is not a number"},

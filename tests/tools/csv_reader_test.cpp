@@ -45,10 +45,8 @@ TEST(CsvReader, CellsAsTheSpreadsheetApplicationReadsThem)
         {"never closed: first line only", "\"unclosed,g\r\nh,i\r\n", {{"\"unclosed", "g"}, {"h", "i"}}},
         {"never closed at the end of the file", "\"a\nb", {{"\"a"}, {"b"}}},
         {"a lone quote stops the joining", "\"a\nb\"x\nc\",d\n", {{"\"a"}, {"b\"x"}, {"c\"", "d"}}},
-        {"back to the last line where a field closed", "\"a\nb\",\"c\nd\ne\n",
-         {{"a\nb", "\"c"}, {"d"}, {"e"}}},
-        {"a new quote left open at the end keeps the lines", "\"\"\"\nbx\",\"",
-         {{"\"\nbx", "\""}}},
+        {"back to the last line where a field closed", "\"a\nb\",\"c\nd\ne\n", {{"a\nb", "\"c"}, {"d"}, {"e"}}},
+        {"a new quote left open at the end keeps the lines", "\"\"\"\nbx\",\"", {{"\"\nbx", "\""}}},
         {"closed by a doubled quote only: first line only", "\"a\nb\"\"c\nd\n", {{"\"a"}, {"b\"\"c"}, {"d"}}},
     };
     for (const ParseCase& c : cases)
@@ -72,8 +70,11 @@ TEST(CsvReader, DecodesUtf8AndCodePage932)
     EXPECT_EQ(DecodeCsvBytes("\x80,\xA0,\xFD,\xFE,\xFF"), "\\,\xC2\xA0,©,™,…");
     EXPECT_EQ(DecodeCsvBytes("\x82\xA0\x81\x20x,y\x81"), "あ\xEF\xBF\xBDx,y\xEF\xBF\xBD");
     // ... but not a line end: the line ends there.
-    EXPECT_EQ(ParseCsvText(DecodeCsvBytes("a\x81\nb,c\r\nd\x81\r\ne\x81,f")),
-              (Rows{{"a\xEF\xBF\xBD"}, {"b", "c"}, {"d\xEF\xBF\xBD"}, {"e\xEF\xBF\xBD" "f"}}));
+    EXPECT_EQ(ParseCsvText(DecodeCsvBytes("a\x81\nb,c\r\nd\x81\r\ne\x81,f")), (Rows{{"a\xEF\xBF\xBD"},
+                                                                                    {"b", "c"},
+                                                                                    {"d\xEF\xBF\xBD"},
+                                                                                    {"e\xEF\xBF\xBD"
+                                                                                     "f"}}));
     // NUL characters take no part in a cell.
     EXPECT_EQ(DecodeCsvBytes(std::string("q\0r,s", 5)), "qr,s");
 }
@@ -89,10 +90,11 @@ std::string Layout(const std::string& body)
 
 TEST(CsvReader, SheetOfAnExchangeFile)
 {
-    const Struct_Sheet s = SheetFromCsvBytes(Utf8ToCp932(Layout("001,1.000,2,\"3\"\r\n"
-                                                                "002,\"1,5\",,x y\r\n"
-                                                                "\r\n"
-                                                                "004,4\r\n")));
+    const Struct_Sheet s =
+        SheetFromCsvBytes(Utf8ToCp932(Layout("001,1.000,2,\"3\"\r\n"
+                                             "002,\"1,5\",,x y\r\n"
+                                             "\r\n"
+                                             "004,4\r\n")));
     EXPECT_EQ(s.Product, "製品");
     EXPECT_EQ(s.Process, "工程,1");
     EXPECT_EQ(s.Label, "外径");

@@ -19,9 +19,9 @@ TEST(RuleSpec, ReadsTheRulesSwitchedOnWithTheirValues)
         {" 8:10 , 1 ", "1,8:10"},               // any order, blanks around items
         {"2:7,3:4,4:12", "2:7,3:4,4:12"},       // lowest items of the lists
         {"2:11,3:8,4:16,7:17,8:10", "2:11,3:8,4:16,7:17,8:10"},
-        {"5:4/4,6:9/8", "5:4/4,6:9/8"},         // a block as long as its hit count
+        {"5:4/4,6:9/8", "5:4/4,6:9/8"},  // a block as long as its hit count
         {"5:7/2", "5:7/2"},
-        {"", ""},                               // every rule off
+        {"", ""},  // every rule off
         {"   ", ""},
     };
     for (const GoodCase& c : cases) {
