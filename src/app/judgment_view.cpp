@@ -144,8 +144,7 @@ void TMainForm::btnSpcJudgClick()
     Outcome o;
     {
         BusyCursor busy;
-        session_.options = Options;
-        o = session_.judgeSpc([this] { SaveGridsToSheet(selectedTab_); });
+        o = session_.judgeSpc(Options, [this] { SaveGridsToSheet(selectedTab_); });
     }
     showCapability(o);
     if (o.spcJudged)
@@ -219,7 +218,7 @@ void TMainForm::rsLineTyped()
 
 void TMainForm::cmbLimitChange()
 {
-    if (limits_->method() == 0) {
+    if (session_.limitMethod == 0) {
         bool computed = false;
         try {
             computed = ComputeControlLimits(kAllLimitLines);

@@ -184,6 +184,7 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
     spinBetWeen->keyFilter = DecimalsKey;
 
     BindIndex(cmbChart, session_, session_.chartKind, ChangedShape);
+    BindIndex(cmbLimit, session_, session_.limitMethod, ChangedLimits);
     for (int f = 0; f < kLimitFields; ++f)
         BindText(field(f), session_, session_.limits[static_cast<size_t>(f)], ChangedLimits);
     for (int line = 0; line < kVisibleLimitLines; ++line) {
@@ -244,11 +245,6 @@ void LimitPanel::setChartIndex(int index)
     cmbChart->setCurrentIndex(index);
 }
 
-int LimitPanel::method() const
-{
-    return cmbLimit->currentIndex();
-}
-
 void LimitPanel::setMethod(int index)
 {
     cmbLimit->setCurrentIndex(index);
@@ -256,8 +252,12 @@ void LimitPanel::setMethod(int index)
 
 void LimitPanel::setMethodQuietly(int index)
 {
-    const QSignalBlocker block(cmbLimit);
-    cmbLimit->setCurrentIndex(index);
+    {
+        const QSignalBlocker block(cmbLimit);
+        cmbLimit->setCurrentIndex(index);
+    }
+    // The list tells no one, but the session holds what it shows.
+    session_.limitMethod = index;
 }
 
 bool LimitPanel::lineChecked(int line) const

@@ -28,8 +28,8 @@ public:
 
     int chartIndex() const;
     void setChartIndex(int index);
-    // 0: three sigma, 1: typed limits. Quietly: without the change handler.
-    int method() const;
+    // The limit method shown (the session holds it): 0 three sigma, 1 typed
+    // limits. Quietly: without the change handler.
     void setMethod(int index);
     void setMethodQuietly(int index);
 

@@ -90,11 +90,10 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
 {
     SheetSession session;
     session.threshold = {settings.cpkCheck, settings.cpkIndex, settings.cpCpk};
-    session.options = settings.options;
 
     SheetJudgment out;
     const Outcome shown = session.show(sheet, settings.chartIndex);
-    const Outcome judged = session.runChain(typedLimits);
+    const Outcome judged = session.runChain(typedLimits, settings.options);
     for (const Outcome* o : {&shown, &judged})
         out.messages.insert(out.messages.end(), o->messages.begin(), o->messages.end());
     if (judged.error)

@@ -584,9 +584,9 @@ Outcome SheetSession::judgeCapability(const WorkStart& start)
     return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
 }
 
-Outcome SheetSession::judgeSpc(const WorkStart& start)
+Outcome SheetSession::judgeSpc(const Struct_Options& options, const WorkStart& start)
 {
-    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
+    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), options, start, o); }));
 }
 
 void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
@@ -654,7 +654,8 @@ void SheetSession::judgeCapabilityFrom(const LotSource& lots, const WorkStart& s
     o.calcJudged = true;
 }
 
-void SheetSession::judgeSpcFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
+void SheetSession::judgeSpcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start,
+                                Outcome& o)
 {
     judgeCapabilityFrom(lots, start, o);
     // A capability verdict left over from an earlier run does not count: the
@@ -823,7 +824,8 @@ bool SheetSession::calcIsMarked(int col, int row) const
     return CalcCellIsRed(col, row, calc_.text(col, row), marking);
 }
 
-Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits)
+Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits,
+                               const Struct_Options& options)
 {
     // Every value converted once: the limits, the specification and the
     // capability read the same values, and only blank cells change between
@@ -835,7 +837,7 @@ Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* type
             limits = *typedLimits;
         else
             computeLimitsFrom(parsed, -1, o);
-        judgeSpcFrom(parsed, {}, o);
+        judgeSpcFrom(parsed, options, {}, o);
     }));
 }
 

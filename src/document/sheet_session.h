@@ -159,7 +159,9 @@ public:
     std::array<std::string, kVisibleLimitLines> lineNames = AutomaticLineNames();
     // The histogram's class count as its field shows it (spinBetWeen, 5..10).
     std::string histogramClasses = "10";
-    Struct_Options options = Struct_Options::Defaults();
+    // How the control limits are set (cmbLimit): 0 computed by the three-
+    // sigma method, 1 typed line by line.
+    int limitMethod = 0;
 
     Verdict specVerdict = Verdict::None;  // pnlSpecJudg
     Verdict calcVerdict = Verdict::None;  // pnlCpkJudg
@@ -288,7 +290,8 @@ public:
 
     Outcome judgeSpecification(const WorkStart& start = {});
     Outcome judgeCapability(const WorkStart& start = {});
-    Outcome judgeSpc(const WorkStart& start = {});
+    // The SPC judgment reads the rule options, which the workbook keeps.
+    Outcome judgeSpc(const Struct_Options& options, const WorkStart& start = {});
 
     // The lot editor's new numbers (header row first) written into the lot
     // table; every row of the statistics and SPC tables that shows a lot
@@ -326,7 +329,7 @@ public:
     // The whole chain of a shown sheet as the batch tool runs it: the limits
     // computed (answered Yes) or typed, then the SPC judgment, every value
     // converted once for all steps.
-    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits);
+    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options);
 
 private:
     // The steps, over a source of lots (the tables, or their values
@@ -334,7 +337,7 @@ private:
     void computeLimitsFrom(const LotSource& lots, int line, Outcome& o);
     void judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
     void judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
-    void judgeSpcFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
+    void judgeSpcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start, Outcome& o);
 
     void layOutTables(int lots, int n);
     Outcome loadInto(const Struct_Sheet& record);

@@ -35,7 +35,7 @@ std::unique_ptr<SheetSession> Judged(const Sheet& sh, bool judge = true)
     s->show(SheetFromCsvBytes(csv), sh.chart);
     s->lineAutomatic.fill(true);
     if (judge) {
-        const Outcome o = s->runChain(nullptr);
+        const Outcome o = s->runChain(nullptr, Struct_Options::Defaults());
         EXPECT_FALSE(o.error.has_value());
     }
     return s;

@@ -290,7 +290,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     const SheetSession::WorkStart start = [&started] { ++started; };
 
     // No control limits yet: guidance, no work started, nothing marked.
-    Outcome o = session.judgeSpc(start);
+    Outcome o = session.judgeSpc(Struct_Options::Defaults(), start);
     EXPECT_EQ(o.messages, (std::vector<SessionMessage>{{SessionMessage::Kind::Guide, kMsgNoControlLimits}}));
     EXPECT_EQ(started, 0);
     EXPECT_FALSE(o.specJudged);
@@ -305,7 +305,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
 
     // The whole chain: each step starts its work (the window stores the
     // sheet there) and finishes.
-    o = session.judgeSpc(start);
+    o = session.judgeSpc(Struct_Options::Defaults(), start);
     EXPECT_TRUE(o.messages.empty());
     EXPECT_FALSE(o.error);
     EXPECT_EQ(started, 2);
@@ -319,7 +319,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     // SPC judgment on.
     session.header.unit.clear();
     session.spcVerdict = Verdict::None;
-    o = session.judgeSpc(start);
+    o = session.judgeSpc(Struct_Options::Defaults(), start);
     EXPECT_EQ(o.focus, SessionFocus::Unit);
     EXPECT_EQ(session.specVerdict, Verdict::None);
     EXPECT_EQ(session.calcVerdict, Verdict::Pass);
