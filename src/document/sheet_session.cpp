@@ -824,8 +824,7 @@ bool SheetSession::calcIsMarked(int col, int row) const
     return CalcCellIsRed(col, row, calc_.text(col, row), marking);
 }
 
-Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits,
-                               const Struct_Options& options)
+Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options)
 {
     // Every value converted once: the limits, the specification and the
     // capability read the same values, and only blank cells change between
