@@ -527,8 +527,9 @@ Outcome SheetSession::computeLimits(int line, bool answeredYes)
     // A No changes nothing.
     if (!answeredYes)
         return {};
-    // What was typed before stays undoable up to here; the computation
-    // itself cannot be undone, so the sheet's history ends with it.
+    // The computation cannot be undone, so the sheet's history ends with
+    // it. What was typed before becomes its step first, so no later undo
+    // of typed texts can bring back the limits from before the computation.
     commitTexts();
     Outcome o = Guarded([&](Outcome& o) { computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o); });
     if (o.changed & ChangedLimits) {
