@@ -29,9 +29,11 @@ const char* __lsan_default_suppressions()
         // on its first call to the office.
         "leak:libuno_cppu.so\n"
         "leak:libuno_sal.so\n"
-        // The type getters of the UNO headers that cppumaker generates
-        // create each type's handle once, on first use, and keep it for the
-        // rest of the process in a static of the type library's kind.
+        // The type getters of the UNO headers that cppumaker generates keep
+        // each type's handle in a static made by rtl_Instance, which builds
+        // the handle before it takes its lock: when two threads (ours and
+        // the office bridge's) ask for a type the first time at once, the
+        // handle of the one that loses is dropped, once per type.
         "leak:cppu_detail_getUnoType\n";
 }
 
