@@ -198,7 +198,7 @@ void TMainForm::mainMenuXlsSaveClick()
         SaveGridsToSheet(selectedTab());
         // Each sheet is written as it shows once loaded, built from its
         // record alone: no sheet is shown for it, and the shown one stays.
-        const SheetArray records = workbook_.recordsWith(session_);
+        const SheetArray& records = Sheets;
         const auto blockOf = [this, &records](int index) {
             SplashForm->showProgress(index + 1, static_cast<int>(records.size()));
             return RecordEditBlock(records[static_cast<size_t>(index)]);
@@ -219,14 +219,10 @@ void TMainForm::mainMenuCsvSaveClick()
         ProcessPendingOnExit pending;
         BusyFrame busy(SplashForm, U(kBusyCsvSave));
         SaveGridsToSheet(selectedTab());
-        message = ExportSheetsCsv(QDir::toNativeSeparators(folder).toStdString(), workbook_.recordsWith(session_));
+        message = ExportSheetsCsv(QDir::toNativeSeparators(folder).toStdString(), Sheets);
     }
     Show(this, message);
 }
-
-}  // namespace trevolo
-
-namespace trevolo {
 
 namespace {
 
@@ -357,10 +353,6 @@ void TMainForm::btnHistogramClick()
 
     MakeHistogramReport(data, Place(*this));
 }
-
-}  // namespace trevolo
-
-namespace trevolo {
 
 namespace {
 

@@ -23,6 +23,22 @@ namespace {
 
 // Suspends the painting of a widget for a scope; painting resumes on every
 // path out of it.
+// The look the statistics and SPC tables share: black text, the lot column
+// in the button colour, alternate rows light green and the current row
+// yellow while the table has the focus.
+CellLook ResultLook(const StringGrid* grid, int col, int row, bool focused, bool isCurrent)
+{
+    CellLook look;
+    look.text = Qt::black;
+    if (col == 0)
+        look.background = grid->palette().color(QPalette::Button);
+    else
+        look.background = row % 2 == 1 ? grid->palette().color(QPalette::Base) : kEvenRowColor;
+    if (focused && isCurrent && col > 0)
+        look.background = kCurrentCellColor;
+    return look;
+}
+
 class PaintPause {
 public:
     explicit PaintPause(QWidget* w) : w_(w) { w_->setUpdatesEnabled(false); }
@@ -88,10 +104,6 @@ void TMainForm::btnRandamClick()
     session_.paste({0, 1, 0, 1}, text);
 }
 
-}  // namespace trevolo
-
-namespace trevolo {
-
 void TMainForm::btnCpkCalcClick()
 {
     Outcome o;
@@ -119,14 +131,7 @@ void TMainForm::showCapability(const Outcome& o)
 
 CellLook TMainForm::gridCalcDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
-    CellLook look;
-    look.text = Qt::black;
-    if (col == 0)
-        look.background = gridCalc->palette().color(QPalette::Button);
-    else
-        look.background = row % 2 == 1 ? gridCalc->palette().color(QPalette::Base) : kEvenRowColor;
-    if (focused && isCurrent && col > 0)
-        look.background = kCurrentCellColor;
+    CellLook look = ResultLook(gridCalc, col, row, focused, isCurrent);
     look.align = (col == 0 || col == CalcVerdict) ? Qt::AlignCenter : (Qt::AlignRight | Qt::AlignVCenter);
     // The threshold is read as it stands now: changing it changes only the
     // marking, not the verdicts of the last run.
@@ -134,10 +139,6 @@ CellLook TMainForm::gridCalcDrawCell(int col, int row, bool focused, bool isCurr
         look.text = kMarkColor;
     return look;
 }
-
-}  // namespace trevolo
-
-namespace trevolo {
 
 void TMainForm::btnSpcJudgClick()
 {
@@ -153,23 +154,12 @@ void TMainForm::btnSpcJudgClick()
 
 CellLook TMainForm::gridSpcDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
-    CellLook look;
-    look.text = Qt::black;
-    if (col == 0)
-        look.background = gridSpc->palette().color(QPalette::Button);
-    else
-        look.background = row % 2 == 1 ? gridSpc->palette().color(QPalette::Base) : kEvenRowColor;
-    if (focused && isCurrent && col > 0)
-        look.background = kCurrentCellColor;
+    CellLook look = ResultLook(gridSpc, col, row, focused, isCurrent);
     look.align = Qt::AlignCenter;
     if (IsSpcAbnormalText(gridSpc->cells().text(col, row)))
         look.text = kMarkColor;
     return look;
 }
-
-}  // namespace trevolo
-
-namespace trevolo {
 
 namespace {
 

@@ -670,10 +670,6 @@ void TMainForm::FormCloseQuery()
     WriteSettings(*store_, g, Options, Settings);
 }
 
-}  // namespace trevolo
-
-namespace trevolo {
-
 namespace {
 
 QString Q(const std::string& s)
@@ -788,11 +784,10 @@ void TMainForm::LoadSheetToGrids()
     SetSpinAndRun(spinCol, s.Col, [this] { spinColChange(); });
 
     session_.setHistory(workbook_.history(selectedTab_));
+    // The four tables repaint as the session tells of the loaded lists.
     const Outcome loaded = session_.loadLists(s);
     if (!s.DataList.empty())
         gridEdit->autoColWidth();
-    for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridEdit, gridCalc, gridSpc})
-        g->gridModel()->cellsChanged();
     applyOutcome(loaded);
 }
 
@@ -988,10 +983,6 @@ void TMainForm::menuExecSpcClick()
     pageInput->setCurrentIndex(2);
 }
 
-}  // namespace trevolo
-
-namespace trevolo {
-
 void TMainForm::menuHelpManualClick()
 {
     Prompts::current().openUrl(QUrl::fromLocalFile(ManualPath()));
@@ -1006,10 +997,6 @@ void TMainForm::menuHelpAboutClick()
 {
     AboutForm->execFor(Version);
 }
-
-}  // namespace trevolo
-
-namespace trevolo {
 
 void TMainForm::menuSettingInitClick()
 {
@@ -1048,10 +1035,6 @@ void TMainForm::menuSettingInitClick()
     }
     cmbLimitChange();
 }
-
-}  // namespace trevolo
-
-namespace trevolo {
 
 void TMainForm::menuSettingOptionClick()
 {

@@ -486,7 +486,8 @@ void SheetSession::showHeader(const Struct_Sheet& s)
 Outcome SheetSession::loadLists(const Struct_Sheet& s)
 {
     Outcome o = loadInto(s);
-    o.changed |= ChangedSheet | ChangedLots;
+    // The lot labels go into the lot, statistics and SPC tables.
+    o.changed |= ChangedSheet | ChangedLots | ChangedCalc | ChangedSpc;
     rebaseTexts();
     return finish(std::move(o));
 }

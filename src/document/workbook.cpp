@@ -36,14 +36,6 @@ void Workbook::store(int index, const SheetSession& session)
         session.store(sheets[static_cast<size_t>(index)]);
 }
 
-SheetArray Workbook::recordsWith(const SheetSession& session) const
-{
-    SheetArray records = sheets;
-    if (contains(current))
-        session.store(records[static_cast<size_t>(current)]);
-    return records;
-}
-
 UndoStack* Workbook::history(int index)
 {
     if (!contains(index))

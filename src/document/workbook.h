@@ -33,9 +33,6 @@ public:
 
     // Writes the session into record index; nothing when there is none.
     void store(int index, const SheetSession& session);
-    // The records as they stand, the shown sheet's as the session shows it:
-    // what an export writes, without showing any sheet.
-    SheetArray recordsWith(const SheetSession& session) const;
 
     // ---- the undo history, one per sheet ----
     // The history of sheet index (null when there is no such sheet); it
