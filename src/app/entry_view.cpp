@@ -341,17 +341,15 @@ void TMainForm::undoRedo(bool redo)
     // The open editor's text and the focused field's text are taken first,
     // so the step undone is the one just typed.
     CommitPendingInput();
-    const int sheet = selectedTab_;
     const Outcome o = redo ? workbook_.redo(session_) : workbook_.undo(session_);
     if (o.changed & ChangedSheet) {
         // The whole record came back (an import undone): shown afresh.
-        JournalSheets(sheet, sheet + 1);
         tabCtrlChange();
         return;
     }
     if (o.changed & ChangedHeader) {
+        workbook_.relabel(session_);
         header_->showHeader();
-        tabCtrl->setTabText(sheet, header_->label());
     }
     if (o.changed & ChangedLimits)
         limits_->showLimits();

@@ -130,20 +130,10 @@ void TMainForm::mainMenuXlsImportClick()
                 // stays as it was.
                 message = r.message;
             } else {
-                const int count = r.count;
-                Sheets = std::move(r.sheets);
-                workbook_.clearHistory();
-                JournalSheets(0);
-                // The tabs follow the count; the imported records, which all
-                // carry their lists, stay as they are.
-                showSheetCount(count);
-                selectTabInCode(0);
-                tabCtrlChange();
-                for (int i = 0; i < tabCtrl->count() && i < static_cast<int>(Sheets.size()); ++i) {
-                    const QString label = QString::fromStdString(Sheets[static_cast<size_t>(i)].Label);
-                    if (tabCtrl->tabText(i) != label)
-                        tabCtrl->setTabText(i, label);
-                }
+                // The imported records all carry their lists and labels;
+                // the tabs follow them and the first sheet is shown.
+                applyOutcome(workbook_.replaceAll(std::move(r.sheets), 0, spinRow->value(), spinCol->value(), false,
+                                                  session_));
             }
         } catch (const std::exception&) {
             message = Warning(kMsgXlsOpenFailedExtension);
@@ -173,10 +163,7 @@ void TMainForm::mainMenuCsvImportClick()
             } else {
                 // One step of the sheet's history: undoing it brings back
                 // the sheet as it was shown.
-                workbook_.replaceSheet(target, std::move(r.sheets.front()), &session_);
-                JournalSheets(target, target + 1);
-                selectTabInCode(target);
-                tabCtrlChange();
+                applyOutcome(workbook_.importSheet(target, std::move(r.sheets.front()), session_));
             }
         } catch (const std::exception&) {
             message = Warning(kMsgCsvOpenFailed);
@@ -451,28 +438,12 @@ void TMainForm::RestoreWorkbook(RecoveredWorkbook w)
     if (w.sheets.empty())
         return;
     JournalBatch batch(journal_.get());
-    const int count = static_cast<int>(w.sheets.size());
-    const int shown = w.shown >= 0 && w.shown < count ? w.shown : 0;
-    Sheets = std::move(w.sheets);
-    workbook_.clearHistory();
-    for (int i = 0; i < count; ++i) {
-        Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
-        if (!s.HasLists)
-            InitSheet(s, i + 1, Settings, spinRow->value(), spinCol->value());
-    }
-    JournalSheets(0);
-    // The tabs follow the count; the records, which all carry their lists,
-    // stay as they are.
-    RunCommand([&] { showSheetCount(count); });
-    // A label left blank takes the tab's caption, as storing a sheet does.
-    for (int i = 0; i < tabCtrl->count() && i < count; ++i) {
-        Struct_Sheet& s = Sheets[static_cast<size_t>(i)];
-        if (IsBlank(s.Label))
-            s.Label = tabCtrl->tabText(i).toStdString();
-        tabCtrl->setTabText(i, QString::fromStdString(s.Label));
-    }
-    selectTabInCode(shown);
-    RunCommand([&] { tabCtrlChange(); });
+    // A record the journal holds without its lists is made afresh, and a
+    // blank label takes its tab's caption, as storing a sheet does.
+    RunCommand([&] {
+        applyOutcome(workbook_.replaceAll(std::move(w.sheets), w.shown, spinRow->value(), spinCol->value(), true,
+                                          session_));
+    });
 }
 
 void TMainForm::JournalSheets(int first, int last)

@@ -161,27 +161,9 @@ CellLook TMainForm::gridSpcDrawCell(int col, int row, bool focused, bool isCurre
     return look;
 }
 
-namespace {
-
-// Sets the interactive flag for a scope and puts the previous value back on
-// every path out of it.
-class InteractiveScope {
-public:
-    InteractiveScope(int& flag, int value) : flag_(flag), saved_(flag) { flag_ = value; }
-    ~InteractiveScope() { flag_ = saved_; }
-    InteractiveScope(const InteractiveScope&) = delete;
-    InteractiveScope& operator=(const InteractiveScope&) = delete;
-
-private:
-    int& flag_;
-    int saved_;
-};
-
-}  // namespace
-
 bool TMainForm::ComputeControlLimits(int target)
 {
-    if (Interactive == 0 || session_.includedValueCount() == 0)
+    if (session_.includedValueCount() == 0)
         return true;
     const QString question = target == kAllLimitLines ? QStringLiteral(
                                                             "※自動計算した±３σの値がそれぞれ設定されます。\n"
@@ -222,20 +204,12 @@ void TMainForm::cmbLimitChange()
             limits_->setMethodQuietly(1);
             return;
         }
-        {
-            InteractiveScope quiet(Interactive, 0);
-            for (int line = 0; line < kVisibleLimitLines; ++line)
-                limits_->setLineChecked(line, true);
-        }
+        limits_->setLinesCheckedQuietly(true);
         for (int line = 0; line < kVisibleLimitLines; ++line)
             limits_->setLineState(line, true);
         return;
     }
-    {
-        InteractiveScope quiet(Interactive, 0);
-        for (int line = 0; line < kVisibleLimitLines; ++line)
-            limits_->setLineChecked(line, false);
-    }
+    limits_->setLinesCheckedQuietly(false);
     for (int line = 0; line < kVisibleLimitLines; ++line)
         limits_->setLineState(line, false);
 }
@@ -260,8 +234,7 @@ void TMainForm::limitCheckClick(int line)
         return;
     }
     limits_->setLineState(line, false);
-    if (Interactive == 1)
-        limits_->focusLine(line);
+    limits_->focusLine(line);
 }
 
 void TMainForm::btn3StdevClick()

@@ -20,12 +20,9 @@ namespace trevolo {
 
 namespace {
 
-// The automatic state names its lines kThreeSigmaLineNames, one per visible line.
+// Each visible line has a name in either state.
 static_assert(kThreeSigmaLineNames.size() == kVisibleLimitLines);
-// Line names of the manual state, in line order.
-const char* const kManualNames[kVisibleLimitLines] = {"上限規格値", "上限管理値", "設定管理値",
-                                                      "下限規格値", "下限管理値", "設定管理値",
-                                                      "中央値",     "中央値",     "上限管理値"};
+static_assert(kTypedLineNames.size() == kVisibleLimitLines);
 
 }  // namespace
 
@@ -270,7 +267,7 @@ void LimitPanel::setLineChecked(int line, bool on)
     box(line)->setChecked(on);
 }
 
-void LimitPanel::setLineState(int line, bool automatic)
+void LimitPanel::showLineLook(int line, bool automatic)
 {
     const QColor colour = automatic ? window()->palette().color(QPalette::Button) : kFieldNormalColor;
     for (TEdit* e : {field(line), name(line)}) {
@@ -278,8 +275,45 @@ void LimitPanel::setLineState(int line, bool automatic)
         e->setFieldColor(colour);
         e->setFocusPolicy(automatic ? Qt::ClickFocus : Qt::StrongFocus);
     }
-    const char* lineName = automatic ? kThreeSigmaLineNames[static_cast<size_t>(line)] : kManualNames[line];
-    name(line)->setText(QString::fromUtf8(lineName));
+}
+
+void LimitPanel::setLineState(int line, bool automatic)
+{
+    showLineLook(line, automatic);
+    const auto& names = automatic ? kThreeSigmaLineNames : kTypedLineNames;
+    name(line)->setText(QString::fromUtf8(names[static_cast<size_t>(line)]));
+}
+
+void LimitPanel::setLinesCheckedQuietly(bool on)
+{
+    for (int line = 0; line < kVisibleLimitLines; ++line) {
+        {
+            const QSignalBlocker block(box(line));
+            box(line)->setChecked(on);
+        }
+        session_.setField(session_.lineAutomatic[static_cast<size_t>(line)], on, ChangedLimits);
+    }
+}
+
+void LimitPanel::showSession()
+{
+    {
+        const QSignalBlocker chart(cmbChart);
+        const QSignalBlocker method(cmbLimit);
+        cmbChart->setCurrentIndex(session_.chartKind);
+        cmbLimit->setCurrentIndex(session_.limitMethod);
+    }
+    showLimits();
+    for (int line = 0; line < kVisibleLimitLines; ++line) {
+        const bool automatic = session_.lineAutomatic[static_cast<size_t>(line)];
+        {
+            const QSignalBlocker block(box(line));
+            box(line)->setChecked(automatic);
+        }
+        showLineLook(line, automatic);
+        name(line)->setText(QString::fromStdString(session_.lineNames[static_cast<size_t>(line)]));
+    }
+    showChartKind(session_.chartKind);
 }
 
 void LimitPanel::focusLine(int line)
@@ -300,16 +334,6 @@ void LimitPanel::showHiddenLines()
 {
     for (int f : {LimitRsUcl2, LimitRsUcl1})
         SetWholeText(field(f), QString::fromStdString(session_.limits[static_cast<size_t>(f)]));
-}
-
-void LimitPanel::reset()
-{
-    for (int f = 0; f < kLimitFields; ++f)
-        field(f)->clear();
-    for (int line = 0; line < kVisibleLimitLines; ++line)
-        name(line)->setText(QString::fromUtf8(kThreeSigmaLineNames[static_cast<size_t>(line)]));
-    for (QCheckBox* b : {cbUcl3, cbUcl2, cbUcl1, cbLcl3, cbLcl2, cbLcl1, cbXcl, cbRsUcl3, cbRcl})
-        b->setChecked(true);
 }
 
 void LimitPanel::showChartKind(int kind)

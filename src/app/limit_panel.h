@@ -40,14 +40,19 @@ public:
     void setLineChecked(int line, bool on);
     void setLineState(int line, bool automatic);
     void focusLine(int line);
+    // Every box set or cleared as the program does it: no line is computed
+    // or focused for it, and the session holds what the boxes show.
+    void setLinesCheckedQuietly(bool on);
+
+    // Shows the session's chart kind, limit method, limits and lines, as a
+    // sheet shown afresh has them; no handler of the panel runs.
+    void showSession();
 
     // Writes the session's limits into their fields: every field, or one
     // visible line with the two hidden R/S/Rs lines.
     static constexpr int kEveryField = -1;
     void showLimits(int line = kEveryField);
     void showHiddenLines();
-    // Empties every limit and puts back the automatic names and set boxes.
-    void reset();
     // The R/S/Rs lines are named after the chart kind.
     void showChartKind(int kind);
     // The exit normalisation of a field of this panel being left; false for
@@ -63,6 +68,9 @@ signals:
     void rsLineTyped();
 
 private:
+    // A line's fields read-only on the button face (computed) or editable
+    // and white (typed).
+    void showLineLook(int line, bool automatic);
     TEdit* field(int f) const;
     TEdit* name(int line) const;
     QCheckBox* box(int line) const;

@@ -50,6 +50,11 @@ namespace trevolo {
 
 namespace {
 
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
 // The caption of the SPC page, naming the spread side of the chart kind.
 QString SpcPageCaption(int chartKind)
 {
@@ -150,6 +155,7 @@ TMainForm::~TMainForm()
     gridEdit->gridModel()->onEdit = nullptr;
     gridCtrl->onToggle = nullptr;
     session_.removeListener(tableViews_.get());
+    workbook_.removeListener(bookViews_.get());
 }
 
 void TMainForm::createMenus()
@@ -354,13 +360,22 @@ namespace {
 class TableViews final : public SessionListener {
 public:
     TableViews(SheetSession& session, StringGrid* lots, StringGrid* values, StringGrid* calc, StringGrid* spc,
-               std::function<void()> verdicts)
-        : session_(session), lots_(lots), values_(values), calc_(calc), spc_(spc), verdicts_(std::move(verdicts))
+               std::function<void()> verdicts, std::function<void()> sheet)
+        : session_(session),
+          lots_(lots),
+          values_(values),
+          calc_(calc),
+          spc_(spc),
+          verdicts_(std::move(verdicts)),
+          sheet_(std::move(sheet))
     {
     }
 
     void sessionChanged(unsigned what, int col, int row) override
     {
+        // A sheet shown afresh: the fields, counts and table shapes first.
+        if (what & ChangedSheet)
+            sheet_();
         const bool oneCell = col >= 0 && row >= 1;
         if (what & ChangedValues) {
             if (oneCell && !(what & ChangedMarking))
@@ -397,6 +412,17 @@ private:
     StringGrid* calc_;
     StringGrid* spc_;
     std::function<void()> verdicts_;
+    std::function<void()> sheet_;
+};
+
+// The window as a listener of the workbook: the tabs and the crash journal.
+class BookViews final : public WorkbookListener {
+public:
+    explicit BookViews(std::function<void(unsigned, int, int)> changed) : changed_(std::move(changed)) {}
+    void workbookChanged(unsigned what, int first, int last) override { changed_(what, first, last); }
+
+private:
+    std::function<void(unsigned, int, int)> changed_;
 };
 
 }  // namespace
@@ -421,9 +447,12 @@ void TMainForm::bindSession()
 {
     // The fields are bound by their panels; the tables and the verdict
     // panels listen to the session.
-    tableViews_ =
-        std::make_unique<TableViews>(session_, gridCtrl, gridEdit, gridCalc, gridSpc, [this] { showVerdicts(); });
+    tableViews_ = std::make_unique<TableViews>(
+        session_, gridCtrl, gridEdit, gridCalc, gridSpc, [this] { showVerdicts(); }, [this] { showShownSheet(); });
     session_.addListener(tableViews_.get());
+    bookViews_ =
+        std::make_unique<BookViews>([this](unsigned what, int first, int last) { workbookChanged(what, first, last); });
+    workbook_.addListener(bookViews_.get());
     // Typing into the lot or measurement table goes through the session's
     // commands, which keep the history.
     gridEdit->gridModel()->onEdit = [this](int col, int row, const std::string& text) {
@@ -584,10 +613,9 @@ void TMainForm::NormaliseField(QWidget* field)
     if (!e || e->isReadOnly())
         return;
     if (header_->isLabel(field)) {
-        if (IsBlank(header_->label().toStdString()) && selectedTab_ >= 0)
-            header_->setLabel(tabCtrl->tabText(selectedTab_));
-        if (selectedTab_ >= 0)
-            tabCtrl->setTabText(selectedTab_, header_->label());
+        workbook_.relabel(session_);
+        if (header_->label() != Q(session_.header.label))
+            header_->setLabel(Q(session_.header.label));
         return;
     }
     if (header_->normalise(field) || limits_->normalise(field) || capabilityPage_->normalise(field))
@@ -670,45 +698,16 @@ void TMainForm::FormCloseQuery()
     WriteSettings(*store_, g, Options, Settings);
 }
 
-namespace {
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-std::string S(const QString& s)
-{
-    return s.toStdString();
-}
-
-// Sets a spin field and makes sure its change handler runs once, also when
-// the text stays the same.
-template <class Handler>
-void SetSpinAndRun(TSpinEdit* spin, int value, Handler&& handler)
-{
-    const QString before = spin->text();
-    spin->setValue(value);
-    if (spin->text() == before)
-        handler();
-}
-
-}  // namespace
-
 void TMainForm::FormShow()
 {
-    Interactive = 0;
-    {
-        struct CloseSplash {
-            TSplashForm* s;
-            ~CloseSplash() { s->close(); }
-        } closeSplash{SplashForm};
-        SplashForm->showText(QStringLiteral("アプリケーションを起動中です。"));
-        ReadVersionInfo(Version);
-        setWindowTitle(QStringLiteral("Trevolo  [for Version ") + Q(Version.VersionText) + QStringLiteral("]"));
-        RunCommand([&] { resetWorkbook(); });
-    }
-    Interactive = 1;
+    struct CloseSplash {
+        TSplashForm* s;
+        ~CloseSplash() { s->close(); }
+    } closeSplash{SplashForm};
+    SplashForm->showText(QStringLiteral("アプリケーションを起動中です。"));
+    ReadVersionInfo(Version);
+    setWindowTitle(QStringLiteral("Trevolo  [for Version ") + Q(Version.VersionText) + QStringLiteral("]"));
+    RunCommand([&] { resetWorkbook(); });
 }
 
 void TMainForm::selectTabInCode(int index)
@@ -734,14 +733,11 @@ void TMainForm::storeShownSheet()
 void TMainForm::SaveGridsToSheet(int index)
 {
     // With no tab selected there is no record of the shown sheet to write.
-    if (index < 0 || index >= static_cast<int>(Sheets.size()))
+    if (index != selectedTab_ || !workbook_.contains(index))
         return;
-    if (selectedTab_ >= 0 && tabCtrl->tabText(selectedTab_) != header_->label()) {
-        if (IsBlank(S(header_->label())))
-            header_->setLabel(tabCtrl->tabText(selectedTab_));
-        tabCtrl->setTabText(selectedTab_, header_->label());
-    }
-    workbook_.store(index, session_);
+    workbook_.storeShown(session_);
+    if (header_->label() != Q(session_.header.label))
+        header_->setLabel(Q(session_.header.label));
     // The counts are stored as their fields show them, also while a count
     // typed there has not laid the tables out (yet).
     Struct_Sheet& s = Sheets[static_cast<size_t>(index)];
@@ -749,54 +745,68 @@ void TMainForm::SaveGridsToSheet(int index)
     s.Col = std::clamp(spinCol->value(), kMinN, kMaxN);
 }
 
-void TMainForm::ResetSheetView()
-{
-    ++viewShown_;
-    capabilityPage_->showSettings(Settings);
-    limits_->setChartIndex(Settings.ChartIndex);
-    limits_->setMethod(Settings.LimitIndex);
-    pageInput->setCurrentIndex(0);
-    btnSpecClearClick();
-    Interactive = 0;
-    ResetLimitPanel();
-    Interactive = 1;
-    session_.clearEntries();
-    LayoutTables();
-    session_.enableAllLots(false);
-}
-
 void TMainForm::ResetLimitPanel()
 {
-    limits_->reset();
+    session_.resetLimits();
     session_.clearResults();
-    cmbLimitChange();
+    limits_->showSession();
 }
 
-void TMainForm::LoadSheetToGrids()
+void TMainForm::showShownSheet()
 {
-    if (selectedTab_ < 0 || selectedTab_ >= static_cast<int>(Sheets.size()))
-        return;
-    const Struct_Sheet& s = Sheets[static_cast<size_t>(selectedTab_)];
-    tabCtrl->setTabText(selectedTab_, Q(s.Label));
-    session_.showHeader(s);
+    ++viewShown_;
+    selectTabInCode(selectedTab_);
+    if (selectedTab_ >= 0)
+        tabCtrl->setTabText(selectedTab_, Q(session_.header.label));
+    pageInput->setCurrentIndex(0);
     header_->showHeader();
-    SetSpinAndRun(spinRow, s.Row, [this] { spinRowChange(); });
-    SetSpinAndRun(spinCol, s.Col, [this] { spinColChange(); });
-
-    session_.setHistory(workbook_.history(selectedTab_));
-    // The four tables repaint as the session tells of the loaded lists.
-    const Outcome loaded = session_.loadLists(s);
-    if (!s.DataList.empty())
+    limits_->showSession();
+    capabilityPage_->showThreshold();
+    {
+        const QSignalBlocker row(spinRow);
+        const QSignalBlocker col(spinCol);
+        spinRow->setValue(session_.lots());
+        spinCol->setValue(session_.columns());
+    }
+    LayoutGrids();
+    if (workbook_.contains(selectedTab_) && !Sheets[static_cast<size_t>(selectedTab_)].DataList.empty())
         gridEdit->autoColWidth();
-    applyOutcome(loaded);
+}
+
+void TMainForm::workbookChanged(unsigned what, int first, int last)
+{
+    const int count = workbook_.count();
+    if (what & BookCount) {
+        const QSignalBlocker block(tabCtrl);
+        while (tabCtrl->count() < count)
+            tabCtrl->addTab(Q(Sheets[static_cast<size_t>(tabCtrl->count())].Label));
+        while (tabCtrl->count() > count)
+            tabCtrl->removeTab(tabCtrl->count() - 1);
+        if (spinTab->value() != count) {
+            const QSignalBlocker quiet(spinTab);
+            spinTab->setValue(count);
+        }
+    }
+    if (what & BookLabels)
+        for (int i = std::max(first, 0); i < (last < 0 ? count : std::min(last, count)); ++i)
+            tabCtrl->setTabText(i, Q(workbook_.label(i, session_)));
+    // The journal keeps the count with the records.
+    if (what & (BookRecords | BookCount))
+        JournalSheets(first, last);
 }
 
 void TMainForm::LayoutTables()
 {
     const int lots = std::clamp(spinRow->value(), kMinLots, kMaxLots);
     const int n = std::clamp(spinCol->value(), kMinN, kMaxN);
-    const int rows = lots + 1;
-    session_.layOut(lots, n);
+    applyOutcome(workbook_.layOut(session_, lots, n, false));
+    LayoutGrids();
+}
+
+void TMainForm::LayoutGrids()
+{
+    const int rows = session_.lots() + 1;
+    const int n = session_.columns();
 
     gridCtrl->setShape(rows, 2);
     gridCtrl->setColWidth(0, 85);
@@ -836,8 +846,7 @@ void TMainForm::tabCtrlChanging()
 void TMainForm::tabCtrlChange()
 {
     BusyCursor busy;
-    ResetSheetView();
-    LoadSheetToGrids();
+    applyOutcome(workbook_.showSheet(selectedTab_, session_));
     tabCtrl->setFocus();
 }
 
@@ -852,25 +861,8 @@ void TMainForm::applySheetCount(bool all)
     if (t.isEmpty() || t == QLatin1String("0"))
         return;
     const int v = std::clamp(spinTab->value(), 1, 1000);
-    if (all || tabCtrl->count() != v)
-        JournalSheets(workbook_.setSheetCount(v, all, spinRow->value(), spinCol->value()));
-    const QSignalBlocker block(tabCtrl);
-    while (tabCtrl->count() < v)
-        tabCtrl->addTab(QStringLiteral("Sheet") + QString::number(tabCtrl->count() + 1));
-    while (tabCtrl->count() > v) {
-        const int last = tabCtrl->count() - 1;
-        if (last == selectedTab_)
-            selectedTab_ = -1;
-        tabCtrl->removeTab(last);
-    }
-    // Nothing typed now belongs to a sheet's history while no sheet is shown.
-    if (selectedTab_ < 0)
-        session_.setHistory(nullptr);
-}
-
-void TMainForm::showSheetCount(int count)
-{
-    SetSpinAndRun(spinTab, count, [this] { spinTabChange(); });
+    if (all || workbook_.count() != v)
+        workbook_.resize(v, all, spinRow->value(), spinCol->value(), session_);
 }
 
 void TMainForm::spinRowChange()
@@ -878,8 +870,10 @@ void TMainForm::spinRowChange()
     const QString t = spinRow->text();
     if (t.isEmpty() || t == QLatin1String("0") || spinRow->value() < spinRow->minValue())
         return;
-    LayoutTables();
-    session_.enableAllLots(false);
+    const int lots = std::clamp(spinRow->value(), kMinLots, kMaxLots);
+    const int n = std::clamp(spinCol->value(), kMinN, kMaxN);
+    applyOutcome(workbook_.layOut(session_, lots, n, true));
+    LayoutGrids();
 }
 
 void TMainForm::spinColChange()
@@ -906,15 +900,7 @@ void TMainForm::btnResetClick()
 
 void TMainForm::resetWorkbook()
 {
-    spinTab->setValue(Settings.Tab);
-    spinRow->setValue(Settings.Row);
-    spinCol->setValue(Settings.Col);
-    // Every record made afresh, also when the count stays.
-    applySheetCount(true);
-    selectTabInCode(0);
-    tabCtrlChange();
-    for (int i = 0; i < tabCtrl->count(); ++i)
-        tabCtrl->setTabText(i, QStringLiteral("Sheet") + QString::number(i + 1));
+    applyOutcome(workbook_.reset(session_));
     header_->focusFirst();
 }
 
@@ -933,9 +919,7 @@ void TMainForm::cmbChartChange()
         limits_->setChartIndex(ChartXRs);
     if (limits_->chartIndex() == ChartXRs)
         spinCol->setText(QStringLiteral("1"));
-    Interactive = 0;
     ResetLimitPanel();
-    Interactive = 1;
     LayoutTables();
     if (selectedTab_ >= 0)
         SaveGridsToSheet(selectedTab_);
@@ -949,7 +933,9 @@ void TMainForm::cmbSpecKindChange()
 void TMainForm::btnSpecClearClick()
 {
     // With no tab selected the label stays as it is.
-    session_.clearHeader(selectedTab_ >= 0 ? S(tabCtrl->tabText(selectedTab_)) : session_.header.label, Settings);
+    session_.clearHeader(workbook_.contains(selectedTab_) ? Sheets[static_cast<size_t>(selectedTab_)].Label
+                                                          : session_.header.label,
+                         Settings);
     header_->showCleared(Settings.Keta);
     gridEdit->viewport()->update();
     gridCalc->viewport()->update();
@@ -1023,9 +1009,7 @@ void TMainForm::menuSettingInitClick()
         labels.reserve(static_cast<size_t>(std::max(lots, 0)));
         for (int r = 1; r <= lots; ++r)
             labels.push_back(gridCtrl->cells().text(0, r));
-        Interactive = 0;
         ResetLimitPanel();
-        Interactive = 1;
         LayoutTables();
         for (int r = 1; r <= lots; ++r)
             for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridCalc, gridSpc})

@@ -112,18 +112,25 @@ private:
     Struct_Settings& Settings = workbook_.settings;
     Struct_Options& Options = workbook_.options;
     TVersion Version;
-    // 0 while the program itself changes the control-limit panel, 1 otherwise.
-    int Interactive = 1;
 
     // Selects a tab in code; runs neither handler of the tab strip.
     void selectTabInCode(int index);
 
     // ---- the sheet cycle ----
+    // Stores the shown sheet (index is the shown one, else nothing).
     void SaveGridsToSheet(int index);
-    void ResetSheetView();
+    // The limits emptied and their lines in the state of the limit method,
+    // with no question; the statistics and SPC tables emptied.
     void ResetLimitPanel();
-    void LoadSheetToGrids();
+    // A sheet shown afresh by the workbook: its tab, the first page, the
+    // fields, the counts and the tables' shapes follow the session.
+    void showShownSheet();
+    // The tabs and the journal follow a command of the workbook.
+    void workbookChanged(unsigned what, int first, int last);
+    // Lays the shown sheet out for the counts its fields show.
     void LayoutTables();
+    // The four tables shaped as the session is laid out.
+    void LayoutGrids();
 
     // ---- handlers ----
     void tabCtrlChanging();
@@ -252,9 +259,6 @@ private:
     // (run alone or by the SPC judgment).
     void showCapability(const Outcome& o);
 
-    // The tabs follow a new sheet count: the count field is set and its
-    // handler runs once, also when the field already shows that count.
-    void showSheetCount(int count);
     void createMenus();
     void createHeaderBlock();
     void createPages();
@@ -333,6 +337,7 @@ private:
 
     // Repaints the tables and verdict panels as the session changes.
     std::unique_ptr<SessionListener> tableViews_;
+    std::unique_ptr<WorkbookListener> bookViews_;
     // Undo (false) or redo (true) on the shown sheet.
     void undoRedo(bool redo);
     // Runs the whole judgment chain; the reports go on only when it leaves

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -89,7 +90,7 @@ void EntryPage::showVerdict(const char* text)
     ShowVerdict(pnlSpecJudg, text);
 }
 
-CapabilityPage::CapabilityPage(SheetSession& session, QWidget* parent) : QWidget(parent)
+CapabilityPage::CapabilityPage(SheetSession& session, QWidget* parent) : QWidget(parent), session_(session)
 {
     setObjectName(QStringLiteral("TabSheet2"));
     auto [v2, h2] = Toolbar(this);
@@ -171,6 +172,19 @@ void CapabilityPage::showSettings(const Struct_Settings& settings)
     chkCpCpk->setChecked(settings.CpkCheck);
     cmbCpCpk->setCurrentIndex(settings.CpkIndex);
     editCpCpk->setText(QString::fromStdString(settings.CpCpk));
+}
+
+void CapabilityPage::showThreshold()
+{
+    {
+        const QSignalBlocker on(chkCpCpk);
+        const QSignalBlocker index(cmbCpCpk);
+        const QSignalBlocker text(editCpCpk);
+        chkCpCpk->setChecked(session_.threshold.on);
+        cmbCpCpk->setCurrentIndex(session_.threshold.index);
+        editCpCpk->setText(QString::fromStdString(session_.threshold.text));
+    }
+    applyThreshold();
 }
 
 void CapabilityPage::applyThreshold()

@@ -56,6 +56,8 @@ public:
     void showVerdict(const char* text);
     // The threshold as the initial values set it.
     void showSettings(const Struct_Settings& settings);
+    // The session's threshold shown, with no handler of the page running.
+    void showThreshold();
     // The list and the field grey out while the marking is off.
     void applyThreshold();
     // The exit normalisation of the threshold field; false for another field.
@@ -67,6 +69,7 @@ signals:
     void thresholdKindChosen();
 
 private:
+    SheetSession& session_;
     QPushButton* btnCpkCalc;
     QLabel* pnlCpkJudg;
     QCheckBox* chkCpCpk;

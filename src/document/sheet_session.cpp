@@ -382,6 +382,18 @@ void SheetSession::clearResults()
     notify(ChangedCalc | ChangedSpc | ChangedVerdicts);
 }
 
+void SheetSession::resetLimits()
+{
+    for (std::string& t : limits)
+        t.clear();
+    const bool automatic = !limitsTyped();
+    lineAutomatic.fill(automatic);
+    for (int i = 0; i < kVisibleLimitLines; ++i)
+        lineNames[static_cast<size_t>(i)] =
+            (automatic ? kThreeSigmaLineNames : kTypedLineNames)[static_cast<size_t>(i)];
+    notify(ChangedLimits);
+}
+
 void SheetSession::setDimensions(int lots, int n) noexcept
 {
     lots_ = std::clamp(lots, kMinLots, kMaxLots);

@@ -162,6 +162,8 @@ public:
     // How the control limits are set (cmbLimit): 0 computed by the three-
     // sigma method, 1 typed line by line.
     int limitMethod = 0;
+    bool limitsTyped() const noexcept { return limitMethod == kLimitMethodTyped; }
+    static constexpr int kLimitMethodTyped = 1;
 
     Verdict specVerdict = Verdict::None;  // pnlSpecJudg
     Verdict calcVerdict = Verdict::None;  // pnlCpkJudg
@@ -247,6 +249,10 @@ public:
     // The statistics and SPC tables emptied and the verdicts of the
     // capability and SPC judgments cleared.
     void clearResults();
+    // The limit texts emptied and every line in the state of the limit
+    // method: computed lines checked and named as the three-sigma method
+    // names them, typed lines clear and named for typing.
+    void resetLimits();
 
     // Lays the tables out for lots and n (clamped): the default lot labels
     // of the lot, statistics and SPC tables, the header rows of the four

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/comfunction.h"
 #include "model/sheetio.h"
 
 namespace trevolo {
@@ -34,6 +35,112 @@ void Workbook::store(int index, const SheetSession& session)
 {
     if (contains(index))
         session.store(sheets[static_cast<size_t>(index)]);
+}
+
+void Workbook::addListener(WorkbookListener* listener)
+{
+    listeners_.push_back(listener);
+}
+
+void Workbook::removeListener(WorkbookListener* listener)
+{
+    listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+void Workbook::notify(unsigned what, int first, int last) const
+{
+    for (WorkbookListener* l : listeners_)
+        l->workbookChanged(what, first, last);
+}
+
+void Workbook::resize(int n, bool all, int lots, int cols, SheetSession& session)
+{
+    const int before = count();
+    const int first = setSheetCount(n, all, lots, cols);
+    if (current < 0)
+        session.setHistory(nullptr);
+    unsigned what = first < count() ? BookRecords : 0u;
+    if (count() != before)
+        what |= BookCount;
+    if (what)
+        notify(what, first, -1);
+}
+
+void Workbook::relabel(SheetSession& session)
+{
+    if (!contains(current))
+        return;
+    Struct_Sheet& record = sheets[static_cast<size_t>(current)];
+    if (IsBlank(session.header.label))
+        session.setField(session.header.label, record.Label, ChangedHeader);
+    notify(BookLabels, current, current + 1);
+}
+
+void Workbook::storeShown(SheetSession& session)
+{
+    if (!contains(current))
+        return;
+    relabel(session);
+    session.store(sheets[static_cast<size_t>(current)]);
+}
+
+const std::string& Workbook::label(int index, const SheetSession& session) const
+{
+    return index == current ? session.header.label : sheets[static_cast<size_t>(index)].Label;
+}
+
+Outcome Workbook::showSheet(int index, SheetSession& session)
+{
+    if (!contains(index))
+        return {};
+    current = index;
+    session.threshold = {settings.CpkCheck, settings.CpkIndex, settings.CpCpk};
+    session.limitMethod = settings.LimitIndex;
+    session.resetLimits();
+    session.setHistory(history(index));
+    return session.show(sheets[static_cast<size_t>(index)], settings.ChartIndex);
+}
+
+Outcome Workbook::reset(SheetSession& session)
+{
+    resize(settings.Tab, true, settings.Row, settings.Col, session);
+    notify(BookLabels, 0, -1);
+    return showSheet(0, session);
+}
+
+Outcome Workbook::layOut(SheetSession& session, int lots, int n, bool enableAll)
+{
+    session.layOut(lots, n);
+    if (!enableAll)
+        return {};
+    return session.enableAllLots(false);
+}
+
+Outcome Workbook::replaceAll(SheetArray records, int shown, int lots, int n, bool fillLabels, SheetSession& session)
+{
+    if (records.empty())
+        return {};
+    const int before = count();
+    sheets = std::move(records);
+    clearHistory();
+    for (int i = 0; i < count(); ++i) {
+        Struct_Sheet& s = sheets[static_cast<size_t>(i)];
+        if (!s.HasLists)
+            InitSheet(s, i + 1, settings, lots, n);
+        if (fillLabels && IsBlank(s.Label))
+            s.Label = "Sheet" + std::to_string(i + 1);
+    }
+    notify(BookRecords | BookLabels | (count() != before ? BookCount : 0u), 0, -1);
+    return showSheet(contains(shown) ? shown : 0, session);
+}
+
+Outcome Workbook::importSheet(int index, Struct_Sheet record, SheetSession& session)
+{
+    if (!contains(index))
+        return {};
+    replaceSheet(index, std::move(record), &session);
+    notify(BookRecords | BookLabels, index, index + 1);
+    return showSheet(index, session);
 }
 
 UndoStack* Workbook::history(int index)
@@ -91,7 +198,9 @@ Outcome Workbook::undo(SheetSession& session)
     session.commitTexts();
     if (const UndoStep* next = h->nextUndo(); next && next->record) {
         h->undo();
-        return ReplaceRecord(*this, next, false);
+        Outcome o = ReplaceRecord(*this, next, false);
+        notify(BookRecords | BookLabels, current, current + 1);
+        return o;
     }
     return session.undo();
 }
@@ -103,7 +212,9 @@ Outcome Workbook::redo(SheetSession& session)
         return {};
     if (const UndoStep* next = h->nextRedo(); next && next->record) {
         h->redo();
-        return ReplaceRecord(*this, next, true);
+        Outcome o = ReplaceRecord(*this, next, true);
+        notify(BookRecords | BookLabels, current, current + 1);
+        return o;
     }
     return session.redo();
 }

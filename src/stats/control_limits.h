@@ -36,6 +36,10 @@ enum LimitField : int {
 // computed.
 inline constexpr std::array<const char*, LimitRsUcl3 + 1> kThreeSigmaLineNames = {
     "＋３σ", "＋２σ", "＋１σ", "－３σ", "－２σ", "－１σ", "平均値", "平均値", "＋３σ"};
+// The names of the same lines while their limits are typed.
+inline constexpr std::array<const char*, LimitRsUcl3 + 1> kTypedLineNames = {"上限規格値", "上限管理値", "設定管理値",
+                                                                             "下限規格値", "下限管理値", "設定管理値",
+                                                                             "中央値",     "中央値",     "上限管理値"};
 
 // Number of included values: non-blank cells of enabled lots. Reads no number.
 int CountIncludedValues(const LotSource& lots);
