@@ -1,7 +1,15 @@
 #include "cli_judge.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
 #include <ostream>
+#include <sstream>
+#include <thread>
 
 #include "cli_files.h"
 #include "spc/rule_engine.h"
@@ -137,6 +145,103 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
         out << "  SPC異常: " << spcList << "\n";
 }
 
+namespace {
+
+// The report in pieces, written in the order they were added however late a
+// piece is finished: text known when the file is read goes in at once, a
+// sheet's part when a worker has judged it. Whatever is finished at the
+// front is written at once.
+class OrderedReport {
+public:
+    explicit OrderedReport(std::ostream& out) : out_(out) {}
+
+    void add(std::string text)
+    {
+        const std::lock_guard lock(mutex_);
+        pieces_.emplace_back(std::move(text));
+        writeReady();
+    }
+    size_t reserve()
+    {
+        const std::lock_guard lock(mutex_);
+        pieces_.emplace_back();
+        return written_ + pieces_.size() - 1;
+    }
+    void fill(size_t piece, std::string text)
+    {
+        const std::lock_guard lock(mutex_);
+        pieces_[piece - written_] = std::move(text);
+        writeReady();
+    }
+
+private:
+    void writeReady()
+    {
+        while (!pieces_.empty() && pieces_.front()) {
+            out_ << *pieces_.front();
+            pieces_.pop_front();
+            ++written_;
+        }
+    }
+
+    std::ostream& out_;
+    std::mutex mutex_;
+    std::deque<std::optional<std::string>> pieces_;
+    size_t written_ = 0;
+};
+
+// A sheet waiting to be judged, with the place of its part in the report.
+struct SheetJob {
+    size_t piece = 0;
+    Struct_Sheet record;
+    std::string file;
+    int number = 0;
+    bool firstInFile = false;
+};
+
+// The sheets handed from the reader to the workers. At most capacity wait,
+// so the program holds about one sheet per worker besides the file being
+// read.
+class JobQueue {
+public:
+    explicit JobQueue(size_t capacity) : capacity_(capacity) {}
+
+    void push(SheetJob job)
+    {
+        std::unique_lock lock(mutex_);
+        space_.wait(lock, [this] { return jobs_.size() < capacity_; });
+        jobs_.push_back(std::move(job));
+        ready_.notify_one();
+    }
+    void close()
+    {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        ready_.notify_all();
+    }
+    std::optional<SheetJob> pop()
+    {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [this] { return closed_ || !jobs_.empty(); });
+        if (jobs_.empty())
+            return std::nullopt;
+        SheetJob job = std::move(jobs_.front());
+        jobs_.pop_front();
+        space_.notify_one();
+        return job;
+    }
+
+private:
+    const size_t capacity_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::condition_variable space_;
+    std::deque<SheetJob> jobs_;
+    bool closed_ = false;
+};
+
+}  // namespace
+
 int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
 {
     using json = nlohmann::ordered_json;
@@ -144,64 +249,106 @@ int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
 
     WorkbookReader workbooks;
     bool unreadable = false;
-    int sheets = 0, passed = 0, failed = 0, unfinished = 0;
+    std::atomic<int> sheets = 0, passed = 0, failed = 0, unfinished = 0;
+    OrderedReport report(out);
+    const int workers = options.jobs > 0 ? options.jobs
+                                         : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    JobQueue queue(static_cast<size_t>(workers));
+    std::mutex failure;
+    std::exception_ptr firstFailure;
 
-    if (options.json)
-        out << "{\"files\": [";
-    bool firstFile = true;
-    for (const std::string& file : options.files) {
-        LoadedFile loaded = IsWorkbookName(file) ? workbooks.load(file) : LoadCsvFile(file);
-        if (loaded.error.empty() && options.sheet > static_cast<int>(loaded.sheets.size())) {
-            loaded.error = "ワークシート " + std::to_string(options.sheet) +
-                           " がありません（ファイルのワークシートは " + std::to_string(loaded.sheets.size()) +
-                           " 枚です）。";
-        }
-        if (options.json) {
-            out << (firstFile ? "\n" : ",\n") << "{\"file\": " << dump(json(file)) << ", \"sheets\": [";
-            firstFile = false;
-        }
-        if (!loaded.error.empty()) {
-            unreadable = true;
-            err << "trevolo-cli: " << file << ": " << loaded.error << "\n";
-            if (options.json)
-                out << "], \"error\": " << dump(json(loaded.error)) << "}";
-            continue;
-        }
-        bool firstSheet = true;
-        for (size_t i = 0; i < loaded.sheets.size(); ++i) {
-            const int number = static_cast<int>(i) + 1;
-            if (options.sheet != 0 && number != options.sheet)
-                continue;
-            const SheetJudgment j =
-                JudgeSheet(loaded.sheets[i], options.settings, options.limits ? &*options.limits : nullptr);
-            // The record is not needed once judged; a large workbook need not
-            // stay in memory twice.
-            loaded.sheets[i] = Struct_Sheet();
-            ++sheets;
-            if (j.passed())
-                ++passed;
-            else if (j.spec == Verdict::Fail || j.calc == Verdict::Fail || j.spc == Verdict::Fail)
-                ++failed;
-            else
-                ++unfinished;
-            if (options.json) {
-                out << (firstSheet ? "\n" : ",\n") << dump(SheetJson(number, j));
-                firstSheet = false;
-            } else {
-                WriteSheetText(out, file, number, j);
+    // Each worker judges a sheet at a time and writes its part.
+    auto work = [&] {
+        while (std::optional<SheetJob> job = queue.pop()) {
+            try {
+                const SheetJudgment j =
+                    JudgeSheet(job->record, options.settings, options.limits ? &*options.limits : nullptr);
+                job->record = Struct_Sheet();
+                ++sheets;
+                if (j.passed())
+                    ++passed;
+                else if (j.spec == Verdict::Fail || j.calc == Verdict::Fail || j.spc == Verdict::Fail)
+                    ++failed;
+                else
+                    ++unfinished;
+                std::string text;
+                if (options.json) {
+                    text = (job->firstInFile ? "\n" : ",\n") + dump(SheetJson(job->number, j));
+                } else {
+                    std::ostringstream part;
+                    WriteSheetText(part, job->file, job->number, j);
+                    text = std::move(part).str();
+                }
+                report.fill(job->piece, std::move(text));
+            } catch (...) {
+                const std::lock_guard lock(failure);
+                if (!firstFailure)
+                    firstFailure = std::current_exception();
+                report.fill(job->piece, std::string());
             }
         }
+    };
+    std::vector<std::thread> pool;
+    for (int w = 0; w < workers; ++w)
+        pool.emplace_back(work);
+
+    // The files are read here, one after the other, in their order.
+    try {
         if (options.json)
-            out << "]}";
+            report.add("{\"files\": [");
+        bool firstFile = true;
+        for (const std::string& file : options.files) {
+            LoadedFile loaded = IsWorkbookName(file) ? workbooks.load(file) : LoadCsvFile(file);
+            if (loaded.error.empty() && options.sheet > static_cast<int>(loaded.sheets.size())) {
+                loaded.error = "ワークシート " + std::to_string(options.sheet) +
+                               " がありません（ファイルのワークシートは " + std::to_string(loaded.sheets.size()) +
+                               " 枚です）。";
+            }
+            if (options.json) {
+                report.add((firstFile ? "\n" : ",\n") + std::string("{\"file\": ") + dump(json(file)) +
+                           ", \"sheets\": [");
+                firstFile = false;
+            }
+            if (!loaded.error.empty()) {
+                unreadable = true;
+                err << "trevolo-cli: " << file << ": " << loaded.error << "\n";
+                if (options.json)
+                    report.add("], \"error\": " + dump(json(loaded.error)) + "}");
+                continue;
+            }
+            bool firstSheet = true;
+            for (size_t i = 0; i < loaded.sheets.size(); ++i) {
+                const int number = static_cast<int>(i) + 1;
+                if (options.sheet != 0 && number != options.sheet)
+                    continue;
+                // The record moves to its worker: a large workbook need not
+                // stay in memory twice.
+                queue.push({report.reserve(), std::move(loaded.sheets[i]), file, number, firstSheet});
+                firstSheet = false;
+            }
+            if (options.json)
+                report.add("]}");
+        }
+    } catch (...) {
+        queue.close();
+        for (std::thread& t : pool)
+            t.join();
+        throw;
     }
+    queue.close();
+    for (std::thread& t : pool)
+        t.join();
+    if (firstFailure)
+        std::rethrow_exception(firstFailure);
+
     if (options.json) {
-        out << "\n]}\n";
+        report.add("\n]}\n");
     } else {
-        out << "判定 " << sheets << " シート: 合格 " << passed << ", 不合格 " << failed << ", 判定未完了 "
-            << unfinished;
+        std::string total = "判定 " + std::to_string(sheets) + " シート: 合格 " + std::to_string(passed) + ", 不合格 " +
+                            std::to_string(failed) + ", 判定未完了 " + std::to_string(unfinished);
         if (unreadable)
-            out << " (読めないファイルあり)";
-        out << "\n";
+            total += " (読めないファイルあり)";
+        report.add(total + "\n");
     }
     out.flush();
     if (unreadable)

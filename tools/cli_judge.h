@@ -25,6 +25,9 @@ struct JudgeOptions {
     // Typed limits; none for the three-sigma computation.
     std::optional<std::array<std::string, kLimitFields>> limits;
     int sheet = 0;  // only this worksheet (from 1); 0 for all
+    // Sheets judged at once, each by a thread of its own; 0 for one per core.
+    // The report is the same whatever the count.
+    int jobs = 0;
     bool json = false;
     std::vector<std::string> files;
 };

@@ -97,6 +97,12 @@ int main(int argc, char** argv)
                       "editRsUcl2 and editRsUcl1 left out follow from editRcl and editRsUcl3");
     judge->add_option("--sheet", sheet, "judge only worksheet N (from 1)")->check(CLI::PositiveNumber);
     judge->add_flag("--json", json, "write one JSON object for the run instead of the readable report");
+    int jobs = 0;
+    judge
+        ->add_option("-j,--jobs", jobs,
+                     "sheets judged at once, one thread each (default: one per core); the report is the same "
+                     "for every count")
+        ->check(CLI::PositiveNumber);
     judge->add_option("FILE", files, "CSV files of the exchange layout, or workbooks (.xls, .xlsx, .ods)")->required();
 
     CLI::App* convert = app.add_subcommand(
@@ -155,6 +161,7 @@ int main(int argc, char** argv)
     }
     options.sheet = sheet;
     options.json = json;
+    options.jobs = jobs;
     options.files = std::move(files);
     return RunJudge(options, std::cout, std::cerr);
 }

@@ -342,5 +342,49 @@ TEST(Cli, UnusableInputGivesStatus2AndAMessage)
     EXPECT_NE(help.out.find("--limits"), std::string::npos);
 }
 
+// Judging sheets side by side changes nothing of the report: the sample
+// files and generated ones of every kind, unreadable and stopped ones among
+// them, give the same bytes and status with one thread as with several.
+TEST(Cli, ParallelJudgmentWritesTheSameReport)
+{
+    CliTempDir dir;
+    std::vector<std::string> args = {"judge", "--json"};
+    for (const char* sample : {"01_stable_XbarR.csv", "02_drift_XbarR.csv", "03_out_of_tolerance_XbarR.csv",
+                               "04_upper_limit_XbarR.csv", "05_individuals_X-Rs.csv"})
+        args.push_back(std::string(TREVOLO_SAMPLE_DIR "/") + sample);
+    const char* kinds[] = {"公差規格", "上限規格", "下限規格"};
+    for (int f = 0; f < 24; ++f) {
+        const int n = 1 + f % 5;
+        std::vector<std::string> lots;
+        for (int lot = 1; lot <= 10 + 7 * f; ++lot) {
+            std::string line = "L" + std::to_string(lot);
+            for (int c = 0; c < n; ++c)
+                line += "," + std::to_string(9.0 + ((lot * 7 + c * 3 + f) % 11) / 5.0);
+            lots.push_back(line);
+        }
+        const std::string kind = kinds[f % 3];
+        args.push_back(
+            dir.write("g" + std::to_string(f) + ".csv",
+                      ExchangeCsv(Header(kind, kind == "下限規格" ? "" : "11", kind == "上限規格" ? "" : "9"),
+                                  f == 5 ? std::vector<std::string>{"L1,1"} : lots, n)));
+        if (f == 11)
+            args.push_back(dir.file("missing.csv"));
+    }
+    for (const bool json : {true, false}) {
+        std::vector<std::string> base = args;
+        if (!json)
+            base.erase(base.begin() + 1);
+        std::vector<std::string> one = base, two = base;
+        one.insert(one.begin() + 1, {"-j", "1"});
+        two.insert(two.begin() + 1, {"-j", "3"});
+        const CliRun a = RunCli(one, dir);
+        const CliRun b = RunCli(two, dir);
+        EXPECT_EQ(a.status, 2);
+        EXPECT_EQ(b.status, a.status);
+        EXPECT_EQ(b.out, a.out);
+        EXPECT_GT(a.out.size(), 10000u);
+    }
+}
+
 }  // namespace
 }  // namespace trevolo
