@@ -3,6 +3,7 @@
 // between points and table rows both ways, and saving the charts.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
+using trevolo::testing::Ctls;
 
 namespace trevolo::testing {
 namespace {
@@ -48,6 +50,9 @@ protected:
         Ctl<QPushButton>(f, "btn3Stdev")->click();
         Ctl<QPushButton>(f, "btnSpcJudg")->click();
         EXPECT_EQ(Ctl<QLabel>(f, "pnlSpcJudg")->text(), "不合格") << prompts.texts().join(" / ").toStdString();
+        // Each verdict as a screen reader reads it.
+        for (QLabel* p : Ctls<QLabel>(f, {"pnlSpecJudg", "pnlCpkJudg", "pnlSpcJudg"}))
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(p)->text(QAccessible::Description), p->text());
         prompts.shown.clear();
         return f;
     }
