@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGraphicsLineItem>
+#include <QHash>
 #include <QGraphicsSimpleTextItem>
 #include <QPen>
 #include <QValueAxis>
@@ -241,9 +242,20 @@ void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const
                   double upright)
 {
     const QFontMetricsF fm(axis->labelsFont());
+    // A thousand lot numbers are measured character by character: each
+    // character's advance once, plus a pixel for what kerning may add.
+    QHash<QChar, double> advance;
     double widest = 0;
-    for (const QString& l : labels)
-        widest = std::max(widest, fm.horizontalAdvance(l));
+    for (const QString& l : labels) {
+        double w = 1;
+        for (QChar c : l) {
+            auto a = advance.constFind(c);
+            if (a == advance.cend())
+                a = advance.insert(c, fm.horizontalAdvance(c));
+            w += *a;
+        }
+        widest = std::max(widest, w);
+    }
     // Each label's share is the axis divided by one more than the labels.
     auto most = [&](double across) {
         return std::max(1.0, std::floor(pixels / (across + 2 * kAxisLabelPadding + kAxisLabelSpare)) - 1);
