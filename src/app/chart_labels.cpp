@@ -224,9 +224,10 @@ void FitValueAxis(QValueAxis* axis, double pixels, int decimals, Qt::Orientation
     double extent = fm.height();
     if (along == Qt::Horizontal)
         for (double v : {axis->min(), axis->max()})
-            extent = std::max(extent, fm.horizontalAdvance(QString::asprintf(formats[decimals], v)) * 1.25);
+            extent = std::max(extent, fm.horizontalAdvance(QString::asprintf(formats[decimals], v)));
+    // A step that fits k times into the span gives at most k + 1 ticks.
     const double ticks = std::floor(pixels / (extent + 2 * kAxisLabelPadding + kAxisLabelSpare));
-    const double step = NiceStep(axis->max() - axis->min(), std::max(1.0, ticks - 1), std::pow(10.0, -decimals));
+    const double step = NiceStep(axis->max() - axis->min(), std::max(1.0, ticks - 0.001), std::pow(10.0, -decimals));
     const double anchor = std::ceil(axis->min() / step) * step;
     if (axis->labelFormat() != format)
         axis->setLabelFormat(format);
@@ -238,8 +239,7 @@ void FitValueAxis(QValueAxis* axis, double pixels, int decimals, Qt::Orientation
         axis->setTickAnchor(anchor);
 }
 
-void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const std::vector<int>& rows, double pixels,
-                  double upright)
+void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const std::vector<int>& rows, double pixels)
 {
     const QFontMetricsF fm(axis->labelsFont());
     // A thousand lot numbers are measured character by character: each
@@ -257,16 +257,8 @@ void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const
         widest = std::max(widest, w);
     }
     // Each label's share is the axis divided by one more than the labels.
-    auto most = [&](double across) {
-        return std::max(1.0, std::floor(pixels / (across + 2 * kAxisLabelPadding + kAxisLabelSpare)) - 1);
-    };
-    const double count = double(labels.size());
-    const double flat = NiceStep(count, most(widest), 1);
-    const double turned = NiceStep(count, most(fm.height()), 1);
-    // Turned upright when lying flat would show a quarter of them or fewer
-    // and the longest stands within the height given.
-    const bool turn = flat >= 4 * turned && widest <= upright;
-    const size_t step = size_t(turn ? turned : flat);
+    const double most = std::max(1.0, std::floor(pixels / (widest + 2 * kAxisLabelPadding + kAxisLabelSpare)) - 1);
+    const size_t step = size_t(NiceStep(double(labels.size()), most, 1));
 
     QStringList want;
     std::vector<int> at;
@@ -275,8 +267,7 @@ void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const
             want << labels[i];
             at.push_back(rows[i]);
         }
-    const int angle = turn ? -90 : 0;
-    bool same = want == axis->categoriesLabels() && axis->labelsAngle() == angle;
+    bool same = want == axis->categoriesLabels();
     for (qsizetype i = 0; same && i < want.size(); ++i)
         same = axis->endValue(want[i]) == at[size_t(i)];
     if (same)
@@ -285,7 +276,6 @@ void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const
         axis->remove(l);
     for (qsizetype i = 0; i < want.size(); ++i)
         axis->append(want[i], at[size_t(i)]);
-    axis->setLabelsAngle(angle);
 }
 
 }  // namespace trevolo

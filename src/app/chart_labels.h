@@ -80,10 +80,8 @@ private:
 void FitValueAxis(QValueAxis* axis, double pixels, int decimals, Qt::Orientation along);
 
 // The lot numbers along a control chart's axis of `pixels`: every lot's when
-// they fit, otherwise every 2nd, 5th, 10th, ... lot's, turned upright when
-// that shows many more of them and the longest is no longer than `upright`;
-// a label is never cut. `rows` are the lots' positions on the axis.
-void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const std::vector<int>& rows, double pixels,
-                  double upright);
+// they fit, otherwise every 2nd, 5th, 10th, ... lot's, so that none is cut.
+// `rows` are the lots' positions on the axis.
+void FitLotLabels(QCategoryAxis* axis, const std::vector<QString>& labels, const std::vector<int>& rows, double pixels);
 
 }  // namespace trevolo

@@ -178,6 +178,8 @@ ChartPage::~ChartPage()
 void ChartPage::createControlPane(Pane& p, int lineCount)
 {
     p.chart = NewChart(QString());
+    // Room on the right for the lines' labels until they are drawn.
+    p.chart->setMargins(QMargins(4, 4, 110, 4));
     p.x = new QCategoryAxis;
     p.x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     p.x->setTitleText(QStringLiteral("ﾛｯﾄ№"));
@@ -356,10 +358,12 @@ void ChartPage::drawControl(Pane& p, const ControlChart& c)
 
 void ChartPage::fitAxes(Pane& p, const ControlChart& c)
 {
-    // The plot's size before the chart was first laid out: the view's.
+    // Before the chart is first laid out, ticks for its smallest size: an
+    // axis asks for the room of all its labels, and the page divides its
+    // width after what the charts ask for.
     QRectF plot = p.chart->plotArea();
     if (plot.isEmpty())
-        plot = QRectF(QPointF(), p.view->size());
+        plot = QRectF(QPointF(), p.view->minimumSize());
     FitValueAxis(p.y, plot.height(), decimals_, Qt::Vertical);
     std::vector<QString> labels;
     std::vector<int> rows;
@@ -369,15 +373,14 @@ void ChartPage::fitAxes(Pane& p, const ControlChart& c)
     }
     // A low chart leaves out the axis title, which the lot numbers need.
     p.x->setTitleVisible(p.chart->size().height() >= 220);
-    // Turned lot numbers take at most a quarter of the chart's height.
-    FitLotLabels(p.x, labels, rows, plot.width(), p.chart->size().height() / 4);
+    FitLotLabels(p.x, labels, rows, plot.width());
 }
 
 void ChartPage::fitHistogramAxes()
 {
     QRectF plot = histChart_->plotArea();
     if (plot.isEmpty())
-        plot = QRectF(QPointF(), histView_->size());
+        plot = QRectF(QPointF(), histView_->minimumSize());
     FitValueAxis(histX_, plot.width(), decimals_, Qt::Horizontal);
     // The counts are whole numbers.
     FitValueAxis(histY_, plot.height(), 0, Qt::Vertical);
