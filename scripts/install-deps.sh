@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev ccache
   # Qt 6 widgets and the Japanese fonts the interface is drawn with
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
+  # Qt's own texts (message box buttons, file dialogs, context menus) in Japanese
+  qt6-translations-l10n
   # the charts of the window (their CMake package asks for Qt OpenGL's files)
   # and their SVG export; the crash journal's SQLite driver
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libqt6sql6-sqlite

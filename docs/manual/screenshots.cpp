@@ -29,6 +29,7 @@
 #include "app/prompts.h"
 #include "app/setting_form.h"
 #include "app/sheets_form.h"
+#include "app/translations.h"
 #include "app/lot_edit_form.h"
 #include "app/about_form.h"
 #include "model/number.h"
@@ -104,6 +105,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    InstallQtTranslations(app);
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;

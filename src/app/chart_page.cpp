@@ -25,6 +25,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "app/chart_labels.h"
 #include "app/mainform.h"
 #include "app/prompts.h"
 #include "exchange/report_layout.h"
@@ -66,15 +67,18 @@ QPen LinePen(const LevelLine& l)
     }
 }
 
-// A line's label at its right end: its name and value.
-QString LineLabel(const LevelLine& l)
+// A line's label: its name and its value, control lines at four decimals
+// and the specification limits at the sheet's; `between` parts them.
+LineLabels::Line LineLabel(const LevelLine& l, int decimals, QChar between = QLatin1Char(' '))
 {
-    return Q(l.name) + QLatin1Char(' ') + Q(FormatFixed(l.value, 4));
+    const int places = l.kind == LevelLine::Kind::Spec ? decimals : 4;
+    return {Q(l.name) + between + Q(FormatFixed(l.value, places)), LinePen(l).color(), l.value};
 }
 
-// A level line drawn from one end to the other while it is shown, with its
-// name and value as the label of its first end only; false when hidden.
-bool DrawLevelLine(QLineSeries* s, const LevelLine& l, QPointF from, QPointF to)
+// A level line drawn from one end to the other while it is shown, its label
+// added to `labels`; false when hidden.
+bool DrawLevelLine(QLineSeries* s, const LevelLine& l, QPointF from, QPointF to, std::vector<LineLabels::Line>& labels,
+                   int decimals, QChar between = QLatin1Char(' '))
 {
     s->setName(Q(l.name));
     s->setVisible(l.shown);
@@ -82,12 +86,9 @@ bool DrawLevelLine(QLineSeries* s, const LevelLine& l, QPointF from, QPointF to)
         s->clear();
         return false;
     }
-    const QPen pen = LinePen(l);
-    s->setPen(pen);
-    s->setPointLabelsColor(pen.color());
-    s->setPointLabelsFormat(LineLabel(l));
+    s->setPen(LinePen(l));
     s->replace(QList<QPointF>{from, to});
-    s->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
+    labels.push_back(LineLabel(l, decimals, between));
     return true;
 }
 
@@ -177,20 +178,17 @@ ChartPage::~ChartPage()
 void ChartPage::createControlPane(Pane& p, int lineCount)
 {
     p.chart = NewChart(QString());
-    // Room on the right for the lines' labels.
+    // Room on the right for the lines' labels until they are drawn.
     p.chart->setMargins(QMargins(4, 4, 110, 4));
     p.x = new QCategoryAxis;
     p.x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     p.x->setTitleText(QStringLiteral("ﾛｯﾄ№"));
     p.y = new QValueAxis;
-    p.y->setLabelFormat(QStringLiteral("%.4f"));
     p.chart->addAxis(p.x, Qt::AlignBottom);
     p.chart->addAxis(p.y, Qt::AlignLeft);
 
     for (int i = 0; i < lineCount; ++i) {
         auto* l = new QLineSeries;
-        l->setPointLabelsVisible(true);
-        l->setPointLabelsClipping(false);
         Attach(p.chart, l, p.x, p.y);
         p.lines.push_back(l);
     }
@@ -218,18 +216,20 @@ void ChartPage::createControlPane(Pane& p, int lineCount)
             pointHovered(isX ? xPane_ : spreadPane_, isX ? data_.x : data_.spread, pt, on);
         });
 
+    p.labels = new LineLabels(p.chart, p.path, LineLabels::Right);
+    connect(p.chart, &QChart::plotAreaChanged, this, [this, &p, isX] { fitAxes(p, isX ? data_.x : data_.spread); });
+
     p.view = new QChartView(p.chart);
     p.view->setRenderHint(QPainter::Antialiasing);
-    p.view->setMinimumSize(320, 160);
+    // Both control charts fit the page of the smallest window.
+    p.view->setMinimumSize(320, 100);
 }
 
 void ChartPage::createHistogram()
 {
     histChart_ = NewChart(QStringLiteral("ヒストグラム"));
     histX_ = new QValueAxis;
-    histX_->setLabelFormat(QStringLiteral("%.3f"));
     histY_ = new QValueAxis;
-    histY_->setLabelFormat(QStringLiteral("%d"));
     histY_->setTitleText(QStringLiteral("度数"));
     histChart_->addAxis(histX_, Qt::AlignBottom);
     histChart_->addAxis(histY_, Qt::AlignLeft);
@@ -244,16 +244,15 @@ void ChartPage::createHistogram()
     Attach(histChart_, histCurve_, histX_, histY_);
     histMean_ = new QLineSeries;
     histMean_->setPen(QPen(QColor(0, 140, 0), 1.5));
-    histMean_->setPointLabelsVisible(true);
-    histMean_->setPointLabelsClipping(false);
     Attach(histChart_, histMean_, histX_, histY_);
     for (int i = 0; i < 2; ++i) {
         auto* s = new QLineSeries;
-        s->setPointLabelsVisible(true);
-        s->setPointLabelsClipping(false);
         Attach(histChart_, s, histX_, histY_);
         histSpec_.push_back(s);
     }
+    histLabels_ = new LineLabels(histChart_, histCurve_, LineLabels::Top);
+    connect(histChart_, &QChart::plotAreaChanged, this, &ChartPage::fitHistogramAxes);
+    histLabels_->setTitle(QStringLiteral("ヒストグラム"));
     histView_ = new QChartView(histChart_);
     histView_->setRenderHint(QPainter::Antialiasing);
     histView_->setMinimumSize(240, 160);
@@ -306,6 +305,9 @@ void ChartPage::refresh()
 {
     dirty_ = false;
     data_ = BuildChartData(form_.session());
+    decimals_ = 3;
+    TryStrToInt(form_.session().header.keta, decimals_);
+    decimals_ = std::clamp(decimals_, 0, 5);
     drawControl(xPane_, data_.x);
     drawControl(spreadPane_, data_.spread);
     drawHistogram(data_.histogram);
@@ -336,9 +338,10 @@ void ChartPage::drawControl(Pane& p, const ControlChart& c)
     // Lot rows run from 1; the axis spans every row of the statistics table.
     const int rows = c.points.empty() ? 1 : c.points.back().calcRow;
     const double left = 0.5, right = rows + 0.5;
+    std::vector<LineLabels::Line> labels;
     for (size_t i = 0; i < p.lines.size() && i < c.lines.size(); ++i) {
         const LevelLine& l = c.lines[i];
-        if (!DrawLevelLine(p.lines[i], l, {left, l.value}, {right, l.value}))
+        if (!DrawLevelLine(p.lines[i], l, {left, l.value}, {right, l.value}, labels, decimals_))
             continue;
         lo = std::min(lo, l.value);
         hi = std::max(hi, l.value);
@@ -347,19 +350,40 @@ void ChartPage::drawControl(Pane& p, const ControlChart& c)
         lo = 0, hi = 1;
     const double pad = hi > lo ? (hi - lo) * 0.08 : std::max(1e-4, std::abs(hi) * 0.05);
     p.y->setRange(lo - pad, hi + pad);
-
-    // The lot numbers along the axis: about twenty, each label once.
-    const QStringList old = p.x->categoriesLabels();
-    for (const QString& label : old)
-        p.x->remove(label);
-    const size_t step = std::max<size_t>(1, (c.points.size() + 19) / 20);
-    for (size_t i = 0; i < c.points.size(); i += step) {
-        const QString label = Q(c.points[i].label);
-        if (!p.x->categoriesLabels().contains(label))
-            p.x->append(label, c.points[i].calcRow);
-    }
     p.x->setRange(left, right);
+    p.labels->setLines(labels);
+    fitAxes(p, c);
     describe(p.view, c);
+}
+
+void ChartPage::fitAxes(Pane& p, const ControlChart& c)
+{
+    // Before the chart is first laid out, ticks for its smallest size: an
+    // axis asks for the room of all its labels, and the page divides its
+    // width after what the charts ask for.
+    QRectF plot = p.chart->plotArea();
+    if (plot.isEmpty())
+        plot = QRectF(QPointF(), p.view->minimumSize());
+    FitValueAxis(p.y, plot.height(), decimals_, Qt::Vertical);
+    std::vector<QString> labels;
+    std::vector<int> rows;
+    for (const ChartPoint& pt : c.points) {
+        labels.push_back(Q(pt.label));
+        rows.push_back(pt.calcRow);
+    }
+    // A low chart leaves out the axis title, which the lot numbers need.
+    p.x->setTitleVisible(p.chart->size().height() >= 220);
+    FitLotLabels(p.x, labels, rows, plot.width());
+}
+
+void ChartPage::fitHistogramAxes()
+{
+    QRectF plot = histChart_->plotArea();
+    if (plot.isEmpty())
+        plot = QRectF(QPointF(), histView_->minimumSize());
+    FitValueAxis(histX_, plot.width(), decimals_, Qt::Horizontal);
+    // The counts are whole numbers.
+    FitValueAxis(histY_, plot.height(), 0, Qt::Vertical);
 }
 
 void ChartPage::describe(QChartView* view, const ControlChart& c) const
@@ -406,26 +430,30 @@ void ChartPage::drawHistogram(const Histogram& h)
     if (left > right)
         left = 0, right = 1;
     top *= 1.15;
+    // The labels stand above the plot, name over value.
+    std::vector<LineLabels::Line> labels;
     for (size_t i = 0; i < histSpec_.size() && i < h.specLimits.size(); ++i) {
         const LevelLine& l = h.specLimits[i];
-        DrawLevelLine(histSpec_[i], l, {l.value, 0}, {l.value, top});
+        DrawLevelLine(histSpec_[i], l, {l.value, 0}, {l.value, top}, labels, decimals_, QLatin1Char('\n'));
     }
     const bool any = !h.values.empty();
     histMean_->setVisible(any);
     if (any) {
         LevelLine mean;
+        mean.kind = LevelLine::Kind::Centre;
         mean.name = "平均値";
         mean.value = h.mean;
-        histMean_->setPointLabelsFormat(LineLabel(mean));
+        labels.push_back(LineLabel(mean, decimals_, QLatin1Char('\n')));
         histMean_->replace(QList<QPointF>{{h.mean, 0}, {h.mean, top}});
-        histMean_->setPointConfiguration(0, QXYSeries::PointConfiguration::LabelVisibility, false);
     } else {
         histMean_->clear();
     }
     const double pad = (right - left) * 0.05;
     histX_->setRange(left - pad, right + pad);
     histY_->setRange(0, top);
-    histChart_->setTitle(QStringLiteral("ヒストグラム（区間数 %1）").arg(h.classCount));
+    histLabels_->setTitle(QStringLiteral("ヒストグラム（区間数 %1）").arg(h.classCount));
+    histLabels_->setLines(labels);
+    fitHistogramAxes();
 
     QString t = QStringLiteral("区間\t度数\n");
     for (const HistogramClass& c : h.classes)

@@ -23,6 +23,8 @@ class QAreaSeries;
 
 namespace trevolo {
 
+class LineLabels;
+
 class TMainForm;
 class StringGrid;
 class TplStringGrid;
@@ -82,11 +84,15 @@ private:
         QScatterSeries* marked = nullptr;
         QScatterSeries* current = nullptr;
         std::vector<QLineSeries*> lines;
+        LineLabels* labels = nullptr;
     };
     void createControlPane(Pane& p, int lineCount);
     void createHistogram();
     void drawControl(Pane& p, const ControlChart& c);
     void drawHistogram(const Histogram& h);
+    // Axis steps and lot labels that fit the plot as it is laid out now.
+    void fitAxes(Pane& p, const ControlChart& c);
+    void fitHistogramAxes();
     void drawHighlight();
     void describe(QChartView* view, const ControlChart& c) const;
     void scheduleRefresh();
@@ -111,6 +117,9 @@ private:
     QLineSeries* histCurve_ = nullptr;
     QLineSeries* histMean_ = nullptr;
     std::vector<QLineSeries*> histSpec_;
+    LineLabels* histLabels_ = nullptr;
+    // The sheet's decimals, for the value axes and the specification limits.
+    int decimals_ = 3;
     bool dirty_ = true;
     bool scheduled_ = false;
     int highlighted_ = -1;

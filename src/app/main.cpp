@@ -5,6 +5,7 @@
 #include "app/mainform.h"
 #include "app/paths.h"
 #include "app/single_instance.h"
+#include "app/translations.h"
 #include "model/broken_pipe.h"
 
 int main(int argc, char** argv)
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
         return 0;
     QApplication::setApplicationName(QStringLiteral("Trevolo"));
     QApplication::setOrganizationName(QStringLiteral("Morvane"));
+    trevolo::InstallQtTranslations(app);
 
     trevolo::TMainForm form;
     form.show();

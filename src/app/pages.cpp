@@ -31,9 +31,13 @@ std::pair<QVBoxLayout*, QHBoxLayout*> Toolbar(QWidget* page)
     return {v, h};
 }
 
-QLabel* VerdictLabel(QWidget* parent)
+// The caption beside a verdict panel: it labels the panel for assistive
+// technology, so the two are one control with one name, not two alike.
+QLabel* VerdictLabel(QLabel* panel, QWidget* parent)
 {
-    return new QLabel(QStringLiteral("総合判定結果"), parent);
+    auto* l = new QLabel(QStringLiteral("総合判定結果"), parent);
+    l->setBuddy(panel);
+    return l;
 }
 
 }  // namespace
@@ -51,7 +55,7 @@ EntryPage::EntryPage(SheetSession& session, QWidget* parent) : QWidget(parent)
     h1->addWidget(btnAllOn);
     h1->addWidget(btnLotEdit);
     h1->addWidget(btnSpecJudg);
-    h1->addWidget(VerdictLabel(this));
+    h1->addWidget(VerdictLabel(pnlSpecJudg, this));
     h1->addWidget(pnlSpecJudg);
     h1->addStretch();
     auto* split = new QHBoxLayout;
@@ -118,7 +122,7 @@ CapabilityPage::CapabilityPage(SheetSession& session, QWidget* parent) : QWidget
     pnlCpCpk = new QLabel(QStringLiteral("が　　　未満を「赤色表示(異常)」とする"), this);
     pnlCpCpk->setObjectName(QStringLiteral("pnlCpCpk"));
     h2->addWidget(btnCpkCalc);
-    h2->addWidget(VerdictLabel(this));
+    h2->addWidget(VerdictLabel(pnlCpkJudg, this));
     h2->addWidget(pnlCpkJudg);
     h2->addSpacing(20);
     h2->addWidget(chkCpCpk);
@@ -222,7 +226,7 @@ SpcPage::SpcPage(SheetSession& session, QWidget* parent) : QWidget(parent)
     btnSpcJudg = Button("btnSpcJudg", QStringLiteral("SPC異常判定"), this);
     pnlSpcJudg = VerdictPanel("pnlSpcJudg", this);
     h3->addWidget(btnSpcJudg);
-    h3->addWidget(VerdictLabel(this));
+    h3->addWidget(VerdictLabel(pnlSpcJudg, this));
     h3->addWidget(pnlSpcJudg);
     h3->addStretch();
     gridSpc = new StringGrid(session.spcCells(), 1, this);

@@ -63,14 +63,18 @@ QPushButton* Button(const char* name, const QString& caption, QWidget* parent)
 
 void ShowVerdict(QLabel* panel, const char* text)
 {
+    // The panel keeps its name, "総合判定結果"; the verdict is its
+    // description, so a screen reader says both ("総合判定結果 合格").
     if (!*text) {
         panel->clear();
+        panel->setAccessibleDescription(QString());
         return;
     }
     const QString t = QString::fromUtf8(text);
     if (panel->text() == t)
         return;
     panel->setText(t);
+    panel->setAccessibleDescription(t);
     QPalette p = panel->palette();
     p.setColor(QPalette::WindowText, t == QStringLiteral("不合格") ? kRed : kLime);
     panel->setPalette(p);

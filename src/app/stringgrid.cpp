@@ -422,6 +422,16 @@ QModelIndex TplStringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers
     return i;
 }
 
+void TplStringGrid::selectAll()
+{
+    const int rows = RowCount() - 1;
+    if (rows < 1 || ColCount() <= FixedCols())
+        return;
+    const QModelIndex top = gridModel()->index(0, FixedCols());
+    const QModelIndex bottom = gridModel()->index(rows - 1, ColCount() - 1);
+    selectionModel()->select(QItemSelection(top, bottom), QItemSelectionModel::ClearAndSelect);
+}
+
 void TplStringGrid::keyPressEvent(QKeyEvent* e)
 {
     const Qt::KeyboardModifiers other = e->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);

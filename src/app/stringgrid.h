@@ -180,6 +180,9 @@ public:
     std::function<void(int top, int bottom)> onToggle;
 
     void paintCell(QPainter* p, const QRect& rect, int col, int row, bool focused, bool isCurrent) override;
+    // Ctrl+A: every lot's switch, not the lot numbers, so Space after it
+    // turns every lot over.
+    void selectAll() override;
 
 protected:
     void mousePressEvent(QMouseEvent* e) override;

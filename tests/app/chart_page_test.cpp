@@ -3,6 +3,7 @@
 // between points and table rows both ways, and saving the charts.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +14,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLineSeries>
 #include <QRegularExpression>
@@ -21,9 +25,13 @@
 
 #include "app_fixture.h"
 #include "app/chart_page.h"
+#include "model/commatext.h"
+#include "model/number.h"
+#include "model/sheetio.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
+using trevolo::testing::Ctls;
 
 namespace trevolo::testing {
 namespace {
@@ -48,6 +56,9 @@ protected:
         Ctl<QPushButton>(f, "btn3Stdev")->click();
         Ctl<QPushButton>(f, "btnSpcJudg")->click();
         EXPECT_EQ(Ctl<QLabel>(f, "pnlSpcJudg")->text(), "不合格") << prompts.texts().join(" / ").toStdString();
+        // Each verdict as a screen reader reads it.
+        for (QLabel* p : Ctls<QLabel>(f, {"pnlSpecJudg", "pnlCpkJudg", "pnlSpcJudg"}))
+            EXPECT_EQ(QAccessible::queryAccessibleInterface(p)->text(QAccessible::Description), p->text());
         prompts.shown.clear();
         return f;
     }
@@ -198,6 +209,63 @@ TEST_F(ChartPageTest, SavesEachFormatUnderTheReportNames)
     EXPECT_TRUE(p.save(ChartPage::HistogramChart, "png").isEmpty());
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].caption, "警告メッセージ");
+}
+
+// The page at the window's default size and at full HD, with 10, 100 and
+// 1000 lots of lot numbers as long as a date: the lines' labels stand clear
+// of each other, of the titles and axis labels and of the plot, inside the
+// chart, and no axis label is cut.
+TEST_F(ChartPageTest, LabelsStayApartAndWholeAtEverySizeAndLotCount)
+{
+    TMainForm& f = open();
+    for (int lots : {10, 100, 1000}) {
+        Struct_Sheet s;
+        InitSheet(s, 1, Struct_Settings::Defaults(), lots, 5);
+        s.Kupper = "10.050";
+        s.Klower = "9.950";
+        std::vector<std::string> cells(5);
+        for (int r = 1; r <= lots; ++r) {
+            for (int c = 0; c < 5; ++c)
+                cells[size_t(c)] = FormatFixed(10.0 + 0.004 * std::sin(r * 0.7 + c) + 0.0001 * r / lots, 3);
+            const std::string label = r % 3 ? DefaultLotLabel(r) : "2026-12-" + DefaultLotLabel(r);
+            s.DataList.push_back(DataLineJoin(label, cells.data(), cells.size()));
+            s.CheckList.push_back("1");
+        }
+        f.workbook().sheets[0] = s;
+        f.showSheet(0);
+        prompts.answers = {true};
+        Ctl<QPushButton>(f, "btn3Stdev")->click();
+        Ctl<QPushButton>(f, "btnSpcJudg")->click();
+        ChartPage& p = showPage(f);
+        for (QSize size : {QSize(1070, 600), QSize(1920, 1080)}) {
+            f.resize(size);
+            QApplication::processEvents();
+            for (auto w : {ChartPage::XChart, ChartPage::SpreadChart, ChartPage::HistogramChart}) {
+                SCOPED_TRACE(::testing::Message() << lots << " lots, " << size.width() << " wide, chart " << w);
+                QChart* chart = p.view(w)->chart();
+                std::vector<QRectF> labels, texts;
+                for (QGraphicsItem* i : chart->childItems())
+                    if (auto* t = dynamic_cast<QGraphicsSimpleTextItem*>(i); t && t->isVisible())
+                        labels.push_back(t->mapRectToParent(t->boundingRect()));
+                for (QGraphicsItem* i : chart->scene()->items())
+                    if (auto* t = dynamic_cast<QGraphicsTextItem*>(i);
+                        t && t->isVisible() && !t->toPlainText().isEmpty()) {
+                        EXPECT_FALSE(t->toPlainText().endsWith("...") || t->toPlainText().endsWith(QChar(0x2026)))
+                            << t->toPlainText().toStdString();
+                        texts.push_back(chart->mapRectFromScene(t->sceneBoundingRect()));
+                    }
+                ASSERT_GE(labels.size(), 3u);
+                for (size_t a = 0; a < labels.size(); ++a) {
+                    EXPECT_TRUE(chart->rect().contains(labels[a]));
+                    EXPECT_FALSE(labels[a].intersects(chart->plotArea()));
+                    for (size_t b = a + 1; b < labels.size(); ++b)
+                        EXPECT_FALSE(labels[a].intersects(labels[b])) << a << " " << b;
+                    for (const QRectF& t : texts)
+                        EXPECT_FALSE(labels[a].intersects(t)) << a;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

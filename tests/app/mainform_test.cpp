@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTranslator>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QPushButton>
@@ -14,6 +18,7 @@
 #include "app/sheets_form.h"
 #include "app/lot_edit_form.h"
 #include "app/about_form.h"
+#include "app/translations.h"
 #include "app_fixture.h"
 #include "spc/rule_engine.h"
 #include "stats/capability.h"
@@ -603,6 +608,14 @@ TEST_F(MainFormTest, CheckColumnTogglesWithTheLeftButtonAndSpace)
     EXPECT_TRUE(gridCtrl->flag(5));
     EXPECT_FALSE(gridCtrl->flag(6));
 
+    // Ctrl+A takes every switch and no lot number: Space turns every lot.
+    QTest::keyClick(gridCtrl, Qt::Key_A, Qt::ControlModifier);
+    press(gridCtrl, Qt::Key_Space);
+    for (int row = 1; row < gridCtrl->RowCount(); ++row)
+        EXPECT_EQ(gridCtrl->flag(row), row == 3 || row == 6) << row;
+    QTest::keyClick(gridCtrl, Qt::Key_A, Qt::ControlModifier);
+    press(gridCtrl, Qt::Key_Space);
+
     const QRect r = gridCtrl->visualRect(gridCtrl->model()->index(0, 1));
     QTest::mouseClick(gridCtrl->viewport(), Qt::RightButton, {}, r.center());
     EXPECT_TRUE(gridCtrl->flag(1));
@@ -622,6 +635,12 @@ TEST_F(MainFormTest, VerdictPanelsAreFramedAndTheThresholdListGreysOut)
     for (QLabel* panel : Ctls<QLabel>(f, {"pnlSpecJudg", "pnlCpkJudg", "pnlSpcJudg"})) {
         EXPECT_NE(panel->frameShape(), QFrame::NoFrame) << panel->objectName().toStdString();
         EXPECT_GE(panel->frameWidth(), 2) << panel->objectName().toStdString();
+        // One name, "総合判定結果", given by the caption that labels the panel.
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(panel);
+        EXPECT_EQ(a->text(QAccessible::Name), "総合判定結果");
+        const auto labels = a->relations(QAccessible::Label);
+        ASSERT_EQ(labels.size(), 1);
+        EXPECT_EQ(labels[0].first->text(QAccessible::Name), "総合判定結果");
     }
     const QColor face = f.palette().color(QPalette::Button);
     chkCpCpk->setChecked(false);
@@ -694,4 +713,28 @@ TEST_F(MainFormTest, ControlsAreFoundByNameOutsideTheDialogs)
     EXPECT_EQ(trevolo::testing::FindControl<QComboBox>(f, QStringLiteral("editUnit"), &why), nullptr);
     EXPECT_TRUE(why.contains(QStringLiteral("QComboBox"))) << why.toStdString();
     EXPECT_THROW(Ctl<TEdit>(f, "editNothing"), trevolo::testing::ControlLookupError);
+}
+
+// Qt's own texts in Japanese, loaded as at start: a question's buttons and
+// an edit field's menu. Without the translations Qt's English stays.
+TEST(QtTranslationsTest, QuestionsAndEditMenusSpeakJapanese)
+{
+    EXPECT_EQ(InstallQtTranslations(*qApp, QStringLiteral("/nonexistent")), nullptr);
+    std::unique_ptr<QTranslator> japanese(InstallQtTranslations(*qApp));
+    ASSERT_NE(japanese, nullptr);
+    auto shown = [](const QString& t) { return t.section(QLatin1Char('\t'), 0, 0).section(QLatin1Char('('), 0, 0); };
+    QStringList texts;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        texts << shown(box->button(QMessageBox::Yes)->text()) << shown(box->button(QMessageBox::No)->text());
+        box->button(QMessageBox::No)->click();
+    });
+    EXPECT_FALSE(QtPrompts().question(nullptr, QStringLiteral("ガイドメッセージ"), QStringLiteral("宜しいですか？")));
+    QLineEdit edit;
+    std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            texts << shown(a->text());
+    EXPECT_EQ(texts.join(' '), "はい いいえ 元に戻す やり直す 切り取り コピー 貼り付け 削除 すべて選択");
+    QLocale::setDefault(QLocale::system());
 }
