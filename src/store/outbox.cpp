@@ -50,8 +50,8 @@ std::unique_ptr<Outbox> Outbox::open(const std::string& path, std::string& error
         "INTEGER NOT NULL, station TEXT NOT NULL, operator TEXT NOT NULL, order_key INTEGER NOT NULL, published_at "
         "INTEGER NOT NULL)",
         "CREATE TABLE IF NOT EXISTS ledger (product TEXT NOT NULL, process TEXT NOT NULL, machine TEXT NOT NULL, "
-        "item TEXT NOT NULL, lot_key TEXT NOT NULL, id TEXT NOT NULL, content TEXT NOT NULL, order_key INTEGER NOT "
-        "NULL, PRIMARY KEY (product, process, machine, item, lot_key))"};
+        "item TEXT NOT NULL, scope TEXT NOT NULL, lot_key TEXT NOT NULL, id TEXT NOT NULL, content TEXT NOT NULL, "
+        "order_key INTEGER NOT NULL, PRIMARY KEY (product, process, machine, item, scope, lot_key))"};
     for (const char* sql : tables) {
         if (!q.exec(QString::fromLatin1(sql))) {
             error = "送信待ちファイルを準備できません: " + q.lastError().text().toStdString();
@@ -70,8 +70,8 @@ bool Outbox::fail(const std::string& what, const QSqlQuery& q)
     return false;
 }
 
-bool Outbox::queue(const Characteristic& c, const Specification& spec, const std::vector<SheetLot>& lots,
-                   const Publisher& publisher, int* queued)
+bool Outbox::queue(const Characteristic& c, const Specification& spec, const std::string& scope,
+                   const std::vector<SheetLot>& lots, const Publisher& publisher, int* queued)
 {
     if (queued)
         *queued = 0;
@@ -87,8 +87,8 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
     std::map<std::string, Known> ledger;
     q.prepare(
         QStringLiteral("SELECT lot_key, id, content, order_key FROM ledger WHERE product = ? AND process = ? AND "
-                       "machine = ? AND item = ?"));
-    for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item})
+                       "machine = ? AND item = ? AND scope = ?"));
+    for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &scope})
         q.addBindValue(Q(*f));
     if (!q.exec())
         return fail("送信待ちファイルを読めません", q);
@@ -102,13 +102,13 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
         "supersedes, label, enabled, vals, value_count, station, operator, order_key, published_at) VALUES (?, ?, ?, "
         "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     note.prepare(
-        QStringLiteral("INSERT OR REPLACE INTO ledger (product, process, machine, item, lot_key, id, content, "
-                       "order_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+        QStringLiteral("INSERT OR REPLACE INTO ledger (product, process, machine, item, scope, lot_key, id, "
+                       "content, order_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     const std::int64_t now = StationNowMillis();
     std::map<std::string, int> seen;
     int count = 0;
-    for (size_t row = 0; row < lots.size(); ++row) {
-        const SheetLot& lot = lots[row];
+    for (const SheetLot& lot : lots) {
+        const std::int64_t row = lot.row;
         std::string key;
         if (lot.label.empty()) {
             key = "#" + std::to_string(row + 1);
@@ -124,8 +124,7 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
         const std::string supersedes = it != ledger.end() ? it->second.id : std::string();
         // A new lot takes its place by the publishing time and its row; a
         // correction keeps the place of the lot it corrects.
-        const std::int64_t orderKey = it != ledger.end() ? it->second.orderKey
-                                                         : now * 1000 + static_cast<std::int64_t>(row);
+        const std::int64_t orderKey = it != ledger.end() ? it->second.orderKey : now * 1000 + row;
         put.addBindValue(Q(id));
         for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &spec.unit, &spec.kind,
                                      &spec.decimals, &spec.upper, &spec.lower, &supersedes, &lot.label})
@@ -140,7 +139,7 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
         if (!put.exec())
             return fail("送信待ちファイルに書けません", put);
         for (const std::string* f : std::initializer_list<const std::string*>{&c.product, &c.process, &c.machine,
-                                                                              &c.item, &key, &id, &content})
+                                                                              &c.item, &scope, &key, &id, &content})
             note.addBindValue(Q(*f));
         note.addBindValue(static_cast<qlonglong>(orderKey));
         if (!note.exec())

@@ -6,7 +6,9 @@
 // again after a failure or a kill never duplicates a lot.
 //
 // The outbox also keeps the station's ledger: the id and content of the last
-// lot it published under each lot key of a characteristic. A lot published
+// lot it published under each lot key of a characteristic and scope (the
+// sheet the lots come from, named by the caller, so a fresh sheet whose
+// labels repeat an earlier one's adds lots instead of correcting them). A lot published
 // again unchanged is not sent; a changed one is sent as a correction that
 // supersedes the earlier id. The ledger is the station's own, so this works
 // while the server is away.
@@ -29,6 +31,7 @@ struct SheetLot {
     bool enabled = true;
     std::string values;  // comma text of the value texts
     std::int32_t valueCount = 0;
+    std::int32_t row = 0;  // the lot's row in its sheet, from 0
 };
 
 // Who publishes: the station's name and the operator's login name.
@@ -51,8 +54,9 @@ public:
     // are now, in one local transaction: a new lot under a fresh id, a
     // changed one as a correction of the id it had. A lot's key is its label
     // (with its occurrence number when the sheet repeats a label) or, without
-    // a label, its row. queued receives how many lots were queued.
-    bool queue(const Characteristic& characteristic, const Specification& specification,
+    // a label, its row, within scope. queued receives how many lots were
+    // queued.
+    bool queue(const Characteristic& characteristic, const Specification& specification, const std::string& scope,
                const std::vector<SheetLot>& lots, const Publisher& publisher, int* queued = nullptr);
 
     // How many lots wait to be forwarded; -1 on an error.

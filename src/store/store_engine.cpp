@@ -147,7 +147,11 @@ QSqlDatabase OpenStoreConnection(const StoreLocation& where, std::string& error)
         CloseStoreConnection(db);
         return QSqlDatabase();
     }
-    if (!pg) {
+    if (pg) {
+        // The server's notices ("already exists, skipping") are not for the user.
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SET client_min_messages TO warning"));
+    } else {
         QSqlQuery q(db);
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));

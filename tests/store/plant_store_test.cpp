@@ -103,7 +103,7 @@ TEST_P(PlantStoreTest, LedgerSkipsUnchangedAndSupersedes)
     std::string error;
     auto outbox = Outbox::open((dir.path() + "/outbox.sqlite").toStdString(), error);
     ASSERT_TRUE(outbox) << error;
-    std::vector<SheetLot> sheet = {{"L1", true, "1,2", 2}, {"L1", true, "3,4", 2}, {"", true, "5,6", 2}};
+    std::vector<SheetLot> sheet = {{"L1", true, "1,2", 2, 0}, {"L1", true, "3,4", 2, 1}, {"", true, "5,6", 2, 2}};
     const Publisher me{"st1", "op"};
     struct Step {
         const char* what;
@@ -114,7 +114,7 @@ TEST_P(PlantStoreTest, LedgerSkipsUnchangedAndSupersedes)
         if (step.edit >= 0)
             sheet[static_cast<size_t>(step.edit)].values = "3,9";
         int queued = -1;
-        ASSERT_TRUE(outbox->queue(kShaft, kSpec, sheet, me, &queued)) << outbox->lastError();
+        ASSERT_TRUE(outbox->queue(kShaft, kSpec, "sheet", sheet, me, &queued)) << outbox->lastError();
         EXPECT_EQ(queued, step.queued) << step.what;
         ASSERT_TRUE(ForwardOutbox(*outbox, where, nullptr, error)) << error;
         EXPECT_EQ(outbox->pending(), 0);
@@ -241,7 +241,7 @@ TEST(OutboxTest, LotsWaitForTheServer)
 
     ASSERT_EQ(server("pause"), 0);
     for (int i = 0; i < 100; ++i) {
-        ASSERT_TRUE(outbox->queue(kShaft, kSpec, {{"lot" + std::to_string(i), true, "1.5", 1}}, {"st1", "op"}));
+        ASSERT_TRUE(outbox->queue(kShaft, kSpec, "", {{"lot" + std::to_string(i), true, "1.5", 1, i}}, {"st1", "op"}));
         EXPECT_FALSE(ForwardOutbox(*outbox, where, nullptr, error));
     }
     EXPECT_NE(error.find("接続できません"), std::string::npos) << error;
