@@ -39,7 +39,7 @@ QStringList FirstMigration(const StoreDialect& d)
              "TEXT NOT NULL, order_key BIGINT NOT NULL, published_at BIGINT NOT NULL, received_at BIGINT "
              "NOT NULL, received_by TEXT NOT NULL)")
              .arg(key);
-    s << QStringLiteral("CREATE INDEX lot_newest ON lot (characteristic_id, order_key)");
+    s << QStringLiteral("CREATE INDEX lot_newest ON lot (characteristic_id, order_key, seq)");
     s << QStringLiteral("CREATE INDEX lot_arrival ON lot (characteristic_id, seq)");
     s << QStringLiteral("CREATE INDEX lot_supersedes ON lot (supersedes)");
     s << QStringLiteral(
