@@ -33,6 +33,8 @@ struct Stores {
     Stores()
     {
         state = (dir.path() + "/server").toStdString();
+        // A server that syncs every commit, as a plant's does.
+        qputenv("TREVOLO_PG_DURABLE", "1");
         if (QProcess::execute(QStringLiteral(TREVOLO_PG_SCRIPT), {"start", QString::fromStdString(state)}) != 0)
             return;
         QFile url(QString::fromStdString(state + "/url"));
@@ -145,6 +147,25 @@ void BM_PublishFullSheet(benchmark::State& state)
     }
 }
 BENCHMARK(BM_PublishFullSheet)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// One lot of 100 values in a transaction of its own: what each of a plant's
+// stations sends once a minute.
+void BM_PublishOneLot(benchmark::State& state)
+{
+    std::string error;
+    auto store = TheStores().ok ? PlantStore::open(Where(state), error) : nullptr;
+    if (!store) {
+        state.SkipWithError("no store");
+        return;
+    }
+    Struct_Sheet sheet = bench::FullSheet(1, 13);
+    sheet.Row = 1;
+    for (auto _ : state) {
+        if (!Stores::publishSheet(*store, {"bench", "publish", "M1", "one"}, sheet))
+            state.SkipWithError(store->lastError().c_str());
+    }
+}
+BENCHMARK(BM_PublishOneLot)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 // The window's path: the sheet through the station's ledger and outbox, then
 // forwarded (each round a changed sheet, so every lot goes as a correction).

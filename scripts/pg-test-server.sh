@@ -16,7 +16,8 @@
 # root, the server runs as the postgres user and the folder belongs to it.
 # It listens on a socket in that folder and on 127.0.0.1 at a free port, with
 # trust authentication, no fsync and nothing else configured: a throwaway
-# server for tests only.
+# server for tests only. With TREVOLO_PG_DURABLE=1 in the environment the
+# server syncs its commits as a production server does (for benchmarks).
 set -euo pipefail
 
 action=${1:-}
@@ -52,9 +53,10 @@ free_port() {
 }
 
 start_server() {
-  local dir=$1 port=$2
+  local dir=$1 port=$2 fast="-c fsync=off -c synchronous_commit=off -c full_page_writes=off"
+  [ "${TREVOLO_PG_DURABLE:-0}" = 1 ] && fast=""
   as_server "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-    -o "-k $dir -p $port -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=100" \
+    -o "-k $dir -p $port -c listen_addresses=127.0.0.1 $fast -c max_connections=100" \
     start >/dev/null
 }
 
