@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "store/live_feed.h"
+#include "model/commatext.h"
+#include "model/sheetio.h"
 #include "store/outbox.h"
+#include "store/store_commands.h"
 #include "store/store_schema.h"
 #include "store_test_support.h"
 
@@ -214,6 +217,48 @@ TEST_P(PlantStoreTest, LiveFeedGetsLotWithinOneSecond)
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].id, next.lots[0].id);
     EXPECT_LT(clock.elapsed(), 1000);
+}
+
+// A sheet published and opened again comes back with its header and lots;
+// a correction arriving live replaces its lot in place, a new lot joins at
+// the end and the oldest leave beyond the limit.
+TEST_P(PlantStoreTest, SheetRoundTripAndLiveArrivals)
+{
+    Struct_Sheet sheet;
+    InitSheet(sheet, 1, Struct_Settings::Defaults(), 12, 3);
+    sheet.Product = kShaft.product, sheet.Process = kShaft.process, sheet.Mbc = kShaft.machine;
+    sheet.Label = kShaft.item, sheet.Kupper = "10.050", sheet.Klower = "9.950";
+    for (int r = 0; r < 12; ++r) {
+        const std::vector<std::string> cells = {"10.00" + std::to_string(r % 10), "", "9.99" + std::to_string(r % 10)};
+        sheet.DataList.push_back(r == 5 ? "K0006,,," : DataLineJoin(DefaultLotLabel(r + 1), cells.data(), 3));
+        sheet.CheckList.push_back(r == 3 ? "0" : "1");
+    }
+    PublishReport report;
+    ASSERT_TRUE(PublishSheets({sheet}, {"s1"}, where, (dir.path() + "/ob.sqlite").toStdString(), {"st1", "op"},
+                              report));
+    EXPECT_TRUE(report.reached) << report.message;
+    EXPECT_EQ(report.sent, 11);  // the empty lot stays out
+
+    Struct_Sheet opened;
+    LotHistory h;
+    std::string error;
+    ASSERT_TRUE(OpenCharacteristic(where, kShaft, opened, h, error)) << error;
+    EXPECT_EQ(CharacteristicOf(opened), kShaft);
+    EXPECT_EQ(SpecificationOf(opened), SpecificationOf(sheet));
+    ASSERT_EQ(opened.Row, 11);
+    EXPECT_EQ(opened.Col, 3);
+    EXPECT_EQ(opened.DataList[0], sheet.DataList[0]);
+    EXPECT_EQ(opened.DataList[10], sheet.DataList[11]);
+    EXPECT_EQ(opened.CheckList[3], "0");
+
+    StoredLot fix = h.lots[2], fresh = h.lots[10];
+    fix.id = "fix", fix.supersedes = h.lots[2].id, fix.values = "1,2,3", fix.seq = h.lastSeq + 1;
+    fresh.id = "new", fresh.orderKey += 1, fresh.seq = h.lastSeq + 2;
+    ApplyArrivals(h, {fix, fresh}, 11);
+    ASSERT_EQ(h.lots.size(), 11u);
+    EXPECT_EQ(h.lots[1].id, "fix");  // the oldest lot left
+    EXPECT_EQ(h.lots[10].id, "new");
+    EXPECT_EQ(h.lastSeq, fresh.seq);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, PlantStoreTest, ::testing::Values(Engine::Sqlite, Engine::Postgres), EngineName);
