@@ -135,7 +135,8 @@ std::unique_ptr<PlantStore> PlantStore::open(const StoreLocation& where, std::st
 bool PlantStore::fail(const std::string& what, const QSqlQuery& q)
 {
     error_ = what + ": " + q.lastError().text().trimmed().toStdString();
-    if (db_.isOpen() && db_.driver()->hasFeature(QSqlDriver::Transactions)) {
+    if (writing_) {
+        writing_ = false;
         QSqlQuery rollback(db_);
         rollback.exec(QStringLiteral("ROLLBACK"));
     }
@@ -213,6 +214,7 @@ bool PlantStore::publish(const LotBatch& batch, int* inserted)
     QSqlQuery q(db_);
     if (!q.exec(QString::fromLatin1(dialect_.beginWrite())))
         return fail("データベースに書き込めません", q);
+    writing_ = true;
     // Writers take turns, so each one extends the audit chain from its end.
     if (dialect_.engine == StoreEngine::Postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7351002)")))
         return fail("データベースに書き込めません", q);
@@ -340,6 +342,7 @@ bool PlantStore::publish(const LotBatch& batch, int* inserted)
     }
     if (!q.exec(QStringLiteral("COMMIT")))
         return fail("データベースに書き込めません", q);
+    writing_ = false;
     if (inserted)
         *inserted = added;
     return true;
@@ -350,6 +353,7 @@ bool PlantStore::publishLimits(const Characteristic& characteristic, const Limit
     QSqlQuery q(db_);
     if (!q.exec(QString::fromLatin1(dialect_.beginWrite())))
         return fail("データベースに書き込めません", q);
+    writing_ = true;
     if (dialect_.engine == StoreEngine::Postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7351002)")))
         return fail("データベースに書き込めません", q);
     if (!q.exec(QStringLiteral("SELECT %1, %2")
@@ -393,6 +397,7 @@ bool PlantStore::publishLimits(const Characteristic& characteristic, const Limit
         return fail("監査記録を書けません", q);
     if (!q.exec(QStringLiteral("COMMIT")))
         return fail("データベースに書き込めません", q);
+    writing_ = false;
     return true;
 }
 

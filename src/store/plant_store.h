@@ -90,6 +90,7 @@ private:
     StoreDialect dialect_;
     QSqlDatabase db_;
     std::string error_;
+    bool writing_ = false;  // inside a transaction of publish or publishLimits
 };
 
 // The hash of a row as the audit chain records it: SHA-256 in hex over the

@@ -1,6 +1,7 @@
 #include "store/store_commands.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <algorithm>
@@ -173,6 +174,27 @@ PublishReport ForwardWaiting(const StoreLocation& where, const std::string& outb
     else
         Finish(*outbox, where, report);
     return report;
+}
+
+std::int64_t WaitingLots(const std::string& outboxPath)
+{
+    if (!QFileInfo::exists(QString::fromStdString(outboxPath)))
+        return 0;
+    std::string error;
+    std::unique_ptr<Outbox> outbox = Outbox::open(outboxPath, error);
+    return outbox ? outbox->pending() : -1;
+}
+
+bool PublishLimitSet(const StoreLocation& where, const Struct_Sheet& sheet, const LimitSet& limits, std::string& error)
+{
+    std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
+    if (!store)
+        return false;
+    if (!store->checkSchema() || !store->publishLimits(CharacteristicOf(sheet), limits)) {
+        error = store->lastError();
+        return false;
+    }
+    return true;
 }
 
 bool ListCharacteristics(const StoreLocation& where, const std::string& search, std::vector<CharacteristicSummary>& out,

@@ -57,6 +57,14 @@ bool PublishSheets(const SheetArray& sheets, const std::vector<std::string>& sco
 
 // Forwards what waits in the outbox (the regular retry of a station).
 PublishReport ForwardWaiting(const StoreLocation& where, const std::string& outboxPath);
+// How many lots wait in the outbox (0 when there is none yet, -1 when it
+// cannot be read), for "未送信 N ロット".
+std::int64_t WaitingLots(const std::string& outboxPath);
+
+// Records the control limits of a sheet's characteristic: method
+// "三シグマ法" or "指定管理値", the eleven limit fields, who set them and
+// from when they are in force. Needs the engineer's role on a server.
+bool PublishLimitSet(const StoreLocation& where, const Struct_Sheet& sheet, const LimitSet& limits, std::string& error);
 
 // The characteristics of the store for the open dialog.
 bool ListCharacteristics(const StoreLocation& where, const std::string& search, std::vector<CharacteristicSummary>& out,

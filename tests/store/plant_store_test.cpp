@@ -217,6 +217,22 @@ TEST_P(PlantStoreTest, LiveFeedGetsLotWithinOneSecond)
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].id, next.lots[0].id);
     EXPECT_LT(clock.elapsed(), 1000);
+    if (GetParam() == Engine::Sqlite)
+        return;
+
+    // The feed's connection cut: a lot stored meanwhile arrives after the
+    // feed connected again.
+    ASSERT_EQ(Exec(where, {"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + where.database +
+                           "' AND application_name = 'trevolo' AND pid <> pg_backend_pid()"}),
+              "");
+    store = PlantStore::open(where, error);
+    const LotBatch missed{kShaft, kSpec, {MakeLot("st3", 3)}};
+    ASSERT_TRUE(store->publish(missed)) << store->lastError();
+    clock.restart();
+    while (got.size() < 2 && clock.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[1].id, missed.lots[0].id);
 }
 
 // A sheet published and opened again comes back with its header and lots;
