@@ -82,8 +82,15 @@ void LiveFeed::catchUp()
 {
     std::vector<StoredLot> lots;
     if (!store_->lotsAfter(characteristicId_, lastSeq_, lots)) {
-        // The connection is gone: the next tick connects again and catches up.
+        // The connection is gone: connect again at once (which catches up),
+        // or else at the next tick.
         store_.reset();
+        if (!reconnecting_) {
+            reconnecting_ = true;
+            std::string ignored;
+            connect(ignored);
+            reconnecting_ = false;
+        }
         return;
     }
     if (lots.empty())

@@ -48,6 +48,7 @@ private:
     Handler onLots_;
     std::unique_ptr<PlantStore> store_;
     QTimer timer_;
+    bool reconnecting_ = false;
 };
 
 }  // namespace trevolo

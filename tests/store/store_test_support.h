@@ -17,6 +17,11 @@ namespace trevolo::test {
 
 enum class Engine { Sqlite, Postgres };
 
+inline void PrintTo(Engine e, std::ostream* os)
+{
+    *os << (e == Engine::Sqlite ? "SQLite" : "PostgreSQL");
+}
+
 inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info)
 {
     return info.param == Engine::Sqlite ? "Sqlite" : "Postgres";
