@@ -97,6 +97,9 @@ int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ost
         return Fail(err, store.lastError());
     if (h.characteristicId == 0)
         return Fail(err, "指定の特性はデータベースにありません: " + CommaTextJoin(o.characteristic));
+    std::vector<LimitSet> limits;
+    if (!store.limitHistory(c, limits))
+        return Fail(err, store.lastError());
     std::ofstream f(o.output, std::ios::binary);
     if (!f)
         return Fail(err, o.output + ": ファイルに書き込めません。");
@@ -107,11 +110,19 @@ int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ost
                         h.specification.decimals, h.specification.upper, h.specification.lower})
       << "\n"
       << CommaTextJoin({"ロットID", "ロット名", "有効", "ステーション", "作業者", "送信時刻", "受信時刻", "訂正元",
-                        "測定値"})
+                        "管理限界", "測定値"})
       << "\n";
     for (const StoredLot& l : h.lots) {
+        // The limit set in force when the lot was published: its method,
+        // who set it and from when.
+        const LimitSet* inForce = nullptr;
+        for (const LimitSet& s : limits)
+            if (s.effectiveFrom <= l.publishedAt)
+                inForce = &s;
+        const std::string limitText =
+            inForce ? inForce->method + " " + inForce->setBy + " " + IsoTime(inForce->effectiveFrom) : "";
         std::string line = CommaTextJoin({l.id, l.label, l.enabled ? "1" : "0", l.station, l.operatorName,
-                                          IsoTime(l.publishedAt), IsoTime(l.receivedAt), l.supersedes});
+                                          IsoTime(l.publishedAt), IsoTime(l.receivedAt), l.supersedes, limitText});
         line += "," + l.values;
         f << line << "\n";
     }

@@ -547,6 +547,33 @@ bool PlantStore::allLots(const Characteristic& characteristic, LotHistory& out)
     return lots(characteristic, 0, out);
 }
 
+bool PlantStore::limitHistory(const Characteristic& characteristic, std::vector<LimitSet>& out)
+{
+    out.clear();
+    std::int64_t cid = 0;
+    if (!findCharacteristic(characteristic, false, cid))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(
+        QStringLiteral("SELECT seq, method, vals, set_by, effective_from FROM limit_set WHERE "
+                       "characteristic_id = ? ORDER BY effective_from, seq"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    if (!q.exec())
+        return fail("管理限界を読めません", q);
+    while (q.next()) {
+        LimitSet s;
+        s.seq = q.value(0).toLongLong();
+        s.method = S(q.value(1));
+        const std::vector<std::string> v = CommaTextSplit(S(q.value(2)));
+        for (size_t i = 0; i < s.values.size() && i < v.size(); ++i)
+            s.values[i] = v[i];
+        s.setBy = S(q.value(3));
+        s.effectiveFrom = q.value(4).toLongLong();
+        out.push_back(std::move(s));
+    }
+    return true;
+}
+
 bool PlantStore::lotsAfter(std::int64_t characteristicId, std::int64_t afterSeq, std::vector<StoredLot>& out)
 {
     out.clear();

@@ -72,6 +72,10 @@ public:
     // live view.
     bool lotsAfter(std::int64_t characteristicId, std::int64_t afterSeq, std::vector<StoredLot>& out);
 
+    // Every limit set of a characteristic, oldest effective first: with the
+    // lots' publishing times it tells which limits were in force for each.
+    bool limitHistory(const Characteristic& characteristic, std::vector<LimitSet>& out);
+
     // Every current lot of a characteristic in lot order (for an export).
     bool allLots(const Characteristic& characteristic, LotHistory& out);
 

@@ -88,6 +88,10 @@ TEST_P(PlantStoreTest, PublishAndOpenRoundTrip)
     ASSERT_TRUE(h.hasLimits);
     EXPECT_EQ(h.limits.method, old.method);
     EXPECT_EQ(h.limits.values, old.values);
+    std::vector<LimitSet> limits;
+    ASSERT_TRUE(store->limitHistory(kShaft, limits));
+    ASSERT_EQ(limits.size(), 2u);
+    EXPECT_EQ(limits[1].method, future.method);
 
     std::vector<CharacteristicSummary> list;
     for (const auto& [search, count] :
