@@ -591,67 +591,75 @@ bool PlantStore::lotsAfter(std::int64_t characteristicId, std::int64_t afterSeq,
 bool PlantStore::verify(AuditReport& report)
 {
     report = AuditReport{};
-    // The hash of every stored row, by table and key, as it reads now.
-    std::map<QString, std::unordered_map<std::string, std::string>> rows;
+    // The audit chain in order, each entry beside the row it names as that
+    // row reads now, streamed: the check holds one row at a time whatever
+    // the store's size.
+    struct Source {
+        const char* table;
+        const char* key;
+        const char* columns;
+        int count;
+    };
+    static const Source kSources[] = {
+        {"characteristic", "id", "id, product, process, machine, item", 5},
+        {"spec_set", "seq",
+         "seq, characteristic_id, unit, kind, decimals, upper_limit, lower_limit, effective_from, set_by, received_at",
+         10},
+        {"limit_set", "seq", "seq, characteristic_id, method, vals, set_by, effective_from, received_at, received_by",
+         8},
+        {"lot", "id",
+         "id, characteristic_id, supersedes, label, enabled, vals, value_count, station, operator, order_key, "
+         "published_at, received_at, received_by",
+         13},
+    };
+    QString select = QStringLiteral("SELECT a.seq, a.tbl, a.row_key, a.row_hash, a.chain_hash");
+    QString from = QStringLiteral(" FROM audit a");
+    for (const Source& src : kSources) {
+        for (const QString& column : QString::fromLatin1(src.columns).split(QStringLiteral(", ")))
+            select += QStringLiteral(", t_%1.%2").arg(QLatin1String(src.table), column);
+        from += QStringLiteral(" LEFT JOIN %1 t_%1 ON a.tbl = '%1' AND CAST(t_%1.%2 AS TEXT) = a.row_key")
+                    .arg(QLatin1String(src.table), QLatin1String(src.key));
+    }
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    auto fields = [&](int n) {
-        std::vector<std::string> f;
-        for (int i = 0; i < n; ++i)
-            f.push_back(S(q.value(i)));
-        return f;
-    };
-    if (!q.exec(QStringLiteral("SELECT id, product, process, machine, item FROM characteristic")))
-        return fail("特性を読めません", q);
-    while (q.next())
-        rows[QStringLiteral("characteristic")][S(q.value(0))] = AuditRowHash(fields(5));
-    if (!q.exec(QStringLiteral("SELECT seq, characteristic_id, unit, kind, decimals, upper_limit, lower_limit, "
-                               "effective_from, set_by, received_at FROM spec_set")))
-        return fail("規格を読めません", q);
-    while (q.next())
-        rows[QStringLiteral("spec_set")][S(q.value(0))] = AuditRowHash(fields(10));
-    if (!q.exec(QStringLiteral("SELECT seq, characteristic_id, method, vals, set_by, effective_from, received_at, "
-                               "received_by FROM limit_set")))
-        return fail("管理限界を読めません", q);
-    while (q.next())
-        rows[QStringLiteral("limit_set")][S(q.value(0))] = AuditRowHash(fields(8));
-    if (!q.exec(QStringLiteral("SELECT id, characteristic_id, supersedes, label, enabled, vals, value_count, station, "
-                               "operator, order_key, published_at, received_at, received_by FROM lot")))
-        return fail("ロットを読めません", q);
-    while (q.next())
-        rows[QStringLiteral("lot")][S(q.value(0))] = AuditRowHash(fields(13));
-
-    if (!q.exec(QStringLiteral("SELECT seq, tbl, row_key, row_hash, chain_hash FROM audit ORDER BY seq")))
+    if (!q.exec(select + from + QStringLiteral(" ORDER BY a.seq")))
         return fail("監査記録を読めません", q);
     std::string chain;
     while (q.next()) {
         const std::string seq = S(q.value(0));
-        const QString table = q.value(1).toString();
+        const std::string table = S(q.value(1));
         const std::string key = S(q.value(2));
         const std::string rowHash = S(q.value(3));
         const std::string stored = S(q.value(4));
-        const std::string name = table.toStdString() + " " + key;
+        const std::string name = table + " " + key;
         ++report.rowsChecked;
         if (AuditChainHash(chain, rowHash) != stored)
             report.problems.push_back("監査記録 " + seq + " (" + name + ") で連鎖が途切れています。");
         chain = stored;
-        auto& byKey = rows[table];
-        auto it = byKey.find(key);
-        if (it == byKey.end()) {
-            report.problems.push_back(name + " がありません (削除されています)。");
-            continue;
+        int column = 5;
+        for (const Source& src : kSources) {
+            if (table == src.table) {
+                if (q.value(column).isNull()) {
+                    report.problems.push_back(name + " がありません (削除されています)。");
+                } else {
+                    std::vector<std::string> fields;
+                    for (int i = 0; i < src.count; ++i)
+                        fields.push_back(S(q.value(column + i)));
+                    if (AuditRowHash(fields) != rowHash)
+                        report.problems.push_back(name + " が変更されています。");
+                }
+            }
+            column += src.count;
         }
-        if (it->second != rowHash)
-            report.problems.push_back(name + " が変更されています。");
-        byKey.erase(it);
     }
-    for (const auto& [table, byKey] : rows) {
-        std::vector<std::string> keys;
-        for (const auto& kv : byKey)
-            keys.push_back(kv.first);
-        std::sort(keys.begin(), keys.end());
-        for (const std::string& key : keys)
-            report.problems.push_back(table.toStdString() + " " + key + " は監査記録にありません。");
+    // Rows that no audit entry names: added behind the store's back.
+    for (const Source& src : kSources) {
+        if (!q.exec(QStringLiteral("SELECT %2 FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM audit a WHERE a.tbl = '%1' "
+                                   "AND a.row_key = CAST(t.%2 AS TEXT)) ORDER BY %2")
+                        .arg(QLatin1String(src.table), QLatin1String(src.key))))
+            return fail("監査記録を読めません", q);
+        while (q.next())
+            report.problems.push_back(std::string(src.table) + " " + S(q.value(0)) + " は監査記録にありません。");
     }
     return true;
 }
