@@ -4,7 +4,9 @@
 // names only the characteristic) wakes the feed at once; a regular check
 // catches up with a query what a lost connection missed, and on the
 // embedded engine it is the only way in. Runs in the thread that made it,
-// which needs an event loop.
+// which needs an event loop; a window keeps it on a worker thread of its own
+// (a QThread), since connecting again to a server that is away waits up to
+// the connection timeout, and hands the lots over to its own thread.
 #include <QTimer>
 #include <cstdint>
 #include <functional>
