@@ -23,6 +23,9 @@ packages=(
   libreoffice-writer
   # a display server for the tests that show a window; PDF to picture tools
   xvfb xauth x11-utils poppler-utils
+  # the plant store's server engine and its Qt SQL driver (the tests start
+  # a private server of their own)
+  postgresql libqt6sql6-psql
   # the PNG sizes of the icon
   librsvg2-bin
   # the check of the installed AppStream metadata

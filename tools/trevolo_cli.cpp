@@ -3,6 +3,7 @@
 //
 //   trevolo-cli judge [options] FILE...
 //   trevolo-cli convert IN OUT
+//   trevolo-cli store init|push|export|verify --db URL ...
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -11,6 +12,9 @@
 
 #include "cli_convert.h"
 #include "cli_judge.h"
+#ifdef TREVOLO_HAVE_STORE
+#include "cli_store.h"
+#endif
 #include "exchange/messages.h"
 #include "model/broken_pipe.h"
 #include "model/number.h"
@@ -118,6 +122,33 @@ int main(int argc, char** argv)
                      "Sheet1.csv, Sheet2.csv, ...")
         ->required();
 
+#ifdef TREVOLO_HAVE_STORE
+    CLI::App* store = app.add_subcommand("store", "The plant store: every station's lots in one database.");
+    store->require_subcommand(1);
+    StoreOptions storeOptions;
+    const std::string dbHelp =
+        "the store: postgresql://user@host:port/database?sslmode=... (the password from ~/.pgpass or PGPASSWORD) "
+        "or sqlite:PATH";
+    CLI::App* storeInit = store->add_subcommand("init",
+                                                "Create or migrate the schema and the roles; harmless when "
+                                                "the store is up to date.");
+    CLI::App* storePush =
+        store->add_subcommand("push", "Load CSV files of the exchange layout or workbooks into the store as history.");
+    storePush->add_option("FILE", storeOptions.files, "CSV files or workbooks (.xls, .xlsx, .ods)")->required();
+    storePush->add_option("--station", storeOptions.station, "the station named in the lots (default: this host)");
+    CLI::App* storeExport =
+        store->add_subcommand("export", "Write every current lot of a characteristic to a CSV file (UTF-8).");
+    storeExport
+        ->add_option("--characteristic", storeOptions.characteristic,
+                     "the characteristic: product, process, machine and item (4 values)")
+        ->expected(4)
+        ->required();
+    storeExport->add_option("OUT", storeOptions.output, "the CSV file to write")->required();
+    CLI::App* storeVerify = store->add_subcommand("verify", "Check the audit chain; name every changed row.");
+    for (CLI::App* sub : {storeInit, storePush, storeExport, storeVerify})
+        sub->add_option("--db", storeOptions.db, dbHelp)->required();
+#endif
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -135,6 +166,14 @@ int main(int argc, char** argv)
 
     if (convert->parsed())
         return RunConvert(convertOptions, std::cout, std::cerr);
+#ifdef TREVOLO_HAVE_STORE
+    if (store->parsed()) {
+        for (CLI::App* sub : {storeInit, storePush, storeExport, storeVerify})
+            if (sub->parsed())
+                storeOptions.action = sub->get_name();
+        return RunStore(storeOptions, std::cout, std::cerr);
+    }
+#endif
 
     JudgeOptions options;
     options.settings.chartIndex = chart == "xbar-s" ? ChartXbarS : chart == "x-rs" ? ChartXRs : ChartXbarR;

@@ -1,0 +1,245 @@
+#include "store/outbox.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <map>
+
+#include "store/plant_store.h"
+
+namespace trevolo {
+
+namespace {
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+std::string S(const QVariant& v)
+{
+    return v.toString().toStdString();
+}
+
+// Forwarded per store transaction: a full sheet goes in one.
+constexpr int kForwardBatch = 1000;
+
+}  // namespace
+
+Outbox::Outbox(QSqlDatabase db) : db_(std::move(db)) {}
+
+Outbox::~Outbox()
+{
+    CloseStoreConnection(db_);
+}
+
+std::unique_ptr<Outbox> Outbox::open(const std::string& path, std::string& error)
+{
+    StoreLocation where;
+    where.engine = StoreEngine::Sqlite;
+    where.path = path;
+    QSqlDatabase db = OpenStoreConnection(where, error);
+    if (!db.isValid())
+        return nullptr;
+    QSqlQuery q(db);
+    const char* const tables[] = {
+        "CREATE TABLE IF NOT EXISTS queue (seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE, "
+        "product TEXT NOT NULL, process TEXT NOT NULL, machine TEXT NOT NULL, item TEXT NOT NULL, unit TEXT NOT NULL, "
+        "kind TEXT NOT NULL, decimals TEXT NOT NULL, upper_limit TEXT NOT NULL, lower_limit TEXT NOT NULL, "
+        "supersedes TEXT NOT NULL, label TEXT NOT NULL, enabled INTEGER NOT NULL, vals TEXT NOT NULL, value_count "
+        "INTEGER NOT NULL, station TEXT NOT NULL, operator TEXT NOT NULL, order_key INTEGER NOT NULL, published_at "
+        "INTEGER NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS ledger (product TEXT NOT NULL, process TEXT NOT NULL, machine TEXT NOT NULL, "
+        "item TEXT NOT NULL, scope TEXT NOT NULL, lot_key TEXT NOT NULL, id TEXT NOT NULL, content TEXT NOT NULL, "
+        "order_key INTEGER NOT NULL, PRIMARY KEY (product, process, machine, item, scope, lot_key))"};
+    for (const char* sql : tables) {
+        if (!q.exec(QString::fromLatin1(sql))) {
+            error = "送信待ちファイルを準備できません: " + q.lastError().text().toStdString();
+            CloseStoreConnection(db);
+            return nullptr;
+        }
+    }
+    return std::unique_ptr<Outbox>(new Outbox(std::move(db)));
+}
+
+bool Outbox::fail(const std::string& what, const QSqlQuery& q)
+{
+    error_ = what + ": " + q.lastError().text().trimmed().toStdString();
+    QSqlQuery rollback(db_);
+    rollback.exec(QStringLiteral("ROLLBACK"));
+    return false;
+}
+
+bool Outbox::queue(const Characteristic& c, const Specification& spec, const std::string& scope,
+                   const std::vector<SheetLot>& lots, const Publisher& publisher, int* queued)
+{
+    if (queued)
+        *queued = 0;
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return fail("送信待ちファイルに書けません", q);
+
+    // What the station published before under each key of this characteristic.
+    struct Known {
+        std::string id, content;
+        std::int64_t orderKey;
+    };
+    std::map<std::string, Known> ledger;
+    q.prepare(
+        QStringLiteral("SELECT lot_key, id, content, order_key FROM ledger WHERE product = ? AND process = ? AND "
+                       "machine = ? AND item = ? AND scope = ?"));
+    for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &scope})
+        q.addBindValue(Q(*f));
+    if (!q.exec())
+        return fail("送信待ちファイルを読めません", q);
+    while (q.next())
+        ledger[S(q.value(0))] = {S(q.value(1)), S(q.value(2)), q.value(3).toLongLong()};
+    q.finish();
+
+    QSqlQuery put(db_), note(db_);
+    put.prepare(QStringLiteral(
+        "INSERT INTO queue (id, product, process, machine, item, unit, kind, decimals, upper_limit, lower_limit, "
+        "supersedes, label, enabled, vals, value_count, station, operator, order_key, published_at) VALUES (?, ?, ?, "
+        "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    note.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO ledger (product, process, machine, item, scope, lot_key, id, "
+                       "content, order_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const std::int64_t now = StationNowMillis();
+    std::map<std::string, int> seen;
+    int count = 0;
+    for (const SheetLot& lot : lots) {
+        const std::int64_t row = lot.row;
+        std::string key;
+        if (lot.label.empty()) {
+            key = "#" + std::to_string(row + 1);
+        } else {
+            const int n = ++seen[lot.label];
+            key = "L" + lot.label + (n > 1 ? "#" + std::to_string(n) : std::string());
+        }
+        const std::string content = AuditRowHash({lot.label, lot.enabled ? "1" : "0", lot.values});
+        auto it = ledger.find(key);
+        if (it != ledger.end() && it->second.content == content)
+            continue;
+        const std::string id = NewLotId();
+        const std::string supersedes = it != ledger.end() ? it->second.id : std::string();
+        // A new lot takes its place by the publishing time and its row; a
+        // correction keeps the place of the lot it corrects.
+        const std::int64_t orderKey = it != ledger.end() ? it->second.orderKey : now * 1000 + row;
+        put.addBindValue(Q(id));
+        for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &spec.unit, &spec.kind,
+                                     &spec.decimals, &spec.upper, &spec.lower, &supersedes, &lot.label})
+            put.addBindValue(Q(*f));
+        put.addBindValue(lot.enabled ? 1 : 0);
+        put.addBindValue(Q(lot.values));
+        put.addBindValue(lot.valueCount);
+        put.addBindValue(Q(publisher.station));
+        put.addBindValue(Q(publisher.operatorName));
+        put.addBindValue(static_cast<qlonglong>(orderKey));
+        put.addBindValue(static_cast<qlonglong>(now));
+        if (!put.exec())
+            return fail("送信待ちファイルに書けません", put);
+        for (const std::string* f : std::initializer_list<const std::string*>{&c.product, &c.process, &c.machine,
+                                                                              &c.item, &scope, &key, &id, &content})
+            note.addBindValue(Q(*f));
+        note.addBindValue(static_cast<qlonglong>(orderKey));
+        if (!note.exec())
+            return fail("送信待ちファイルに書けません", note);
+        ++count;
+    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail("送信待ちファイルに書けません", q);
+    if (queued)
+        *queued = count;
+    return true;
+}
+
+std::int64_t Outbox::pending()
+{
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM queue")) || !q.next()) {
+        error_ = "送信待ちファイルを読めません: " + q.lastError().text().toStdString();
+        return -1;
+    }
+    return q.value(0).toLongLong();
+}
+
+bool Outbox::forward(PlantStore& store, std::int64_t* sent)
+{
+    std::int64_t total = 0;
+    if (sent)
+        *sent = 0;
+    for (;;) {
+        QSqlQuery q(db_);
+        q.setForwardOnly(true);
+        q.prepare(
+            QStringLiteral("SELECT seq, id, product, process, machine, item, unit, kind, decimals, upper_limit, "
+                           "lower_limit, supersedes, label, enabled, vals, value_count, station, operator, "
+                           "order_key, published_at FROM queue ORDER BY seq LIMIT ?"));
+        q.addBindValue(kForwardBatch);
+        if (!q.exec())
+            return fail("送信待ちファイルを読めません", q);
+        // The first run of lots of one characteristic and specification.
+        LotBatch batch;
+        std::int64_t lastSeq = 0;
+        while (q.next()) {
+            const Characteristic c{S(q.value(2)), S(q.value(3)), S(q.value(4)), S(q.value(5))};
+            const Specification spec{S(q.value(6)), S(q.value(7)), S(q.value(8)), S(q.value(9)), S(q.value(10))};
+            if (batch.lots.empty()) {
+                batch.characteristic = c;
+                batch.specification = spec;
+            } else if (!(c == batch.characteristic) || !(spec == batch.specification)) {
+                break;
+            }
+            StoredLot l;
+            l.id = S(q.value(1));
+            l.supersedes = S(q.value(11));
+            l.label = S(q.value(12));
+            l.enabled = q.value(13).toInt() != 0;
+            l.values = S(q.value(14));
+            l.valueCount = q.value(15).toInt();
+            l.station = S(q.value(16));
+            l.operatorName = S(q.value(17));
+            l.orderKey = q.value(18).toLongLong();
+            l.publishedAt = q.value(19).toLongLong();
+            lastSeq = q.value(0).toLongLong();
+            batch.lots.push_back(std::move(l));
+        }
+        q.finish();
+        if (batch.lots.empty())
+            break;
+        if (!store.publish(batch)) {
+            error_ = store.lastError();
+            return false;
+        }
+        // Stored: a kill before this line only makes the next forward send
+        // the same ids again, which the store ignores.
+        q.prepare(QStringLiteral("DELETE FROM queue WHERE seq <= ?"));
+        q.addBindValue(static_cast<qlonglong>(lastSeq));
+        if (!q.exec())
+            return fail("送信待ちファイルに書けません", q);
+        total += static_cast<std::int64_t>(batch.lots.size());
+        if (sent)
+            *sent = total;
+    }
+    return true;
+}
+
+bool ForwardOutbox(Outbox& outbox, const StoreLocation& where, std::int64_t* sent, std::string& error)
+{
+    if (sent)
+        *sent = 0;
+    std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
+    if (!store)
+        return false;
+    if (!store->checkSchema()) {
+        error = store->lastError();
+        return false;
+    }
+    if (!outbox.forward(*store, sent)) {
+        error = outbox.lastError();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace trevolo

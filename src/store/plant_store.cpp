@@ -1,0 +1,667 @@
+#include "store/plant_store.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <QVariant>
+#include <algorithm>
+#include <map>
+#include <unordered_map>
+
+#include "model/commatext.h"
+#include "store/store_schema.h"
+
+namespace trevolo {
+
+namespace {
+
+// Lots per INSERT statement: 13 parameters each stays far below both
+// engines' limit on parameters, and one statement per 100 lots keeps the
+// round trips of a full sheet to ten.
+constexpr int kLotsPerStatement = 100;
+constexpr int kAuditPerStatement = 200;
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+std::string S(const QVariant& v)
+{
+    return v.toString().toStdString();
+}
+
+const char* const kLotColumns =
+    "seq, id, supersedes, label, enabled, vals, value_count, station, operator, "
+    "order_key, published_at, received_at, received_by";
+
+std::vector<std::string> LotFields(const StoredLot& l, std::int64_t characteristicId)
+{
+    return {l.id,
+            std::to_string(characteristicId),
+            l.supersedes,
+            l.label,
+            l.enabled ? "1" : "0",
+            l.values,
+            std::to_string(l.valueCount),
+            l.station,
+            l.operatorName,
+            std::to_string(l.orderKey),
+            std::to_string(l.publishedAt),
+            std::to_string(l.receivedAt),
+            l.receivedBy};
+}
+
+std::string JoinLimits(const LimitSet& s)
+{
+    return CommaTextJoin(std::vector<std::string>(s.values.begin(), s.values.end()));
+}
+
+// "VALUES (?, ?), (?, ?)" for rows rows of width columns.
+QString Placeholders(int rows, int width)
+{
+    QString row = QStringLiteral("(");
+    for (int c = 0; c < width; ++c)
+        row += c ? QStringLiteral(", ?") : QStringLiteral("?");
+    row += QLatin1Char(')');
+    QString all;
+    all.reserve(rows * (row.size() + 2));
+    for (int r = 0; r < rows; ++r) {
+        if (r)
+            all += QStringLiteral(", ");
+        all += row;
+    }
+    return all;
+}
+
+struct AuditEntry {
+    QString table;
+    std::string key;
+    std::string rowHash;
+};
+
+}  // namespace
+
+std::string AuditRowHash(const std::vector<std::string>& fields)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    for (const std::string& f : fields) {
+        const QByteArray len = QByteArray::number(static_cast<qulonglong>(f.size())) + ':';
+        h.addData(len);
+        h.addData(QByteArrayView(f.data(), static_cast<qsizetype>(f.size())));
+    }
+    return h.result().toHex().toStdString();
+}
+
+std::string AuditChainHash(const std::string& previous, const std::string& rowHash)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(QByteArrayView(previous.data(), static_cast<qsizetype>(previous.size())));
+    h.addData(QByteArrayView(rowHash.data(), static_cast<qsizetype>(rowHash.size())));
+    return h.result().toHex().toStdString();
+}
+
+std::int64_t StationNowMillis()
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+std::string NewLotId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+}
+
+PlantStore::PlantStore(const StoreLocation& where, QSqlDatabase db)
+    : where_(where), dialect_{where.engine}, db_(std::move(db))
+{
+}
+
+PlantStore::~PlantStore()
+{
+    CloseStoreConnection(db_);
+}
+
+std::unique_ptr<PlantStore> PlantStore::open(const StoreLocation& where, std::string& error)
+{
+    QSqlDatabase db = OpenStoreConnection(where, error);
+    if (!db.isValid())
+        return nullptr;
+    return std::unique_ptr<PlantStore>(new PlantStore(where, std::move(db)));
+}
+
+bool PlantStore::fail(const std::string& what, const QSqlQuery& q)
+{
+    error_ = what + ": " + q.lastError().text().trimmed().toStdString();
+    if (writing_) {
+        writing_ = false;
+        QSqlQuery rollback(db_);
+        rollback.exec(QStringLiteral("ROLLBACK"));
+    }
+    return false;
+}
+
+bool PlantStore::init(int* applied)
+{
+    int n = 0;
+    const bool ok = InitStoreSchema(db_, dialect_, n, error_);
+    if (applied)
+        *applied = n;
+    return ok;
+}
+
+bool PlantStore::checkSchema()
+{
+    const int version = ReadStoreSchemaVersion(db_);
+    if (version == StoreSchemaVersion())
+        return true;
+    if (version < 0)
+        error_ = "データベースを読めません: " + db_.lastError().text().trimmed().toStdString();
+    else if (version < StoreSchemaVersion())
+        error_ = "データベースが準備されていません。先に trevolo-cli store init を実行してください。";
+    else
+        error_ = "データベースがこのプログラムより新しい版です。";
+    return false;
+}
+
+bool PlantStore::findCharacteristic(const Characteristic& c, bool create, std::int64_t& id)
+{
+    QSqlQuery q(db_);
+    if (create) {
+        q.prepare(
+            QStringLiteral("INSERT INTO characteristic (product, process, machine, item) VALUES (?, ?, ?, ?) "
+                           "ON CONFLICT DO NOTHING RETURNING id"));
+        for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item})
+            q.addBindValue(Q(*f));
+        if (!q.exec())
+            return fail("特性を登録できません", q);
+        if (q.next()) {
+            id = q.value(0).toLongLong();
+            q.finish();
+            // A new characteristic joins the audit chain like any stored row.
+            QSqlQuery last(db_);
+            if (!last.exec(QStringLiteral("SELECT chain_hash FROM audit ORDER BY seq DESC LIMIT 1")))
+                return fail("監査記録を読めません", last);
+            const std::string previous = last.next() ? S(last.value(0)) : std::string();
+            const std::string rowHash = AuditRowHash({std::to_string(id), c.product, c.process, c.machine, c.item});
+            QSqlQuery a(db_);
+            a.prepare(QStringLiteral("INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES (?, ?, ?, ?)"));
+            a.addBindValue(QStringLiteral("characteristic"));
+            a.addBindValue(QString::number(id));
+            a.addBindValue(Q(rowHash));
+            a.addBindValue(Q(AuditChainHash(previous, rowHash)));
+            if (!a.exec())
+                return fail("監査記録を書けません", a);
+            return true;
+        }
+    }
+    q.prepare(
+        QStringLiteral("SELECT id FROM characteristic WHERE product = ? AND process = ? AND machine = ? AND item = ?"));
+    for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item})
+        q.addBindValue(Q(*f));
+    if (!q.exec())
+        return fail("特性を読めません", q);
+    id = q.next() ? q.value(0).toLongLong() : 0;
+    return true;
+}
+
+bool PlantStore::publish(const LotBatch& batch, int* inserted)
+{
+    if (inserted)
+        *inserted = 0;
+    QSqlQuery q(db_);
+    if (!q.exec(QString::fromLatin1(dialect_.beginWrite())))
+        return fail("データベースに書き込めません", q);
+    writing_ = true;
+    // Writers take turns, so each one extends the audit chain from its end.
+    if (dialect_.engine == StoreEngine::Postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7351002)")))
+        return fail("データベースに書き込めません", q);
+    if (!q.exec(QStringLiteral("SELECT %1, %2")
+                    .arg(QLatin1String(dialect_.nowMillis()), QLatin1String(dialect_.sessionUser()))) ||
+        !q.next())
+        return fail("サーバの時刻を読めません", q);
+    const std::int64_t now = q.value(0).toLongLong();
+    const std::string role = S(q.value(1));
+    q.finish();
+
+    std::int64_t cid = 0;
+    if (!findCharacteristic(batch.characteristic, true, cid))
+        return false;
+
+    std::vector<AuditEntry> audit;
+
+    // The specification, when it is not the one last recorded.
+    const Specification& spec = batch.specification;
+    q.prepare(
+        QStringLiteral("SELECT unit, kind, decimals, upper_limit, lower_limit FROM spec_set WHERE "
+                       "characteristic_id = ? ORDER BY effective_from DESC, seq DESC LIMIT 1"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    if (!q.exec())
+        return fail("規格を読めません", q);
+    const bool sameSpec = q.next() && S(q.value(0)) == spec.unit && S(q.value(1)) == spec.kind &&
+                          S(q.value(2)) == spec.decimals && S(q.value(3)) == spec.upper && S(q.value(4)) == spec.lower;
+    q.finish();
+    if (!sameSpec && !batch.lots.empty()) {
+        std::int64_t from = batch.lots.front().publishedAt;
+        for (const StoredLot& l : batch.lots)
+            from = std::min(from, l.publishedAt);
+        const std::string setBy = batch.lots.front().operatorName;
+        q.prepare(
+            QStringLiteral("INSERT INTO spec_set (characteristic_id, unit, kind, decimals, upper_limit, "
+                           "lower_limit, effective_from, set_by, received_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                           "RETURNING seq"));
+        q.addBindValue(static_cast<qlonglong>(cid));
+        for (const std::string* f : {&spec.unit, &spec.kind, &spec.decimals, &spec.upper, &spec.lower})
+            q.addBindValue(Q(*f));
+        q.addBindValue(static_cast<qlonglong>(from));
+        q.addBindValue(Q(setBy));
+        q.addBindValue(static_cast<qlonglong>(now));
+        if (!q.exec() || !q.next())
+            return fail("規格を登録できません", q);
+        const std::int64_t seq = q.value(0).toLongLong();
+        q.finish();
+        audit.push_back({QStringLiteral("spec_set"), std::to_string(seq),
+                         AuditRowHash({std::to_string(seq), std::to_string(cid), spec.unit, spec.kind, spec.decimals,
+                                       spec.upper, spec.lower, std::to_string(from), setBy, std::to_string(now)})});
+    }
+
+    // The lots, many to a statement; the server keeps the first row of an id.
+    std::vector<StoredLot> lots = batch.lots;
+    for (StoredLot& l : lots) {
+        l.receivedAt = now;
+        l.receivedBy = role.empty() ? l.operatorName : role;
+    }
+    int added = 0;
+    for (size_t start = 0; start < lots.size(); start += kLotsPerStatement) {
+        const size_t end = std::min(lots.size(), start + kLotsPerStatement);
+        q.prepare(QStringLiteral("INSERT INTO lot (id, characteristic_id, supersedes, label, enabled, vals, "
+                                 "value_count, station, operator, order_key, published_at, received_at, received_by) "
+                                 "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id")
+                      .arg(Placeholders(static_cast<int>(end - start), 13)));
+        for (size_t i = start; i < end; ++i) {
+            const StoredLot& l = lots[i];
+            q.addBindValue(Q(l.id));
+            q.addBindValue(static_cast<qlonglong>(cid));
+            q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(Q(l.supersedes)));
+            q.addBindValue(Q(l.label));
+            q.addBindValue(l.enabled ? 1 : 0);
+            q.addBindValue(Q(l.values));
+            q.addBindValue(l.valueCount);
+            q.addBindValue(Q(l.station));
+            q.addBindValue(Q(l.operatorName));
+            q.addBindValue(static_cast<qlonglong>(l.orderKey));
+            q.addBindValue(static_cast<qlonglong>(l.publishedAt));
+            q.addBindValue(static_cast<qlonglong>(l.receivedAt));
+            q.addBindValue(Q(l.receivedBy));
+        }
+        if (!q.exec())
+            return fail("ロットを登録できません", q);
+        std::unordered_map<std::string, bool> fresh;
+        while (q.next())
+            fresh.emplace(S(q.value(0)), true);
+        q.finish();
+        for (size_t i = start; i < end; ++i) {
+            if (fresh.count(lots[i].id)) {
+                audit.push_back({QStringLiteral("lot"), lots[i].id, AuditRowHash(LotFields(lots[i], cid))});
+                ++added;
+            }
+        }
+    }
+
+    // The audit chain grows by the rows just added, in their order.
+    if (!audit.empty()) {
+        if (!q.exec(QStringLiteral("SELECT chain_hash FROM audit ORDER BY seq DESC LIMIT 1")))
+            return fail("監査記録を読めません", q);
+        std::string chain = q.next() ? S(q.value(0)) : std::string();
+        q.finish();
+        for (size_t start = 0; start < audit.size(); start += kAuditPerStatement) {
+            const size_t end = std::min(audit.size(), start + kAuditPerStatement);
+            q.prepare(QStringLiteral("INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES %1")
+                          .arg(Placeholders(static_cast<int>(end - start), 4)));
+            for (size_t i = start; i < end; ++i) {
+                chain = AuditChainHash(chain, audit[i].rowHash);
+                q.addBindValue(audit[i].table);
+                q.addBindValue(Q(audit[i].key));
+                q.addBindValue(Q(audit[i].rowHash));
+                q.addBindValue(Q(chain));
+            }
+            if (!q.exec())
+                return fail("監査記録を書けません", q);
+        }
+    }
+    // Listeners learn which characteristic has new lots; they read the lots
+    // themselves. The notice is sent when the transaction commits.
+    if (added > 0 && dialect_.hasNotifications()) {
+        q.prepare(QStringLiteral("SELECT pg_notify('trevolo_lots', ?)"));
+        q.addBindValue(QString::number(cid));
+        if (!q.exec())
+            return fail("通知を送れません", q);
+        q.finish();
+    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail("データベースに書き込めません", q);
+    writing_ = false;
+    if (inserted)
+        *inserted = added;
+    return true;
+}
+
+bool PlantStore::publishLimits(const Characteristic& characteristic, const LimitSet& limits)
+{
+    QSqlQuery q(db_);
+    if (!q.exec(QString::fromLatin1(dialect_.beginWrite())))
+        return fail("データベースに書き込めません", q);
+    writing_ = true;
+    if (dialect_.engine == StoreEngine::Postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7351002)")))
+        return fail("データベースに書き込めません", q);
+    if (!q.exec(QStringLiteral("SELECT %1, %2")
+                    .arg(QLatin1String(dialect_.nowMillis()), QLatin1String(dialect_.sessionUser()))) ||
+        !q.next())
+        return fail("サーバの時刻を読めません", q);
+    const std::int64_t now = q.value(0).toLongLong();
+    const std::string role = S(q.value(1)).empty() ? limits.setBy : S(q.value(1));
+    q.finish();
+    std::int64_t cid = 0;
+    if (!findCharacteristic(characteristic, true, cid))
+        return false;
+    const std::string vals = JoinLimits(limits);
+    q.prepare(
+        QStringLiteral("INSERT INTO limit_set (characteristic_id, method, vals, set_by, effective_from, "
+                       "received_at, received_by) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING seq"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    q.addBindValue(Q(limits.method));
+    q.addBindValue(Q(vals));
+    q.addBindValue(Q(limits.setBy));
+    q.addBindValue(static_cast<qlonglong>(limits.effectiveFrom));
+    q.addBindValue(static_cast<qlonglong>(now));
+    q.addBindValue(Q(role));
+    if (!q.exec() || !q.next())
+        return fail("管理限界を登録できません", q);
+    const std::int64_t seq = q.value(0).toLongLong();
+    q.finish();
+    const std::string rowHash =
+        AuditRowHash({std::to_string(seq), std::to_string(cid), limits.method, vals, limits.setBy,
+                      std::to_string(limits.effectiveFrom), std::to_string(now), role});
+    if (!q.exec(QStringLiteral("SELECT chain_hash FROM audit ORDER BY seq DESC LIMIT 1")))
+        return fail("監査記録を読めません", q);
+    const std::string previous = q.next() ? S(q.value(0)) : std::string();
+    q.finish();
+    q.prepare(QStringLiteral("INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES (?, ?, ?, ?)"));
+    q.addBindValue(QStringLiteral("limit_set"));
+    q.addBindValue(QString::number(seq));
+    q.addBindValue(Q(rowHash));
+    q.addBindValue(Q(AuditChainHash(previous, rowHash)));
+    if (!q.exec())
+        return fail("監査記録を書けません", q);
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail("データベースに書き込めません", q);
+    writing_ = false;
+    return true;
+}
+
+bool PlantStore::characteristics(const std::string& search, std::vector<CharacteristicSummary>& out)
+{
+    out.clear();
+    QSqlQuery q(db_);
+    QString sql = QStringLiteral(
+        "SELECT c.id, c.product, c.process, c.machine, c.item, COUNT(DISTINCT l.station), COUNT(l.seq), "
+        "COALESCE(MAX(l.published_at), 0) FROM characteristic c LEFT JOIN lot l ON l.characteristic_id = c.id "
+        "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id)");
+    if (!search.empty()) {
+        // Searched by position of the text, so % and _ are plain characters.
+        const QString has = dialect_.engine == StoreEngine::Postgres ? QStringLiteral("strpos(lower(%1), lower(?)) > 0")
+                                                                     : QStringLiteral("instr(lower(%1), lower(?)) > 0");
+        sql += QStringLiteral(" WHERE ") + has.arg(QLatin1String("c.product")) + QStringLiteral(" OR ") +
+               has.arg(QLatin1String("c.process")) + QStringLiteral(" OR ") + has.arg(QLatin1String("c.machine")) +
+               QStringLiteral(" OR ") + has.arg(QLatin1String("c.item"));
+    }
+    sql += QStringLiteral(
+        " GROUP BY c.id, c.product, c.process, c.machine, c.item ORDER BY c.product, c.process, "
+        "c.machine, c.item");
+    q.prepare(sql);
+    if (!search.empty())
+        for (int i = 0; i < 4; ++i)
+            q.addBindValue(Q(search));
+    if (!q.exec())
+        return fail("特性の一覧を読めません", q);
+    while (q.next()) {
+        CharacteristicSummary s;
+        s.id = q.value(0).toLongLong();
+        s.characteristic = {S(q.value(1)), S(q.value(2)), S(q.value(3)), S(q.value(4))};
+        s.stations = q.value(5).toLongLong();
+        s.lots = q.value(6).toLongLong();
+        s.lastPublishedAt = q.value(7).toLongLong();
+        out.push_back(std::move(s));
+    }
+    return true;
+}
+
+bool PlantStore::readLots(QSqlQuery& q, std::vector<StoredLot>& out)
+{
+    while (q.next()) {
+        StoredLot l;
+        l.seq = q.value(0).toLongLong();
+        l.id = S(q.value(1));
+        l.supersedes = S(q.value(2));
+        l.label = S(q.value(3));
+        l.enabled = q.value(4).toInt() != 0;
+        l.values = S(q.value(5));
+        l.valueCount = q.value(6).toInt();
+        l.station = S(q.value(7));
+        l.operatorName = S(q.value(8));
+        l.orderKey = q.value(9).toLongLong();
+        l.publishedAt = q.value(10).toLongLong();
+        l.receivedAt = q.value(11).toLongLong();
+        l.receivedBy = S(q.value(12));
+        out.push_back(std::move(l));
+    }
+    return true;
+}
+
+bool PlantStore::inForce(std::int64_t cid, std::int64_t at, LotHistory& out)
+{
+    QSqlQuery q(db_);
+    // The newest set taking effect by the time given, or else the oldest.
+    q.prepare(
+        QStringLiteral("SELECT unit, kind, decimals, upper_limit, lower_limit FROM spec_set WHERE "
+                       "characteristic_id = ? ORDER BY CASE WHEN effective_from <= ? THEN 0 ELSE 1 END, "
+                       "CASE WHEN effective_from <= ? THEN -effective_from ELSE effective_from END, seq DESC "
+                       "LIMIT 1"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    q.addBindValue(static_cast<qlonglong>(at));
+    q.addBindValue(static_cast<qlonglong>(at));
+    if (!q.exec())
+        return fail("規格を読めません", q);
+    out.hasSpecification = q.next();
+    if (out.hasSpecification)
+        out.specification = {S(q.value(0)), S(q.value(1)), S(q.value(2)), S(q.value(3)), S(q.value(4))};
+    q.finish();
+    q.prepare(
+        QStringLiteral("SELECT seq, method, vals, set_by, effective_from FROM limit_set WHERE "
+                       "characteristic_id = ? AND effective_from <= ? ORDER BY effective_from DESC, seq DESC "
+                       "LIMIT 1"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    q.addBindValue(static_cast<qlonglong>(at));
+    if (!q.exec())
+        return fail("管理限界を読めません", q);
+    out.hasLimits = q.next();
+    if (out.hasLimits) {
+        out.limits.seq = q.value(0).toLongLong();
+        out.limits.method = S(q.value(1));
+        const std::vector<std::string> v = CommaTextSplit(S(q.value(2)));
+        for (size_t i = 0; i < out.limits.values.size(); ++i)
+            out.limits.values[i] = i < v.size() ? v[i] : std::string();
+        out.limits.setBy = S(q.value(3));
+        out.limits.effectiveFrom = q.value(4).toLongLong();
+    }
+    return true;
+}
+
+bool PlantStore::lots(const Characteristic& characteristic, int count, LotHistory& out)
+{
+    out = LotHistory{};
+    std::int64_t cid = 0;
+    if (!findCharacteristic(characteristic, false, cid))
+        return false;
+    if (cid == 0)
+        return true;
+    out.characteristicId = cid;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    QString sql = QStringLiteral(
+                      "SELECT %1 FROM lot l WHERE characteristic_id = ? AND NOT EXISTS (SELECT 1 FROM lot "
+                      "n WHERE n.supersedes = l.id) ORDER BY order_key DESC, seq DESC")
+                      .arg(QLatin1String(kLotColumns));
+    if (count > 0)
+        sql += QStringLiteral(" LIMIT ?");
+    q.prepare(sql);
+    q.addBindValue(static_cast<qlonglong>(cid));
+    if (count > 0)
+        q.addBindValue(count);
+    if (!q.exec())
+        return fail("ロットを読めません", q);
+    readLots(q, out.lots);
+    std::reverse(out.lots.begin(), out.lots.end());
+    q.finish();
+    q.prepare(QStringLiteral("SELECT COALESCE(MAX(seq), 0) FROM lot WHERE characteristic_id = ?"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    if (!q.exec() || !q.next())
+        return fail("ロットを読めません", q);
+    out.lastSeq = q.value(0).toLongLong();
+    q.finish();
+    std::int64_t at = 0;
+    for (const StoredLot& l : out.lots)
+        at = std::max(at, l.publishedAt);
+    return inForce(cid, out.lots.empty() ? StationNowMillis() : at, out);
+}
+
+bool PlantStore::newestLots(const Characteristic& characteristic, int count, LotHistory& out)
+{
+    return lots(characteristic, std::max(count, 1), out);
+}
+
+bool PlantStore::allLots(const Characteristic& characteristic, LotHistory& out)
+{
+    return lots(characteristic, 0, out);
+}
+
+bool PlantStore::limitHistory(const Characteristic& characteristic, std::vector<LimitSet>& out)
+{
+    out.clear();
+    std::int64_t cid = 0;
+    if (!findCharacteristic(characteristic, false, cid))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(
+        QStringLiteral("SELECT seq, method, vals, set_by, effective_from FROM limit_set WHERE "
+                       "characteristic_id = ? ORDER BY effective_from, seq"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    if (!q.exec())
+        return fail("管理限界を読めません", q);
+    while (q.next()) {
+        LimitSet s;
+        s.seq = q.value(0).toLongLong();
+        s.method = S(q.value(1));
+        const std::vector<std::string> v = CommaTextSplit(S(q.value(2)));
+        for (size_t i = 0; i < s.values.size() && i < v.size(); ++i)
+            s.values[i] = v[i];
+        s.setBy = S(q.value(3));
+        s.effectiveFrom = q.value(4).toLongLong();
+        out.push_back(std::move(s));
+    }
+    return true;
+}
+
+bool PlantStore::lotsAfter(std::int64_t characteristicId, std::int64_t afterSeq, std::vector<StoredLot>& out)
+{
+    out.clear();
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM lot WHERE characteristic_id = ? AND seq > ? ORDER BY seq")
+                  .arg(QLatin1String(kLotColumns)));
+    q.addBindValue(static_cast<qlonglong>(characteristicId));
+    q.addBindValue(static_cast<qlonglong>(afterSeq));
+    if (!q.exec())
+        return fail("ロットを読めません", q);
+    return readLots(q, out);
+}
+
+bool PlantStore::verify(AuditReport& report)
+{
+    report = AuditReport{};
+    // The audit chain in order, each entry beside the row it names as that
+    // row reads now, streamed: the check holds one row at a time whatever
+    // the store's size.
+    struct Source {
+        const char* table;
+        const char* key;
+        const char* columns;
+        int count;
+    };
+    static const Source kSources[] = {
+        {"characteristic", "id", "id, product, process, machine, item", 5},
+        {"spec_set", "seq",
+         "seq, characteristic_id, unit, kind, decimals, upper_limit, lower_limit, effective_from, set_by, received_at",
+         10},
+        {"limit_set", "seq", "seq, characteristic_id, method, vals, set_by, effective_from, received_at, received_by",
+         8},
+        {"lot", "id",
+         "id, characteristic_id, supersedes, label, enabled, vals, value_count, station, operator, order_key, "
+         "published_at, received_at, received_by",
+         13},
+    };
+    QString select = QStringLiteral("SELECT a.seq, a.tbl, a.row_key, a.row_hash, a.chain_hash");
+    QString from = QStringLiteral(" FROM audit a");
+    for (const Source& src : kSources) {
+        for (const QString& column : QString::fromLatin1(src.columns).split(QStringLiteral(", ")))
+            select += QStringLiteral(", t_%1.%2").arg(QLatin1String(src.table), column);
+        from += QStringLiteral(" LEFT JOIN %1 t_%1 ON a.tbl = '%1' AND CAST(t_%1.%2 AS TEXT) = a.row_key")
+                    .arg(QLatin1String(src.table), QLatin1String(src.key));
+    }
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    if (!q.exec(select + from + QStringLiteral(" ORDER BY a.seq")))
+        return fail("監査記録を読めません", q);
+    std::string chain;
+    while (q.next()) {
+        const std::string seq = S(q.value(0));
+        const std::string table = S(q.value(1));
+        const std::string key = S(q.value(2));
+        const std::string rowHash = S(q.value(3));
+        const std::string stored = S(q.value(4));
+        const std::string name = table + " " + key;
+        ++report.rowsChecked;
+        if (AuditChainHash(chain, rowHash) != stored)
+            report.problems.push_back("監査記録 " + seq + " (" + name + ") で連鎖が途切れています。");
+        chain = stored;
+        int column = 5;
+        for (const Source& src : kSources) {
+            if (table == src.table) {
+                if (q.value(column).isNull()) {
+                    report.problems.push_back(name + " がありません (削除されています)。");
+                } else {
+                    std::vector<std::string> fields;
+                    for (int i = 0; i < src.count; ++i)
+                        fields.push_back(S(q.value(column + i)));
+                    if (AuditRowHash(fields) != rowHash)
+                        report.problems.push_back(name + " が変更されています。");
+                }
+            }
+            column += src.count;
+        }
+    }
+    // Rows that no audit entry names: added behind the store's back.
+    for (const Source& src : kSources) {
+        if (!q.exec(QStringLiteral("SELECT %2 FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM audit a WHERE a.tbl = '%1' "
+                                   "AND a.row_key = CAST(t.%2 AS TEXT)) ORDER BY %2")
+                        .arg(QLatin1String(src.table), QLatin1String(src.key))))
+            return fail("監査記録を読めません", q);
+        while (q.next())
+            report.problems.push_back(std::string(src.table) + " " + S(q.value(0)) + " は監査記録にありません。");
+    }
+    return true;
+}
+
+}  // namespace trevolo

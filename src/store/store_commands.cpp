@@ -1,0 +1,252 @@
+#include "store/store_commands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <pwd.h>
+#include <unistd.h>
+#include <unordered_map>
+
+#include "model/commatext.h"
+#include "store/plant_store.h"
+
+namespace trevolo {
+
+Characteristic CharacteristicOf(const Struct_Sheet& sheet)
+{
+    return {sheet.Product, sheet.Process, sheet.Mbc, sheet.Label};
+}
+
+Specification SpecificationOf(const Struct_Sheet& sheet)
+{
+    return {sheet.Unit, sheet.SpecKind, sheet.Keta, sheet.Kupper, sheet.Klower};
+}
+
+std::vector<SheetLot> SheetLotsOf(const Struct_Sheet& sheet)
+{
+    std::vector<SheetLot> lots;
+    const size_t rows = std::min(sheet.DataList.size(), static_cast<size_t>(std::max(sheet.Row, 0)));
+    for (size_t r = 0; r < rows; ++r) {
+        const DataLineParts parts = DataLineSplit(sheet.DataList[r]);
+        std::vector<std::string> cells = CommaTextSplit(parts.values);
+        if (sheet.Col > 0 && cells.size() > static_cast<size_t>(sheet.Col))
+            cells.resize(static_cast<size_t>(sheet.Col));
+        if (std::all_of(cells.begin(), cells.end(), [](const std::string& c) { return c.empty(); }))
+            continue;
+        SheetLot lot;
+        lot.label = parts.label;
+        lot.enabled = r >= sheet.CheckList.size() || sheet.CheckList[r] != "0";
+        lot.values = CommaTextJoin(cells);
+        lot.valueCount = static_cast<std::int32_t>(cells.size());
+        lot.row = static_cast<std::int32_t>(r);
+        lots.push_back(std::move(lot));
+    }
+    return lots;
+}
+
+Struct_Sheet SheetFromHistory(const Characteristic& characteristic, const LotHistory& history, int minLots)
+{
+    Struct_Sheet s;
+    s.Product = characteristic.product;
+    s.Process = characteristic.process;
+    s.Mbc = characteristic.machine;
+    s.Label = characteristic.item;
+    s.Unit = history.specification.unit;
+    s.SpecKind = history.specification.kind;
+    s.Keta = history.specification.decimals.empty() ? "3" : history.specification.decimals;
+    s.Kupper = history.specification.upper;
+    s.Klower = history.specification.lower;
+    // The newest lots that fit a sheet.
+    const size_t skip = history.lots.size() > static_cast<size_t>(kMaxLots) ? history.lots.size() - kMaxLots : 0;
+    int n = kMinN;
+    std::vector<std::vector<std::string>> cells;
+    for (size_t i = skip; i < history.lots.size(); ++i) {
+        cells.push_back(CommaTextSplit(history.lots[i].values));
+        n = std::max(n, static_cast<int>(cells.back().size()));
+    }
+    n = std::min(n, kMaxN);
+    s.Col = n;
+    s.Row = std::clamp(static_cast<int>(cells.size()), std::clamp(minLots, kMinLots, kMaxLots), kMaxLots);
+    s.HasLists = true;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        cells[i].resize(static_cast<size_t>(n));
+        const StoredLot& lot = history.lots[skip + i];
+        s.CheckList.push_back(lot.enabled ? "1" : "0");
+        s.DataList.push_back(DataLineJoin(lot.label, cells[i].data(), cells[i].size()));
+    }
+    return s;
+}
+
+StoreLocation DefaultStoreLocation()
+{
+    StoreLocation where;
+    where.engine = StoreEngine::Sqlite;
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dir);
+    where.path = (dir + QStringLiteral("/plant.sqlite")).toStdString();
+    return where;
+}
+
+std::string DefaultOutboxPath()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dir);
+    return (dir + QStringLiteral("/outbox.sqlite")).toStdString();
+}
+
+Publisher CurrentPublisher()
+{
+    Publisher p;
+    p.station = QSysInfo::machineHostName().toStdString();
+    for (const char* name : {"USER", "LOGNAME", "USERNAME"}) {
+        if (const char* v = std::getenv(name); v && *v) {
+            p.operatorName = v;
+            break;
+        }
+    }
+    if (p.operatorName.empty()) {
+        if (const passwd* pw = getpwuid(geteuid()))
+            p.operatorName = pw->pw_name;
+    }
+    return p;
+}
+
+std::string PendingLotsText(std::int64_t lots)
+{
+    return "未送信 " + std::to_string(lots) + " ロット";
+}
+
+namespace {
+
+void Finish(Outbox& outbox, const StoreLocation& where, PublishReport& report)
+{
+    std::string error;
+    report.reached = ForwardOutbox(outbox, where, &report.sent, error);
+    report.waiting = std::max<std::int64_t>(outbox.pending(), 0);
+    if (report.reached)
+        report.message = std::to_string(report.sent) + " ロットを工場データベースへ送信しました。";
+    else
+        report.message = error + "\n" + PendingLotsText(report.waiting) + "は接続が戻ると送信されます。";
+}
+
+}  // namespace
+
+bool PublishSheets(const SheetArray& sheets, const std::vector<std::string>& scopes, const StoreLocation& where,
+                   const std::string& outboxPath, const Publisher& publisher, PublishReport& report,
+                   const std::function<void(int, int)>& progress)
+{
+    report = PublishReport{};
+    std::string error;
+    std::unique_ptr<Outbox> outbox = Outbox::open(outboxPath, error);
+    if (!outbox) {
+        report.message = error;
+        return false;
+    }
+    const int total = static_cast<int>(sheets.size());
+    for (int i = 0; i < total; ++i) {
+        const Struct_Sheet& sheet = sheets[static_cast<size_t>(i)];
+        const std::string scope = static_cast<size_t>(i) < scopes.size() ? scopes[static_cast<size_t>(i)] : "";
+        int queued = 0;
+        if (!outbox->queue(CharacteristicOf(sheet), SpecificationOf(sheet), scope, SheetLotsOf(sheet), publisher,
+                           &queued)) {
+            report.message = outbox->lastError();
+            return false;
+        }
+        report.queued += queued;
+        if (progress)
+            progress(i + 1, total);
+    }
+    Finish(*outbox, where, report);
+    return true;
+}
+
+PublishReport ForwardWaiting(const StoreLocation& where, const std::string& outboxPath)
+{
+    PublishReport report;
+    std::string error;
+    std::unique_ptr<Outbox> outbox = Outbox::open(outboxPath, error);
+    if (!outbox)
+        report.message = error;
+    else
+        Finish(*outbox, where, report);
+    return report;
+}
+
+std::int64_t WaitingLots(const std::string& outboxPath)
+{
+    if (!QFileInfo::exists(QString::fromStdString(outboxPath)))
+        return 0;
+    std::string error;
+    std::unique_ptr<Outbox> outbox = Outbox::open(outboxPath, error);
+    return outbox ? outbox->pending() : -1;
+}
+
+bool PublishLimitSet(const StoreLocation& where, const Struct_Sheet& sheet, const LimitSet& limits, std::string& error)
+{
+    std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
+    if (!store)
+        return false;
+    if (!store->checkSchema() || !store->publishLimits(CharacteristicOf(sheet), limits)) {
+        error = store->lastError();
+        return false;
+    }
+    return true;
+}
+
+bool ListCharacteristics(const StoreLocation& where, const std::string& search, std::vector<CharacteristicSummary>& out,
+                         std::string& error)
+{
+    std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
+    if (!store)
+        return false;
+    if (!store->checkSchema() || !store->characteristics(search, out)) {
+        error = store->lastError();
+        return false;
+    }
+    return true;
+}
+
+bool OpenCharacteristic(const StoreLocation& where, const Characteristic& characteristic, Struct_Sheet& sheet,
+                        LotHistory& history, std::string& error)
+{
+    std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
+    if (!store)
+        return false;
+    if (!store->checkSchema() || !store->newestLots(characteristic, kMaxLots, history)) {
+        error = store->lastError();
+        return false;
+    }
+    sheet = SheetFromHistory(characteristic, history);
+    return true;
+}
+
+void ApplyArrivals(LotHistory& history, const std::vector<StoredLot>& arrived, size_t maxLots)
+{
+    std::unordered_map<std::string, size_t> at;
+    for (size_t i = 0; i < history.lots.size(); ++i)
+        at[history.lots[i].id] = i;
+    for (const StoredLot& lot : arrived) {
+        history.lastSeq = std::max(history.lastSeq, lot.seq);
+        auto it = lot.supersedes.empty() ? at.end() : at.find(lot.supersedes);
+        if (it != at.end()) {
+            history.lots[it->second] = lot;
+            at[lot.id] = it->second;
+            continue;
+        }
+        // Lots arrive mostly newest last; one that belongs earlier moves in.
+        auto pos = std::upper_bound(history.lots.begin(), history.lots.end(), lot,
+                                    [](const StoredLot& a, const StoredLot& b) { return a.orderKey < b.orderKey; });
+        history.lots.insert(pos, lot);
+        at.clear();
+        for (size_t i = 0; i < history.lots.size(); ++i)
+            at[history.lots[i].id] = i;
+    }
+    if (history.lots.size() > maxLots)
+        history.lots.erase(history.lots.begin(), history.lots.end() - static_cast<std::ptrdiff_t>(maxLots));
+}
+
+}  // namespace trevolo

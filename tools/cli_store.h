@@ -1,0 +1,24 @@
+#pragma once
+// The plant store from the command line: set it up, load files into it as
+// history, export a characteristic's lots and check the audit chain.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace trevolo::cli {
+
+struct StoreOptions {
+    std::string action;                       // init, push, export or verify
+    std::string db;                           // postgresql://user@host:port/db?sslmode=... or sqlite:PATH or a path
+    std::vector<std::string> files;           // push: CSV files or workbooks
+    std::vector<std::string> characteristic;  // export: product, process, machine, item
+    std::string output;                       // export: the CSV file to write
+    std::string station;                      // push: the station named in the lots (default: this host)
+};
+
+// Runs one store command. Exit status 0 when it did all it was asked, 1 when
+// verify found a changed row, 2 on bad input or when no server answers (the
+// reason on err, in Japanese).
+int RunStore(const StoreOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace trevolo::cli
