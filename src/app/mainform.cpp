@@ -360,14 +360,15 @@ namespace {
 class TableViews final : public SessionListener {
 public:
     TableViews(SheetSession& session, StringGrid* lots, StringGrid* values, StringGrid* calc, StringGrid* spc,
-               std::function<void()> verdicts, std::function<void()> sheet)
+               std::function<void()> verdicts, std::function<void()> sheet, std::function<void()> lines)
         : session_(session),
           lots_(lots),
           values_(values),
           calc_(calc),
           spc_(spc),
           verdicts_(std::move(verdicts)),
-          sheet_(std::move(sheet))
+          sheet_(std::move(sheet)),
+          lines_(std::move(lines))
     {
     }
 
@@ -376,6 +377,8 @@ public:
         // A sheet shown afresh: the fields, counts and table shapes first.
         if (what & ChangedSheet)
             sheet_();
+        else if (what & ChangedLineStates)
+            lines_();
         const bool oneCell = col >= 0 && row >= 1;
         if (what & ChangedValues) {
             if (oneCell && !(what & ChangedMarking))
@@ -413,6 +416,7 @@ private:
     StringGrid* spc_;
     std::function<void()> verdicts_;
     std::function<void()> sheet_;
+    std::function<void()> lines_;
 };
 
 // The window as a listener of the workbook: the tabs and the crash journal.
@@ -448,7 +452,8 @@ void TMainForm::bindSession()
     // The fields are bound by their panels; the tables and the verdict
     // panels listen to the session.
     tableViews_ = std::make_unique<TableViews>(
-        session_, gridCtrl, gridEdit, gridCalc, gridSpc, [this] { showVerdicts(); }, [this] { showShownSheet(); });
+        session_, gridCtrl, gridEdit, gridCalc, gridSpc, [this] { showVerdicts(); }, [this] { showShownSheet(); },
+        [this] { limits_->showSession(); });
     session_.addListener(tableViews_.get());
     bookViews_ =
         std::make_unique<BookViews>([this](unsigned what, int first, int last) { workbookChanged(what, first, last); });

@@ -583,6 +583,21 @@ void SheetSession::followHiddenLines()
     notify(ChangedLimits);
 }
 
+void SheetSession::typeLimits(const std::array<std::string, kLimitFields>& texts)
+{
+    limitMethod = kLimitMethodTyped;
+    lineAutomatic.fill(false);
+    for (int i = 0; i < kVisibleLimitLines; ++i)
+        lineNames[static_cast<size_t>(i)] = kTypedLineNames[static_cast<size_t>(i)];
+    limits = texts;
+    if (!HiddenRsLines(limits[LimitRcl], limits[LimitRsUcl3], limits[LimitRsUcl2], limits[LimitRsUcl1])) {
+        limits[LimitRsUcl2].clear();
+        limits[LimitRsUcl1].clear();
+    }
+    rebaseTexts();
+    notify(ChangedLimits | ChangedLineStates);
+}
+
 SessionFocus SheetSession::missingRequiredField() const
 {
     return FocusOf(FindMissingRequiredField(SpecHeaderOf(header)));

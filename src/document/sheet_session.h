@@ -100,16 +100,17 @@ enum class SessionFocus { None, Label, Unit, Upper, Lower };
 // What a command changed, so a view repaints only that.
 enum SessionChange : unsigned {
     ChangedNothing = 0,
-    ChangedValues = 1u << 0,    // measurement table
-    ChangedLimits = 1u << 1,    // the eleven limit texts
-    ChangedCalc = 1u << 2,      // statistics table (texts or row count)
-    ChangedSpc = 1u << 3,       // SPC table (texts or row count)
-    ChangedVerdicts = 1u << 4,  // the three verdicts
-    ChangedMarking = 1u << 5,   // the red marking of the values or statistics
-    ChangedLots = 1u << 6,      // lot labels or switches
-    ChangedHeader = 1u << 7,    // a header field or the threshold
-    ChangedShape = 1u << 8,     // the lot count, n or the chart kind
-    ChangedSheet = 1u << 9,     // another sheet (or the same afresh) is shown
+    ChangedValues = 1u << 0,       // measurement table
+    ChangedLimits = 1u << 1,       // the eleven limit texts
+    ChangedCalc = 1u << 2,         // statistics table (texts or row count)
+    ChangedSpc = 1u << 3,          // SPC table (texts or row count)
+    ChangedVerdicts = 1u << 4,     // the three verdicts
+    ChangedMarking = 1u << 5,      // the red marking of the values or statistics
+    ChangedLots = 1u << 6,         // lot labels or switches
+    ChangedHeader = 1u << 7,       // a header field or the threshold
+    ChangedShape = 1u << 8,        // the lot count, n or the chart kind
+    ChangedSheet = 1u << 9,        // another sheet (or the same afresh) is shown
+    ChangedLineStates = 1u << 10,  // the limit method and the state and name of each line
 };
 
 // Told of every change of the shown sheet as it happens: views that draw
@@ -285,6 +286,10 @@ public:
     Outcome computeLimits(int line, bool answeredYes);
     // The R/S/Rs centre or +3σ line was typed: the hidden lines follow.
     void followHiddenLines();
+    // Limits given as typed ones ("指定管理値"): every line typed and named
+    // for typing, the texts as given, the hidden R/S/Rs lines following the
+    // visible ones (the limits in force of a sheet opened from the store).
+    void typeLimits(const std::array<std::string, kLimitFields>& texts);
 
     // The first required header field that is blank, in the order of the
     // specification judgment's check.
