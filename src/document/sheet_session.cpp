@@ -545,9 +545,14 @@ void SheetSession::computeLimitsFrom(const LotSource& lots, int line, Outcome& o
 {
     if (CountIncludedValues(lots) <= 1)
         return;
-    const ControlLimitResult r = ComputeLimitTexts(lots, chartKind);
+    const ControlLimitResult r = ComputeLimits(lots, chartKind, limitMethod);
     if (r.error)
         r.error->raise();
+    // Lots that do not suit the coefficient method: the message, nothing written.
+    if (r.stop) {
+        o.add(SessionMessage::Kind::Guide, *r.stop);
+        return;
+    }
     if (!r.computed)
         return;
     o.changed |= ChangedLimits;

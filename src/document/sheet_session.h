@@ -159,8 +159,10 @@ public:
     std::array<std::string, kVisibleLimitLines> lineNames = AutomaticLineNames();
     // The histogram's class count as its field shows it (spinBetWeen, 5..10).
     std::string histogramClasses = "10";
-    // How the control limits are set (cmbLimit): 0 computed by the three-
-    // sigma method, 1 typed line by line.
+    // How the control limits are set (cmbLimit, LimitMethod): 0 computed by
+    // the three-sigma method, 1 typed line by line, 2 computed by the
+    // coefficient method. The limit commands compute with the coefficient
+    // method while 2 is chosen and with the three-sigma method otherwise.
     int limitMethod = 0;
 
     Verdict specVerdict = Verdict::None;  // pnlSpecJudg

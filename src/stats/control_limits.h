@@ -37,6 +37,13 @@ enum LimitField : int {
 inline constexpr std::array<const char*, LimitRsUcl3 + 1> kThreeSigmaLineNames = {
     "＋３σ", "＋２σ", "＋１σ", "－３σ", "－２σ", "－１σ", "平均値", "平均値", "＋３σ"};
 
+// The items of cmbLimit, the way the limits are set: computed from the
+// standard deviation of all values, typed line by line, or computed from the
+// lots' ranges, standard deviations or moving ranges with the control chart
+// constants (the coefficient method). New items go at the end, so a stored
+// index keeps its meaning.
+enum LimitMethod : int { LimitThreeSigma = 0, LimitTyped = 1, LimitCoefficient = 2 };
+
 // Number of included values: non-blank cells of enabled lots. Reads no number.
 int CountIncludedValues(const LotSource& lots);
 
@@ -47,6 +54,11 @@ struct ControlLimitResult {
     // is reported.
     bool computed = false;
     std::array<std::string, kLimitFields> texts;  // "%.4f"
+    // The lines as computed, before they are rounded to texts.
+    std::array<double, kLimitFields> values{};
+    // The lots do not suit the method (the coefficient method needs lots of
+    // one size): the guidance message, and nothing is computed.
+    std::optional<std::string> stop;
     // The first included cell that is not a number, found while every value
     // is read and before any line is computed.
     std::optional<ConvertFailure> error;
@@ -56,5 +68,13 @@ struct ControlLimitResult {
 // ranges of the lot means (the first lot with values has 0), any other the
 // R series. Lots without an included value have no entry in the series.
 ControlLimitResult ComputeLimitTexts(const LotSource& lots, int chartKind);
+
+// Writes the texts of the computed values and marks the result computed.
+ControlLimitResult FinishLimits(ControlLimitResult& r);
+
+// The limits by a computing method: the coefficient method for
+// LimitCoefficient, the three-sigma method for any other (the typed method
+// computes with the three-sigma method when asked to).
+ControlLimitResult ComputeLimits(const LotSource& lots, int chartKind, int method);
 
 }  // namespace trevolo
