@@ -100,10 +100,10 @@ public:
         in.chartKind = chart;
         std::string upper;
         std::string lower;
-        if (check.contains("spec")) {
-            const json& spec = check["spec"];
-            upper = spec.value("upper", "");
-            lower = spec.value("lower", "");
+        if (check.contains("limits")) {
+            const json& given = check["limits"];
+            upper = given.value("upper", "");
+            lower = given.value("lower", "");
             in.specKind = upper.empty() ? SpecLowerOnly : lower.empty() ? SpecUpperOnly : SpecTolerance;
         }
         in.upper = upper;
@@ -115,7 +115,7 @@ public:
         values_["sigma.overall"] = static_cast<double>(summary.overallStdev);
         if (!summary.stop)
             values_["sigma.within"] = static_cast<double>(WithinSigma(summary, chart));
-        if (check.contains("spec")) {
+        if (check.contains("limits")) {
             const CapabilityStudy study = StudyCapability(lots, in);
             add(study.within, "cp", "cpk");
             add(study.overall, "pp", "ppk");

@@ -2,9 +2,9 @@
 
 namespace trevolo {
 
-CapabilityStudy StudySessionCapability(const SheetSession& session)
+CapabilityStudy StudySessionCapability(const SheetSession& session, const LotSource* lots)
 {
-    const GridLots lots(session.lotCells(), session.valueCells(), session.lots(), session.columns());
+    const GridLots grid(session.lotCells(), session.valueCells(), session.lots(), session.columns());
     CapabilityStudyInput in;
     in.chartKind = session.chartKind;
     in.specKind = session.header.specKind;
@@ -13,7 +13,7 @@ CapabilityStudy StudySessionCapability(const SheetSession& session)
     in.thresholdOn = session.threshold.on;
     in.thresholdIndex = session.threshold.index;
     in.threshold = session.threshold.text;
-    return StudyCapability(lots, in);
+    return StudyCapability(lots ? *lots : grid, in);
 }
 
 }  // namespace trevolo

@@ -8,6 +8,8 @@
 
 namespace trevolo {
 
-CapabilityStudy StudySessionCapability(const SheetSession& session);
+// lots: the session's values already converted (as the batch chain holds
+// them), or null to read the session's tables.
+CapabilityStudy StudySessionCapability(const SheetSession& session, const LotSource* lots = nullptr);
 
 }  // namespace trevolo

@@ -97,7 +97,7 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
 
     SheetJudgment out;
     const Outcome shown = session.show(sheet, settings.chartIndex);
-    const Outcome judged = session.runChain(typedLimits, settings.options);
+    const Outcome judged = session.runChain(typedLimits, settings.options, &out.capability);
     for (const Outcome* o : {&shown, &judged})
         out.messages.insert(out.messages.end(), o->messages.begin(), o->messages.end());
     if (judged.error)
@@ -133,7 +133,6 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
         out.calcRows = TableRows<kCalcColumns>(session.calcCells(), session.calcRowCount());
     if (out.spcReached)
         out.spcRows = TableRows<kSpcColumns>(session.spcCells(), session.spcRowCount());
-    out.capability = StudySessionCapability(session);
     return out;
 }
 

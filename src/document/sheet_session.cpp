@@ -4,6 +4,7 @@
 #include <span>
 #include <tuple>
 
+#include "document/capability_study.h"
 #include "document/judgment_chain.h"
 #include "document/undo_stack.h"
 #include "entry/lot_numbers.h"
@@ -831,20 +832,24 @@ bool SheetSession::calcIsMarked(int col, int row) const
     return CalcCellIsRed(col, row, calc_.text(col, row), marking);
 }
 
-Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options)
+Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
+                               CapabilityStudy* study)
 {
     // Every value converted once: the limits, the specification and the
     // capability read the same values, and only blank cells change between
     // them (they are emptied, and skipped by all three).
     const GridLots grid(ctrl_, edit_, lots_, n_);
     const ParsedLots parsed(grid);
-    return finish(Guarded([&](Outcome& o) {
+    Outcome chained = finish(Guarded([&](Outcome& o) {
         if (typedLimits)
             limits = *typedLimits;
         else
             computeLimitsFrom(parsed, -1, o);
         judgeSpcFrom(parsed, options, {}, o);
     }));
+    if (study)
+        *study = StudySessionCapability(*this, &parsed);
+    return chained;
 }
 
 }  // namespace trevolo

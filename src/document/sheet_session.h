@@ -28,6 +28,7 @@
 #include "stats/capability.h"
 #include "stats/control_limits.h"
 #include "stats/lot_table.h"
+#include "stats/process_capability.h"
 
 namespace trevolo {
 
@@ -331,7 +332,10 @@ public:
     // The whole chain of a shown sheet as the batch tool runs it: the limits
     // computed (answered Yes) or typed, then the SPC judgment, every value
     // converted once for all steps.
-    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options);
+    // The capability study of the same converted values goes into study when
+    // one is given.
+    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
+                     CapabilityStudy* study = nullptr);
 
 private:
     // The steps, over a source of lots (the tables, or their values
