@@ -86,6 +86,12 @@ execute_process(COMMAND "${PREFIX}/${BINDIR}/trevolo-cli" judge "${prog}/Sample 
 if(NOT rc EQUAL 1 OR NOT out MATCHES "X②" OR NOT out MATCHES "X③")
   fail("the drifting sample: status ${rc}\n${out}\n${err}")
 endif()
+# The validation pack installed beside the program, found from the launcher.
+execute_process(COMMAND "${PREFIX}/${BINDIR}/trevolo-cli" validate
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "pistonrings")
+  fail("the validation pack: status ${rc}\n${out}\n${err}")
+endif()
 
 if(WITH_GUI)
   file(STRINGS "${PREFIX}/${DATADIR}/applications/com.morvane.Trevolo.desktop" entry)

@@ -15,6 +15,8 @@ packages=(
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libqt6sql6-sqlite
   # libraries
   nlohmann-json3-dev libfmt-dev libcli11-dev
+  # the χ² and normal quantiles of the capability bounds
+  libboost-math-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # the spreadsheet application and its SDK (headers generated at build time)

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli_files.h"
+#include "model/number.h"
 #include "spc/rule_engine.h"
 #include "stats/typed_limits.h"
 
@@ -29,7 +30,51 @@ const char* ShownVerdict(Verdict v)
     return v == Verdict::None ? "－" : VerdictText(v);
 }
 
+// A number of the capability study, or null where it was not computed.
+nlohmann::ordered_json Number(bool computed, double v)
+{
+    return computed ? nlohmann::ordered_json(v) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json IndexSetJson(const CapabilitySide& side, const CapabilityIndexSet& s)
+{
+    using json = nlohmann::ordered_json;
+    json o;
+    o["sigma"] = Number(s.computed, s.sigma);
+    o[side.cp] = Number(s.computed, s.cp);
+    o[side.cpk] = Number(s.computed, s.cpk);
+    o[std::string(side.cp) + "_lower"] = Number(s.computed, s.cpLower);
+    o[std::string(side.cpk) + "_lower"] = Number(s.computed, s.cpkLower);
+    o["verdict"] = s.computed ? json(s.verdict) : json(nullptr);
+    o["note"] = s.computed ? json(nullptr) : json(s.why);
+    return o;
+}
+
+// "群内: σ 0.00979  Cp 1.703 (95%下限 1.520)  Cpk ... 工程能力あり（95%信頼）"
+std::string IndexSetText(const CapabilitySide& side, const CapabilityIndexSet& s)
+{
+    std::string t = std::string(side.title) + ": ";
+    if (!s.computed)
+        return t + s.why;
+    t += "σ " + FormatFixed(s.sigma, 5) + "  " + side.cpTitle + " " + FormatFixed(s.cp, 3) + " (95%下限 " +
+         FormatFixed(s.cpLower, 3) + ")  " + side.cpkTitle + " " + FormatFixed(s.cpk, 3) + " (95%下限 " +
+         FormatFixed(s.cpkLower, 3) + ")  " + s.verdict;
+    return t;
+}
+
 }  // namespace
+
+nlohmann::ordered_json CapabilityJson(const CapabilityStudy& c)
+{
+    using json = nlohmann::ordered_json;
+    json o;
+    o["values"] = c.values;
+    o["mean"] = Number(c.values > 0 && c.why.empty(), c.mean);
+    o["note"] = c.why.empty() ? json(nullptr) : json(c.why);
+    o["within"] = IndexSetJson(kWithinSide, c.within);
+    o["overall"] = IndexSetJson(kOverallSide, c.overall);
+    return o;
+}
 
 nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)
 {
@@ -64,6 +109,7 @@ nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)
     for (const SpcRow& row : j.spcRows)
         spcRows.push_back(json(row));
     s["spc"] = json{{"rows", std::move(spcRows)}, {"verdict", VerdictOrEmpty(j.spc)}};
+    s["capability"] = CapabilityJson(j.capability);
     return s;
 }
 
@@ -143,6 +189,14 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
     }
     if (!spcList.empty())
         out << "  SPC異常: " << spcList << "\n";
+
+    const CapabilityStudy& c = j.capability;
+    if (!c.why.empty()) {
+        out << "  工程能力: " << c.why << "\n";
+    } else {
+        out << "  工程能力 " << IndexSetText(kWithinSide, c.within) << "\n";
+        out << "  工程能力 " << IndexSetText(kOverallSide, c.overall) << "\n";
+    }
 }
 
 namespace {

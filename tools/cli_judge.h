@@ -22,7 +22,7 @@ inline constexpr int kExitUnusable = 2;  // a file could not be read, or the opt
 
 struct JudgeOptions {
     ChainSettings settings;
-    // Typed limits; none for the three-sigma computation.
+    // Typed limits; none for the computation of settings.limitMethod.
     std::optional<std::array<std::string, kLimitFields>> limits;
     int sheet = 0;  // only this worksheet (from 1); 0 for all
     // Sheets judged at once, each by a thread of its own; 0 for one per core.
@@ -34,6 +34,22 @@ struct JudgeOptions {
 
 // The command-line names of the chart kinds, in the order of the kinds.
 inline constexpr std::array<const char*, 3> kChartNames = {"xbar-r", "xbar-s", "x-rs"};
+
+// The two sides of the capability study as the report names them.
+struct CapabilitySide {
+    const char* title;
+    const char* cp;  // JSON keys
+    const char* cpk;
+    const char* cpTitle;
+    const char* cpkTitle;
+};
+inline constexpr CapabilitySide kWithinSide = {"群内", "cp", "cpk", "Cp", "Cpk"};
+inline constexpr CapabilitySide kOverallSide = {"全体", "pp", "ppk", "Pp", "Ppk"};
+
+// The capability study of a sheet: values, mean, and for σ within and σ
+// overall the indices with their lower bounds and verdict; numbers that
+// could not be computed are null with a note saying why.
+nlohmann::ordered_json CapabilityJson(const CapabilityStudy& c);
 
 // One sheet in the JSON of the run.
 nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j);

@@ -4,10 +4,12 @@
 //   trevolo-cli judge [options] FILE...
 //   trevolo-cli convert IN OUT
 //   trevolo-cli store init|push|export|verify --db URL ...
+//   trevolo-cli validate [FOLDER]
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "cli_convert.h"
@@ -15,6 +17,7 @@
 #ifdef TREVOLO_HAVE_STORE
 #include "cli_store.h"
 #endif
+#include "cli_validate.h"
 #include "exchange/messages.h"
 #include "model/broken_pipe.h"
 #include "model/number.h"
@@ -76,6 +79,7 @@ int main(int argc, char** argv)
     bool noThreshold = false;
     std::string rules = kDefaultRuleSpec;
     std::string limitsFile;
+    std::string limitMethod = "sigma";
     int sheet = 0;
     bool json = false;
     std::vector<std::string> files;
@@ -99,6 +103,12 @@ int main(int argc, char** argv)
                       "typed control limits (\"指定管理値\"): a JSON object of the eleven limit fields "
                       "(editUcl3 ... editRsUcl1) with texts, used instead of the three-sigma computation; the hidden "
                       "editRsUcl2 and editRsUcl1 left out follow from editRcl and editRsUcl3");
+    judge
+        ->add_option("--limit-method", limitMethod,
+                     "how the limits are computed: sigma (three-sigma method, every σ the standard deviation of "
+                     "all values) or coefficient (\"係数法（JIS Z 9020-2）\": X̄ ± A₂R̄, X̄ ± A₃s̄ or X ± E₂·MR̄)")
+        ->check(CLI::IsMember({"sigma", "coefficient"}))
+        ->capture_default_str();
     judge->add_option("--sheet", sheet, "judge only worksheet N (from 1)")->check(CLI::PositiveNumber);
     judge->add_flag("--json", json, "write one JSON object for the run instead of the readable report");
     int jobs = 0;
@@ -148,6 +158,14 @@ int main(int argc, char** argv)
     for (CLI::App* sub : {storeInit, storePush, storeExport, storeVerify})
         sub->add_option("--db", storeOptions.db, dbHelp)->required();
 #endif
+    CLI::App* validate = app.add_subcommand(
+        "validate",
+        "Run the validation pack: published datasets (the piston rings of qcc and Montgomery, the viscosity "
+        "batches, ...) through the coefficient method and the capability study, and print each published figure "
+        "beside ours. Exit status 0 only when every figure agrees to the precision it is published with.");
+    std::string validationFolder;
+    validate->add_option("FOLDER", validationFolder,
+                         "the folder of the pack (*.json); default: \"validation\" beside the program");
 
     try {
         app.parse(argc, argv);
@@ -174,10 +192,19 @@ int main(int argc, char** argv)
         return RunStore(storeOptions, std::cout, std::cerr);
     }
 #endif
+    if (validate->parsed()) {
+        if (validationFolder.empty()) {
+            std::error_code ec;
+            const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+            validationFolder = (ec ? std::filesystem::path("validation") : self.parent_path() / "validation").string();
+        }
+        return RunValidate(validationFolder, std::cout, std::cerr);
+    }
 
     JudgeOptions options;
     options.settings.chartIndex = chart == "xbar-s" ? ChartXbarS : chart == "x-rs" ? ChartXRs : ChartXbarR;
     options.settings.cpkIndex = index == "cp" ? 0 : 1;
+    options.settings.limitMethod = limitMethod == "coefficient" ? LimitCoefficient : LimitThreeSigma;
     options.settings.cpkCheck = !noThreshold;
     double t = 0;
     if (!TryStrToFloat(threshold, t)) {

@@ -25,6 +25,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "app/capability_panel.h"
 #include "app/chart_labels.h"
 #include "app/mainform.h"
 #include "app/prompts.h"
@@ -133,9 +134,15 @@ ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent) : QWidget(
     controls->addWidget(spreadPane_.view);
     controls->setStretchFactor(0, 3);
     controls->setStretchFactor(1, 2);
+    // The capability study of the same values stands by the histogram.
+    auto* distribution = new QSplitter(Qt::Vertical);
+    distribution->addWidget(histView_);
+    distribution->addWidget(new CapabilityPanel(form_.session(), distribution));
+    distribution->setStretchFactor(0, 3);
+    distribution->setStretchFactor(1, 2);
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(controls);
-    split->addWidget(histView_);
+    split->addWidget(distribution);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
     auto* v = new QVBoxLayout(this);

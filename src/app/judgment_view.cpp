@@ -179,7 +179,11 @@ bool TMainForm::ComputeControlLimits(int target)
         limits_->showLimits(target == kAllLimitLines ? LimitPanel::kEveryField : target);
     if (o.error)
         throw *o.error;
-    return true;
+    // Lots that do not suit the coefficient method: its message, and the
+    // panel stays as after a declined question.
+    for (const SessionMessage& m : o.messages)
+        Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromStdString(m.text));
+    return o.messages.empty();
 }
 
 void TMainForm::rsLineTyped()
@@ -190,7 +194,8 @@ void TMainForm::rsLineTyped()
 
 void TMainForm::cmbLimitChange()
 {
-    if (session_.limitMethod == 0) {
+    // Both computing methods put every line into the automatic state.
+    if (session_.limitMethod != LimitTyped) {
         bool computed = false;
         try {
             computed = ComputeControlLimits(kAllLimitLines);

@@ -103,7 +103,7 @@ void ReadSettings(QSettings& store, WindowGeometry& geometry, Struct_Options& op
     settings.CpkIndex = ReadIndex(store, "CpkIndex", def.CpkIndex, 1);
     settings.CpCpk = ReadString(store, "CpCpk", def.CpCpk.c_str());
     settings.ChartIndex = ReadIndex(store, "ChartIndex", def.ChartIndex, 2);
-    settings.LimitIndex = ReadIndex(store, "LimitIndex", def.LimitIndex, 1);
+    settings.LimitIndex = ReadIndex(store, "LimitIndex", def.LimitIndex, 2);
     store.endGroup();
 }
 

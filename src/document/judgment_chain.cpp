@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "document/capability_study.h"
 #include "document/sheet_session.h"
 #include "model/number.h"
 #include "model/sheetio.h"
@@ -66,6 +67,8 @@ ChainSettings ChainSettings::From(const Struct_Settings& settings, const Struct_
     c.cpkCheck = settings.CpkCheck;
     c.cpkIndex = settings.CpkIndex;
     c.cpCpk = settings.CpCpk;
+    // The window computes by the coefficient method only while it is chosen.
+    c.limitMethod = settings.LimitIndex == LimitCoefficient ? LimitCoefficient : LimitThreeSigma;
     c.options = options;
     return c;
 }
@@ -90,10 +93,11 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
 {
     SheetSession session;
     session.threshold = {settings.cpkCheck, settings.cpkIndex, settings.cpCpk};
+    session.limitMethod = settings.limitMethod;
 
     SheetJudgment out;
     const Outcome shown = session.show(sheet, settings.chartIndex);
-    const Outcome judged = session.runChain(typedLimits, settings.options);
+    const Outcome judged = session.runChain(typedLimits, settings.options, &out.capability);
     for (const Outcome* o : {&shown, &judged})
         out.messages.insert(out.messages.end(), o->messages.begin(), o->messages.end());
     if (judged.error)

@@ -24,6 +24,7 @@
 #include "stats/capability.h"
 #include "stats/control_limits.h"
 #include "stats/lot_table.h"
+#include "stats/process_capability.h"
 
 namespace trevolo {
 
@@ -61,10 +62,11 @@ SpcInput GatherSpcInput(int lotRows, const CalcTextAt& calcText, int chartKind,
 
 // What a shown sheet takes from the settings, and the rule options.
 struct ChainSettings {
-    int chartIndex = ChartXbarR;  // Struct_Settings.ChartIndex
-    bool cpkCheck = true;         // chkCpCpk
-    int cpkIndex = 1;             // cmbCpCpk: 0 "CP", 1 "CPK"
-    std::string cpCpk = "1.33";   // editCpCpk
+    int chartIndex = ChartXbarR;        // Struct_Settings.ChartIndex
+    bool cpkCheck = true;               // chkCpCpk
+    int cpkIndex = 1;                   // cmbCpCpk: 0 "CP", 1 "CPK"
+    std::string cpCpk = "1.33";         // editCpCpk
+    int limitMethod = LimitThreeSigma;  // cmbLimit: how the limits are computed
     Struct_Options options = Struct_Options::Defaults();
 
     static ChainSettings From(const Struct_Settings& settings, const Struct_Options& options);
@@ -111,6 +113,9 @@ struct SheetJudgment {
     // table likewise; empty when the command did not get that far.
     std::vector<CalcRow> calcRows;
     std::vector<SpcRow> spcRows;
+    // σ within and overall with the capability indices and their bounds, of
+    // the sheet's values as shown.
+    CapabilityStudy capability;
 
     // Judged to the end with every verdict "合格".
     bool passed() const noexcept
@@ -120,8 +125,8 @@ struct SheetJudgment {
 };
 
 // Shows the sheet, sets the limits (typedLimits: the texts typed into the
-// eleven fields; none: the three-sigma computation answered Yes) and runs
-// the SPC judgment.
+// eleven fields; none: the computation of the settings' method answered
+// Yes) and runs the SPC judgment.
 SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& settings,
                          const std::array<std::string, kLimitFields>* typedLimits = nullptr);
 

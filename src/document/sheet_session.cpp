@@ -4,6 +4,7 @@
 #include <span>
 #include <tuple>
 
+#include "document/capability_study.h"
 #include "document/judgment_chain.h"
 #include "document/undo_stack.h"
 #include "entry/lot_numbers.h"
@@ -557,9 +558,14 @@ void SheetSession::computeLimitsFrom(const LotSource& lots, int line, Outcome& o
 {
     if (CountIncludedValues(lots) <= 1)
         return;
-    const ControlLimitResult r = ComputeLimitTexts(lots, chartKind);
+    const ControlLimitResult r = ComputeLimits(lots, chartKind, limitMethod);
     if (r.error)
         r.error->raise();
+    // Lots that do not suit the coefficient method: the message, nothing written.
+    if (r.stop) {
+        o.add(SessionMessage::Kind::Guide, *r.stop);
+        return;
+    }
     if (!r.computed)
         return;
     o.changed |= ChangedLimits;
@@ -853,20 +859,24 @@ bool SheetSession::calcIsMarked(int col, int row) const
     return CalcCellIsRed(col, row, calc_.text(col, row), marking);
 }
 
-Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options)
+Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
+                               CapabilityStudy* study)
 {
     // Every value converted once: the limits, the specification and the
     // capability read the same values, and only blank cells change between
     // them (they are emptied, and skipped by all three).
     const GridLots grid(ctrl_, edit_, lots_, n_);
     const ParsedLots parsed(grid);
-    return finish(Guarded([&](Outcome& o) {
+    Outcome chained = finish(Guarded([&](Outcome& o) {
         if (typedLimits)
             limits = *typedLimits;
         else
             computeLimitsFrom(parsed, -1, o);
         judgeSpcFrom(parsed, options, {}, o);
     }));
+    if (study)
+        *study = StudySessionCapability(*this, &parsed);
+    return chained;
 }
 
 }  // namespace trevolo

@@ -28,6 +28,7 @@
 #include "stats/capability.h"
 #include "stats/control_limits.h"
 #include "stats/lot_table.h"
+#include "stats/process_capability.h"
 
 namespace trevolo {
 
@@ -160,8 +161,10 @@ public:
     std::array<std::string, kVisibleLimitLines> lineNames = AutomaticLineNames();
     // The histogram's class count as its field shows it (spinBetWeen, 5..10).
     std::string histogramClasses = "10";
-    // How the control limits are set (cmbLimit): 0 computed by the three-
-    // sigma method, 1 typed line by line.
+    // How the control limits are set (cmbLimit, LimitMethod): 0 computed by
+    // the three-sigma method, 1 typed line by line, 2 computed by the
+    // coefficient method. The limit commands compute with the coefficient
+    // method while 2 is chosen and with the three-sigma method otherwise.
     int limitMethod = 0;
     bool limitsTyped() const noexcept { return limitMethod == kLimitMethodTyped; }
     static constexpr int kLimitMethodTyped = 1;
@@ -340,7 +343,10 @@ public:
     // The whole chain of a shown sheet as the batch tool runs it: the limits
     // computed (answered Yes) or typed, then the SPC judgment, every value
     // converted once for all steps.
-    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options);
+    // The capability study of the same converted values goes into study when
+    // one is given.
+    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
+                     CapabilityStudy* study = nullptr);
 
 private:
     // The steps, over a source of lots (the tables, or their values

@@ -11,8 +11,8 @@ namespace trevolo {
 inline constexpr const char* kSpecKindTexts[3] = {"公差規格", "上限規格", "下限規格"};
 // Texts of the chart kinds, item order of the chart list.
 inline constexpr const char* kChartTexts[3] = {"XbarR管理図", "XbarS管理図", "X-Rs管理図"};
-// Texts of the control-limit methods.
-inline constexpr const char* kLimitTexts[2] = {"３シグマ法", "指定管理値"};
+// Texts of the control-limit methods; the stored index is the item's.
+inline constexpr const char* kLimitTexts[3] = {"３シグマ法", "指定管理値", "係数法（JIS Z 9020-2）"};
 // Texts of the Cp/Cpk choice.
 inline constexpr const char* kCpCpkTexts[2] = {"CP", "CPK"};
 

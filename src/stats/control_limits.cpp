@@ -5,6 +5,7 @@
 
 #include "model/number.h"
 #include "stats/capability.h"
+#include "stats/coefficient_limits.h"
 
 namespace trevolo {
 
@@ -79,9 +80,23 @@ ControlLimitResult ComputeLimitTexts(const LotSource& lots, int chartKind)
         m + 3 * s, m + 2 * s, m + s, m - 3 * s, m - 2 * s, m - s, m, c, c + 3 * s, c + 2 * s, c + s,
     };
     for (int i = 0; i < kLimitFields; ++i)
-        AppendFixed(r.texts[static_cast<size_t>(i)], static_cast<double>(line[i]), 4);
+        r.values[static_cast<size_t>(i)] = static_cast<double>(line[i]);
+    return FinishLimits(r);
+}
+
+ControlLimitResult FinishLimits(ControlLimitResult& r)
+{
+    for (int i = 0; i < kLimitFields; ++i)
+        AppendFixed(r.texts[static_cast<size_t>(i)], r.values[static_cast<size_t>(i)], 4);
     r.computed = true;
     return r;
+}
+
+ControlLimitResult ComputeLimits(const LotSource& lots, int chartKind, int method)
+{
+    if (method == LimitCoefficient)
+        return ComputeCoefficientLimits(lots, chartKind);
+    return ComputeLimitTexts(lots, chartKind);
 }
 
 }  // namespace trevolo

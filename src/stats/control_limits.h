@@ -41,6 +41,13 @@ inline constexpr std::array<const char*, LimitRsUcl3 + 1> kTypedLineNames = {"�
                                                                              "下限規格値", "下限管理値", "設定管理値",
                                                                              "中央値",     "中央値",     "上限管理値"};
 
+// The items of cmbLimit, the way the limits are set: computed from the
+// standard deviation of all values, typed line by line, or computed from the
+// lots' ranges, standard deviations or moving ranges with the control chart
+// constants (the coefficient method). New items go at the end, so a stored
+// index keeps its meaning.
+enum LimitMethod : int { LimitThreeSigma = 0, LimitTyped = 1, LimitCoefficient = 2 };
+
 // Number of included values: non-blank cells of enabled lots. Reads no number.
 int CountIncludedValues(const LotSource& lots);
 
@@ -51,6 +58,11 @@ struct ControlLimitResult {
     // is reported.
     bool computed = false;
     std::array<std::string, kLimitFields> texts;  // "%.4f"
+    // The lines as computed, before they are rounded to texts.
+    std::array<double, kLimitFields> values{};
+    // The lots do not suit the method (the coefficient method needs lots of
+    // one size): the guidance message, and nothing is computed.
+    std::optional<std::string> stop;
     // The first included cell that is not a number, found while every value
     // is read and before any line is computed.
     std::optional<ConvertFailure> error;
@@ -60,5 +72,13 @@ struct ControlLimitResult {
 // ranges of the lot means (the first lot with values has 0), any other the
 // R series. Lots without an included value have no entry in the series.
 ControlLimitResult ComputeLimitTexts(const LotSource& lots, int chartKind);
+
+// Writes the texts of the computed values and marks the result computed.
+ControlLimitResult FinishLimits(ControlLimitResult& r);
+
+// The limits by a computing method: the coefficient method for
+// LimitCoefficient, the three-sigma method for any other (the typed method
+// computes with the three-sigma method when asked to).
+ControlLimitResult ComputeLimits(const LotSource& lots, int chartKind, int method);
 
 }  // namespace trevolo

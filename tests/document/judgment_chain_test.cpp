@@ -255,6 +255,31 @@ TEST(JudgmentChain, SettingsOfTheShownSheet)
     EXPECT_EQ(j.calcRows[10][CalcLot], "＊トータル");
 }
 
+// The coefficient method in the chain: 9 and 11 in every lot give X̿ = 10 and
+// R̄ = 2, so X̄ ± A₂(2)·2 = 10 ± 3.7612 and the R UCL 3.26862·2. A lot of one
+// value stops it before anything is written, and the specification
+// judgment then finds no limits.
+TEST(JudgmentChain, CoefficientMethodSetsTheLimitsOrWritesNothing)
+{
+    ChainSettings s;
+    s.limitMethod = LimitCoefficient;
+    SheetJudgment j = JudgeSheet(Imported(Header{}, EvenLots()), s);
+    EXPECT_TRUE(j.messages.empty());
+    EXPECT_EQ(j.limits[LimitUcl3], "13.7612");
+    EXPECT_EQ(j.limits[LimitLcl1], "8.7463");
+    EXPECT_EQ(j.limits[LimitRsUcl3], "6.5372");
+    EXPECT_TRUE(j.passed());
+
+    std::vector<std::string> lots = EvenLots();
+    lots[3] = "L4,10";
+    j = JudgeSheet(Imported(Header{}, lots), s);
+    ASSERT_EQ(j.messages.size(), 2u);
+    EXPECT_NE(j.messages[0].text.find("ロット「L4」のデータ数は 1 個で"), std::string::npos) << j.messages[0].text;
+    EXPECT_EQ(j.messages[1], kNoLimits);
+    for (const std::string& t : j.limits)
+        EXPECT_EQ(t, "");
+}
+
 // ---- the session's commands one at a time ----
 
 TEST(SheetSession, ShownSheetIsStoredBackAsItIsShown)

@@ -194,7 +194,9 @@ TEST(Cli, JsonOfEachKindOfSheet)
         ASSERT_EQ(out["files"].size(), 1u) << c.name;
         EXPECT_EQ(out["files"][0]["file"], file) << c.name;
         ASSERT_EQ(out["files"][0]["sheets"].size(), 1u) << c.name;
-        const json& sheet = out["files"][0]["sheets"][0];
+        // The capability study has its own check below.
+        json sheet = out["files"][0]["sheets"][0];
+        sheet.erase("capability");
         EXPECT_EQ(sheet, c.expected) << c.name << "\n got: " << sheet.dump() << "\nwant: " << c.expected.dump();
         EXPECT_TRUE(r.err.empty()) << c.name << ": " << r.err;
     }
@@ -210,7 +212,7 @@ TEST(Cli, KeysInTheirDocumentedOrder)
     for (const auto& [k, v] : out["files"][0]["sheets"][0].items())
         keys.push_back(k);
     EXPECT_EQ(keys, (std::vector<std::string>{"sheet", "label", "lots", "n", "chart", "messages", "error", "limits",
-                                              "spec", "calc", "spc"}));
+                                              "spec", "calc", "spc", "capability"}));
     std::vector<std::string> limitKeys;
     for (const auto& [k, v] : out["files"][0]["sheets"][0]["limits"].items())
         limitKeys.push_back(k);
@@ -250,6 +252,27 @@ TEST(Cli, TypedLimits)
     EXPECT_EQ(sheet2["limits"]["editRsUcl2"], "7.6667");
     EXPECT_EQ(sheet2["limits"]["editRsUcl1"], "5.3333");
     EXPECT_EQ(sheet2["spc"]["verdict"], "不合格");
+}
+
+// Lots (1, 3) and (2, 6) against 0..10 by the coefficient method: X̿ 3 +
+// A₂(2)·R̄ = 3 + 1.88060·3; σ within R̄/d₂ = 3/1.128, so Cp = 10/(6σ) = 0.627 and
+// Cpk = 3/(3σ) = 0.376; σ overall 2.16025 gives Pp 0.772.
+TEST(Cli, CoefficientMethodAndCapability)
+{
+    CliTempDir dir;
+    const std::string file = dir.write("a.csv", ExchangeCsv(Header("公差規格", "10", "0"), kTwoLots, 2));
+    const CliRun r = RunCli({"judge", "--json", "--limit-method", "coefficient", file}, dir);
+    const json sheet = json::parse(r.out)["files"][0]["sheets"][0];
+    EXPECT_EQ(sheet["limits"]["editUcl3"], "8.6418");
+    const json& c = sheet["capability"];
+    EXPECT_EQ(c["values"], 4);
+    EXPECT_NEAR(c["within"]["cp"].get<double>(), 0.6267, 0.0001);
+    EXPECT_NEAR(c["within"]["cpk"].get<double>(), 0.3760, 0.0001);
+    EXPECT_EQ(c["within"]["verdict"], "工程能力不足");
+    EXPECT_NEAR(c["overall"]["pp"].get<double>(), 0.7715, 0.0001);
+    EXPECT_EQ(c["overall"]["note"], nullptr);
+
+    EXPECT_EQ(RunCli({"judge", "--limit-method", "median", file}, dir).status, 2);
 }
 
 TEST(Cli, ReadableReport)

@@ -1,0 +1,159 @@
+#include "stats/process_capability.h"
+
+#include <boost/math/distributions/chi_squared.hpp>
+#include <boost/math/distributions/normal.hpp>
+#include <cmath>
+#include <functional>
+
+#include "model/number.h"
+#include "stats/capability.h"
+#include "stats/coefficient_limits.h"
+
+namespace trevolo {
+
+namespace {
+
+constexpr const char* kTooFewValues = "データが2個未満のため計算できません";
+constexpr const char* kNoSpread = "ばらつきが0のため計算できません";
+constexpr const char* kLimitBlank = "規格値が入力されていないため計算できません";
+constexpr const char* kLimitNotNumber = "規格値が数値ではないため計算できません";
+constexpr const char* kThresholdNotNumber = "しきい値が数値ではないため判定できません";
+constexpr const char* kNotFinite = "計算できません";
+
+// The bound of an index estimate as a function of the number of values.
+using BoundOf = std::function<double(long values)>;
+
+// The verdict of one index against the threshold: its bound reaches it, the
+// estimate itself is below it, or more values would make the bound reach it
+// at the present estimate (the fewest such, found by doubling and halving).
+std::string VerdictFor(double estimate, int values, double threshold, const BoundOf& bound)
+{
+    if (bound(values) >= threshold)
+        return kCapableText;
+    if (estimate < threshold)
+        return kIncapableText;
+    // The bound grows with the number of values towards the estimate; an
+    // estimate just at the threshold never gets there.
+    constexpr long kMostValues = 100'000'000;
+    long low = values;
+    long high = std::max<long>(values * 2L, values + 1L);
+    while (bound(high) < threshold) {
+        if (high >= kMostValues)
+            return "データ不足（推定値がしきい値と同じため、必要な個数を見積もれません）";
+        low = high;
+        high = std::min(high * 2, kMostValues);
+    }
+    while (high - low > 1) {
+        const long mid = low + (high - low) / 2;
+        if (bound(mid) >= threshold)
+            high = mid;
+        else
+            low = mid;
+    }
+    return "データ不足（あと約 " + std::to_string(high - values) + " 個）";
+}
+
+bool Finite(const CapabilityIndexSet& s)
+{
+    return std::isfinite(s.sigma) && std::isfinite(s.cp) && std::isfinite(s.cpk) && std::isfinite(s.cpLower) &&
+           std::isfinite(s.cpkLower);
+}
+
+CapabilityIndexSet IndicesFor(long double sigma, long double mean, int values, double upper, double lower,
+                              const CapabilityStudyInput& in)
+{
+    CapabilityIndexSet s;
+    if (!(sigma > 0)) {
+        s.why = kNoSpread;
+        return s;
+    }
+    const CapabilityIndices ix = ComputeIndices(in.specKind, upper, lower, mean, sigma);
+    s.sigma = static_cast<double>(sigma);
+    s.cp = ix.cp;
+    s.cpk = ix.cpk;
+    // A one-sided index depends on the mean as Cpk does: Bissell's bound.
+    const bool twoSided = in.specKind == SpecTolerance;
+    const double confidence = in.confidence;
+    const BoundOf cpBound = [cp = s.cp, twoSided, confidence](long n) {
+        const int count = static_cast<int>(std::min<long>(n, 1L << 30));
+        return twoSided ? CpLowerBound(cp, count, confidence) : CpkLowerBound(cp, count, confidence);
+    };
+    const BoundOf cpkBound = [cpk = s.cpk, confidence](long n) {
+        return CpkLowerBound(cpk, static_cast<int>(std::min<long>(n, 1L << 30)), confidence);
+    };
+    s.cpLower = cpBound(values);
+    s.cpkLower = cpkBound(values);
+    if (!Finite(s)) {
+        s = {};
+        s.why = kNotFinite;
+        return s;
+    }
+    s.computed = true;
+    if (!in.thresholdOn) {
+        s.verdict = "－";
+        return s;
+    }
+    double threshold = 0;
+    if (!TryStrToFloat(in.threshold, threshold) || !std::isfinite(threshold)) {
+        s.verdict = kThresholdNotNumber;
+        return s;
+    }
+    const bool judgeCp = in.thresholdIndex == 0;
+    s.verdict = VerdictFor(judgeCp ? s.cp : s.cpk, values, threshold, judgeCp ? cpBound : cpkBound);
+    return s;
+}
+
+}  // namespace
+
+double CpLowerBound(double cp, int values, double confidence)
+{
+    const double nu = values - 1;
+    const boost::math::chi_squared chi(nu);
+    return cp * std::sqrt(boost::math::quantile(chi, 1.0 - confidence) / nu);
+}
+
+double CpkLowerBound(double cpk, int values, double confidence)
+{
+    const double z = boost::math::quantile(boost::math::normal(), confidence);
+    const double n = values;
+    return cpk - z * std::sqrt(1.0 / (9.0 * n) + cpk * cpk / (2.0 * (n - 1.0)));
+}
+
+CapabilityStudy StudyCapability(const LotSource& lots, const CapabilityStudyInput& in)
+{
+    CapabilityStudy study;
+    const SubgroupSummary s = SummariseSubgroups(lots, in.chartKind);
+    if (s.error) {
+        study.why = s.error->message();
+        return study;
+    }
+    study.values = s.values;
+    study.mean = static_cast<double>(s.mean);
+    if (s.values < 2) {
+        study.why = kTooFewValues;
+        return study;
+    }
+    double upper = 0;
+    double lower = 0;
+    const std::pair<std::string_view, double*> limits[] = {{in.specKind != SpecLowerOnly ? in.upper : "0", &upper},
+                                                           {in.specKind != SpecUpperOnly ? in.lower : "0", &lower}};
+    for (const auto& [text, value] : limits) {
+        if (IsBlank(text)) {
+            study.why = kLimitBlank;
+            return study;
+        }
+        if (!TryStrToFloat(text, *value) || !std::isfinite(*value)) {
+            study.why = kLimitNotNumber;
+            return study;
+        }
+    }
+    if (s.stop) {
+        study.within.why = SubgroupStopShort(*s.stop);
+    } else {
+        study.within = IndicesFor(WithinSigma(s, in.chartKind), s.mean, s.values, upper, lower, in);
+    }
+    study.overall = IndicesFor(s.overallStdev, s.mean, s.values, upper, lower, in);
+    return study;
+}
+
+}  // namespace trevolo

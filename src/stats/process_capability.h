@@ -1,0 +1,66 @@
+#pragma once
+// The capability study of a sheet beside the per-lot table: σ within the
+// lots (R̄/d₂, s̄/c₄ or MR̄/1.128 after the chart kind) and σ overall (the
+// sample standard deviation of all values), Cp/Cpk from the first and Pp/Ppk
+// from the second, each with its lower confidence bound and a verdict
+// against the threshold of the capability page. A study that cannot be
+// computed says why in words; no number of it is ever infinite or NaN.
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/comtype.h"
+#include "stats/lot_table.h"
+
+namespace trevolo {
+
+inline constexpr const char* kCapableText = "工程能力あり（95%信頼）";
+inline constexpr const char* kIncapableText = "工程能力不足";
+
+struct CapabilityStudyInput {
+    int chartKind = ChartXbarR;    // cmbChart
+    int specKind = SpecTolerance;  // cmbSpecKind
+    std::string_view upper;        // editKupper
+    std::string_view lower;        // editKlower
+    bool thresholdOn = true;       // chkCpCpk
+    int thresholdIndex = 1;        // cmbCpCpk: 0 judges Cp (Pp), 1 Cpk (Ppk)
+    std::string_view threshold;    // editCpCpk
+    // One-sided confidence of the lower bounds.
+    double confidence = 0.95;
+};
+
+// The indices from one σ. For a one-sided kind both indices are the index of
+// that side (CPU or CPL), as in the statistics table.
+struct CapabilityIndexSet {
+    // False: why says in words what is missing.
+    bool computed = false;
+    std::string why;
+    double sigma = 0;
+    double cp = 0;   // Cp or Pp
+    double cpk = 0;  // Cpk or Ppk
+    double cpLower = 0;
+    double cpkLower = 0;
+    // "工程能力あり（95%信頼）", "工程能力不足", "データ不足（あと約 M 個）",
+    // "－" without the threshold judgment, or the reason there is none.
+    std::string verdict;
+};
+
+struct CapabilityStudy {
+    int values = 0;
+    double mean = 0;
+    // Set when nothing can be computed: the reason in words.
+    std::string why;
+    CapabilityIndexSet within;   // Cp, Cpk
+    CapabilityIndexSet overall;  // Pp, Ppk
+};
+
+CapabilityStudy StudyCapability(const LotSource& lots, const CapabilityStudyInput& in);
+
+// Lower confidence bound of Cp from N values: Cp·√(χ²(1−confidence; N−1)/(N−1)),
+// the χ² quantile from Boost.Math.
+double CpLowerBound(double cp, int values, double confidence);
+// Bissell's lower bound of Cpk: Cpk − z·√(1/(9N) + Cpk²/(2(N−1))), z the
+// normal quantile of the confidence (1.645 for 95 %).
+double CpkLowerBound(double cpk, int values, double confidence);
+
+}  // namespace trevolo
