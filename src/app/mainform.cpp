@@ -3,6 +3,8 @@
 // table dimensions); the settings dialogs and the help menu.
 #include "app/mainform.h"
 
+#include "app/plant_store_view.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,6 +28,7 @@
 #include <algorithm>
 
 #include "app/about_form.h"
+#include "app/plant_store_view.h"
 #include "app/chart_page.h"
 #include "app/fonts.h"
 #include "app/header_panel.h"
@@ -117,6 +120,7 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     bindSession();
     setupEntry();
     setupClipboard();
+    plantStore_ = new PlantStoreView(this, store_, menuFile, menuFileExit, menuSetting);
     gridCtrl->setFocus();
     setMinimumSize(1070, 602);
     resize(std::max(width(), 1070), std::max(height(), 602));
@@ -149,6 +153,9 @@ TMainForm::~TMainForm()
     // no event or edit of theirs may reach the handlers of a window gone.
     hide();
     delete entryEvents_;
+    // The plant store's live view and outbox thread end before the document.
+    delete plantStore_;
+    plantStore_ = nullptr;
     // The chart page listens to the session, which goes before the pages.
     delete chartPage;
     chartPage = nullptr;

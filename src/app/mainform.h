@@ -338,6 +338,9 @@ private:
     // Repaints the tables and verdict panels as the session changes.
     std::unique_ptr<SessionListener> tableViews_;
     std::unique_ptr<WorkbookListener> bookViews_;
+    // Publishing to and opening from the plant store, its live view and
+    // the outbox count.
+    class PlantStoreView* plantStore_ = nullptr;
     // Undo (false) or redo (true) on the shown sheet.
     void undoRedo(bool redo);
     // Runs the whole judgment chain; the reports go on only when it leaves

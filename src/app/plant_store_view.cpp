@@ -1,0 +1,604 @@
+// The plant store in the window: publishing, opening, the live view and the
+// outbox count.
+#include "app/plant_store_view.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSettings>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QThread>
+#include <QVBoxLayout>
+#include <QFile>
+#include <algorithm>
+#include <set>
+#include <thread>
+#include <tuple>
+
+#include "app/mainform.h"
+#include "app/prompts.h"
+#include "model/comfunction.h"
+#include "model/commatext.h"
+#include "model/number.h"
+#include "store/live_feed.h"
+#include "store/outbox_forwarder.h"
+#include "store/plant_store.h"
+#include "store/store_commands.h"
+
+namespace trevolo {
+
+namespace {
+
+QString U(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+
+// The settings of the server (no password: that comes from ~/.pgpass or is
+// typed by the user of the database tools).
+constexpr const char* kGroup = "PlantStore";
+
+QString ShownTime(std::int64_t millis)
+{
+    if (millis <= 0)
+        return QString();
+    return QDateTime::fromMSecsSinceEpoch(millis).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+}
+
+// The values of a lot as the sheet shows them, for finding a lot that came
+// from the store unchanged: numbers brought to the sheet's decimals, empty
+// cells at the end left out.
+std::string SameValues(std::string_view values, int decimals)
+{
+    std::vector<std::string> cells = CommaTextSplit(values);
+    for (std::string& c : cells) {
+        double v = 0;
+        if (TryStrToFloat(c, v))
+            c = FormatFixed(v, decimals);
+    }
+    while (!cells.empty() && IsBlank(cells.back()))
+        cells.pop_back();
+    return CommaTextJoin(cells);
+}
+
+std::string KeyOf(const Characteristic& c)
+{
+    return c.product + '\x1f' + c.process + '\x1f' + c.machine + '\x1f' + c.item;
+}
+
+// The embedded store is made on first use; a server's is made by
+// "trevolo-cli store init".
+bool PrepareStore(const StoreLocation& where, std::string& error)
+{
+    if (where.engine != StoreEngine::Sqlite)
+        return true;
+    std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
+    if (!store)
+        return false;
+    if (!store->init()) {
+        error = store->lastError();
+        return false;
+    }
+    return true;
+}
+
+// "工場データベースから開く": the characteristics of the store, searched by a
+// text in any of their four names.
+class OpenDialog : public QDialog {
+public:
+    OpenDialog(const StoreLocation& where, QWidget* parent) : QDialog(parent), where_(where)
+    {
+        setObjectName(QStringLiteral("TStoreOpenForm"));
+        setWindowTitle(QStringLiteral("工場データベースから開く"));
+        auto* v = new QVBoxLayout(this);
+        search_ = new QLineEdit(this);
+        search_->setObjectName(QStringLiteral("editSearch"));
+        search_->setPlaceholderText(QStringLiteral("品種・工程・装置・項目で検索"));
+        search_->setAccessibleName(QStringLiteral("検索"));
+        table_ = new QTableWidget(0, 7, this);
+        table_->setObjectName(QStringLiteral("gridCharacteristics"));
+        table_->setHorizontalHeaderLabels({QStringLiteral("品種名称"), QStringLiteral("工程名称"),
+                                           QStringLiteral("装置名称"), QStringLiteral("項目名称"),
+                                           QStringLiteral("ステーション数"), QStringLiteral("ロット数"),
+                                           QStringLiteral("最終送信日時")});
+        table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+        table_->setSelectionMode(QAbstractItemView::SingleSelection);
+        table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        table_->horizontalHeader()->setStretchLastSection(true);
+        table_->verticalHeader()->hide();
+        auto* buttons = new QDialogButtonBox(this);
+        open_ = buttons->addButton(QStringLiteral("開く"), QDialogButtonBox::AcceptRole);
+        open_->setObjectName(QStringLiteral("btnOpen"));
+        buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
+        v->addWidget(search_);
+        v->addWidget(table_);
+        v->addWidget(buttons);
+        resize(760, 420);
+        connect(search_, &QLineEdit::textChanged, this, &OpenDialog::list);
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        connect(table_, &QTableWidget::cellDoubleClicked, this, &QDialog::accept);
+        connect(table_, &QTableWidget::itemSelectionChanged, this,
+                [this] { open_->setEnabled(!table_->selectedItems().isEmpty()); });
+    }
+
+    // Lists the characteristics; false with the reason when the store
+    // cannot be read.
+    bool list(const QString& search = QString())
+    {
+        std::vector<CharacteristicSummary> found;
+        if (!ListCharacteristics(where_, search.toStdString(), found, error_))
+            return false;
+        shown_ = found;
+        table_->setRowCount(static_cast<int>(found.size()));
+        for (int r = 0; r < static_cast<int>(found.size()); ++r) {
+            const CharacteristicSummary& f = found[static_cast<size_t>(r)];
+            const QString cells[] = {U(f.characteristic.product), U(f.characteristic.process),
+                                     U(f.characteristic.machine), U(f.characteristic.item),
+                                     QString::number(f.stations), QString::number(f.lots),
+                                     ShownTime(f.lastPublishedAt)};
+            for (int c = 0; c < 7; ++c)
+                table_->setItem(r, c, new QTableWidgetItem(cells[c]));
+        }
+        if (!found.empty())
+            table_->selectRow(0);
+        open_->setEnabled(!found.empty());
+        return true;
+    }
+
+    const std::string& error() const { return error_; }
+    std::optional<Characteristic> chosen() const
+    {
+        const int r = table_->currentRow();
+        if (r < 0 || r >= static_cast<int>(shown_.size()))
+            return std::nullopt;
+        return shown_[static_cast<size_t>(r)].characteristic;
+    }
+
+private:
+    StoreLocation where_;
+    QLineEdit* search_;
+    QTableWidget* table_;
+    QPushButton* open_;
+    std::vector<CharacteristicSummary> shown_;
+    std::string error_;
+};
+
+// "工場データベース設定": the server, or none for the file on this PC.
+class SettingsDialog : public QDialog {
+public:
+    SettingsDialog(QSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings)
+    {
+        setObjectName(QStringLiteral("TStoreSettingForm"));
+        setWindowTitle(QStringLiteral("工場データベース設定"));
+        auto* form = new QFormLayout(this);
+        host_ = new QLineEdit(this);
+        host_->setObjectName(QStringLiteral("editHost"));
+        host_->setPlaceholderText(QStringLiteral("空欄: このPCのデータベース"));
+        port_ = new QSpinBox(this);
+        port_->setObjectName(QStringLiteral("spinPort"));
+        port_->setRange(1, 65535);
+        database_ = new QLineEdit(this);
+        database_->setObjectName(QStringLiteral("editDatabase"));
+        user_ = new QLineEdit(this);
+        user_->setObjectName(QStringLiteral("editUser"));
+        ssl_ = new QComboBox(this);
+        ssl_->setObjectName(QStringLiteral("cmbSslMode"));
+        ssl_->addItems({QStringLiteral("prefer"), QStringLiteral("require"), QStringLiteral("verify-ca"),
+                        QStringLiteral("verify-full"), QStringLiteral("disable")});
+        form->addRow(QStringLiteral("サーバー"), host_);
+        form->addRow(QStringLiteral("ポート"), port_);
+        form->addRow(QStringLiteral("データベース"), database_);
+        form->addRow(QStringLiteral("ユーザー"), user_);
+        form->addRow(QStringLiteral("SSL"), ssl_);
+        auto* note = new QLabel(QStringLiteral("パスワードは保存されません。~/.pgpass に設定してください。"), this);
+        form->addRow(note);
+        auto* buttons = new QDialogButtonBox(this);
+        buttons->addButton(QStringLiteral("ＯＫ"), QDialogButtonBox::AcceptRole);
+        buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
+        form->addRow(buttons);
+        connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::store);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+        settings_.beginGroup(QLatin1String(kGroup));
+        host_->setText(settings_.value(QStringLiteral("Host")).toString());
+        port_->setValue(settings_.value(QStringLiteral("Port"), 5432).toInt());
+        database_->setText(settings_.value(QStringLiteral("Database"), QStringLiteral("trevolo")).toString());
+        user_->setText(settings_.value(QStringLiteral("User")).toString());
+        ssl_->setCurrentText(settings_.value(QStringLiteral("SslMode"), QStringLiteral("prefer")).toString());
+        settings_.endGroup();
+    }
+
+private:
+    void store()
+    {
+        const QString host = host_->text().trimmed();
+        if (!host.isEmpty() && (database_->text().trimmed().isEmpty() || user_->text().trimmed().isEmpty())) {
+            Prompts::current().message(this, QString::fromUtf8(kGuideCaption),
+                                       QStringLiteral("データベースとユーザーを入力してください。"));
+            return;
+        }
+        settings_.beginGroup(QLatin1String(kGroup));
+        settings_.setValue(QStringLiteral("Host"), host);
+        settings_.setValue(QStringLiteral("Port"), port_->value());
+        settings_.setValue(QStringLiteral("Database"), database_->text().trimmed());
+        settings_.setValue(QStringLiteral("User"), user_->text().trimmed());
+        settings_.setValue(QStringLiteral("SslMode"), ssl_->currentText());
+        settings_.endGroup();
+        accept();
+    }
+
+    QSettings& settings_;
+    QLineEdit* host_;
+    QSpinBox* port_;
+    QLineEdit* database_;
+    QLineEdit* user_;
+    QComboBox* ssl_;
+};
+
+// Runs work on a thread of its own while the window waits with a progress
+// bar; the window repaints meanwhile and takes no input.
+template <class Work>
+void RunWithProgress(QWidget* parent, const QString& text, int total, Work&& work)
+{
+    QProgressDialog progress(text, QString(), 0, std::max(total, 1), parent);
+    progress.setObjectName(QStringLiteral("dlgStoreProgress"));
+    progress.setWindowTitle(QStringLiteral("工場データベース"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setValue(0);
+    QEventLoop loop;
+    auto step = [&progress](int done) {
+        QMetaObject::invokeMethod(
+            &progress, [&progress, done] { progress.setValue(done); }, Qt::QueuedConnection);
+    };
+    std::thread worker([&] {
+        work(step);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    worker.join();
+}
+
+}  // namespace
+
+PlantStoreView::PlantStoreView(TMainForm* form, QSettings* settings, QMenu* fileMenu, QAction* fileBefore,
+                               QMenu* settingMenu)
+    : QObject(form), form_(form), settings_(settings), outboxPath_(DefaultOutboxPath())
+{
+    setObjectName(QStringLiteral("plantStore"));
+    auto* publishMenu = new QMenu(QStringLiteral("工場データベースへ送信(&P)"), fileMenu);
+    publishMenu->setObjectName(QStringLiteral("menuStorePublish"));
+    QAction* shown = publishMenu->addAction(QStringLiteral("表示中のシート(&S)"));
+    shown->setObjectName(QStringLiteral("menuStorePublishShown"));
+    QAction* all = publishMenu->addAction(QStringLiteral("全てのシート(&A)"));
+    all->setObjectName(QStringLiteral("menuStorePublishAll"));
+    QAction* open = new QAction(QStringLiteral("工場データベースから開く(&O)"), fileMenu);
+    open->setObjectName(QStringLiteral("menuStoreOpen"));
+    fileMenu->insertMenu(fileBefore, publishMenu);
+    fileMenu->insertAction(fileBefore, open);
+    fileMenu->insertSeparator(fileBefore);
+    QAction* setting = settingMenu->addAction(QStringLiteral("工場データベース設定(&D)"));
+    setting->setObjectName(QStringLiteral("menuStoreSetting"));
+    connect(shown, &QAction::triggered, this, [this] { publish(false); });
+    connect(all, &QAction::triggered, this, [this] { publish(true); });
+    connect(open, &QAction::triggered, this, &PlantStoreView::openClicked);
+    connect(setting, &QAction::triggered, this, &PlantStoreView::settingsClicked);
+
+    pending_ = new QLabel(form->statusBar());
+    pending_->setObjectName(QStringLiteral("lblPending"));
+    form->statusBar()->addPermanentWidget(pending_);
+    form->statusBar()->hide();
+    form->workbook().addListener(this);
+    // Lots left waiting by an earlier run go on by themselves.
+    if (QFile::exists(U(outboxPath_)))
+        startForwarder();
+}
+
+PlantStoreView::~PlantStoreView()
+{
+    form_->workbook().removeListener(this);
+    stopFeed();
+    forwarder_.reset();
+}
+
+StoreLocation PlantStoreView::location() const
+{
+    settings_->beginGroup(QLatin1String(kGroup));
+    const QString host = settings_->value(QStringLiteral("Host")).toString().trimmed();
+    StoreLocation where;
+    if (host.isEmpty()) {
+        settings_->endGroup();
+        return DefaultStoreLocation();
+    }
+    where.engine = StoreEngine::Postgres;
+    where.host = host.toStdString();
+    where.port = settings_->value(QStringLiteral("Port"), 5432).toInt();
+    where.database = settings_->value(QStringLiteral("Database"), QStringLiteral("trevolo")).toString().toStdString();
+    where.user = settings_->value(QStringLiteral("User")).toString().toStdString();
+    where.sslmode = settings_->value(QStringLiteral("SslMode"), QStringLiteral("prefer")).toString().toStdString();
+    settings_->endGroup();
+    return where;
+}
+
+void PlantStoreView::setOutboxPath(std::string path)
+{
+    outboxPath_ = std::move(path);
+    if (forwarder_)
+        startForwarder();
+}
+
+void PlantStoreView::workbookChanged(unsigned what, int first, int last)
+{
+    if (!(what & BookRecords))
+        return;
+    // A sheet made afresh or read in publishes under a scope of its own, and
+    // a live view of it ends.
+    const int end = last < 0 ? std::max(form_->workbook().count(), static_cast<int>(scopes_.size()) + first) : last;
+    for (int i = first; i < end; ++i)
+        scopes_.erase(i);
+    if (live_ && live_->sheet >= first && live_->sheet < end && !applying_)
+        stopFeed();
+}
+
+std::string PlantStoreView::scopeOf(int sheet)
+{
+    std::string& scope = scopes_[sheet];
+    if (scope.empty())
+        scope = NewLotId();
+    return scope;
+}
+
+void PlantStoreView::publish(bool all)
+{
+    form_->storeShownSheet();
+    const Workbook& book = form_->workbook();
+    std::vector<int> indices;
+    if (all) {
+        for (int i = 0; i < book.count(); ++i)
+            indices.push_back(i);
+    } else if (book.contains(form_->selectedTab())) {
+        indices.push_back(form_->selectedTab());
+    }
+    SheetArray sheets;
+    std::vector<std::string> scopes;
+    for (int i : indices) {
+        Struct_Sheet s = book.sheets[static_cast<size_t>(i)];
+        // Lots that came from the store and are unchanged are there already.
+        if (live_ && live_->sheet == i) {
+            const int decimals = ShownDecimals(s.Keta);
+            std::set<std::tuple<std::string, bool, std::string>> stored;
+            for (const StoredLot& l : live_->history.lots)
+                stored.emplace(l.label, l.enabled, SameValues(l.values, decimals));
+            Struct_Sheet kept = s;
+            kept.DataList.clear();
+            kept.CheckList.clear();
+            for (size_t r = 0; r < s.DataList.size(); ++r) {
+                const std::string check = r < s.CheckList.size() ? s.CheckList[r] : "1";
+                const DataLineParts parts = DataLineSplit(s.DataList[r]);
+                if (stored.count({parts.label, check != "0", SameValues(parts.values, decimals)}))
+                    continue;
+                kept.DataList.push_back(s.DataList[r]);
+                kept.CheckList.push_back(check);
+            }
+            s = std::move(kept);
+        }
+        sheets.push_back(std::move(s));
+        scopes.push_back(scopeOf(i));
+    }
+    if (sheets.empty()) {
+        Prompts::current().message(form_, QString::fromUtf8(kGuideCaption),
+                                   QStringLiteral("送信するシートがありません。"));
+        return;
+    }
+
+    // The limits of the shown sheet go with it as a limit set when they
+    // are set and differ from those sent before.
+    const SheetSession& session = form_->session();
+    std::optional<LimitSet> limits;
+    std::string limitKey;
+    const bool shownIncluded = std::find(indices.begin(), indices.end(), form_->selectedTab()) != indices.end();
+    if (shownIncluded &&
+        std::any_of(session.limits.begin(), session.limits.end(), [](const std::string& t) { return !IsBlank(t); })) {
+        LimitSet set;
+        set.method = kLimitTexts[std::clamp(session.limitMethod, 0, 2)];
+        set.values = session.limits;
+        set.effectiveFrom = StationNowMillis();
+        const Struct_Sheet& shown = book.sheets[static_cast<size_t>(form_->selectedTab())];
+        limitKey = KeyOf(CharacteristicOf(shown));
+        std::string text = set.method;
+        for (const std::string& v : set.values)
+            text += '\x1f' + v;
+        if (limitsSent_[limitKey] != text) {
+            limits = set;
+            limitsSent_[limitKey] = text;
+        } else {
+            limitKey.clear();
+        }
+    }
+
+    const StoreLocation where = location();
+    Publisher publisher = CurrentPublisher();
+    if (limits)
+        limits->setBy = publisher.operatorName;
+    const Struct_Sheet shownRecord = shownIncluded ? book.sheets[static_cast<size_t>(form_->selectedTab())]
+                                                   : Struct_Sheet();
+    PublishReport report;
+    bool written = false;
+    std::string limitError;
+    RunWithProgress(
+        form_, QStringLiteral("工場データベースへ送信しています。"), static_cast<int>(sheets.size()), [&](auto step) {
+            std::string error;
+            PrepareStore(where, error);
+            written = PublishSheets(sheets, scopes, where, outboxPath_, publisher, report,
+                                    [&](int done, int) { step(done); });
+            if (written && report.reached && limits && !PublishLimitSet(where, shownRecord, *limits, limitError))
+                limitsSent_.erase(limitKey);
+        });
+    if (limits && !report.reached)
+        limitsSent_.erase(limitKey);
+    showWaiting(report.waiting);
+    if (!forwarder_)
+        startForwarder();
+    QString text = U(report.message);
+    if (!limitError.empty())
+        text += QStringLiteral("\n管理限界値は送信できませんでした。") + U(limitError);
+    Prompts::current().message(form_, QString::fromUtf8(written && report.reached ? kGuideCaption : kWarningCaption),
+                               text);
+}
+
+void PlantStoreView::openClicked()
+{
+    const StoreLocation where = location();
+    std::string error;
+    if (!PrepareStore(where, error)) {
+        Prompts::current().message(form_, QString::fromUtf8(kWarningCaption), U(error));
+        return;
+    }
+    OpenDialog dialog(where, form_);
+    if (!dialog.list()) {
+        Prompts::current().message(form_, QString::fromUtf8(kWarningCaption), U(dialog.error()));
+        return;
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (const std::optional<Characteristic> c = dialog.chosen())
+        open(*c);
+}
+
+bool PlantStoreView::open(const Characteristic& characteristic)
+{
+    const int index = form_->selectedTab();
+    if (!form_->workbook().contains(index)) {
+        Prompts::current().message(form_, QString::fromUtf8(kGuideCaption),
+                                   QStringLiteral("開くシートのタブを選択してください。"));
+        return false;
+    }
+    Struct_Sheet sheet;
+    LotHistory history;
+    std::string error;
+    if (!OpenCharacteristic(location(), characteristic, sheet, history, error)) {
+        Prompts::current().message(form_, QString::fromUtf8(kWarningCaption), U(error));
+        return false;
+    }
+    form_->storeShownSheet();
+    stopFeed();
+    live_ = Live{index, characteristic, history};
+    showHistory(index, history, history.hasLimits ? &history.limits : nullptr);
+    startFeed();
+    return true;
+}
+
+void PlantStoreView::showHistory(int index, const LotHistory& history, const LimitSet* limits)
+{
+    applying_ = true;
+    const Outcome o =
+        form_->workbook().importSheet(index, SheetFromHistory(live_->characteristic, history), form_->session());
+    applying_ = false;
+    if (limits)
+        form_->session().typeLimits(limits->values);
+    for (const SessionMessage& m : o.messages)
+        Prompts::current().message(
+            form_, QString::fromUtf8(m.kind == SessionMessage::Kind::Warning ? kWarningCaption : kGuideCaption),
+            U(m.text));
+}
+
+void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
+{
+    if (!live_ || lots.empty())
+        return;
+    ApplyArrivals(live_->history, lots);
+    if (form_->selectedTab() != live_->sheet)
+        return;
+    // The sheet follows the store: what the inspector typed is stored
+    // first and comes back by undo; the limits and the page shown stay.
+    form_->storeShownSheet();
+    const std::array<std::string, kLimitFields> limits = form_->session().limits;
+    const bool typed = form_->session().limitsTyped();
+    auto* pages = form_->findChild<QTabWidget*>(QStringLiteral("pageInput"));
+    const int page = pages ? pages->currentIndex() : -1;
+    LimitSet kept;
+    kept.values = limits;
+    showHistory(live_->sheet, live_->history, typed ? &kept : nullptr);
+    if (pages && page >= 0)
+        pages->setCurrentIndex(page);
+}
+
+void PlantStoreView::startFeed()
+{
+    if (!live_)
+        return;
+    feedThread_ = new QThread(this);
+    feedThread_->setObjectName(QStringLiteral("liveFeed"));
+    feedHost_ = new QObject;
+    feedHost_->moveToThread(feedThread_);
+    feedThread_->start();
+    const StoreLocation where = location();
+    const std::int64_t id = live_->history.characteristicId;
+    const std::int64_t seq = live_->history.lastSeq;
+    QMetaObject::invokeMethod(feedHost_, [this, where, id, seq] {
+        feed_ = std::make_unique<LiveFeed>(where, id, seq, [this](const std::vector<StoredLot>& lots) {
+            QMetaObject::invokeMethod(
+                this, [this, lots] { arrived(lots); }, Qt::QueuedConnection);
+        });
+        std::string error;
+        feed_->start(error);
+    });
+}
+
+void PlantStoreView::stopFeed()
+{
+    if (feedThread_) {
+        // The feed ends in its own thread, then the thread.
+        QMetaObject::invokeMethod(
+            feedHost_, [this] { feed_.reset(); }, Qt::BlockingQueuedConnection);
+        feedThread_->quit();
+        feedThread_->wait();
+        delete feedHost_;
+        delete feedThread_;
+        feedThread_ = nullptr;
+        feedHost_ = nullptr;
+    }
+    live_.reset();
+}
+
+void PlantStoreView::startForwarder()
+{
+    forwarder_.reset();
+    forwarder_ = std::make_unique<OutboxForwarder>(
+        location(), outboxPath_, std::chrono::seconds(30), [this](std::int64_t waiting, bool) {
+            QMetaObject::invokeMethod(
+                this, [this, waiting] { showWaiting(waiting); }, Qt::QueuedConnection);
+        });
+}
+
+void PlantStoreView::showWaiting(long long waiting)
+{
+    // The status bar shows only while lots wait.
+    pending_->setText(U(PendingLotsText(std::max(waiting, 0LL))));
+    form_->statusBar()->setVisible(waiting > 0);
+}
+
+void PlantStoreView::settingsClicked()
+{
+    SettingsDialog dialog(*settings_, form_);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    stopFeed();
+    if (forwarder_)
+        forwarder_->setLocation(location());
+}
+
+}  // namespace trevolo
