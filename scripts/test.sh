@@ -5,13 +5,17 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+start=$SECONDS
+stage() { echo "== test.sh: $1 after $(( (SECONDS - start) / 60 )) min $(( (SECONDS - start) % 60 )) s" >&2; }
 ./scripts/install-deps.sh
+stage "set-up done"
 jobs=$(nproc)
 source scripts/compiler-cache.sh
 
 # The main build, configured as the run command configures it.
 ./scripts/build.sh build
 ctest --test-dir build --output-on-failure -j "$jobs"
+stage "main build and suite done"
 
 # The readers of outside text under libFuzzer with the sanitizers.
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -19,6 +23,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYP
   -DTREVOLO_WITH_GUI=OFF -DTREVOLO_WITH_OFFICE=OFF "${cache_options[@]}"
 cmake --build build-fuzz -j "$jobs"
 ctest --test-dir build-fuzz --output-on-failure -L fuzz -j "$jobs"
+stage "fuzz stage done"
 
 # The whole suite again with AddressSanitizer, LeakSanitizer and
 # UndefinedBehaviorSanitizer; any report fails its test. The suppressions of
@@ -27,3 +32,4 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVOLO_SA
   -DTREVOLO_BUILD_TESTS=ON -DTREVOLO_BUILD_BENCH=OFF "${cache_options[@]}"
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+stage "sanitizer stage done"
