@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -457,6 +458,28 @@ void PlantStoreView::publish(bool all)
         text += QStringLiteral("\n管理限界値は送信できませんでした。") + U(limitError);
     Prompts::current().message(form_, QString::fromUtf8(written && report.reached ? kGuideCaption : kWarningCaption),
                                text);
+    // A server that wants a password gets it now; the lots waiting go on
+    // with it.
+    if (!report.reached && askPassword(report.message) && forwarder_)
+        forwarder_->poke();
+}
+
+bool PlantStoreView::askPassword(const std::string& error)
+{
+    if (location().engine != StoreEngine::Postgres ||
+        !QString::fromStdString(error).contains(QLatin1String("password"), Qt::CaseInsensitive))
+        return false;
+    bool ok = false;
+    const QString password =
+        QInputDialog::getText(form_, QStringLiteral("工場データベース"),
+                              QStringLiteral("%1 のパスワードを入力してください。").arg(U(location().user)),
+                              QLineEdit::Password, QString(), &ok);
+    if (!ok || password.isEmpty())
+        return false;
+    // Kept for this run only: the connections of every thread read it, and
+    // it is never written anywhere.
+    qputenv("PGPASSWORD", password.toUtf8());
+    return true;
 }
 
 void PlantStoreView::openClicked()
@@ -468,7 +491,7 @@ void PlantStoreView::openClicked()
         return;
     }
     OpenDialog dialog(where, form_);
-    if (!dialog.list()) {
+    if (!dialog.list() && !(askPassword(dialog.error()) && dialog.list())) {
         Prompts::current().message(form_, QString::fromUtf8(kWarningCaption), U(dialog.error()));
         return;
     }

@@ -72,6 +72,9 @@ private:
     void stopFeed();
     void startForwarder();
     void showWaiting(long long waiting);
+    // When a server refused for want of a password, asks for it and keeps
+    // it for this run (true when one was given).
+    bool askPassword(const std::string& error);
     std::string scopeOf(int sheet);
 
     TMainForm* form_;

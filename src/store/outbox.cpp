@@ -2,12 +2,34 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 #include <map>
 
 #include "store/plant_store.h"
 
 namespace trevolo {
+
+namespace {
+
+// A lot's id, made from what the lot is: the station, the characteristic,
+// the lot's key on its sheet, its content and the lot it corrects. A sheet
+// published again by a station that no longer knows it (a new run of the
+// window, another sheet of the same lots) gives its unchanged lots the ids
+// they were stored under, and the store ignores them instead of keeping
+// them twice; a correction, even back to an earlier content, has an id of
+// its own.
+std::string LotIdOf(const std::string& station, const Characteristic& c, const std::string& key,
+                    const std::string& content, const std::string& supersedes)
+{
+    static const QUuid kNamespace(QStringLiteral("{3b1f6c52-8e0d-4c7a-b4a9-5d2e7f90c163}"));
+    const std::string name = AuditRowHash({station, c.product, c.process, c.machine, c.item, key, content, supersedes});
+    return QUuid::createUuidV5(kNamespace, QByteArray::fromStdString(name))
+        .toString(QUuid::WithoutBraces)
+        .toStdString();
+}
+
+}  // namespace
 
 namespace {
 
@@ -120,8 +142,8 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
         auto it = ledger.find(key);
         if (it != ledger.end() && it->second.content == content)
             continue;
-        const std::string id = NewLotId();
         const std::string supersedes = it != ledger.end() ? it->second.id : std::string();
+        const std::string id = LotIdOf(publisher.station, c, key, content, supersedes);
         // A new lot takes its place by the publishing time and its row; a
         // correction keeps the place of the lot it corrects.
         const std::int64_t orderKey = it != ledger.end() ? it->second.orderKey : now * 1000 + row;

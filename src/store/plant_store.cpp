@@ -207,10 +207,8 @@ bool PlantStore::findCharacteristic(const Characteristic& c, bool create, std::i
     return true;
 }
 
-bool PlantStore::publish(const LotBatch& batch, int* inserted)
+bool PlantStore::beginWriting(std::int64_t& now, std::string& role)
 {
-    if (inserted)
-        *inserted = 0;
     QSqlQuery q(db_);
     if (!q.exec(QString::fromLatin1(dialect_.beginWrite())))
         return fail("データベースに書き込めません", q);
@@ -222,9 +220,20 @@ bool PlantStore::publish(const LotBatch& batch, int* inserted)
                     .arg(QLatin1String(dialect_.nowMillis()), QLatin1String(dialect_.sessionUser()))) ||
         !q.next())
         return fail("サーバの時刻を読めません", q);
-    const std::int64_t now = q.value(0).toLongLong();
-    const std::string role = S(q.value(1));
-    q.finish();
+    now = q.value(0).toLongLong();
+    role = S(q.value(1));
+    return true;
+}
+
+bool PlantStore::publish(const LotBatch& batch, int* inserted)
+{
+    if (inserted)
+        *inserted = 0;
+    QSqlQuery q(db_);
+    std::int64_t now = 0;
+    std::string role;
+    if (!beginWriting(now, role))
+        return false;
 
     std::int64_t cid = 0;
     if (!findCharacteristic(batch.characteristic, true, cid))
@@ -351,18 +360,12 @@ bool PlantStore::publish(const LotBatch& batch, int* inserted)
 bool PlantStore::publishLimits(const Characteristic& characteristic, const LimitSet& limits)
 {
     QSqlQuery q(db_);
-    if (!q.exec(QString::fromLatin1(dialect_.beginWrite())))
-        return fail("データベースに書き込めません", q);
-    writing_ = true;
-    if (dialect_.engine == StoreEngine::Postgres && !q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7351002)")))
-        return fail("データベースに書き込めません", q);
-    if (!q.exec(QStringLiteral("SELECT %1, %2")
-                    .arg(QLatin1String(dialect_.nowMillis()), QLatin1String(dialect_.sessionUser()))) ||
-        !q.next())
-        return fail("サーバの時刻を読めません", q);
-    const std::int64_t now = q.value(0).toLongLong();
-    const std::string role = S(q.value(1)).empty() ? limits.setBy : S(q.value(1));
-    q.finish();
+    std::int64_t now = 0;
+    std::string role;
+    if (!beginWriting(now, role))
+        return false;
+    if (role.empty())
+        role = limits.setBy;
     std::int64_t cid = 0;
     if (!findCharacteristic(characteristic, true, cid))
         return false;

@@ -85,6 +85,9 @@ public:
 private:
     PlantStore(const StoreLocation& where, QSqlDatabase db);
     bool fail(const std::string& what, const class QSqlQuery& q);
+    // Starts a writing transaction with the writers' lock; the server's
+    // clock and the role connected.
+    bool beginWriting(std::int64_t& now, std::string& role);
     bool findCharacteristic(const Characteristic& c, bool create, std::int64_t& id);
     bool readLots(class QSqlQuery& q, std::vector<StoredLot>& out);
     bool inForce(std::int64_t characteristicId, std::int64_t at, LotHistory& out);

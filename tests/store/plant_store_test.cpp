@@ -128,6 +128,12 @@ TEST_P(PlantStoreTest, LedgerSkipsUnchangedAndSupersedes)
         ASSERT_TRUE(ForwardOutbox(*outbox, where, nullptr, error)) << error;
         EXPECT_EQ(outbox->pending(), 0);
     }
+    // Another scope (the sheet published again by a new run of the window)
+    // sends the lots it never corrected again: the store keeps each once.
+    int queued = -1;
+    ASSERT_TRUE(outbox->queue(kShaft, kSpec, "next run", {sheet[0], sheet[2]}, me, &queued)) << outbox->lastError();
+    EXPECT_EQ(queued, 2);
+    ASSERT_TRUE(ForwardOutbox(*outbox, where, nullptr, error)) << error;
     LotHistory h;
     ASSERT_TRUE(store->allLots(kShaft, h));
     ASSERT_EQ(h.lots.size(), 3u);
@@ -136,6 +142,12 @@ TEST_P(PlantStoreTest, LedgerSkipsUnchangedAndSupersedes)
     std::vector<StoredLot> all;
     ASSERT_TRUE(store->lotsAfter(h.characteristicId, 0, all));
     EXPECT_EQ(all.size(), 4u);
+    // Edited back to its first values: a correction of its own all the same.
+    sheet[1].values = "3,4";
+    ASSERT_TRUE(outbox->queue(kShaft, kSpec, "sheet", sheet, me, &queued)) << outbox->lastError();
+    ASSERT_TRUE(ForwardOutbox(*outbox, where, nullptr, error)) << error;
+    ASSERT_TRUE(store->allLots(kShaft, h));
+    EXPECT_EQ(h.lots[1].values, "3,4");
 }
 
 // Stored rows are never changed: not by the owner, not by any role.
