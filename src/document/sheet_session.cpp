@@ -509,8 +509,7 @@ Outcome SheetSession::loadInto(const Struct_Sheet& s)
 {
     Outcome o;
     o.changed = ChangedValues;
-    LoadListsToTables(s, n_, ctrl_, edit_, calc_, spc_);
-    if (!s.DataList.empty() && !NormaliseValues(edit_, ShownDecimals(header.keta)).ok)
+    if (!LoadAndNormalise(s, n_, ctrl_, edit_, calc_, spc_, ShownDecimals(header.keta)).ok)
         o.add(SessionMessage::Kind::Warning, kMsgBadLoadedValue);
     return o;
 }
@@ -614,14 +613,21 @@ Outcome SheetSession::judgeSpecification(const WorkStart& start)
     return finish(Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
 }
 
+// The capability and SPC judgments read every value twice (the
+// specification judgment, then the capability table): each is converted
+// once, as in runChain.
 Outcome SheetSession::judgeCapability(const WorkStart& start)
 {
-    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
+    const GridLots grid(ctrl_, edit_, lots_, n_);
+    const ParsedLots parsed(grid);
+    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(parsed, start, o); }));
 }
 
 Outcome SheetSession::judgeSpc(const Struct_Options& options, const WorkStart& start)
 {
-    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), options, start, o); }));
+    const GridLots grid(ctrl_, edit_, lots_, n_);
+    const ParsedLots parsed(grid);
+    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(parsed, options, start, o); }));
 }
 
 void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
