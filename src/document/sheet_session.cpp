@@ -116,6 +116,8 @@ GridRect PasteExtent(GridRect selection, const GridShape& shape, std::string_vie
 std::vector<std::string> TextsOf(const CellStore& cells, GridRect r)
 {
     std::vector<std::string> out;
+    if (r.right >= r.left && r.bottom >= r.top)
+        out.reserve(static_cast<size_t>(r.right - r.left + 1) * static_cast<size_t>(r.bottom - r.top + 1));
     for (int row = r.top; row <= r.bottom; ++row)
         for (int col = r.left; col <= r.right; ++col)
             out.push_back(cells.text(col, row));
@@ -126,6 +128,9 @@ std::vector<std::string> TextsOf(const CellStore& cells, GridRect r)
 std::vector<CellChange> ChangedCells(const CellStore& cells, GridRect r, std::vector<std::string>& before)
 {
     std::vector<CellChange> out;
+    // A paste over a whole sheet changes up to 100,000 cells: one allocation
+    // instead of a copy of the growing list at every doubling.
+    out.reserve(before.size());
     size_t i = 0;
     for (int row = r.top; row <= r.bottom; ++row)
         for (int col = r.left; col <= r.right; ++col, ++i) {

@@ -55,12 +55,12 @@ void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, 
     sheet.HasLists = true;
     sheet.CheckList.assign(static_cast<size_t>(lots), std::string());
     sheet.DataList.assign(static_cast<size_t>(lots), std::string());
-    std::vector<std::string> row(static_cast<size_t>(n));
+    const std::string empty;
     for (int r = 1; r <= lots; ++r) {
         sheet.CheckList[static_cast<size_t>(r - 1)] = ctrl.flag(1, r) ? "1" : "0";
-        for (int c = 0; c < n; ++c)
-            row[static_cast<size_t>(c)] = edit.text(c, r);
-        sheet.DataList[static_cast<size_t>(r - 1)] = DataLineJoin(ctrl.text(0, r), row.data(), row.size());
+        // The texts of a row are stored side by side: joined where they are.
+        const std::string* row = n > 0 ? &edit.cell(0, r) : &empty;
+        sheet.DataList[static_cast<size_t>(r - 1)] = DataLineJoin(ctrl.text(0, r), row, static_cast<size_t>(n));
     }
 }
 
