@@ -1,5 +1,5 @@
-// The specification judgment, the control-limit computation and the whole
-// judgment chain run through the main window on a full sheet (1000 lots x
+// The specification judgment, the control-limit computation, the capability
+// table and the whole judgment chain run through the main window on a full sheet (1000 lots x
 // 100 values), repaint included, against converting the same 100,000 texts
 // alone. Compare each figure with
 // BM_ParseBaseline of the same run.
@@ -102,6 +102,23 @@ void BM_WindowControlLimits(benchmark::State& state)
         state.SkipWithError("no limits were computed");
 }
 BENCHMARK(BM_WindowControlLimits)->Unit(benchmark::kMillisecond);
+
+// btnCpkCalcClick: the specification judgment, then the capability table
+// with its verdicts, then the window painted.
+void BM_WindowCapability(benchmark::State& state)
+{
+    TMainForm& form = TheWindow().form;
+    QLabel* verdict = Ctl<QLabel>(form, "pnlCpkJudg");
+    QPushButton* button = Ctl<QPushButton>(form, "btnCpkCalc");
+    for (auto _ : state) {
+        button->click();
+        form.repaint();
+        benchmark::DoNotOptimize(verdict->text().size());
+    }
+    if (verdict->text().isEmpty())
+        state.SkipWithError("the capability judgment gave no verdict");
+}
+BENCHMARK(BM_WindowCapability)->Unit(benchmark::kMillisecond);
 
 // btnSpcJudgClick: the specification judgment, the capability table and the
 // SPC table with their verdicts, then the window painted.

@@ -1,8 +1,11 @@
-// Showing and storing a full sheet (1000 lots x 100 values) in the main
-// window, against parsing the same stored lines alone.
+// Showing, storing and pasting a full sheet (1000 lots x 100 values) in the
+// main window, against parsing the same stored lines alone.
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTabBar>
@@ -13,8 +16,10 @@
 #include "model/commatext.h"
 #include "model/number.h"
 #include "model/sheetio.h"
+#include "support/find_control.h"
 
 using namespace trevolo;
+using trevolo::testing::Ctl;
 
 namespace {
 
@@ -74,6 +79,39 @@ void BM_StoreSheet(benchmark::State& state)
         w.form.storeShownSheet();
 }
 BENCHMARK(BM_StoreSheet)->Unit(benchmark::kMillisecond);
+
+// A paste of the whole sheet through the table's menu (Ctrl+V): 1000 rows of
+// 100 texts from the clipboard over every value, recorded for undo, then the
+// window painted. Two texts take turns so every paste changes every cell.
+void BM_PasteWholeSheet(benchmark::State& state)
+{
+    Window& w = TheWindow();
+    w.form.showSheet(0);
+    auto* grid = Ctl<StringGrid>(w.form, "gridEdit");
+    QAction* paste = Ctl<QAction>(w.form, "popMenuPaste");
+    std::string texts[2];
+    for (int i = 0; i < 2; ++i)
+        for (int r = 1; r <= 1000; ++r)
+            for (int c = 0; c < 100; ++c)
+                texts[i] += std::to_string((r + c + i) % 10) + ".125" + (c < 99 ? "\t" : "\r\n");
+    const QString clip[2] = {QString::fromStdString(texts[0]), QString::fromStdString(texts[1])};
+    grid->setFocus(Qt::OtherFocusReason);
+    grid->setCurrent({0, 1});
+    QApplication::processEvents();
+    int turn = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QGuiApplication::clipboard()->setText(clip[turn]);
+        state.ResumeTiming();
+        paste->trigger();
+        w.form.repaint();
+        turn = 1 - turn;
+    }
+    const std::string& first = grid->cells().text(0, 1);
+    if (first != "1.125" && first != "2.125")
+        state.SkipWithError("the paste did not reach the table");
+}
+BENCHMARK(BM_PasteWholeSheet)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -116,6 +116,8 @@ GridRect PasteExtent(GridRect selection, const GridShape& shape, std::string_vie
 std::vector<std::string> TextsOf(const CellStore& cells, GridRect r)
 {
     std::vector<std::string> out;
+    if (r.right >= r.left && r.bottom >= r.top)
+        out.reserve(static_cast<size_t>(r.right - r.left + 1) * static_cast<size_t>(r.bottom - r.top + 1));
     for (int row = r.top; row <= r.bottom; ++row)
         for (int col = r.left; col <= r.right; ++col)
             out.push_back(cells.text(col, row));
@@ -126,6 +128,9 @@ std::vector<std::string> TextsOf(const CellStore& cells, GridRect r)
 std::vector<CellChange> ChangedCells(const CellStore& cells, GridRect r, std::vector<std::string>& before)
 {
     std::vector<CellChange> out;
+    // A paste over a whole sheet changes up to 100,000 cells: one allocation
+    // instead of a copy of the growing list at every doubling.
+    out.reserve(before.size());
     size_t i = 0;
     for (int row = r.top; row <= r.bottom; ++row)
         for (int col = r.left; col <= r.right; ++col, ++i) {
@@ -509,8 +514,7 @@ Outcome SheetSession::loadInto(const Struct_Sheet& s)
 {
     Outcome o;
     o.changed = ChangedValues;
-    LoadListsToTables(s, n_, ctrl_, edit_, calc_, spc_);
-    if (!s.DataList.empty() && !NormaliseValues(edit_, ShownDecimals(header.keta)).ok)
+    if (!LoadAndNormalise(s, n_, ctrl_, edit_, calc_, spc_, ShownDecimals(header.keta)).ok)
         o.add(SessionMessage::Kind::Warning, kMsgBadLoadedValue);
     return o;
 }
@@ -614,14 +618,21 @@ Outcome SheetSession::judgeSpecification(const WorkStart& start)
     return finish(Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
 }
 
+// The capability and SPC judgments read every value twice (the
+// specification judgment, then the capability table): each is converted
+// once, as in runChain.
 Outcome SheetSession::judgeCapability(const WorkStart& start)
 {
-    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
+    const GridLots grid(ctrl_, edit_, lots_, n_);
+    const ParsedLots parsed(grid);
+    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(parsed, start, o); }));
 }
 
 Outcome SheetSession::judgeSpc(const Struct_Options& options, const WorkStart& start)
 {
-    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(GridLots(ctrl_, edit_, lots_, n_), options, start, o); }));
+    const GridLots grid(ctrl_, edit_, lots_, n_);
+    const ParsedLots parsed(grid);
+    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(parsed, options, start, o); }));
 }
 
 void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)

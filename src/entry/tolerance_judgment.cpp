@@ -86,23 +86,27 @@ SpecJudgment JudgeSpecification(const LotSource& lots, const SpecLimits& limits)
         // cleanup covers the whole table either way.
         bool judging = !r.error;
         for (int c = 0; c < cols; ++c) {
+            // A number is never blank, so the text is only looked at for
+            // the cells that are not numbers.
+            double v = 0;
+            if (lots.number(lot, c, v)) {
+                if (!judging)
+                    continue;
+                ++r.judged;
+                if (limits.outside(v)) {
+                    r.failed = true;
+                    judging = false;
+                }
+                continue;
+            }
             const std::string_view text = lots.cell(lot, c);
             if (IsBlank(text)) {
                 if (!text.empty())
                     r.blanked.push_back({c, lot + 1});
                 continue;
             }
-            if (!judging)
-                continue;
-            double v = 0;
-            if (!lots.number(lot, c, v)) {
+            if (judging) {
                 r.error = ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
-                judging = false;
-                continue;
-            }
-            ++r.judged;
-            if (limits.outside(v)) {
-                r.failed = true;
                 judging = false;
             }
         }

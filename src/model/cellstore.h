@@ -24,6 +24,7 @@ public:
     void setText(int col, int row, std::string_view text);
     // Direct access for bulk work; the cell must exist.
     std::string& cell(int col, int row) noexcept { return texts_[index(col, row)]; }
+    const std::string& cell(int col, int row) const noexcept { return texts_[index(col, row)]; }
 
     bool flag(int col, int row) const noexcept;
     void setFlag(int col, int row, bool on);

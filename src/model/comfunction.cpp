@@ -27,15 +27,15 @@ std::vector<int> Grid_AutoColWidth(const CellStore& cells, const GridShape& shap
     const int cols = std::min(shape.colCount, cells.columns());
     const int rows = std::min(shape.rowCount, cells.rows());
     std::vector<int> widths(static_cast<size_t>(std::max(cols, 0)), kAutoColMinWidth);
-    for (int c = 0; c < cols; ++c) {
-        int w = kAutoColMinWidth;
-        for (int r = 0; r < rows; ++r) {
+    // Row by row, the order the cells are stored in.
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
             const std::string& t = cells.text(c, r);
             if (t.empty())
                 continue;
+            int& w = widths[static_cast<size_t>(c)];
             w = std::max(w, textWidth(t) + 10);
         }
-        widths[static_cast<size_t>(c)] = w;
     }
     return widths;
 }

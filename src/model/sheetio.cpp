@@ -55,17 +55,22 @@ void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, 
     sheet.HasLists = true;
     sheet.CheckList.assign(static_cast<size_t>(lots), std::string());
     sheet.DataList.assign(static_cast<size_t>(lots), std::string());
-    std::vector<std::string> row(static_cast<size_t>(n));
+    const std::string empty;
     for (int r = 1; r <= lots; ++r) {
         sheet.CheckList[static_cast<size_t>(r - 1)] = ctrl.flag(1, r) ? "1" : "0";
-        for (int c = 0; c < n; ++c)
-            row[static_cast<size_t>(c)] = edit.text(c, r);
-        sheet.DataList[static_cast<size_t>(r - 1)] = DataLineJoin(ctrl.text(0, r), row.data(), row.size());
+        // The texts of a row are stored side by side: joined where they are.
+        const std::string* row = n > 0 ? &edit.cell(0, r) : &empty;
+        sheet.DataList[static_cast<size_t>(r - 1)] = DataLineJoin(ctrl.text(0, r), row, static_cast<size_t>(n));
     }
 }
 
-void LoadListsToTables(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
-                       CellStore& spc)
+namespace {
+
+// LoadListsToTables, calling rowLoaded(r) once row r of the measurement
+// table has its values.
+template <typename RowLoaded>
+void LoadRows(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc, CellStore& spc,
+              RowLoaded&& rowLoaded)
 {
     const int lastRow = ctrl.rows() - 1;
     int r = 1;
@@ -93,8 +98,56 @@ void LoadListsToTables(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellSt
             edit.cell(static_cast<int>(i), r).assign(item);
             return true;
         });
+        rowLoaded(r);
         ++r;
     }
+}
+
+// The normalisation of rows first .. last - 1; false at the first cell that
+// is not a number, which `stop` then names.
+bool NormaliseRows(CellStore& edit, int decimals, int first, int last, NormaliseResult& stop)
+{
+    for (int r = first; r < last; ++r) {
+        for (int c = 0; c < edit.columns(); ++c) {
+            std::string& t = edit.cell(c, r);
+            if (t.empty())
+                continue;
+            if (IsBlank(t)) {
+                t.clear();
+                continue;
+            }
+            if (!NormaliseNumberText(t, decimals)) {
+                stop = {false, c, r};
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void LoadListsToTables(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+                       CellStore& spc)
+{
+    LoadRows(sheet, n, ctrl, edit, calc, spc, [](int) {});
+}
+
+NormaliseResult LoadAndNormalise(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+                                 CellStore& spc, int decimals)
+{
+    // Each row is normalised as soon as it is loaded, while its texts are
+    // still in the cache; loading a row touches no other row, so the result
+    // is that of loading everything first and normalising afterwards.
+    NormaliseResult result;
+    int next = 1;
+    LoadRows(sheet, n, ctrl, edit, calc, spc, [&](int r) {
+        if (result.ok && NormaliseRows(edit, decimals, r, r + 1, result))
+            next = r + 1;
+    });
+    if (!sheet.DataList.empty() && result.ok)
+        NormaliseRows(edit, decimals, next, edit.rows(), result);
+    return result;
 }
 
 namespace {
@@ -146,20 +199,9 @@ bool NormaliseNumberText(std::string& text, int decimals)
 
 NormaliseResult NormaliseValues(CellStore& edit, int decimals)
 {
-    for (int r = 1; r < edit.rows(); ++r) {
-        for (int c = 0; c < edit.columns(); ++c) {
-            std::string& t = edit.cell(c, r);
-            if (t.empty())
-                continue;
-            if (IsBlank(t)) {
-                t.clear();
-                continue;
-            }
-            if (!NormaliseNumberText(t, decimals))
-                return {false, c, r};
-        }
-    }
-    return {};
+    NormaliseResult result;
+    NormaliseRows(edit, decimals, 1, edit.rows(), result);
+    return result;
 }
 
 }  // namespace trevolo

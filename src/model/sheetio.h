@@ -47,6 +47,11 @@ struct NormaliseResult {
 };
 NormaliseResult NormaliseValues(CellStore& edit, int decimals);
 
+// LoadListsToTables followed, when the sheet has data lines, by
+// NormaliseValues, in one pass.
+NormaliseResult LoadAndNormalise(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+                                 CellStore& spc, int decimals);
+
 // Rewrites one cell text as a fixed-point number with the given decimals.
 // False when the text is not a number (the text is left as it was).
 bool NormaliseNumberText(std::string& text, int decimals);

@@ -13,13 +13,10 @@ int CountIncludedValues(const LotSource& lots)
 {
     int count = 0;
     const int lotCount = lots.lotCount();
-    const int cols = lots.columnCount();
     for (int lot = 0; lot < lotCount; ++lot) {
         if (!lots.enabled(lot))
             continue;
-        for (int c = 0; c < cols; ++c)
-            if (!IsBlank(lots.cell(lot, c)))
-                ++count;
+        count += lots.filledCount(lot);
     }
     return count;
 }

@@ -27,42 +27,91 @@ bool LotSource::number(int lot, int col, double& out) const
     return TryStrToFloat(cell(lot, col), out);
 }
 
-ParsedLots::ParsedLots(const LotSource& source) : source_(source), cols_(std::max(source.columnCount(), 0))
+int LotSource::filledCount(int lot) const
 {
-    const size_t size = static_cast<size_t>(std::max(source.lotCount(), 0)) * static_cast<size_t>(cols_);
+    int count = 0;
+    const int cols = columnCount();
+    for (int c = 0; c < cols; ++c)
+        if (!IsBlank(cell(lot, c)))
+            ++count;
+    return count;
+}
+
+std::optional<ConvertFailure> LotSource::readLot(int lot, std::vector<double>& values) const
+{
+    values.clear();
+    const int cols = columnCount();
+    for (int c = 0; c < cols; ++c) {
+        const std::string_view text = cell(lot, c);
+        if (IsBlank(text))
+            continue;
+        double v = 0;
+        if (!number(lot, c, v))
+            return ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
+        values.push_back(v);
+    }
+    return std::nullopt;
+}
+
+ParsedLots::ParsedLots(const LotSource& source)
+    : source_(source), lots_(std::max(source.lotCount(), 0)), cols_(std::max(source.columnCount(), 0))
+{
+    const size_t size = static_cast<size_t>(lots_) * static_cast<size_t>(cols_);
     values_.assign(size, 0.0);
-    isNumber_.assign(size, 0);
+    kinds_.assign(size, Blank);
+    filled_.assign(static_cast<size_t>(lots_), 0);
     size_t i = 0;
-    for (int lot = 0; lot < source.lotCount(); ++lot)
-        for (int c = 0; c < cols_; ++c, ++i)
-            isNumber_[i] = TryStrToFloat(source.cell(lot, c), values_[i]) ? 1 : 0;
+    for (int lot = 0; lot < lots_; ++lot) {
+        int filled = 0;
+        for (int c = 0; c < cols_; ++c, ++i) {
+            const std::string_view text = source.cell(lot, c);
+            // A text starting with a visible character is not blank; only
+            // the others need the full look.
+            if (text.empty() || (static_cast<unsigned char>(text.front()) <= 32 && IsBlank(text)))
+                continue;
+            ++filled;
+            kinds_[i] = TryStrToFloat(text, values_[i]) ? Number : NotNumber;
+        }
+        filled_[static_cast<size_t>(lot)] = filled;
+    }
 }
 
 bool ParsedLots::number(int lot, int col, double& out) const
 {
-    if (lot < 0 || col < 0 || col >= cols_ || lot >= source_.lotCount())
+    if (lot < 0 || col < 0 || col >= cols_ || lot >= lots_)
         return false;
     const size_t i = static_cast<size_t>(lot) * static_cast<size_t>(cols_) + static_cast<size_t>(col);
-    if (!isNumber_[i])
+    if (kinds_[i] != Number)
         return false;
     out = values_[i];
     return true;
 }
 
-std::optional<ConvertFailure> ReadLotValues(const LotSource& lots, int lot, std::vector<double>& values)
+int ParsedLots::filledCount(int lot) const
+{
+    return (lot >= 0 && lot < lots_) ? filled_[static_cast<size_t>(lot)] : 0;
+}
+
+std::optional<ConvertFailure> ParsedLots::readLot(int lot, std::vector<double>& values) const
 {
     values.clear();
-    const int cols = lots.columnCount();
-    for (int c = 0; c < cols; ++c) {
-        const std::string_view text = lots.cell(lot, c);
-        if (IsBlank(text))
-            continue;
-        double v = 0;
-        if (!lots.number(lot, c, v))
-            return ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(text)};
-        values.push_back(v);
+    if (lot < 0 || lot >= lots_)
+        return std::nullopt;
+    const size_t first = static_cast<size_t>(lot) * static_cast<size_t>(cols_);
+    for (int c = 0; c < cols_; ++c) {
+        const size_t i = first + static_cast<size_t>(c);
+        if (kinds_[i] == Number)
+            values.push_back(values_[i]);
+        else if (kinds_[i] == NotNumber)
+            return ConvertFailure{
+                ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(source_.cell(lot, c))};
     }
     return std::nullopt;
+}
+
+std::optional<ConvertFailure> ReadLotValues(const LotSource& lots, int lot, std::vector<double>& values)
+{
+    return lots.readLot(lot, values);
 }
 
 std::string ConvertFailure::message() const

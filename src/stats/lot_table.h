@@ -15,6 +15,8 @@
 
 namespace trevolo {
 
+struct ConvertFailure;
+
 class LotSource {
 public:
     virtual ~LotSource() = default;
@@ -30,6 +32,11 @@ public:
     virtual std::string_view cell(int lot, int col) const = 0;
     // The number of a non-blank cell; false when its text is not a number.
     virtual bool number(int lot, int col, double& out) const;
+    // The number of non-blank cells of one lot.
+    virtual int filledCount(int lot) const;
+    // What ReadLotValues does (below); a source holding converted values
+    // reads them without going through the texts again.
+    virtual std::optional<ConvertFailure> readLot(int lot, std::vector<double>& values) const;
 };
 
 struct Lot {
@@ -97,12 +104,18 @@ public:
     bool enabled(int lot) const override { return source_.enabled(lot); }
     std::string_view cell(int lot, int col) const override { return source_.cell(lot, col); }
     bool number(int lot, int col, double& out) const override;
+    int filledCount(int lot) const override;
+    std::optional<ConvertFailure> readLot(int lot, std::vector<double>& values) const override;
 
 private:
+    enum Kind : unsigned char { Blank, Number, NotNumber };
+
     const LotSource& source_;
+    int lots_;
     int cols_;
     std::vector<double> values_;
-    std::vector<unsigned char> isNumber_;
+    std::vector<Kind> kinds_;
+    std::vector<int> filled_;  // non-blank cells per lot
 };
 
 // A grid position: column and row from 0, row 0 the header.
