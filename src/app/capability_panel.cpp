@@ -50,40 +50,10 @@ CapabilityPanel::CapabilityPanel(SheetSession& session, QWidget* parent)
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(kRows + 2, 1);
-    session_.addListener(this);
-}
-
-CapabilityPanel::~CapabilityPanel()
-{
-    session_.removeListener(this);
-}
-
-void CapabilityPanel::sessionChanged(unsigned what, int, int)
-{
-    // The red marking changes no number of the study.
-    if (!(what & ~unsigned(ChangedMarking)))
-        return;
-    dirty_ = true;
-    if (scheduled_ || !isVisible())
-        return;
-    scheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        scheduled_ = false;
-        if (dirty_ && isVisible())
-            refresh();
-    });
-}
-
-void CapabilityPanel::showEvent(QShowEvent* e)
-{
-    QGroupBox::showEvent(e);
-    if (dirty_)
-        refresh();
 }
 
 void CapabilityPanel::refresh()
 {
-    dirty_ = false;
     const CapabilityStudy study = StudySessionCapability(session_);
     // A one-sided kind gives the index of its side, as the statistics table.
     const int kind = session_.header.specKind;

@@ -13,14 +13,13 @@ class QLabel;
 
 namespace trevolo {
 
-class CapabilityPanel : public QGroupBox, public SessionListener {
+class CapabilityPanel : public QGroupBox {
     Q_OBJECT
 public:
     CapabilityPanel(SheetSession& session, QWidget* parent);
-    ~CapabilityPanel() override;
 
-    void sessionChanged(unsigned what, int col, int row) override;
-    // Computes and shows the study now.
+    // Computes and shows the study now; the charts page does it whenever it
+    // draws the same values afresh.
     void refresh();
 
     // The rows of the two columns, top to bottom.
@@ -31,16 +30,11 @@ public:
     // nothing was computed.
     QString summary() const;
 
-protected:
-    void showEvent(QShowEvent* e) override;
-
 private:
     SheetSession& session_;
     QLabel* summary_;
     QLabel* rowNames_[kRows];
     QLabel* cells_[2][kRows];
-    bool dirty_ = true;
-    bool scheduled_ = false;
 };
 
 }  // namespace trevolo

@@ -137,7 +137,8 @@ ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent) : QWidget(
     // The capability study of the same values stands by the histogram.
     auto* distribution = new QSplitter(Qt::Vertical);
     distribution->addWidget(histView_);
-    distribution->addWidget(new CapabilityPanel(form_.session(), distribution));
+    capability_ = new CapabilityPanel(form_.session(), distribution);
+    distribution->addWidget(capability_);
     distribution->setStretchFactor(0, 3);
     distribution->setStretchFactor(1, 2);
     auto* split = new QSplitter(Qt::Horizontal, this);
@@ -318,6 +319,7 @@ void ChartPage::refresh()
     drawControl(xPane_, data_.x);
     drawControl(spreadPane_, data_.spread);
     drawHistogram(data_.histogram);
+    capability_->refresh();
     if (pendingLotRow_ > 0)
         highlightLotRow(pendingLotRow_);
     drawHighlight();

@@ -122,6 +122,8 @@ private:
     int decimals_ = 3;
     bool dirty_ = true;
     bool scheduled_ = false;
+    // The capability study beside the histogram, drawn with the charts.
+    class CapabilityPanel* capability_ = nullptr;
     int highlighted_ = -1;
     // The lot row made current while the page was hidden and not drawn.
     int pendingLotRow_ = -1;

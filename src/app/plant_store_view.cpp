@@ -347,10 +347,8 @@ void PlantStoreView::workbookChanged(unsigned what, int first, int last)
         return;
     // A sheet made afresh or read in publishes under a scope of its own, and
     // a live view of it ends.
-    const int end = last < 0 ? std::max(form_->workbook().count(), static_cast<int>(scopes_.size()) + first) : last;
-    for (int i = first; i < end; ++i)
-        scopes_.erase(i);
-    if (live_ && live_->sheet >= first && live_->sheet < end && !applying_)
+    scopes_.erase(scopes_.lower_bound(first), last < 0 ? scopes_.end() : scopes_.lower_bound(last));
+    if (live_ && live_->sheet >= first && (last < 0 || live_->sheet < last) && !applying_)
         stopFeed();
 }
 
