@@ -201,18 +201,25 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
 
 namespace {
 
+// A part of the report: its text and, for a file that could not be read,
+// the line for the error stream.
+struct Piece {
+    std::string out;
+    std::string err;
+};
+
 // The report in pieces, written in the order they were added however late a
-// piece is finished: text known when the file is read goes in at once, a
+// piece is finished: text known when the file is listed goes in at once, a
 // sheet's part when a worker has judged it. Whatever is finished at the
-// front is written at once.
+// front is written at once, so the error lines keep the files' order too.
 class OrderedReport {
 public:
-    explicit OrderedReport(std::ostream& out) : out_(out) {}
+    OrderedReport(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
 
     void add(std::string text)
     {
         const std::lock_guard lock(mutex_);
-        pieces_.emplace_back(std::move(text));
+        pieces_.emplace_back(Piece{std::move(text), {}});
         writeReady();
     }
     size_t reserve()
@@ -221,7 +228,7 @@ public:
         pieces_.emplace_back();
         return written_ + pieces_.size() - 1;
     }
-    void fill(size_t piece, std::string text)
+    void fill(size_t piece, Piece text)
     {
         const std::lock_guard lock(mutex_);
         pieces_[piece - written_] = std::move(text);
@@ -232,29 +239,33 @@ private:
     void writeReady()
     {
         while (!pieces_.empty() && pieces_.front()) {
-            out_ << *pieces_.front();
+            out_ << pieces_.front()->out;
+            err_ << pieces_.front()->err;
             pieces_.pop_front();
             ++written_;
         }
     }
 
     std::ostream& out_;
+    std::ostream& err_;
     std::mutex mutex_;
-    std::deque<std::optional<std::string>> pieces_;
+    std::deque<std::optional<Piece>> pieces_;
     size_t written_ = 0;
 };
 
-// A sheet waiting to be judged, with the place of its part in the report.
+// Work for a thread of the pool: a sheet of a workbook already read, or a
+// CSV file, which the worker reads itself so that reading runs on every
+// core and each sheet lives on one thread only.
 struct SheetJob {
     size_t piece = 0;
-    Struct_Sheet record;
+    std::optional<Struct_Sheet> record;  // none: read the CSV file
     std::string file;
     int number = 0;
     bool firstInFile = false;
 };
 
-// The sheets handed from the reader to the workers. At most capacity wait,
-// so the program holds about one sheet per worker besides the file being
+// The jobs handed from the lister to the workers. At most capacity wait, so
+// the program holds about one sheet per worker besides the workbook being
 // read.
 class JobQueue {
 public:
@@ -294,51 +305,90 @@ private:
     bool closed_ = false;
 };
 
+std::string Dump(const nlohmann::ordered_json& v)
+{
+    return v.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+// The reason a file read without error still cannot be judged: the asked
+// worksheet is not in it.
+std::string MissingSheet(int sheet, size_t sheets)
+{
+    if (sheet <= static_cast<int>(sheets))
+        return {};
+    return "ワークシート " + std::to_string(sheet) + " がありません（ファイルのワークシートは " +
+           std::to_string(sheets) + " 枚です）。";
+}
+
+// The piece of a file that could not be read: its error line, and in JSON
+// the end of the file's object with the reason.
+Piece UnreadableFile(const std::string& file, const std::string& error, bool json)
+{
+    return {json ? "], \"error\": " + Dump(nlohmann::ordered_json(error)) + "}" : std::string(),
+            "trevolo-cli: " + file + ": " + error + "\n"};
+}
+
 }  // namespace
 
 int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
 {
-    using json = nlohmann::ordered_json;
-    auto dump = [](const json& v) { return v.dump(-1, ' ', false, json::error_handler_t::replace); };
-
     WorkbookReader workbooks;
-    bool unreadable = false;
+    std::atomic<bool> unreadable = false;
     std::atomic<int> sheets = 0, passed = 0, failed = 0, unfinished = 0;
-    OrderedReport report(out);
+    OrderedReport report(out, err);
     const int workers = options.jobs > 0 ? options.jobs
                                          : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     JobQueue queue(static_cast<size_t>(workers));
     std::mutex failure;
     std::exception_ptr firstFailure;
 
-    // Each worker judges a sheet at a time and writes its part.
+    auto judge = [&](const Struct_Sheet& record, const SheetJob& job) {
+        const SheetJudgment j = JudgeSheet(record, options.settings, options.limits ? &*options.limits : nullptr);
+        ++sheets;
+        if (j.passed())
+            ++passed;
+        else if (j.spec == Verdict::Fail || j.calc == Verdict::Fail || j.spc == Verdict::Fail)
+            ++failed;
+        else
+            ++unfinished;
+        if (options.json)
+            return (job.firstInFile ? "\n" : ",\n") + Dump(SheetJson(job.number, j));
+        std::ostringstream part;
+        WriteSheetText(part, job.file, job.number, j);
+        return std::move(part).str();
+    };
+    // A CSV file holds one sheet; its piece closes the file's JSON object.
+    auto judgeCsvFile = [&](const SheetJob& job) {
+        LoadedFile loaded = LoadCsvFile(job.file);
+        if (loaded.error.empty())
+            loaded.error = MissingSheet(options.sheet, loaded.sheets.size());
+        if (!loaded.error.empty()) {
+            unreadable = true;
+            return UnreadableFile(job.file, loaded.error, options.json);
+        }
+        Piece piece;
+        if (options.sheet == 0 || options.sheet == 1)
+            piece.out = judge(loaded.sheets.front(), job);
+        if (options.json)
+            piece.out += "]}";
+        return piece;
+    };
+    // Each worker judges a job at a time and writes its part.
     auto work = [&] {
         while (std::optional<SheetJob> job = queue.pop()) {
             try {
-                const SheetJudgment j =
-                    JudgeSheet(job->record, options.settings, options.limits ? &*options.limits : nullptr);
-                job->record = Struct_Sheet();
-                ++sheets;
-                if (j.passed())
-                    ++passed;
-                else if (j.spec == Verdict::Fail || j.calc == Verdict::Fail || j.spc == Verdict::Fail)
-                    ++failed;
-                else
-                    ++unfinished;
-                std::string text;
-                if (options.json) {
-                    text = (job->firstInFile ? "\n" : ",\n") + dump(SheetJson(job->number, j));
+                if (job->record) {
+                    Struct_Sheet record = std::move(*job->record);
+                    job->record.reset();
+                    report.fill(job->piece, {judge(record, *job), {}});
                 } else {
-                    std::ostringstream part;
-                    WriteSheetText(part, job->file, job->number, j);
-                    text = std::move(part).str();
+                    report.fill(job->piece, judgeCsvFile(*job));
                 }
-                report.fill(job->piece, std::move(text));
             } catch (...) {
                 const std::lock_guard lock(failure);
                 if (!firstFailure)
                     firstFailure = std::current_exception();
-                report.fill(job->piece, std::string());
+                report.fill(job->piece, {});
             }
         }
     };
@@ -346,28 +396,28 @@ int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
     for (int w = 0; w < workers; ++w)
         pool.emplace_back(work);
 
-    // The files are read here, one after the other, in their order.
+    // The files are listed here in their order; workbooks are read here too,
+    // through the one spreadsheet engine of the run.
     try {
         if (options.json)
             report.add("{\"files\": [");
         bool firstFile = true;
         for (const std::string& file : options.files) {
-            LoadedFile loaded = IsWorkbookName(file) ? workbooks.load(file) : LoadCsvFile(file);
-            if (loaded.error.empty() && options.sheet > static_cast<int>(loaded.sheets.size())) {
-                loaded.error = "ワークシート " + std::to_string(options.sheet) +
-                               " がありません（ファイルのワークシートは " + std::to_string(loaded.sheets.size()) +
-                               " 枚です）。";
-            }
             if (options.json) {
-                report.add((firstFile ? "\n" : ",\n") + std::string("{\"file\": ") + dump(json(file)) +
-                           ", \"sheets\": [");
+                report.add((firstFile ? "\n" : ",\n") + std::string("{\"file\": ") +
+                           Dump(nlohmann::ordered_json(file)) + ", \"sheets\": [");
                 firstFile = false;
             }
+            if (!IsWorkbookName(file)) {
+                queue.push({report.reserve(), std::nullopt, file, 1, true});
+                continue;
+            }
+            LoadedFile loaded = workbooks.load(file);
+            if (loaded.error.empty())
+                loaded.error = MissingSheet(options.sheet, loaded.sheets.size());
             if (!loaded.error.empty()) {
                 unreadable = true;
-                err << "trevolo-cli: " << file << ": " << loaded.error << "\n";
-                if (options.json)
-                    report.add("], \"error\": " + dump(json(loaded.error)) + "}");
+                report.fill(report.reserve(), UnreadableFile(file, loaded.error, options.json));
                 continue;
             }
             bool firstSheet = true;

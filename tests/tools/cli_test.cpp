@@ -390,8 +390,8 @@ TEST(Cli, ParallelJudgmentWritesTheSameReport)
             dir.write("g" + std::to_string(f) + ".csv",
                       ExchangeCsv(Header(kind, kind == "下限規格" ? "" : "11", kind == "上限規格" ? "" : "9"),
                                   f == 5 ? std::vector<std::string>{"L1,1"} : lots, n)));
-        if (f == 11)
-            args.push_back(dir.file("missing.csv"));
+        if (f % 11 == 0)
+            args.push_back(dir.file("missing" + std::to_string(f) + ".csv"));
     }
     for (const bool json : {true, false}) {
         std::vector<std::string> base = args;
@@ -405,6 +405,8 @@ TEST(Cli, ParallelJudgmentWritesTheSameReport)
         EXPECT_EQ(a.status, 2);
         EXPECT_EQ(b.status, a.status);
         EXPECT_EQ(b.out, a.out);
+        EXPECT_EQ(b.err, a.err);
+        EXPECT_LT(a.err.find("missing0.csv"), a.err.find("missing22.csv"));
         EXPECT_GT(a.out.size(), 10000u);
     }
 }
