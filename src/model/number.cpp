@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <cmath>
 #include <system_error>
 
@@ -97,6 +99,43 @@ bool TryStrToFloat(std::string_view text, double& out) noexcept
     if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v))
         return false;
     out = v;
+    return true;
+}
+
+bool TryPlainDecimal(std::string_view text, double& out, int& decimals) noexcept
+{
+    // Every power of ten up to 10^15 is exact in a double.
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    if (negative)
+        ++p;
+    // Wraps beyond 19 digits, but more than 15 are refused below anyway.
+    std::uint64_t digits = 0;
+    const char* const intBegin = p;
+    while (p != end && static_cast<unsigned>(*p - '0') <= 9)
+        digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+    const std::ptrdiff_t intDigits = p - intBegin;
+    if (intDigits == 0)
+        return false;
+    std::ptrdiff_t fracDigits = 0;
+    if (p != end) {
+        if (*p++ != '.')
+            return false;
+        const char* const fracBegin = p;
+        while (p != end && static_cast<unsigned>(*p - '0') <= 9)
+            digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+        fracDigits = p - fracBegin;
+        if (fracDigits == 0 || p != end)
+            return false;
+    }
+    if (intDigits + fracDigits > 15)
+        return false;
+    const double v = static_cast<double>(digits) / kPow10[fracDigits];
+    out = negative ? -v : v;
+    decimals = static_cast<int>(fracDigits);
     return true;
 }
 
