@@ -64,6 +64,12 @@ bool IsDecimalShape(std::string_view s) noexcept
     return i == n;
 }
 
+// The digit's value; above 9 for any other character.
+unsigned DigitValue(char c) noexcept
+{
+    return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+}
+
 }  // namespace
 
 ConvertError::ConvertError(std::string_view text) : std::runtime_error(ConvertMessage(text)), text_(text) {}
@@ -110,23 +116,36 @@ bool TryPlainDecimal(std::string_view text, double& out, int& decimals) noexcept
     const char* p = text.data();
     const char* const end = p + text.size();
     const bool negative = p != end && *p == '-';
-    if (negative)
-        ++p;
-    // Wraps beyond 19 digits, but more than 15 are refused below anyway.
-    std::uint64_t digits = 0;
-    const char* const intBegin = p;
-    while (p != end && static_cast<unsigned>(*p - '0') <= 9)
-        digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
-    const std::ptrdiff_t intDigits = p - intBegin;
-    if (intDigits == 0)
+    p += negative ? 1 : 0;
+    if (end - p < 2) {
+        if (p == end || DigitValue(*p) > 9)
+            return false;
+        out = negative ? -static_cast<double>(DigitValue(*p)) : static_cast<double>(DigitValue(*p));
+        decimals = 0;
+        return true;
+    }
+    // Values around a power of ten (9.98, 10.02) have one integer digit or
+    // two at random: the first two characters are read without branching on
+    // which, so the processor does not guess wrong half the time.
+    const unsigned first = DigitValue(p[0]);
+    if (first > 9)
         return false;
+    const unsigned second = DigitValue(p[1]);
+    const unsigned secondIsDigit = second <= 9 ? 1 : 0;
+    // Wraps beyond 19 digits, but more than 15 are refused below anyway.
+    std::uint64_t digits = first * (1 + 9 * secondIsDigit) + second * secondIsDigit;
+    const char* const intBegin = p;
+    p += 1 + secondIsDigit;
+    while (p != end && DigitValue(*p) <= 9)
+        digits = digits * 10 + DigitValue(*p++);
+    const std::ptrdiff_t intDigits = p - intBegin;
     std::ptrdiff_t fracDigits = 0;
     if (p != end) {
         if (*p++ != '.')
             return false;
         const char* const fracBegin = p;
-        while (p != end && static_cast<unsigned>(*p - '0') <= 9)
-            digits = digits * 10 + static_cast<unsigned>(*p++ - '0');
+        while (p != end && DigitValue(*p) <= 9)
+            digits = digits * 10 + DigitValue(*p++);
         fracDigits = p - fracBegin;
         if (fracDigits == 0 || p != end)
             return false;

@@ -110,6 +110,8 @@ void LoadRows(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit
 bool NormaliseRows(CellStore& edit, int decimals, int first, int last, NormaliseResult& stop,
                    NormalisedValues* values = nullptr)
 {
+    // Rows never written are empty: nothing to normalise there.
+    last = std::min(last, edit.rowsInUse());
     for (int r = first; r < last; ++r) {
         double* rowValues = nullptr;
         int valueCols = 0;
