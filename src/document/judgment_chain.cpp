@@ -96,8 +96,9 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
     session.limitMethod = settings.limitMethod;
 
     SheetJudgment out;
-    const Outcome shown = session.show(sheet, settings.chartIndex);
-    const Outcome judged = session.runChain(typedLimits, settings.options, &out.capability);
+    NormalisedValues values;
+    const Outcome shown = session.show(sheet, settings.chartIndex, &values);
+    const Outcome judged = session.runChain(typedLimits, settings.options, &out.capability, &values);
     for (const Outcome* o : {&shown, &judged})
         out.messages.insert(out.messages.end(), o->messages.begin(), o->messages.end());
     if (judged.error)

@@ -456,7 +456,7 @@ void SheetSession::clearHeader(const std::string& label, const Struct_Settings& 
     notify(ChangedHeader | ChangedVerdicts | ChangedMarking);
 }
 
-Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
+Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart, NormalisedValues* values)
 {
     Outcome o;
     o.changed = ChangedValues | ChangedLimits | ChangedCalc | ChangedSpc | ChangedVerdicts | ChangedMarking;
@@ -478,7 +478,7 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart)
     layOutTables(s.Row, s.Col);
     for (int r = 1; r <= lots_; ++r)
         ctrl_.setFlag(1, r, true);
-    Outcome loaded = loadInto(s);
+    Outcome loaded = loadInto(s, values);
     o.messages = std::move(loaded.messages);
     o.changed |= ChangedSheet | ChangedLots | ChangedHeader | ChangedShape;
     rebaseTexts();
@@ -510,11 +510,15 @@ Outcome SheetSession::loadLists(const Struct_Sheet& s)
     return finish(std::move(o));
 }
 
-Outcome SheetSession::loadInto(const Struct_Sheet& s)
+Outcome SheetSession::loadInto(const Struct_Sheet& s, NormalisedValues* values)
 {
     Outcome o;
     o.changed = ChangedValues;
-    if (!LoadAndNormalise(s, n_, ctrl_, edit_, calc_, spc_, ShownDecimals(header.keta)).ok)
+    if (values) {
+        values->lots = lots_;
+        values->cols = n_;
+    }
+    if (!LoadAndNormalise(s, n_, ctrl_, edit_, calc_, spc_, ShownDecimals(header.keta), values).ok)
         o.add(SessionMessage::Kind::Warning, kMsgBadLoadedValue);
     return o;
 }
@@ -871,13 +875,15 @@ bool SheetSession::calcIsMarked(int col, int row) const
 }
 
 Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
-                               CapabilityStudy* study)
+                               CapabilityStudy* study, NormalisedValues* shown)
 {
     // Every value converted once: the limits, the specification and the
     // capability read the same values, and only blank cells change between
-    // them (they are emptied, and skipped by all three).
+    // them (they are emptied, and skipped by all three). The values showing
+    // the sheet converted are taken when they cover the shown table.
     const GridLots grid(ctrl_, edit_, lots_, n_);
-    const ParsedLots parsed(grid);
+    const bool converted = shown && shown->lots == lots_ && shown->cols == n_ && !shown->values.empty();
+    const ParsedLots parsed = converted ? ParsedLots(grid, std::move(shown->values)) : ParsedLots(grid);
     Outcome chained = finish(Guarded([&](Outcome& o) {
         if (typedLimits)
             limits = *typedLimits;

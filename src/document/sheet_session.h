@@ -24,6 +24,7 @@
 #include "model/comfunction.h"
 #include "model/comtype.h"
 #include "model/number.h"
+#include "model/sheetio.h"
 #include "spc/rule_engine.h"
 #include "stats/capability.h"
 #include "stats/control_limits.h"
@@ -270,8 +271,9 @@ public:
 
     // Shows a sheet record on a fresh view: the header, the counts, the lot
     // labels, switches and values (brought to the sheet's decimals). The
-    // warning when a value is not a number comes back as a message.
-    Outcome show(const Struct_Sheet& record, int settingsChart);
+    // warning when a value is not a number comes back as a message. values,
+    // when given, receives the numbers of the shown values (for runChain).
+    Outcome show(const Struct_Sheet& record, int settingsChart, NormalisedValues* values = nullptr);
     // A record's header as shown: the names, the kind, the decimals as shown
     // and the specification limits brought to them.
     void showHeader(const Struct_Sheet& record);
@@ -344,9 +346,10 @@ public:
     // computed (answered Yes) or typed, then the SPC judgment, every value
     // converted once for all steps.
     // The capability study of the same converted values goes into study when
-    // one is given.
+    // one is given. shown: the values show() gave, the tables unchanged
+    // since; they are taken over instead of converting the texts again.
     Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
-                     CapabilityStudy* study = nullptr);
+                     CapabilityStudy* study = nullptr, NormalisedValues* shown = nullptr);
 
 private:
     // The steps, over a source of lots (the tables, or their values
@@ -357,7 +360,7 @@ private:
     void judgeSpcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start, Outcome& o);
 
     void layOutTables(int lots, int n);
-    Outcome loadInto(const Struct_Sheet& record);
+    Outcome loadInto(const Struct_Sheet& record, NormalisedValues* values = nullptr);
     // Tells the listeners what an outcome changed and returns it.
     Outcome finish(Outcome o, int col = -1, int row = -1) const;
     void notify(unsigned what, int col = -1, int row = -1) const;

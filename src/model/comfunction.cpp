@@ -17,8 +17,7 @@ GridPos Grid_NextCell(const GridShape& shape, GridPos pos) noexcept
 
 void Grid_ClearRows(CellStore& cells)
 {
-    for (int r = 1; r < cells.rows(); ++r)
-        cells.clearRow(r);
+    cells.clearRows(1);
 }
 
 std::vector<int> Grid_AutoColWidth(const CellStore& cells, const GridShape& shape,

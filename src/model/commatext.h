@@ -1,6 +1,9 @@
 #pragma once
 // The comma text of a sheet's stored lines: how a row of cells is written as
 // one line and read back.
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -61,6 +64,35 @@ inline bool IsSkip(char c) noexcept
 // Reads a quoted item starting at text[pos] == '"'; returns the position after
 // the closing quote (or the end) and the item in out.
 size_t ReadQuoted(std::string_view text, size_t pos, std::string& out);
+
+// The end of an unquoted item starting at pos: the first comma or character
+// of code 32 or less (NUL included), or the end of the text.
+inline size_t PlainItemEnd(std::string_view text, size_t pos) noexcept
+{
+    const size_t n = text.size();
+    if constexpr (std::endian::native == std::endian::little) {
+        // Eight characters at a time: a value's length varies at random
+        // (9.98, 10.02), so a loop per character would mispredict its end
+        // for about every second item. Per byte, the high bit of
+        // (x - 33) & ~x is set for a byte below 33 and that of (y - 1) & ~y
+        // for a zero byte of y = x ^ ','; a borrow can only mark bytes after
+        // a true one, so the lowest marked byte is exact.
+        constexpr std::uint64_t kOnes = 0x0101010101010101u;
+        constexpr std::uint64_t kHighs = 0x8080808080808080u;
+        while (pos + 8 <= n) {
+            std::uint64_t x = 0;
+            std::memcpy(&x, text.data() + pos, 8);
+            const std::uint64_t y = x ^ (kOnes * ',');
+            const std::uint64_t marks = (((x - kOnes * 33) & ~x) | ((y - kOnes) & ~y)) & kHighs;
+            if (marks)
+                return pos + static_cast<size_t>(std::countr_zero(marks) >> 3);
+            pos += 8;
+        }
+    }
+    while (pos<n&& static_cast<unsigned char>(text[pos])> 32 && text[pos] != ',')
+        ++pos;
+    return pos;
+}
 }  // namespace detail
 
 template <class Sink>
@@ -78,9 +110,8 @@ void CommaTextForEach(std::string_view text, std::string& scratch, Sink&& sink)
             p = detail::ReadQuoted(text, p, scratch);
             item = scratch;
         } else {
-            size_t b = p;
-            while (static_cast<unsigned char>(at(p)) > 32 && at(p) != ',')
-                ++p;
+            const size_t b = p;
+            p = detail::PlainItemEnd(text, p);
             item = text.substr(b, p - b);
         }
         if (!sink(index++, item))

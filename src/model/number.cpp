@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <cmath>
 #include <system_error>
 
@@ -62,6 +64,12 @@ bool IsDecimalShape(std::string_view s) noexcept
     return i == n;
 }
 
+// The digit's value; above 9 for any other character.
+unsigned DigitValue(char c) noexcept
+{
+    return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+}
+
 }  // namespace
 
 ConvertError::ConvertError(std::string_view text) : std::runtime_error(ConvertMessage(text)), text_(text) {}
@@ -97,6 +105,56 @@ bool TryStrToFloat(std::string_view text, double& out) noexcept
     if (ec != std::errc() || ptr != s.data() + s.size() || !std::isfinite(v))
         return false;
     out = v;
+    return true;
+}
+
+bool TryPlainDecimal(std::string_view text, double& out, int& decimals) noexcept
+{
+    // Every power of ten up to 10^15 is exact in a double.
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    p += negative ? 1 : 0;
+    if (end - p < 2) {
+        if (p == end || DigitValue(*p) > 9)
+            return false;
+        out = negative ? -static_cast<double>(DigitValue(*p)) : static_cast<double>(DigitValue(*p));
+        decimals = 0;
+        return true;
+    }
+    // Values around a power of ten (9.98, 10.02) have one integer digit or
+    // two at random: the first two characters are read without branching on
+    // which, so the processor does not guess wrong half the time.
+    const unsigned first = DigitValue(p[0]);
+    if (first > 9)
+        return false;
+    const unsigned second = DigitValue(p[1]);
+    const unsigned secondIsDigit = second <= 9 ? 1 : 0;
+    // Wraps beyond 19 digits, but more than 15 are refused below anyway.
+    std::uint64_t digits = first * (1 + 9 * secondIsDigit) + second * secondIsDigit;
+    const char* const intBegin = p;
+    p += 1 + secondIsDigit;
+    while (p != end && DigitValue(*p) <= 9)
+        digits = digits * 10 + DigitValue(*p++);
+    const std::ptrdiff_t intDigits = p - intBegin;
+    std::ptrdiff_t fracDigits = 0;
+    if (p != end) {
+        if (*p++ != '.')
+            return false;
+        const char* const fracBegin = p;
+        while (p != end && DigitValue(*p) <= 9)
+            digits = digits * 10 + DigitValue(*p++);
+        fracDigits = p - fracBegin;
+        if (fracDigits == 0 || p != end)
+            return false;
+    }
+    if (intDigits + fracDigits > 15)
+        return false;
+    const double v = static_cast<double>(digits) / kPow10[fracDigits];
+    out = negative ? -v : v;
+    decimals = static_cast<int>(fracDigits);
     return true;
 }
 

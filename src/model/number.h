@@ -28,6 +28,22 @@ double StrToFloat(std::string_view text);
 // The same conversion without an exception; false when the text is not a number.
 bool TryStrToFloat(std::string_view text, double& out) noexcept;
 
+// The common plain form of a value, an optional minus, digits and
+// optionally a point followed by digits, with at most 15 digits in all,
+// converted without the general parser: the digits as a whole number and the
+// power of ten to divide by are both exact doubles, so the one correctly
+// rounded division gives exactly the value TryStrToFloat gives. decimals is
+// the count of digits after the point. False for any other text (spaces,
+// a plus sign, an exponent, more digits), which then needs TryStrToFloat.
+bool TryPlainDecimal(std::string_view text, double& out, int& decimals) noexcept;
+
+// TryStrToFloat, taking the plain form the quick way.
+inline bool TryStrToFloatQuick(std::string_view text, double& out) noexcept
+{
+    int decimals = 0;
+    return TryPlainDecimal(text, out, decimals) || TryStrToFloat(text, out);
+}
+
 // A whole number in decimal (optional sign, digits only, spaces around it
 // ignored) that fits a 32-bit signed integer.
 bool TryStrToInt(std::string_view text, int& out) noexcept;

@@ -1,6 +1,7 @@
 #include "model/sheetio.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "model/commatext.h"
 #include "model/number.h"
@@ -104,10 +105,20 @@ void LoadRows(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit
 }
 
 // The normalisation of rows first .. last - 1; false at the first cell that
-// is not a number, which `stop` then names.
-bool NormaliseRows(CellStore& edit, int decimals, int first, int last, NormaliseResult& stop)
+// is not a number, which `stop` then names. The numbers of the cells inside
+// the range of values go there.
+bool NormaliseRows(CellStore& edit, int decimals, int first, int last, NormaliseResult& stop,
+                   NormalisedValues* values = nullptr)
 {
+    // Rows never written are empty: nothing to normalise there.
+    last = std::min(last, edit.rowsInUse());
     for (int r = first; r < last; ++r) {
+        double* rowValues = nullptr;
+        int valueCols = 0;
+        if (values && !values->values.empty() && r >= 1 && r <= values->lots) {
+            rowValues = values->values.data() + static_cast<size_t>(r - 1) * static_cast<size_t>(values->cols);
+            valueCols = values->cols;
+        }
         for (int c = 0; c < edit.columns(); ++c) {
             std::string& t = edit.cell(c, r);
             if (t.empty())
@@ -116,10 +127,13 @@ bool NormaliseRows(CellStore& edit, int decimals, int first, int last, Normalise
                 t.clear();
                 continue;
             }
-            if (!NormaliseNumberText(t, decimals)) {
+            double v = 0;
+            if (!NormaliseNumberText(t, decimals, &v)) {
                 stop = {false, c, r};
                 return false;
             }
+            if (c < valueCols)
+                rowValues[c] = v;
         }
     }
     return true;
@@ -134,66 +148,54 @@ void LoadListsToTables(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellSt
 }
 
 NormaliseResult LoadAndNormalise(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
-                                 CellStore& spc, int decimals)
+                                 CellStore& spc, int decimals, NormalisedValues* values)
 {
+    if (values) {
+        values->lots = std::clamp(values->lots, 0, edit.rows() - 1);
+        values->cols = std::clamp(values->cols, 0, edit.columns());
+        values->values.assign(static_cast<size_t>(values->lots) * static_cast<size_t>(values->cols),
+                              std::numeric_limits<double>::quiet_NaN());
+    }
     // Each row is normalised as soon as it is loaded, while its texts are
     // still in the cache; loading a row touches no other row, so the result
     // is that of loading everything first and normalising afterwards.
     NormaliseResult result;
     int next = 1;
     LoadRows(sheet, n, ctrl, edit, calc, spc, [&](int r) {
-        if (result.ok && NormaliseRows(edit, decimals, r, r + 1, result))
+        if (result.ok && NormaliseRows(edit, decimals, r, r + 1, result, values))
             next = r + 1;
     });
     if (!sheet.DataList.empty() && result.ok)
-        NormaliseRows(edit, decimals, next, edit.rows(), result);
+        NormaliseRows(edit, decimals, next, edit.rows(), result, values);
+    if (values && (sheet.DataList.empty() || !result.ok))
+        values->values.clear();
     return result;
 }
 
-namespace {
-
-// True when text is exactly what "%.<decimals>f" prints for its own value:
-// an optional minus, an integer part without leading zeros, and exactly
-// `decimals` digits after the point (none and no point for 0 decimals), at
-// most 15 digits in all, so the value survives the conversion both ways.
-bool IsCanonicalFixed(std::string_view t, int decimals) noexcept
+bool NormaliseNumberText(std::string& text, int decimals, double* value)
 {
-    size_t i = 0;
-    const size_t n = t.size();
-    if (i < n && t[i] == '-')
-        ++i;
-    size_t intBegin = i;
-    while (i < n && t[i] >= '0' && t[i] <= '9')
-        ++i;
-    size_t intDigits = i - intBegin;
-    if (intDigits == 0 || (intDigits > 1 && t[intBegin] == '0'))
-        return false;
-    size_t fracDigits = 0;
-    if (decimals > 0) {
-        if (i >= n || t[i] != '.')
-            return false;
-        ++i;
-        size_t fracBegin = i;
-        while (i < n && t[i] >= '0' && t[i] <= '9')
-            ++i;
-        fracDigits = i - fracBegin;
-        if (fracDigits != static_cast<size_t>(decimals))
-            return false;
-    }
-    return i == n && intDigits + fracDigits <= 15;
-}
-
-}  // namespace
-
-bool NormaliseNumberText(std::string& text, int decimals)
-{
-    if (IsCanonicalFixed(text, decimals))
-        return true;
+    // A text is kept when it is exactly what "%.<decimals>f" prints for its
+    // own value: the plain form with exactly `decimals` digits after the
+    // point and no leading zero, at most 15 digits in all, so the value
+    // survives the conversion both ways.
     double v = 0;
+    int textDecimals = 0;
+    if (TryPlainDecimal(text, v, textDecimals) && textDecimals == decimals) {
+        const size_t first = text.front() == '-' ? 1 : 0;
+        const bool leadingZero = text[first] == '0' && first + 1 < text.size() && text[first + 1] != '.';
+        if (!leadingZero) {
+            if (value)
+                *value = v;
+            return true;
+        }
+    }
     if (!TryStrToFloat(text, v))
         return false;
     text.clear();
     AppendFixed(text, v, decimals);
+    // The value of the text as it now reads.
+    if (value && !TryStrToFloatQuick(text, *value))
+        *value = v;
     return true;
 }
 

@@ -2,6 +2,7 @@
 // Moving a sheet between its record and the tables of the view: the parts of
 // storing and showing a sheet that do not depend on widgets.
 #include <string>
+#include <vector>
 
 #include "model/cellstore.h"
 #include "model/comtype.h"
@@ -47,13 +48,26 @@ struct NormaliseResult {
 };
 NormaliseResult NormaliseValues(CellStore& edit, int decimals);
 
+// The numbers of the measurement cells of rows 1..lots and columns
+// 0..cols-1 as the normalisation leaves their texts, row by row, NaN for an
+// empty cell: each value is converted while its text is checked, so no later
+// step needs to convert it again.
+struct NormalisedValues {
+    int lots = 0;  // set by the caller
+    int cols = 0;
+    // Empty when not every cell of the range was normalised (no data lines,
+    // or a text that is not a number stopped the pass).
+    std::vector<double> values;
+};
+
 // LoadListsToTables followed, when the sheet has data lines, by
-// NormaliseValues, in one pass.
+// NormaliseValues, in one pass; values, when given, receives the numbers.
 NormaliseResult LoadAndNormalise(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
-                                 CellStore& spc, int decimals);
+                                 CellStore& spc, int decimals, NormalisedValues* values = nullptr);
 
 // Rewrites one cell text as a fixed-point number with the given decimals.
-// False when the text is not a number (the text is left as it was).
-bool NormaliseNumberText(std::string& text, int decimals);
+// False when the text is not a number (the text is left as it was). value,
+// when given, receives the number the rewritten text reads as.
+bool NormaliseNumberText(std::string& text, int decimals, double* value = nullptr);
 
 }  // namespace trevolo

@@ -1,6 +1,8 @@
 #include "stats/lot_table.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "model/number.h"
 
@@ -70,7 +72,29 @@ ParsedLots::ParsedLots(const LotSource& source)
             if (text.empty() || (static_cast<unsigned char>(text.front()) <= 32 && IsBlank(text)))
                 continue;
             ++filled;
-            kinds_[i] = TryStrToFloat(text, values_[i]) ? Number : NotNumber;
+            kinds_[i] = TryStrToFloatQuick(text, values_[i]) ? Number : NotNumber;
+        }
+        filled_[static_cast<size_t>(lot)] = filled;
+    }
+}
+
+ParsedLots::ParsedLots(const LotSource& source, std::vector<double> values)
+    : source_(source),
+      lots_(std::max(source.lotCount(), 0)),
+      cols_(std::max(source.columnCount(), 0)),
+      values_(std::move(values))
+{
+    const size_t size = static_cast<size_t>(lots_) * static_cast<size_t>(cols_);
+    values_.resize(size, std::numeric_limits<double>::quiet_NaN());
+    kinds_.resize(size);
+    filled_.assign(static_cast<size_t>(lots_), 0);
+    size_t i = 0;
+    for (int lot = 0; lot < lots_; ++lot) {
+        int filled = 0;
+        for (int c = 0; c < cols_; ++c, ++i) {
+            const bool number = !std::isnan(values_[i]);
+            kinds_[i] = number ? Number : Blank;
+            filled += number ? 1 : 0;
         }
         filled_[static_cast<size_t>(lot)] = filled;
     }

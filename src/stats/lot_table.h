@@ -98,6 +98,11 @@ private:
 class ParsedLots final : public LotSource {
 public:
     explicit ParsedLots(const LotSource& source);
+    // The same from values converted already: values holds the number of
+    // every cell of the source, lot by lot, NaN where the cell is blank
+    // (lotCount() x columnCount() of them); the caller vouches that each
+    // text reads as its value.
+    ParsedLots(const LotSource& source, std::vector<double> values);
     int lotCount() const override { return source_.lotCount(); }
     int columnCount() const override { return cols_; }
     std::string_view label(int lot) const override { return source_.label(lot); }

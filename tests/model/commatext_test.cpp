@@ -27,7 +27,7 @@ TEST(CommaText, WritesCellsQuotingOnlyWhereNeeded)
 TEST(CommaText, ReadsItemsBack)
 {
     struct Case {
-        const char* line;
+        std::string_view line;
         V items;
     } cases[] = {
         {"1.000,,2.500", {"1.000", "", "2.500"}},
@@ -43,6 +43,13 @@ TEST(CommaText, ReadsItemsBack)
         {"\"unclosed,a", {"unclosed,a"}},  // an unbalanced quote runs to the end
         {"\"a\"b,c", {"a", "b", "c"}},
         {",,,", {"", "", ""}},
+        // Items longer than eight characters, and every kind of end inside
+        // and across the first eight.
+        {"12345678,123456789,1", {"12345678", "123456789", "1"}},
+        {"abcdefg\x01h,\x7f\x80\xff!,ab\x20"
+         "cdefghij",
+         {"abcdefg", "h", "\x7f\x80\xff!", "ab", "cdefghij"}},
+        {std::string_view("abcdefghijk\0lmn,o", 18), {"abcdefghijk"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CommaTextSplit(c.line), c.items) << c.line;

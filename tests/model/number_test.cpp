@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+#include <random>
+
 #include "model/number.h"
 
 using namespace trevolo;
@@ -23,6 +27,30 @@ TEST(Number, ConvertsDecimalTextsAndRefusesEverythingElse)
         if (c.ok)
             EXPECT_DOUBLE_EQ(v, c.value) << c.text;
     }
+}
+
+// The quick conversion must give the general one's answer to the bit, for
+// the plain texts it takes itself and for every text it hands on.
+TEST(Number, QuickConversionGivesTheGeneralConversionsValue)
+{
+    auto same = [](const std::string& t, bool plain) {
+        double quick = -99, general = -99;
+        int decimals = 0;
+        EXPECT_EQ(TryPlainDecimal(t, quick, decimals), plain) << t;
+        EXPECT_EQ(TryStrToFloatQuick(t, quick), TryStrToFloat(t, general)) << t;
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(quick), std::bit_cast<std::uint64_t>(general)) << t;
+    };
+    for (const char* t : {"10.123", "9.995", "0", "-0", "-0.000", "00.50", "-12.3456789", "999999999999999",
+                          "0.00000000000001", "1.23456789012345"})
+        same(t, true);
+    for (const char* t : {"1234567890123456", "0.000000000000001", "1.", ".5", "+1.5", " 1.5", "1.5 ", "1e3", "-", "",
+                          "１", "1,5", "--1", "1.2.3", "-.5"})
+        same(t, false);
+    // Values as a measuring machine writes them, 0 to 7 decimals.
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> value(-2000.0, 2000.0);
+    for (int i = 0; i < 20000; ++i)
+        same(FormatFixed(value(rng), i % 8), true);
 }
 
 TEST(Number, ErrorNamesTheOffendingText)

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
 #include "model/comfunction.h"
+#include "model/number.h"
 #include "model/sheetio.h"
 
 using namespace trevolo;
@@ -145,6 +150,25 @@ TEST(SheetIo, CanonicalTextsAreKeptAndOthersRewritten)
         std::string t = c.in;
         EXPECT_TRUE(NormaliseNumberText(t, c.d));
         EXPECT_EQ(t, c.out) << c.in;
+    }
+}
+
+// The numbers kept while loading are those of the texts as they are left,
+// NaN for empty cells, and none at all when a bad text stops the pass.
+TEST(SheetIo, LoadingKeepsTheNumbersOfTheNormalisedTexts)
+{
+    for (const auto& data : {std::vector<std::string>{"A,1.5, ,-0.0004,9", "B,,1e1,0010.000", "C,+7,9999999999999999"},
+                             std::vector<std::string>{"A,1,2", "B,x,3"}, std::vector<std::string>{}}) {
+        Tables t;
+        NormalisedValues values{4, 3};
+        LoadAndNormalise(SheetWith({}, data, 4, 3), 3, t.ctrl, t.edit, t.calc, t.spc, 3, &values);
+        ASSERT_EQ(values.values.size(), data.size() == 3 ? 12u : 0u);
+        for (size_t i = 0; i < values.values.size(); ++i) {
+            const std::string& text = t.edit.text(static_cast<int>(i % 3), static_cast<int>(i / 3) + 1);
+            double expected = std::nan("");
+            EXPECT_TRUE(text.empty() || TryStrToFloat(text, expected)) << text;
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(values.values[i]), std::bit_cast<std::uint64_t>(expected)) << i;
+        }
     }
 }
 
