@@ -66,6 +66,11 @@ CellBlock ReadUsed(const Worksheet& sheet, const WorksheetPos& used, const char*
 
 Struct_Sheet ReadWorksheet(const Worksheet& sheet)
 {
+    return SheetFromWorksheet(ReadWorksheetCells(sheet));
+}
+
+WorksheetReads ReadWorksheetCells(const Worksheet& sheet)
+{
     WorksheetReads reads;
     const WorksheetPos used = sheet.usedEnd();
     const CellBlock header = ReadUsed(sheet, used, kHeaderFirst, kHeaderLast);
@@ -74,7 +79,7 @@ Struct_Sheet ReadWorksheet(const Worksheet& sheet)
     reads.labels = ReadUsed(sheet, used, kLabelsFirst, kLabelsLast);
     reads.firstLot = ReadUsed(sheet, used, kFirstLotFirst, kFirstLotLast);
     reads.body = ReadUsed(sheet, used, kBodyFirst, kBodyLast);
-    return SheetFromWorksheet(reads);
+    return reads;
 }
 
 void WriteSheetHeader(const Worksheet& sheet, const Struct_Sheet& record)
@@ -144,17 +149,36 @@ ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::st
     return r;
 }
 
+namespace {
+
+ImportResult NoApplicationForImport()
+{
+    ImportResult r;
+    r.status = ImportResult::Status::NoApplication;
+    r.count = 0;
+    r.message = Warning(kMsgOfficeNotStarted);
+    return r;
+}
+
+ExportResult NoApplicationForExport()
+{
+    ExportResult r;
+    r.message = Warning(kMsgOfficeNotStarted);
+    return r;
+}
+
+}  // namespace
+
 ImportResult ImportWorkbookSheets(bool whole, const std::string& path)
 {
     std::unique_ptr<SpreadsheetApp> app = SpreadsheetApp::create(OfficeUse::Exchange);
-    if (!app) {
-        ImportResult r;
-        r.status = ImportResult::Status::NoApplication;
-        r.count = 0;
-        r.message = Warning(kMsgOfficeNotStarted);
-        return r;
-    }
-    return ImportWorkbookSheets(*app, whole, path);
+    return app ? ImportWorkbookSheets(*app, whole, path) : NoApplicationForImport();
+}
+
+ImportResult ImportWorkbookSheets(KeptOffice& office, bool whole, const std::string& path)
+{
+    KeptOffice::Use app = office.use();
+    return app ? ImportWorkbookSheets(*app, whole, path) : NoApplicationForImport();
 }
 
 // ---- export ----
@@ -202,12 +226,14 @@ ExportResult ExportWorkbook(SpreadsheetApp& app, const SheetArray& records, cons
 ExportResult ExportWorkbook(const SheetArray& records, const SheetBlockSource& blockOf, const std::string& path)
 {
     std::unique_ptr<SpreadsheetApp> app = SpreadsheetApp::create(OfficeUse::Exchange);
-    if (!app) {
-        ExportResult r;
-        r.message = Warning(kMsgOfficeNotStarted);
-        return r;
-    }
-    return ExportWorkbook(*app, records, blockOf, path);
+    return app ? ExportWorkbook(*app, records, blockOf, path) : NoApplicationForExport();
+}
+
+ExportResult ExportWorkbook(KeptOffice& office, const SheetArray& records, const SheetBlockSource& blockOf,
+                            const std::string& path)
+{
+    KeptOffice::Use app = office.use();
+    return app ? ExportWorkbook(*app, records, blockOf, path) : NoApplicationForExport();
 }
 
 }  // namespace trevolo

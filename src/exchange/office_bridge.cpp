@@ -4,6 +4,7 @@
 #include "exchange/office_bridge.h"
 
 #include <algorithm>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -316,6 +317,40 @@ int SpreadsheetApp::processId() const noexcept
 bool SpreadsheetApp::canShow() const noexcept
 {
     return session_->canShow;
+}
+
+bool SpreadsheetApp::responds(std::chrono::milliseconds timeout) noexcept
+{
+    Session& s = *session_;
+    if (s.process.pid() <= 0 || !s.process.alive() || !s.desktop.is())
+        return false;
+    if (timeout.count() <= 0)
+        return true;
+    // The call waits on its own thread, so that an office that never answers
+    // can be given up on.
+    try {
+        auto answer = std::make_shared<std::promise<bool>>();
+        std::future<bool> answered = answer->get_future();
+        std::thread probe([desktop = s.desktop, answer] {
+            try {
+                desktop->getCurrentComponent();
+                answer->set_value(true);
+            } catch (...) {
+                answer->set_value(false);
+            }
+        });
+        const bool ok = answered.wait_for(timeout) == std::future_status::ready && answered.get();
+        if (!ok) {
+            // Killed, the office closes its end of the pipe, and the call
+            // still waiting comes back with an error.
+            s.process.end(std::chrono::milliseconds(0));
+        }
+        probe.join();
+        return ok;
+    } catch (...) {
+        // No thread to wait on: the office cannot be vouched for.
+        return false;
+    }
 }
 
 void SpreadsheetApp::setSheetsInNewWorkbook(int n)
