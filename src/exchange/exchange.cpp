@@ -76,9 +76,21 @@ WorksheetReads ReadWorksheetCells(const Worksheet& sheet)
     const CellBlock header = ReadUsed(sheet, used, kHeaderFirst, kHeaderLast);
     for (int i = 0; i < kHeaderFields; ++i)
         reads.header[i] = header.get(0, i);
-    reads.labels = ReadUsed(sheet, used, kLabelsFirst, kLabelsLast);
-    reads.firstLot = ReadUsed(sheet, used, kFirstLotFirst, kFirstLotLast);
     reads.body = ReadUsed(sheet, used, kBodyFirst, kBodyLast);
+    // The labels (column A) and the first lot (row 5 from column B) lie in
+    // the body and are cut to the same used area: taken from it, not read
+    // again, as every read is a round trip to the office.
+    const CellBlock& body = reads.body;
+    if (body.rows > 0 && body.cols > 0) {
+        reads.labels = CellBlock(body.rows, 1);
+        for (int r = 0; r < body.rows; ++r)
+            reads.labels.at(r, 0) = body.at(r, 0);
+    }
+    if (body.rows > 0 && body.cols > 1) {
+        reads.firstLot = CellBlock(1, body.cols - 1);
+        for (int c = 1; c < body.cols; ++c)
+            reads.firstLot.at(0, c - 1) = body.at(0, c);
+    }
     return reads;
 }
 

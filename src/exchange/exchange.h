@@ -18,8 +18,9 @@ namespace trevolo {
 // ---- the steps, on a worksheet of an open workbook (these throw OfficeError) ----
 
 // Reads one worksheet of the exchange layout into a new sheet record: the
-// header row and the three blocks of WorksheetReads, each read in one call
-// and cut to the worksheet's used area (the cells beyond it are empty).
+// header row and the body, each read in one call and cut to the worksheet's
+// used area (the cells beyond it are empty); the labels and the first lot
+// of WorksheetReads are taken from the body.
 Struct_Sheet ReadWorksheet(const Worksheet& sheet);
 // The office's part of it: the header row and the three blocks.
 WorksheetReads ReadWorksheetCells(const Worksheet& sheet);

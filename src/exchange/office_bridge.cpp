@@ -16,7 +16,9 @@
 #include <com/sun/star/connection/XConnector.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/lang/IndexOutOfBoundsException.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
@@ -87,15 +89,37 @@ Reference<css::sheet::XSpreadsheetDocument> Book::spreadsheet() const
 
 Reference<css::container::XIndexAccess> Book::sheets() const
 {
-    return Reference<css::container::XIndexAccess>(spreadsheet()->getSheets(), UNO_QUERY_THROW);
+    if (!sheetsOnce.is())
+        sheetsOnce.set(spreadsheet()->getSheets(), UNO_QUERY_THROW);
+    return sheetsOnce;
+}
+
+Reference<css::util::XNumberFormats> Book::numberFormats() const
+{
+    if (!formatsOnce.is()) {
+        Reference<css::util::XNumberFormatsSupplier> sup(spreadsheet(), UNO_QUERY_THROW);
+        formatsOnce.set(sup->getNumberFormats(), UNO_QUERY_THROW);
+    }
+    return formatsOnce;
 }
 
 Reference<css::sheet::XSpreadsheet> Book::sheet(int index) const
 {
     auto all = sheets();
-    if (index < 1 || index > all->getCount())
+    if (index < 1)
         throw OfficeError("there is no worksheet " + std::to_string(index));
-    return Reference<css::sheet::XSpreadsheet>(all->getByIndex(index - 1), UNO_QUERY_THROW);
+    try {
+        return Reference<css::sheet::XSpreadsheet>(all->getByIndex(index - 1), UNO_QUERY_THROW);
+    } catch (const css::lang::IndexOutOfBoundsException&) {
+        throw OfficeError("there is no worksheet " + std::to_string(index));
+    }
+}
+
+void Book::forget() noexcept
+{
+    pinned.clear();
+    sheetsOnce.clear();
+    formatsOnce.clear();
 }
 
 void Book::close() noexcept
@@ -104,7 +128,7 @@ void Book::close() noexcept
         return;
     Reference<css::lang::XComponent> d = doc;
     doc.clear();
-    pinned.clear();
+    forget();
     try {
         Reference<css::util::XModifiable> mod(d, UNO_QUERY);
         if (mod.is())
@@ -150,7 +174,7 @@ void Session::detach() noexcept
     for (auto& w : books)
         if (auto b = w.lock()) {
             b->doc.clear();
-            b->pinned.clear();
+            b->forget();
         }
     books.clear();
     desktop.clear();
