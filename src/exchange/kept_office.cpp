@@ -1,8 +1,30 @@
 #include "exchange/kept_office.h"
 
+#include <unistd.h>
+
+#include <fstream>
+
 namespace trevolo {
 
-KeptOffice::KeptOffice(std::chrono::milliseconds idle, std::chrono::milliseconds probe) : idle_(idle), probe_(probe) {}
+namespace {
+
+// The resident memory of a process in KiB; 0 when it cannot be read.
+long ResidentKiB(int pid)
+{
+    std::ifstream statm("/proc/" + std::to_string(pid) + "/statm");
+    long size = 0;
+    long resident = 0;
+    if (!(statm >> size >> resident))
+        return 0;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+}  // namespace
+
+KeptOffice::KeptOffice(std::chrono::milliseconds idle, std::chrono::milliseconds probe, long memoryLimitKiB)
+    : idle_(idle), probe_(probe), memoryLimitKiB_(memoryLimitKiB)
+{
+}
 
 KeptOffice::~KeptOffice()
 {
@@ -64,13 +86,14 @@ KeptOffice::Use::~Use()
 void KeptOffice::released(const std::shared_ptr<SpreadsheetApp>& app) noexcept
 {
     // An office that died during the command is ended at once (its process
-    // reaped, its profile removed) rather than at the next command.
-    const bool alive = app->responds();
+    // reaped, its profile removed) rather than at the next command; so is
+    // one that holds too much memory to be kept.
+    const bool keep = app->responds() && ResidentKiB(app->processId()) <= memoryLimitKiB_;
     std::shared_ptr<SpreadsheetApp> stale;
     {
         std::lock_guard<std::mutex> lock(state_);
         lastUse_ = std::chrono::steady_clock::now();
-        if (!alive && app_ == app)
+        if (!keep && app_ == app)
             stale = std::move(app_);
     }
     wake_.notify_all();

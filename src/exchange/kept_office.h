@@ -6,8 +6,11 @@
 // that has ended, or that does not answer within the probe time, is ended
 // and replaced once; when the new one does not start either, the command
 // ends as when no office starts. The office is ended when it has been idle
-// for the idle time, by end(), and when the keeper is destroyed; the kernel
-// ends it with the program in any case.
+// for the idle time, when a command leaves it holding more memory than the
+// memory limit (the office keeps much of what a workbook took: over 1 GB
+// after 100 sheets, 1.6 GB at the largest; growth beyond that over many
+// commands is not kept), by end(), and when the keeper is destroyed; the
+// kernel ends it with the program in any case.
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -22,7 +25,7 @@ namespace trevolo {
 class KeptOffice {
 public:
     explicit KeptOffice(std::chrono::milliseconds idle = std::chrono::minutes(3),
-                        std::chrono::milliseconds probe = std::chrono::seconds(10));
+                        std::chrono::milliseconds probe = std::chrono::seconds(10), long memoryLimitKiB = 2048L * 1024);
     ~KeptOffice();
     KeptOffice(const KeptOffice&) = delete;
     KeptOffice& operator=(const KeptOffice&) = delete;
@@ -64,6 +67,7 @@ private:
 
     const std::chrono::milliseconds idle_;
     const std::chrono::milliseconds probe_;
+    const long memoryLimitKiB_;
     std::mutex command_;  // held by the Use of the running command
 
     mutable std::mutex state_;  // guards everything below

@@ -15,8 +15,8 @@
 #include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/connection/XConnector.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
-#include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/lang/IndexOutOfBoundsException.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <cppuhelper/bootstrap.hxx>

@@ -310,7 +310,8 @@ TEST(OfficeLifetime, ReleaseAndQuitEndTheOffice)
 }
 
 // The kept office: the next command reuses it; one killed or hung between
-// commands is replaced; it ends after its idle time and when ended.
+// commands is replaced; it ends after its idle time, when it holds too much
+// memory and when ended.
 TEST(OfficeLifetime, AKeptOfficeServesTheNextCommandOrIsReplaced)
 {
     const struct {
@@ -342,15 +343,20 @@ TEST(OfficeLifetime, AKeptOfficeServesTheNextCommandOrIsReplaced)
         }
     }
 
-    KeptOffice idle(std::chrono::milliseconds(300));
-    int idleOffice = 0;
-    {
-        KeptOffice::Use app = idle.use();
-        ASSERT_TRUE(app);
-        idleOffice = app->processId();
+    // Ended after its idle time, or at once when it holds more memory than
+    // the limit.
+    for (const auto& [idleTime, memoryLimitKiB] : {std::pair(std::chrono::milliseconds(300), 1024L * 1024),
+                                                   std::pair(std::chrono::milliseconds(600000), 1024L)}) {
+        KeptOffice ending(idleTime, std::chrono::seconds(10), memoryLimitKiB);
+        int pid = 0;
+        {
+            KeptOffice::Use app = ending.use();
+            ASSERT_TRUE(app);
+            pid = app->processId();
+        }
+        EXPECT_TRUE(testing::WaitGone(pid, 15000)) << memoryLimitKiB;
+        EXPECT_EQ(ending.processId(), 0);
     }
-    EXPECT_TRUE(testing::WaitGone(idleOffice, 15000));
-    EXPECT_EQ(idle.processId(), 0);
 
     const int last = office.processId();
     office.end();
