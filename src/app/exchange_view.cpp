@@ -100,16 +100,29 @@ QString WithWorkbookSuffix(const QString& path)
     return QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".xlsx") : path;
 }
 
-// The workbook calls of the engine. A build without the office ends them as
-// if the office could not be started; the CSV export needs no office.
-ImportResult ImportSheets(bool whole, const std::string& path)
+// The office the window's imports and exports share: started by the first,
+// kept for the next, and ended with the window (or after an idle time).
+KeptOffice& WindowOffice(QObject* window)
 {
-    return ImportWorkbookSheets(whole, path);
+    static const char* kHooked = "trevoloKeptOfficeHooked";
+    if (!window->property(kHooked).toBool()) {
+        window->setProperty(kHooked, true);
+        QObject::connect(window, &QObject::destroyed, [] { SharedExchangeOffice().end(); });
+    }
+    return SharedExchangeOffice();
 }
 
-ExportResult ExportSheets(const SheetArray& records, const SheetBlockSource& blockOf, const std::string& path)
+// The workbook calls of the engine. A build without the office ends them as
+// if the office could not be started; the CSV export needs no office.
+ImportResult ImportSheets(QObject* window, bool whole, const std::string& path)
 {
-    return ExportWorkbook(records, blockOf, path);
+    return ImportWorkbookSheets(WindowOffice(window), whole, path);
+}
+
+ExportResult ExportSheets(QObject* window, const SheetArray& records, const SheetBlockSource& blockOf,
+                          const std::string& path)
+{
+    return ExportWorkbook(WindowOffice(window), records, blockOf, path);
 }
 
 }  // namespace
@@ -124,7 +137,7 @@ void TMainForm::mainMenuXlsImportClick()
         ProcessPendingOnExit pending;
         BusyFrame busy(SplashForm, U(kBusyXlsImport));
         try {
-            ImportResult r = ImportSheets(true, path.toStdString());
+            ImportResult r = ImportSheets(this, true, path.toStdString());
             if (r.status != ImportResult::Status::Ok) {
                 // Nothing was read into the program: every sheet and tab
                 // stays as it was.
@@ -152,7 +165,7 @@ void TMainForm::mainMenuCsvImportClick()
         ProcessPendingOnExit pending;
         BusyFrame busy(SplashForm, U(kBusyCsvImport));
         try {
-            ImportResult r = ImportSheets(false, path.toStdString());
+            ImportResult r = ImportSheets(this, false, path.toStdString());
             // The current sheet is the selected tab; when the shown sheet's
             // tab was removed, the tab the strip highlights.
             const int target = selectedTab() >= 0 ? selectedTab() : tabCtrl->currentIndex();
@@ -190,7 +203,7 @@ void TMainForm::mainMenuXlsSaveClick()
             SplashForm->showProgress(index + 1, static_cast<int>(records.size()));
             return RecordEditBlock(records[static_cast<size_t>(index)]);
         };
-        result = ExportSheets(records, blockOf, path.toStdString());
+        result = ExportSheets(this, records, blockOf, path.toStdString());
     }
     Show(this, result.message);
 }

@@ -66,15 +66,32 @@ CellBlock ReadUsed(const Worksheet& sheet, const WorksheetPos& used, const char*
 
 Struct_Sheet ReadWorksheet(const Worksheet& sheet)
 {
+    return SheetFromWorksheet(ReadWorksheetCells(sheet));
+}
+
+WorksheetReads ReadWorksheetCells(const Worksheet& sheet)
+{
     WorksheetReads reads;
     const WorksheetPos used = sheet.usedEnd();
     const CellBlock header = ReadUsed(sheet, used, kHeaderFirst, kHeaderLast);
     for (int i = 0; i < kHeaderFields; ++i)
         reads.header[i] = header.get(0, i);
-    reads.labels = ReadUsed(sheet, used, kLabelsFirst, kLabelsLast);
-    reads.firstLot = ReadUsed(sheet, used, kFirstLotFirst, kFirstLotLast);
     reads.body = ReadUsed(sheet, used, kBodyFirst, kBodyLast);
-    return SheetFromWorksheet(reads);
+    // The labels (column A) and the first lot (row 5 from column B) lie in
+    // the body and are cut to the same used area: taken from it, not read
+    // again, as every read is a round trip to the office.
+    const CellBlock& body = reads.body;
+    if (body.rows > 0 && body.cols > 0) {
+        reads.labels = CellBlock(body.rows, 1);
+        for (int r = 0; r < body.rows; ++r)
+            reads.labels.at(r, 0) = body.at(r, 0);
+    }
+    if (body.rows > 0 && body.cols > 1) {
+        reads.firstLot = CellBlock(1, body.cols - 1);
+        for (int c = 1; c < body.cols; ++c)
+            reads.firstLot.at(0, c - 1) = body.at(0, c);
+    }
+    return reads;
 }
 
 void WriteSheetHeader(const Worksheet& sheet, const Struct_Sheet& record)
@@ -144,17 +161,36 @@ ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::st
     return r;
 }
 
+namespace {
+
+ImportResult NoApplicationForImport()
+{
+    ImportResult r;
+    r.status = ImportResult::Status::NoApplication;
+    r.count = 0;
+    r.message = Warning(kMsgOfficeNotStarted);
+    return r;
+}
+
+ExportResult NoApplicationForExport()
+{
+    ExportResult r;
+    r.message = Warning(kMsgOfficeNotStarted);
+    return r;
+}
+
+}  // namespace
+
 ImportResult ImportWorkbookSheets(bool whole, const std::string& path)
 {
     std::unique_ptr<SpreadsheetApp> app = SpreadsheetApp::create(OfficeUse::Exchange);
-    if (!app) {
-        ImportResult r;
-        r.status = ImportResult::Status::NoApplication;
-        r.count = 0;
-        r.message = Warning(kMsgOfficeNotStarted);
-        return r;
-    }
-    return ImportWorkbookSheets(*app, whole, path);
+    return app ? ImportWorkbookSheets(*app, whole, path) : NoApplicationForImport();
+}
+
+ImportResult ImportWorkbookSheets(KeptOffice& office, bool whole, const std::string& path)
+{
+    KeptOffice::Use app = office.use();
+    return app ? ImportWorkbookSheets(*app, whole, path) : NoApplicationForImport();
 }
 
 // ---- export ----
@@ -202,12 +238,14 @@ ExportResult ExportWorkbook(SpreadsheetApp& app, const SheetArray& records, cons
 ExportResult ExportWorkbook(const SheetArray& records, const SheetBlockSource& blockOf, const std::string& path)
 {
     std::unique_ptr<SpreadsheetApp> app = SpreadsheetApp::create(OfficeUse::Exchange);
-    if (!app) {
-        ExportResult r;
-        r.message = Warning(kMsgOfficeNotStarted);
-        return r;
-    }
-    return ExportWorkbook(*app, records, blockOf, path);
+    return app ? ExportWorkbook(*app, records, blockOf, path) : NoApplicationForExport();
+}
+
+ExportResult ExportWorkbook(KeptOffice& office, const SheetArray& records, const SheetBlockSource& blockOf,
+                            const std::string& path)
+{
+    KeptOffice::Use app = office.use();
+    return app ? ExportWorkbook(*app, records, blockOf, path) : NoApplicationForExport();
 }
 
 }  // namespace trevolo

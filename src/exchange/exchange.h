@@ -1,10 +1,13 @@
 #pragma once
 // Workbook import and export through the spreadsheet engine. The command
-// functions start their own office instance, end it before they return, and
-// never throw: they return the outcome and the message the window shows.
+// functions run in an office given, in the kept office of a program that runs
+// one command after another, or in an instance of their own that they end
+// before they return. They never throw: they return the outcome and the
+// message the window shows.
 #include <functional>
 #include <string>
 
+#include "exchange/kept_office.h"
 #include "exchange/layout.h"
 #include "exchange/messages.h"
 #include "exchange/office.h"
@@ -15,9 +18,12 @@ namespace trevolo {
 // ---- the steps, on a worksheet of an open workbook (these throw OfficeError) ----
 
 // Reads one worksheet of the exchange layout into a new sheet record: the
-// header row and the three blocks of WorksheetReads, each read in one call
-// and cut to the worksheet's used area (the cells beyond it are empty).
+// header row and the body, each read in one call and cut to the worksheet's
+// used area (the cells beyond it are empty); the labels and the first lot
+// of WorksheetReads are taken from the body.
 Struct_Sheet ReadWorksheet(const Worksheet& sheet);
+// The office's part of it: the header row and the three blocks.
+WorksheetReads ReadWorksheetCells(const Worksheet& sheet);
 
 // Rows 1 and 2 of the layout: the labels and the header texts of the sheet
 // record, then the decimals format on H2:I2.
@@ -54,6 +60,8 @@ ImportResult ImportWorkbookSheets(bool whole, const std::string& path);
 // The same in an office already running: the file is opened, read and
 // closed; the office stays.
 ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::string& path);
+// The same in the kept office, started or replaced as needed.
+ImportResult ImportWorkbookSheets(KeptOffice& office, bool whole, const std::string& path);
 
 // ---- export ----
 
@@ -74,6 +82,9 @@ using SheetBlockSource = std::function<GridBlock(int index)>;
 ExportResult ExportWorkbook(const SheetArray& records, const SheetBlockSource& blockOf, const std::string& path);
 // The same in an office already running; the new workbook is closed.
 ExportResult ExportWorkbook(SpreadsheetApp& app, const SheetArray& records, const SheetBlockSource& blockOf,
+                            const std::string& path);
+// The same in the kept office, started or replaced as needed.
+ExportResult ExportWorkbook(KeptOffice& office, const SheetArray& records, const SheetBlockSource& blockOf,
                             const std::string& path);
 
 }  // namespace trevolo

@@ -1,5 +1,7 @@
 #include "exchange/layout.h"
 
+#include <algorithm>
+
 #include "exchange/cellref.h"
 #include "model/commatext.h"
 #include "model/number.h"
@@ -86,17 +88,23 @@ Struct_Sheet SheetFromWorksheet(const WorksheetReads& reads)
     s.HasLists = true;
     s.CheckList.assign(kImportLots, "1");
     s.DataList.reserve(kImportLots);
+    // The body is cut to the used area; the cells beyond it are empty and
+    // give their commas alone.
+    const CellBlock& body = reads.body;
+    const int readCols = std::min(body.cols, kImportColumns);
     std::string line;
     for (int r = 0; r < kImportLots; ++r) {
         line.clear();
-        for (int c = 0; c < kImportColumns; ++c) {
-            const CellValue& v = reads.body.get(r, c);
+        const int cols = r < body.rows ? readCols : 0;
+        for (int c = 0; c < cols; ++c) {
+            const CellValue& v = body.at(r, c);
             if (const auto* t = std::get_if<std::string>(&v))
                 CommaTextAppendItem(line, Trim(*t));
             else
                 CommaTextAppendItem(line, GeneralNumberText(std::get<double>(v)));
             line += ',';
         }
+        line.append(static_cast<size_t>(kImportColumns - cols), ',');
         s.DataList.push_back(line);
     }
     return s;

@@ -11,6 +11,7 @@
 // A build without the office has the same front: there no office can be
 // started, SpreadsheetApp::create gives nothing, and every command ends as
 // it ends when the office does not start.
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -219,6 +220,10 @@ public:
     int processId() const noexcept;
     // True when the instance can show windows (a report instance on a display).
     bool canShow() const noexcept;
+    // True while the office runs and, with a timeout, answers a call within
+    // it. An office that does not answer in time is taken for hung and
+    // killed, so that nothing waits on it any more.
+    bool responds(std::chrono::milliseconds timeout = std::chrono::milliseconds(0)) noexcept;
 
     // The number of worksheets the next new workbook gets (at least 1).
     void setSheetsInNewWorkbook(int n);

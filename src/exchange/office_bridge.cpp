@@ -4,6 +4,7 @@
 #include "exchange/office_bridge.h"
 
 #include <algorithm>
+#include <future>
 #include <mutex>
 #include <thread>
 
@@ -14,8 +15,10 @@
 #include <com/sun/star/connection/XConnection.hpp>
 #include <com/sun/star/connection/XConnector.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/lang/IndexOutOfBoundsException.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/bootstrap.hxx>
 
@@ -86,15 +89,37 @@ Reference<css::sheet::XSpreadsheetDocument> Book::spreadsheet() const
 
 Reference<css::container::XIndexAccess> Book::sheets() const
 {
-    return Reference<css::container::XIndexAccess>(spreadsheet()->getSheets(), UNO_QUERY_THROW);
+    if (!sheetsOnce.is())
+        sheetsOnce.set(spreadsheet()->getSheets(), UNO_QUERY_THROW);
+    return sheetsOnce;
+}
+
+Reference<css::util::XNumberFormats> Book::numberFormats() const
+{
+    if (!formatsOnce.is()) {
+        Reference<css::util::XNumberFormatsSupplier> sup(spreadsheet(), UNO_QUERY_THROW);
+        formatsOnce.set(sup->getNumberFormats(), UNO_QUERY_THROW);
+    }
+    return formatsOnce;
 }
 
 Reference<css::sheet::XSpreadsheet> Book::sheet(int index) const
 {
     auto all = sheets();
-    if (index < 1 || index > all->getCount())
+    if (index < 1)
         throw OfficeError("there is no worksheet " + std::to_string(index));
-    return Reference<css::sheet::XSpreadsheet>(all->getByIndex(index - 1), UNO_QUERY_THROW);
+    try {
+        return Reference<css::sheet::XSpreadsheet>(all->getByIndex(index - 1), UNO_QUERY_THROW);
+    } catch (const css::lang::IndexOutOfBoundsException&) {
+        throw OfficeError("there is no worksheet " + std::to_string(index));
+    }
+}
+
+void Book::forget() noexcept
+{
+    pinned.clear();
+    sheetsOnce.clear();
+    formatsOnce.clear();
 }
 
 void Book::close() noexcept
@@ -103,7 +128,7 @@ void Book::close() noexcept
         return;
     Reference<css::lang::XComponent> d = doc;
     doc.clear();
-    pinned.clear();
+    forget();
     try {
         Reference<css::util::XModifiable> mod(d, UNO_QUERY);
         if (mod.is())
@@ -149,7 +174,7 @@ void Session::detach() noexcept
     for (auto& w : books)
         if (auto b = w.lock()) {
             b->doc.clear();
-            b->pinned.clear();
+            b->forget();
         }
     books.clear();
     desktop.clear();
@@ -316,6 +341,40 @@ int SpreadsheetApp::processId() const noexcept
 bool SpreadsheetApp::canShow() const noexcept
 {
     return session_->canShow;
+}
+
+bool SpreadsheetApp::responds(std::chrono::milliseconds timeout) noexcept
+{
+    Session& s = *session_;
+    if (s.process.pid() <= 0 || !s.process.alive() || !s.desktop.is())
+        return false;
+    if (timeout.count() <= 0)
+        return true;
+    // The call waits on its own thread, so that an office that never answers
+    // can be given up on.
+    try {
+        auto answer = std::make_shared<std::promise<bool>>();
+        std::future<bool> answered = answer->get_future();
+        std::thread probe([desktop = s.desktop, answer] {
+            try {
+                desktop->getCurrentComponent();
+                answer->set_value(true);
+            } catch (...) {
+                answer->set_value(false);
+            }
+        });
+        const bool ok = answered.wait_for(timeout) == std::future_status::ready && answered.get();
+        if (!ok) {
+            // Killed, the office closes its end of the pipe, and the call
+            // still waiting comes back with an error.
+            s.process.end(std::chrono::milliseconds(0));
+        }
+        probe.join();
+        return ok;
+    } catch (...) {
+        // No thread to wait on: the office cannot be vouched for.
+        return false;
+    }
 }
 
 void SpreadsheetApp::setSheetsInNewWorkbook(int n)

@@ -21,6 +21,7 @@
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
 #include <rtl/ustring.hxx>
 
 #include "exchange/office.h"
@@ -72,9 +73,18 @@ struct Book {
     // it; shapes that are never let go never race.
     mutable std::vector<Reference<css::drawing::XShape>> pinned;
     void pin(const Reference<css::drawing::XShape>& shape) const;
+    mutable Reference<css::container::XIndexAccess> sheetsOnce;
+    mutable Reference<css::util::XNumberFormats> formatsOnce;
+    // Lets go of every reference into the workbook but the workbook's own.
+    void forget() noexcept;
 
     Reference<css::sheet::XSpreadsheetDocument> spreadsheet() const;
+    // The workbook's collection of worksheets and its number formats,
+    // fetched once: each stays one object for the workbook's life (the
+    // worksheets in the collection do not). Every call through the bridge is
+    // a round trip to the office, and these two preceded nearly every call.
     Reference<css::container::XIndexAccess> sheets() const;
+    Reference<css::util::XNumberFormats> numberFormats() const;
     // The worksheet, from 1. Fetched afresh for every call: a worksheet held
     // across a deletion can report a cut range.
     Reference<css::sheet::XSpreadsheet> sheet(int index) const;

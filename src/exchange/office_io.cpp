@@ -598,7 +598,9 @@ namespace {
 Reference<css::table::XCellRange> CellRangeOf(const std::shared_ptr<Book>& book, int sheet, int r0, int c0, int r1,
                                               int c1)
 {
-    Reference<css::table::XCellRange> all(Need(book)->sheet(sheet), UNO_QUERY_THROW);
+    // A worksheet is a cell range: no query, which would be a round trip.
+    const Reference<css::sheet::XSpreadsheet> ws = Need(book)->sheet(sheet);
+    const Reference<css::table::XCellRange> all(ws.get());
     return all->getCellRangeByPosition(c0 - 1, r0 - 1, c1 - 1, r1 - 1);
 }
 
@@ -690,8 +692,7 @@ void Range::setValues(const CellBlock& block)
 void Range::setNumberFormatLocal(std::string_view format)
 {
     Call("number format of " + address(), [&] {
-        Reference<css::util::XNumberFormatsSupplier> sup(Need(book_)->doc, UNO_QUERY_THROW);
-        Reference<css::util::XNumberFormats> formats = sup->getNumberFormats();
+        Reference<css::util::XNumberFormats> formats = Need(book_)->numberFormats();
         const css::lang::Locale japanese("ja", "JP", "");
         const rtl::OUString code = U(format);
         sal_Int32 key = formats->queryKey(code, japanese, false);
@@ -710,8 +711,7 @@ std::string Range::numberFormatLocal() const
             CellRangeOf(book_, sheet_, firstRow_, firstCol_, firstRow_, firstCol_), UNO_QUERY_THROW);
         sal_Int32 key = 0;
         props->getPropertyValue("NumberFormat") >>= key;
-        Reference<css::util::XNumberFormatsSupplier> sup(Need(book_)->doc, UNO_QUERY_THROW);
-        Reference<css::beans::XPropertySet> fmt = sup->getNumberFormats()->getByKey(key);
+        Reference<css::beans::XPropertySet> fmt = Need(book_)->numberFormats()->getByKey(key);
         rtl::OUString code;
         fmt->getPropertyValue("FormatString") >>= code;
         return S(code);

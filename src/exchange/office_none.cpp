@@ -50,6 +50,10 @@ bool SpreadsheetApp::canShow() const noexcept
 {
     return false;
 }
+bool SpreadsheetApp::responds(std::chrono::milliseconds) noexcept
+{
+    return false;
+}
 void SpreadsheetApp::setSheetsInNewWorkbook(int) {}
 int SpreadsheetApp::sheetsInNewWorkbook() const noexcept
 {

@@ -1,7 +1,11 @@
 // Every call of the spreadsheet engine against a real, headless LibreOffice:
 // written, then read back.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <thread>
+
+#include "exchange/kept_office.h"
 #include "exchange/office.h"
 #include "office_support.h"
 
@@ -303,6 +307,60 @@ TEST(OfficeLifetime, ReleaseAndQuitEndTheOffice)
         app.reset();
         EXPECT_TRUE(testing::WaitGone(pid, 15000));
     }
+}
+
+// The kept office: the next command reuses it; one killed or hung between
+// commands is replaced; it ends after its idle time, when it holds too much
+// memory and when ended.
+TEST(OfficeLifetime, AKeptOfficeServesTheNextCommandOrIsReplaced)
+{
+    const struct {
+        const char* between;
+        int signal;
+        bool reused;
+    } cases[] = {{"nothing", 0, true}, {"killed", SIGKILL, false}, {"hung", SIGSTOP, false}};
+    KeptOffice office(std::chrono::minutes(10), std::chrono::seconds(2));
+    auto command = [&office] {
+        KeptOffice::Use app = office.use();
+        EXPECT_TRUE(app);
+        if (!app)
+            return 0;
+        EXPECT_EQ(app->addWorkbook().worksheetCount(), 1);
+        return app->processId();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.between);
+        const int first = command();
+        ASSERT_GT(first, 0);
+        if (c.signal != 0) {
+            ASSERT_EQ(kill(first, c.signal), 0);
+        }
+        const int second = command();
+        EXPECT_EQ(second == first, c.reused);
+        EXPECT_EQ(office.processId(), second);
+        if (!c.reused) {
+            EXPECT_TRUE(testing::WaitGone(first, 5000));
+        }
+    }
+
+    // Ended after its idle time, or at once when it holds more memory than
+    // the limit.
+    for (const auto& [idleTime, memoryLimitKiB] : {std::pair(std::chrono::milliseconds(300), 1024L * 1024),
+                                                   std::pair(std::chrono::milliseconds(600000), 1024L)}) {
+        KeptOffice ending(idleTime, std::chrono::seconds(10), memoryLimitKiB);
+        int pid = 0;
+        {
+            KeptOffice::Use app = ending.use();
+            ASSERT_TRUE(app);
+            pid = app->processId();
+        }
+        EXPECT_TRUE(testing::WaitGone(pid, 15000)) << memoryLimitKiB;
+        EXPECT_EQ(ending.processId(), 0);
+    }
+
+    const int last = office.processId();
+    office.end();
+    EXPECT_TRUE(testing::WaitGone(last, 15000));
 }
 
 TEST(OfficeLifetime, TwoInstancesNeverShareAnOffice)
