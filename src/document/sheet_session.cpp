@@ -830,7 +830,7 @@ Outcome SheetSession::paste(GridRect selection, std::string_view text)
         note = [&](int col, int row, std::string& before) {
             const std::string& now = edit_.text(col, row);
             if (now != before)
-                changed.push_back({SheetTable::Values, col, row, std::move(before), now});
+                changed.emplace_back(SheetTable::Values, col, row, std::move(before), now);
         };
     }
     if (Grid_PasteText(edit_, valueShape(), selection, text, note) > 0)
