@@ -286,14 +286,27 @@ void StringGrid::autoColWidth()
     fitStamps_.resize(static_cast<size_t>(rows), 0);
     fitWidths_.resize(static_cast<size_t>(rows) * width);
     std::vector<int> widths(width, kAutoColMinWidth);
+    textWidth({});  // the per-character widths of the font, ready for the loop below
     for (int r = 0; r < rows; ++r) {
         int* fitted = fitWidths_.data() + static_cast<size_t>(r) * width;
         const std::uint64_t stamp = store.rowStamp(r);
         if (fitStamps_[static_cast<size_t>(r)] != stamp) {
             fitStamps_[static_cast<size_t>(r)] = stamp;
+            // The row's texts lie side by side; ASCII texts are summed here
+            // from the per-character widths, others measured by textWidth.
+            const std::string* texts = cols > 0 ? &store.cell(0, r) : nullptr;
             for (int c = 0; c < cols; ++c) {
-                const std::string& t = store.text(c, r);
-                fitted[c] = t.empty() ? 0 : textWidth(t) + 10;
+                const std::string& t = texts[c];
+                int w = 0;
+                for (const char ch : t) {
+                    const auto u = static_cast<unsigned char>(ch);
+                    if (u >= 128) {
+                        w = textWidth(t);
+                        break;
+                    }
+                    w += asciiAdvance_[u];
+                }
+                fitted[c] = t.empty() ? 0 : w + 10;
             }
         }
         for (size_t c = 0; c < width; ++c)
