@@ -244,22 +244,74 @@ int StringGrid::textWidth(std::string_view utf8) const
         for (int c = 0; c < 128; ++c)
             asciiAdvance_[c] = fm.horizontalAdvance(QChar(c));
         asciiValid_ = true;
+        wideWidths_.clear();
     }
     int w = 0;
     for (char ch : utf8) {
         const unsigned char u = static_cast<unsigned char>(ch);
         if (u >= 128)
-            return QFontMetrics(font()).horizontalAdvance(QString::fromUtf8(utf8.data(),
-                                                                            static_cast<qsizetype>(utf8.size())));
+            return wideTextWidth(utf8);
         w += asciiAdvance_[u];
     }
     return w;
 }
 
+int StringGrid::wideTextWidth(std::string_view utf8) const
+{
+    // Tables repeat few such texts (verdicts, headers, labels): shaping each
+    // once keeps a fit of 1000 verdicts cheap. A table of other texts does
+    // not grow the memo without end.
+    const std::string key(utf8);
+    if (const auto it = wideWidths_.find(key); it != wideWidths_.end())
+        return it->second;
+    if (wideWidths_.size() >= 4096)
+        wideWidths_.clear();
+    const int w =
+        QFontMetrics(font()).horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    wideWidths_.emplace(key, w);
+    return w;
+}
+
 void StringGrid::autoColWidth()
 {
-    const std::vector<int> widths =
-        Grid_AutoColWidth(cells(), shape(), [this](std::string_view t) { return textWidth(t); });
+    const CellStore& store = cells();
+    const int cols = std::max(std::min(ColCount(), store.columns()), 0);
+    const int rows = std::max(std::min(RowCount(), store.rows()), 0);
+    if (cols != fitCols_ || !fitValid_) {
+        fitCols_ = cols;
+        fitValid_ = true;
+        fitStamps_.assign(fitStamps_.size(), 0);
+    }
+    const size_t width = static_cast<size_t>(cols);
+    fitStamps_.resize(static_cast<size_t>(rows), 0);
+    fitWidths_.resize(static_cast<size_t>(rows) * width);
+    std::vector<int> widths(width, kAutoColMinWidth);
+    textWidth({});  // the per-character widths of the font, ready for the loop below
+    for (int r = 0; r < rows; ++r) {
+        int* fitted = fitWidths_.data() + static_cast<size_t>(r) * width;
+        const std::uint64_t stamp = store.rowStamp(r);
+        if (fitStamps_[static_cast<size_t>(r)] != stamp) {
+            fitStamps_[static_cast<size_t>(r)] = stamp;
+            // The row's texts lie side by side; ASCII texts are summed here
+            // from the per-character widths, others measured by textWidth.
+            const std::string* texts = cols > 0 ? &store.cell(0, r) : nullptr;
+            for (int c = 0; c < cols; ++c) {
+                const std::string& t = texts[c];
+                int w = 0;
+                for (const char ch : t) {
+                    const auto u = static_cast<unsigned char>(ch);
+                    if (u >= 128) {
+                        w = textWidth(t);
+                        break;
+                    }
+                    w += asciiAdvance_[u];
+                }
+                fitted[c] = t.empty() ? 0 : w + 10;
+            }
+        }
+        for (size_t c = 0; c < width; ++c)
+            widths[c] = std::max(widths[c], fitted[c]);
+    }
     for (size_t c = 0; c < widths.size(); ++c)
         setColumnWidth(static_cast<int>(c), widths[c]);
 }
@@ -321,8 +373,10 @@ void StringGrid::focusOutEvent(QFocusEvent* e)
 
 void StringGrid::changeEvent(QEvent* e)
 {
-    if (e->type() == QEvent::FontChange)
+    if (e->type() == QEvent::FontChange) {
         asciiValid_ = false;
+        fitValid_ = false;
+    }
     QTableView::changeEvent(e);
 }
 

@@ -8,6 +8,9 @@
 #include <QTableView>
 #include <functional>
 #include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "model/cellstore.h"
 #include "model/comfunction.h"
@@ -137,9 +140,12 @@ public:
     std::function<CellLook(int col, int row, bool focused, bool isCurrent)> drawCell;
 
     // Fits every column to its widest displayed text (at least 85 pixels).
+    // The widths of each row are kept with the row's stamp, so only rows
+    // changed since the last fit are measured again.
     void autoColWidth();
     // Width of a text in the table's font; ASCII texts are measured from a
-    // per-character table so fitting 100,000 cells stays fast.
+    // per-character table and others are remembered, so fitting 100,000
+    // cells stays fast.
     int textWidth(std::string_view utf8) const;
 
     // Paints the cell; TplStringGrid paints its check box over it.
@@ -152,12 +158,20 @@ protected:
 
 private:
     void setup();
+    int wideTextWidth(std::string_view utf8) const;
 
     GridModel* model_;
     int fixedCols_;
     mutable int asciiAdvance_[128];
     mutable bool asciiValid_ = false;
+    mutable std::unordered_map<std::string, int> wideWidths_;
     mutable QString scratch_;
+    // The fitted widths of each row (text width plus margin, 0 for an empty
+    // cell) and the row stamps they were measured at.
+    int fitCols_ = -1;
+    bool fitValid_ = false;
+    std::vector<std::uint64_t> fitStamps_;
+    std::vector<int> fitWidths_;
 };
 
 // The lot table: its first column, the lot numbers, is fixed; its second

@@ -86,30 +86,17 @@ long CellKey(int col, int row)
     return static_cast<long>(col) * kStoreRows + row;
 }
 
-// The rows and columns a clipboard text spans, line breaks read as the
-// paste reads them.
-GridRect PasteExtent(GridRect selection, const GridShape& shape, std::string_view text)
+// The cells a clipboard text writes at most: one per tab or line break, and
+// one for text after the last of them.
+size_t PastedCellCount(std::string_view text)
 {
-    int lines = 0;
-    int tabs = 0;
-    int widest = 0;
+    size_t count = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
-        if (ch == '\t') {
-            widest = std::max(widest, ++tabs);
-        } else if (ch == '\r' || ch == '\n') {
-            if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            ++lines;
-            tabs = 0;
-        }
+        if (ch == '\t' || ch == '\n' || (ch == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+            ++count;
     }
-    GridRect r;
-    r.left = std::max(selection.left, shape.fixedCols);
-    r.top = std::max(selection.top, shape.fixedRows);
-    r.right = std::min(r.left + widest, shape.colCount - 1);
-    r.bottom = std::min(r.top + lines, shape.rowCount - 1);
-    return r;
+    return count + 1;
 }
 
 // The texts of a block of the measurement table, row by row.
@@ -536,12 +523,18 @@ void SheetSession::store(Struct_Sheet& s) const
     s.Klower = header.lower;
     s.Row = lots_;
     s.Col = n_;
-    StoreTablesToSheet(ctrl_, edit_, lots_, n_, s);
+    keptLines_.store(lots_, n_, s);
+}
+
+const KeptValues& SheetSession::keptValues() const
+{
+    kept_.refresh(lots_, n_);
+    return kept_;
 }
 
 int SheetSession::includedValueCount() const
 {
-    return CountIncludedValues(GridLots(ctrl_, edit_, lots_, n_));
+    return CountIncludedValues(keptValues());
 }
 
 Outcome SheetSession::computeLimits(int line, bool answeredYes)
@@ -553,7 +546,7 @@ Outcome SheetSession::computeLimits(int line, bool answeredYes)
     // it. What was typed before becomes its step first, so no later undo
     // of typed texts can bring back the limits from before the computation.
     commitTexts();
-    Outcome o = Guarded([&](Outcome& o) { computeLimitsFrom(GridLots(ctrl_, edit_, lots_, n_), line, o); });
+    Outcome o = Guarded([&](Outcome& o) { computeLimitsFrom(keptValues(), line, o); });
     if (o.changed & ChangedLimits) {
         if (history_)
             history_->clear();
@@ -619,24 +612,21 @@ SessionFocus SheetSession::missingRequiredField() const
 
 Outcome SheetSession::judgeSpecification(const WorkStart& start)
 {
-    return finish(Guarded([&](Outcome& o) { judgeSpecificationFrom(GridLots(ctrl_, edit_, lots_, n_), start, o); }));
+    return finish(Guarded([&](Outcome& o) { judgeSpecificationFrom(keptValues(), start, o); }));
 }
 
-// The capability and SPC judgments read every value twice (the
-// specification judgment, then the capability table): each is converted
-// once, as in runChain.
+// The judgments read the values kept converted: only the lots changed since
+// the last command are converted again, and the capability and SPC
+// judgments, which read every value twice (the specification judgment, then
+// the capability table), convert none twice.
 Outcome SheetSession::judgeCapability(const WorkStart& start)
 {
-    const GridLots grid(ctrl_, edit_, lots_, n_);
-    const ParsedLots parsed(grid);
-    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(parsed, start, o); }));
+    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(keptValues(), start, o); }));
 }
 
 Outcome SheetSession::judgeSpc(const Struct_Options& options, const WorkStart& start)
 {
-    const GridLots grid(ctrl_, edit_, lots_, n_);
-    const ParsedLots parsed(grid);
-    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(parsed, options, start, o); }));
+    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(keptValues(), options, start, o); }));
 }
 
 void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
@@ -833,14 +823,24 @@ Outcome SheetSession::typeValue(int col, int row, std::string text)
 Outcome SheetSession::paste(GridRect selection, std::string_view text)
 {
     Outcome o;
-    const GridRect block = PasteExtent(selection, valueShape(), text);
-    std::vector<std::string> before;
-    if (history_)
-        before = TextsOf(edit_, block);
-    if (Grid_PasteText(edit_, valueShape(), selection, text) > 0)
+    // The cells the paste changes, in the order it writes them, taken as it
+    // writes: no copy of the block's texts before and after.
+    std::vector<CellChange> changed;
+    PastedCell note;
+    if (history_) {
+        // A paste over a whole sheet changes up to 100,000 cells: the list
+        // is sized once for the cells the text spans.
+        changed.reserve(std::min(PastedCellCount(text), static_cast<size_t>(lots_) * static_cast<size_t>(n_)));
+        note = [&](int col, int row, std::string& before) {
+            const std::string& now = edit_.text(col, row);
+            if (now != before)
+                changed.emplace_back(SheetTable::Values, col, row, std::move(before), now);
+        };
+    }
+    if (Grid_PasteText(edit_, valueShape(), selection, text, note) > 0)
         o.changed = ChangedValues;
     if (history_ && o.changed)
-        record(CellsStep(ChangedCells(edit_, block, before)));
+        record(CellsStep(std::move(changed)));
     return finish(std::move(o));
 }
 

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/kept_values.h"
 #include "entry/clipboard.h"
 #include "model/cellstore.h"
 #include "model/comfunction.h"
@@ -148,6 +149,9 @@ struct Outcome {
 class SheetSession {
 public:
     SheetSession();
+    // The kept values refer to the session's own tables.
+    SheetSession(const SheetSession&) = delete;
+    SheetSession& operator=(const SheetSession&) = delete;
 
     // ---- state ----
     SheetHeader header;
@@ -378,6 +382,12 @@ private:
     CellStore edit_;
     CellStore calc_;
     CellStore spc_;
+    // The values converted and the record's lines as of the last command
+    // that read them; each lot is taken again when its rows change.
+    mutable KeptValues kept_{ctrl_, edit_};
+    mutable KeptLines keptLines_{ctrl_, edit_};
+    // The kept values brought up to the tables as they stand.
+    const KeptValues& keptValues() const;
     int lots_ = kMinLots;
     int n_ = kMinN;
     int calcRows_ = kMinLots + 1;

@@ -31,28 +31,33 @@ std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRe
     return out;
 }
 
-int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text)
+int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text,
+                   const PastedCell& written)
 {
     const int c0 = std::max(sel.left, shape.fixedCols);
     const int r0 = std::max(sel.top, shape.fixedRows);
     int i = 0;
     int j = 0;
-    int written = 0;
+    int count = 0;
     std::string pending;
     auto write = [&] {
         const int c = c0 + j;
         const int r = r0 + i;
         if (c < shape.colCount && r < shape.rowCount && cells.contains(c, r)) {
             cells.cell(c, r).swap(pending);
-            ++written;
+            ++count;
+            if (written)
+                written(c, r, pending);
         }
         pending.clear();
     };
     size_t b = 0;
     while (b < text.size()) {
-        // Characters up to the next TAB, CR or LF belong to the current cell.
-        const size_t e = text.find_first_of("\t\r\n", b);
-        const size_t stop = e == std::string_view::npos ? text.size() : e;
+        // Characters up to the next TAB, CR or LF belong to the current cell
+        // (one pass over the text, not a search per character).
+        size_t stop = b;
+        while (stop < text.size() && text[stop] != '\t' && text[stop] != '\r' && text[stop] != '\n')
+            ++stop;
         pending.append(text.substr(b, stop - b));
         if (stop == text.size())
             break;
@@ -71,7 +76,7 @@ int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::
     }
     if (!pending.empty())
         write();
-    return written;
+    return count;
 }
 
 void Grid_DeleteCells(CellStore& cells, const GridShape& shape, GridRect sel)

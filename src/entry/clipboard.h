@@ -8,6 +8,7 @@
 // cell; CR LF, a lone LF (what most programs of this desktop put on the
 // clipboard) and a lone CR each end a cell and the row; every other character
 // belongs to the current cell (no trimming, no conversion).
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,11 @@ std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRe
 // overwritten, with empty texts too. A start left of or above the data cells
 // (no current cell) starts at the first data cell, so the header row and the
 // fixed columns never receive pasted text. Returns the number of cells written.
-int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text);
+// written, when given, is called after each cell is written, with the text
+// the cell held before (the callee may take it).
+using PastedCell = std::function<void(int col, int row, std::string& before)>;
+int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text,
+                   const PastedCell& written = {});
 
 // Empties every selected cell that lies in the displayed data cells.
 void Grid_DeleteCells(CellStore& cells, const GridShape& shape, GridRect sel);

@@ -1,17 +1,58 @@
 #include "model/cellstore.h"
 
+#include <atomic>
+
 namespace trevolo {
 
 namespace {
 const std::string kEmpty;
-}
+
+// Each store takes its stamps from a range of its own: 2^32 ranges of 2^32
+// stamps, so a copy of a row kept for one store never matches another's.
+std::atomic<std::uint64_t> nextRange{1};
+}  // namespace
 
 CellStore::CellStore(int columns, int rows)
     : columns_(columns < 0 ? 0 : columns),
       rows_(rows < 0 ? 0 : rows),
       texts_(static_cast<size_t>(columns_) * static_cast<size_t>(rows_)),
-      flags_(texts_.size(), 0)
+      flags_(texts_.size(), 0),
+      stamps_(static_cast<size_t>(rows_))
 {
+    restamp();
+}
+
+CellStore::CellStore(const CellStore& other)
+    : columns_(other.columns_),
+      rows_(other.rows_),
+      rowsInUse_(other.rowsInUse_),
+      texts_(other.texts_),
+      flags_(other.flags_),
+      stamps_(other.stamps_)
+{
+    restamp();
+}
+
+CellStore& CellStore::operator=(const CellStore& other)
+{
+    if (this != &other) {
+        columns_ = other.columns_;
+        rows_ = other.rows_;
+        rowsInUse_ = other.rowsInUse_;
+        texts_ = other.texts_;
+        flags_ = other.flags_;
+        stamps_.resize(static_cast<size_t>(rows_));
+        restamp();
+    }
+    return *this;
+}
+
+void CellStore::restamp()
+{
+    clock_ = nextRange.fetch_add(1, std::memory_order_relaxed) << 32;
+    ++clock_;
+    for (std::uint64_t& s : stamps_)
+        s = clock_;
 }
 
 const std::string& CellStore::text(int col, int row) const noexcept
@@ -42,6 +83,7 @@ void CellStore::clearRow(int row)
 {
     if (row < 0 || row >= rowsInUse_)
         return;
+    touch(row);
     for (int c = 0; c < columns_; ++c) {
         texts_[index(c, row)].clear();
         flags_[index(c, row)] = 0;

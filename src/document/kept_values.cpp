@@ -1,0 +1,112 @@
+#include "document/kept_values.h"
+
+#include <algorithm>
+
+#include "model/commatext.h"
+#include "model/number.h"
+
+namespace trevolo {
+
+void KeptValues::refresh(int lots, int cols)
+{
+    lots = std::clamp(lots, 0, std::max(std::min(ctrl_.rows(), edit_.rows()) - 1, 0));
+    cols = std::clamp(cols, 0, edit_.columns());
+    if (cols != cols_) {
+        // Another n: every lot is converted again.
+        cols_ = cols;
+        stamps_.assign(stamps_.size(), 0);
+    }
+    lots_ = lots;
+    const size_t lotCount = static_cast<size_t>(lots_);
+    const size_t width = static_cast<size_t>(cols_);
+    stamps_.resize(lotCount, 0);
+    values_.resize(lotCount * width, 0.0);
+    kinds_.resize(lotCount * width, Blank);
+    filled_.resize(lotCount, 0);
+    for (int lot = 0; lot < lots_; ++lot) {
+        const std::uint64_t stamp = edit_.rowStamp(lot + 1);
+        std::uint64_t& seen = stamps_[static_cast<size_t>(lot)];
+        if (seen == stamp)
+            continue;
+        seen = stamp;
+        size_t i = static_cast<size_t>(lot) * width;
+        int filled = 0;
+        for (int c = 0; c < cols_; ++c, ++i) {
+            const std::string& text = edit_.cell(c, lot + 1);
+            kinds_[i] = Blank;
+            // A text starting with a visible character is not blank; only
+            // the others need the full look.
+            if (text.empty() || (static_cast<unsigned char>(text.front()) <= 32 && IsBlank(text)))
+                continue;
+            ++filled;
+            kinds_[i] = TryStrToFloat(text, values_[i]) ? Number : NotNumber;
+        }
+        filled_[static_cast<size_t>(lot)] = filled;
+    }
+}
+
+bool KeptValues::number(int lot, int col, double& out) const
+{
+    if (lot < 0 || col < 0 || col >= cols_ || lot >= lots_)
+        return false;
+    const size_t i = static_cast<size_t>(lot) * static_cast<size_t>(cols_) + static_cast<size_t>(col);
+    if (kinds_[i] != Number)
+        return false;
+    out = values_[i];
+    return true;
+}
+
+int KeptValues::filledCount(int lot) const
+{
+    return (lot >= 0 && lot < lots_) ? filled_[static_cast<size_t>(lot)] : 0;
+}
+
+std::optional<ConvertFailure> KeptValues::readLot(int lot, std::vector<double>& values) const
+{
+    values.clear();
+    if (lot < 0 || lot >= lots_)
+        return std::nullopt;
+    const size_t first = static_cast<size_t>(lot) * static_cast<size_t>(cols_);
+    for (int c = 0; c < cols_; ++c) {
+        const size_t i = first + static_cast<size_t>(c);
+        if (kinds_[i] == Number)
+            values.push_back(values_[i]);
+        else if (kinds_[i] == NotNumber)
+            return ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(cell(lot, c))};
+    }
+    return std::nullopt;
+}
+
+void KeptLines::store(int lots, int cols, Struct_Sheet& sheet)
+{
+    lots = std::clamp(lots, 0, std::max(std::min(ctrl_.rows(), edit_.rows()) - 1, 0));
+    cols = std::clamp(cols, 0, edit_.columns());
+    if (cols != cols_) {
+        cols_ = cols;
+        valueStamps_.assign(valueStamps_.size(), 0);
+    }
+    const size_t count = static_cast<size_t>(lots);
+    lotStamps_.resize(count, 0);
+    valueStamps_.resize(count, 0);
+    lines_.resize(count);
+    sheet.HasLists = true;
+    sheet.CheckList.resize(count);
+    sheet.DataList.resize(count);
+    const std::string empty;
+    for (int r = 1; r <= lots; ++r) {
+        const size_t i = static_cast<size_t>(r - 1);
+        const std::uint64_t lotStamp = ctrl_.rowStamp(r);
+        const std::uint64_t valueStamp = edit_.rowStamp(r);
+        if (lotStamps_[i] != lotStamp || valueStamps_[i] != valueStamp) {
+            lotStamps_[i] = lotStamp;
+            valueStamps_[i] = valueStamp;
+            // The texts of a row are stored side by side: joined where they are.
+            const std::string* row = cols_ > 0 ? &edit_.cell(0, r) : &empty;
+            lines_[i] = DataLineJoin(ctrl_.text(0, r), row, static_cast<size_t>(cols_));
+        }
+        sheet.CheckList[i] = ctrl_.flag(1, r) ? "1" : "0";
+        sheet.DataList[i] = lines_[i];
+    }
+}
+
+}  // namespace trevolo
