@@ -112,26 +112,20 @@ std::vector<std::string> TextsOf(const CellStore& cells, GridRect r)
 }
 
 // The cells of a block that differ from the texts they had before.
-std::vector<CellChange> ChangedCells(const CellStore& cells, GridRect r, std::vector<std::string>& before)
+UndoStep ChangedCells(const CellStore& cells, GridRect r, const std::vector<std::string>& before)
 {
-    std::vector<CellChange> out;
-    // A paste over a whole sheet changes up to 100,000 cells: one allocation
-    // instead of a copy of the growing list at every doubling.
-    out.reserve(before.size());
+    UndoStep step;
+    size_t bytes = 0;
+    for (const std::string& t : before)
+        bytes += t.size();
+    step.values.reserve(before.size(), bytes);
     size_t i = 0;
     for (int row = r.top; row <= r.bottom; ++row)
         for (int col = r.left; col <= r.right; ++col, ++i) {
             const std::string& now = cells.text(col, row);
             if (now != before[i])
-                out.push_back({SheetTable::Values, col, row, std::move(before[i]), now});
+                step.values.add(col, row, before[i], now);
         }
-    return out;
-}
-
-UndoStep CellsStep(std::vector<CellChange> cells)
-{
-    UndoStep step;
-    step.cells = std::move(cells);
     return step;
 }
 
@@ -261,13 +255,7 @@ Outcome SheetSession::apply(const UndoStep& step, bool after)
         else
             t.setText(c.col, c.row, after ? c.after : c.before);
     };
-    if (after) {
-        for (const CellChange& c : step.cells)
-            put(c);
-    } else {
-        for (auto c = step.cells.rbegin(); c != step.cells.rend(); ++c)
-            put(*c);
-    }
+    step.forEachCell(after, put);
     if (step.texts) {
         const SheetTexts& t = (*step.texts)[after ? 1 : 0];
         header = t.header;
@@ -280,8 +268,12 @@ Outcome SheetSession::apply(const UndoStep& step, bool after)
     for (const CellChange& c : step.cells)
         if (c.table == SheetTable::Values) {
             o.current = GridPos{c.col, c.row};
-            break;
+            return o;
         }
+    if (!step.values.empty()) {
+        const CellChange first = step.values.at(0);
+        o.current = GridPos{first.col, first.row};
+    }
     return o;
 }
 
@@ -311,8 +303,9 @@ Outcome SheetSession::travel(bool redo)
     else
         history_->undo();
     // One cell is told as that cell, so the journal writes it as one.
-    const bool one = next->cells.size() == 1 && !next->texts;
-    return finish(apply(*next, redo), one ? next->cells[0].col : -1, one ? next->cells[0].row : -1);
+    const bool one = next->cellCount() == 1 && !next->texts;
+    const CellChange only = !one ? CellChange() : next->cells.empty() ? next->values.at(0) : next->cells[0];
+    return finish(apply(*next, redo), one ? only.col : -1, one ? only.row : -1);
 }
 
 Outcome SheetSession::toggleLots(int top, int bottom)
@@ -825,22 +818,24 @@ Outcome SheetSession::paste(GridRect selection, std::string_view text)
     Outcome o;
     // The cells the paste changes, in the order it writes them, taken as it
     // writes: no copy of the block's texts before and after.
-    std::vector<CellChange> changed;
+    UndoStep step;
     PastedCell note;
     if (history_) {
         // A paste over a whole sheet changes up to 100,000 cells: the list
-        // is sized once for the cells the text spans.
-        changed.reserve(std::min(PastedCellCount(text), static_cast<size_t>(lots_) * static_cast<size_t>(n_)));
+        // is sized once for the cells the text spans and about twice its
+        // bytes (the texts before and after).
+        step.values.reserve(std::min(PastedCellCount(text), static_cast<size_t>(lots_) * static_cast<size_t>(n_)),
+                            2 * text.size());
         note = [&](int col, int row, std::string& before) {
             const std::string& now = edit_.text(col, row);
             if (now != before)
-                changed.emplace_back(SheetTable::Values, col, row, std::move(before), now);
+                step.values.add(col, row, before, now);
         };
     }
     if (Grid_PasteText(edit_, valueShape(), selection, text, note) > 0)
         o.changed = ChangedValues;
     if (history_ && o.changed)
-        record(CellsStep(std::move(changed)));
+        record(std::move(step));
     return finish(std::move(o));
 }
 
@@ -854,7 +849,7 @@ Outcome SheetSession::clearCells(GridRect selection)
         before = TextsOf(edit_, block);
     Grid_DeleteCells(edit_, shape, selection);
     if (history_)
-        record(CellsStep(ChangedCells(edit_, block, before)));
+        record(ChangedCells(edit_, block, before));
     Outcome o;
     o.changed = ChangedValues;
     return finish(std::move(o));

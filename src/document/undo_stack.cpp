@@ -2,11 +2,41 @@
 
 namespace trevolo {
 
+void PackedValueChanges::reserve(std::size_t cells, std::size_t textBytes)
+{
+    places_.reserve(cells);
+    ends_.reserve(2 * cells);
+    texts_.reserve(textBytes);
+}
+
+void PackedValueChanges::add(int col, int row, std::string_view before, std::string_view after)
+{
+    places_.push_back(static_cast<std::uint32_t>(col) << 16 | static_cast<std::uint32_t>(row));
+    texts_.append(before);
+    ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
+    texts_.append(after);
+    ends_.push_back(static_cast<std::uint32_t>(texts_.size()));
+}
+
+CellChange PackedValueChanges::at(std::size_t i) const
+{
+    const std::uint32_t start = i == 0 ? 0 : ends_[2 * i - 1];
+    const std::uint32_t middle = ends_[2 * i];
+    const std::uint32_t end = ends_[2 * i + 1];
+    CellChange c;
+    c.table = SheetTable::Values;
+    c.col = static_cast<int>(places_[i] >> 16);
+    c.row = static_cast<int>(places_[i] & 0xffff);
+    c.before.assign(texts_, start, middle - start);
+    c.after.assign(texts_, middle, end - middle);
+    return c;
+}
+
 unsigned UndoStep::changes() const noexcept
 {
     if (record)
         return ChangedSheet;
-    unsigned what = ChangedNothing;
+    unsigned what = values.empty() ? ChangedNothing : ChangedValues;
     for (const CellChange& c : cells) {
         switch (c.table) {
         case SheetTable::Lots:

@@ -9,9 +9,11 @@
 // and undoing a paste over the largest sheet writes back just that block.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/sheet_session.h"
@@ -31,9 +33,31 @@ struct CellChange {
     bool flagAfter = false;
 };
 
+// Changes of the measurement table's cells, packed: a paste or a cleared
+// block over the largest sheet changes 100,000 cells, and a CellChange each
+// would take 88 bytes; here a cell takes its place, two text ends and its
+// texts' bytes, about a quarter of that, and the list is written without
+// constructing a string per cell.
+class PackedValueChanges {
+public:
+    void reserve(std::size_t cells, std::size_t textBytes);
+    void add(int col, int row, std::string_view before, std::string_view after);
+    std::size_t size() const noexcept { return places_.size(); }
+    bool empty() const noexcept { return places_.empty(); }
+    // The i-th change, as a change of the measurement table.
+    CellChange at(std::size_t i) const;
+
+private:
+    std::vector<std::uint32_t> places_;  // col << 16 | row
+    std::vector<std::uint32_t> ends_;    // per cell: end of its before text, end of its after text
+    std::string texts_;                  // each cell's before text, then its after text
+};
+
 struct UndoStep {
-    // The cells, in the order they were changed.
+    // The cells, in the order they were changed; the packed value cells
+    // were changed after them, in their order.
     std::vector<CellChange> cells;
+    PackedValueChanges values;
     // The typed texts before and after.
     std::optional<std::array<SheetTexts, 2>> texts;
     // The whole sheet record before and after (an import into the sheet).
@@ -45,7 +69,24 @@ struct UndoStep {
     long joinKey = -1;
     bool joinsLast = false;
 
-    bool empty() const noexcept { return cells.empty() && !texts && !record; }
+    bool empty() const noexcept { return cells.empty() && values.empty() && !texts && !record; }
+    std::size_t cellCount() const noexcept { return cells.size() + values.size(); }
+    // Every changed cell, in the order they were changed or in reverse.
+    template <class F>
+    void forEachCell(bool inOrder, F&& f) const
+    {
+        if (inOrder) {
+            for (const CellChange& c : cells)
+                f(c);
+            for (std::size_t i = 0; i < values.size(); ++i)
+                f(values.at(i));
+        } else {
+            for (std::size_t i = values.size(); i-- > 0;)
+                f(values.at(i));
+            for (auto c = cells.rbegin(); c != cells.rend(); ++c)
+                f(*c);
+        }
+    }
     // What undoing or redoing the step changes, as SessionChange bits.
     unsigned changes() const noexcept;
 };

@@ -73,6 +73,17 @@ TEST(UndoHistory, EveryEditIsOneStepThatComesBackAndGoesAgain)
          [](SheetSession& s) {
              s.paste({0, 2, 0, 2}, "1\t2\n3\t4\n5\t6\n");
          }},
+        {"a paste of empty and longer texts over typed ones",
+         [](SheetSession& s) {
+             s.paste({0, 1, 0, 1}, "9\t8\n7\t6\n");
+         },
+         [](SheetSession& s) {
+             s.paste({0, 1, 0, 1}, "\t12.5\n-0.00125\t\n");
+         }},
+        {"a one-cell paste", none,
+         [](SheetSession& s) {
+             s.paste({1, 7, 1, 7}, "3.5");
+         }},
         {"a cleared block", none,
          [](SheetSession& s) {
              s.clearCells({0, 1, 1, 10});

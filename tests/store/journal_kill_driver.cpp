@@ -78,13 +78,7 @@ std::string HistoryEffects(TMainForm& form, int shown, bool redo)
         else if (c.table == SheetTable::Lots)
             add("switch " + sheet + " " + std::to_string(c.row) + ((redo ? c.flagAfter : c.flagBefore) ? " 1" : " 0"));
     };
-    if (redo) {
-        for (const CellChange& c : step->cells)
-            cell(c);
-    } else {
-        for (auto c = step->cells.rbegin(); c != step->cells.rend(); ++c)
-            cell(*c);
-    }
+    step->forEachCell(redo, cell);
     if (step->texts)
         add("product " + sheet + " " + (*step->texts)[redo ? 1 : 0].header.product);
     return out;
