@@ -29,52 +29,8 @@ void KeptValues::refresh(int lots, int cols)
         if (seen == stamp)
             continue;
         seen = stamp;
-        size_t i = static_cast<size_t>(lot) * width;
-        int filled = 0;
-        for (int c = 0; c < cols_; ++c, ++i) {
-            const std::string& text = edit_.cell(c, lot + 1);
-            kinds_[i] = Blank;
-            // A text starting with a visible character is not blank; only
-            // the others need the full look.
-            if (text.empty() || (static_cast<unsigned char>(text.front()) <= 32 && IsBlank(text)))
-                continue;
-            ++filled;
-            kinds_[i] = TryStrToFloat(text, values_[i]) ? Number : NotNumber;
-        }
-        filled_[static_cast<size_t>(lot)] = filled;
+        convertLot(*this, lot);
     }
-}
-
-bool KeptValues::number(int lot, int col, double& out) const
-{
-    if (lot < 0 || col < 0 || col >= cols_ || lot >= lots_)
-        return false;
-    const size_t i = static_cast<size_t>(lot) * static_cast<size_t>(cols_) + static_cast<size_t>(col);
-    if (kinds_[i] != Number)
-        return false;
-    out = values_[i];
-    return true;
-}
-
-int KeptValues::filledCount(int lot) const
-{
-    return (lot >= 0 && lot < lots_) ? filled_[static_cast<size_t>(lot)] : 0;
-}
-
-std::optional<ConvertFailure> KeptValues::readLot(int lot, std::vector<double>& values) const
-{
-    values.clear();
-    if (lot < 0 || lot >= lots_)
-        return std::nullopt;
-    const size_t first = static_cast<size_t>(lot) * static_cast<size_t>(cols_);
-    for (int c = 0; c < cols_; ++c) {
-        const size_t i = first + static_cast<size_t>(c);
-        if (kinds_[i] == Number)
-            values.push_back(values_[i]);
-        else if (kinds_[i] == NotNumber)
-            return ConvertFailure{ConvertFailure::Source::MeasuredValue, {c, lot + 1}, std::string(cell(lot, c))};
-    }
-    return std::nullopt;
 }
 
 void KeptLines::store(int lots, int cols, Struct_Sheet& sheet)

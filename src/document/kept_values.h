@@ -18,7 +18,7 @@ namespace trevolo {
 
 // The values of the tables converted, as ParsedLots converts them; labels,
 // switches and texts are read from the tables as they stand.
-class KeptValues final : public LotSource {
+class KeptValues final : public LotSource, private ConvertedCells {
 public:
     KeptValues(const CellStore& lotGrid, const CellStore& valueGrid) noexcept : ctrl_(lotGrid), edit_(valueGrid) {}
 
@@ -31,21 +31,17 @@ public:
     std::string_view label(int lot) const override { return ctrl_.text(0, lot + 1); }
     bool enabled(int lot) const override { return ctrl_.flag(1, lot + 1); }
     std::string_view cell(int lot, int col) const override { return edit_.text(col, lot + 1); }
-    bool number(int lot, int col, double& out) const override;
-    int filledCount(int lot) const override;
-    std::optional<ConvertFailure> readLot(int lot, std::vector<double>& values) const override;
+    bool number(int lot, int col, double& out) const override { return convertedNumber(lot, col, out); }
+    int filledCount(int lot) const override { return convertedFilled(lot); }
+    std::optional<ConvertFailure> readLot(int lot, std::vector<double>& values) const override
+    {
+        return convertedLot(*this, lot, values);
+    }
 
 private:
-    enum Kind : unsigned char { Blank, Number, NotNumber };
-
     const CellStore& ctrl_;
     const CellStore& edit_;
-    int lots_ = 0;
-    int cols_ = 0;
     std::vector<std::uint64_t> stamps_;  // the value row's stamp per lot when converted; 0: never
-    std::vector<double> values_;
-    std::vector<Kind> kinds_;
-    std::vector<int> filled_;
 };
 
 // The check and data lines of a record, as StoreTablesToSheet writes them,

@@ -92,37 +92,6 @@ private:
     int cols_;
 };
 
-// Another source with every cell converted once, for a run of several
-// computations over the same values (limits, specification, capability).
-// Texts, labels and flags are read from the source as they are.
-class ParsedLots final : public LotSource {
-public:
-    explicit ParsedLots(const LotSource& source);
-    // The same from values converted already: values holds the number of
-    // every cell of the source, lot by lot, NaN where the cell is blank
-    // (lotCount() x columnCount() of them); the caller vouches that each
-    // text reads as its value.
-    ParsedLots(const LotSource& source, std::vector<double> values);
-    int lotCount() const override { return source_.lotCount(); }
-    int columnCount() const override { return cols_; }
-    std::string_view label(int lot) const override { return source_.label(lot); }
-    bool enabled(int lot) const override { return source_.enabled(lot); }
-    std::string_view cell(int lot, int col) const override { return source_.cell(lot, col); }
-    bool number(int lot, int col, double& out) const override;
-    int filledCount(int lot) const override;
-    std::optional<ConvertFailure> readLot(int lot, std::vector<double>& values) const override;
-
-private:
-    enum Kind : unsigned char { Blank, Number, NotNumber };
-
-    const LotSource& source_;
-    int lots_;
-    int cols_;
-    std::vector<double> values_;
-    std::vector<Kind> kinds_;
-    std::vector<int> filled_;  // non-blank cells per lot
-};
-
 // A grid position: column and row from 0, row 0 the header.
 struct CellPos {
     int col = 0;
@@ -147,6 +116,56 @@ struct ConvertFailure {
     std::string message() const;
     // Throws ConvertError for the text, for the command's general error guard.
     [[noreturn]] void raise() const;
+};
+
+// Every cell of a table of lots converted: the number of each cell, which
+// cells are blank or not numbers, and how many are filled per lot. ParsedLots
+// converts a source once; the window keeps such a table across its commands
+// and converts again only the lots that changed.
+class ConvertedCells {
+protected:
+    enum Kind : unsigned char { Blank, Number, NotNumber };
+
+    // Converts the cells of one lot, read from texts, in place.
+    void convertLot(const LotSource& texts, int lot);
+    bool convertedNumber(int lot, int col, double& out) const;
+    int convertedFilled(int lot) const;
+    // The numbers of a lot, or the first of its texts (read from texts) that
+    // is not a number.
+    std::optional<ConvertFailure> convertedLot(const LotSource& texts, int lot, std::vector<double>& values) const;
+
+    int lots_ = 0;
+    int cols_ = 0;
+    std::vector<double> values_;
+    std::vector<Kind> kinds_;
+    std::vector<int> filled_;  // non-blank cells per lot
+};
+
+// Another source with every cell converted once, for a run of several
+// computations over the same values (limits, specification, capability).
+// Texts, labels and flags are read from the source as they are.
+class ParsedLots final : public LotSource, private ConvertedCells {
+public:
+    explicit ParsedLots(const LotSource& source);
+    // The same from values converted already: values holds the number of
+    // every cell of the source, lot by lot, NaN where the cell is blank
+    // (lotCount() x columnCount() of them); the caller vouches that each
+    // text reads as its value.
+    ParsedLots(const LotSource& source, std::vector<double> values);
+    int lotCount() const override { return source_.lotCount(); }
+    int columnCount() const override { return cols_; }
+    std::string_view label(int lot) const override { return source_.label(lot); }
+    bool enabled(int lot) const override { return source_.enabled(lot); }
+    std::string_view cell(int lot, int col) const override { return source_.cell(lot, col); }
+    bool number(int lot, int col, double& out) const override { return convertedNumber(lot, col, out); }
+    int filledCount(int lot) const override { return convertedFilled(lot); }
+    std::optional<ConvertFailure> readLot(int lot, std::vector<double>& values) const override
+    {
+        return convertedLot(source_, lot, values);
+    }
+
+private:
+    const LotSource& source_;
 };
 
 // Reads the non-blank cells of one lot, left to right, into values (cleared
