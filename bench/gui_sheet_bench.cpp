@@ -83,6 +83,9 @@ BENCHMARK(BM_StoreSheet)->Unit(benchmark::kMillisecond);
 // A paste of the whole sheet through the table's menu (Ctrl+V): 1000 rows of
 // 100 texts from the clipboard over every value, recorded for undo, then the
 // window painted. Two texts take turns so every paste changes every cell.
+// Argument 0 repaints the whole window, as the other window benchmarks do;
+// 1 paints only what the paste marked for repainting, as the running window
+// does at its next frame.
 void BM_PasteWholeSheet(benchmark::State& state)
 {
     Window& w = TheWindow();
@@ -104,14 +107,17 @@ void BM_PasteWholeSheet(benchmark::State& state)
         QGuiApplication::clipboard()->setText(clip[turn]);
         state.ResumeTiming();
         paste->trigger();
-        w.form.repaint();
+        if (state.range(0) == 0)
+            w.form.repaint();
+        else
+            QApplication::processEvents();
         turn = 1 - turn;
     }
     const std::string& first = grid->cells().text(0, 1);
     if (first != "1.125" && first != "2.125")
         state.SkipWithError("the paste did not reach the table");
 }
-BENCHMARK(BM_PasteWholeSheet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PasteWholeSheet)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
