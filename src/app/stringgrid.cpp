@@ -274,44 +274,7 @@ int StringGrid::wideTextWidth(std::string_view utf8) const
 
 void StringGrid::autoColWidth()
 {
-    const CellStore& store = cells();
-    const int cols = std::max(std::min(ColCount(), store.columns()), 0);
-    const int rows = std::max(std::min(RowCount(), store.rows()), 0);
-    if (cols != fitCols_ || !fitValid_) {
-        fitCols_ = cols;
-        fitValid_ = true;
-        fitStamps_.assign(fitStamps_.size(), 0);
-    }
-    const size_t width = static_cast<size_t>(cols);
-    fitStamps_.resize(static_cast<size_t>(rows), 0);
-    fitWidths_.resize(static_cast<size_t>(rows) * width);
-    std::vector<int> widths(width, kAutoColMinWidth);
-    textWidth({});  // the per-character widths of the font, ready for the loop below
-    for (int r = 0; r < rows; ++r) {
-        int* fitted = fitWidths_.data() + static_cast<size_t>(r) * width;
-        const std::uint64_t stamp = store.rowStamp(r);
-        if (fitStamps_[static_cast<size_t>(r)] != stamp) {
-            fitStamps_[static_cast<size_t>(r)] = stamp;
-            // The row's texts lie side by side; ASCII texts are summed here
-            // from the per-character widths, others measured by textWidth.
-            const std::string* texts = cols > 0 ? &store.cell(0, r) : nullptr;
-            for (int c = 0; c < cols; ++c) {
-                const std::string& t = texts[c];
-                int w = 0;
-                for (const char ch : t) {
-                    const auto u = static_cast<unsigned char>(ch);
-                    if (u >= 128) {
-                        w = textWidth(t);
-                        break;
-                    }
-                    w += asciiAdvance_[u];
-                }
-                fitted[c] = t.empty() ? 0 : w + 10;
-            }
-        }
-        for (size_t c = 0; c < width; ++c)
-            widths[c] = std::max(widths[c], fitted[c]);
-    }
+    const std::vector<int> widths = fit_.fit(cells(), shape(), [this](std::string_view t) { return textWidth(t); });
     for (size_t c = 0; c < widths.size(); ++c)
         setColumnWidth(static_cast<int>(c), widths[c]);
 }
@@ -375,7 +338,7 @@ void StringGrid::changeEvent(QEvent* e)
 {
     if (e->type() == QEvent::FontChange) {
         asciiValid_ = false;
-        fitValid_ = false;
+        fit_.forget();
     }
     QTableView::changeEvent(e);
 }

@@ -166,12 +166,8 @@ private:
     mutable bool asciiValid_ = false;
     mutable std::unordered_map<std::string, int> wideWidths_;
     mutable QString scratch_;
-    // The fitted widths of each row (text width plus margin, 0 for an empty
-    // cell) and the row stamps they were measured at.
-    int fitCols_ = -1;
-    bool fitValid_ = false;
-    std::vector<std::uint64_t> fitStamps_;
-    std::vector<int> fitWidths_;
+    // The column widths of the last fit, row by row.
+    ColumnFit fit_;
 };
 
 // The lot table: its first column, the lot numbers, is fixed; its second

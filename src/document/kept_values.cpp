@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "model/commatext.h"
-#include "model/number.h"
+#include "model/sheetio.h"
 
 namespace trevolo {
 
@@ -48,7 +47,6 @@ void KeptLines::store(int lots, int cols, Struct_Sheet& sheet)
     sheet.HasLists = true;
     sheet.CheckList.resize(count);
     sheet.DataList.resize(count);
-    const std::string empty;
     for (int r = 1; r <= lots; ++r) {
         const size_t i = static_cast<size_t>(r - 1);
         const std::uint64_t lotStamp = ctrl_.rowStamp(r);
@@ -56,9 +54,7 @@ void KeptLines::store(int lots, int cols, Struct_Sheet& sheet)
         if (lotStamps_[i] != lotStamp || valueStamps_[i] != valueStamp) {
             lotStamps_[i] = lotStamp;
             valueStamps_[i] = valueStamp;
-            // The texts of a row are stored side by side: joined where they are.
-            const std::string* row = cols_ > 0 ? &edit_.cell(0, r) : &empty;
-            lines_[i] = DataLineJoin(ctrl_.text(0, r), row, static_cast<size_t>(cols_));
+            lines_[i] = StoredDataLine(ctrl_, edit_, r, cols_);
         }
         sheet.CheckList[i] = ctrl_.flag(1, r) ? "1" : "0";
         sheet.DataList[i] = lines_[i];

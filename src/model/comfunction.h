@@ -2,7 +2,10 @@
 // Table routines shared by the main window, the judgments and the dialogs.
 // They work on a table's cells and shape; the window applies the results
 // (current cell, column widths) to its widgets.
+#include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -40,5 +43,52 @@ void Grid_ClearRows(CellStore& cells);
 inline constexpr int kAutoColMinWidth = 85;
 std::vector<int> Grid_AutoColWidth(const CellStore& cells, const GridShape& shape,
                                    const std::function<int(std::string_view)>& textWidth);
+
+// The same fit kept from one call to the next for one table: the widths of
+// each row are kept with the row's stamp, so a fit measures only the rows
+// changed since the last one (a judgment rewrites the statistics table, not
+// the 100,000 values).
+class ColumnFit {
+public:
+    template <class Measure>
+    std::vector<int> fit(const CellStore& cells, const GridShape& shape, const Measure& textWidth);
+    // Every row is measured again at the next fit (the font changed).
+    void forget() noexcept { cols_ = -1; }
+
+private:
+    int cols_ = -1;
+    std::vector<std::uint64_t> stamps_;  // per row, the stamp its widths were measured at
+    std::vector<int> widths_;            // per cell, text width plus 10, 0 for an empty cell
+};
+
+template <class Measure>
+std::vector<int> ColumnFit::fit(const CellStore& cells, const GridShape& shape, const Measure& textWidth)
+{
+    const int cols = std::max(std::min(shape.colCount, cells.columns()), 0);
+    const int rows = std::max(std::min(shape.rowCount, cells.rows()), 0);
+    if (cols != cols_) {
+        cols_ = cols;
+        stamps_.assign(stamps_.size(), 0);
+    }
+    const size_t width = static_cast<size_t>(cols);
+    stamps_.resize(static_cast<size_t>(rows), 0);
+    widths_.resize(static_cast<size_t>(rows) * width);
+    std::vector<int> widest(width, kAutoColMinWidth);
+    // Row by row, the order the cells are stored in.
+    for (int r = 0; r < rows; ++r) {
+        int* kept = widths_.data() + static_cast<size_t>(r) * width;
+        const std::uint64_t stamp = cells.rowStamp(r);
+        if (stamps_[static_cast<size_t>(r)] != stamp) {
+            stamps_[static_cast<size_t>(r)] = stamp;
+            for (int c = 0; c < cols; ++c) {
+                const std::string& t = cells.cell(c, r);
+                kept[c] = t.empty() ? 0 : textWidth(std::string_view(t)) + 10;
+            }
+        }
+        for (size_t c = 0; c < width; ++c)
+            widest[c] = std::max(widest[c], kept[c]);
+    }
+    return widest;
+}
 
 }  // namespace trevolo

@@ -56,13 +56,18 @@ void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, 
     sheet.HasLists = true;
     sheet.CheckList.assign(static_cast<size_t>(lots), std::string());
     sheet.DataList.assign(static_cast<size_t>(lots), std::string());
-    const std::string empty;
     for (int r = 1; r <= lots; ++r) {
         sheet.CheckList[static_cast<size_t>(r - 1)] = ctrl.flag(1, r) ? "1" : "0";
-        // The texts of a row are stored side by side: joined where they are.
-        const std::string* row = n > 0 ? &edit.cell(0, r) : &empty;
-        sheet.DataList[static_cast<size_t>(r - 1)] = DataLineJoin(ctrl.text(0, r), row, static_cast<size_t>(n));
+        sheet.DataList[static_cast<size_t>(r - 1)] = StoredDataLine(ctrl, edit, r, n);
     }
+}
+
+std::string StoredDataLine(const CellStore& ctrl, const CellStore& edit, int r, int n)
+{
+    // The texts of a row are stored side by side: joined where they are.
+    static const std::string empty;
+    const std::string* row = n > 0 ? &edit.cell(0, r) : &empty;
+    return DataLineJoin(ctrl.text(0, r), row, static_cast<size_t>(std::max(n, 0)));
 }
 
 namespace {

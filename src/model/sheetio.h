@@ -27,6 +27,8 @@ void InitSheet(Struct_Sheet& sheet, int position1Based, const Struct_Settings& s
 // measurement table (label and the comma text of columns 0..n-1) into the
 // sheet's lists, replacing what they held.
 void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, int n, Struct_Sheet& sheet);
+// Row r's line of DataList as StoreTablesToSheet writes it.
+std::string StoredDataLine(const CellStore& ctrl, const CellStore& edit, int r, int n);
 
 // Fills the tables from the sheet's lists: the lot flags from CheckList (a line
 // other than "1" clears the flag; rows beyond the list keep theirs), and from

@@ -233,4 +233,18 @@ TEST(GridRoutines, AutoColWidthFitsTheWidestDisplayedText)
     auto width = [](std::string_view t) { return static_cast<int>(t.size()) * 7; };
     std::vector<int> w = Grid_AutoColWidth(c, GridShape{3, 11, 0, 1}, width);
     EXPECT_EQ(w, (std::vector<int>{150, 85, 85}));
+
+    // A kept fit gives the same widths, measuring again only the rows
+    // written since, and all of them after forget().
+    ColumnFit fit;
+    int measured = 0;
+    auto counted = [&](std::string_view t) { return ++measured, width(t); };
+    EXPECT_EQ(fit.fit(c, GridShape{3, 11, 0, 1}, counted), w);
+    EXPECT_EQ(measured, 3);
+    c.setText(1, 1, std::string(25, 'z'));
+    EXPECT_EQ(fit.fit(c, GridShape{3, 11, 0, 1}, counted), (std::vector<int>{150, 185, 85}));
+    EXPECT_EQ(measured, 5);
+    fit.forget();
+    EXPECT_EQ(fit.fit(c, GridShape{3, 11, 0, 1}, counted), (std::vector<int>{150, 185, 85}));
+    EXPECT_EQ(measured, 8);
 }
