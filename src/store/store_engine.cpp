@@ -181,7 +181,9 @@ std::string LostConnectionText(const QSqlDatabase& db)
 
 std::string StoreErrorText(const QSqlError& error, const QString& statement)
 {
-    const std::string text = error.text().simplified().toStdString();
+    // The server's own words when it gave any; the driver's otherwise.
+    const QString words = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    const std::string text = words.simplified().toStdString();
     if (IsConnectionLost(error))
         return "データベースサーバとの接続が切れました (" + text + ")";
     // 42501: insufficient_privilege. The server names the object; the

@@ -307,7 +307,8 @@ bool CreateStoreRoles(QSqlDatabase& db, std::vector<std::string>& created, bool&
             continue;
         if (!q.exec(QStringLiteral("CREATE ROLE %1 NOLOGIN").arg(QLatin1String(r)))) {
             // A role made meanwhile by another set-up is as good as ours.
-            if (q.lastError().nativeErrorCode() == QLatin1String("42710"))
+            if (q.lastError().nativeErrorCode() == QLatin1String("42710") ||
+                q.lastError().nativeErrorCode() == QLatin1String("23505"))
                 continue;
             if (q.lastError().nativeErrorCode() == QLatin1String("42501"))
                 error = "ロール " + std::string(r) +
