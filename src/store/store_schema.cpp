@@ -75,13 +75,16 @@ const char* const kHashFields =
     "SELECT encode(sha256(convert_to(COALESCE(string_agg(octet_length(COALESCE(x, '')) || ':' || COALESCE(x, ''), "
     "'' ORDER BY i), ''), 'UTF8')), 'hex') FROM unnest(f) WITH ORDINALITY AS t(x, i) $$";
 
-// Who sent a row and when are the server's word, whatever the client wrote.
+// Who sent a row, when it arrived and its place in the arrival order are
+// the server's word, whatever the client wrote.
 const char* const kVouch =
     "CREATE OR REPLACE FUNCTION trevolo_vouch() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+    "NEW.seq := nextval(pg_get_serial_sequence(quote_ident(TG_TABLE_SCHEMA) || '.' || TG_TABLE_NAME, 'seq')); "
     "NEW.received_at := CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT); "
     "NEW.received_by := CAST(current_user AS TEXT); RETURN NEW; END $$";
 const char* const kVouchTime =
     "CREATE OR REPLACE FUNCTION trevolo_vouch_time() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+    "NEW.seq := nextval(pg_get_serial_sequence(quote_ident(TG_TABLE_SCHEMA) || '.' || TG_TABLE_NAME, 'seq')); "
     "NEW.received_at := CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT); RETURN NEW; END $$";
 
 // Every stored row extends the audit chain, written by the schema owner's

@@ -184,9 +184,9 @@ TEST_P(PlantStoreTest, StoredRowsCannotBeChanged)
         // A lot written by hand claims another sender and the year 1970:
         // it is kept, but under the server's word for both.
         {"trevolo_inspector",
-         "INSERT INTO lot (id, characteristic_id, label, enabled, vals, value_count, station, operator, order_key, "
-         "published_at, received_at, received_by) VALUES ('forged', 1, 'F', 1, '1', 1, 's', 'o', 1, 1, 0, "
-         "'trevolo_engineer')",
+         "INSERT INTO lot (seq, id, characteristic_id, label, enabled, vals, value_count, station, operator, "
+         "order_key, published_at, received_at, received_by) VALUES (-5, 'forged', 1, 'F', 1, '1', 1, 's', 'o', 1, "
+         "1, 0, 'trevolo_engineer')",
          true},
         {"trevolo_auditor", "INSERT INTO characteristic (product, process, machine, item) VALUES ('a','b','c','d')",
          false},
@@ -205,6 +205,7 @@ TEST_P(PlantStoreTest, StoredRowsCannotBeChanged)
         ASSERT_TRUE(store->lotsAfter(1, 0, lots));
         ASSERT_EQ(lots.size(), 2u);
         EXPECT_EQ(lots[1].receivedBy, "trevolo_inspector");
+        EXPECT_GT(lots[1].seq, lots[0].seq);
         EXPECT_GT(lots[1].receivedAt, lots[0].receivedAt - 60000);
     }
     AuditReport report;
