@@ -29,40 +29,29 @@ std::vector<std::string> Lots(int count, int n)
     return lots;
 }
 
-// The store's current lots of the characteristic, and all its lots with
-// the superseded ones.
+// The store's characteristics, and the current lots of kShaft, all its lots
+// with the superseded ones, and the most values a lot has.
 struct Counts {
-    size_t current = 0, all = 0;
+    size_t characteristics = 0, current = 0, all = 0;
     std::int32_t widest = 0;
 };
-Counts StoredCounts(const std::string& db, const Characteristic& c = kShaft)
+Counts StoredCounts(const std::string& db)
 {
     StoreLocation where;
     std::string error;
     EXPECT_TRUE(StoreLocation::parse(db, where, error)) << error;
     auto store = PlantStore::open(where, error);
-    EXPECT_TRUE(store) << error;
     Counts n;
+    std::vector<CharacteristicSummary> list;
     LotHistory h;
     std::vector<StoredLot> all;
-    if (!store || !store->allLots(c, h) || !store->lotsAfter(h.characteristicId, 0, all))
+    if (!store || !store->characteristics("", list) || !store->allLots(kShaft, h) ||
+        !store->lotsAfter(h.characteristicId, 0, all))
         return n;
-    n.current = h.lots.size();
-    n.all = h.characteristicId ? all.size() : 0;
+    n = {list.size(), h.lots.size(), h.characteristicId ? all.size() : 0, 0};
     for (const StoredLot& l : h.lots)
         n.widest = std::max(n.widest, l.valueCount);
     return n;
-}
-
-size_t StoredCharacteristics(const std::string& db)
-{
-    StoreLocation where;
-    std::string error;
-    EXPECT_TRUE(StoreLocation::parse(db, where, error)) << error;
-    auto store = PlantStore::open(where, error);
-    std::vector<CharacteristicSummary> list;
-    EXPECT_TRUE(store && store->characteristics("", list));
-    return list.size();
 }
 
 class StoreCliTest : public ::testing::TestWithParam<Engine> {};
@@ -148,7 +137,7 @@ TEST_P(StoreCliTest, PushTakesOnlyTheLayoutAndTakesItWhole)
         const auto r = RunCli(args, dir);
         EXPECT_EQ(r.status, 2) << c.says << "\n" << r.out;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-        EXPECT_EQ(StoredCharacteristics(db), 0u) << c.says;
+        EXPECT_EQ(StoredCounts(db).characteristics, 0u) << c.says;
     }
 
     // 1200 lots of 110 values, beyond a sheet's 1000 by 100.
