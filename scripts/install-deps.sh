@@ -28,6 +28,9 @@ packages=(
   # the plant store's server engine and its Qt SQL driver (the tests start
   # a private server of their own)
   postgresql libqt6sql6-psql
+  # the signatures of the audit chain's checkpoints (libcrypto) and the
+  # openssl command that makes an auditor's key
+  libssl-dev openssl
   # the PNG sizes of the icon
   librsvg2-bin
   # the check of the installed AppStream metadata

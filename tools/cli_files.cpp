@@ -34,6 +34,8 @@ FileHandle OpenForReading(const std::string& path, std::string& error)
     return f;
 }
 
+}  // namespace
+
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error)
 {
     FileHandle f = OpenForReading(path, error);
@@ -49,8 +51,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
     }
     return true;
 }
-
-}  // namespace
 
 bool CheckReadable(const std::string& path, std::string& error)
 {

@@ -21,6 +21,9 @@ struct LoadedFile {
 // reason in error.
 bool CheckReadable(const std::string& path, std::string& error);
 
+// Reads a whole file into bytes; false with the reason in error.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
 // Reads a CSV file of the exchange layout as the window's CSV import does.
 LoadedFile LoadCsvFile(const std::string& path);
 

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "model/commatext.h"
 #include "model/number.h"
 #include "store/lot_ledger.h"
+#include "store/outbox.h"
 #include "store/plant_store.h"
 #include "store/store_commands.h"
 #include "store/store_schema.h"
@@ -37,32 +39,6 @@ std::string IsoTime(std::int64_t ms)
 // A worksheet whose used area is larger is refused with its size: it is read
 // in one block, and no sheet of lots comes near it.
 constexpr std::int64_t kMaxWorksheetCells = 5'000'000;
-
-// The current lots a station stored of a characteristic, in lot order.
-bool StationCurrentLots(PlantStore& store, const Characteristic& c, const std::string& station,
-                        std::vector<StoredLot>& out)
-{
-    LotHistory h;
-    if (!store.allLots(c, h))
-        return false;
-    for (StoredLot& l : h.lots)
-        if (l.station == station)
-            out.push_back(std::move(l));
-    return true;
-}
-
-// Publishes the batches of a file one after the other (a CSV file has one).
-bool PublishBatches(PlantStore& store, const std::vector<LotBatch>& batches, int* inserted)
-{
-    *inserted = 0;
-    for (const LotBatch& b : batches) {
-        int n = 0;
-        if (!store.publish(b, &n))
-            return false;
-        *inserted += n;
-    }
-    return true;
-}
 
 // One sheet of a file as it goes into the store.
 struct PushSheet {
@@ -157,7 +133,7 @@ bool PushFile(PlantStore& store, const std::string& path, const std::vector<Push
         auto it = ledgers.find(key);
         if (it == ledgers.end()) {
             std::vector<StoredLot> stored;
-            if (!StationCurrentLots(store, c, me.station, stored)) {
+            if (!store.stationLots(c, me.station, stored)) {
                 err << "trevolo-cli: " << path << ": " << store.lastError() << "\n";
                 return false;
             }
@@ -189,7 +165,7 @@ bool PushFile(PlantStore& store, const std::string& path, const std::vector<Push
             batches.push_back(std::move(batch));
     }
     int inserted = 0;
-    if (!batches.empty() && !PublishBatches(store, batches, &inserted)) {
+    if (!batches.empty() && !store.publish(batches, &inserted)) {
         err << "trevolo-cli: " << path << ": " << store.lastError() << " このファイルのロットは登録していません。\n";
         return false;
     }
@@ -273,8 +249,121 @@ int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ost
 
 }  // namespace
 
+namespace {
+
+// Qt's own warnings ("QSqlQuery::exec: database not open") are English
+// lines about what the tool already tells in its own words: they are kept
+// off standard error unless TREVOLO_QT_MESSAGES is set.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    static const bool show = qEnvironmentVariableIsSet("TREVOLO_QT_MESSAGES");
+    if (show || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
+std::string JoinNames(const std::vector<std::string>& names)
+{
+    std::string s;
+    for (const std::string& n : names)
+        s += (s.empty() ? "" : "、") + n;
+    return s;
+}
+
+int Init(PlantStore& store, const StoreLocation& where, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    if (o.roles) {
+        std::vector<std::string> created;
+        bool granted = false;
+        if (!store.createRoles(created, granted))
+            return Fail(err, store.lastError());
+        if (created.empty())
+            out << where.text() << ": ロールはそろっています (trevolo_inspector、trevolo_engineer、trevolo_auditor)。\n";
+        else
+            out << where.text() << ": ロール " << JoinNames(created) << " を作成しました。\n";
+        if (granted)
+            out << "各ロールに権限を付与しました。\n";
+        return 0;
+    }
+    int applied = 0;
+    std::vector<std::string> missing;
+    if (!store.init(&applied, &missing))
+        return Fail(err, store.lastError());
+    if (applied > 0)
+        out << where.text() << ": データベースを準備しました (版 " << StoreSchemaVersion() << ")。\n";
+    else
+        out << where.text() << ": データベースは最新です (版 " << StoreSchemaVersion() << ")。\n";
+    if (!missing.empty())
+        out << "ロール " << JoinNames(missing)
+            << " がまだありません。スーパーユーザーか CREATEROLE 権限のあるログインで trevolo-cli store init --roles "
+               "--db URL を実行し、そのあとこのコマンドをもう一度実行してください。\n";
+    return 0;
+}
+
+int Checkpoint(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    trevolo::Checkpoint c;
+    if (!store.checkpoint(o.keyFile, c))
+        return Fail(err, store.lastError());
+    out << "監査記録 " << c.auditRows << " 件 (番号 " << c.head.auditSeq << " まで) の検査点を登録しました。"
+        << "次の行はデータベースの外にも保管してください。\n"
+        << CheckpointText(c) << "\n";
+    return 0;
+}
+
+int Verify(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    VerifyOptions options;
+    std::string error;
+    if (!o.publicKey.empty() && !ReadPublicKey(o.publicKey, options.publicKey, error))
+        return Fail(err, "--public-key: " + error);
+    for (const std::string& file : o.checkpointFiles) {
+        std::string text;
+        if (!CheckReadable(file, error) || !ReadWholeFile(file, text, error))
+            return Fail(err, "--checkpoint " + file + ": " + error);
+        if (!ParseCheckpoints(text, options.checkpoints, error))
+            return Fail(err, "--checkpoint " + file + ": " + error);
+    }
+    if (!o.outboxes.empty()) {
+        std::string storeId;
+        if (!store.storeId(storeId))
+            return Fail(err, store.lastError());
+        for (const std::string& file : o.outboxes) {
+            if (!CheckReadable(file, error))
+                return Fail(err, "--station-heads " + file + ": " + error);
+            std::unique_ptr<Outbox> outbox = Outbox::open(file, error);
+            std::vector<ChainHead> heads;
+            if (!outbox || !outbox->keptHeads(storeId, heads))
+                return Fail(err, "--station-heads " + file + ": " + (outbox ? outbox->lastError() : error));
+            options.stationHeads.insert(options.stationHeads.end(), heads.begin(), heads.end());
+        }
+    }
+    AuditReport report;
+    if (!store.verify(report, options))
+        return Fail(err, store.lastError());
+    for (const std::string& p : report.problems)
+        out << p << "\n";
+    std::string against;
+    if (report.checkpointsChecked > 0)
+        against += "検査点 " + std::to_string(report.checkpointsChecked) + " 件";
+    if (report.headsChecked > 0)
+        against += (against.empty() ? "" : "、") + std::string("ステーションの記録 ") +
+                   std::to_string(report.headsChecked) + " 件";
+    if (!against.empty())
+        against = " (" + against + "と照合)";
+    if (!report.intact()) {
+        out << "監査記録 " << report.rowsChecked << " 件を確認し" << against << "、" << report.problems.size()
+            << " 件の不一致が見つかりました。\n";
+        return 1;
+    }
+    out << "監査記録 " << report.rowsChecked << " 件を確認しました" << against << "。改ざんはありません。\n";
+    return 0;
+}
+
+}  // namespace
+
 int RunStore(const StoreOptions& o, std::ostream& out, std::ostream& err)
 {
+    qInstallMessageHandler(QuietQtMessages);
     // Qt's SQL drivers are plugins of a Qt application.
     std::unique_ptr<QCoreApplication> app;
     static int argc = 1;
@@ -295,34 +384,17 @@ int RunStore(const StoreOptions& o, std::ostream& out, std::ostream& err)
     std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
     if (!store)
         return Fail(err, error);
-    if (o.action == "init") {
-        int applied = 0;
-        if (!store->init(&applied))
-            return Fail(err, store->lastError());
-        if (applied > 0)
-            out << where.text() << ": データベースを準備しました (版 " << StoreSchemaVersion() << ")。\n";
-        else
-            out << where.text() << ": データベースは最新です (版 " << StoreSchemaVersion() << ")。\n";
-        return 0;
-    }
+    if (o.action == "init")
+        return Init(*store, where, o, out, err);
     if (!store->checkSchema())
         return Fail(err, store->lastError());
     if (o.action == "push")
         return Push(*store, o, out, err);
     if (o.action == "export")
         return Export(*store, o, out, err);
-    AuditReport report;
-    if (!store->verify(report))
-        return Fail(err, store->lastError());
-    for (const std::string& p : report.problems)
-        out << p << "\n";
-    if (!report.intact()) {
-        out << "監査記録 " << report.rowsChecked << " 件を確認し、" << report.problems.size()
-            << " 件の不一致が見つかりました。\n";
-        return 1;
-    }
-    out << "監査記録 " << report.rowsChecked << " 件を確認しました。改ざんはありません。\n";
-    return 0;
+    if (o.action == "checkpoint")
+        return Checkpoint(*store, o, out, err);
+    return Verify(*store, o, out, err);
 }
 
 }  // namespace trevolo::cli

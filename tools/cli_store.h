@@ -8,17 +8,22 @@
 namespace trevolo::cli {
 
 struct StoreOptions {
-    std::string action;                       // init, push, export or verify
+    std::string action;                       // init, push, export, verify or checkpoint
     std::string db;                           // postgresql://user@host:port/db?sslmode=... or sqlite:PATH or a path
     std::vector<std::string> files;           // push: CSV files or workbooks
     std::vector<std::string> characteristic;  // export: product, process, machine, item
     std::string output;                       // export: the CSV file to write
     std::string station;                      // push: the station named in the lots (default: this host)
+    bool roles = false;                       // init: create the roles instead of the schema
+    std::string keyFile;                      // checkpoint: the auditor's private key (PEM)
+    std::string publicKey;                    // verify: the auditor's public key (PEM)
+    std::vector<std::string> checkpointFiles;  // verify: checkpoints kept outside the store
+    std::vector<std::string> outboxes;        // verify: stations' outbox files with their kept heads
 };
 
 // Runs one store command. Exit status 0 when it did all it was asked, 1 when
-// verify found a changed row, 2 on bad input or when no server answers (the
-// reason on err, in Japanese).
+// verify found a changed row or a broken promise, 2 on bad input or when no
+// server answers (the reason on err, in Japanese).
 int RunStore(const StoreOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace trevolo::cli

@@ -3,7 +3,7 @@
 //
 //   trevolo-cli judge [options] FILE...
 //   trevolo-cli convert IN OUT
-//   trevolo-cli store init|push|export|verify --db URL ...
+//   trevolo-cli store init|push|export|verify|checkpoint --db URL ...
 //   trevolo-cli validate [FOLDER]
 #include <CLI/CLI.hpp>
 
@@ -140,8 +140,11 @@ int main(int argc, char** argv)
         "the store: postgresql://user@host:port/database?sslmode=... (the password from ~/.pgpass or PGPASSWORD) "
         "or sqlite:PATH";
     CLI::App* storeInit = store->add_subcommand("init",
-                                                "Create or migrate the schema and the roles; harmless when "
-                                                "the store is up to date.");
+                                                "Create or migrate the schema and give the store's roles their "
+                                                "rights; harmless when the store is up to date.");
+    storeInit->add_flag("--roles", storeOptions.roles,
+                        "create the three roles instead (needs a superuser or a login with CREATEROLE); harmless "
+                        "when they exist");
     CLI::App* storePush =
         store->add_subcommand("push", "Load CSV files of the exchange layout or workbooks into the store as history.");
     storePush->add_option("FILE", storeOptions.files, "CSV files or workbooks (.xls, .xlsx, .ods)")->required();
@@ -154,8 +157,21 @@ int main(int argc, char** argv)
         ->expected(4)
         ->required();
     storeExport->add_option("OUT", storeOptions.output, "the CSV file to write")->required();
-    CLI::App* storeVerify = store->add_subcommand("verify", "Check the audit chain; name every changed row.");
-    for (CLI::App* sub : {storeInit, storePush, storeExport, storeVerify})
+    CLI::App* storeVerify = store->add_subcommand(
+        "verify", "Check the audit chain; name every changed, removed or added row, and every checkpoint or "
+                  "station's head the chain no longer extends.");
+    storeVerify->add_option("--public-key", storeOptions.publicKey,
+                            "the auditor's Ed25519 public key (PEM): only checkpoints it signed count");
+    storeVerify->add_option("--checkpoint", storeOptions.checkpointFiles,
+                            "files of checkpoints kept outside the store (lines printed by store checkpoint)");
+    storeVerify->add_option("--station-heads", storeOptions.outboxes,
+                            "stations' outbox files (outbox.sqlite): the newest chain head each station saw");
+    CLI::App* storeCheckpoint = store->add_subcommand(
+        "checkpoint", "Sign the head of the audit chain with the auditor's Ed25519 key, store the checkpoint and "
+                      "print it.");
+    storeCheckpoint->add_option("--key", storeOptions.keyFile, "the auditor's Ed25519 private key (PEM)")
+        ->required();
+    for (CLI::App* sub : {storeInit, storePush, storeExport, storeVerify, storeCheckpoint})
         sub->add_option("--db", storeOptions.db, dbHelp)->required();
 #endif
     CLI::App* validate = app.add_subcommand(
@@ -186,7 +202,7 @@ int main(int argc, char** argv)
         return RunConvert(convertOptions, std::cout, std::cerr);
 #ifdef TREVOLO_HAVE_STORE
     if (store->parsed()) {
-        for (CLI::App* sub : {storeInit, storePush, storeExport, storeVerify})
+        for (CLI::App* sub : {storeInit, storePush, storeExport, storeVerify, storeCheckpoint})
             if (sub->parsed())
                 storeOptions.action = sub->get_name();
         return RunStore(storeOptions, std::cout, std::cerr);

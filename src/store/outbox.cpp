@@ -50,7 +50,9 @@ std::unique_ptr<Outbox> Outbox::open(const std::string& path, std::string& error
         "INTEGER NOT NULL)",
         "CREATE TABLE IF NOT EXISTS ledger (product TEXT NOT NULL, process TEXT NOT NULL, machine TEXT NOT NULL, "
         "item TEXT NOT NULL, scope TEXT NOT NULL, lot_key TEXT NOT NULL, id TEXT NOT NULL, content TEXT NOT NULL, "
-        "order_key INTEGER NOT NULL, PRIMARY KEY (product, process, machine, item, scope, lot_key))"};
+        "order_key INTEGER NOT NULL, PRIMARY KEY (product, process, machine, item, scope, lot_key))",
+        "CREATE TABLE IF NOT EXISTS heads (store_id TEXT PRIMARY KEY, audit_seq INTEGER NOT NULL, chain_hash TEXT "
+        "NOT NULL, seen_at INTEGER NOT NULL)"};
     for (const char* sql : tables) {
         if (!q.exec(QString::fromLatin1(sql))) {
             error = "送信待ちファイルを準備できません: " + q.lastError().text().toStdString();
@@ -144,6 +146,7 @@ bool Outbox::forward(PlantStore& store, std::int64_t* sent)
     std::int64_t total = 0;
     if (sent)
         *sent = 0;
+    std::string storeId;
     for (;;) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
@@ -183,10 +186,12 @@ bool Outbox::forward(PlantStore& store, std::int64_t* sent)
         q.finish();
         if (batch.lots.empty())
             break;
-        if (!store.publish(batch)) {
+        if (!store.publish(batch) || (storeId.empty() && !store.storeId(storeId))) {
             error_ = store.lastError();
             return false;
         }
+        if (!keepHead(storeId, store.head()))
+            return false;
         // Stored: a kill before this line only makes the next forward send
         // the same ids again, which the store ignores.
         q.prepare(QStringLiteral("DELETE FROM queue WHERE seq <= ?"));
@@ -197,6 +202,37 @@ bool Outbox::forward(PlantStore& store, std::int64_t* sent)
         if (sent)
             *sent = total;
     }
+    return true;
+}
+
+bool Outbox::keepHead(const std::string& storeId, const ChainHead& head)
+{
+    // Only the newest head counts: a chain that extends it extends every
+    // head before it.
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral(
+        "INSERT INTO heads (store_id, audit_seq, chain_hash, seen_at) VALUES (?, ?, ?, ?) ON CONFLICT (store_id) DO "
+        "UPDATE SET audit_seq = excluded.audit_seq, chain_hash = excluded.chain_hash, seen_at = excluded.seen_at "
+        "WHERE excluded.audit_seq > heads.audit_seq"));
+    q.addBindValue(Q(storeId));
+    q.addBindValue(static_cast<qlonglong>(head.auditSeq));
+    q.addBindValue(Q(head.chainHash));
+    q.addBindValue(static_cast<qlonglong>(StationNowMillis()));
+    if (!q.exec())
+        return fail("送信待ちファイルに書けません", q);
+    return true;
+}
+
+bool Outbox::keptHeads(const std::string& storeId, std::vector<ChainHead>& out)
+{
+    out.clear();
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT audit_seq, chain_hash FROM heads WHERE store_id = ?"));
+    q.addBindValue(Q(storeId));
+    if (!q.exec())
+        return fail("送信待ちファイルを読めません", q);
+    while (q.next())
+        out.push_back({q.value(0).toLongLong(), S(q.value(1))});
     return true;
 }
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "store/lot_ledger.h"
+#include "store/checkpoint.h"
 #include "store/store_engine.h"
 #include "store/store_records.h"
 
@@ -51,8 +52,14 @@ public:
     // failure (the lots stay queued) with the reason in lastError().
     bool forward(PlantStore& store, std::int64_t* sent = nullptr);
 
+    // The newest head of the store's audit chain that this station saw after
+    // its own writes, filed under the store's id: with it, an auditor can
+    // tell that rows were cut from the chain's end behind the station's back.
+    bool keptHeads(const std::string& storeId, std::vector<ChainHead>& out);
+
 private:
     explicit Outbox(QSqlDatabase db);
+    bool keepHead(const std::string& storeId, const ChainHead& head);
     bool fail(const std::string& what, const class QSqlQuery& q);
 
     QSqlDatabase db_;

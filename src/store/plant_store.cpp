@@ -77,12 +77,6 @@ QString Placeholders(int rows, int width)
     return all;
 }
 
-struct AuditEntry {
-    QString table;
-    std::string key;
-    std::string rowHash;
-};
-
 }  // namespace
 
 std::string AuditRowHash(const std::vector<std::string>& fields)
@@ -134,7 +128,7 @@ std::unique_ptr<PlantStore> PlantStore::open(const StoreLocation& where, std::st
 
 bool PlantStore::fail(const std::string& what, const QSqlQuery& q)
 {
-    error_ = what + ": " + q.lastError().text().trimmed().toStdString();
+    error_ = what + ": " + (db_.isOpen() ? StoreErrorText(q.lastError(), q.lastQuery()) : LostConnectionText(db_));
     if (writing_) {
         writing_ = false;
         QSqlQuery rollback(db_);
@@ -143,27 +137,96 @@ bool PlantStore::fail(const std::string& what, const QSqlQuery& q)
     return false;
 }
 
-bool PlantStore::init(int* applied)
+bool PlantStore::init(int* applied, std::vector<std::string>* missingRoles)
 {
     int n = 0;
-    const bool ok = InitStoreSchema(db_, dialect_, n, error_);
+    std::vector<std::string> missing;
+    const bool ok = InitStoreSchema(db_, dialect_, n, missing, error_);
     if (applied)
         *applied = n;
+    if (missingRoles)
+        *missingRoles = missing;
     return ok;
 }
 
 bool PlantStore::checkSchema()
 {
-    const int version = ReadStoreSchemaVersion(db_);
+    std::string why;
+    const int version = ReadStoreSchemaVersion(db_, &why);
     if (version == StoreSchemaVersion())
         return true;
     if (version < 0)
-        error_ = "データベースを読めません: " + db_.lastError().text().trimmed().toStdString();
+        error_ = (db_.isOpen() ? "データベースを読めません: " : "") + why;
     else if (version < StoreSchemaVersion())
         error_ = "データベースが準備されていません。先に trevolo-cli store init を実行してください。";
     else
         error_ = "データベースがこのプログラムより新しい版です。";
     return false;
+}
+
+bool PlantStore::appendAudit(const QString& table, const std::string& key, const std::string& rowHash)
+{
+    pendingAudit_.push_back({table, key, rowHash});
+    return true;
+}
+
+bool PlantStore::writeAudit()
+{
+    // The server writes its own audit rows; on the embedded engine the
+    // chain grows here by the rows just added, in their order, each naming
+    // the row before it.
+    if (pendingAudit_.empty())
+        return true;
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT chain_hash, tbl, row_key FROM audit ORDER BY seq DESC LIMIT 1")))
+        return fail("監査記録を読めません", q);
+    std::string chain, previousRow;
+    if (q.next()) {
+        chain = S(q.value(0));
+        previousRow = S(q.value(1)) + " " + S(q.value(2));
+    }
+    q.finish();
+    for (size_t start = 0; start < pendingAudit_.size(); start += kAuditPerStatement) {
+        const size_t end = std::min(pendingAudit_.size(), start + kAuditPerStatement);
+        q.prepare(QStringLiteral("INSERT INTO audit (tbl, row_key, row_hash, chain_hash, previous_row) VALUES %1")
+                      .arg(Placeholders(static_cast<int>(end - start), 5)));
+        for (size_t i = start; i < end; ++i) {
+            const AuditEntry& e = pendingAudit_[i];
+            chain = AuditChainHash(chain, e.rowHash);
+            q.addBindValue(e.table);
+            q.addBindValue(Q(e.key));
+            q.addBindValue(Q(e.rowHash));
+            q.addBindValue(Q(chain));
+            q.addBindValue(previousRow.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(Q(previousRow)));
+            previousRow = e.table.toStdString() + " " + e.key;
+        }
+        if (!q.exec())
+            return fail("監査記録を書けません", q);
+    }
+    pendingAudit_.clear();
+    return true;
+}
+
+bool PlantStore::readHead(ChainHead& head)
+{
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT seq, chain_hash FROM audit ORDER BY seq DESC LIMIT 1")))
+        return fail("監査記録を読めません", q);
+    head = ChainHead{};
+    if (q.next()) {
+        head.auditSeq = q.value(0).toLongLong();
+        head.chainHash = S(q.value(1));
+    }
+    return true;
+}
+
+bool PlantStore::commit()
+{
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("COMMIT")))
+        return fail("データベースに書き込めません", q);
+    writing_ = false;
+    return true;
 }
 
 bool PlantStore::findCharacteristic(const Characteristic& c, bool create, std::int64_t& id)
@@ -181,19 +244,9 @@ bool PlantStore::findCharacteristic(const Characteristic& c, bool create, std::i
             id = q.value(0).toLongLong();
             q.finish();
             // A new characteristic joins the audit chain like any stored row.
-            QSqlQuery last(db_);
-            if (!last.exec(QStringLiteral("SELECT chain_hash FROM audit ORDER BY seq DESC LIMIT 1")))
-                return fail("監査記録を読めません", last);
-            const std::string previous = last.next() ? S(last.value(0)) : std::string();
-            const std::string rowHash = AuditRowHash({std::to_string(id), c.product, c.process, c.machine, c.item});
-            QSqlQuery a(db_);
-            a.prepare(QStringLiteral("INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES (?, ?, ?, ?)"));
-            a.addBindValue(QStringLiteral("characteristic"));
-            a.addBindValue(QString::number(id));
-            a.addBindValue(Q(rowHash));
-            a.addBindValue(Q(AuditChainHash(previous, rowHash)));
-            if (!a.exec())
-                return fail("監査記録を書けません", a);
+            if (!dialect_.serverVouches())
+                appendAudit(QStringLiteral("characteristic"), std::to_string(id),
+                            AuditRowHash({std::to_string(id), c.product, c.process, c.machine, c.item}));
             return true;
         }
     }
@@ -209,6 +262,7 @@ bool PlantStore::findCharacteristic(const Characteristic& c, bool create, std::i
 
 bool PlantStore::beginWriting(std::int64_t& now, std::string& role)
 {
+    pendingAudit_.clear();
     QSqlQuery q(db_);
     if (!q.exec(QString::fromLatin1(dialect_.beginWrite())))
         return fail("データベースに書き込めません", q);
@@ -227,19 +281,61 @@ bool PlantStore::beginWriting(std::int64_t& now, std::string& role)
 
 bool PlantStore::publish(const LotBatch& batch, int* inserted)
 {
+    return publish(std::span<const LotBatch>(&batch, 1), inserted);
+}
+
+bool PlantStore::publish(std::span<const LotBatch> batches, int* inserted)
+{
     if (inserted)
         *inserted = 0;
-    QSqlQuery q(db_);
     std::int64_t now = 0;
     std::string role;
     if (!beginWriting(now, role))
         return false;
+    int added = 0;
+    std::vector<std::int64_t> touched;
+    for (const LotBatch& batch : batches) {
+        std::int64_t cid = 0;
+        int n = 0;
+        if (!publishBatch(batch, now, role, cid, n))
+            return false;
+        added += n;
+        if (n > 0)
+            touched.push_back(cid);
+    }
+    if (!writeAudit())
+        return false;
+    // Listeners learn which characteristic has new lots; they read the lots
+    // themselves. The notice is sent when the transaction commits.
+    QSqlQuery q(db_);
+    if (dialect_.hasNotifications()) {
+        std::sort(touched.begin(), touched.end());
+        touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+        for (std::int64_t cid : touched) {
+            q.prepare(QStringLiteral("SELECT pg_notify('trevolo_lots', ?)"));
+            q.addBindValue(QString::number(cid));
+            if (!q.exec())
+                return fail("通知を送れません", q);
+            q.finish();
+        }
+    }
+    // The head of the chain this writer leaves, for the station to keep.
+    ChainHead head;
+    if (!readHead(head) || !commit())
+        return false;
+    head_ = head;
+    if (inserted)
+        *inserted = added;
+    return true;
+}
 
-    std::int64_t cid = 0;
+bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std::string& role, std::int64_t& cid,
+                              int& added)
+{
+    QSqlQuery q(db_);
+    added = 0;
     if (!findCharacteristic(batch.characteristic, true, cid))
         return false;
-
-    std::vector<AuditEntry> audit;
 
     // The specification, when it is not the one last recorded.
     const Specification& spec = batch.specification;
@@ -271,26 +367,23 @@ bool PlantStore::publish(const LotBatch& batch, int* inserted)
             return fail("規格を登録できません", q);
         const std::int64_t seq = q.value(0).toLongLong();
         q.finish();
-        audit.push_back({QStringLiteral("spec_set"), std::to_string(seq),
-                         AuditRowHash({std::to_string(seq), std::to_string(cid), spec.unit, spec.kind, spec.decimals,
-                                       spec.upper, spec.lower, std::to_string(from), setBy, std::to_string(now)})});
+        if (!dialect_.serverVouches())
+            appendAudit(QStringLiteral("spec_set"), std::to_string(seq),
+                        AuditRowHash({std::to_string(seq), std::to_string(cid), spec.unit, spec.kind, spec.decimals,
+                                      spec.upper, spec.lower, std::to_string(from), setBy, std::to_string(now)}));
     }
 
-    // The lots, many to a statement; the server keeps the first row of an id.
-    std::vector<StoredLot> lots = batch.lots;
-    for (StoredLot& l : lots) {
-        l.receivedAt = now;
-        l.receivedBy = role.empty() ? l.operatorName : role;
-    }
-    int added = 0;
-    for (size_t start = 0; start < lots.size(); start += kLotsPerStatement) {
-        const size_t end = std::min(lots.size(), start + kLotsPerStatement);
+    // The lots, many to a statement; the store keeps the first row of an
+    // id. On a server the sender and the time written here are replaced by
+    // the server's own.
+    for (size_t start = 0; start < batch.lots.size(); start += kLotsPerStatement) {
+        const size_t end = std::min(batch.lots.size(), start + kLotsPerStatement);
         q.prepare(QStringLiteral("INSERT INTO lot (id, characteristic_id, supersedes, label, enabled, vals, "
                                  "value_count, station, operator, order_key, published_at, received_at, received_by) "
                                  "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id")
                       .arg(Placeholders(static_cast<int>(end - start), 13)));
         for (size_t i = start; i < end; ++i) {
-            const StoredLot& l = lots[i];
+            const StoredLot& l = batch.lots[i];
             q.addBindValue(Q(l.id));
             q.addBindValue(static_cast<qlonglong>(cid));
             q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(Q(l.supersedes)));
@@ -302,8 +395,8 @@ bool PlantStore::publish(const LotBatch& batch, int* inserted)
             q.addBindValue(Q(l.operatorName));
             q.addBindValue(static_cast<qlonglong>(l.orderKey));
             q.addBindValue(static_cast<qlonglong>(l.publishedAt));
-            q.addBindValue(static_cast<qlonglong>(l.receivedAt));
-            q.addBindValue(Q(l.receivedBy));
+            q.addBindValue(static_cast<qlonglong>(now));
+            q.addBindValue(Q(role.empty() ? l.operatorName : role));
         }
         if (!q.exec())
             return fail("ロットを登録できません", q);
@@ -312,48 +405,17 @@ bool PlantStore::publish(const LotBatch& batch, int* inserted)
             fresh.emplace(S(q.value(0)), true);
         q.finish();
         for (size_t i = start; i < end; ++i) {
-            if (fresh.count(lots[i].id)) {
-                audit.push_back({QStringLiteral("lot"), lots[i].id, AuditRowHash(LotFields(lots[i], cid))});
-                ++added;
+            if (!fresh.count(batch.lots[i].id))
+                continue;
+            ++added;
+            if (!dialect_.serverVouches()) {
+                StoredLot l = batch.lots[i];
+                l.receivedAt = now;
+                l.receivedBy = role.empty() ? l.operatorName : role;
+                appendAudit(QStringLiteral("lot"), l.id, AuditRowHash(LotFields(l, cid)));
             }
         }
     }
-
-    // The audit chain grows by the rows just added, in their order.
-    if (!audit.empty()) {
-        if (!q.exec(QStringLiteral("SELECT chain_hash FROM audit ORDER BY seq DESC LIMIT 1")))
-            return fail("監査記録を読めません", q);
-        std::string chain = q.next() ? S(q.value(0)) : std::string();
-        q.finish();
-        for (size_t start = 0; start < audit.size(); start += kAuditPerStatement) {
-            const size_t end = std::min(audit.size(), start + kAuditPerStatement);
-            q.prepare(QStringLiteral("INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES %1")
-                          .arg(Placeholders(static_cast<int>(end - start), 4)));
-            for (size_t i = start; i < end; ++i) {
-                chain = AuditChainHash(chain, audit[i].rowHash);
-                q.addBindValue(audit[i].table);
-                q.addBindValue(Q(audit[i].key));
-                q.addBindValue(Q(audit[i].rowHash));
-                q.addBindValue(Q(chain));
-            }
-            if (!q.exec())
-                return fail("監査記録を書けません", q);
-        }
-    }
-    // Listeners learn which characteristic has new lots; they read the lots
-    // themselves. The notice is sent when the transaction commits.
-    if (added > 0 && dialect_.hasNotifications()) {
-        q.prepare(QStringLiteral("SELECT pg_notify('trevolo_lots', ?)"));
-        q.addBindValue(QString::number(cid));
-        if (!q.exec())
-            return fail("通知を送れません", q);
-        q.finish();
-    }
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return fail("データベースに書き込めません", q);
-    writing_ = false;
-    if (inserted)
-        *inserted = added;
     return true;
 }
 
@@ -384,24 +446,32 @@ bool PlantStore::publishLimits(const Characteristic& characteristic, const Limit
         return fail("管理限界を登録できません", q);
     const std::int64_t seq = q.value(0).toLongLong();
     q.finish();
-    const std::string rowHash =
-        AuditRowHash({std::to_string(seq), std::to_string(cid), limits.method, vals, limits.setBy,
-                      std::to_string(limits.effectiveFrom), std::to_string(now), role});
-    if (!q.exec(QStringLiteral("SELECT chain_hash FROM audit ORDER BY seq DESC LIMIT 1")))
-        return fail("監査記録を読めません", q);
-    const std::string previous = q.next() ? S(q.value(0)) : std::string();
-    q.finish();
-    q.prepare(QStringLiteral("INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES (?, ?, ?, ?)"));
-    q.addBindValue(QStringLiteral("limit_set"));
-    q.addBindValue(QString::number(seq));
-    q.addBindValue(Q(rowHash));
-    q.addBindValue(Q(AuditChainHash(previous, rowHash)));
+    if (!dialect_.serverVouches())
+        appendAudit(QStringLiteral("limit_set"), std::to_string(seq),
+                    AuditRowHash({std::to_string(seq), std::to_string(cid), limits.method, vals, limits.setBy,
+                                  std::to_string(limits.effectiveFrom), std::to_string(now), role}));
+    return writeAudit() && commit();
+}
+
+bool PlantStore::stationLots(const Characteristic& characteristic, const std::string& station,
+                             std::vector<StoredLot>& out)
+{
+    out.clear();
+    std::int64_t cid = 0;
+    if (!findCharacteristic(characteristic, false, cid))
+        return false;
+    if (cid == 0)
+        return true;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM lot l WHERE characteristic_id = ? AND station = ? AND NOT EXISTS "
+                             "(SELECT 1 FROM lot n WHERE n.supersedes = l.id) ORDER BY order_key, seq")
+                  .arg(QLatin1String(kLotColumns)));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    q.addBindValue(Q(station));
     if (!q.exec())
-        return fail("監査記録を書けません", q);
-    if (!q.exec(QStringLiteral("COMMIT")))
-        return fail("データベースに書き込めません", q);
-    writing_ = false;
-    return true;
+        return fail("ロットを読めません", q);
+    return readLots(q, out);
 }
 
 bool PlantStore::characteristics(const std::string& search, std::vector<CharacteristicSummary>& out)
@@ -591,9 +661,49 @@ bool PlantStore::lotsAfter(std::int64_t characteristicId, std::int64_t afterSeq,
     return readLots(q, out);
 }
 
-bool PlantStore::verify(AuditReport& report)
+namespace {
+
+std::string TimeText(std::int64_t ms)
+{
+    return QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toStdString();
+}
+
+// What a head kept outside the chain promises: the row of its number holds
+// its chain hash (and, for a checkpoint, is the rows-th row of the chain).
+struct Promise {
+    ChainHead head;
+    std::int64_t rows = -1;  // -1: not known (a station's head)
+    std::string name;        // "検査点 (…)" or "ステーションの記録 (…)"
+};
+
+}  // namespace
+
+bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
 {
     report = AuditReport{};
+    // The checkpoints: those stored and those given, each first proved to be
+    // signed (by the auditor's key, when given).
+    std::vector<Checkpoint> all;
+    if (!checkpoints(all))
+        return false;
+    all.insert(all.end(), options.checkpoints.begin(), options.checkpoints.end());
+    std::multimap<std::int64_t, Promise> promises;
+    for (const Checkpoint& c : all) {
+        const std::string name = "検査点 (" + TimeText(c.madeAt) + ", 監査記録 " + std::to_string(c.auditRows) + " 件)";
+        const std::string& key = options.publicKey.empty() ? c.publicKey : options.publicKey;
+        if (!CheckpointSignedBy(c, key)) {
+            report.problems.push_back(name + " の署名を確認できません" +
+                                      (options.publicKey.empty() ? std::string("。") : std::string(" (監査者の鍵で署名されていません)。")));
+            continue;
+        }
+        ++report.checkpointsChecked;
+        promises.emplace(c.head.auditSeq, Promise{c.head, c.auditRows, name});
+    }
+    for (const ChainHead& h : options.stationHeads) {
+        ++report.headsChecked;
+        promises.emplace(h.auditSeq, Promise{h, -1, "ステーションが見た監査記録 " + std::to_string(h.auditSeq)});
+    }
+
     // The audit chain in order, each entry beside the row it names as that
     // row reads now, streamed: the check holds one row at a time whatever
     // the store's size.
@@ -615,7 +725,8 @@ bool PlantStore::verify(AuditReport& report)
          "published_at, received_at, received_by",
          13},
     };
-    QString select = QStringLiteral("SELECT a.seq, a.tbl, a.row_key, a.row_hash, a.chain_hash");
+    constexpr int kFirstColumn = 6;
+    QString select = QStringLiteral("SELECT a.seq, a.tbl, a.row_key, a.row_hash, a.chain_hash, a.previous_row");
     QString from = QStringLiteral(" FROM audit a");
     for (const Source& src : kSources) {
         for (const QString& column : QString::fromLatin1(src.columns).split(QStringLiteral(", ")))
@@ -627,19 +738,38 @@ bool PlantStore::verify(AuditReport& report)
     q.setForwardOnly(true);
     if (!q.exec(select + from + QStringLiteral(" ORDER BY a.seq")))
         return fail("監査記録を読めません", q);
-    std::string chain;
+    std::string chain, previousName;
+    std::int64_t lastSeq = 0;
+    std::vector<std::string> lostRows;  // rows named by the entry after a gap
     while (q.next()) {
+        const std::int64_t seqNumber = q.value(0).toLongLong();
         const std::string seq = S(q.value(0));
         const std::string table = S(q.value(1));
         const std::string key = S(q.value(2));
         const std::string rowHash = S(q.value(3));
         const std::string stored = S(q.value(4));
+        const std::string before = S(q.value(5));
         const std::string name = table + " " + key;
         ++report.rowsChecked;
-        if (AuditChainHash(chain, rowHash) != stored)
-            report.problems.push_back("監査記録 " + seq + " (" + name + ") で連鎖が途切れています。");
+        lastSeq = seqNumber;
+        if (AuditChainHash(chain, rowHash) != stored) {
+            // Each entry names the row before it: when that is not the row
+            // found before it, the row it names was taken out of the chain.
+            if (!before.empty() && before != previousName) {
+                lostRows.push_back(before);
+                report.problems.push_back(before + " が監査記録から削除されています (監査記録 " + seq + " の前)。");
+            } else {
+                report.problems.push_back("監査記録 " + seq + " (" + name + ") で連鎖が途切れています。");
+            }
+        }
         chain = stored;
-        int column = 5;
+        previousName = name;
+        for (auto [it, end] = promises.equal_range(seqNumber); it != end; it = promises.erase(it)) {
+            if (it->second.head.chainHash != stored || (it->second.rows >= 0 && it->second.rows != report.rowsChecked))
+                report.problems.push_back("監査記録 " + seq + " が " + it->second.name +
+                                          " の後に書き換えられています (連鎖が一致しません)。");
+        }
+        int column = kFirstColumn;
         for (const Source& src : kSources) {
             if (table == src.table) {
                 if (q.value(column).isNull()) {
@@ -655,16 +785,114 @@ bool PlantStore::verify(AuditReport& report)
             column += src.count;
         }
     }
+    // Heads the chain never reached: rows removed from its end, or the row
+    // of the head taken out.
+    for (const auto& [seqNumber, p] : promises) {
+        if (seqNumber > lastSeq)
+            report.problems.push_back("監査記録が末尾から削除されています: " + p.name + " は監査記録 " +
+                                      std::to_string(seqNumber) + " までありましたが、今は " +
+                                      std::to_string(lastSeq) + " までしかありません。");
+        else
+            report.problems.push_back("監査記録 " + std::to_string(seqNumber) + " (" + p.name + " の先頭) がありません。");
+    }
     // Rows that no audit entry names: added behind the store's back.
     for (const Source& src : kSources) {
         if (!q.exec(QStringLiteral("SELECT %2 FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM audit a WHERE a.tbl = '%1' "
                                    "AND a.row_key = CAST(t.%2 AS TEXT)) ORDER BY %2")
                         .arg(QLatin1String(src.table), QLatin1String(src.key))))
             return fail("監査記録を読めません", q);
-        while (q.next())
-            report.problems.push_back(std::string(src.table) + " " + S(q.value(0)) + " は監査記録にありません。");
+        while (q.next()) {
+            const std::string name = std::string(src.table) + " " + S(q.value(0));
+            if (std::find(lostRows.begin(), lostRows.end(), name) == lostRows.end())
+                report.problems.push_back(name + " は監査記録にありません。");
+        }
     }
     return true;
+}
+
+bool PlantStore::checkpoint(const std::string& keyFile, Checkpoint& out)
+{
+    out = Checkpoint{};
+    std::int64_t now = 0;
+    std::string role;
+    // Taken between writers, so the head is one a writer left.
+    if (!beginWriting(now, role))
+        return false;
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT COUNT(*), COALESCE(MAX(seq), 0) FROM audit")) || !q.next())
+        return fail("監査記録を読めません", q);
+    out.auditRows = q.value(0).toLongLong();
+    q.finish();
+    if (out.auditRows == 0) {
+        error_ = "監査記録がまだありません。検査点は最初のロットが登録されてから作れます。";
+        q.exec(QStringLiteral("ROLLBACK"));
+        writing_ = false;
+        return false;
+    }
+    if (!readHead(out.head))
+        return false;
+    out.madeAt = now;
+    std::string why;
+    if (!SignCheckpoint(out, keyFile, why)) {
+        error_ = why;
+        q.exec(QStringLiteral("ROLLBACK"));
+        writing_ = false;
+        return false;
+    }
+    out.madeBy = role;
+    q.prepare(QStringLiteral("INSERT INTO checkpoint (audit_rows, audit_seq, chain_hash, made_at, public_key, "
+                             "signature, made_by) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(static_cast<qlonglong>(out.auditRows));
+    q.addBindValue(static_cast<qlonglong>(out.head.auditSeq));
+    q.addBindValue(Q(out.head.chainHash));
+    q.addBindValue(static_cast<qlonglong>(out.madeAt));
+    q.addBindValue(Q(out.publicKey));
+    q.addBindValue(Q(out.signature));
+    q.addBindValue(Q(out.madeBy));
+    if (!q.exec())
+        return fail("検査点を登録できません", q);
+    return commit();
+}
+
+bool PlantStore::checkpoints(std::vector<Checkpoint>& out)
+{
+    out.clear();
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT audit_rows, audit_seq, chain_hash, made_at, public_key, signature, made_by "
+                               "FROM checkpoint ORDER BY seq")))
+        return fail("検査点を読めません", q);
+    while (q.next()) {
+        Checkpoint c;
+        c.auditRows = q.value(0).toLongLong();
+        c.head.auditSeq = q.value(1).toLongLong();
+        c.head.chainHash = S(q.value(2));
+        c.madeAt = q.value(3).toLongLong();
+        c.publicKey = S(q.value(4));
+        c.signature = S(q.value(5));
+        c.madeBy = S(q.value(6));
+        out.push_back(std::move(c));
+    }
+    return true;
+}
+
+bool PlantStore::storeId(std::string& id)
+{
+    QSqlQuery q(db_);
+    if (!q.exec(QStringLiteral("SELECT value FROM store_info WHERE name = 'store_id'")))
+        return fail("データベースの識別子を読めません", q);
+    id = q.next() ? S(q.value(0)) : std::string();
+    return true;
+}
+
+bool PlantStore::createRoles(std::vector<std::string>& created, bool& granted)
+{
+    created.clear();
+    granted = false;
+    if (!dialect_.hasRoles()) {
+        error_ = "SQLite のデータベースにはロールがありません (ロールは PostgreSQL のものです)。";
+        return false;
+    }
+    return CreateStoreRoles(db_, created, granted, error_);
 }
 
 }  // namespace trevolo

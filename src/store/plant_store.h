@@ -9,10 +9,13 @@
 // (Qt SQL connections are per thread): a worker thread opens its own.
 #include <QSqlDatabase>
 #include <cstdint>
+#include <QString>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "store/checkpoint.h"
 #include "store/store_engine.h"
 #include "store/store_records.h"
 
@@ -22,8 +25,22 @@ namespace trevolo {
 // removed or unrecorded row, in the chain's order.
 struct AuditReport {
     std::int64_t rowsChecked = 0;
+    std::int64_t checkpointsChecked = 0;  // signed checkpoints the chain was held against
+    std::int64_t headsChecked = 0;        // heads kept by stations the chain was held against
     std::vector<std::string> problems;
     bool intact() const { return problems.empty(); }
+};
+
+// What a check of the audit chain holds it against, besides itself.
+struct VerifyOptions {
+    // The auditor's public key (hex): only checkpoints it signed count, and
+    // a stored checkpoint signed by any other key is named. Empty: each
+    // stored checkpoint is checked against the key it carries.
+    std::string publicKey;
+    // Checkpoints kept outside the store (printed by a checkpoint run).
+    std::vector<Checkpoint> checkpoints;
+    // Heads of the chain that stations saw after their writes.
+    std::vector<ChainHead> stationHeads;
 };
 
 class PlantStore {
@@ -41,9 +58,14 @@ public:
     // The reason of the last failure, in Japanese.
     const std::string& lastError() const { return error_; }
 
-    // Creates or migrates the schema (and the roles on PostgreSQL);
-    // harmless when the store is up to date.
-    bool init(int* applied = nullptr);
+    // Creates or migrates the schema and gives the store's roles that exist
+    // their rights (PostgreSQL); harmless when the store is up to date.
+    // missingRoles receives the roles still to be made by createRoles.
+    bool init(int* applied = nullptr, std::vector<std::string>* missingRoles = nullptr);
+    // Makes the store's roles the server lacks (PostgreSQL, with CREATEROLE),
+    // and gives them their rights when the schema is set up and this login
+    // may (granted).
+    bool createRoles(std::vector<std::string>& created, bool& granted);
     // False with a reason when the store was not set up by init.
     bool checkSchema();
 
@@ -52,6 +74,18 @@ public:
     // The specification is recorded when it differs from the one last
     // recorded. inserted receives how many lots were new.
     bool publish(const LotBatch& batch, int* inserted = nullptr);
+    // Stores the lots of every batch in one transaction: all or none.
+    bool publish(std::span<const LotBatch> batches, int* inserted = nullptr);
+    // The head of the audit chain as the last publish of this connection
+    // left it, for the station to keep.
+    const ChainHead& head() const { return head_; }
+    // The store's own id, made when it was set up (what a station's kept
+    // heads are filed under).
+    bool storeId(std::string& id);
+
+    // The current (not superseded) lots that station published for a
+    // characteristic, in lot order.
+    bool stationLots(const Characteristic& characteristic, const std::string& station, std::vector<StoredLot>& out);
 
     // Records a limit set of a characteristic (the role needs the engineer's
     // rights on PostgreSQL).
@@ -79,12 +113,27 @@ public:
     // Every current lot of a characteristic in lot order (for an export).
     bool allLots(const Characteristic& characteristic, LotHistory& out);
 
-    // Walks the audit chain and compares every stored row with its hash.
-    bool verify(AuditReport& report);
+    // Walks the audit chain and compares every stored row with its hash,
+    // and proves that the chain extends every checkpoint (stored, or given
+    // in options) and every station's head.
+    bool verify(AuditReport& report, const VerifyOptions& options = {});
+
+    // Signs the chain's head with the auditor's private key (a PEM file of
+    // an Ed25519 key) and stores the checkpoint; out receives it.
+    bool checkpoint(const std::string& keyFile, Checkpoint& out);
+    // Every checkpoint stored, oldest first.
+    bool checkpoints(std::vector<Checkpoint>& out);
 
 private:
     PlantStore(const StoreLocation& where, QSqlDatabase db);
     bool fail(const std::string& what, const class QSqlQuery& q);
+    bool publishBatch(const LotBatch& batch, std::int64_t now, const std::string& role, std::int64_t& cid, int& added);
+    // The audit rows of the embedded engine, written by the program: kept
+    // until writeAudit, at the end of the writing transaction.
+    bool appendAudit(const QString& table, const std::string& key, const std::string& rowHash);
+    bool writeAudit();
+    bool readHead(ChainHead& head);
+    bool commit();
     // Starts a writing transaction with the writers' lock; the server's
     // clock and the role connected.
     bool beginWriting(std::int64_t& now, std::string& role);
@@ -98,6 +147,13 @@ private:
     QSqlDatabase db_;
     std::string error_;
     bool writing_ = false;  // inside a transaction of publish or publishLimits
+    struct AuditEntry {
+        QString table;
+        std::string key;
+        std::string rowHash;
+    };
+    std::vector<AuditEntry> pendingAudit_;
+    ChainHead head_;
 };
 
 // The hash of a row as the audit chain records it: SHA-256 in hex over the

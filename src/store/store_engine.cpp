@@ -2,6 +2,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
 #include <atomic>
@@ -157,6 +158,57 @@ QSqlDatabase OpenStoreConnection(const StoreLocation& where, std::string& error)
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     }
     return db;
+}
+
+bool IsConnectionLost(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    const QString text = error.text();
+    // Class 08 (connection exception) and 57P (the server ended the
+    // session), or libpq's own words when it noticed the socket closed.
+    return error.type() == QSqlError::ConnectionError || code.startsWith(QLatin1String("08")) ||
+           code.startsWith(QLatin1String("57P")) || text.contains(QLatin1String("server closed the connection")) ||
+           text.contains(QLatin1String("no connection to the server")) ||
+           text.contains(QLatin1String("could not send data to server")) ||
+           text.contains(QLatin1String("could not receive data from server"));
+}
+
+std::string LostConnectionText(const QSqlDatabase& db)
+{
+    const std::string reason = db.lastError().text().simplified().toStdString();
+    return "データベースサーバとの接続が切れました" + (reason.empty() ? std::string("。") : " (" + reason + ")");
+}
+
+std::string StoreErrorText(const QSqlError& error, const QString& statement)
+{
+    // The server's own words when it gave any; the driver's otherwise.
+    const QString words = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
+    const std::string text = words.simplified().toStdString();
+    if (IsConnectionLost(error))
+        return "データベースサーバとの接続が切れました (" + text + ")";
+    // 42501: insufficient_privilege. The server names the object; the
+    // statement tells which right was wanted.
+    if (error.nativeErrorCode() == QLatin1String("42501")) {
+        static const QRegularExpression kObject(QStringLiteral("permission denied for (\\w+) (\\S+)"));
+        const QRegularExpressionMatch m = kObject.match(error.text());
+        QString right = statement.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+        if (right.isEmpty() || right == QLatin1String("WITH"))
+            right = QStringLiteral("SELECT");
+        if (m.hasMatch()) {
+            const QString kind = m.captured(1) == QLatin1String("table")      ? QStringLiteral("テーブル")
+                                 : m.captured(1) == QLatin1String("sequence") ? QStringLiteral("シーケンス")
+                                 : m.captured(1) == QLatin1String("function") ? QStringLiteral("関数")
+                                 : m.captured(1) == QLatin1String("schema")   ? QStringLiteral("スキーマ")
+                                                                              : m.captured(1);
+            return "権限がありません: このログインには" + kind.toStdString() + " " + m.captured(2).toStdString() +
+                   " の " + right.toStdString() +
+                   " 権限がありません。ロール trevolo_inspector・trevolo_engineer・trevolo_auditor のどれかを付与して"
+                   "ください (" +
+                   text + ")";
+        }
+        return "権限がありません: " + text;
+    }
+    return text;
 }
 
 void CloseStoreConnection(QSqlDatabase& db)

@@ -3,6 +3,7 @@
 // knows the differences between SQLite and PostgreSQL. Everything else in
 // the store is one code path through Qt SQL.
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <string>
 
@@ -47,6 +48,9 @@ struct StoreDialect {
     // role, its owner included.
     QStringList appendOnly(const QString& table) const;
     bool hasRoles() const { return engine == StoreEngine::Postgres; }
+    // The server itself sets who sent a row and when, and writes the audit
+    // chain in a trigger; on the embedded engine the program does both.
+    bool serverVouches() const { return engine == StoreEngine::Postgres; }
     bool hasNotifications() const { return engine == StoreEngine::Postgres; }
 };
 
@@ -54,6 +58,15 @@ struct StoreDialect {
 // connections belong to the thread that made them). Invalid with the reason
 // in error when the driver is missing or the server does not answer.
 QSqlDatabase OpenStoreConnection(const StoreLocation& where, std::string& error);
+
+// The reason of a failed statement, in Japanese: a lost connection is told
+// as one, with the server's reason; a refused right names the right and the
+// table; anything else is the server's own text.
+std::string StoreErrorText(const QSqlError& error, const QString& statement = QString());
+// What to say of a connection the driver has closed after losing it.
+std::string LostConnectionText(const QSqlDatabase& db);
+// True when the error means the connection to the server is gone.
+bool IsConnectionLost(const QSqlError& error);
 
 // Closes and forgets a connection made by OpenStoreConnection.
 void CloseStoreConnection(QSqlDatabase& db);

@@ -4,6 +4,7 @@
 // running the set-up again changes nothing.
 #include <QSqlDatabase>
 #include <string>
+#include <vector>
 
 #include "store/store_engine.h"
 
@@ -13,13 +14,24 @@ namespace trevolo {
 int StoreSchemaVersion();
 
 // Applies every migration the store lacks, each in one transaction, one
-// setter-up at a time. On PostgreSQL it also creates the roles
-// trevolo_inspector (read, publish lots), trevolo_engineer (also limit
-// sets) and trevolo_auditor (read only) and their grants. applied receives
-// how many migrations ran (0 when the store was up to date).
-bool InitStoreSchema(QSqlDatabase& db, const StoreDialect& dialect, int& applied, std::string& error);
+// setter-up at a time. On PostgreSQL it then gives the store's roles that
+// exist their rights: trevolo_inspector (read, publish lots),
+// trevolo_engineer (also limit sets) and trevolo_auditor (read, sign
+// checkpoints). Making roles needs CREATEROLE, which a schema owner made by
+// plain createuser lacks, so it is CreateStoreRoles' step; missingRoles
+// receives the roles still to be made. applied receives how many
+// migrations ran (0 when the store was up to date).
+bool InitStoreSchema(QSqlDatabase& db, const StoreDialect& dialect, int& applied,
+                     std::vector<std::string>& missingRoles, std::string& error);
 
-// The version a store is at: 0 for an empty database, -1 on an error.
-int ReadStoreSchemaVersion(QSqlDatabase& db);
+// Makes the store's three roles that the server lacks (PostgreSQL; the
+// login needs CREATEROLE or to be a superuser). When the schema is set up
+// and this login may grant on it, also gives the roles their rights
+// (granted). created receives the roles made now.
+bool CreateStoreRoles(QSqlDatabase& db, std::vector<std::string>& created, bool& granted, std::string& error);
+
+// The version a store is at: 0 for an empty database, -1 when it cannot be
+// read (the reason in error, when given).
+int ReadStoreSchemaVersion(QSqlDatabase& db, std::string* error = nullptr);
 
 }  // namespace trevolo

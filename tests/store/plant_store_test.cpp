@@ -176,6 +176,18 @@ TEST_P(PlantStoreTest, StoredRowsCannotBeChanged)
          "received_at, received_by) VALUES (1, 'x', '', 'i', 0, 0, 'i')",
          false},
         {"trevolo_engineer", "DELETE FROM limit_set", false},
+        // Audit rows are the server's alone to write.
+        {"trevolo_inspector", "INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES ('lot', 'x', 'h', 'c')",
+         false},
+        {"trevolo_engineer", "INSERT INTO audit (tbl, row_key, row_hash, chain_hash) VALUES ('lot', 'x', 'h', 'c')",
+         false},
+        // A lot written by hand claims another sender and the year 1970:
+        // it is kept, but under the server's word for both.
+        {"trevolo_inspector",
+         "INSERT INTO lot (id, characteristic_id, label, enabled, vals, value_count, station, operator, order_key, "
+         "published_at, received_at, received_by) VALUES ('forged', 1, 'F', 1, '1', 1, 's', 'o', 1, 1, 0, "
+         "'trevolo_engineer')",
+         true},
         {"trevolo_auditor", "INSERT INTO characteristic (product, process, machine, item) VALUES ('a','b','c','d')",
          false},
         {"trevolo_inspector", "SELECT COUNT(*) FROM lot", true},
@@ -187,6 +199,13 @@ TEST_P(PlantStoreTest, StoredRowsCannotBeChanged)
         const std::string error = *c.role ? Exec(where, {"SET ROLE " + std::string(c.role), c.sql})
                                           : Exec(where, {c.sql});
         EXPECT_EQ(error.empty(), c.allowed) << c.role << ": " << c.sql << ": " << error;
+    }
+    if (pg) {
+        std::vector<StoredLot> lots;
+        ASSERT_TRUE(store->lotsAfter(1, 0, lots));
+        ASSERT_EQ(lots.size(), 2u);
+        EXPECT_EQ(lots[1].receivedBy, "trevolo_inspector");
+        EXPECT_GT(lots[1].receivedAt, lots[0].receivedAt - 60000);
     }
     AuditReport report;
     ASSERT_TRUE(store->verify(report));
@@ -211,6 +230,130 @@ TEST_P(PlantStoreTest, VerifyNamesChangedRow)
     ASSERT_TRUE(store->verify(report));
     ASSERT_EQ(report.problems.size(), 1u);
     EXPECT_NE(report.problems[0].find("lot " + victim), std::string::npos) << report.problems[0];
+}
+
+// An Ed25519 private key made by the openssl command, as an auditor makes it.
+std::string MakeKey(const QTemporaryDir& dir, const QString& name)
+{
+    const QString path = dir.filePath(name);
+    EXPECT_EQ(QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", path}), 0);
+    return path.toStdString();
+}
+
+// What someone with the database's files or its superuser can do: take the
+// guards off, change a lot, and write every hash of the chain anew from its
+// entry on.
+void RewriteChain(const StoreLocation& where, const std::string& lotId)
+{
+    std::string error;
+    QSqlDatabase db = OpenStoreConnection(where, error);
+    ASSERT_TRUE(db.isValid()) << error;
+    {
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE lot SET vals = '99.9' WHERE id = '%1'").arg(lotId.c_str())));
+        ASSERT_TRUE(q.exec(QStringLiteral(
+                        "SELECT id, characteristic_id, supersedes, label, enabled, vals, value_count, station, "
+                        "operator, order_key, published_at, received_at, received_by FROM lot WHERE id = '%1'")
+                               .arg(lotId.c_str())) &&
+                    q.next());
+        std::vector<std::string> fields;
+        for (int i = 0; i < 13; ++i)
+            fields.push_back(q.value(i).toString().toStdString());
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE audit SET row_hash = '%1' WHERE row_key = '%2'")
+                               .arg(AuditRowHash(fields).c_str(), lotId.c_str())));
+        ASSERT_TRUE(q.exec(QStringLiteral("SELECT seq, row_hash FROM audit ORDER BY seq")));
+        std::vector<std::pair<QString, std::string>> rows;
+        while (q.next())
+            rows.emplace_back(q.value(0).toString(), q.value(1).toString().toStdString());
+        std::string chain;
+        for (const auto& [seq, rowHash] : rows) {
+            chain = AuditChainHash(chain, rowHash);
+            ASSERT_TRUE(q.exec(QStringLiteral("UPDATE audit SET chain_hash = '%1' WHERE seq = %2").arg(chain.c_str(), seq)));
+        }
+    }
+    CloseStoreConnection(db);
+}
+
+// The chain is held against what was kept outside it: a checkpoint signed
+// with the auditor's key, and the head a station saw after its writes.
+// Without them a cut at the end or a chain written anew goes unseen; with
+// either, each is named. A lot taken out of the middle with its audit entry
+// is named by its id without them.
+TEST_P(PlantStoreTest, VerifyHoldsTheChainToItsAnchors)
+{
+    const std::string auditorKey = MakeKey(dir, "auditor.pem"), otherKey = MakeKey(dir, "other.pem");
+    std::string auditorPublic, error;
+    ASSERT_TRUE(ReadPublicKey(auditorKey, auditorPublic, error)) << error;
+    enum class Anchor { None, Checkpoint, StationHead, ForeignCheckpoint };
+    struct Case {
+        const char* tamper;  // "truncate", "rewrite", "middle" or "" for none
+        Anchor anchor;
+        const char* found;  // in the problems; "" when the check must pass
+    };
+    const bool pg = GetParam() == Engine::Postgres;
+    const std::vector<std::string> unguard =
+        pg ? std::vector<std::string>{"ALTER TABLE lot DISABLE TRIGGER USER", "ALTER TABLE audit DISABLE TRIGGER USER"}
+           : std::vector<std::string>{"DROP TRIGGER lot_no_update", "DROP TRIGGER lot_no_delete",
+                                      "DROP TRIGGER audit_no_update", "DROP TRIGGER audit_no_delete"};
+    const std::vector<Case> cases = {
+        {"", Anchor::Checkpoint, ""},
+        {"truncate", Anchor::None, ""},
+        {"truncate", Anchor::Checkpoint, "末尾から削除"},
+        {"truncate", Anchor::StationHead, "末尾から削除"},
+        {"rewrite", Anchor::None, ""},
+        {"rewrite", Anchor::Checkpoint, "書き換えられています"},
+        {"rewrite", Anchor::StationHead, "書き換えられています"},
+        {"middle", Anchor::None, "が監査記録から削除されています"},
+        {"", Anchor::ForeignCheckpoint, "署名を確認できません"},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.tamper) + " " + std::to_string(static_cast<int>(c.anchor));
+        const StoreLocation at = FreshStore(GetParam(), dir);
+        const std::string outboxPath = dir.filePath(QStringLiteral("ob%1.sqlite").arg(&c - cases.data())).toStdString();
+        auto outbox = Outbox::open(outboxPath, error);
+        ASSERT_TRUE(outbox) << error;
+        ASSERT_TRUE(outbox->queue(kShaft, kSpec, "s", {{"L1", true, "1", 1, 0}, {"L2", true, "2", 1, 1}, {"L3", true, "3", 1, 2}},
+                                  {"st1", "op"}));
+        ASSERT_TRUE(ForwardOutbox(*outbox, at, nullptr, error)) << error;
+        auto s = PlantStore::open(at, error);
+        ASSERT_TRUE(s) << error;
+        Checkpoint made;
+        if (c.anchor == Anchor::Checkpoint || c.anchor == Anchor::ForeignCheckpoint)
+            ASSERT_TRUE(s->checkpoint(c.anchor == Anchor::Checkpoint ? auditorKey : otherKey, made)) << s->lastError();
+        LotHistory h;
+        ASSERT_TRUE(s->allLots(kShaft, h));
+        const std::string middle = h.lots[1].id, newest = h.lots[2].id;
+        if (std::string(c.tamper) == "truncate")
+            ASSERT_EQ(Exec(at, {unguard[0], unguard[1], unguard.back(), "DELETE FROM audit WHERE row_key = '" + newest + "'",
+                                "DELETE FROM lot WHERE id = '" + newest + "'"}),
+                      "");
+        if (std::string(c.tamper) == "middle")
+            ASSERT_EQ(Exec(at, {unguard[0], unguard[1], unguard.back(), "DELETE FROM audit WHERE row_key = '" + middle + "'",
+                                "DELETE FROM lot WHERE id = '" + middle + "'"}),
+                      "");
+        if (std::string(c.tamper) == "rewrite") {
+            ASSERT_EQ(Exec(at, pg ? unguard : std::vector<std::string>{"DROP TRIGGER lot_no_update", "DROP TRIGGER audit_no_update"}), "");
+            RewriteChain(at, middle);
+        }
+        VerifyOptions options;
+        options.publicKey = auditorPublic;
+        std::string storeId;
+        ASSERT_TRUE(s->storeId(storeId));
+        if (c.anchor == Anchor::StationHead)
+            ASSERT_TRUE(outbox->keptHeads(storeId, options.stationHeads));
+        AuditReport report;
+        ASSERT_TRUE(s->verify(report, options)) << s->lastError();
+        std::string all;
+        for (const std::string& p : report.problems)
+            all += p + "\n";
+        if (!*c.found) {
+            EXPECT_TRUE(report.intact()) << what << ": " << all;
+            continue;
+        }
+        EXPECT_NE(all.find(c.found), std::string::npos) << what << ": " << all;
+        if (std::string(c.tamper) == "middle")
+            EXPECT_NE(all.find("lot " + middle), std::string::npos) << all;
+    }
 }
 
 // A lot published through one connection reaches a live feed within 1 s.
@@ -296,6 +439,36 @@ TEST_P(PlantStoreTest, SheetRoundTripAndLiveArrivals)
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, PlantStoreTest, ::testing::Values(Engine::Sqlite, Engine::Postgres), EngineName);
+
+// A login given no store role is told which right it lacks; a connection
+// cut before a publish is told as lost, with the server's reason, and not
+// as a store never set up.
+TEST(PlantStoreMessages, TellWhatWentWrong)
+{
+    const StoreLocation where = FreshDatabase();
+    std::string error;
+    auto owner = PlantStore::open(where, error);
+    ASSERT_TRUE(owner && owner->init()) << error;
+    StoreLocation plain = where;
+    plain.user = "plain" + std::to_string(getpid());
+    ASSERT_EQ(Exec(where, {"CREATE ROLE " + plain.user + " LOGIN"}), "");
+    auto stranger = PlantStore::open(plain, error);
+    ASSERT_TRUE(stranger) << error;
+    EXPECT_FALSE(stranger->checkSchema());
+    for (const char* word : {"権限がありません", "schema_version", "SELECT"})
+        EXPECT_NE(stranger->lastError().find(word), std::string::npos) << stranger->lastError();
+
+    auto station = PlantStore::open(where, error);
+    ASSERT_TRUE(station && station->checkSchema()) << error;
+    ASSERT_EQ(Exec(where, {"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '" + where.database +
+                           "' AND pid <> pg_backend_pid()"}),
+              "");
+    EXPECT_FALSE(station->publish(LotBatch{kShaft, kSpec, {MakeLot("st1", 1)}}));
+    EXPECT_NE(station->lastError().find("接続が切れました"), std::string::npos) << station->lastError();
+    EXPECT_FALSE(station->checkSchema());
+    EXPECT_NE(station->lastError().find("接続が切れました"), std::string::npos) << station->lastError();
+    EXPECT_EQ(station->lastError().find("store init"), std::string::npos) << station->lastError();
+}
 
 // The server of its own is stopped, 100 lots are published, the server is
 // started again: all 100 arrive.

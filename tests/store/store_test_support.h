@@ -87,6 +87,12 @@ inline StoreLocation FreshStore(Engine engine, const QTemporaryDir& dir)
     EXPECT_TRUE(store) << error;
     if (store) {
         EXPECT_TRUE(store->init()) << store->lastError();
+        // The roles belong to the server; the superuser of the tests makes
+        // any that are missing and gives them their rights.
+        std::vector<std::string> created;
+        bool granted = false;
+        if (engine == Engine::Postgres)
+            EXPECT_TRUE(store->createRoles(created, granted) && granted) << store->lastError();
     }
     return where;
 }
