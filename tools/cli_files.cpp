@@ -80,6 +80,16 @@ LoadedFile LoadCsvFile(const std::string& path)
     return f;
 }
 
+LoadedRows LoadCsvRows(const std::string& path)
+{
+    LoadedRows f;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes, f.error))
+        return f;
+    f.sheets.push_back(ParseCsvText(DecodeCsvBytes(bytes)));
+    return f;
+}
+
 #ifdef TREVOLO_HAVE_OFFICE
 
 struct WorkbookReader::Engine {
@@ -114,9 +124,34 @@ LoadedFile WorkbookReader::load(const std::string& path)
     return f;
 }
 
+LoadedRows WorkbookReader::loadRows(const std::string& path, std::int64_t maxCells)
+{
+    LoadedRows f;
+    if (!OpenForReading(path, f.error))
+        return f;
+    if (!engine_->app && !engine_->failed) {
+        engine_->app = SpreadsheetApp::create(OfficeUse::Exchange);
+        engine_->failed = !engine_->app;
+    }
+    if (!engine_->app) {
+        f.error = kMsgOfficeNotStarted;
+        return f;
+    }
+    WorkbookRows r = ReadWorkbookRows(*engine_->app, std::filesystem::absolute(path).string(), maxCells);
+    if (!r.ok)
+        f.error = r.error;
+    else
+        f.sheets = std::move(r.sheets);
+    return f;
+}
+
 #else
 
 struct WorkbookReader::Engine {};
+
+constexpr const char* kNoEngineText =
+    "このプログラムはExcelブックを読み込めません（表計算エンジンなしで作られています）。"
+    "シートをCSVファイルで保存してから判定してください…。";
 
 WorkbookReader::WorkbookReader() = default;
 WorkbookReader::~WorkbookReader() = default;
@@ -126,9 +161,16 @@ LoadedFile WorkbookReader::load(const std::string& path)
     LoadedFile f;
     if (!OpenForReading(path, f.error))
         return f;
-    f.error =
-        "このプログラムはExcelブックを読み込めません（表計算エンジンなしで作られています）。"
-        "シートをCSVファイルで保存してから判定してください…。";
+    f.error = kNoEngineText;
+    return f;
+}
+
+LoadedRows WorkbookReader::loadRows(const std::string& path, std::int64_t)
+{
+    LoadedRows f;
+    if (!OpenForReading(path, f.error))
+        return f;
+    f.error = kNoEngineText;
     return f;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // Reading the files of a batch run into sheet records, as the window's
 // imports read them.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "exchange/csv_reader.h"
 #include "model/comtype.h"
 
 namespace trevolo::cli {
@@ -25,6 +27,17 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
 // Reads a CSV file of the exchange layout as the window's CSV import does.
 LoadedFile LoadCsvFile(const std::string& path);
 
+// The sheets of one file read whole, for the plant store: the rows of each
+// sheet with their cells as texts, or why the file could not be read.
+struct LoadedRows {
+    std::vector<std::vector<CsvRow>> sheets;
+    std::string error;
+};
+
+// Reads every row of a CSV file (decoded and parsed as the CSV import does,
+// but not cut to a sheet's block).
+LoadedRows LoadCsvRows(const std::string& path);
+
 // True for the names of workbooks (.xls, .xlsx, .ods, in any case), which
 // are read through the spreadsheet engine; any other file is read as CSV.
 bool IsWorkbookName(const std::string& path);
@@ -40,6 +53,9 @@ public:
     WorkbookReader& operator=(const WorkbookReader&) = delete;
 
     LoadedFile load(const std::string& path);
+    // Every worksheet's used area; a worksheet of more than maxCells cells
+    // is refused with its size.
+    LoadedRows loadRows(const std::string& path, std::int64_t maxCells);
 
 private:
     struct Engine;

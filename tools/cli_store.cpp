@@ -3,15 +3,19 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
-#include <QUuid>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <ostream>
 
 #include "cli_files.h"
 #include "cli_judge.h"
+#include "exchange/layout_reader.h"
 #include "model/commatext.h"
+#include "model/number.h"
+#include "store/lot_ledger.h"
 #include "store/outbox.h"
 #include "store/plant_store.h"
 #include "store/store_commands.h"
@@ -27,19 +31,149 @@ int Fail(std::ostream& err, const std::string& message)
     return kExitUnusable;
 }
 
-// Lots loaded from files get ids made from what they are, so loading the
-// same file again adds nothing.
-std::string LoadedLotId(const std::string& station, const Characteristic& c, const SheetLot& lot)
-{
-    static const QUuid kNamespace(QStringLiteral("{7d0c2f4e-4a57-4b9e-9a6e-2f1c3e5d8b21}"));
-    const std::string key = CommaTextJoin({station, c.product, c.process, c.machine, c.item, std::to_string(lot.row),
-                                           lot.label, lot.enabled ? "1" : "0", lot.values});
-    return QUuid::createUuidV5(kNamespace, QByteArray::fromStdString(key)).toString(QUuid::WithoutBraces).toStdString();
-}
-
 std::string IsoTime(std::int64_t ms)
 {
     return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs).toStdString();
+}
+
+// A worksheet whose used area is larger is refused with its size: it is read
+// in one block, and no sheet of lots comes near it.
+constexpr std::int64_t kMaxWorksheetCells = 5'000'000;
+
+// One sheet of a file as it goes into the store.
+struct PushSheet {
+    Characteristic characteristic;
+    Specification specification;
+    std::vector<SheetLot> lots;
+    std::int32_t rows = 0;  // rows from the first lot's row to the last lot's
+};
+
+// Reads a file for the store: every sheet must be of the exchange layout,
+// every value a number. False with the sheet of a workbook, the row and the
+// column of the first fault.
+bool ReadPushFile(const std::string& path, WorkbookReader& workbooks, std::vector<PushSheet>& sheets,
+                  std::string& error)
+{
+    const LoadedRows loaded = IsWorkbookName(path) ? workbooks.loadRows(path, kMaxWorksheetCells) : LoadCsvRows(path);
+    if (!loaded.error.empty()) {
+        error = loaded.error;
+        return false;
+    }
+    const bool workbook = IsWorkbookName(path);
+    for (size_t i = 0; i < loaded.sheets.size(); ++i) {
+        const std::vector<CsvRow>& rows = loaded.sheets[i];
+        // An empty worksheet of a workbook holds nothing to store.
+        if (workbook && std::all_of(rows.begin(), rows.end(), [](const CsvRow& r) {
+                return std::all_of(r.begin(), r.end(), [](const std::string& c) { return IsBlank(c); });
+            }))
+            continue;
+        LayoutSheet read;
+        LayoutFault fault;
+        if (!ReadLayoutRows(rows, read, fault)) {
+            error = (workbook ? "シート" + std::to_string(i + 1) + " " : std::string()) +
+                    std::to_string(fault.line) + " 行目" +
+                    (fault.column > 0 ? " " + std::to_string(fault.column) + " 列目" : std::string()) + ": " +
+                    fault.reason;
+            return false;
+        }
+        const auto& h = read.header;
+        PushSheet sheet{{h[0], h[1], h[2], h[3]}, {h[4], h[5], h[6], h[7], h[8]}, {}, 0};
+        int decimals = 0;
+        TryStrToInt(h[6], decimals);
+        for (LayoutLot& l : read.lots) {
+            // A value is kept as the sheet shows it ("10" and "10.0" as
+            // "10.000" for 3 decimals), so a workbook and a CSV file of the
+            // same lots agree with each other and with the window; a value
+            // with more digits than that keeps them.
+            for (std::string& v : l.values) {
+                double value = 0, back = 0;
+                if (v.empty() || !TryStrToFloat(v, value))
+                    continue;
+                std::string shown = FormatFixed(value, decimals);
+                if (TryStrToFloat(shown, back) && back == value)
+                    v = std::move(shown);
+            }
+            // As the window publishes: a lot is a row holding a value.
+            if (std::all_of(l.values.begin(), l.values.end(), [](const std::string& v) { return v.empty(); }))
+                continue;
+            SheetLot lot;
+            lot.label = l.label;
+            lot.values = CommaTextJoin(l.values);
+            lot.valueCount = static_cast<std::int32_t>(l.values.size());
+            lot.row = l.line - 5;
+            sheet.rows = lot.row + 1;
+            sheet.lots.push_back(std::move(lot));
+        }
+        sheets.push_back(std::move(sheet));
+    }
+    if (sheets.empty()) {
+        error = "シートがすべて空です。";
+        return false;
+    }
+    return true;
+}
+
+// Stores the sheets of one file in one transaction, each lot by the ledger
+// rule against what the station already stored: unchanged lots are skipped,
+// changed ones correct the stored lot, lots no longer in the file stay.
+bool PushFile(PlantStore& store, const std::string& path, const std::vector<PushSheet>& sheets,
+              const Publisher& me, std::ostream& out, std::ostream& err)
+{
+    // The ledger of each characteristic, kept across the sheets of the
+    // file so a second sheet of it corrects what the first one sent.
+    std::map<std::vector<std::string>, LotLedger> ledgers;
+    std::vector<LotBatch> batches;
+    std::vector<std::string> lines;
+    const std::int64_t now = StationNowMillis();
+    size_t planned = 0;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const PushSheet& sheet = sheets[i];
+        const Characteristic& c = sheet.characteristic;
+        const std::vector<std::string> key = {c.product, c.process, c.machine, c.item};
+        auto it = ledgers.find(key);
+        if (it == ledgers.end()) {
+            std::vector<StoredLot> stored;
+            if (!store.stationLots(c, me.station, stored)) {
+                err << "trevolo-cli: " << path << ": " << store.lastError() << "\n";
+                return false;
+            }
+            std::int32_t rows = 0;
+            for (const PushSheet& s : sheets)
+                if (s.characteristic == c)
+                    rows = std::max(rows, s.rows);
+            it = ledgers.emplace(key, LedgerOfStoredLots(c, me.station, stored, rows)).first;
+        }
+        LotBatch batch{c, sheet.specification, {}};
+        size_t corrections = 0;
+        for (PlannedLot& p : PlanLots(c, sheet.lots, me, now, it->second)) {
+            corrections += p.lot.supersedes.empty() ? 0 : 1;
+            batch.lots.push_back(std::move(p.lot));
+        }
+        const size_t unchanged = sheet.lots.size() - batch.lots.size();
+        std::string line = path + ": シート" + std::to_string(i + 1) + " 「" + c.item + "」 " +
+                           std::to_string(batch.lots.size()) + " ロットを登録しました";
+        std::vector<std::string> notes;
+        if (corrections > 0)
+            notes.push_back("うち訂正 " + std::to_string(corrections) + " ロット");
+        if (unchanged > 0)
+            notes.push_back(std::to_string(unchanged) + " ロットは登録済み");
+        if (!notes.empty())
+            line += " (" + notes.front() + (notes.size() > 1 ? "、" + notes.back() : std::string()) + ")";
+        lines.push_back(line + "。");
+        planned += batch.lots.size();
+        if (!batch.lots.empty())
+            batches.push_back(std::move(batch));
+    }
+    int inserted = 0;
+    if (!batches.empty() && !store.publish(batches, &inserted)) {
+        err << "trevolo-cli: " << path << ": " << store.lastError() << " このファイルのロットは登録していません。\n";
+        return false;
+    }
+    for (const std::string& line : lines)
+        out << line << "\n";
+    if (static_cast<size_t>(inserted) < planned)
+        out << path << ": " << planned - static_cast<size_t>(inserted) << " ロットは同じIDで登録済みでした。\n";
+    return true;
 }
 
 int Push(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
@@ -47,48 +181,26 @@ int Push(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostre
     Publisher me = CurrentPublisher();
     if (!o.station.empty())
         me.station = o.station;
+    // Every file is read and checked before anything is stored, so a
+    // refused file leaves the store as it was.
     WorkbookReader workbooks;
-    int status = 0;
-    for (const std::string& file : o.files) {
+    std::vector<std::vector<PushSheet>> files(o.files.size());
+    for (size_t f = 0; f < o.files.size(); ++f) {
         std::string why;
-        if (!CheckReadable(file, why)) {
-            err << "trevolo-cli: " << file << ": " << why << "\n";
-            status = kExitUnusable;
-            continue;
-        }
-        const LoadedFile loaded = IsWorkbookName(file) ? workbooks.load(file) : LoadCsvFile(file);
-        if (!loaded.error.empty()) {
-            err << "trevolo-cli: " << file << ": " << loaded.error << "\n";
-            status = kExitUnusable;
-            continue;
-        }
-        for (size_t i = 0; i < loaded.sheets.size(); ++i) {
-            const Struct_Sheet& sheet = loaded.sheets[i];
-            LotBatch batch{CharacteristicOf(sheet), SpecificationOf(sheet), {}};
-            const std::int64_t now = StationNowMillis();
-            for (const SheetLot& l : SheetLotsOf(sheet)) {
-                StoredLot lot;
-                lot.id = LoadedLotId(me.station, batch.characteristic, l);
-                lot.label = l.label;
-                lot.enabled = l.enabled;
-                lot.values = l.values;
-                lot.valueCount = l.valueCount;
-                lot.station = me.station;
-                lot.operatorName = me.operatorName;
-                lot.publishedAt = now;
-                lot.orderKey = now * 1000 + l.row;
-                batch.lots.push_back(std::move(lot));
-            }
-            int added = 0;
-            if (!store.publish(batch, &added))
-                return Fail(err, file + ": " + store.lastError());
-            out << file << ": シート" << i + 1 << " 「" << sheet.Label << "」 " << added << " ロットを登録しました";
-            if (added < static_cast<int>(batch.lots.size()))
-                out << " (" << batch.lots.size() - static_cast<size_t>(added) << " ロットは登録済み)";
-            out << "。\n";
+        if (!CheckReadable(o.files[f], why) || !ReadPushFile(o.files[f], workbooks, files[f], why)) {
+            err << "trevolo-cli: " << o.files[f] << ": " << why << "\n";
+            err << "trevolo-cli: ファイルに誤りがあるため、何も登録していません。\n";
+            return kExitUnusable;
         }
     }
-    return status;
+    for (size_t f = 0; f < o.files.size(); ++f) {
+        if (!PushFile(store, o.files[f], files[f], me, out, err)) {
+            if (f > 0)
+                err << "trevolo-cli: それより前のファイルは登録済みです。\n";
+            return kExitUnusable;
+        }
+    }
+    return 0;
 }
 
 int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)

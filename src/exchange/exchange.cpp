@@ -161,6 +161,48 @@ ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::st
     return r;
 }
 
+WorkbookRows ReadWorkbookRows(SpreadsheetApp& app, const std::string& path, std::int64_t maxCells)
+{
+    WorkbookRows r;
+    try {
+        OfficeWorkbook book = app.openWorkbook(path, true);
+        BookCloser closer{book};
+        const int count = book.worksheetCount();
+        if (count <= 0) {
+            r.error = kMsgXlsOpenFailedContent;
+            return r;
+        }
+        for (int k = 1; k <= count; ++k) {
+            const Worksheet sheet = book.worksheet(k);
+            const WorksheetPos used = sheet.usedEnd();
+            const std::int64_t cells = static_cast<std::int64_t>(used.row) * used.col;
+            if (cells > maxCells) {
+                r.error = "シート" + std::to_string(k) + " の使用範囲が " + std::to_string(used.row) + " 行 × " +
+                          std::to_string(used.col) + " 列 (" + std::to_string(cells) + " セル) あり、一度に読める " +
+                          std::to_string(maxCells) + " セルを超えています。";
+                r.sheets.clear();
+                return r;
+            }
+            const CellBlock block = sheet.range("A1", RowColToCell(used.row, used.col)).values();
+            std::vector<CsvRow> rows(static_cast<size_t>(block.rows));
+            for (int row = 0; row < block.rows; ++row) {
+                rows[static_cast<size_t>(row)].reserve(static_cast<size_t>(block.cols));
+                for (int col = 0; col < block.cols; ++col)
+                    rows[static_cast<size_t>(row)].push_back(CellText(block.at(row, col)));
+            }
+            r.sheets.push_back(std::move(rows));
+        }
+        r.ok = true;
+    } catch (const OfficeLost& e) {
+        r.sheets.clear();
+        r.error = std::string(kMsgOfficeLost) + " (" + e.what() + ")";
+    } catch (const std::exception& e) {
+        r.sheets.clear();
+        r.error = std::string(kMsgXlsOpenFailedExtension) + " (" + e.what() + ")";
+    }
+    return r;
+}
+
 namespace {
 
 ImportResult NoApplicationForImport()

@@ -4,9 +4,12 @@
 // one command after another, or in an instance of their own that they end
 // before they return. They never throw: they return the outcome and the
 // message the window shows.
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "exchange/csv_reader.h"
 #include "exchange/kept_office.h"
 #include "exchange/layout.h"
 #include "exchange/messages.h"
@@ -62,6 +65,17 @@ ImportResult ImportWorkbookSheets(bool whole, const std::string& path);
 ImportResult ImportWorkbookSheets(SpreadsheetApp& app, bool whole, const std::string& path);
 // The same in the kept office, started or replaced as needed.
 ImportResult ImportWorkbookSheets(KeptOffice& office, bool whole, const std::string& path);
+
+// Every worksheet of a workbook with every cell of its used area as a text
+// (a number in general format), not cut to a sheet's block: what the plant
+// store reads. A worksheet whose used area holds more than maxCells cells is
+// not read; the error then names it with its size.
+struct WorkbookRows {
+    bool ok = false;
+    std::vector<std::vector<CsvRow>> sheets;
+    std::string error;  // in Japanese, when not ok
+};
+WorkbookRows ReadWorkbookRows(SpreadsheetApp& app, const std::string& path, std::int64_t maxCells);
 
 // ---- export ----
 

@@ -2,34 +2,11 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUuid>
 #include <QVariant>
-#include <map>
 
 #include "store/plant_store.h"
 
 namespace trevolo {
-
-namespace {
-
-// A lot's id, made from what the lot is: the station, the characteristic,
-// the lot's key on its sheet, its content and the lot it corrects. A sheet
-// published again by a station that no longer knows it (a new run of the
-// window, another sheet of the same lots) gives its unchanged lots the ids
-// they were stored under, and the store ignores them instead of keeping
-// them twice; a correction, even back to an earlier content, has an id of
-// its own.
-std::string LotIdOf(const std::string& station, const Characteristic& c, const std::string& key,
-                    const std::string& content, const std::string& supersedes)
-{
-    static const QUuid kNamespace(QStringLiteral("{3b1f6c52-8e0d-4c7a-b4a9-5d2e7f90c163}"));
-    const std::string name = AuditRowHash({station, c.product, c.process, c.machine, c.item, key, content, supersedes});
-    return QUuid::createUuidV5(kNamespace, QByteArray::fromStdString(name))
-        .toString(QUuid::WithoutBraces)
-        .toStdString();
-}
-
-}  // namespace
 
 namespace {
 
@@ -104,11 +81,7 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
         return fail("送信待ちファイルに書けません", q);
 
     // What the station published before under each key of this characteristic.
-    struct Known {
-        std::string id, content;
-        std::int64_t orderKey;
-    };
-    std::map<std::string, Known> ledger;
+    LotLedger ledger;
     q.prepare(
         QStringLiteral("SELECT lot_key, id, content, order_key FROM ledger WHERE product = ? AND process = ? AND "
                        "machine = ? AND item = ? AND scope = ?"));
@@ -128,52 +101,33 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
     note.prepare(
         QStringLiteral("INSERT OR REPLACE INTO ledger (product, process, machine, item, scope, lot_key, id, "
                        "content, order_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    const std::int64_t now = StationNowMillis();
-    std::map<std::string, int> seen;
-    int count = 0;
-    for (const SheetLot& lot : lots) {
-        const std::int64_t row = lot.row;
-        std::string key;
-        if (lot.label.empty()) {
-            key = "#" + std::to_string(row + 1);
-        } else {
-            const int n = ++seen[lot.label];
-            key = "L" + lot.label + (n > 1 ? "#" + std::to_string(n) : std::string());
-        }
-        const std::string content = AuditRowHash({lot.label, lot.enabled ? "1" : "0", lot.values});
-        auto it = ledger.find(key);
-        if (it != ledger.end() && it->second.content == content)
-            continue;
-        const std::string supersedes = it != ledger.end() ? it->second.id : std::string();
-        const std::string id = LotIdOf(publisher.station, c, key, content, supersedes);
-        // A new lot takes its place by the publishing time and its row; a
-        // correction keeps the place of the lot it corrects.
-        const std::int64_t orderKey = it != ledger.end() ? it->second.orderKey : now * 1000 + row;
-        put.addBindValue(Q(id));
+    const std::vector<PlannedLot> planned = PlanLots(c, lots, publisher, StationNowMillis(), ledger);
+    for (const PlannedLot& p : planned) {
+        const StoredLot& l = p.lot;
+        put.addBindValue(Q(l.id));
         for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &spec.unit, &spec.kind,
-                                     &spec.decimals, &spec.upper, &spec.lower, &supersedes, &lot.label})
+                                     &spec.decimals, &spec.upper, &spec.lower, &l.supersedes, &l.label})
             put.addBindValue(Q(*f));
-        put.addBindValue(lot.enabled ? 1 : 0);
-        put.addBindValue(Q(lot.values));
-        put.addBindValue(lot.valueCount);
-        put.addBindValue(Q(publisher.station));
-        put.addBindValue(Q(publisher.operatorName));
-        put.addBindValue(static_cast<qlonglong>(orderKey));
-        put.addBindValue(static_cast<qlonglong>(now));
+        put.addBindValue(l.enabled ? 1 : 0);
+        put.addBindValue(Q(l.values));
+        put.addBindValue(l.valueCount);
+        put.addBindValue(Q(l.station));
+        put.addBindValue(Q(l.operatorName));
+        put.addBindValue(static_cast<qlonglong>(l.orderKey));
+        put.addBindValue(static_cast<qlonglong>(l.publishedAt));
         if (!put.exec())
             return fail("送信待ちファイルに書けません", put);
-        for (const std::string* f : std::initializer_list<const std::string*>{&c.product, &c.process, &c.machine,
-                                                                              &c.item, &scope, &key, &id, &content})
+        for (const std::string* f : std::initializer_list<const std::string*>{
+                 &c.product, &c.process, &c.machine, &c.item, &scope, &p.key, &l.id, &p.content})
             note.addBindValue(Q(*f));
-        note.addBindValue(static_cast<qlonglong>(orderKey));
+        note.addBindValue(static_cast<qlonglong>(l.orderKey));
         if (!note.exec())
             return fail("送信待ちファイルに書けません", note);
-        ++count;
     }
     if (!q.exec(QStringLiteral("COMMIT")))
         return fail("送信待ちファイルに書けません", q);
     if (queued)
-        *queued = count;
+        *queued = static_cast<int>(planned.size());
     return true;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "store/lot_ledger.h"
 #include "store/checkpoint.h"
 #include "store/store_engine.h"
 #include "store/store_records.h"
@@ -25,21 +26,6 @@
 namespace trevolo {
 
 class PlantStore;
-
-// One lot row of a sheet as it is published.
-struct SheetLot {
-    std::string label;
-    bool enabled = true;
-    std::string values;  // comma text of the value texts
-    std::int32_t valueCount = 0;
-    std::int32_t row = 0;  // the lot's row in its sheet, from 0
-};
-
-// Who publishes: the station's name and the operator's login name.
-struct Publisher {
-    std::string station;
-    std::string operatorName;
-};
 
 class Outbox {
 public:
@@ -52,11 +38,9 @@ public:
     const std::string& lastError() const { return error_; }
 
     // Queues the lots of a sheet that the station has not published as they
-    // are now, in one local transaction: a new lot under a fresh id, a
-    // changed one as a correction of the id it had. A lot's key is its label
-    // (with its occurrence number when the sheet repeats a label) or, without
-    // a label, its row, within scope. queued receives how many lots were
-    // queued.
+    // are now, in one local transaction, by the ledger rule (PlanLots) over
+    // the ledger of the characteristic within scope. queued receives how
+    // many lots were queued.
     bool queue(const Characteristic& characteristic, const Specification& specification, const std::string& scope,
                const std::vector<SheetLot>& lots, const Publisher& publisher, int* queued = nullptr);
 

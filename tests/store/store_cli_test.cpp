@@ -10,7 +10,49 @@ namespace trevolo::test {
 namespace {
 
 using trevolo::testing::CliTempDir;
+using trevolo::testing::ExchangeCsv;
 using trevolo::testing::RunCli;
+
+const std::vector<std::string> kHeader = {"軸", "研削", "1号機", "外径", "mm", "公差規格", "3", "10.050", "9.950"};
+const Characteristic kShaft{"軸", "研削", "1号機", "外径"};
+
+// Lots "K1".."Kcount" of n values each.
+std::vector<std::string> Lots(int count, int n)
+{
+    std::vector<std::string> lots;
+    for (int i = 1; i <= count; ++i) {
+        std::string l = "K" + std::to_string(i);
+        for (int c = 0; c < n; ++c)
+            l += ",10.0" + std::to_string((i + c) % 10);
+        lots.push_back(l);
+    }
+    return lots;
+}
+
+// The store's characteristics, and the current lots of kShaft, all its lots
+// with the superseded ones, and the most values a lot has.
+struct Counts {
+    size_t characteristics = 0, current = 0, all = 0;
+    std::int32_t widest = 0;
+};
+Counts StoredCounts(const std::string& db)
+{
+    StoreLocation where;
+    std::string error;
+    EXPECT_TRUE(StoreLocation::parse(db, where, error)) << error;
+    auto store = PlantStore::open(where, error);
+    Counts n;
+    std::vector<CharacteristicSummary> list;
+    LotHistory h;
+    std::vector<StoredLot> all;
+    if (!store || !store->characteristics("", list) || !store->allLots(kShaft, h) ||
+        !store->lotsAfter(h.characteristicId, 0, all))
+        return n;
+    n = {list.size(), h.lots.size(), h.characteristicId ? all.size() : 0, 0};
+    for (const StoredLot& l : h.lots)
+        n.widest = std::max(n.widest, l.valueCount);
+    return n;
+}
 
 class StoreCliTest : public ::testing::TestWithParam<Engine> {};
 
@@ -60,6 +102,95 @@ TEST_P(StoreCliTest, CommandsAndStatuses)
     while (std::getline(exported, line))
         ++lines;
     EXPECT_EQ(lines, 3 + 25);
+}
+
+// Files that are not of the exchange layout are refused, naming the file and
+// the row, and store nothing; files that are store every lot and value.
+TEST_P(StoreCliTest, PushTakesOnlyTheLayoutAndTakesItWhole)
+{
+    CliTempDir dir;
+    const std::string db = GetParam() == Engine::Postgres ? FreshDatabase().text() : "sqlite:" + dir.file("p.sqlite");
+    ASSERT_EQ(RunCli({"store", "init", "--db", db}, dir).status, 0);
+    std::string noise;
+    for (unsigned x = 12345, i = 0; i < 4096; ++i)
+        noise += static_cast<char>((x = x * 1103515245u + 12345u) >> 16);
+    std::filesystem::copy_file("/bin/true", dir.file("tool.csv"));
+    const std::string good = dir.write("good.csv", ExchangeCsv(kHeader, Lots(10, 5), 5));
+    std::vector<std::string> badRow = Lots(10, 5);
+    badRow[4] = "K5,10.001,1O.002,10.003,10.004,10.005";
+    struct Case {
+        std::vector<std::string> files;
+        const char* says;
+    };
+    const std::vector<Case> junk = {
+        {{dir.write("noise.csv", noise)}, "noise.csv: 1 行目"},
+        {{dir.write("image.csv", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x01", 19))}, "image.csv: 1 行目"},
+        {{dir.file("tool.csv")}, "tool.csv: 1 行目"},
+        {{dir.write("prose.txt", "Dear plant,\r\nthese are not lots, only words.\r\n")}, "prose.txt: 1 行目"},
+        {{dir.write("row.csv", ExchangeCsv(kHeader, badRow, 5))}, "row.csv: 9 行目 3 列目: '1O.002'"},
+        // A good file with a bad one: nothing of either.
+        {{good, dir.file("prose.txt")}, "prose.txt: 1 行目"},
+    };
+    for (const Case& c : junk) {
+        std::vector<std::string> args = {"store", "push", "--db", db};
+        args.insert(args.end(), c.files.begin(), c.files.end());
+        const auto r = RunCli(args, dir);
+        EXPECT_EQ(r.status, 2) << c.says << "\n" << r.out;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(StoredCounts(db).characteristics, 0u) << c.says;
+    }
+
+    // 1200 lots of 110 values, beyond a sheet's 1000 by 100.
+    const auto r = RunCli({"store", "push", "--db", db, dir.write("big.csv", ExchangeCsv(kHeader, Lots(1200, 110), 110))},
+                          dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1200 ロットを登録しました"), std::string::npos) << r.out;
+    const Counts n = StoredCounts(db);
+    EXPECT_EQ(n.current, 1200u);
+    EXPECT_EQ(n.widest, 110);
+}
+
+// Pushing a file again stores only what changed: an edited lot as a
+// correction of the stored one, a lot left out of the file as it is.
+TEST_P(StoreCliTest, PushKeepsHistoryTrue)
+{
+    CliTempDir dir;
+    const std::string db = GetParam() == Engine::Postgres ? FreshDatabase().text() : "sqlite:" + dir.file("p.sqlite");
+    ASSERT_EQ(RunCli({"store", "init", "--db", db}, dir).status, 0);
+    std::vector<std::string> lots = Lots(10, 5);
+    const std::string same = ExchangeCsv(kHeader, lots, 5);
+    lots[4] = "K5,9.999,10.002,10.003,10.004,10.005";
+    const std::string edited = ExchangeCsv(kHeader, lots, 5);
+    const std::string shifted = ExchangeCsv(kHeader, std::vector<std::string>(lots.begin() + 1, lots.end()), 5);
+    // A lot without a label is known by its row.
+    lots[9] = ",10.001,10.002";
+    const std::string unlabelled = ExchangeCsv(kHeader, lots, 5);
+    lots[9] = ",10.001,10.003";
+    const std::string unlabelledEdited = ExchangeCsv(kHeader, lots, 5);
+    struct Case {
+        std::string file, station;
+        size_t current, all;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {same, "st1", 10, 10, "10 ロットを登録しました"},
+        {same, "st1", 10, 10, "10 ロットは登録済み"},
+        {edited, "st1", 10, 11, "訂正 1 ロット"},
+        {shifted, "st1", 10, 11, "0 ロットを登録しました"},
+        // Another station's lots are its own.
+        {unlabelled, "st2", 20, 21, "10 ロットを登録しました"},
+        {unlabelledEdited, "st2", 20, 22, "訂正 1 ロット"},
+    };
+    int step = 0;
+    for (const Case& c : cases) {
+        const std::string file = dir.write("lots" + std::to_string(++step) + ".csv", c.file);
+        const auto r = RunCli({"store", "push", "--db", db, "--station", c.station, file}, dir);
+        EXPECT_EQ(r.status, 0) << step << r.err;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << step << ": " << r.out;
+        const Counts n = StoredCounts(db);
+        EXPECT_EQ(n.current, c.current) << "step " << step;
+        EXPECT_EQ(n.all, c.all) << "step " << step;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreCliTest, ::testing::Values(Engine::Sqlite, Engine::Postgres), EngineName);
