@@ -45,6 +45,8 @@ nlohmann::ordered_json IndexSetJson(const CapabilitySide& side, const Capability
     o[side.cpk] = Number(s.computed, s.cpk);
     o[std::string(side.cp) + "_lower"] = Number(s.computed, s.cpLower);
     o[std::string(side.cpk) + "_lower"] = Number(s.computed, s.cpkLower);
+    // The degrees of freedom of σ in both bounds.
+    o["dof"] = Number(s.computed, s.dof);
     o["verdict"] = s.computed ? json(s.verdict) : json(nullptr);
     o["note"] = s.computed ? json(nullptr) : json(s.why);
     return o;

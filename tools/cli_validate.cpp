@@ -116,7 +116,16 @@ public:
         if (!summary.stop)
             values_["sigma.within"] = static_cast<double>(WithinSigma(summary, chart));
         if (check.contains("limits")) {
-            const CapabilityStudy study = StudyCapability(lots, in);
+            CapabilityStudy study = StudyCapability(lots, in);
+            // A source that takes N − 1 degrees of freedom for σ within too
+            // (qcc): its bounds from the same formulas with that ν.
+            if (check.value("dof", "") == "n-1" && study.within.computed) {
+                CapabilityIndexSet& w = study.within;
+                const double n = study.values;
+                w.cpLower = in.specKind == SpecTolerance ? CpLowerBound(w.cp, n - 1, in.confidence)
+                                                         : CpkLowerBound(w.cp, n, n - 1, in.confidence);
+                w.cpkLower = CpkLowerBound(w.cpk, n, n - 1, in.confidence);
+            }
             add(study.within, "cp", "cpk");
             add(study.overall, "pp", "ppk");
         }

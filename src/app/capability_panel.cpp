@@ -35,21 +35,36 @@ CapabilityPanel::CapabilityPanel(SheetSession& session, QWidget* parent)
     grid->addWidget(new QLabel(QStringLiteral("全体"), this), 1, 2, Qt::AlignRight);
     for (int r = 0; r < kRows; ++r) {
         rowNames_[r] = new QLabel(this);
-        grid->addWidget(rowNames_[r], r + 2, 0);
         for (int side = 0; side < 2; ++side) {
             auto* l = new QLabel(this);
             l->setObjectName(QStringLiteral("lblCap%1%2").arg(side == 0 ? "Within" : "Overall").arg(r));
             l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             l->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            if (r == VerdictRow)
-                l->setWordWrap(true);
             cells_[side][r] = l;
-            grid->addWidget(l, r + 2, side + 1);
         }
+        if (r == VerdictRow)
+            break;
+        grid->addWidget(rowNames_[r], r + 2, 0);
+        for (int side = 0; side < 2; ++side)
+            grid->addWidget(cells_[side][r], r + 2, side + 1);
+    }
+    // A verdict ("工程能力あり（95%信頼）") or a reason is wider than a column
+    // of figures: each side's stands on a row of its own across both
+    // columns, and wraps where even that is too narrow.
+    overallVerdictName_ = new QLabel(this);
+    QLabel* names[2] = {rowNames_[VerdictRow], overallVerdictName_};
+    for (int side = 0; side < 2; ++side) {
+        QLabel* l = cells_[side][VerdictRow];
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        l->setWordWrap(true);
+        // The verdicts read on one line; only a longer reason wraps.
+        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QString::fromUtf8(kCapableText)) + 2);
+        grid->addWidget(names[side], VerdictRow + 2 + side, 0, Qt::AlignTop);
+        grid->addWidget(l, VerdictRow + 2 + side, 1, 1, 2);
     }
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(kRows + 2, 1);
+    grid->setRowStretch(VerdictRow + 4, 1);
 }
 
 void CapabilityPanel::refresh()
@@ -63,10 +78,11 @@ void CapabilityPanel::refresh()
     const QString names[kRows] = {
         QStringLiteral("σ"),         index.isEmpty() ? QStringLiteral("Cp ／ Pp") : index,
         QStringLiteral("　95%下限"), index.isEmpty() ? QStringLiteral("Cpk ／ Ppk") : index,
-        QStringLiteral("　95%下限"), QStringLiteral("判定"),
+        QStringLiteral("　95%下限"), QStringLiteral("判定（群内）"),
     };
     for (int r = 0; r < kRows; ++r)
         rowNames_[r]->setText(names[r]);
+    overallVerdictName_->setText(QStringLiteral("判定（全体）"));
     if (!study.why.empty())
         summary_->setText(QString::fromStdString(study.why));
     else

@@ -24,7 +24,8 @@ public:
 
     // The rows of the two columns, top to bottom.
     enum Row { SigmaRow, CpRow, CpLowerRow, CpkRow, CpkLowerRow, VerdictRow, kRows };
-    // The text shown in a row of the within (column 0) or overall (1) side.
+    // The text shown in a row of the within (column 0) or overall (1) side;
+    // the verdicts stand on two rows of their own below the figures.
     QString cell(int side, Row row) const;
     // The line above the columns: the number of values and the mean, or why
     // nothing was computed.
@@ -35,6 +36,7 @@ private:
     QLabel* summary_;
     QLabel* rowNames_[kRows];
     QLabel* cells_[2][kRows];
+    QLabel* overallVerdictName_;
 };
 
 }  // namespace trevolo

@@ -134,18 +134,18 @@ ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent) : QWidget(
     controls->addWidget(spreadPane_.view);
     controls->setStretchFactor(0, 3);
     controls->setStretchFactor(1, 2);
-    // The capability study of the same values stands by the histogram.
-    auto* distribution = new QSplitter(Qt::Vertical);
-    distribution->addWidget(histView_);
-    capability_ = new CapabilityPanel(form_.session(), distribution);
-    distribution->addWidget(capability_);
-    distribution->setStretchFactor(0, 3);
-    distribution->setStretchFactor(1, 2);
+    // The capability study of the same values stands beside the histogram,
+    // over the page's whole height: stacked under it, its rows would not fit
+    // at the window's default size.
+    capability_ = new CapabilityPanel(form_.session(), this);
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(controls);
-    split->addWidget(distribution);
+    split->addWidget(histView_);
+    split->addWidget(capability_);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 1);
+    split->setStretchFactor(2, 0);
+    split->setCollapsible(2, false);
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(2, 2, 2, 2);
     v->addWidget(split);

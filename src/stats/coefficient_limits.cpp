@@ -1,6 +1,7 @@
 #include "stats/coefficient_limits.h"
 
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "model/comtype.h"
@@ -113,6 +114,49 @@ long double WithinSigma(const SubgroupSummary& s, int chartKind) noexcept
     default:
         return s.meanRange / ConstD2(s.n);
     }
+}
+
+// A bias-corrected estimate of σ with coefficient of variation CV is taken
+// as carrying ν = 1/(2·CV²) degrees of freedom, the ν at which χ_ν/√ν has
+// that relative variance (Patnaik, P. B. (1950), "The use of mean range as an
+// estimator of variance in statistical tests", Biometrika 37, 78–87; Wheeler,
+// D. J., Advanced Topics in Statistical Process Control, SPC Press, 1995,
+// where this is called the effective degrees of freedom).
+double WithinDegreesOfFreedom(int chartKind, double lots, int n) noexcept
+{
+    if (chartKind == ChartXRs) {
+        // MR̄ of m values averages k = m − 1 moving ranges |Xᵢ − Xᵢ₋₁|. With
+        // D = Xᵢ − Xᵢ₋₁ ~ N(0, 2σ²): E|D| = 2σ/√π and Var|D| = (2 − 4/π)σ²;
+        // neighbouring differences correlate with ρ = −½, and the absolute
+        // moment of a normal pair, E|UV| = (2/π)(√(1 − ρ²) + ρ·arcsin ρ) for
+        // unit variances (Kamat, A. R. (1953), Biometrika 40, 20–34), gives
+        // Cov(|Dᵢ|, |Dᵢ₊₁|) = (2√3/π + 1/3 − 4/π)σ². So
+        //   ν = 2k² / (k(2π − 4) + 2(k − 1)(2√3 + π/3 − 4)),
+        // 0.876 for two values (as s̄/c₄ of one lot of two) and about
+        // 0.61·(m − 1) for many: MR̄/d₂ is the less efficient estimate, as
+        // Cryer, J. D. and Ryan, T. P. (1990), "The estimation of sigma for an
+        // X chart: MR̄/d₂ or S/c₄?", Journal of Quality Technology 22, 187–192,
+        // discuss.
+        const double k = lots - 1;
+        if (!(k >= 1))
+            return 0;
+        const double pi = std::numbers::pi;
+        return 2 * k * k / (k * (2 * pi - 4) + 2 * (k - 1) * (2 * std::numbers::sqrt3 + pi / 3 - 4));
+    }
+    if (!(lots >= 1))
+        return 0;
+    if (chartKind == ChartXbarS) {
+        // CV(s/c₄) = √(1 − c₄²)/c₄ for one lot, 1/√m of it for s̄ of m lots:
+        // ν = m·c₄²/(2(1 − c₄²)).
+        const double c4 = ConstC4(n);
+        return c4 > 0 ? lots * c4 * c4 / (2 * (1 - c4 * c4)) : 0;
+    }
+    // CV(R/d₂) = d₃/d₂ for one lot: ν = m·d₂²/(2·d₃²) (Patnaik 1950), close
+    // to the familiar 0.9·m·(n − 1) for small n (3.62·m against 3.6·m for
+    // n = 5) and below it for large n.
+    const double d2 = ConstD2(n);
+    const double d3 = ConstD3(n);
+    return d3 > 0 ? lots * d2 * d2 / (2 * d3 * d3) : 0;
 }
 
 ControlLimitResult ComputeCoefficientLimits(const LotSource& lots, int chartKind)

@@ -62,6 +62,15 @@ std::string SubgroupStopShort(const SubgroupStop& stop);
 // s̄/c₄ (X̄-S), MR̄/d₂(2) = MR̄/1.128 (X-Rs). 0 when the summary has a stop.
 long double WithinSigma(const SubgroupSummary& s, int chartKind) noexcept;
 
+// The effective degrees of freedom of σ within from `lots` lots of n values
+// (X-Rs: `lots` single values), that is of R̄/d₂, s̄/c₄ or MR̄/1.128: the ν
+// whose χ-based estimate has the same relative variance, ν = 1/(2·CV²).
+// Fewer than they would be from all values at once, since the estimators use
+// only the spread inside the lots (or between neighbours). 0 when the lots
+// do not give an estimate (fewer than two values, or n outside the chart's
+// range).
+double WithinDegreesOfFreedom(int chartKind, double lots, int n) noexcept;
+
 // The eleven lines by the coefficient method:
 //   X̄-R:  X̿ ± A₂R̄;  R side  R̄, D₄R̄
 //   X̄-S:  X̿ ± A₃s̄;  S side  s̄, B₄s̄

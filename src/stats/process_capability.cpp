@@ -23,10 +23,18 @@ constexpr const char* kNotFinite = "計算できません";
 // The bound of an index estimate as a function of the number of values.
 using BoundOf = std::function<double(long values)>;
 
+// How a σ's degrees of freedom grow with the values: σ overall by single
+// values, σ within by whole lots of the sheet's size.
+struct Growth {
+    int step = 1;
+    std::function<double(long values)> dof;
+};
+
 // The verdict of one index against the threshold: its bound reaches it, the
 // estimate itself is below it, or more values would make the bound reach it
-// at the present estimate (the fewest such, found by doubling and halving).
-std::string VerdictFor(double estimate, int values, double threshold, const BoundOf& bound)
+// at the present estimate (the fewest such in steps of `step` values, found
+// by doubling and halving).
+std::string VerdictFor(double estimate, int values, int step, double threshold, const BoundOf& bound)
 {
     if (bound(values) >= threshold)
         return kCapableText;
@@ -34,23 +42,24 @@ std::string VerdictFor(double estimate, int values, double threshold, const Boun
         return kIncapableText;
     // The bound grows with the number of values towards the estimate; an
     // estimate just at the threshold never gets there.
-    constexpr long kMostValues = 100'000'000;
-    long low = values;
-    long high = std::max<long>(values * 2L, values + 1L);
-    while (bound(high) < threshold) {
-        if (high >= kMostValues)
+    constexpr long kMostSteps = 100'000'000;
+    auto valuesAt = [&](long steps) { return values + steps * step; };
+    long low = 0;
+    long high = 1;
+    while (bound(valuesAt(high)) < threshold) {
+        if (high >= kMostSteps)
             return "データ不足（推定値がしきい値と同じため、必要な個数を見積もれません）";
         low = high;
-        high = std::min(high * 2, kMostValues);
+        high = std::min(high * 2, kMostSteps);
     }
     while (high - low > 1) {
         const long mid = low + (high - low) / 2;
-        if (bound(mid) >= threshold)
+        if (bound(valuesAt(mid)) >= threshold)
             high = mid;
         else
             low = mid;
     }
-    return "データ不足（あと約 " + std::to_string(high - values) + " 個）";
+    return "データ不足（あと約 " + std::to_string(high * step) + " 個）";
 }
 
 bool Finite(const CapabilityIndexSet& s)
@@ -59,8 +68,8 @@ bool Finite(const CapabilityIndexSet& s)
            std::isfinite(s.cpkLower);
 }
 
-CapabilityIndexSet IndicesFor(long double sigma, long double mean, int values, double upper, double lower,
-                              const CapabilityStudyInput& in)
+CapabilityIndexSet IndicesFor(long double sigma, long double mean, int values, const Growth& growth, double upper,
+                              double lower, const CapabilityStudyInput& in)
 {
     CapabilityIndexSet s;
     if (!(sigma > 0)) {
@@ -71,19 +80,20 @@ CapabilityIndexSet IndicesFor(long double sigma, long double mean, int values, d
     s.sigma = static_cast<double>(sigma);
     s.cp = ix.cp;
     s.cpk = ix.cpk;
+    s.dof = growth.dof(values);
     // A one-sided index depends on the mean as Cpk does: Bissell's bound.
     const bool twoSided = in.specKind == SpecTolerance;
     const double confidence = in.confidence;
-    const BoundOf cpBound = [cp = s.cp, twoSided, confidence](long n) {
-        const int count = static_cast<int>(std::min<long>(n, 1L << 30));
-        return twoSided ? CpLowerBound(cp, count, confidence) : CpkLowerBound(cp, count, confidence);
+    const BoundOf cpBound = [cp = s.cp, twoSided, confidence, &growth](long n) {
+        const double dof = growth.dof(n);
+        return twoSided ? CpLowerBound(cp, dof, confidence) : CpkLowerBound(cp, double(n), dof, confidence);
     };
-    const BoundOf cpkBound = [cpk = s.cpk, confidence](long n) {
-        return CpkLowerBound(cpk, static_cast<int>(std::min<long>(n, 1L << 30)), confidence);
+    const BoundOf cpkBound = [cpk = s.cpk, confidence, &growth](long n) {
+        return CpkLowerBound(cpk, double(n), growth.dof(n), confidence);
     };
     s.cpLower = cpBound(values);
     s.cpkLower = cpkBound(values);
-    if (!Finite(s)) {
+    if (!Finite(s) || !(s.dof > 0)) {
         s = {};
         s.why = kNotFinite;
         return s;
@@ -99,24 +109,25 @@ CapabilityIndexSet IndicesFor(long double sigma, long double mean, int values, d
         return s;
     }
     const bool judgeCp = in.thresholdIndex == 0;
-    s.verdict = VerdictFor(judgeCp ? s.cp : s.cpk, values, threshold, judgeCp ? cpBound : cpkBound);
+    s.verdict = VerdictFor(judgeCp ? s.cp : s.cpk, values, growth.step, threshold, judgeCp ? cpBound : cpkBound);
     return s;
 }
 
 }  // namespace
 
-double CpLowerBound(double cp, int values, double confidence)
+double CpLowerBound(double cp, double dof, double confidence)
 {
-    const double nu = values - 1;
-    const boost::math::chi_squared chi(nu);
-    return cp * std::sqrt(boost::math::quantile(chi, 1.0 - confidence) / nu);
+    const boost::math::chi_squared chi(dof);
+    return cp * std::sqrt(boost::math::quantile(chi, 1.0 - confidence) / dof);
 }
 
-double CpkLowerBound(double cpk, int values, double confidence)
+// Bissell, A. F. (1990), "How reliable is your capability index?", Applied
+// Statistics 39, 331–340. With σ from subgroups the second term takes the
+// estimator's degrees of freedom in place of N − 1.
+double CpkLowerBound(double cpk, double values, double dof, double confidence)
 {
     const double z = boost::math::quantile(boost::math::normal(), confidence);
-    const double n = values;
-    return cpk - z * std::sqrt(1.0 / (9.0 * n) + cpk * cpk / (2.0 * (n - 1.0)));
+    return cpk - z * std::sqrt(1.0 / (9.0 * values) + cpk * cpk / (2.0 * dof));
 }
 
 CapabilityStudy StudyCapability(const LotSource& lots, const CapabilityStudyInput& in)
@@ -150,9 +161,15 @@ CapabilityStudy StudyCapability(const LotSource& lots, const CapabilityStudyInpu
     if (s.stop) {
         study.within.why = SubgroupStopShort(*s.stop);
     } else {
-        study.within = IndicesFor(WithinSigma(s, in.chartKind), s.mean, s.values, upper, lower, in);
+        // More values come as more lots of the same size.
+        const int chart = in.chartKind;
+        const int size = chart == ChartXRs ? 1 : s.n;
+        const Growth within{size,
+                            [chart, size](long n) { return WithinDegreesOfFreedom(chart, double(n) / size, size); }};
+        study.within = IndicesFor(WithinSigma(s, chart), s.mean, s.values, within, upper, lower, in);
     }
-    study.overall = IndicesFor(s.overallStdev, s.mean, s.values, upper, lower, in);
+    const Growth overall{1, [](long n) { return double(n - 1); }};
+    study.overall = IndicesFor(s.overallStdev, s.mean, s.values, overall, upper, lower, in);
     return study;
 }
 

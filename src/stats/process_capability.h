@@ -40,6 +40,9 @@ struct CapabilityIndexSet {
     double cpk = 0;  // Cpk or Ppk
     double cpLower = 0;
     double cpkLower = 0;
+    // Degrees of freedom of σ in the bounds: N − 1 for σ overall, the
+    // effective ones of the estimator for σ within.
+    double dof = 0;
     // "工程能力あり（95%信頼）", "工程能力不足", "データ不足（あと約 M 個）",
     // "－" without the threshold judgment, or the reason there is none.
     std::string verdict;
@@ -56,11 +59,14 @@ struct CapabilityStudy {
 
 CapabilityStudy StudyCapability(const LotSource& lots, const CapabilityStudyInput& in);
 
-// Lower confidence bound of Cp from N values: Cp·√(χ²(1−confidence; N−1)/(N−1)),
-// the χ² quantile from Boost.Math.
-double CpLowerBound(double cp, int values, double confidence);
-// Bissell's lower bound of Cpk: Cpk − z·√(1/(9N) + Cpk²/(2(N−1))), z the
-// normal quantile of the confidence (1.645 for 95 %).
-double CpkLowerBound(double cpk, int values, double confidence);
+// Lower confidence bound of Cp from σ with ν degrees of freedom:
+// Cp·√(χ²(1−confidence; ν)/ν), the χ² quantile from Boost.Math (ν need not be
+// whole). ν = N − 1 for the sample standard deviation of N values.
+double CpLowerBound(double cp, double dof, double confidence);
+// Bissell's lower bound of Cpk (or of a one-sided index) from N values and σ
+// with ν degrees of freedom: Cpk − z·√(1/(9N) + Cpk²/(2ν)), z the normal
+// quantile of the confidence (1.645 for 95 %). The first term is the
+// uncertainty of the mean, from all N values; the second that of σ.
+double CpkLowerBound(double cpk, double values, double dof, double confidence);
 
 }  // namespace trevolo

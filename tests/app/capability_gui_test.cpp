@@ -15,8 +15,8 @@ namespace trevolo::testing {
 namespace {
 
 // Ten lots of 9 and 11: X̿ = 10, R̄ = 2, so X̄ + A₂(2)·R̄ = 13.7612. σ within
-// 2/1.128 gives Cpk 1.880 against 0..20 with the 95 % bound 1.364 from 20
-// values, above the threshold 1.33.
+// 2/1.128 gives Cpk 1.880 against 0..20; with ν = 8.74 of R̄/d₂ its 95 % bound
+// is 1.130, and nine more lots of two (ν 16.6) would raise it to 1.336.
 TEST_F(MainFormTest, CoefficientMethodAndCapabilityPanel)
 {
     TMainForm& f = open();
@@ -59,8 +59,8 @@ TEST_F(MainFormTest, CoefficientMethodAndCapabilityPanel)
     QApplication::processEvents();
     EXPECT_EQ(Ctl<QLabel>(f, "lblCapSummary")->text(), "N = 20　平均 10.00000");
     EXPECT_EQ(Ctl<QLabel>(f, "lblCapWithin3")->text(), "1.880");
-    EXPECT_EQ(Ctl<QLabel>(f, "lblCapWithin4")->text(), "1.364");
-    EXPECT_EQ(Ctl<QLabel>(f, "lblCapWithin5")->text(), "工程能力あり（95%信頼）");
+    EXPECT_EQ(Ctl<QLabel>(f, "lblCapWithin4")->text(), "1.130");
+    EXPECT_EQ(Ctl<QLabel>(f, "lblCapWithin5")->text(), "データ不足（あと約 18 個）");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
 #include <QGraphicsTextItem>
@@ -214,7 +215,8 @@ TEST_F(ChartPageTest, SavesEachFormatUnderTheReportNames)
 // The page at the window's default size and at full HD, with 10, 100 and
 // 1000 lots of lot numbers as long as a date: the lines' labels stand clear
 // of each other, of the titles and axis labels and of the plot, inside the
-// chart, and no axis label is cut.
+// chart, and no axis label is cut; every text of the capability panel has
+// the room it needs and is seen whole.
 TEST_F(ChartPageTest, LabelsStayApartAndWholeAtEverySizeAndLotCount)
 {
     TMainForm& f = open();
@@ -237,9 +239,22 @@ TEST_F(ChartPageTest, LabelsStayApartAndWholeAtEverySizeAndLotCount)
         Ctl<QPushButton>(f, "btn3Stdev")->click();
         Ctl<QPushButton>(f, "btnSpcJudg")->click();
         ChartPage& p = showPage(f);
-        for (QSize size : {QSize(1070, 600), QSize(1920, 1080)}) {
+        for (QSize size : {QSize(1070, 602), QSize(1920, 1080)}) {
             f.resize(size);
             QApplication::processEvents();
+            {
+                SCOPED_TRACE(::testing::Message() << lots << " lots, " << size.width() << " wide, capability panel");
+                auto* panel = Ctl<QGroupBox>(f, "grpCapability");
+                for (const char* verdict : {"lblCapWithin5", "lblCapOverall5"})
+                    EXPECT_EQ(Ctl<QLabel>(f, verdict)->text(), "工程能力あり（95%信頼）");
+                EXPECT_GE(panel->width(), panel->minimumSizeHint().width());  // the title
+                for (QLabel* l : panel->findChildren<QLabel*>()) {
+                    const QSize need = l->wordWrap() ? QSize(0, l->heightForWidth(l->width())) : l->sizeHint();
+                    EXPECT_GE(l->width(), need.width()) << l->text().toStdString();
+                    EXPECT_GE(l->height(), need.height()) << l->text().toStdString();
+                    EXPECT_EQ(l->visibleRegion().boundingRect(), l->rect()) << l->text().toStdString();
+                }
+            }
             for (auto w : {ChartPage::XChart, ChartPage::SpreadChart, ChartPage::HistogramChart}) {
                 SCOPED_TRACE(::testing::Message() << lots << " lots, " << size.width() << " wide, chart " << w);
                 QChart* chart = p.view(w)->chart();

@@ -132,15 +132,38 @@ TEST(CoefficientLimits, StopsOnLotsOfTheWrongSize)
 }
 
 // The bounds against the interval the qcc vignette prints for the piston
-// rings (N = 125, Cp 1.703 [1.491, ...], Cpk 1.663 [1.448, ...]; its 2.5 %
-// limit is our one-sided bound at 97.5 %), and the 95 % bound of the
-// verdicts: z = 1.645, χ²(0.05; 124) = 99.28.
+// rings (N = 125, Cp 1.703 [1.491, ...], Cpk 1.663 [1.448, ...] at 97.5 %,
+// with ν = N − 1), the 95 % bound of the verdicts (z = 1.645, χ²(0.05; 124) =
+// 99.28), and the bounds with the ν of σ within, worked with mpmath.
 TEST(ProcessCapability, BoundsAgreeWithThePublishedInterval)
 {
-    EXPECT_NEAR(CpLowerBound(1.70328, 125, 0.975), 1.491, 0.0005);
-    EXPECT_NEAR(CpkLowerBound(1.66322, 125, 0.975), 1.448, 0.0005);
-    EXPECT_NEAR(CpLowerBound(1.0, 125, 0.95), std::sqrt(99.28 / 124), 0.0005);
-    EXPECT_NEAR(CpkLowerBound(1.0, 101, 0.95), 1.0 - 1.645 * std::sqrt(1.0 / 909 + 1.0 / 200), 0.0001);
+    EXPECT_NEAR(CpLowerBound(1.70328, 124, 0.975), 1.491, 0.0005);
+    EXPECT_NEAR(CpkLowerBound(1.66322, 125, 124, 0.975), 1.448, 0.0005);
+    EXPECT_NEAR(CpLowerBound(1.0, 124, 0.95), std::sqrt(99.28 / 124), 0.0005);
+    EXPECT_NEAR(CpkLowerBound(1.0, 101, 100, 0.95), 1.0 - 1.645 * std::sqrt(1.0 / 909 + 1.0 / 200), 0.0001);
+    // ν of ten lots; two single values are one lot of two to s̄/c₄ and MR̄.
+    EXPECT_NEAR(WithinDegreesOfFreedom(ChartXbarR, 10, 2), 8.743597, 0.000001);
+    EXPECT_NEAR(WithinDegreesOfFreedom(ChartXbarR, 10, 5), 36.237810, 0.000001);
+    EXPECT_NEAR(WithinDegreesOfFreedom(ChartXbarR, 10, 10), 74.574542, 0.000001);
+    EXPECT_NEAR(WithinDegreesOfFreedom(ChartXbarS, 10, 5), 37.945340, 0.000001);
+    EXPECT_NEAR(WithinDegreesOfFreedom(ChartXRs, 2, 1), 0.875969, 0.000001);
+    // The piston rings with ν = 90.59 of R̄/d₂ rather than 124.
+    const double rings = WithinDegreesOfFreedom(ChartXbarR, 25, 5);
+    EXPECT_NEAR(CpLowerBound(1.70328, rings, 0.95), 1.493, 0.0005);
+    EXPECT_NEAR(CpkLowerBound(1.66322, 125, rings, 0.95), 1.454, 0.0005);
+    // X-Rs against 9..11: MR̄/1.128 = 0.21671, Cp 1.53818, Cpk 1.46127.
+    CapabilityStudyInput in;
+    in.chartKind = ChartXRs;
+    in.upper = "11";
+    in.lower = "9";
+    const CapabilityStudy xrs =
+        StudyCapability(LotTable({L("", {"10.0"}), L("", {"10.2"}), L("", {"9.9"}), L("", {"10.1"}), L("", {"10.3"}),
+                                  L("", {"9.8"}), L("", {"10.0"}), L("", {"10.1"}), L("", {"9.9"}), L("", {"10.2"})}),
+                        in);
+    EXPECT_NEAR(xrs.within.dof, 5.638812, 0.000001);
+    EXPECT_NEAR(xrs.within.cpLower, 0.780816, 0.000001);
+    EXPECT_NEAR(xrs.within.cpkLower, 0.724841, 0.000001);
+    EXPECT_EQ(xrs.overall.dof, 9);
 }
 
 // The verdicts and the words where nothing can be computed. Lots of two
@@ -162,15 +185,9 @@ TEST(ProcessCapability, VerdictsAndWords)
     EXPECT_EQ(StudyCapability(lots(50, 0.1), in).within.verdict, kCapableText);
     // d = 0.3: Cpk 0.627.
     EXPECT_EQ(StudyCapability(lots(50, 0.3), in).within.verdict, kIncapableText);
-    // d = 0.12, 10 values: Cpk 1.567 but its bound 0.93; the fewest values
-    // whose bound reaches 1.33 are named.
-    const CapabilityStudy few = StudyCapability(lots(5, 0.12), in);
-    ASSERT_TRUE(few.within.computed);
-    const std::string prefix = "データ不足（あと約 ";
-    ASSERT_EQ(few.within.verdict.rfind(prefix, 0), 0u) << few.within.verdict;
-    const int more = std::stoi(few.within.verdict.substr(prefix.size()));
-    EXPECT_GE(CpkLowerBound(few.within.cpk, 10 + more, 0.95), 1.33);
-    EXPECT_LT(CpkLowerBound(few.within.cpk, 10 + more - 1, 0.95), 1.33);
+    // d = 0.12, 10 values: Cpk 1.567 but its bound 0.68 (ν 4.37); 66 more
+    // lots of two (ν 62.1) raise it to 1.3309, 65 only to 1.3292.
+    EXPECT_EQ(StudyCapability(lots(5, 0.12), in).within.verdict, "データ不足（あと約 132 個）");
 
     EXPECT_EQ(StudyCapability(lots(5, 0), in).overall.why, "ばらつきが0のため計算できません");
     EXPECT_EQ(StudyCapability(LotTable({L("", {"10"})}), in).why, "データが2個未満のため計算できません");

@@ -256,7 +256,7 @@ TEST(Cli, TypedLimits)
 
 // Lots (1, 3) and (2, 6) against 0..10 by the coefficient method: X̿ 3 +
 // A₂(2)·R̄ = 3 + 1.88060·3; σ within R̄/d₂ = 3/1.128, so Cp = 10/(6σ) = 0.627 and
-// Cpk = 3/(3σ) = 0.376; σ overall 2.16025 gives Pp 0.772.
+// Cpk = 3/(3σ) = 0.376; σ overall 2.16025 gives Pp 0.772; ν 2·d₂²/(2d₃²), N − 1.
 TEST(Cli, CoefficientMethodAndCapability)
 {
     CliTempDir dir;
@@ -271,6 +271,8 @@ TEST(Cli, CoefficientMethodAndCapability)
     EXPECT_EQ(c["within"]["verdict"], "工程能力不足");
     EXPECT_NEAR(c["overall"]["pp"].get<double>(), 0.7715, 0.0001);
     EXPECT_EQ(c["overall"]["note"], nullptr);
+    EXPECT_NEAR(c["within"]["dof"].get<double>(), 1.7487, 0.0001);
+    EXPECT_EQ(c["overall"]["dof"], 3.0);
 
     EXPECT_EQ(RunCli({"judge", "--limit-method", "median", file}, dir).status, 2);
 }
