@@ -91,8 +91,9 @@ inline StoreLocation FreshStore(Engine engine, const QTemporaryDir& dir)
         // any that are missing and gives them their rights.
         std::vector<std::string> created;
         bool granted = false;
-        if (engine == Engine::Postgres)
+        if (engine == Engine::Postgres) {
             EXPECT_TRUE(store->createRoles(created, granted) && granted) << store->lastError();
+        }
     }
     return where;
 }
