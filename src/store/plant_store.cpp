@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <algorithm>
 #include <map>
+#include <set>
 #include <unordered_map>
 
 #include "model/commatext.h"
@@ -688,7 +689,10 @@ bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
         return false;
     all.insert(all.end(), options.checkpoints.begin(), options.checkpoints.end());
     std::multimap<std::int64_t, Promise> promises;
+    std::set<std::string> seen;  // a checkpoint kept both inside and outside counts once
     for (const Checkpoint& c : all) {
+        if (!seen.insert(c.signature + c.publicKey).second)
+            continue;
         const std::string name = "検査点 (" + TimeText(c.madeAt) + ", 監査記録 " + std::to_string(c.auditRows) + " 件)";
         const std::string& key = options.publicKey.empty() ? c.publicKey : options.publicKey;
         if (!CheckpointSignedBy(c, key)) {

@@ -153,13 +153,10 @@ TEST(ProcessCapability, BoundsAgreeWithThePublishedInterval)
     EXPECT_NEAR(CpkLowerBound(1.66322, 125, rings, 0.95), 1.454, 0.0005);
     // X-Rs against 9..11: MR̄/1.128 = 0.21671, Cp 1.53818, Cpk 1.46127.
     CapabilityStudyInput in;
-    in.chartKind = ChartXRs;
-    in.upper = "11";
-    in.lower = "9";
-    const CapabilityStudy xrs =
-        StudyCapability(LotTable({L("", {"10.0"}), L("", {"10.2"}), L("", {"9.9"}), L("", {"10.1"}), L("", {"10.3"}),
-                                  L("", {"9.8"}), L("", {"10.0"}), L("", {"10.1"}), L("", {"9.9"}), L("", {"10.2"})}),
-                        in);
+    in.chartKind = ChartXRs, in.upper = "11", in.lower = "9";
+    const CapabilityStudy xrs = StudyCapability(
+        LotTable({L("", {"10.0"}), L("", {"10.2"}), L("", {"9.9"}), L("", {"10.1"}), L("", {"10.3"}), L("", {"9.8"}),
+                  L("", {"10.0"}), L("", {"10.1"}), L("", {"9.9"}), L("", {"10.2"})}), in);
     EXPECT_NEAR(xrs.within.dof, 5.638812, 0.000001);
     EXPECT_NEAR(xrs.within.cpLower, 0.780816, 0.000001);
     EXPECT_NEAR(xrs.within.cpkLower, 0.724841, 0.000001);
