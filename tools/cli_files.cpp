@@ -95,6 +95,19 @@ LoadedRows LoadCsvRows(const std::string& path)
 struct WorkbookReader::Engine {
     std::unique_ptr<SpreadsheetApp> app;
     bool failed = false;
+
+    // The engine, started at the first workbook of the run; null with the
+    // reason when it cannot be started.
+    SpreadsheetApp* started(std::string& error)
+    {
+        if (!app && !failed) {
+            app = SpreadsheetApp::create(OfficeUse::Exchange);
+            failed = !app;
+        }
+        if (!app)
+            error = kMsgOfficeNotStarted;
+        return app.get();
+    }
 };
 
 WorkbookReader::WorkbookReader() : engine_(std::make_unique<Engine>()) {}
@@ -105,15 +118,10 @@ LoadedFile WorkbookReader::load(const std::string& path)
     LoadedFile f;
     if (!OpenForReading(path, f.error))
         return f;
-    if (!engine_->app && !engine_->failed) {
-        engine_->app = SpreadsheetApp::create(OfficeUse::Exchange);
-        engine_->failed = !engine_->app;
-    }
-    if (!engine_->app) {
-        f.error = kMsgOfficeNotStarted;
+    SpreadsheetApp* app = engine_->started(f.error);
+    if (!app)
         return f;
-    }
-    ImportResult r = ImportWorkbookSheets(*engine_->app, true, std::filesystem::absolute(path).string());
+    ImportResult r = ImportWorkbookSheets(*app, true, std::filesystem::absolute(path).string());
     if (r.status != ImportResult::Status::Ok) {
         f.error = r.message.text;
         if (!r.detail.empty())
@@ -129,15 +137,10 @@ LoadedRows WorkbookReader::loadRows(const std::string& path, std::int64_t maxCel
     LoadedRows f;
     if (!OpenForReading(path, f.error))
         return f;
-    if (!engine_->app && !engine_->failed) {
-        engine_->app = SpreadsheetApp::create(OfficeUse::Exchange);
-        engine_->failed = !engine_->app;
-    }
-    if (!engine_->app) {
-        f.error = kMsgOfficeNotStarted;
+    SpreadsheetApp* app = engine_->started(f.error);
+    if (!app)
         return f;
-    }
-    WorkbookRows r = ReadWorkbookRows(*engine_->app, std::filesystem::absolute(path).string(), maxCells);
+    WorkbookRows r = ReadWorkbookRows(*app, std::filesystem::absolute(path).string(), maxCells);
     if (!r.ok)
         f.error = r.error;
     else
