@@ -33,7 +33,9 @@
 #include "model/comfunction.h"
 #include "model/commatext.h"
 #include "model/number.h"
+#include "document/judgment_chain.h"
 #include "store/live_feed.h"
+#include "store/lot_ledger.h"
 #include "store/outbox_forwarder.h"
 #include "store/plant_store.h"
 #include "store/store_commands.h"
@@ -58,20 +60,78 @@ QString ShownTime(std::int64_t millis)
     return QDateTime::fromMSecsSinceEpoch(millis).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
 }
 
-// The values of a lot as the sheet shows them, for finding a lot that came
-// from the store unchanged: numbers brought to the sheet's decimals, empty
-// cells at the end left out.
-std::string SameValues(std::string_view values, int decimals)
+// The sheet the store's lots make (next) with what the inspector has on the
+// shown one (current) and has not published: a stored lot edited keeps the
+// edit, and lots typed on rows of their own follow the store's. keepHistory
+// is cleared when a row of current that holds a lot shows another lot in
+// the result, so steps of the history would name the wrong lot.
+Struct_Sheet FollowedSheet(const Struct_Sheet& current, Struct_Sheet next, const LotHistory& history,
+                           bool& keepHistory)
 {
-    std::vector<std::string> cells = CommaTextSplit(values);
-    for (std::string& c : cells) {
-        double v = 0;
-        if (TryStrToFloat(c, v))
-            c = FormatFixed(v, decimals);
+    std::map<std::string, size_t> rowOf;
+    std::multimap<std::string, size_t> rowsOfContent;
+    for (size_t r = 0; r < next.StoreRefs.size(); ++r) {
+        std::string id, content;
+        std::int64_t order = 0;
+        if (DecodeStoredRef(next.StoreRefs[r], id, order, content)) {
+            rowOf[id] = r;
+            rowsOfContent.emplace(content, r);
+        }
     }
-    while (!cells.empty() && IsBlank(cells.back()))
-        cells.pop_back();
-    return CommaTextJoin(cells);
+    // A row whose lot was corrected since is the correction's row.
+    for (const StoredLot& lot : history.lots)
+        if (auto at = rowOf.find(lot.id); at != rowOf.end() && !lot.supersedes.empty())
+            rowOf.try_emplace(lot.supersedes, at->second);
+    std::set<size_t> claimed;
+    std::vector<std::pair<size_t, size_t>> kept;  // current row, row in next
+    std::vector<size_t> typed;
+    for (const SheetLot& lot : SheetLotsOf(current)) {
+        const auto r = static_cast<size_t>(lot.row);
+        if (lot.storedId.empty()) {
+            typed.push_back(r);
+            continue;
+        }
+        auto at = rowOf.find(lot.storedId);
+        if (at == rowOf.end()) {
+            keepHistory = false;  // corrected elsewhere or gone: the store's stands
+            continue;
+        }
+        const bool corrected = next.StoreRefs[at->second].rfind(lot.storedId + ' ', 0) != 0;
+        if (lot.shownContent != lot.storedContent && !corrected) {
+            next.DataList[at->second] = current.DataList[r];
+            next.CheckList[at->second] = current.CheckList[r];
+        }
+        kept.emplace_back(r, at->second);
+        claimed.insert(at->second);
+    }
+    const int decimals = ShownDecimals(current.Keta);
+    for (auto t = typed.begin(); t != typed.end();) {
+        // A lot typed here that the store now holds (this station published
+        // it) is the store's row from now on.
+        const DataLineParts parts = DataLineSplit(current.DataList[*t]);
+        const bool enabled = *t >= current.CheckList.size() || current.CheckList[*t] != "0";
+        auto [first, last] = rowsOfContent.equal_range(SameLotContent(parts.label, enabled, parts.values, decimals));
+        auto found = std::find_if(first, last, [&](const auto& e) { return !claimed.count(e.second); });
+        if (found == last) {
+            ++t;
+            continue;
+        }
+        claimed.insert(found->second);
+        kept.emplace_back(*t, found->second);
+        t = typed.erase(t);
+    }
+    for (size_t r : typed) {
+        if (next.DataList.size() >= static_cast<size_t>(kMaxLots))
+            break;
+        kept.emplace_back(r, next.DataList.size());
+        next.DataList.push_back(current.DataList[r]);
+        next.CheckList.push_back(r < current.CheckList.size() ? current.CheckList[r] : "1");
+        next.StoreRefs.emplace_back();
+    }
+    next.Row = std::clamp(std::max(next.Row, static_cast<int>(next.DataList.size())), kMinLots, kMaxLots);
+    for (const auto& [from, to] : kept)
+        keepHistory = keepHistory && from == to;
+    return next;
 }
 
 std::string KeyOf(const Characteristic& c)
@@ -374,26 +434,9 @@ void PlantStoreView::publish(bool all)
     SheetArray sheets;
     std::vector<std::string> scopes;
     for (int i : indices) {
+        // Rows shown from the store carry the stored lot they show: the
+        // ledger sends an edit of one as its correction and skips the rest.
         Struct_Sheet s = book.sheets[static_cast<size_t>(i)];
-        // Lots that came from the store and are unchanged are there already.
-        if (live_ && live_->sheet == i) {
-            const int decimals = ShownDecimals(s.Keta);
-            std::set<std::tuple<std::string, bool, std::string>> stored;
-            for (const StoredLot& l : live_->history.lots)
-                stored.emplace(l.label, l.enabled, SameValues(l.values, decimals));
-            Struct_Sheet kept = s;
-            kept.DataList.clear();
-            kept.CheckList.clear();
-            for (size_t r = 0; r < s.DataList.size(); ++r) {
-                const std::string check = r < s.CheckList.size() ? s.CheckList[r] : "1";
-                const DataLineParts parts = DataLineSplit(s.DataList[r]);
-                if (stored.count({parts.label, check != "0", SameValues(parts.values, decimals)}))
-                    continue;
-                kept.DataList.push_back(s.DataList[r]);
-                kept.CheckList.push_back(check);
-            }
-            s = std::move(kept);
-        }
         sheets.push_back(std::move(s));
         scopes.push_back(scopeOf(i));
     }
@@ -454,8 +497,11 @@ void PlantStoreView::publish(bool all)
     QString text = U(report.message);
     if (!limitError.empty())
         text += QStringLiteral("\n管理限界値は送信できませんでした。") + U(limitError);
-    Prompts::current().message(form_, QString::fromUtf8(written && report.reached ? kGuideCaption : kWarningCaption),
-                               text);
+    if (written && report.reached && limitError.empty())
+        Prompts::current().inform(form_, QString::fromUtf8(kGuideCaption), text);
+    else
+        Prompts::current().message(form_, QString::fromUtf8(written && report.reached ? kGuideCaption : kWarningCaption),
+                                   text);
     // A server that wants a password gets it now; the lots waiting go on
     // with it.
     if (!report.reached && askPassword(report.message) && forwarder_)
@@ -528,8 +574,16 @@ void PlantStoreView::showHistory(int index, const LotHistory& history, const Lim
     const Outcome o =
         form_->workbook().importSheet(index, SheetFromHistory(live_->characteristic, history), form_->session());
     applying_ = false;
-    if (limits)
-        form_->session().typeLimits(limits->values);
+    if (limits) {
+        // The limits in force are drawn: each line that has a value is
+        // checked, as an inspector typing them would check it.
+        SheetSession& session = form_->session();
+        session.typeLimits(limits->values);
+        for (int line = 0; line < kVisibleLimitLines; ++line)
+            if (!IsBlank(session.limits[static_cast<size_t>(line)]))
+                session.lineAutomatic[static_cast<size_t>(line)] = true;
+        session.setField(session.limitMethod, session.limitMethod, ChangedLimits | ChangedLineStates);
+    }
     for (const SessionMessage& m : o.messages)
         Prompts::current().message(
             form_, QString::fromUtf8(m.kind == SessionMessage::Kind::Warning ? kWarningCaption : kGuideCaption),
@@ -543,16 +597,30 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
     ApplyArrivals(live_->history, lots);
     if (form_->selectedTab() != live_->sheet)
         return;
-    // The sheet follows the store: what the inspector typed is stored
-    // first and comes back by undo; the limits and the page shown stay.
+    // The sheet follows the store without a step of the history: lots the
+    // inspector edited and has not published stay as edited, lots typed on
+    // new rows stay after the store's, and the view (limits, lines, page)
+    // stays. The judgments already made are made again, so the charts keep
+    // their points, lines and marks.
     form_->storeShownSheet();
-    const std::array<std::string, kLimitFields> limits = form_->session().limits;
-    const bool typed = form_->session().limitsTyped();
+    const int index = live_->sheet;
+    const Struct_Sheet current = form_->workbook().sheets[static_cast<size_t>(index)];
+    bool keepHistory = true;
+    Struct_Sheet next = FollowedSheet(current, SheetFromHistory(live_->characteristic, live_->history, current.Row),
+                                      live_->history, keepHistory);
+    SheetSession& session = form_->session();
+    const Verdict spc = session.spcVerdict, calc = session.calcVerdict, spec = session.specVerdict;
     auto* pages = form_->findChild<QTabWidget*>(QStringLiteral("pageInput"));
     const int page = pages ? pages->currentIndex() : -1;
-    LimitSet kept;
-    kept.values = limits;
-    showHistory(live_->sheet, live_->history, typed ? &kept : nullptr);
+    applying_ = true;
+    form_->workbook().followSheet(index, std::move(next), keepHistory, session);
+    applying_ = false;
+    if (spc != Verdict::None)
+        session.judgeSpc(form_->workbook().options);
+    else if (calc != Verdict::None)
+        session.judgeCapability();
+    else if (spec != Verdict::None)
+        session.judgeSpecification();
     if (pages && page >= 0)
         pages->setCurrentIndex(page);
 }

@@ -28,6 +28,12 @@ void QtPrompts::message(QWidget* parent, const QString& caption, const QString& 
     box.exec();
 }
 
+void QtPrompts::inform(QWidget* parent, const QString& caption, const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 bool QtPrompts::question(QWidget* parent, const QString& caption, const QString& text)
 {
     QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
@@ -64,6 +70,11 @@ bool QtPrompts::openUrl(const QUrl& url)
 void ScriptedPrompts::message(QWidget*, const QString& caption, const QString& text)
 {
     shown.push_back({Shown::Message, caption, text});
+}
+
+void ScriptedPrompts::inform(QWidget*, const QString& caption, const QString& text)
+{
+    shown.push_back({Shown::Information, caption, text});
 }
 
 bool ScriptedPrompts::question(QWidget*, const QString& caption, const QString& text)

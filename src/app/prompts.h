@@ -32,6 +32,8 @@ public:
 
     // Modal box with an exclamation icon and an OK button.
     virtual void message(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Modal box with the information icon and an OK button: a success told.
+    virtual void inform(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Modal box with an exclamation icon, Yes and No, No the default. True for Yes.
     virtual bool question(QWidget* parent, const QString& caption, const QString& text) = 0;
     // The general error box of the program: an error a command did not catch.
@@ -53,6 +55,7 @@ public:
 class QtPrompts final : public Prompts {
 public:
     void message(QWidget* parent, const QString& caption, const QString& text) override;
+    void inform(QWidget* parent, const QString& caption, const QString& text) override;
     bool question(QWidget* parent, const QString& caption, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
@@ -67,7 +70,7 @@ public:
 class ScriptedPrompts final : public Prompts {
 public:
     struct Shown {
-        enum Kind { Message, Question, Error, OpenFile, SaveFile, Folder, Url } kind;
+        enum Kind { Message, Question, Error, OpenFile, SaveFile, Folder, Url, Information } kind;
         QString caption;  // caption, or the dialog title
         QString text;     // text, or the folder / filter / address
     };
@@ -77,6 +80,7 @@ public:
     std::vector<Shown> shown;
 
     void message(QWidget* parent, const QString& caption, const QString& text) override;
+    void inform(QWidget* parent, const QString& caption, const QString& text) override;
     bool question(QWidget* parent, const QString& caption, const QString& text) override;
     void error(QWidget* parent, const QString& text) override;
     QString openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;

@@ -143,6 +143,31 @@ Outcome Workbook::importSheet(int index, Struct_Sheet record, SheetSession& sess
     return showSheet(index, session);
 }
 
+Outcome Workbook::followSheet(int index, Struct_Sheet record, bool keepHistory, SheetSession& session)
+{
+    if (!contains(index))
+        return {};
+    sheets[static_cast<size_t>(index)] = std::move(record);
+    if (!keepHistory)
+        history(index)->clear();
+    notify(BookRecords | BookLabels, index, index + 1);
+    if (current != index)
+        return {};
+    const int chartKind = session.chartKind;
+    const int method = session.limitMethod;
+    const auto limits = session.limits;
+    const auto automatic = session.lineAutomatic;
+    const auto names = session.lineNames;
+    session.setHistory(history(index));
+    Outcome o = session.show(sheets[static_cast<size_t>(index)], chartKind);
+    session.limits = limits;
+    session.lineAutomatic = automatic;
+    session.lineNames = names;
+    session.rebaseTexts();
+    session.setField(session.limitMethod, method, ChangedLimits | ChangedLineStates);
+    return o;
+}
+
 UndoStack* Workbook::history(int index)
 {
     if (!contains(index))

@@ -89,6 +89,14 @@ public:
     // A sheet read in over sheet index (a CSV import): one step of its
     // history, then the sheet shown.
     Outcome importSheet(int index, Struct_Sheet record, SheetSession& session);
+    // A sheet that follows another source (the plant store's live lots):
+    // the record replaced with no step of the history, so undo never takes
+    // back what the source holds. The steps already there stay when
+    // keepHistory is set (the rows they name still hold the same lots) and
+    // go otherwise. When it is the shown sheet it is shown again with the
+    // view as it stands: the chart kind, the limit method, the limits and
+    // the state and name of each line.
+    Outcome followSheet(int index, Struct_Sheet record, bool keepHistory, SheetSession& session);
 
     // ---- the undo history, one per sheet ----
     // The history of sheet index (null when there is no such sheet); it

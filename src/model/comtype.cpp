@@ -114,7 +114,7 @@ bool operator==(const Struct_Sheet& a, const Struct_Sheet& b)
     return a.Product == b.Product && a.Process == b.Process && a.Mbc == b.Mbc && a.Label == b.Label &&
            a.Unit == b.Unit && a.SpecKind == b.SpecKind && a.Keta == b.Keta && a.Kupper == b.Kupper &&
            a.Klower == b.Klower && a.Row == b.Row && a.Col == b.Col && a.HasLists == b.HasLists &&
-           a.CheckList == b.CheckList && a.DataList == b.DataList;
+           a.CheckList == b.CheckList && a.DataList == b.DataList && a.StoreRefs == b.StoreRefs;
 }
 
 }  // namespace trevolo

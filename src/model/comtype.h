@@ -69,6 +69,11 @@ struct Struct_Sheet {
     bool HasLists = false;
     std::vector<std::string> CheckList;  // one line per lot: "1" enabled, "0" not
     std::vector<std::string> DataList;   // one line per lot: label, comma text of values
+    // One entry per lot row for a sheet opened from the plant store: the
+    // stored lot the row shows (its id, place and content, as the store
+    // module writes them), empty for a row that did not come from the store.
+    // Kept with the sheet in the crash journal; no exchange file carries it.
+    std::vector<std::string> StoreRefs;
 };
 
 using SheetArray = std::vector<Struct_Sheet>;

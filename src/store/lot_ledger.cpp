@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QUuid>
+#include <algorithm>
 
 #include "store/plant_store.h"
 
@@ -40,6 +41,17 @@ std::string RowKey(std::int64_t row)
     return "#" + std::to_string(row + 1);
 }
 
+std::string StoredKey(const std::string& id)
+{
+    return "S" + id;
+}
+
+// The row a lot was placed by when it was published new.
+std::int32_t RowOfOrderKey(std::int64_t orderKey)
+{
+    return static_cast<std::int32_t>(((orderKey % kRowsPerMillisecond) + kRowsPerMillisecond) % kRowsPerMillisecond);
+}
+
 }  // namespace
 
 std::string LotContentOf(const std::string& label, bool enabled, const std::string& values)
@@ -47,20 +59,79 @@ std::string LotContentOf(const std::string& label, bool enabled, const std::stri
     return AuditRowHash({label, enabled ? "1" : "0", values});
 }
 
+std::string LotValuesOf(bool enabled, const std::string& values)
+{
+    return AuditRowHash({enabled ? "1" : "0", values});
+}
+
+std::string EncodeStoredRef(const std::string& id, std::int64_t orderKey, const std::string& content)
+{
+    return id + ' ' + std::to_string(orderKey) + ' ' + content;
+}
+
+bool DecodeStoredRef(const std::string& text, std::string& id, std::int64_t& orderKey, std::string& content)
+{
+    const size_t a = text.find(' ');
+    const size_t b = a == std::string::npos ? a : text.find(' ', a + 1);
+    if (b == std::string::npos || a == 0)
+        return false;
+    try {
+        orderKey = std::stoll(text.substr(a + 1, b - a - 1));
+    } catch (...) {
+        return false;
+    }
+    id = text.substr(0, a);
+    content = text.substr(b + 1);
+    return true;
+}
+
 std::vector<PlannedLot> PlanLots(const Characteristic& c, const std::vector<SheetLot>& lots,
                                  const Publisher& publisher, std::int64_t now, LotLedger& ledger)
 {
     std::vector<PlannedLot> planned;
     std::map<std::string, int> seen;
+    std::vector<std::string> taken;  // keys of this sheet's lots, never taken over by a relabelled one
+    for (const SheetLot& lot : lots)
+        if (lot.storedId.empty())
+            taken.push_back(lot.label.empty() ? RowKey(lot.row) : LabelKey(lot.label, ++seen[lot.label]));
+    seen.clear();
     for (const SheetLot& lot : lots) {
-        const std::string key = lot.label.empty() ? RowKey(lot.row) : LabelKey(lot.label, ++seen[lot.label]);
-        std::string content = LotContentOf(lot.label, lot.enabled, lot.values);
+        const bool shown = !lot.storedId.empty();
+        const std::string key = shown               ? StoredKey(lot.storedId)
+                                : lot.label.empty() ? RowKey(lot.row)
+                                                    : LabelKey(lot.label, ++seen[lot.label]);
+        std::string content = shown ? lot.shownContent : LotContentOf(lot.label, lot.enabled, lot.values);
+        const std::string valuesContent = LotValuesOf(lot.enabled, lot.values);
         auto it = ledger.find(key);
-        if (it != ledger.end() && it->second.content == content)
+        LedgerEntry base;
+        bool known = it != ledger.end();
+        if (known) {
+            base = it->second;
+        } else if (shown) {
+            base = {lot.storedId, lot.storedContent, lot.storedOrderKey, lot.row, {}};
+            known = true;
+        }
+        std::string replacedKey;
+        if (!known) {
+            // Relabelled in place: the entry of this row with the same values
+            // whose key no lot of the sheet has any more.
+            for (const auto& [k, e] : ledger) {
+                if (e.row == lot.row && !e.valuesContent.empty() && e.valuesContent == valuesContent &&
+                    k[0] != 'S' && std::find(taken.begin(), taken.end(), k) == taken.end()) {
+                    base = e;
+                    known = true;
+                    replacedKey = k;
+                    break;
+                }
+            }
+            if (known)
+                taken.push_back(replacedKey);
+        }
+        if (known && base.content == content)
             continue;
         PlannedLot p;
         StoredLot& l = p.lot;
-        l.supersedes = it != ledger.end() ? it->second.id : std::string();
+        l.supersedes = known ? base.id : std::string();
         l.id = LotIdOf(publisher.station, c, key, content, l.supersedes);
         l.label = lot.label;
         l.enabled = lot.enabled;
@@ -70,10 +141,15 @@ std::vector<PlannedLot> PlanLots(const Characteristic& c, const std::vector<Shee
         l.operatorName = publisher.operatorName;
         l.publishedAt = now;
         // A correction keeps the place of the lot it corrects.
-        l.orderKey = it != ledger.end() ? it->second.orderKey : now * kRowsPerMillisecond + lot.row;
-        ledger[key] = LedgerEntry{l.id, content, l.orderKey};
+        l.orderKey = known ? base.orderKey : now * kRowsPerMillisecond + lot.row;
+        if (!replacedKey.empty())
+            ledger.erase(replacedKey);
+        ledger[key] = LedgerEntry{l.id, content, l.orderKey, lot.row, valuesContent};
         p.key = key;
         p.content = std::move(content);
+        p.replacedKey = std::move(replacedKey);
+        p.row = lot.row;
+        p.valuesContent = valuesContent;
         planned.push_back(std::move(p));
     }
     return planned;
@@ -109,7 +185,8 @@ LotLedger LedgerOfStoredLots(const Characteristic& c, const std::string& station
         }
         // Two current lots under one key (sheets of one label published as
         // separate lots): the first one in lot order is the one corrected.
-        ledger.try_emplace(*key, LedgerEntry{s.id, content, s.orderKey});
+        ledger.try_emplace(*key, LedgerEntry{s.id, content, s.orderKey, RowOfOrderKey(s.orderKey),
+                                             LotValuesOf(s.enabled, s.values)});
     }
     return ledger;
 }

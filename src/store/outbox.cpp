@@ -60,6 +60,18 @@ std::unique_ptr<Outbox> Outbox::open(const std::string& path, std::string& error
             return nullptr;
         }
     }
+    // The row and the values of a ledger entry came later: an outbox made
+    // before has its entries without them (row -1: not found by row).
+    bool hasRow = false;
+    if (q.exec(QStringLiteral("PRAGMA table_info(ledger)")))
+        while (q.next())
+            hasRow = hasRow || q.value(1).toString() == QLatin1String("lot_row");
+    if (!hasRow && (!q.exec(QStringLiteral("ALTER TABLE ledger ADD COLUMN lot_row INTEGER NOT NULL DEFAULT -1")) ||
+                    !q.exec(QStringLiteral("ALTER TABLE ledger ADD COLUMN vals_content TEXT NOT NULL DEFAULT ''")))) {
+        error = "送信待ちファイルを準備できません: " + q.lastError().text().toStdString();
+        CloseStoreConnection(db);
+        return nullptr;
+    }
     return std::unique_ptr<Outbox>(new Outbox(std::move(db)));
 }
 
@@ -83,24 +95,28 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
     // What the station published before under each key of this characteristic.
     LotLedger ledger;
     q.prepare(
-        QStringLiteral("SELECT lot_key, id, content, order_key FROM ledger WHERE product = ? AND process = ? AND "
-                       "machine = ? AND item = ? AND scope = ?"));
+        QStringLiteral("SELECT lot_key, id, content, order_key, lot_row, vals_content FROM ledger WHERE product = ? "
+                       "AND process = ? AND machine = ? AND item = ? AND scope = ?"));
     for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &scope})
         q.addBindValue(Q(*f));
     if (!q.exec())
         return fail("送信待ちファイルを読めません", q);
     while (q.next())
-        ledger[S(q.value(0))] = {S(q.value(1)), S(q.value(2)), q.value(3).toLongLong()};
+        ledger[S(q.value(0))] = {S(q.value(1)), S(q.value(2)), q.value(3).toLongLong(), q.value(4).toInt(),
+                                 S(q.value(5))};
     q.finish();
 
-    QSqlQuery put(db_), note(db_);
+    QSqlQuery put(db_), note(db_), drop(db_);
     put.prepare(QStringLiteral(
         "INSERT INTO queue (id, product, process, machine, item, unit, kind, decimals, upper_limit, lower_limit, "
         "supersedes, label, enabled, vals, value_count, station, operator, order_key, published_at) VALUES (?, ?, ?, "
         "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     note.prepare(
         QStringLiteral("INSERT OR REPLACE INTO ledger (product, process, machine, item, scope, lot_key, id, "
-                       "content, order_key) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                       "content, order_key, lot_row, vals_content) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    drop.prepare(
+        QStringLiteral("DELETE FROM ledger WHERE product = ? AND process = ? AND machine = ? AND item = ? AND "
+                       "scope = ? AND lot_key = ?"));
     const std::vector<PlannedLot> planned = PlanLots(c, lots, publisher, StationNowMillis(), ledger);
     for (const PlannedLot& p : planned) {
         const StoredLot& l = p.lot;
@@ -121,8 +137,16 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
                  &c.product, &c.process, &c.machine, &c.item, &scope, &p.key, &l.id, &p.content})
             note.addBindValue(Q(*f));
         note.addBindValue(static_cast<qlonglong>(l.orderKey));
+        note.addBindValue(p.row);
+        note.addBindValue(Q(p.valuesContent));
         if (!note.exec())
             return fail("送信待ちファイルに書けません", note);
+        if (!p.replacedKey.empty()) {
+            for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &scope, &p.replacedKey})
+                drop.addBindValue(Q(*f));
+            if (!drop.exec())
+                return fail("送信待ちファイルに書けません", drop);
+        }
     }
     if (!q.exec(QStringLiteral("COMMIT")))
         return fail("送信待ちファイルに書けません", q);
@@ -141,11 +165,13 @@ std::int64_t Outbox::pending()
     return q.value(0).toLongLong();
 }
 
-bool Outbox::forward(PlantStore& store, std::int64_t* sent)
+bool Outbox::forward(PlantStore& store, std::int64_t* sent, ForwardCounts* counts)
 {
     std::int64_t total = 0;
     if (sent)
         *sent = 0;
+    if (counts)
+        *counts = ForwardCounts{};
     std::string storeId;
     for (;;) {
         QSqlQuery q(db_);
@@ -186,9 +212,23 @@ bool Outbox::forward(PlantStore& store, std::int64_t* sent)
         q.finish();
         if (batch.lots.empty())
             break;
-        if (!store.publish(batch) || (storeId.empty() && !store.storeId(storeId))) {
+        // New lots and corrections go in apart, so the store tells how many
+        // of each it did not have yet; a correction never precedes its lot.
+        LotBatch fresh{batch.characteristic, batch.specification, {}}, corrections = fresh;
+        for (StoredLot& l : batch.lots)
+            (l.supersedes.empty() ? fresh : corrections).lots.push_back(std::move(l));
+        int addedNew = 0, addedCorrections = 0;
+        if ((!fresh.lots.empty() && !store.publish(fresh, &addedNew)) ||
+            (!corrections.lots.empty() && !store.publish(corrections, &addedCorrections)) ||
+            (storeId.empty() && !store.storeId(storeId))) {
             error_ = store.lastError();
             return false;
+        }
+        const auto forwarded = static_cast<std::int64_t>(fresh.lots.size() + corrections.lots.size());
+        if (counts) {
+            counts->added += addedNew;
+            counts->corrected += addedCorrections;
+            counts->already += forwarded - addedNew - addedCorrections;
         }
         if (!keepHead(storeId, store.head()))
             return false;
@@ -198,7 +238,7 @@ bool Outbox::forward(PlantStore& store, std::int64_t* sent)
         q.addBindValue(static_cast<qlonglong>(lastSeq));
         if (!q.exec())
             return fail("送信待ちファイルに書けません", q);
-        total += static_cast<std::int64_t>(batch.lots.size());
+        total += forwarded;
         if (sent)
             *sent = total;
     }
@@ -236,7 +276,8 @@ bool Outbox::keptHeads(const std::string& storeId, std::vector<ChainHead>& out)
     return true;
 }
 
-bool ForwardOutbox(Outbox& outbox, const StoreLocation& where, std::int64_t* sent, std::string& error)
+bool ForwardOutbox(Outbox& outbox, const StoreLocation& where, std::int64_t* sent, std::string& error,
+                   ForwardCounts* counts)
 {
     if (sent)
         *sent = 0;
@@ -247,7 +288,7 @@ bool ForwardOutbox(Outbox& outbox, const StoreLocation& where, std::int64_t* sen
         error = store->lastError();
         return false;
     }
-    if (!outbox.forward(*store, sent)) {
+    if (!outbox.forward(*store, sent, counts)) {
         error = outbox.lastError();
         return false;
     }

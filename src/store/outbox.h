@@ -27,6 +27,15 @@ namespace trevolo {
 
 class PlantStore;
 
+// What a forward stored: lots new to the store, corrections new to it, and
+// lots the store already had (sent before by a run that did not see the
+// answer).
+struct ForwardCounts {
+    std::int64_t added = 0;
+    std::int64_t corrected = 0;
+    std::int64_t already = 0;
+};
+
 class Outbox {
 public:
     // Opens (and creates, when missing) the outbox file; null with a reason.
@@ -50,7 +59,7 @@ public:
     // Forwards the waiting lots to the store, oldest first, a batch of one
     // characteristic and specification at a time. Stops at the first
     // failure (the lots stay queued) with the reason in lastError().
-    bool forward(PlantStore& store, std::int64_t* sent = nullptr);
+    bool forward(PlantStore& store, std::int64_t* sent = nullptr, ForwardCounts* counts = nullptr);
 
     // The newest head of the store's audit chain that this station saw after
     // its own writes, filed under the store's id: with it, an auditor can
@@ -69,6 +78,7 @@ private:
 // Connects to the store, forwards what the outbox holds and disconnects.
 // False with the reason (no server, a refused write) in error; the lots not
 // forwarded stay queued.
-bool ForwardOutbox(Outbox& outbox, const StoreLocation& where, std::int64_t* sent, std::string& error);
+bool ForwardOutbox(Outbox& outbox, const StoreLocation& where, std::int64_t* sent, std::string& error,
+                   ForwardCounts* counts = nullptr);
 
 }  // namespace trevolo

@@ -93,6 +93,13 @@ std::string EncodeSheet(const Struct_Sheet& s)
     PutInt(out, static_cast<long long>(s.DataList.size()));
     for (const std::string& l : s.DataList)
         Put(out, l);
+    // The stored lots of a sheet opened from the plant store follow; a sheet
+    // without them is written as before.
+    if (!s.StoreRefs.empty()) {
+        PutInt(out, static_cast<long long>(s.StoreRefs.size()));
+        for (const std::string& l : s.StoreRefs)
+            Put(out, l);
+    }
     return out;
 }
 
@@ -114,7 +121,8 @@ std::optional<Struct_Sheet> DecodeSheet(const std::string& text)
     s.Row = static_cast<std::int32_t>(row);
     s.Col = static_cast<std::int32_t>(col);
     s.HasLists = lists != 0;
-    if (!GetList(in, s.CheckList) || !GetList(in, s.DataList) || !in.empty())
+    if (!GetList(in, s.CheckList) || !GetList(in, s.DataList) || (!in.empty() && !GetList(in, s.StoreRefs)) ||
+        !in.empty())
         return std::nullopt;
     return s;
 }

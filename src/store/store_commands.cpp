@@ -11,7 +11,11 @@
 #include <unistd.h>
 #include <unordered_map>
 
+#include "document/judgment_chain.h"
+#include "model/comfunction.h"
 #include "model/commatext.h"
+#include "model/number.h"
+#include "store/lot_ledger.h"
 #include "store/plant_store.h"
 
 namespace trevolo {
@@ -26,8 +30,27 @@ Specification SpecificationOf(const Struct_Sheet& sheet)
     return {sheet.Unit, sheet.SpecKind, sheet.Keta, sheet.Kupper, sheet.Klower};
 }
 
+std::string SameValues(std::string_view values, int decimals)
+{
+    std::vector<std::string> cells = CommaTextSplit(values);
+    for (std::string& c : cells) {
+        double v = 0;
+        if (TryStrToFloat(c, v))
+            c = FormatFixed(v, decimals);
+    }
+    while (!cells.empty() && IsBlank(cells.back()))
+        cells.pop_back();
+    return CommaTextJoin(cells);
+}
+
+std::string SameLotContent(const std::string& label, bool enabled, std::string_view values, int decimals)
+{
+    return LotContentOf(label, enabled, SameValues(values, decimals));
+}
+
 std::vector<SheetLot> SheetLotsOf(const Struct_Sheet& sheet)
 {
+    const int decimals = ShownDecimals(sheet.Keta);
     std::vector<SheetLot> lots;
     const size_t rows = std::min(sheet.DataList.size(), static_cast<size_t>(std::max(sheet.Row, 0)));
     for (size_t r = 0; r < rows; ++r) {
@@ -43,6 +66,9 @@ std::vector<SheetLot> SheetLotsOf(const Struct_Sheet& sheet)
         lot.values = CommaTextJoin(cells);
         lot.valueCount = static_cast<std::int32_t>(cells.size());
         lot.row = static_cast<std::int32_t>(r);
+        if (r < sheet.StoreRefs.size() &&
+            DecodeStoredRef(sheet.StoreRefs[r], lot.storedId, lot.storedOrderKey, lot.storedContent))
+            lot.shownContent = SameLotContent(lot.label, lot.enabled, lot.values, decimals);
         lots.push_back(std::move(lot));
     }
     return lots;
@@ -72,11 +98,14 @@ Struct_Sheet SheetFromHistory(const Characteristic& characteristic, const LotHis
     s.Col = n;
     s.Row = std::clamp(static_cast<int>(cells.size()), std::clamp(minLots, kMinLots, kMaxLots), kMaxLots);
     s.HasLists = true;
+    const int decimals = ShownDecimals(s.Keta);
     for (size_t i = 0; i < cells.size(); ++i) {
         cells[i].resize(static_cast<size_t>(n));
         const StoredLot& lot = history.lots[skip + i];
         s.CheckList.push_back(lot.enabled ? "1" : "0");
         s.DataList.push_back(DataLineJoin(lot.label, cells[i].data(), cells[i].size()));
+        s.StoreRefs.push_back(
+            EncodeStoredRef(lot.id, lot.orderKey, SameLotContent(lot.label, lot.enabled, lot.values, decimals)));
     }
     return s;
 }
@@ -125,10 +154,16 @@ namespace {
 void Finish(Outbox& outbox, const StoreLocation& where, PublishReport& report)
 {
     std::string error;
-    report.reached = ForwardOutbox(outbox, where, &report.sent, error);
+    ForwardCounts counts;
+    report.reached = ForwardOutbox(outbox, where, &report.sent, error, &counts);
     report.waiting = std::max<std::int64_t>(outbox.pending(), 0);
+    report.added = counts.added;
+    report.corrected = counts.corrected;
+    report.already += counts.already;
     if (report.reached)
-        report.message = std::to_string(report.sent) + " ロットを工場データベースへ送信しました。";
+        report.message = "工場データベースへ送信しました。\n新規 " + std::to_string(report.added) + " ロット、訂正 " +
+                         std::to_string(report.corrected) + " ロット、登録済み " + std::to_string(report.already) +
+                         " ロット、" + PendingLotsText(report.waiting);
     else
         report.message = error + "\n" + PendingLotsText(report.waiting) + "は接続が戻ると送信されます。";
 }
@@ -151,12 +186,13 @@ bool PublishSheets(const SheetArray& sheets, const std::vector<std::string>& sco
         const Struct_Sheet& sheet = sheets[static_cast<size_t>(i)];
         const std::string scope = static_cast<size_t>(i) < scopes.size() ? scopes[static_cast<size_t>(i)] : "";
         int queued = 0;
-        if (!outbox->queue(CharacteristicOf(sheet), SpecificationOf(sheet), scope, SheetLotsOf(sheet), publisher,
-                           &queued)) {
+        const std::vector<SheetLot> lots = SheetLotsOf(sheet);
+        if (!outbox->queue(CharacteristicOf(sheet), SpecificationOf(sheet), scope, lots, publisher, &queued)) {
             report.message = outbox->lastError();
             return false;
         }
         report.queued += queued;
+        report.already += static_cast<std::int64_t>(lots.size()) - queued;
         if (progress)
             progress(i + 1, total);
     }
@@ -216,9 +252,20 @@ bool OpenCharacteristic(const StoreLocation& where, const Characteristic& charac
     std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
     if (!store)
         return false;
-    if (!store->checkSchema() || !store->newestLots(characteristic, kMaxLots, history)) {
+    std::vector<LimitSet> revisions;
+    if (!store->checkSchema() || !store->newestLots(characteristic, kMaxLots, history) ||
+        !store->limitHistory(characteristic, revisions)) {
         error = store->lastError();
         return false;
+    }
+    // The limits shown are those in force now, also when they were revised
+    // after the newest lot.
+    const std::int64_t now = StationNowMillis();
+    for (const LimitSet& set : revisions) {
+        if (set.effectiveFrom <= now && (!history.hasLimits || set.effectiveFrom >= history.limits.effectiveFrom)) {
+            history.limits = set;
+            history.hasLimits = true;
+        }
     }
     sheet = SheetFromHistory(characteristic, history);
     return true;

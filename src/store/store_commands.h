@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/comtype.h"
@@ -19,12 +20,19 @@ namespace trevolo {
 Characteristic CharacteristicOf(const Struct_Sheet& sheet);
 // The specification of a sheet header.
 Specification SpecificationOf(const Struct_Sheet& sheet);
-// The lots of a sheet that hold at least one value, with their rows.
+// The lots of a sheet that hold at least one value, with their rows and,
+// for rows shown from the store, the stored lot they show.
 std::vector<SheetLot> SheetLotsOf(const Struct_Sheet& sheet);
+// The values of a lot as a sheet shows them: numbers brought to the sheet's
+// decimals, empty cells at the end left out.
+std::string SameValues(std::string_view values, int decimals);
+// A lot's content as a sheet shows it, for telling a shown lot unchanged.
+std::string SameLotContent(const std::string& label, bool enabled, std::string_view values, int decimals);
 
 // A sheet record of a history: the header of the characteristic and its
 // specification, the lots as rows (at least minLots rows, as many values a
-// row as the widest lot, at most 1000 by 100).
+// row as the widest lot, at most 1000 by 100), each row with the stored lot
+// it shows.
 Struct_Sheet SheetFromHistory(const Characteristic& characteristic, const LotHistory& history, int minLots = 10);
 
 // The embedded store and the outbox in the user's data folder
@@ -39,6 +47,9 @@ std::string PendingLotsText(std::int64_t lots);
 struct PublishReport {
     int queued = 0;            // lots new or changed, put into the outbox
     std::int64_t sent = 0;     // lots forwarded to the store by this call
+    std::int64_t added = 0;      // of those, stored as new lots
+    std::int64_t corrected = 0;  // stored as corrections
+    std::int64_t already = 0;    // lots the store had already (unchanged on the sheet, or sent before)
     std::int64_t waiting = 0;  // lots left in the outbox
     bool reached = false;      // the store took everything waiting
     std::string message;       // what to tell the inspector, in Japanese
@@ -71,7 +82,7 @@ bool ListCharacteristics(const StoreLocation& where, const std::string& search, 
                          std::string& error);
 
 // The newest lots of a characteristic (up to a sheet's 1000) as a sheet
-// record, with the history they came from (its limits in force and its
+// record, with the history they came from (the limits in force now and its
 // last arrival number, for a live feed).
 bool OpenCharacteristic(const StoreLocation& where, const Characteristic& characteristic, Struct_Sheet& sheet,
                         LotHistory& history, std::string& error);

@@ -3,13 +3,16 @@
 // limits, a lot of another station shown live, unchanged lots not sent
 // again, and lots kept in the outbox while no server answers.
 #include <QLabel>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "app/plant_store_view.h"
 #include "app_fixture.h"
+#include "document/chart_data.h"
 #include "store/plant_store.h"
+#include "store/session_journal.h"
 #include "store/store_commands.h"
 #include "store_test_support.h"
 
@@ -54,6 +57,50 @@ protected:
     }
 
     std::string lastMessage() const { return prompts.shown.empty() ? "" : prompts.shown.back().text.toStdString(); }
+
+    // A second station: a window of its own with its settings and outbox
+    // in a folder of their own, on the same server.
+    TMainForm& openStationB(const StoreLocation& where)
+    {
+        formB.reset();
+        settingsB = std::make_unique<QSettings>(dirB.filePath("trevolo.conf"), QSettings::IniFormat);
+        settingsB->beginGroup(QStringLiteral("PlantStore"));
+        settingsB->setValue(QStringLiteral("Host"), QString::fromStdString(where.host));
+        settingsB->setValue(QStringLiteral("Port"), where.port);
+        settingsB->setValue(QStringLiteral("Database"), QString::fromStdString(where.database));
+        settingsB->setValue(QStringLiteral("User"), QString::fromStdString(where.user));
+        settingsB->setValue(QStringLiteral("SslMode"), QStringLiteral("disable"));
+        settingsB->endGroup();
+        formB = std::make_unique<TMainForm>(settingsB.get());
+        formB->show();
+        viewB()->setOutboxPath(dirB.filePath(QStringLiteral("outbox.sqlite")).toStdString());
+        return *formB;
+    }
+    PlantStoreView* viewB() { return formB->findChild<PlantStoreView*>(QStringLiteral("plantStore")); }
+
+    // Stored lot rows, and those of them still current.
+    static std::pair<long long, long long> Rows(const StoreLocation& where)
+    {
+        std::string error;
+        auto store = PlantStore::open(where, error);
+        QSqlQuery q(store->database());
+        if (!q.exec(QStringLiteral("SELECT COUNT(*), COUNT(*) - (SELECT COUNT(DISTINCT supersedes) FROM lot WHERE "
+                                   "supersedes <> '') FROM lot")) ||
+            !q.next())
+            return {-1, -1};
+        return {q.value(0).toLongLong(), q.value(1).toLongLong()};
+    }
+
+    static size_t LinesDrawn(const SheetSession& s)
+    {
+        const ChartData d = BuildChartData(s);
+        return static_cast<size_t>(std::count_if(d.x.lines.begin(), d.x.lines.end(),
+                                                 [](const LevelLine& l) { return l.shown; }));
+    }
+
+    QTemporaryDir dirB;
+    std::unique_ptr<QSettings> settingsB;
+    std::unique_ptr<TMainForm> formB;
 };
 
 TEST_F(PlantStoreWindowTest, PublishOpenAndFollowLive)
@@ -64,10 +111,11 @@ TEST_F(PlantStoreWindowTest, PublishOpenAndFollowLive)
     PlantStoreView& view = openOn(where);
     typeSheet();
     view.publish(false);
-    EXPECT_EQ(lastMessage(), "3 ロットを工場データベースへ送信しました。");
+    EXPECT_EQ(lastMessage(), "工場データベースへ送信しました。\n新規 3 ロット、訂正 0 ロット、登録済み 0 ロット、未送信 0 ロット");
+    EXPECT_EQ(prompts.shown.back().kind, ScriptedPrompts::Shown::Information);
     // Unchanged lots are not sent again.
     view.publish(false);
-    EXPECT_EQ(lastMessage(), "0 ロットを工場データベースへ送信しました。");
+    EXPECT_EQ(lastMessage(), "工場データベースへ送信しました。\n新規 0 ロット、訂正 0 ロット、登録済み 3 ロット、未送信 0 ロット");
 
     // Opened into the second sheet: the lots, the label and the limits in
     // force, as typed limits.
@@ -100,10 +148,78 @@ TEST_F(PlantStoreWindowTest, PublishOpenAndFollowLive)
     ASSERT_TRUE(report.reached) << report.message;
     EXPECT_TRUE(QTest::qWaitFor([&] { return HasLot(s, "B1"); }, 1500));
     EXPECT_EQ(s.limits[LimitUcl3], "10.05");
-    // Undo takes the live update back.
+    // A live update is no step of the history: undo takes the opening back
+    // as a whole, and the sheet no longer follows the store.
     form->workbook().undo(form->session());
     form->showSheet(1);
     EXPECT_FALSE(HasLot(form->session(), "B1"));
+    EXPECT_EQ(view.liveSheet(), -1);
+}
+
+// Two stations on one server: B opens what A published and sees the limits
+// in force drawn; A's correction reaches B's charts without emptying them;
+// B's undo after it publishes nothing; B's edit of an opened lot is a
+// correction of that lot, also from a window started afresh with the sheet
+// as the crash journal keeps it. The store's rows are counted after each step.
+TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
+{
+    const StoreLocation where = test::FreshDatabase();
+    std::string error;
+    ASSERT_TRUE(PlantStore::open(where, error)->init()) << error;
+    PlantStoreView& a = openOn(where);
+    typeSheet();
+    SheetSession& s = form->session();
+    s.setField(s.header.unit, "mm", ChangedHeader);
+    s.setField(s.header.upper, "10.100", ChangedHeader);
+    s.setField(s.header.lower, "9.900", ChangedHeader);
+    s.typeLimits({"10.05", "10.03", "10.02", "9.95", "9.97", "9.98", "10.00", "0.02", "0.05"});
+    a.publish(false);
+    EXPECT_EQ(Rows(where), std::make_pair(3LL, 3LL));
+
+    const Characteristic shaft{"シャフト", "旋削", "NC-3", "外径'); DROP lot;--"};
+    openStationB(where);
+    ASSERT_TRUE(viewB()->open(shaft)) << lastMessage();
+    SheetSession& b = formB->session();
+    // The limits in force are typed, and every line is checked and drawn.
+    EXPECT_TRUE(b.limitsTyped());
+    EXPECT_EQ(b.limits[LimitUcl2], "10.03");
+    EXPECT_TRUE(std::all_of(b.lineAutomatic.begin(), b.lineAutomatic.end(), [](bool on) { return on; }));
+    EXPECT_EQ(LinesDrawn(b), 9u);  // with the two specification lines
+    const Outcome judged = b.judgeSpc(formB->workbook().options);
+    ASSERT_TRUE(judged.spcJudged) << (judged.messages.empty() ? "" : judged.messages[0].text);
+    ASSERT_EQ(BuildChartData(b).x.points.size(), 3u);
+
+    // B edits lot 2; A corrects lot 1: one row more, still three current
+    // lots, B's charts keep their points and lines and B's edit stays.
+    b.typeValue(2, 2, "10.07");
+    form->session().typeValue(1, 1, "10.03");
+    a.publish(false);
+    EXPECT_NE(lastMessage().find("新規 0 ロット、訂正 1 ロット、登録済み 2 ロット"), std::string::npos) << lastMessage();
+    EXPECT_EQ(Rows(where), std::make_pair(4LL, 3LL));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return b.valueCells().text(1, 1) == "10.030"; }, 3000));
+    EXPECT_EQ(BuildChartData(b).x.points.size(), 3u);
+    EXPECT_EQ(LinesDrawn(b), 9u);  // with the two specification lines
+    EXPECT_EQ(b.valueCells().text(2, 2), "10.070");
+
+    // Undo after the live update takes back B's edit only; the typed limits
+    // stay and publishing stores nothing.
+    formB->workbook().undo(b);
+    EXPECT_EQ(b.valueCells().text(1, 1), "10.030");
+    EXPECT_NE(b.valueCells().text(2, 2), "10.070");
+    EXPECT_EQ(b.limits[LimitUcl3], "10.05");
+    viewB()->publish(false);
+    EXPECT_EQ(Rows(where), std::make_pair(4LL, 3LL));
+
+    // B corrects lot 2 after a restart of its window: a correction of it.
+    formB->storeShownSheet();
+    const std::optional<Struct_Sheet> kept = DecodeSheet(EncodeSheet(formB->workbook().sheets[0]));
+    ASSERT_TRUE(kept);
+    openStationB(where);
+    formB->workbook().importSheet(0, *kept, formB->session());
+    formB->session().typeValue(2, 2, "10.07");
+    viewB()->publish(false);
+    EXPECT_NE(lastMessage().find("新規 0 ロット、訂正 1 ロット"), std::string::npos) << lastMessage();
+    EXPECT_EQ(Rows(where), std::make_pair(5LL, 3LL));
 }
 
 TEST_F(PlantStoreWindowTest, LotsWaitInTheOutboxWhileNoServerAnswers)

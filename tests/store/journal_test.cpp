@@ -200,6 +200,13 @@ TEST(JournalRecordTest, EveryTextComesBackWhole)
     s.DataList = {"\"K,1\",1.0,,\"\"", ""};
     EXPECT_EQ(DecodeSheet(EncodeSheet(s)), s);
     EXPECT_FALSE(DecodeSheet(EncodeSheet(s) + "x"));
+    // The stored lots of a sheet opened from the plant store come back too;
+    // the record before them is written as a sheet without them is.
+    const std::string plain = EncodeSheet(s);
+    s.StoreRefs = {"5f0c 12 ab", ""};
+    EXPECT_EQ(DecodeSheet(EncodeSheet(s)), s);
+    EXPECT_EQ(EncodeSheet(s).substr(0, plain.size()), plain);
+    EXPECT_FALSE(DecodeSheet(EncodeSheet(s) + "x"));
     EXPECT_FALSE(DecodeSheet("99999999999999999999:"));
     EXPECT_FALSE(DecodeSheet(""));
 }

@@ -148,6 +148,15 @@ TEST_P(PlantStoreTest, LedgerSkipsUnchangedAndSupersedes)
     ASSERT_TRUE(ForwardOutbox(*outbox, where, nullptr, error)) << error;
     ASSERT_TRUE(store->allLots(kShaft, h));
     EXPECT_EQ(h.lots[1].values, "3,4");
+    // Relabelled in its row with its values unchanged: the same lot, sent
+    // as its correction, never as a copy.
+    sheet[2].label = "K3";
+    ASSERT_TRUE(outbox->queue(kShaft, kSpec, "sheet", sheet, me, &queued)) << outbox->lastError();
+    EXPECT_EQ(queued, 1);
+    ASSERT_TRUE(ForwardOutbox(*outbox, where, nullptr, error)) << error;
+    ASSERT_TRUE(store->allLots(kShaft, h));
+    ASSERT_EQ(h.lots.size(), 3u);
+    EXPECT_EQ(h.lots[2].label, "K3");
 }
 
 // Stored rows are never changed: not by the owner, not by any role.
