@@ -48,6 +48,7 @@
 #include "model/comfunction.h"
 #include "model/number.h"
 #include "model/sheetio.h"
+#include "store/store_commands.h"
 
 namespace trevolo {
 
@@ -696,6 +697,14 @@ void TMainForm::closeEvent(QCloseEvent* e)
         RunCommand([&] { SaveGridsToSheet(selectedTab_); });
     FormCloseQuery();
     EndJournal();
+    // Lots still in the outbox are not lost: the next start sends them.
+    if (plantStore_) {
+        if (const std::int64_t waiting = WaitingLots(plantStore_->outboxPath()); waiting > 0)
+            Prompts::current().message(this, QString::fromUtf8(kGuideCaption),
+                                       QStringLiteral("工場データベースへ未送信の %1 ロットがあります。\n"
+                                                      "次回の起動時に送信されます。")
+                                           .arg(waiting));
+    }
     e->accept();
 }
 

@@ -510,8 +510,10 @@ void PlantStoreView::publish(bool all)
 
 bool PlantStoreView::askPassword(const std::string& error)
 {
+    const QString reason = QString::fromStdString(error);
     if (location().engine != StoreEngine::Postgres ||
-        !QString::fromStdString(error).contains(QLatin1String("password"), Qt::CaseInsensitive))
+        !(reason.contains(QLatin1String("password"), Qt::CaseInsensitive) ||
+          reason.contains(QStringLiteral("パスワード"))))
         return false;
     bool ok = false;
     const QString password =

@@ -42,6 +42,7 @@ public:
     StoreLocation location() const;
     // The station's outbox file (tests point it elsewhere).
     void setOutboxPath(std::string path);
+    const std::string& outboxPath() const { return outboxPath_; }
 
     // Publishes the shown sheet, or with all every sheet; the window waits
     // with a progress bar while a worker thread sends, and is told the

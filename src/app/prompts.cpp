@@ -1,5 +1,7 @@
 #include "app/prompts.h"
 
+#include "store/store_engine.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -22,29 +24,60 @@ void Prompts::install(Prompts* p)
     g_current = p;
 }
 
+QString SplitDetails(const QString& text, QString* details)
+{
+    static const QString mark = QString::fromUtf8(kDetailsMark);
+    if (!text.contains(mark))
+        return text;
+    QStringList kept;
+    QStringList apart;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (line.startsWith(mark))
+            apart << line.mid(mark.size());
+        else
+            kept << line;
+    }
+    if (details)
+        *details = apart.join(QLatin1Char('\n'));
+    return kept.join(QLatin1Char('\n'));
+}
+
+namespace {
+
+// A box with the text's details lines in its details part ("詳細").
+int ShowBox(QMessageBox::Icon icon, QWidget* parent, const QString& caption, const QString& text,
+            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton fallback)
+{
+    QString details;
+    QMessageBox box(icon, caption, SplitDetails(text, &details), buttons, parent);
+    // Qt's button of the details part reads "詳細を表示..." in Japanese.
+    if (!details.isEmpty())
+        box.setDetailedText(details);
+    box.setDefaultButton(fallback);
+    return box.exec();
+}
+
+}  // namespace
+
 void QtPrompts::message(QWidget* parent, const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, parent);
-    box.exec();
+    ShowBox(QMessageBox::Warning, parent, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void QtPrompts::inform(QWidget* parent, const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, parent);
-    box.exec();
+    ShowBox(QMessageBox::Information, parent, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 bool QtPrompts::question(QWidget* parent, const QString& caption, const QString& text)
 {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    return ShowBox(QMessageBox::Warning, parent, caption, text, QMessageBox::Yes | QMessageBox::No,
+                   QMessageBox::No) == QMessageBox::Yes;
 }
 
 void QtPrompts::error(QWidget* parent, const QString& text)
 {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok, parent);
-    box.exec();
+    ShowBox(QMessageBox::Critical, parent, QApplication::applicationName(), text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
 QString QtPrompts::openFile(QWidget* parent, const QString& title, const QString& folder, const QString& filter)
@@ -69,17 +102,20 @@ bool QtPrompts::openUrl(const QUrl& url)
 
 void ScriptedPrompts::message(QWidget*, const QString& caption, const QString& text)
 {
-    shown.push_back({Shown::Message, caption, text});
+    QString details;
+    shown.push_back({Shown::Message, caption, SplitDetails(text, &details), details});
 }
 
 void ScriptedPrompts::inform(QWidget*, const QString& caption, const QString& text)
 {
-    shown.push_back({Shown::Information, caption, text});
+    QString details;
+    shown.push_back({Shown::Information, caption, SplitDetails(text, &details), details});
 }
 
 bool ScriptedPrompts::question(QWidget*, const QString& caption, const QString& text)
 {
-    shown.push_back({Shown::Question, caption, text});
+    QString details;
+    shown.push_back({Shown::Question, caption, SplitDetails(text, &details), details});
     if (answers.empty())
         return false;
     bool a = answers.front();
@@ -89,12 +125,13 @@ bool ScriptedPrompts::question(QWidget*, const QString& caption, const QString& 
 
 void ScriptedPrompts::error(QWidget*, const QString& text)
 {
-    shown.push_back({Shown::Error, QString(), text});
+    QString details;
+    shown.push_back({Shown::Error, QString(), SplitDetails(text, &details), details});
 }
 
 QString ScriptedPrompts::openFile(QWidget*, const QString& title, const QString& folder, const QString& filter)
 {
-    shown.push_back({Shown::OpenFile, title, folder + QLatin1Char('|') + filter});
+    shown.push_back({Shown::OpenFile, title, folder + QLatin1Char('|') + filter, QString()});
     if (files.empty())
         return {};
     QString f = files.front();
@@ -104,7 +141,7 @@ QString ScriptedPrompts::openFile(QWidget*, const QString& title, const QString&
 
 QString ScriptedPrompts::saveFile(QWidget*, const QString& title, const QString& folder, const QString& filter)
 {
-    shown.push_back({Shown::SaveFile, title, folder + QLatin1Char('|') + filter});
+    shown.push_back({Shown::SaveFile, title, folder + QLatin1Char('|') + filter, QString()});
     if (files.empty())
         return {};
     QString f = files.front();
@@ -114,7 +151,7 @@ QString ScriptedPrompts::saveFile(QWidget*, const QString& title, const QString&
 
 QString ScriptedPrompts::folder(QWidget*, const QString& title, const QString& start)
 {
-    shown.push_back({Shown::Folder, title, start});
+    shown.push_back({Shown::Folder, title, start, QString()});
     if (files.empty())
         return {};
     QString f = files.front();
@@ -124,7 +161,7 @@ QString ScriptedPrompts::folder(QWidget*, const QString& title, const QString& s
 
 bool ScriptedPrompts::openUrl(const QUrl& url)
 {
-    shown.push_back({Shown::Url, QString(), url.toString()});
+    shown.push_back({Shown::Url, QString(), url.toString(), QString()});
     return true;
 }
 
@@ -132,7 +169,8 @@ QStringList ScriptedPrompts::texts() const
 {
     QStringList out;
     for (const auto& s : shown)
-        if (s.kind == Shown::Message || s.kind == Shown::Question || s.kind == Shown::Error)
+        if (s.kind == Shown::Message || s.kind == Shown::Question || s.kind == Shown::Error ||
+            s.kind == Shown::Information)
             out << s.text;
     return out;
 }

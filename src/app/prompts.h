@@ -26,11 +26,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A box's text may carry lines that start with "詳細: " (the server's or a
+// driver's own words): the box shows them apart, in its details part, and
+// the rest as its text. Returns the rest; the details go to details.
+QString SplitDetails(const QString& text, QString* details);
+
 class Prompts {
 public:
     virtual ~Prompts() = default;
 
-    // Modal box with an exclamation icon and an OK button.
+    // Modal box with an exclamation icon and an OK button. Each box shows
+    // the details lines of its text apart (SplitDetails).
     virtual void message(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Modal box with the information icon and an OK button: a success told.
     virtual void inform(QWidget* parent, const QString& caption, const QString& text) = 0;
@@ -73,6 +79,7 @@ public:
         enum Kind { Message, Question, Error, OpenFile, SaveFile, Folder, Url, Information } kind;
         QString caption;  // caption, or the dialog title
         QString text;     // text, or the folder / filter / address
+        QString details;  // the box's details part (SplitDetails)
     };
 
     std::deque<bool> answers;
@@ -88,7 +95,8 @@ public:
     QString folder(QWidget* parent, const QString& title, const QString& start) override;
     bool openUrl(const QUrl& url) override;
 
-    // Texts of every box shown (messages, questions and errors), in order.
+    // Texts of every box shown (messages, questions and errors), in order,
+    // without their details.
     QStringList texts() const;
 };
 

@@ -402,9 +402,16 @@ void SheetSession::layOutTables(int lots, int n)
 {
     setDimensions(lots, n);
     calcRows_ = spcRows_ = lots_ + 1;
-    for (CellStore* c : {&ctrl_, &calc_, &spc_})
-        for (int r = 1; r <= lots_; ++r)
-            c->setText(0, r, DefaultLotLabel(r));
+    // A label typed, imported or opened stays with its lot; only a row
+    // without one gets the default. A row of the statistics or SPC table
+    // without a label shows that of the lot table's row.
+    for (int r = 1; r <= lots_; ++r) {
+        if (IsBlank(ctrl_.text(0, r)))
+            ctrl_.setText(0, r, DefaultLotLabel(r));
+        for (CellStore* c : {&calc_, &spc_})
+            if (IsBlank(c->text(0, r)))
+                c->setText(0, r, ctrl_.text(0, r));
+    }
     ctrl_.setText(0, 0, "ﾛｯﾄ№");
     ctrl_.setText(1, 0, "ﾁｪｯｸ");
     for (int c = 0; c < n_; ++c)

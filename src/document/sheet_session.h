@@ -263,8 +263,9 @@ public:
     // names them, typed lines clear and named for typing.
     void resetLimits();
 
-    // Lays the tables out for lots and n (clamped): the default lot labels
-    // of the lot, statistics and SPC tables, the header rows of the four
+    // Lays the tables out for lots and n (clamped): the lot labels of the
+    // lot, statistics and SPC tables (a lot keeps the label it has; a row
+    // with none gets its default, K0001…), the header rows of the four
     // tables (the SPC table's naming the R, S or Rs side of the chart kind)
     // and one result row per lot.
     void layOut(int lots, int n);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "store/store_records.h"
@@ -20,6 +21,12 @@ namespace trevolo {
 
 // One lot row of a sheet as it is published.
 struct SheetLot {
+    SheetLot() = default;
+    SheetLot(std::string label, bool enabled, std::string values, std::int32_t valueCount, std::int32_t row)
+        : label(std::move(label)), enabled(enabled), values(std::move(values)), valueCount(valueCount), row(row)
+    {
+    }
+
     std::string label;
     bool enabled = true;
     std::string values;  // comma text of the value texts

@@ -475,32 +475,40 @@ bool PlantStore::stationLots(const Characteristic& characteristic, const std::st
     return readLots(q, out);
 }
 
+namespace {
+
+// A name as the open dialog's search compares it: full- and half-width forms
+// alike (NFKC, so "ｼｬﾌﾄ" is "シャフト" and "ＮＣ－３" is "NC-3"), and case
+// ignored.
+QString SearchForm(const QString& text)
+{
+    return text.normalized(QString::NormalizationForm_KC).toCaseFolded();
+}
+
+}  // namespace
+
 bool PlantStore::characteristics(const std::string& search, std::vector<CharacteristicSummary>& out)
 {
     out.clear();
     QSqlQuery q(db_);
-    QString sql = QStringLiteral(
+    // Neither engine compares the width forms alike (SQLite has no
+    // normalisation at all), so the search is made here, on the names read;
+    // a plant has hundreds of characteristics, not millions.
+    const QString sql = QStringLiteral(
         "SELECT c.id, c.product, c.process, c.machine, c.item, COUNT(DISTINCT l.station), COUNT(l.seq), "
         "COALESCE(MAX(l.published_at), 0) FROM characteristic c LEFT JOIN lot l ON l.characteristic_id = c.id "
-        "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id)");
-    if (!search.empty()) {
-        // Searched by position of the text, so % and _ are plain characters.
-        const QString has = dialect_.engine == StoreEngine::Postgres ? QStringLiteral("strpos(lower(%1), lower(?)) > 0")
-                                                                     : QStringLiteral("instr(lower(%1), lower(?)) > 0");
-        sql += QStringLiteral(" WHERE ") + has.arg(QLatin1String("c.product")) + QStringLiteral(" OR ") +
-               has.arg(QLatin1String("c.process")) + QStringLiteral(" OR ") + has.arg(QLatin1String("c.machine")) +
-               QStringLiteral(" OR ") + has.arg(QLatin1String("c.item"));
-    }
-    sql += QStringLiteral(
-        " GROUP BY c.id, c.product, c.process, c.machine, c.item ORDER BY c.product, c.process, "
+        "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id) "
+        "GROUP BY c.id, c.product, c.process, c.machine, c.item ORDER BY c.product, c.process, "
         "c.machine, c.item");
-    q.prepare(sql);
-    if (!search.empty())
-        for (int i = 0; i < 4; ++i)
-            q.addBindValue(Q(search));
-    if (!q.exec())
+    if (!q.exec(sql))
         return fail("特性の一覧を読めません", q);
+    const QString wanted = SearchForm(Q(search));
     while (q.next()) {
+        bool found = wanted.isEmpty();
+        for (int column = 1; column <= 4 && !found; ++column)
+            found = SearchForm(q.value(column).toString()).contains(wanted);
+        if (!found)
+            continue;
         CharacteristicSummary s;
         s.id = q.value(0).toLongLong();
         s.characteristic = {S(q.value(1)), S(q.value(2)), S(q.value(3)), S(q.value(4))};

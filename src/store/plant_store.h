@@ -92,7 +92,8 @@ public:
     bool publishLimits(const Characteristic& characteristic, const LimitSet& limits);
 
     // The characteristics whose product, process, machine or item contains
-    // search (all of them for an empty search), with their station and
+    // search, full- and half-width forms and case alike (all of them for an
+    // empty search), with their station and
     // current lot counts and the newest publishing time.
     bool characteristics(const std::string& search, std::vector<CharacteristicSummary>& out);
 

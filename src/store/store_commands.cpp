@@ -170,11 +170,37 @@ void Finish(Outbox& outbox, const StoreLocation& where, PublishReport& report)
 
 }  // namespace
 
+std::string MissingCharacteristicText(const SheetArray& sheets)
+{
+    std::string text;
+    for (const Struct_Sheet& sheet : sheets) {
+        if (SheetLotsOf(sheet).empty())
+            continue;
+        const std::pair<const std::string*, const char*> fields[] = {
+            {&sheet.Product, "品種名称"}, {&sheet.Process, "工程名称"}, {&sheet.Mbc, "装置名称"}, {&sheet.Label, "項目名称"}};
+        std::string missing;
+        for (const auto& [value, name] : fields)
+            if (IsBlank(*value))
+                missing += (missing.empty() ? "「" : "」・「") + std::string(name);
+        if (!missing.empty())
+            text += "シート「" + (IsBlank(sheet.Label) ? std::string("(無題)") : sheet.Label) + "」の" + missing +
+                    "」が入力されていません。\n";
+    }
+    if (!text.empty())
+        text += "品種・工程・装置・項目を入力してから送信してください。何も送信していません。";
+    return text;
+}
+
 bool PublishSheets(const SheetArray& sheets, const std::vector<std::string>& scopes, const StoreLocation& where,
                    const std::string& outboxPath, const Publisher& publisher, PublishReport& report,
                    const std::function<void(int, int)>& progress)
 {
     report = PublishReport{};
+    report.message = MissingCharacteristicText(sheets);
+    if (!report.message.empty()) {
+        report.waiting = std::max<std::int64_t>(WaitingLots(outboxPath), 0);
+        return false;
+    }
     std::string error;
     std::unique_ptr<Outbox> outbox = Outbox::open(outboxPath, error);
     if (!outbox) {

@@ -55,13 +55,20 @@ struct PublishReport {
     std::string message;       // what to tell the inspector, in Japanese
 };
 
+// Why the sheets cannot be published, in Japanese, or empty when they can:
+// a sheet with lots must name its characteristic in all of 品種・工程・装置・
+// 項目, and the text names the sheet and the fields left empty.
+std::string MissingCharacteristicText(const SheetArray& sheets);
+
 // Publishes sheets: the new and changed lots of each sheet go into the
 // outbox (one sheet at a time; scopes[i], when given, names sheet i for the
 // station's ledger, by default its characteristic) and the outbox is then
-// forwarded to the store. A store that cannot be reached leaves the lots
-// waiting; the call still succeeds and the report says how many wait.
-// progress(done, total) is called after each sheet. False only when the
-// outbox itself cannot be written.
+// forwarded to the store. Sheets with lots but no whole characteristic are
+// refused before anything is queued (MissingCharacteristicText). A store
+// that cannot be reached leaves the lots waiting; the call still succeeds
+// and the report says how many wait.
+// progress(done, total) is called after each sheet. False when the sheets
+// were refused or the outbox itself cannot be written.
 bool PublishSheets(const SheetArray& sheets, const std::vector<std::string>& scopes, const StoreLocation& where,
                    const std::string& outboxPath, const Publisher& publisher, PublishReport& report,
                    const std::function<void(int, int)>& progress = {});

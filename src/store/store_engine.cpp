@@ -5,7 +5,9 @@
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
+#include <algorithm>
 #include <atomic>
+#include <initializer_list>
 
 namespace trevolo {
 
@@ -143,8 +145,7 @@ QSqlDatabase OpenStoreConnection(const StoreLocation& where, std::string& error)
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
     }
     if (!db.open()) {
-        error = (pg ? "データベースサーバに接続できません: " : "データベースファイルを開けません: ") + where.text() +
-                " (" + db.lastError().text().trimmed().toStdString() + ")";
+        error = ConnectionFailureText(where, db.lastError().text());
         CloseStoreConnection(db);
         return QSqlDatabase();
     }
@@ -158,6 +159,49 @@ QSqlDatabase OpenStoreConnection(const StoreLocation& where, std::string& error)
         q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     }
     return db;
+}
+
+namespace {
+
+std::string DetailsLine(const QString& reason)
+{
+    const QString words = reason.simplified();
+    return words.isEmpty() ? std::string() : "\n" + std::string(kDetailsMark) + words.toStdString();
+}
+
+}  // namespace
+
+std::string ConnectionFailureText(const StoreLocation& where, const QString& reason)
+{
+    if (where.engine == StoreEngine::Sqlite)
+        return "データベースファイル " + where.path + " を開けません。ファイルの場所と書き込みの権限を確認してください。" +
+               DetailsLine(reason);
+    const std::string server = where.host + ":" + std::to_string(where.port);
+    const QString r = reason.toLower();
+    auto has = [&r](std::initializer_list<const char*> words) {
+        return std::any_of(words.begin(), words.end(), [&r](const char* w) { return r.contains(QLatin1String(w)); });
+    };
+    std::string cause;
+    // libpq's words (and the resolver's and the kernel's behind them).
+    if (has({"connection refused"}))
+        cause = "接続を拒否されました。サーバーが起動しているか、ポート番号 " + std::to_string(where.port) +
+                " が正しいかを確認してください。";
+    else if (has({"could not translate host name", "name or service not known", "temporary failure in name resolution",
+                  "nodename nor servname", "no address associated"}))
+        cause = "サーバー名 " + where.host + " が見つかりません。サーバー名とネットワークの設定を確認してください。";
+    else if (has({"timeout expired", "timed out", "no route to host", "network is unreachable"}))
+        cause = "サーバーが時間内に応答しません。サーバーの電源とネットワークの状態を確認してください。";
+    else if (has({"password authentication failed", "no password supplied", "password", "authentication failed"}))
+        cause = "ユーザー " + where.user + " のパスワードが違うか、入力されていません。";
+    else if (has({"no pg_hba.conf entry"}))
+        cause = "サーバーがこのPCからの接続を許可していません。サーバーの管理者に pg_hba.conf の設定を依頼してください。";
+    else if (has({"does not exist"}))
+        cause = "データベース " + where.database + " またはユーザー " + where.user +
+                " がサーバーにありません。工場データベース設定を確認してください。";
+    else if (has({"ssl"}))
+        cause = "SSLの設定がサーバーと合いません。工場データベース設定のSSLを確認してください。";
+    return "データベースサーバ " + server + " (データベース " + where.database + ") に接続できません。" + cause +
+           DetailsLine(reason);
 }
 
 bool IsConnectionLost(const QSqlError& error)
@@ -175,8 +219,7 @@ bool IsConnectionLost(const QSqlError& error)
 
 std::string LostConnectionText(const QSqlDatabase& db)
 {
-    const std::string reason = db.lastError().text().simplified().toStdString();
-    return "データベースサーバとの接続が切れました" + (reason.empty() ? std::string("。") : " (" + reason + ")");
+    return "データベースサーバとの接続が切れました。" + DetailsLine(db.lastError().text());
 }
 
 std::string StoreErrorText(const QSqlError& error, const QString& statement)
@@ -185,7 +228,7 @@ std::string StoreErrorText(const QSqlError& error, const QString& statement)
     const QString words = error.databaseText().isEmpty() ? error.driverText() : error.databaseText();
     const std::string text = words.simplified().toStdString();
     if (IsConnectionLost(error))
-        return "データベースサーバとの接続が切れました (" + text + ")";
+        return "データベースサーバとの接続が切れました。" + DetailsLine(words);
     // 42501: insufficient_privilege. The server names the object; the
     // statement tells which right was wanted.
     if (error.nativeErrorCode() == QLatin1String("42501")) {

@@ -54,13 +54,22 @@ struct StoreDialect {
     bool hasNotifications() const { return engine == StoreEngine::Postgres; }
 };
 
+// A message's line that starts with this mark holds the server's or the
+// driver's own words; the window shows such lines apart, as the details of
+// its box, and a terminal shows them as they are.
+inline constexpr const char* kDetailsMark = "詳細: ";
+
 // Opens a connection of the calling thread under a fresh name (Qt SQL
 // connections belong to the thread that made them). Invalid with the reason
 // in error when the driver is missing or the server does not answer.
 QSqlDatabase OpenStoreConnection(const StoreLocation& where, std::string& error);
+// Why a connection to where could not be made, in Japanese: the server or
+// file, the likely cause told by the driver's reason (refused, no such
+// host, timed out, password, ...), and the reason itself on a details line.
+std::string ConnectionFailureText(const StoreLocation& where, const QString& reason);
 
 // The reason of a failed statement, in Japanese: a lost connection is told
-// as one, with the server's reason; a refused right names the right and the
+// as one, with the server's reason on a details line; a refused right names the right and the
 // table; anything else is the server's own text.
 std::string StoreErrorText(const QSqlError& error, const QString& statement = QString());
 // What to say of a connection the driver has closed after losing it.

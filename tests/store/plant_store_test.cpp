@@ -528,5 +528,43 @@ TEST(OutboxTest, LotsWaitForTheServer)
     EXPECT_EQ(h.lots.size(), 100u);
 }
 
+// The open dialog's search finds a name typed in either width and case.
+TEST_P(PlantStoreTest, SearchMatchesBothWidths)
+{
+    for (const Characteristic& c : {Characteristic{"シャフト", "旋削", "NC-3", "外径"},
+                                    Characteristic{"ギア", "研削", "ＭＣ－１", "歯幅"}})
+        ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {MakeLot("st1", 1)}})) << store->lastError();
+    const std::pair<const char*, size_t> cases[] = {{"ｼｬﾌﾄ", 1}, {"ＮＣ", 1}, {"ｷﾞｱ", 1}, {"mc-1", 1}, {"", 2}, {"ﾎﾞﾙﾄ", 0}};
+    for (const auto& [search, count] : cases) {
+        std::vector<CharacteristicSummary> found;
+        ASSERT_TRUE(store->characteristics(search, found)) << store->lastError();
+        EXPECT_EQ(found.size(), count) << search;
+    }
+}
+
+// A sheet with lots but an empty name of its characteristic is refused,
+// naming just the empty fields, and nothing is queued or stored.
+TEST(PlantStorePublish, SheetWithoutCharacteristicIsRefused)
+{
+    QTemporaryDir dir;
+    const StoreLocation where = FreshStore(Engine::Sqlite, dir);
+    const std::string outbox = (dir.path() + "/outbox.sqlite").toStdString();
+    const std::pair<Characteristic, const char*> cases[] = {
+        {{"", "", "", "Sheet1"}, "「品種名称」・「工程名称」・「装置名称」が"}, {{"シャフト", "旋削", " ", "外径"}, "「装置名称」が"}};
+    for (const auto& [c, named] : cases) {
+        Struct_Sheet s;
+        s.Product = c.product, s.Process = c.process, s.Mbc = c.machine, s.Label = c.item, s.Row = 10, s.Col = 1;
+        s.DataList = {"K0001,10.01"};
+        PublishReport report;
+        EXPECT_FALSE(PublishSheets({s}, {}, where, outbox, {"st1", "op"}, report));
+        EXPECT_NE(report.message.find(named), std::string::npos) << report.message;
+        EXPECT_EQ(WaitingLots(outbox), 0);
+    }
+    std::string error;
+    std::vector<CharacteristicSummary> found;
+    ASSERT_TRUE(ListCharacteristics(where, "", found, error)) << error;
+    EXPECT_TRUE(found.empty());
+}
+
 }  // namespace
 }  // namespace trevolo::test
