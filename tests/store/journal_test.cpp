@@ -206,7 +206,6 @@ TEST(JournalRecordTest, EveryTextComesBackWhole)
     s.StoreRefs = {"5f0c 12 ab", ""};
     EXPECT_EQ(DecodeSheet(EncodeSheet(s)), s);
     EXPECT_EQ(EncodeSheet(s).substr(0, plain.size()), plain);
-    EXPECT_FALSE(DecodeSheet(EncodeSheet(s) + "x"));
     EXPECT_FALSE(DecodeSheet("99999999999999999999:"));
     EXPECT_FALSE(DecodeSheet(""));
 }
