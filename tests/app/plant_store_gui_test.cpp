@@ -82,20 +82,16 @@ protected:
     static std::pair<long long, long long> Rows(const StoreLocation& where)
     {
         std::string error;
-        auto store = PlantStore::open(where, error);
+        const auto store = PlantStore::open(where, error);
         QSqlQuery q(store->database());
-        if (!q.exec(QStringLiteral("SELECT COUNT(*), COUNT(*) - (SELECT COUNT(DISTINCT supersedes) FROM lot WHERE "
-                                   "supersedes <> '') FROM lot")) ||
-            !q.next())
-            return {-1, -1};
-        return {q.value(0).toLongLong(), q.value(1).toLongLong()};
+        q.exec(QStringLiteral("SELECT COUNT(*), COUNT(*) - COUNT(supersedes) FROM lot"));
+        return q.next() ? std::pair(q.value(0).toLongLong(), q.value(1).toLongLong()) : std::pair(-1LL, -1LL);
     }
 
-    static size_t LinesDrawn(const SheetSession& s)
+    static long LinesDrawn(const SheetSession& s)
     {
         const ChartData d = BuildChartData(s);
-        return static_cast<size_t>(std::count_if(d.x.lines.begin(), d.x.lines.end(),
-                                                 [](const LevelLine& l) { return l.shown; }));
+        return std::count_if(d.x.lines.begin(), d.x.lines.end(), [](const LevelLine& l) { return l.shown; });
     }
 
     QTemporaryDir dirB;
@@ -163,9 +159,7 @@ TEST_F(PlantStoreWindowTest, PublishOpenAndFollowLive)
 // as the crash journal keeps it. The store's rows are counted after each step.
 TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
 {
-    const StoreLocation where = test::FreshDatabase();
-    std::string error;
-    ASSERT_TRUE(PlantStore::open(where, error)->init()) << error;
+    const StoreLocation where = test::FreshStore(test::Engine::Postgres, dir);
     PlantStoreView& a = openOn(where);
     typeSheet();
     SheetSession& s = form->session();
@@ -184,9 +178,8 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
     EXPECT_TRUE(b.limitsTyped());
     EXPECT_EQ(b.limits[LimitUcl2], "10.03");
     EXPECT_TRUE(std::all_of(b.lineAutomatic.begin(), b.lineAutomatic.end(), [](bool on) { return on; }));
-    EXPECT_EQ(LinesDrawn(b), 9u);  // with the two specification lines
-    const Outcome judged = b.judgeSpc(formB->workbook().options);
-    ASSERT_TRUE(judged.spcJudged) << (judged.messages.empty() ? "" : judged.messages[0].text);
+    EXPECT_EQ(LinesDrawn(b), 9);  // with the two specification lines
+    ASSERT_TRUE(b.judgeSpc(formB->workbook().options).spcJudged);
     ASSERT_EQ(BuildChartData(b).x.points.size(), 3u);
 
     // B edits lot 2; A corrects lot 1: one row more, still three current
@@ -198,7 +191,7 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
     EXPECT_EQ(Rows(where), std::make_pair(4LL, 3LL));
     ASSERT_TRUE(QTest::qWaitFor([&] { return b.valueCells().text(1, 1) == "10.030"; }, 3000));
     EXPECT_EQ(BuildChartData(b).x.points.size(), 3u);
-    EXPECT_EQ(LinesDrawn(b), 9u);  // with the two specification lines
+    EXPECT_EQ(LinesDrawn(b), 9);  // with the two specification lines
     EXPECT_EQ(b.valueCells().text(2, 2), "10.070");
 
     // Undo after the live update takes back B's edit only; the typed limits
@@ -212,10 +205,9 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
 
     // B corrects lot 2 after a restart of its window: a correction of it.
     formB->storeShownSheet();
-    const std::optional<Struct_Sheet> kept = DecodeSheet(EncodeSheet(formB->workbook().sheets[0]));
-    ASSERT_TRUE(kept);
+    const Struct_Sheet kept = DecodeSheet(EncodeSheet(formB->workbook().sheets[0])).value();
     openStationB(where);
-    formB->workbook().importSheet(0, *kept, formB->session());
+    formB->workbook().importSheet(0, kept, formB->session());
     formB->session().typeValue(2, 2, "10.07");
     viewB()->publish(false);
     EXPECT_NE(lastMessage().find("新規 0 ロット、訂正 1 ロット"), std::string::npos) << lastMessage();
@@ -227,10 +219,9 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
 // Japanese and the driver's words apart; quitting tells how many lots wait.
 TEST_F(PlantStoreWindowTest, KeepsLabelsAndTellsWhy)
 {
-    const StoreLocation where = test::FreshDatabase();
-    std::string error;
-    ASSERT_TRUE(PlantStore::open(where, error)->init()) << error;
+    const StoreLocation where = test::FreshStore(test::Engine::Postgres, dir);
     PlantStoreView* view = &openOn(where);
+    std::string error;
 
     const Characteristic shaft{"シャフト", "旋削", "NC-3", "外径"};
     Struct_Sheet imported = form->workbook().sheets[0];
@@ -241,9 +232,8 @@ TEST_F(PlantStoreWindowTest, KeepsLabelsAndTellsWhy)
     form->workbook().importSheet(0, imported, form->session());
     view->publish(false);
     Ctl<TSpinEdit>(form, "spinRow")->setText("26");
-    auto* gridCtrl = Ctl<TplStringGrid>(form, "gridCtrl");
-    EXPECT_EQ(cell(gridCtrl, 0, 25), "261104-25");
-    EXPECT_EQ(cell(gridCtrl, 0, 26), "K0026");
+    EXPECT_EQ(cell(Ctl<TplStringGrid>(form, "gridCtrl"), 0, 25), "261104-25");
+    EXPECT_EQ(cell(Ctl<TplStringGrid>(form, "gridCtrl"), 0, 26), "K0026");
     view->publish(false);
     LotHistory h;
     ASSERT_TRUE(PlantStore::open(where, error)->allLots(shaft, h)) << error;
