@@ -247,10 +247,6 @@ int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ost
     return 0;
 }
 
-}  // namespace
-
-namespace {
-
 // Qt's own warnings ("QSqlQuery::exec: database not open") are English
 // lines about what the tool already tells in its own words: they are kept
 // off standard error unless TREVOLO_QT_MESSAGES is set.

@@ -187,7 +187,7 @@ public:
         v->addWidget(table_);
         v->addWidget(buttons);
         resize(760, 420);
-        connect(search_, &QLineEdit::textChanged, this, &OpenDialog::list);
+        connect(search_, &QLineEdit::textChanged, this, &OpenDialog::filter);
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
         connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
         connect(table_, &QTableWidget::cellDoubleClicked, this, &QDialog::accept);
@@ -195,13 +195,24 @@ public:
                 [this] { open_->setEnabled(!table_->selectedItems().isEmpty()); });
     }
 
-    // Lists the characteristics; false with the reason when the store
-    // cannot be read.
-    bool list(const QString& search = QString())
+    // Reads the characteristics of the store once and lists those the search
+    // finds; false with the reason when the store cannot be read.
+    bool list()
+    {
+        if (!ListCharacteristics(where_, std::string(), all_, error_))
+            return false;
+        filter(search_->text());
+        return true;
+    }
+
+    // Lists the characteristics read that the search finds: typing filters
+    // what was read, with no round trip to the store per key.
+    void filter(const QString& search)
     {
         std::vector<CharacteristicSummary> found;
-        if (!ListCharacteristics(where_, search.toStdString(), found, error_))
-            return false;
+        for (const CharacteristicSummary& c : all_)
+            if (CharacteristicMatches(c.characteristic, search.toStdString()))
+                found.push_back(c);
         shown_ = found;
         table_->setRowCount(static_cast<int>(found.size()));
         for (int r = 0; r < static_cast<int>(found.size()); ++r) {
@@ -216,7 +227,6 @@ public:
         if (!found.empty())
             table_->selectRow(0);
         open_->setEnabled(!found.empty());
-        return true;
     }
 
     const std::string& error() const { return error_; }
@@ -233,6 +243,7 @@ private:
     QLineEdit* search_;
     QTableWidget* table_;
     QPushButton* open_;
+    std::vector<CharacteristicSummary> all_;
     std::vector<CharacteristicSummary> shown_;
     std::string error_;
 };

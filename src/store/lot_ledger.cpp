@@ -171,7 +171,7 @@ LotLedger LedgerOfStoredLots(const Characteristic& c, const std::string& station
             for (int k = 1; k < n; ++k)
                 candidates.push_back(LabelKey(s.label, k));
         } else {
-            const std::int64_t first = ((s.orderKey % kRowsPerMillisecond) + kRowsPerMillisecond) % kRowsPerMillisecond;
+            const std::int64_t first = RowOfOrderKey(s.orderKey);
             candidates.push_back(RowKey(first));
             for (std::int64_t row = first + kRowsPerMillisecond; row < rows; row += kRowsPerMillisecond)
                 candidates.push_back(RowKey(row));

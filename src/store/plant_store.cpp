@@ -487,6 +487,17 @@ QString SearchForm(const QString& text)
 
 }  // namespace
 
+bool CharacteristicMatches(const Characteristic& c, const std::string& search)
+{
+    const QString wanted = SearchForm(Q(search));
+    if (wanted.isEmpty())
+        return true;
+    for (const std::string* name : {&c.product, &c.process, &c.machine, &c.item})
+        if (SearchForm(Q(*name)).contains(wanted))
+            return true;
+    return false;
+}
+
 bool PlantStore::characteristics(const std::string& search, std::vector<CharacteristicSummary>& out)
 {
     out.clear();
@@ -502,16 +513,12 @@ bool PlantStore::characteristics(const std::string& search, std::vector<Characte
         "c.machine, c.item");
     if (!q.exec(sql))
         return fail("特性の一覧を読めません", q);
-    const QString wanted = SearchForm(Q(search));
     while (q.next()) {
-        bool found = wanted.isEmpty();
-        for (int column = 1; column <= 4 && !found; ++column)
-            found = SearchForm(q.value(column).toString()).contains(wanted);
-        if (!found)
-            continue;
         CharacteristicSummary s;
-        s.id = q.value(0).toLongLong();
         s.characteristic = {S(q.value(1)), S(q.value(2)), S(q.value(3)), S(q.value(4))};
+        if (!CharacteristicMatches(s.characteristic, search))
+            continue;
+        s.id = q.value(0).toLongLong();
         s.stations = q.value(5).toLongLong();
         s.lots = q.value(6).toLongLong();
         s.lastPublishedAt = q.value(7).toLongLong();

@@ -91,10 +91,8 @@ public:
     // rights on PostgreSQL).
     bool publishLimits(const Characteristic& characteristic, const LimitSet& limits);
 
-    // The characteristics whose product, process, machine or item contains
-    // search, full- and half-width forms and case alike (all of them for an
-    // empty search), with their station and
-    // current lot counts and the newest publishing time.
+    // The characteristics that CharacteristicMatches search, with their
+    // station and current lot counts and the newest publishing time.
     bool characteristics(const std::string& search, std::vector<CharacteristicSummary>& out);
 
     // The newest count current lots of a characteristic, oldest first, with
@@ -156,6 +154,11 @@ private:
     std::vector<AuditEntry> pendingAudit_;
     ChainHead head_;
 };
+
+// True when search is found in the characteristic's product, process,
+// machine or item, full- and half-width forms alike (NFKC) and case ignored;
+// an empty search finds every characteristic.
+bool CharacteristicMatches(const Characteristic& characteristic, const std::string& search);
 
 // The hash of a row as the audit chain records it: SHA-256 in hex over the
 // fields, each preceded by its length.

@@ -285,10 +285,11 @@ bool OpenCharacteristic(const StoreLocation& where, const Characteristic& charac
         return false;
     }
     // The limits shown are those in force now, also when they were revised
-    // after the newest lot.
+    // after the newest lot: the last of the history (oldest effective first)
+    // that has taken effect.
     const std::int64_t now = StationNowMillis();
     for (const LimitSet& set : revisions) {
-        if (set.effectiveFrom <= now && (!history.hasLimits || set.effectiveFrom >= history.limits.effectiveFrom)) {
+        if (set.effectiveFrom <= now) {
             history.limits = set;
             history.hasLimits = true;
         }
