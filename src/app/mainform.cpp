@@ -17,12 +17,14 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -453,6 +455,13 @@ int HistoryKey(const QKeyEvent* e)
     return 0;
 }
 
+// A control that edits text of its own.
+bool EditsText(const QWidget* w)
+{
+    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w);
+}
+
 }  // namespace
 
 void TMainForm::bindSession()
@@ -536,7 +545,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         }
         break;
     case QEvent::KeyPress:
-        if (const int key = HistoryKey(static_cast<QKeyEvent*>(event)); key != 0 && (isField(w) || isTable(w))) {
+        // The sheet's undo keys work on every control of the window (the tab
+        // strip and the buttons a command leaves the focus on included),
+        // except a text box of no sheet, which keeps its own.
+        if (const int key = HistoryKey(static_cast<QKeyEvent*>(event));
+            key != 0 && (isField(w) || isTable(w) || !EditsText(w))) {
             RunCommand([&] { undoRedo(key > 0); });
             return true;
         }
@@ -777,8 +790,10 @@ void TMainForm::showShownSheet()
 {
     ++viewShown_;
     selectTabInCode(selectedTab_);
-    if (selectedTab_ >= 0)
-        tabCtrl->setTabText(selectedTab_, Q(session_.header.label));
+    // Every tab, not only the shown one: a command that showed this sheet
+    // (a reset among them) may have relabelled the others before it did.
+    for (int i = 0; i < tabCtrl->count() && workbook_.contains(i); ++i)
+        tabCtrl->setTabText(i, Q(workbook_.label(i, session_)));
     pageInput->setCurrentIndex(0);
     header_->showHeader();
     limits_->showSession();
