@@ -63,13 +63,13 @@ Window& TheWindow()
 void BM_RedrawChartsAfterJudgment(benchmark::State& state)
 {
     Window& w = TheWindow();
-    Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.chartPage);
+    Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.findChild<ChartPage*>());
     QApplication::processEvents();
     for (auto _ : state) {
-        w.form.chartPage->refresh();
-        w.form.chartPage->repaint();
+        w.form.findChild<ChartPage*>()->refresh();
+        w.form.findChild<ChartPage*>()->repaint();
     }
-    state.counters["points"] = static_cast<double>(w.form.chartPage->data().x.points.size());
+    state.counters["points"] = static_cast<double>(w.form.findChild<ChartPage*>()->data().x.points.size());
 }
 BENCHMARK(BM_RedrawChartsAfterJudgment)->Unit(benchmark::kMillisecond);
 
@@ -84,7 +84,7 @@ void BM_SwitchToChartPage(benchmark::State& state)
         SheetSession& s = w.form.session();
         s.setField(s.histogramClasses, s.histogramClasses, ChangedSpc);
         state.ResumeTiming();
-        Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.chartPage);
+        Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.findChild<ChartPage*>());
         w.form.repaint();
     }
 }

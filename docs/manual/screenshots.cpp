@@ -162,9 +162,9 @@ int main(int argc, char** argv)
         prompts.answers = {true};
         Ctl<QPushButton>(form, "btn3Stdev")->click();
         Ctl<QPushButton>(form, "btnSpcJudg")->click();
-        Ctl<QTabWidget>(form, "pageInput")->setCurrentWidget(form.chartPage);
+        Ctl<QTabWidget>(form, "pageInput")->setCurrentWidget(form.findChild<ChartPage*>());
         QApplication::processEvents();
-        form.chartPage->selectPoint(20);
+        form.findChild<ChartPage*>()->selectPoint(20);
         Save(&form, "main_charts");
     }
     Ctl<QTabWidget>(form, "pageInput")->setCurrentIndex(0);
@@ -175,21 +175,21 @@ int main(int argc, char** argv)
     Save(Ctl<QMenu>(form, "popMenu"), "popup_menu");
 
     // The dialogs, each as it opens.
-    form.SheetsForm->spinTab->setValue(Ctl<TSpinEdit>(form, "spinTab")->value());
-    ShowAndSave(form.SheetsForm, "dlg_sheets");
-    form.SettingForm->setSettings(form.workbook().settings);
-    ShowAndSave(form.SettingForm, "dlg_settings");
-    if (!form.OptionForm)
-        form.OptionForm = new TOptionForm(&form);
-    form.OptionForm->FormShow(form.workbook().options);
-    ShowAndSave(form.OptionForm, "dlg_rules");
-    form.LotEditForm->setLotNumbers(Ctl<TplStringGrid>(form, "gridCtrl")->cells(),
+    form.findChild<TSheetsForm*>()->spinTab->setValue(Ctl<TSpinEdit>(form, "spinTab")->value());
+    ShowAndSave(form.findChild<TSheetsForm*>(), "dlg_sheets");
+    form.findChild<TSettingForm*>()->setSettings(form.workbook().settings);
+    ShowAndSave(form.findChild<TSettingForm*>(), "dlg_settings");
+    if (!form.findChild<TOptionForm*>())
+        new TOptionForm(&form);
+    form.findChild<TOptionForm*>()->FormShow(form.workbook().options);
+    ShowAndSave(form.findChild<TOptionForm*>(), "dlg_rules");
+    form.findChild<TLotEditForm*>()->setLotNumbers(Ctl<TplStringGrid>(form, "gridCtrl")->cells(),
                                     Ctl<TplStringGrid>(form, "gridCtrl")->RowCount());
-    ShowAndSave(form.LotEditForm, "dlg_lotedit");
+    ShowAndSave(form.findChild<TLotEditForm*>(), "dlg_lotedit");
     TVersion version;
     ReadVersionInfo(version);
-    form.AboutForm->setVersion(version);
-    ShowAndSave(form.AboutForm, "dlg_about");
+    form.findChild<TAboutForm*>()->setVersion(version);
+    ShowAndSave(form.findChild<TAboutForm*>(), "dlg_about");
 
     // A message box as the program shows it.
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kGuideCaption),

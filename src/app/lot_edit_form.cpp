@@ -6,9 +6,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include "app/enter_delegate.h"
 #include "app/fields.h"
 #include "app/fonts.h"
 #include "app/placement.h"
@@ -18,42 +18,6 @@
 #include "model/number.h"
 
 namespace trevolo {
-
-namespace {
-
-// Paints through the table's cell painter and opens a centred in-place
-// editor; Enter in the editor stores the text and moves on like Enter in
-// the table.
-class LotDelegate : public GridDelegate {
-public:
-    LotDelegate(TLotEditForm* form, StringGrid* grid) : GridDelegate(grid), form_(form) {}
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
-    {
-        auto* e = new TEdit(parent);
-        e->setObjectName(QStringLiteral("gridLotnoInplace"));
-        e->setFrame(false);
-        e->setAlignment(Qt::AlignCenter);
-        return e;
-    }
-
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        auto* editor = qobject_cast<QWidget*>(object);
-        if (editor && event->type() == QEvent::KeyPress && IsEnterKey(static_cast<QKeyEvent*>(event))) {
-            emit commitData(editor);
-            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
-            form_->gridLotnoKeyPress(QChar(13));
-            return true;
-        }
-        return QStyledItemDelegate::eventFilter(object, event);
-    }
-
-private:
-    TLotEditForm* form_;
-};
-
-}  // namespace
 
 TLotEditForm::TLotEditForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
@@ -71,7 +35,9 @@ TLotEditForm::TLotEditForm(QWidget* parent)
     gridLotno->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     gridLotno->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     gridLotno->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    gridLotno->setItemDelegate(new LotDelegate(this, gridLotno));
+    // Enter in the editor stores the text and moves on like Enter in the table.
+    gridLotno->setItemDelegate(new EnterCommitDelegate(gridLotno, QStringLiteral("gridLotnoInplace"), Qt::AlignCenter,
+                                                       nullptr, [this] { gridLotnoKeyPress(QChar(13)); }));
     gridLotno->setAttribute(Qt::WA_InputMethodEnabled, false);
     gridLotno->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
         return gridLotnoDrawCell(col, row, focused, isCurrent);

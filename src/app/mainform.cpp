@@ -1,9 +1,7 @@
-// The main window: construction, menus, layout and the field behaviour; the
-// sheet cycle (storing and showing sheets, the tabs, the sheet count and the
-// table dimensions); the settings dialogs and the help menu.
+// The main window: construction, menus, layout, the field behaviour and the
+// wiring of the controllers that own the commands; the rule options dialog
+// and the help menu.
 #include "app/mainform.h"
-
-#include "app/plant_store_view.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,19 +28,22 @@
 #include <algorithm>
 
 #include "app/about_form.h"
-#include "app/plant_store_view.h"
+#include "app/entry_controller.h"
+#include "app/exchange_controller.h"
+#include "app/judgment_controller.h"
+#include "app/sheets_controller.h"
+#include "app/table_views.h"
 #include "app/chart_page.h"
+#include "app/fields.h"
 #include "app/fonts.h"
+#include "app/plant_store_view.h"
 #include "app/header_panel.h"
 #include "app/limit_panel.h"
-#include "app/lot_edit_form.h"
 #include "app/option_form.h"
 #include "app/pages.h"
 #include "app/panel_parts.h"
 #include "app/paths.h"
 #include "app/prompts.h"
-#include "app/setting_form.h"
-#include "app/sheets_form.h"
 #include "app/splash.h"
 #include "app/version.h"
 #include "document/judgment_chain.h"
@@ -50,21 +51,30 @@
 #include "model/comfunction.h"
 #include "model/number.h"
 #include "model/sheetio.h"
+#include "store/qt_text.h"
 #include "store/store_commands.h"
 
 namespace trevolo {
 
 namespace {
 
-QString Q(const std::string& s)
+// Ctrl+Z: -1 (undo); Ctrl+Y and Ctrl+Shift+Z: 1 (redo); any other key: 0.
+int HistoryKey(const QKeyEvent* e)
 {
-    return QString::fromStdString(s);
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    if (e->key() == Qt::Key_Z && mods == Qt::ControlModifier)
+        return -1;
+    if ((e->key() == Qt::Key_Y && mods == Qt::ControlModifier) ||
+        (e->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)))
+        return 1;
+    return 0;
 }
 
-// The caption of the SPC page, naming the spread side of the chart kind.
-QString SpcPageCaption(int chartKind)
+// A control that edits text of its own.
+bool EditsText(const QWidget* w)
 {
-    return QStringLiteral("SPC異常判定(X側-%1側)").arg(QString::fromUtf8(SpreadSideName(chartKind)));
+    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w);
 }
 
 }  // namespace
@@ -83,7 +93,7 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     auto* v = new QVBoxLayout(central);
     v->setContentsMargins(2, 2, 2, 2);
     v->setSpacing(0);
-    tabCtrl = new QTabBar(central);
+    auto* tabCtrl = new QTabBar(central);
     tabCtrl->setObjectName(QStringLiteral("tabCtrl"));
     tabCtrl->setExpanding(false);
     tabCtrl->setDrawBase(true);
@@ -102,51 +112,25 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     createPages();
     bv->addWidget(pageInput, 1);
 
-    SplashForm = new TSplashForm(this);
-    SheetsForm = new TSheetsForm(this);
-    SettingForm = new TSettingForm(this);
-    AboutForm = new TAboutForm(this);
-    LotEditForm = new TLotEditForm(this);
-
+    splash_ = new TSplashForm(this);
     // Creation step: zero-filled records, then the settings store.
-    Options = Struct_Options();
-    Settings = Struct_Settings();
+    workbook_.options = Struct_Options();
+    workbook_.settings = Struct_Settings();
     WindowGeometry g;
-    ReadSettings(*store_, g, Options, Settings);
+    ReadSettings(*store_, g, workbook_.options, workbook_.settings);
     move(g.Left, g.Top);
     resize(g.Width, g.Height);
-    applyFieldAlignment();
-    saveFilesDir_ = EnsureSaveFilesDir();
+    for (QLineEdit* e : std::initializer_list<QLineEdit*>{spinTab, spinRow, spinCol})
+        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     pageInput->setCurrentIndex(0);
-    setupTableDrawing();
+    createControllers();
+    about_ = new TAboutForm(this);
     wireFields();
     bindSession();
-    setupEntry();
-    setupClipboard();
     plantStore_ = new PlantStoreView(this, store_, menuFile, menuFileExit, menuSetting);
     gridCtrl->setFocus();
     setMinimumSize(1070, 602);
     resize(std::max(width(), 1070), std::max(height(), 602));
-
-    connect(tabCtrl, &QTabBar::currentChanged, this, [this](int index) {
-        if (index < 0)
-            return;
-        JournalBatch batch(journal_.get());
-        CommitPendingInput();
-        tabCtrlChanging();
-        selectedTab_ = index;
-        tabCtrlChange();
-    });
-    connect(tabCtrl, &QTabBar::tabBarClicked, this, [this](int index) {
-        // After the shown sheet's tab was removed no tab is selected, yet the
-        // tab strip highlights one; choosing that one shows its sheet.
-        if (selectedTab_ < 0 && index >= 0 && index == tabCtrl->currentIndex()) {
-            JournalBatch batch(journal_.get());
-            CommitPendingInput();
-            selectedTab_ = index;
-            tabCtrlChange();
-        }
-    });
 }
 
 TMainForm::~TMainForm()
@@ -155,15 +139,13 @@ TMainForm::~TMainForm()
     // handlers can still run; the tables are destroyed after this body, and
     // no event or edit of theirs may reach the handlers of a window gone.
     hide();
-    delete entryEvents_;
+    entry_.reset();
     // The plant store's live view and outbox thread end before the document.
     delete plantStore_;
     plantStore_ = nullptr;
     // The chart page listens to the session, which goes before the pages.
-    delete chartPage;
-    chartPage = nullptr;
-    gridEdit->gridModel()->onEdit = nullptr;
-    gridCtrl->onToggle = nullptr;
+    delete chartPage_;
+    chartPage_ = nullptr;
     session_.removeListener(tableViews_.get());
     workbook_.removeListener(bookViews_.get());
 }
@@ -172,55 +154,56 @@ void TMainForm::createMenus()
 {
     QMenuBar* mainMenu = menuBar();
     mainMenu->setObjectName(QStringLiteral("mainMenu"));
-    auto add = [this](QMenu* menu, const char* name, const QString& caption, void (TMainForm::*handler)()) {
+    // Every command of the menus is a save point first, then runs guarded.
+    auto add = [this](QMenu* menu, const char* name, const QString& caption, std::function<void()> handler) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
         connect(a, &QAction::triggered, this, [this, handler] {
-            CommitPendingInput();
-            RunCommand([&] { (this->*handler)(); });
+            commitPendingInput();
+            runCommand(handler);
         });
         return a;
     };
     menuFile = mainMenu->addMenu(QStringLiteral("ファイル(&F)"));
-    mainMenuXlsImport = add(menuFile, "mainMenuXlsImport", QStringLiteral("Excelデータの取り込み(&V)"),
-                            &TMainForm::mainMenuXlsImportClick);
-    mainMenuCsvImport = add(menuFile, "mainMenuCsvImport", QStringLiteral("CSVデータの取り込み(&W)"),
-                            &TMainForm::mainMenuCsvImportClick);
+    add(menuFile, "mainMenuXlsImport", QStringLiteral("Excelデータの取り込み(&V)"),
+        [this] { exchange_->mainMenuXlsImportClick(); });
+    add(menuFile, "mainMenuCsvImport", QStringLiteral("CSVデータの取り込み(&W)"),
+        [this] { exchange_->mainMenuCsvImportClick(); });
     menuFile->addSeparator();
-    mainMenuXlsSave = add(menuFile, "mainMenuXlsSave", QStringLiteral("全てのシートをExcelで保存(&E)"),
-                          &TMainForm::mainMenuXlsSaveClick);
-    mainMenuCsvSave = add(menuFile, "mainMenuCsvSave", QStringLiteral("全てのシートをCSVで保存(&C)"),
-                          &TMainForm::mainMenuCsvSaveClick);
+    add(menuFile, "mainMenuXlsSave", QStringLiteral("全てのシートをExcelで保存(&E)"),
+        [this] { exchange_->mainMenuXlsSaveClick(); });
+    add(menuFile, "mainMenuCsvSave", QStringLiteral("全てのシートをCSVで保存(&C)"),
+        [this] { exchange_->mainMenuCsvSaveClick(); });
     menuFile->addSeparator();
     menuFileExit = menuFile->addAction(QStringLiteral("終了(&X)"));
     menuFileExit->setObjectName(QStringLiteral("menuFileExit"));
     connect(menuFileExit, &QAction::triggered, this, &QWidget::close);
 
     menuSetting = mainMenu->addMenu(QStringLiteral("設定(&S)"));
-    menuSettingSheets =
-        add(menuSetting, "menuSettingSheets", QStringLiteral("シート数設定(&S)"), &TMainForm::menuSettingSheetsClick);
-    menuSettingInit =
-        add(menuSetting, "menuSettingInit", QStringLiteral("各種初期値設定(&I)"), &TMainForm::menuSettingInitClick);
+    add(menuSetting, "menuSettingSheets", QStringLiteral("シート数設定(&S)"), [this] { sheets_->menuSettingSheetsClick(); });
+    add(menuSetting, "menuSettingInit", QStringLiteral("各種初期値設定(&I)"), [this] {
+        if (sheets_->menuSettingInitClick())
+            judgments_->cmbLimitChange();
+    });
     menuSetting->addSeparator();
-    menuSettingOption = add(menuSetting, "menuSettingOption", QStringLiteral("異常判定ルール設定(&R)"),
-                            &TMainForm::menuSettingOptionClick);
+    add(menuSetting, "menuSettingOption", QStringLiteral("異常判定ルール設定(&R)"), [this] { menuSettingOptionClick(); });
 
-    menuExec = mainMenu->addMenu(QStringLiteral("実行(&E)"));
-    menuExecSpec = add(menuExec, "menuExecSpec", QStringLiteral("規格判定(&K)"), &TMainForm::menuExecSpecClick);
-    menuExecOperation =
-        add(menuExec, "menuExecOperation", QStringLiteral("CP-CPK不良率判定(&O)"), &TMainForm::menuExecOperationClick);
-    menuExecSpc = add(menuExec, "menuExecSpc", QStringLiteral("SPC異常判定(&S)"), &TMainForm::menuExecSpcClick);
+    QMenu* menuExec = mainMenu->addMenu(QStringLiteral("実行(&E)"));
+    add(menuExec, "menuExecSpec", QStringLiteral("規格判定(&K)"), [this] { judgments_->menuExecSpecClick(); });
+    add(menuExec, "menuExecOperation", QStringLiteral("CP-CPK不良率判定(&O)"),
+        [this] { judgments_->menuExecOperationClick(); });
+    add(menuExec, "menuExecSpc", QStringLiteral("SPC異常判定(&S)"), [this] { judgments_->menuExecSpcClick(); });
     menuExec->addSeparator();
-    menuExecChart = add(menuExec, "menuExecChart", QStringLiteral("管理図作成(&C)"), &TMainForm::btnControlChartClick);
-    menuExecHist = add(menuExec, "menuExecHist", QStringLiteral("ヒストグラム作成(&H)"), &TMainForm::btnHistogramClick);
+    add(menuExec, "menuExecChart", QStringLiteral("管理図作成(&C)"), [this] { exchange_->btnControlChartClick(); });
+    add(menuExec, "menuExecHist", QStringLiteral("ヒストグラム作成(&H)"), [this] { exchange_->btnHistogramClick(); });
 
-    menuHelp = mainMenu->addMenu(QStringLiteral("ヘルプ(&H)"));
-    menuHelpManual = add(menuHelp, "menuHelpManual", QStringLiteral("操作手順書(&M)"), &TMainForm::menuHelpManualClick);
-    menuHelpHome =
-        add(menuHelp, "menuHelpHome", QStringLiteral("著作権者ホームページ(&H)"), &TMainForm::menuHelpHomeClick);
+    QMenu* menuHelp = mainMenu->addMenu(QStringLiteral("ヘルプ(&H)"));
+    add(menuHelp, "menuHelpManual", QStringLiteral("操作手順書(&M)"),
+        [] { Prompts::current().openUrl(QUrl::fromLocalFile(ManualPath())); });
+    add(menuHelp, "menuHelpHome", QStringLiteral("著作権者ホームページ(&H)"),
+        [] { Prompts::current().openUrl(QUrl(QString::fromLatin1(kHomePageUrl))); });
     menuHelp->addSeparator();
-    menuHelpAbout =
-        add(menuHelp, "menuHelpAbout", QStringLiteral("バージョン情報(&A)"), &TMainForm::menuHelpAboutClick);
+    add(menuHelp, "menuHelpAbout", QStringLiteral("バージョン情報(&A)"), [this] { about_->execFor(Version); });
 }
 
 void TMainForm::createHeaderBlock()
@@ -242,7 +225,7 @@ void TMainForm::createHeaderBlock()
     groups->addWidget(limits_, 6);
 
     // The command strip along the bottom of the block.
-    pnlCommand = new QWidget(pnlHedCtrl);
+    auto* pnlCommand = new QWidget(pnlHedCtrl);
     pnlCommand->setObjectName(QStringLiteral("pnlCommand"));
     auto* c = new QHBoxLayout(pnlCommand);
     c->setContentsMargins(0, 0, 0, 0);
@@ -258,10 +241,10 @@ void TMainForm::createHeaderBlock()
     spinCol->setFont(GothicFont(15));
     spinCol->setText(QStringLiteral("10"));
     spinCol->setToolTip(QStringLiteral("「検査ｎ数（列数）」を１～１００の範囲で設定してください。"));
-    btnReset = Button("btnReset", QStringLiteral("全てリセット"), pnlCommand);
-    btnExcel = Button("btnExcel", QStringLiteral("判定結果出力"), pnlCommand);
-    btnControlChart = Button("btnControlChart", QStringLiteral("管理図作成"), pnlCommand);
-    btnHistogram = Button("btnHistogram", QStringLiteral("ﾋｽﾄｸﾞﾗﾑ作成"), pnlCommand);
+    auto* btnReset = Button("btnReset", QStringLiteral("全てリセット"), pnlCommand);
+    auto* btnExcel = Button("btnExcel", QStringLiteral("判定結果出力"), pnlCommand);
+    auto* btnControlChart = Button("btnControlChart", QStringLiteral("管理図作成"), pnlCommand);
+    auto* btnHistogram = Button("btnHistogram", QStringLiteral("ﾋｽﾄｸﾞﾗﾑ作成"), pnlCommand);
     c->addWidget(LabelPanel(QStringLiteral("ﾛｯﾄ数(行)"), spinRow, pnlCommand));
     c->addWidget(spinRow);
     c->addWidget(LabelPanel(QStringLiteral("検査ｎ数(列)"), spinCol, pnlCommand));
@@ -293,8 +276,8 @@ void TMainForm::createPages()
     gridSpc = spcPage_->table();
     pageInput->addTab(spcPage_, SpcPageCaption(ChartXbarR));
     // Page 3: the control charts and the histogram.
-    chartPage = new ChartPage(*this, {gridCtrl, gridEdit, gridCalc, gridSpc}, pageInput);
-    pageInput->addTab(chartPage, QStringLiteral("管理図表示"));
+    chartPage_ = new ChartPage(*this, {gridCtrl, gridEdit, gridCalc, gridSpc}, pageInput);
+    pageInput->addTab(chartPage_, QStringLiteral("管理図表示"));
 
     // The sheet count: a hidden field the File menu, the reset and the
     // sheet-count dialog set.
@@ -302,31 +285,43 @@ void TMainForm::createPages()
     spinTab->setObjectName(QStringLiteral("spinTab"));
     spinTab->setMaxLength(3);
     spinTab->hide();
-
-    auto command = [this](void (TMainForm::*handler)()) {
-        return [this, handler] {
-            CommitPendingInput();
-            RunCommand([&] { (this->*handler)(); });
-        };
-    };
-    connect(header_, &HeaderPanel::clearClicked, this, command(&TMainForm::btnSpecClearClick));
-    connect(limits_, &LimitPanel::computeClicked, this, command(&TMainForm::btn3StdevClick));
-    connect(btnReset, &QPushButton::clicked, this, command(&TMainForm::btnResetClick));
-    connect(btnExcel, &QPushButton::clicked, this, command(&TMainForm::btnExcelClick));
-    connect(btnControlChart, &QPushButton::clicked, this, command(&TMainForm::btnControlChartClick));
-    connect(btnHistogram, &QPushButton::clicked, this, command(&TMainForm::btnHistogramClick));
-    connect(entryPage_, &EntryPage::allOnClicked, this, command(&TMainForm::btnAllOnClick));
-    connect(entryPage_, &EntryPage::lotEditClicked, this, command(&TMainForm::btnLotEditClick));
-    connect(entryPage_, &EntryPage::specJudgClicked, this, command(&TMainForm::btnSpecJudgClick));
-    connect(entryPage_, &EntryPage::randamClicked, this, command(&TMainForm::btnRandamClick));
-    connect(capabilityPage_, &CapabilityPage::cpkCalcClicked, this, command(&TMainForm::btnCpkCalcClick));
-    connect(spcPage_, &SpcPage::spcJudgClicked, this, command(&TMainForm::btnSpcJudgClick));
 }
 
-void TMainForm::applyFieldAlignment()
+void TMainForm::createControllers()
 {
-    for (QLineEdit* e : std::initializer_list<QLineEdit*>{spinTab, spinRow, spinCol})
-        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* tabCtrl = findChild<QTabBar*>(QStringLiteral("tabCtrl"));
+    auto* btnReset = pnlHedCtrl->findChild<QPushButton*>(QStringLiteral("btnReset"));
+    WindowHost& host = *this;
+    sheets_ = std::make_unique<SheetsController>(
+        workbook_, session_, host,
+        SheetsController::Controls{tabCtrl, spinTab, spinRow, spinCol, btnReset, header_, limits_, capabilityPage_,
+                                   pageInput, gridCtrl, gridEdit, gridCalc, gridSpc},
+        this);
+    judgments_ = std::make_unique<JudgmentController>(
+        workbook_, session_, host, *sheets_,
+        JudgmentController::Controls{header_, limits_, entryPage_, capabilityPage_, spcPage_, pageInput, spinCol,
+                                     gridEdit, gridCalc, gridSpc});
+    exchange_ = std::make_unique<ExchangeController>(workbook_, session_, host, *sheets_, *judgments_,
+                                                     ExchangeController::Controls{splash_, pageInput, gridCalc, gridSpc},
+                                                     this);
+    entry_ = std::make_unique<EntryController>(workbook_, session_, host, *sheets_,
+                                               EntryController::Controls{gridEdit, gridCtrl, header_, limits_}, this);
+    connect(entryPage_, &EntryPage::lotEditClicked, this, [this] {
+        commitPendingInput();
+        runCommand([this] { entry_->btnLotEditClick(); });
+    });
+    // The report buttons of the command strip.
+    const std::pair<const char*, void (ExchangeController::*)()> reports[] = {
+        {"btnExcel", &ExchangeController::btnExcelClick},
+        {"btnControlChart", &ExchangeController::btnControlChartClick},
+        {"btnHistogram", &ExchangeController::btnHistogramClick},
+    };
+    for (const auto& [name, handler] : reports)
+        connect(pnlHedCtrl->findChild<QPushButton*>(QLatin1String(name)), &QPushButton::clicked, this,
+                [this, handler = handler] {
+                    commitPendingInput();
+                    runCommand([&] { (exchange_.get()->*handler)(); });
+                });
 }
 
 void TMainForm::wireFields()
@@ -348,139 +343,27 @@ void TMainForm::wireFields()
             std::find(fields_.begin(), fields_.end(), w) == fields_.end())
             w->installEventFilter(this);
     }
-
-    connect(spinTab, &QLineEdit::textChanged, this, [this] { RunCommand([&] { spinTabChange(); }); });
-    connect(spinRow, &QLineEdit::textChanged, this, [this] { RunCommand([&] { spinRowChange(); }); });
-    connect(spinCol, &QLineEdit::textChanged, this, [this] { RunCommand([&] { spinColChange(); }); });
-    connect(limits_, &LimitPanel::chartChosen, this, [this] { RunCommand([&] { cmbChartChange(); }); });
-    connect(header_, &HeaderPanel::specKindChosen, this, [this] { RunCommand([&] { cmbSpecKindChange(); }); });
-    connect(capabilityPage_, &CapabilityPage::thresholdKindChosen, this,
-            [this] { RunCommand([&] { cmbSpecKindChange(); }); });
-    connect(limits_, &LimitPanel::methodChosen, this, [this] { RunCommand([&] { cmbLimitChange(); }); });
-    connect(capabilityPage_, &CapabilityPage::thresholdToggled, this, [this] { RunCommand([&] { chkCpCpkClick(); }); });
-    connect(limits_, &LimitPanel::lineToggled, this, [this](int line) { RunCommand([&] { limitCheckClick(line); }); });
-    connect(limits_, &LimitPanel::rsLineTyped, this, [this] { rsLineTyped(); });
 }
-
-namespace {
-
-// The window as a listener of the shown sheet: the tables repaint what the
-// session's commands changed (one cell, or the table as a whole), and the
-// verdict panels show the verdicts as they stand.
-class TableViews final : public SessionListener {
-public:
-    TableViews(SheetSession& session, StringGrid* lots, StringGrid* values, StringGrid* calc, StringGrid* spc,
-               std::function<void()> verdicts, std::function<void()> sheet, std::function<void()> lines)
-        : session_(session),
-          lots_(lots),
-          values_(values),
-          calc_(calc),
-          spc_(spc),
-          verdicts_(std::move(verdicts)),
-          sheet_(std::move(sheet)),
-          lines_(std::move(lines))
-    {
-    }
-
-    void sessionChanged(unsigned what, int col, int row) override
-    {
-        // A sheet shown afresh: the fields, counts and table shapes first.
-        if (what & ChangedSheet)
-            sheet_();
-        else if (what & ChangedLineStates)
-            lines_();
-        const bool oneCell = col >= 0 && row >= 1;
-        if (what & ChangedValues) {
-            if (oneCell && !(what & ChangedMarking))
-                values_->gridModel()->cellChanged(col, row);
-            else
-                values_->gridModel()->cellsChanged();
-        } else if (what & ChangedMarking) {
-            values_->viewport()->update();
-        }
-        if (what & ChangedLots) {
-            if (oneCell)
-                lots_->gridModel()->cellChanged(col, row);
-            else
-                lots_->gridModel()->cellsChanged();
-        }
-        if (what & ChangedCalc) {
-            calc_->setShape(session_.calcRowCount(), kCalcColumns);
-            calc_->gridModel()->cellsChanged();
-        } else if (what & (ChangedMarking | ChangedHeader)) {
-            calc_->viewport()->update();
-        }
-        if (what & ChangedSpc) {
-            spc_->setShape(session_.spcRowCount(), kSpcColumns);
-            spc_->gridModel()->cellsChanged();
-        }
-        if (what & ChangedVerdicts)
-            verdicts_();
-    }
-
-private:
-    SheetSession& session_;
-    StringGrid* lots_;
-    StringGrid* values_;
-    StringGrid* calc_;
-    StringGrid* spc_;
-    std::function<void()> verdicts_;
-    std::function<void()> sheet_;
-    std::function<void()> lines_;
-};
-
-// The window as a listener of the workbook: the tabs and the crash journal.
-class BookViews final : public WorkbookListener {
-public:
-    explicit BookViews(std::function<void(unsigned, int, int)> changed) : changed_(std::move(changed)) {}
-    void workbookChanged(unsigned what, int first, int last) override { changed_(what, first, last); }
-
-private:
-    std::function<void(unsigned, int, int)> changed_;
-};
-
-}  // namespace
-
-namespace {
-
-// Ctrl+Z: -1 (undo); Ctrl+Y and Ctrl+Shift+Z: 1 (redo); any other key: 0.
-int HistoryKey(const QKeyEvent* e)
-{
-    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
-    if (e->key() == Qt::Key_Z && mods == Qt::ControlModifier)
-        return -1;
-    if ((e->key() == Qt::Key_Y && mods == Qt::ControlModifier) ||
-        (e->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)))
-        return 1;
-    return 0;
-}
-
-// A control that edits text of its own.
-bool EditsText(const QWidget* w)
-{
-    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
-           qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w);
-}
-
-}  // namespace
 
 void TMainForm::bindSession()
 {
     // The fields are bound by their panels; the tables and the verdict
-    // panels listen to the session.
+    // panels listen to the session, the tabs and the journal to the workbook.
     tableViews_ = std::make_unique<TableViews>(
-        session_, gridCtrl, gridEdit, gridCalc, gridSpc, [this] { showVerdicts(); }, [this] { showShownSheet(); },
+        session_, gridCtrl, gridEdit, gridCalc, gridSpc, [this] { judgments_->showVerdicts(); },
+        [this] {
+            ++viewShown_;
+            sheets_->showShownSheet();
+        },
         [this] { limits_->showSession(); });
     session_.addListener(tableViews_.get());
-    bookViews_ =
-        std::make_unique<BookViews>([this](unsigned what, int first, int last) { workbookChanged(what, first, last); });
+    bookViews_ = std::make_unique<BookViews>([this](unsigned what, int first, int last) {
+        sheets_->workbookChanged(what, first, last);
+        // The journal keeps the count with the records.
+        if (what & (BookRecords | BookCount))
+            exchange_->JournalSheets(first, last);
+    });
     workbook_.addListener(bookViews_.get());
-    // Typing into the lot or measurement table goes through the session's
-    // commands, which keep the history.
-    gridEdit->gridModel()->onEdit = [this](int col, int row, const std::string& text) {
-        RunCommand([&] { session_.typeValue(col, row, text); });
-    };
-    gridCtrl->onToggle = [this](int top, int bottom) { RunCommand([&] { session_.toggleLots(top, bottom); }); };
 }
 
 void TMainForm::applyOutcome(const Outcome& o)
@@ -496,14 +379,6 @@ void TMainForm::applyOutcome(const Outcome& o)
             QString::fromStdString(m.text));
     if (o.error)
         throw *o.error;
-}
-
-void TMainForm::showVerdicts()
-{
-    entryPage_->showVerdict(VerdictText(session_.specVerdict));
-    capabilityPage_->showVerdict(VerdictText(session_.calcVerdict));
-    const Verdict spc = session_.spcVerdict;
-    spcPage_->showVerdict(spc == Verdict::None ? "" : spc == Verdict::Fail ? kSpcPanelFail : kSpcPanelPass);
 }
 
 void TMainForm::registerField(QWidget* w)
@@ -550,7 +425,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
         // except a text box of no sheet, which keeps its own.
         if (const int key = HistoryKey(static_cast<QKeyEvent*>(event));
             key != 0 && (isField(w) || isTable(w) || !EditsText(w))) {
-            RunCommand([&] { undoRedo(key > 0); });
+            runCommand([&] { entry_->undoRedo(key > 0); });
             return true;
         }
         if (FormKeyPress(w, static_cast<QKeyEvent*>(event)))
@@ -574,7 +449,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event)
             // When another sheet was shown since the field was entered, its
             // text is that sheet's, left as shown: only the colour goes.
             if (fieldEnteredAt_ == viewShown_)
-                RunCommand([&] { Set_OffColor(w); });
+                runCommand([&] { Set_OffColor(w); });
             else
                 fieldColourOff(w);
         }
@@ -640,8 +515,8 @@ void TMainForm::NormaliseField(QWidget* field)
         return;
     if (header_->isLabel(field)) {
         workbook_.relabel(session_);
-        if (header_->label() != Q(session_.header.label))
-            header_->setLabel(Q(session_.header.label));
+        if (header_->label() != ToQString(session_.header.label))
+            header_->setLabel(ToQString(session_.header.label));
         return;
     }
     if (header_->normalise(field) || limits_->normalise(field) || capabilityPage_->normalise(field))
@@ -650,13 +525,24 @@ void TMainForm::NormaliseField(QWidget* field)
         s->clampOnExit();
 }
 
-void TMainForm::CommitPendingInput()
+void TMainForm::commitPendingInput()
 {
     gridEdit->commitEditor();
     // The window's focus widget, also while a menu or a message box is active.
     QWidget* f = focusWidget();
     if (f && isField(f) && fieldEnteredAt_ == viewShown_)
-        RunCommand([&] { NormaliseField(f); });
+        runCommand([&] { NormaliseField(f); });
+}
+
+void TMainForm::runCommand(const std::function<void()>& command)
+{
+    // What the command changes reaches the journal as one transaction.
+    JournalBatch batch(journal());
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
 }
 
 void TMainForm::ShowError(const std::exception& e)
@@ -672,26 +558,6 @@ void TMainForm::ShowError(const std::exception& e)
     Prompts::current().error(this, QString::fromStdString(ErrorBoxText(e.what())));
 }
 
-void TMainForm::setupTableDrawing()
-{
-    // Measurement and lot tables: the current cell yellow while focused, the
-    // red marking of out-of-limit values (entry_view.cpp).
-    gridEdit->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
-        return gridEditDrawCell(col, row, focused, isCurrent);
-    };
-    gridCtrl->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
-        return gridCtrlDrawCell(col, row, focused, isCurrent);
-    };
-    // Statistics and SPC tables: alternate light green rows, the current row
-    // yellow, red marks (capability_view.cpp, spc_view.cpp).
-    gridCalc->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
-        return gridCalcDrawCell(col, row, focused, isCurrent);
-    };
-    gridSpc->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
-        return gridSpcDrawCell(col, row, focused, isCurrent);
-    };
-}
-
 void TMainForm::showEvent(QShowEvent* e)
 {
     QMainWindow::showEvent(e);
@@ -705,11 +571,11 @@ void TMainForm::closeEvent(QCloseEvent* e)
 {
     // Closing is a save point: what is being typed is taken, and the shown
     // sheet is stored.
-    CommitPendingInput();
-    if (selectedTab_ >= 0)
-        RunCommand([&] { SaveGridsToSheet(selectedTab_); });
+    commitPendingInput();
+    if (workbook_.current >= 0)
+        runCommand([&] { sheets_->store(); });
     FormCloseQuery();
-    EndJournal();
+    exchange_->EndJournal();
     // Lots still in the outbox are not lost: the next start sends them.
     if (plantStore_) {
         if (const std::int64_t waiting = WaitingLots(plantStore_->outboxPath()); waiting > 0)
@@ -729,7 +595,7 @@ void TMainForm::FormCloseQuery()
     g.Height = height();
     g.Width = width();
     // A store that cannot be written must not keep the program from closing.
-    WriteSettings(*store_, g, Options, Settings);
+    WriteSettings(*store_, g, workbook_.options, workbook_.settings);
 }
 
 void TMainForm::FormShow()
@@ -737,332 +603,57 @@ void TMainForm::FormShow()
     struct CloseSplash {
         TSplashForm* s;
         ~CloseSplash() { s->close(); }
-    } closeSplash{SplashForm};
-    SplashForm->showText(QStringLiteral("アプリケーションを起動中です。"));
+    } closeSplash{splash_};
+    splash_->showText(QStringLiteral("アプリケーションを起動中です。"));
     ReadVersionInfo(Version);
-    setWindowTitle(QStringLiteral("Trevolo  [for Version ") + Q(Version.VersionText) + QStringLiteral("]"));
-    RunCommand([&] { resetWorkbook(); });
-}
-
-void TMainForm::selectTabInCode(int index)
-{
-    const QSignalBlocker block(tabCtrl);
-    tabCtrl->setCurrentIndex(index);
-    selectedTab_ = (index >= 0 && index < tabCtrl->count()) ? index : -1;
+    setWindowTitle(QStringLiteral("Trevolo  [for Version ") + ToQString(Version.VersionText) + QStringLiteral("]"));
+    runCommand([&] { sheets_->resetWorkbook(); });
 }
 
 void TMainForm::showSheet(int index)
 {
-    selectTabInCode(index);
-    tabCtrlChange();
+    sheets_->showSheet(index);
 }
 
 void TMainForm::storeShownSheet()
 {
-    CommitPendingInput();
-    if (selectedTab_ >= 0)
-        SaveGridsToSheet(selectedTab_);
+    commitPendingInput();
+    if (workbook_.current >= 0)
+        sheets_->store();
 }
 
-void TMainForm::SaveGridsToSheet(int index)
+void TMainForm::StartJournal(const QString& folder)
 {
-    // With no tab selected there is no record of the shown sheet to write.
-    if (index != selectedTab_ || !workbook_.contains(index))
-        return;
-    workbook_.storeShown(session_);
-    if (header_->label() != Q(session_.header.label))
-        header_->setLabel(Q(session_.header.label));
-    // The counts are stored as their fields show them, also while a count
-    // typed there has not laid the tables out (yet).
-    Struct_Sheet& s = Sheets[static_cast<size_t>(index)];
-    s.Row = std::clamp(spinRow->value(), kMinLots, kMaxLots);
-    s.Col = std::clamp(spinCol->value(), kMinN, kMaxN);
+    exchange_->StartJournal(folder);
 }
 
-void TMainForm::ResetLimitPanel()
+SessionJournal* TMainForm::journal() const
 {
-    session_.resetLimits();
-    session_.clearResults();
-    limits_->showSession();
+    return exchange_ ? exchange_->journal() : nullptr;
 }
 
-void TMainForm::showShownSheet()
+QString TMainForm::saveFilesDir() const
 {
-    ++viewShown_;
-    selectTabInCode(selectedTab_);
-    // Every tab, not only the shown one: a command that showed this sheet
-    // (a reset among them) may have relabelled the others before it did.
-    for (int i = 0; i < tabCtrl->count() && workbook_.contains(i); ++i)
-        tabCtrl->setTabText(i, Q(workbook_.label(i, session_)));
-    pageInput->setCurrentIndex(0);
-    header_->showHeader();
-    limits_->showSession();
-    capabilityPage_->showThreshold();
-    {
-        const QSignalBlocker row(spinRow);
-        const QSignalBlocker col(spinCol);
-        spinRow->setValue(session_.lots());
-        spinCol->setValue(session_.columns());
-    }
-    LayoutGrids();
-    if (workbook_.contains(selectedTab_) && !Sheets[static_cast<size_t>(selectedTab_)].DataList.empty())
-        gridEdit->autoColWidth();
+    return exchange_->saveFilesDir();
 }
 
-void TMainForm::workbookChanged(unsigned what, int first, int last)
+void TMainForm::setSaveFilesDir(const QString& dir)
 {
-    const int count = workbook_.count();
-    if (what & BookCount) {
-        const QSignalBlocker block(tabCtrl);
-        while (tabCtrl->count() < count)
-            tabCtrl->addTab(Q(Sheets[static_cast<size_t>(tabCtrl->count())].Label));
-        while (tabCtrl->count() > count)
-            tabCtrl->removeTab(tabCtrl->count() - 1);
-        if (spinTab->value() != count) {
-            const QSignalBlocker quiet(spinTab);
-            spinTab->setValue(count);
-        }
-    }
-    if (what & BookLabels)
-        for (int i = std::max(first, 0); i < (last < 0 ? count : std::min(last, count)); ++i)
-            tabCtrl->setTabText(i, Q(workbook_.label(i, session_)));
-    // The journal keeps the count with the records.
-    if (what & (BookRecords | BookCount))
-        JournalSheets(first, last);
+    exchange_->setSaveFilesDir(dir);
 }
 
-void TMainForm::LayoutTables()
+void TMainForm::setDemoSeed(quint64 seed)
 {
-    const int lots = std::clamp(spinRow->value(), kMinLots, kMaxLots);
-    const int n = std::clamp(spinCol->value(), kMinN, kMaxN);
-    applyOutcome(workbook_.layOut(session_, lots, n, false));
-    LayoutGrids();
-}
-
-void TMainForm::LayoutGrids()
-{
-    const int rows = session_.lots() + 1;
-    const int n = session_.columns();
-
-    gridCtrl->setShape(rows, 2);
-    gridCtrl->setColWidth(0, 85);
-    gridCtrl->setColWidth(1, 60);
-
-    gridEdit->setShape(rows, n);
-    for (int c = 0; c < n; ++c)
-        gridEdit->setColWidth(c, 85);
-
-    gridCalc->setShape(rows, 10);
-    for (int c = 0; c < 10; ++c)
-        gridCalc->setColWidth(c, 90);
-    gridCalc->setColWidth(0, 85);
-    gridCalc->setColWidth(1, 82);
-    gridCalc->setColWidth(9, 96);
-
-    gridSpc->setShape(rows, 18);
-    for (int c = 0; c < 18; ++c)
-        gridSpc->setColWidth(c, 44);
-    gridSpc->setColWidth(0, 85);
-    gridSpc->setColWidth(17, 96);
-    limits_->showChartKind(session_.chartKind);
-    pageInput->setTabText(2, SpcPageCaption(session_.chartKind));
-
-    for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridEdit, gridCalc, gridSpc})
-        g->gridModel()->cellsChanged();
-}
-
-void TMainForm::tabCtrlChanging()
-{
-    if (selectedTab_ >= 0)
-        SaveGridsToSheet(selectedTab_);
-    if (journal_)
-        journal_->writeShownNow();
-}
-
-void TMainForm::tabCtrlChange()
-{
-    BusyCursor busy;
-    applyOutcome(workbook_.showSheet(selectedTab_, session_));
-    tabCtrl->setFocus();
-}
-
-void TMainForm::spinTabChange()
-{
-    applySheetCount(false);
-}
-
-void TMainForm::applySheetCount(bool all)
-{
-    const QString t = spinTab->text();
-    if (t.isEmpty() || t == QLatin1String("0"))
-        return;
-    const int v = std::clamp(spinTab->value(), 1, 1000);
-    if (all || workbook_.count() != v)
-        workbook_.resize(v, all, spinRow->value(), spinCol->value(), session_);
-}
-
-void TMainForm::spinRowChange()
-{
-    const QString t = spinRow->text();
-    if (t.isEmpty() || t == QLatin1String("0") || spinRow->value() < spinRow->minValue())
-        return;
-    const int lots = std::clamp(spinRow->value(), kMinLots, kMaxLots);
-    const int n = std::clamp(spinCol->value(), kMinN, kMaxN);
-    applyOutcome(workbook_.layOut(session_, lots, n, true));
-    LayoutGrids();
-}
-
-void TMainForm::spinColChange()
-{
-    const QString t = spinCol->text();
-    if (t.isEmpty() || t == QLatin1String("0"))
-        return;
-    limits_->setChartIndex(ShownChartKind(t == QLatin1String("1") ? 1 : 0, Settings.ChartIndex));
-    if (spinCol->value() > spinCol->maxValue()) {
-        spinCol->setValue(spinCol->maxValue());  // runs this handler again
-        return;
-    }
-    LayoutTables();
-}
-
-void TMainForm::btnResetClick()
-{
-    if (!Prompts::current().question(this, QString::fromUtf8(kGuideCaption),
-                                     QStringLiteral("※全てのシートの内容が消去されます。\n"
-                                                    "元に戻す事が出来ませんが、本当に宜しいですか？")))
-        return;
-    resetWorkbook();
-}
-
-void TMainForm::resetWorkbook()
-{
-    applyOutcome(workbook_.reset(session_));
-    header_->focusFirst();
-}
-
-void TMainForm::menuSettingSheetsClick()
-{
-    SheetsForm->spinTab->setValue(spinTab->value());
-    // An emptied count confirmed in the dialog changes nothing, as an empty
-    // count does here.
-    if (SheetsForm->exec() == QDialog::Accepted && !SheetsForm->spinTab->text().isEmpty())
-        spinTab->setText(SheetsForm->spinTab->text());
-}
-
-void TMainForm::cmbChartChange()
-{
-    if (spinCol->text() == QLatin1String("1"))
-        limits_->setChartIndex(ChartXRs);
-    if (limits_->chartIndex() == ChartXRs)
-        spinCol->setText(QStringLiteral("1"));
-    ResetLimitPanel();
-    LayoutTables();
-    if (selectedTab_ >= 0)
-        SaveGridsToSheet(selectedTab_);
-}
-
-void TMainForm::cmbSpecKindChange()
-{
-    header_->applySpecKind();
-}
-
-void TMainForm::btnSpecClearClick()
-{
-    // With no tab selected the label stays as it is.
-    session_.clearHeader(workbook_.contains(selectedTab_) ? Sheets[static_cast<size_t>(selectedTab_)].Label
-                                                          : session_.header.label,
-                         Settings);
-    header_->showCleared(Settings.Keta);
-    gridEdit->viewport()->update();
-    gridCalc->viewport()->update();
-}
-
-void TMainForm::btnAllOnClick()
-{
-    session_.enableAllLots();
-}
-
-void TMainForm::chkCpCpkClick()
-{
-    capabilityPage_->applyThreshold();
-}
-
-void TMainForm::menuExecSpecClick()
-{
-    btnSpecJudgClick();
-    pageInput->setCurrentIndex(0);
-}
-
-void TMainForm::menuExecOperationClick()
-{
-    btnCpkCalcClick();
-    pageInput->setCurrentIndex(1);
-}
-
-void TMainForm::menuExecSpcClick()
-{
-    btnSpcJudgClick();
-    pageInput->setCurrentIndex(2);
-}
-
-void TMainForm::menuHelpManualClick()
-{
-    Prompts::current().openUrl(QUrl::fromLocalFile(ManualPath()));
-}
-
-void TMainForm::menuHelpHomeClick()
-{
-    Prompts::current().openUrl(QUrl(QString::fromLatin1(kHomePageUrl)));
-}
-
-void TMainForm::menuHelpAboutClick()
-{
-    AboutForm->execFor(Version);
-}
-
-void TMainForm::menuSettingInitClick()
-{
-    if (!SettingForm->execFor(Settings))
-        return;
-    const int chartBefore = limits_->chartIndex();
-
-    // Sheets are added with the new initial values but with the lot count
-    // and n the view shows now: the sheet count is applied first.
-    spinTab->setValue(Settings.Tab);
-    spinRow->setValue(Settings.Row);
-    spinCol->setValue(Settings.Col);
-    header_->showSettings(Settings);
-    capabilityPage_->showSettings(Settings);
-    limits_->setChartIndex(Settings.ChartIndex);
-    limits_->setMethod(Settings.LimitIndex);
-
-    if (limits_->chartIndex() != chartBefore) {
-        // Limits, statistics and SPC marks of another chart kind must not
-        // stay beside the new one, and the SPC table's titles follow the
-        // kind; the lot numbers shown are kept.
-        const int lots = gridCtrl->RowCount() - 1;
-        std::vector<std::string> labels;
-        labels.reserve(static_cast<size_t>(std::max(lots, 0)));
-        for (int r = 1; r <= lots; ++r)
-            labels.push_back(gridCtrl->cells().text(0, r));
-        ResetLimitPanel();
-        LayoutTables();
-        for (int r = 1; r <= lots; ++r)
-            for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridCalc, gridSpc})
-                g->cells().setText(0, r, labels[static_cast<size_t>(r - 1)]);
-        for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridCalc, gridSpc})
-            g->gridModel()->cellsChanged();
-    }
-    cmbLimitChange();
+    judgments_->setDemoSeed(seed);
 }
 
 void TMainForm::menuSettingOptionClick()
 {
     // What OK stores is used by the next judgment and written to the
     // settings when the program closes.
-    if (!OptionForm)
-        OptionForm = new TOptionForm(this);
-    OptionForm->execFor(Options);
+    if (!options_)
+        options_ = new TOptionForm(this);
+    options_->execFor(workbook_.options);
 }
 
 }  // namespace trevolo

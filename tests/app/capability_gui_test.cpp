@@ -48,7 +48,7 @@ TEST_F(MainFormTest, CoefficientMethodAndCapabilityPanel)
     EXPECT_TRUE(texts[1].contains("のデータ数は 3 個で、最初のロットの 2 個と異なります")) << texts[1].toStdString();
     EXPECT_EQ(editUcl3->text(), "13.7612");
 
-    Ctl<QTabWidget>(f, "pageInput")->setCurrentWidget(f.chartPage);
+    Ctl<QTabWidget>(f, "pageInput")->setCurrentWidget(f.findChild<ChartPage*>());
     QApplication::processEvents();
     EXPECT_TRUE(Ctl<QLabel>(f, "lblCapWithin5")->text().contains("のデータ数が他と異なるため計算できません"));
     EXPECT_EQ(Ctl<QLabel>(f, "lblCapWithin1")->text(), "－");

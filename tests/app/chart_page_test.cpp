@@ -66,9 +66,9 @@ protected:
 
     ChartPage& showPage(TMainForm& f)
     {
-        Ctl<QTabWidget>(f, "pageInput")->setCurrentWidget(f.chartPage);
+        Ctl<QTabWidget>(f, "pageInput")->setCurrentWidget(f.findChild<ChartPage*>());
         QApplication::processEvents();
-        return *f.chartPage;
+        return *f.findChild<ChartPage*>();
     }
 
     static QLineSeries* line(ChartPage& p, ChartPage::Which w, const QString& name)
@@ -86,9 +86,9 @@ TEST_F(ChartPageTest, DrawsTheJudgedSheetAndFollowsItsChanges)
     auto* pageInput = Ctl<QTabWidget>(f, "pageInput");
     ASSERT_EQ(pageInput->count(), 4);
     EXPECT_EQ(pageInput->tabText(3), "管理図表示");
-    EXPECT_EQ(f.chartPage->accessibleName(), "管理図表示");
+    EXPECT_EQ(f.findChild<ChartPage*>()->accessibleName(), "管理図表示");
     // Hidden, the page only remembers that something changed.
-    EXPECT_TRUE(f.chartPage->dirty());
+    EXPECT_TRUE(f.findChild<ChartPage*>()->dirty());
 
     ChartPage& p = showPage(f);
     EXPECT_FALSE(p.dirty());
@@ -169,7 +169,7 @@ TEST_F(ChartPageTest, PointsAndTableRowsSelectEachOther)
 TEST_F(ChartPageTest, SavesEachFormatUnderTheReportNames)
 {
     TMainForm& f = judged();
-    ChartPage& p = *f.chartPage;  // saved without ever being shown
+    ChartPage& p = *f.findChild<ChartPage*>();  // saved without ever being shown
     ASSERT_TRUE(QDir(dir.path()).mkpath("save"));
     f.setSaveFilesDir(dir.filePath("save"));
 

@@ -557,8 +557,8 @@ TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing
     TMainForm& f = open();
     auto* tabCtrl = Ctl<QTabBar>(f, "tabCtrl");
     QTimer::singleShot(0, [&] {
-        f.SheetsForm->spinTab->setText("200");
-        press(f.SheetsForm->spinTab, Qt::Key_Return);
+        f.findChild<TSheetsForm*>()->spinTab->setText("200");
+        press(f.findChild<TSheetsForm*>()->spinTab, Qt::Key_Return);
     });
     Ctl<QAction>(f, "menuSettingSheets")->trigger();
     EXPECT_EQ(tabCtrl->count(), 100);
@@ -566,8 +566,8 @@ TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing
     EXPECT_EQ(tabCtrl->tabText(99), "Sheet100");
 
     QTimer::singleShot(0, [&] {
-        f.SheetsForm->spinTab->setText("7");
-        press(f.SheetsForm->spinTab, Qt::Key_Escape);
+        f.findChild<TSheetsForm*>()->spinTab->setText("7");
+        press(f.findChild<TSheetsForm*>()->spinTab, Qt::Key_Escape);
     });
     Ctl<QAction>(f, "menuSettingSheets")->trigger();
     EXPECT_EQ(tabCtrl->count(), 100);
@@ -576,12 +576,12 @@ TEST_F(MainFormTest, SheetCountDialogClampsAndCancelOrAnEmptyCountChangesNothing
     for (bool click : {false, true}) {
         SCOPED_TRACE(click ? "ＯＫ" : "Enter");
         QTimer::singleShot(0, [&] {
-            QApplication::setActiveWindow(f.SheetsForm);
-            f.SheetsForm->spinTab->clear();
+            QApplication::setActiveWindow(f.findChild<TSheetsForm*>());
+            f.findChild<TSheetsForm*>()->spinTab->clear();
             if (click)
-                QTest::mouseClick(f.SheetsForm->btnOk, Qt::LeftButton);
+                QTest::mouseClick(f.findChild<TSheetsForm*>()->btnOk, Qt::LeftButton);
             else
-                press(f.SheetsForm->spinTab, Qt::Key_Return);
+                press(f.findChild<TSheetsForm*>()->spinTab, Qt::Key_Return);
         });
         Ctl<QAction>(f, "menuSettingSheets")->trigger();
         EXPECT_EQ(tabCtrl->count(), 100);
@@ -664,10 +664,10 @@ TEST_F(MainFormTest, DialogsOpenCentredOnTheScreen)
         QDialog* dialog;
         std::function<void()> open;
     } cases[] = {
-        {f.LotEditForm, [&] { Ctl<QPushButton>(f, "btnLotEdit")->click(); }},
-        {f.AboutForm, [&] { Ctl<QAction>(f, "menuHelpAbout")->trigger(); }},
-        {f.SheetsForm, [&] { Ctl<QAction>(f, "menuSettingSheets")->trigger(); }},
-        {f.SettingForm, [&] { Ctl<QAction>(f, "menuSettingInit")->trigger(); }},
+        {f.findChild<TLotEditForm*>(), [&] { Ctl<QPushButton>(f, "btnLotEdit")->click(); }},
+        {f.findChild<TAboutForm*>(), [&] { Ctl<QAction>(f, "menuHelpAbout")->trigger(); }},
+        {f.findChild<TSheetsForm*>(), [&] { Ctl<QAction>(f, "menuSettingSheets")->trigger(); }},
+        {f.findChild<TSettingForm*>(), [&] { Ctl<QAction>(f, "menuSettingInit")->trigger(); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.dialog->objectName().toStdString());
@@ -702,9 +702,9 @@ TEST_F(MainFormTest, ControlsCarryTheirLabelsForAssistiveTechnology)
 TEST_F(MainFormTest, ControlsAreFoundByNameOutsideTheDialogs)
 {
     TMainForm& f = open();
-    ASSERT_NE(f.SettingForm->findChild<TEdit*>(QStringLiteral("editUnit")), nullptr);
+    ASSERT_NE(f.findChild<TSettingForm*>()->findChild<TEdit*>(QStringLiteral("editUnit")), nullptr);
     TEdit* unit = Ctl<TEdit>(f, "editUnit");
-    EXPECT_FALSE(f.SettingForm->isAncestorOf(unit));
+    EXPECT_FALSE(f.findChild<TSettingForm*>()->isAncestorOf(unit));
     EXPECT_EQ(unit->text(), "MM");
 
     QString why;

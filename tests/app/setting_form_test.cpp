@@ -23,7 +23,7 @@ namespace {
 
 class SettingFormTest : public testing::MainFormTest {
 protected:
-    TSettingForm& dlg() { return *form->SettingForm; }
+    TSettingForm& dlg() { return *form->findChild<TSettingForm*>(); }
 
     // Runs the main window's command; inside runs while the dialog is shown
     // and ends it (Cancel when it is still open).

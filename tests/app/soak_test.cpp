@@ -1640,8 +1640,8 @@ protected:
         const bool cancel = Chance(0.1);
         action = "sheet count " + std::to_string(v) + (cancel ? " cancelled" : "");
         QTimer::singleShot(0, form.get(), [this, v, cancel] {
-            form->SheetsForm->spinTab->setText(QString::number(v));
-            press(form->SheetsForm->spinTab, cancel ? Qt::Key_Escape : Qt::Key_Return);
+            form->findChild<TSheetsForm*>()->spinTab->setText(QString::number(v));
+            press(form->findChild<TSheetsForm*>()->spinTab, cancel ? Qt::Key_Escape : Qt::Key_Return);
         });
         NoteSavePoint();
         Ctl<QAction>(form, "menuSettingSheets")->trigger();

@@ -253,7 +253,7 @@ TEST_F(ChainWindow, RuleSettingsDialogStoresOnOkOnly)
     const Struct_Options before = form->workbook().options;
     auto answer = [&](bool ok, int rule2Item) {
         QTimer::singleShot(0, form.get(), [this, ok, rule2Item] {
-            TOptionForm* d = form->OptionForm;
+            TOptionForm* d = form->findChild<TOptionForm*>();
             ASSERT_TRUE(d->isVisible());
             d->cmbOption2->setCurrentIndex(rule2Item);
             d->CheckBox3->setChecked(false);

@@ -162,8 +162,8 @@ TEST_F(ClipboardWindow, CutCopiesThenEmptiesTheSelection)
 
 class LotEditorWindow : public ClipboardWindow {
 protected:
-    TLotEditForm& editor() { return *form->LotEditForm; }
-    StringGrid& lotGrid() { return *form->LotEditForm->gridLotno; }
+    TLotEditForm& editor() { return *form->findChild<TLotEditForm*>(); }
+    StringGrid& lotGrid() { return *form->findChild<TLotEditForm*>()->gridLotno; }
     std::string lot(StringGrid* g, int row) { return g->cells().text(0, row); }
 
     // Opens the editor from the main window; inside runs while it is shown.

@@ -718,7 +718,7 @@ TEST_F(EntryWindow, DemoFillSpreadsAroundTheLowerLimit)
 {
     auto* btnRandam = Ctl<QPushButton>(form, "btnRandam");
     Ctl<TEdit>(form, "editKlower")->setText(QStringLiteral("9.000"));
-    form->randamSeed = 42;
+    form->setDemoSeed(42);
     btnRandam->click();
     for (int row : {1, 50, 100})
         for (int col : {0, 9}) {

@@ -221,8 +221,8 @@ protected:
 
     void expectBusyFrameEnded(const char* text)
     {
-        EXPECT_EQ(form->SplashForm->text(), QString::fromUtf8(text));
-        EXPECT_FALSE(form->SplashForm->isVisible());
+        EXPECT_EQ(form->findChild<TSplashForm*>()->text(), QString::fromUtf8(text));
+        EXPECT_FALSE(form->findChild<TSplashForm*>()->isVisible());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     }
 
@@ -471,7 +471,7 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
         EXPECT_EQ(lastBox(), c.box);
         EXPECT_EQ(boxes(), 1);
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_FALSE(f.SplashForm->isVisible());
+        EXPECT_FALSE(f.findChild<TSplashForm*>()->isVisible());
         EXPECT_TRUE(snapshot() == before);
     }
     EXPECT_FALSE(std::filesystem::exists(dir.file("no folder")));
@@ -542,7 +542,7 @@ TEST_F(ExchangeWindowTest, CancelInEveryDialogChangesNothing)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title.toStdString());
         const Snapshot before = snapshot();
-        f.SplashForm->lblTitle->clear();
+        f.findChild<TSplashForm*>()->lblTitle->clear();
         prompts.shown.clear();
         c.action->trigger();
         ASSERT_EQ(prompts.shown.size(), 1u);
@@ -551,7 +551,7 @@ TEST_F(ExchangeWindowTest, CancelInEveryDialogChangesNothing)
         EXPECT_EQ(prompts.shown[0].text, c.text);
         EXPECT_TRUE(snapshot() == before);
         // Cancel ends the command before the busy frame.
-        EXPECT_EQ(f.SplashForm->text(), "");
+        EXPECT_EQ(f.findChild<TSplashForm*>()->text(), "");
     }
 }
 

@@ -214,7 +214,7 @@ protected:
         EXPECT_TRUE(WaitGone(killed, 5000));
         EXPECT_TRUE(OfficeChildren().empty());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-        EXPECT_FALSE(form->SplashForm->isVisible());
+        EXPECT_FALSE(form->findChild<TSplashForm*>()->isVisible());
     }
 
     TempDir dir;
@@ -302,7 +302,7 @@ TEST_F(OfficeKillTest, KilledDuringAnExportReportsNothingAsSaved)
         // The export builds every sheet's block in turn; when the second is
         // built the office is killed.
         int killed = 0;
-        auto c = QObject::connect(f.SplashForm->barProgress, &QProgressBar::valueChanged, [&](int done) {
+        auto c = QObject::connect(f.findChild<TSplashForm*>()->barProgress, &QProgressBar::valueChanged, [&](int done) {
             if (done != 2 || killed != 0)
                 return;
             const auto pids = OfficeChildren();
@@ -427,7 +427,7 @@ TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
     std::atomic<bool> done{false};
     std::atomic<bool> writing{false};
     std::atomic<int> killed{0};
-    auto c = QObject::connect(f.SplashForm->barProgress, &QProgressBar::valueChanged, [&](int sheets) {
+    auto c = QObject::connect(f.findChild<TSplashForm*>()->barProgress, &QProgressBar::valueChanged, [&](int sheets) {
         if (sheets == 2)
             writing = true;
     });

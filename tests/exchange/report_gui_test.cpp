@@ -254,7 +254,7 @@ TEST_F(ReportWindowTest, WithoutTheOfficeTheErrorIsShownAndNoCopyIsLeft)
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Error);
     EXPECT_EQ(prompts.shown[0].text, QString::fromUtf8(kMsgOfficeNotStarted));
     EXPECT_TRUE(reports().empty());  // the unfilled copy of the template is gone
-    EXPECT_FALSE(form->SplashForm->isVisible());
+    EXPECT_FALSE(form->findChild<TSplashForm*>()->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 

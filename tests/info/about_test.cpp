@@ -98,8 +98,8 @@ TEST_F(HelpMenu, AboutShowsTheVersionTheProgramWasBuiltWith)
 {
     QString shown;
     QTimer::singleShot(0, [&] {
-        shown = form->AboutForm->lblVersion->text();
-        form->AboutForm->OKButton->click();
+        shown = form->findChild<TAboutForm*>()->lblVersion->text();
+        form->findChild<TAboutForm*>()->OKButton->click();
     });
     Ctl<QAction>(form, "menuHelpAbout")->trigger();
     EXPECT_EQ(shown, QStringLiteral("Version " TREVOLO_VERSION_TEXT));

@@ -1,9 +1,6 @@
-// The main window's commands that move the workbook in and out and keep it:
-// import of a workbook or of one CSV file, export of every sheet to a
-// workbook or to CSV files, the three reports in the spreadsheet
-// application, and the crash journal (restoring a workbook left by a copy
-// that ended abnormally). The reading, writing and the office live in the
-// exchange core; here are the dialogs, the busy frame and the messages.
+// The exchange, report and journal commands (see exchange_controller.h).
+#include "app/exchange_controller.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -14,7 +11,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/mainform.h"
+#include "app/stringgrid.h"
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "app/splash.h"
@@ -29,6 +26,7 @@
 #include "exchange/reports.h"
 #include "model/number.h"
 #include "model/sheetio.h"
+#include "store/qt_text.h"
 #include "store/sql_journal_store.h"
 
 namespace trevolo {
@@ -41,17 +39,12 @@ constexpr const char* kCsvFolderTitle = "保存先フォルダの指定";
 constexpr const char* kXlsFilter = "Excelブック (*.xls;*.xlsx)|*.xls;*.xlsx";
 constexpr const char* kCsvFilter = "CSVファイル (カンマ区切り) (*.csv)|*.csv";
 
-QString U(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // A filter written as "description|patterns" in the form the file dialogs
 // take: "description (pattern pattern)". A description that already names
 // its patterns in parentheses at its end has them replaced.
 QString DialogFilter(const char* filter)
 {
-    const QString f = U(filter);
+    const QString f = ToQString(filter);
     const qsizetype bar = f.indexOf(QLatin1Char('|'));
     QString desc = bar < 0 ? f : f.left(bar);
     QString patterns = bar < 0 ? QString() : f.mid(bar + 1);
@@ -72,18 +65,18 @@ struct ProcessPendingOnExit {
 
 void Show(QWidget* parent, const CommandMessage& m)
 {
-    const QString text = QString::fromStdString(m.text);
+    const QString text = ToQString(m.text);
     switch (m.kind) {
     case CommandMessage::Kind::None:
         break;
     case CommandMessage::Kind::Guide:
-        Prompts::current().message(parent, U(kGuideCaption), text);
+        Prompts::current().message(parent, ToQString(kGuideCaption), text);
         break;
     case CommandMessage::Kind::Warning:
-        Prompts::current().message(parent, U(kWarningCaption), text);
+        Prompts::current().message(parent, ToQString(kWarningCaption), text);
         break;
     case CommandMessage::Kind::Error:
-        Prompts::current().error(parent, QString::fromStdString(ErrorBoxText(m.text)));
+        Prompts::current().error(parent, ToQString(ErrorBoxText(m.text)));
         break;
     }
 }
@@ -127,17 +120,34 @@ ExportResult ExportSheets(QObject* window, const SheetArray& records, const Shee
 
 }  // namespace
 
-void TMainForm::mainMenuXlsImportClick()
+ExchangeController::ExchangeController(Workbook& workbook, SheetSession& session, WindowHost& host, ShownSheet& shown,
+                                       JudgmentChain& judgments, const Controls& controls, QWidget* window)
+    : workbook_(workbook),
+      session_(session),
+      host_(host),
+      shown_(shown),
+      judgments_(judgments),
+      c_(controls),
+      window_(window),
+      saveFilesDir_(EnsureSaveFilesDir())
 {
-    const QString path = Prompts::current().openFile(this, U(kOpenTitle), SampleFilesDir(), DialogFilter(kXlsFilter));
+}
+
+// The journal file stays when the window goes without being closed: the
+// next start offers what it holds.
+ExchangeController::~ExchangeController() = default;
+
+void ExchangeController::mainMenuXlsImportClick()
+{
+    const QString path = Prompts::current().openFile(window_, ToQString(kOpenTitle), SampleFilesDir(), DialogFilter(kXlsFilter));
     if (path.isEmpty())
         return;
     CommandMessage message;
     {
         ProcessPendingOnExit pending;
-        BusyFrame busy(SplashForm, U(kBusyXlsImport));
+        BusyFrame busy(c_.splash, ToQString(kBusyXlsImport));
         try {
-            ImportResult r = ImportSheets(this, true, path.toStdString());
+            ImportResult r = ImportSheets(window_, true, ToStdString(path));
             if (r.status != ImportResult::Status::Ok) {
                 // Nothing was read into the program: every sheet and tab
                 // stays as it was.
@@ -145,93 +155,88 @@ void TMainForm::mainMenuXlsImportClick()
             } else {
                 // The imported records all carry their lists and labels;
                 // the tabs follow them and the first sheet is shown.
-                applyOutcome(workbook_.replaceAll(std::move(r.sheets), 0, spinRow->value(), spinCol->value(), false,
+                host_.applyOutcome(workbook_.replaceAll(std::move(r.sheets), 0, shown_.lotCountSetting(), shown_.columnCountSetting(), false,
                                                   session_));
             }
         } catch (const std::exception&) {
             message = Warning(kMsgXlsOpenFailedExtension);
         }
     }
-    Show(this, message);
+    Show(window_, message);
 }
 
-void TMainForm::mainMenuCsvImportClick()
+void ExchangeController::mainMenuCsvImportClick()
 {
-    const QString path = Prompts::current().openFile(this, U(kOpenTitle), SampleFilesDir(), DialogFilter(kCsvFilter));
+    const QString path = Prompts::current().openFile(window_, ToQString(kOpenTitle), SampleFilesDir(), DialogFilter(kCsvFilter));
     if (path.isEmpty())
         return;
     CommandMessage message;
     {
         ProcessPendingOnExit pending;
-        BusyFrame busy(SplashForm, U(kBusyCsvImport));
+        BusyFrame busy(c_.splash, ToQString(kBusyCsvImport));
         try {
-            ImportResult r = ImportSheets(this, false, path.toStdString());
+            ImportResult r = ImportSheets(window_, false, ToStdString(path));
             // The current sheet is the selected tab; when the shown sheet's
             // tab was removed, the tab the strip highlights.
-            const int target = selectedTab() >= 0 ? selectedTab() : tabCtrl->currentIndex();
+            const int target = shown_.shownIndex() >= 0 ? shown_.shownIndex() : shown_.highlightedTab();
             if (r.status != ImportResult::Status::Ok) {
                 message = r.message;
-            } else if (r.sheets.empty() || target < 0 || target >= static_cast<int>(Sheets.size())) {
+            } else if (r.sheets.empty() || target < 0 || target >= static_cast<int>(workbook_.sheets.size())) {
                 message = Warning(kMsgCsvOpenFailed);
             } else {
                 // One step of the sheet's history: undoing it brings back
                 // the sheet as it was shown.
-                applyOutcome(workbook_.importSheet(target, std::move(r.sheets.front()), session_));
+                host_.applyOutcome(workbook_.importSheet(target, std::move(r.sheets.front()), session_));
             }
         } catch (const std::exception&) {
             message = Warning(kMsgCsvOpenFailed);
         }
     }
-    Show(this, message);
+    Show(window_, message);
 }
 
-void TMainForm::mainMenuXlsSaveClick()
+void ExchangeController::mainMenuXlsSaveClick()
 {
-    QString path = Prompts::current().saveFile(this, U(kXlsSaveTitle), saveFilesDir(), DialogFilter(kXlsFilter));
+    QString path = Prompts::current().saveFile(window_, ToQString(kXlsSaveTitle), saveFilesDir(), DialogFilter(kXlsFilter));
     if (path.isEmpty())
         return;
     path = WithWorkbookSuffix(path);
     ExportResult result;
     {
         ProcessPendingOnExit pending;
-        BusyFrame busy(SplashForm, U(kBusyXlsSave));
-        SaveGridsToSheet(selectedTab());
+        BusyFrame busy(c_.splash, ToQString(kBusyXlsSave));
+        shown_.store();
         // Each sheet is written as it shows once loaded, built from its
         // record alone: no sheet is shown for it, and the shown one stays.
-        const SheetArray& records = Sheets;
+        const SheetArray& records = workbook_.sheets;
         const auto blockOf = [this, &records](int index) {
-            SplashForm->showProgress(index + 1, static_cast<int>(records.size()));
+            c_.splash->showProgress(index + 1, static_cast<int>(records.size()));
             return RecordEditBlock(records[static_cast<size_t>(index)]);
         };
-        result = ExportSheets(this, records, blockOf, path.toStdString());
+        result = ExportSheets(window_, records, blockOf, ToStdString(path));
     }
-    Show(this, result.message);
+    Show(window_, result.message);
 }
 
-void TMainForm::mainMenuCsvSaveClick()
+void ExchangeController::mainMenuCsvSaveClick()
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const QString folder = Prompts::current().folder(this, U(kCsvFolderTitle), desktop);
+    const QString folder = Prompts::current().folder(window_, ToQString(kCsvFolderTitle), desktop);
     if (folder.isEmpty())
         return;
     CommandMessage message;
     {
         ProcessPendingOnExit pending;
-        BusyFrame busy(SplashForm, U(kBusyCsvSave));
-        SaveGridsToSheet(selectedTab());
-        message = ExportSheetsCsv(QDir::toNativeSeparators(folder).toStdString(), Sheets);
+        BusyFrame busy(c_.splash, ToQString(kBusyCsvSave));
+        shown_.store();
+        message = ExportSheetsCsv(ToStdString(QDir::toNativeSeparators(folder)), workbook_.sheets);
     }
-    Show(this, message);
+    Show(window_, message);
 }
 
 namespace {
 
 constexpr const char* kBusyReport = "Excelに統計データを展開しています。";
-
-std::string S(const QString& q)
-{
-    return q.toStdString();
-}
 
 // The rows of a table other than the measurement table, as shown.
 TableView ShownTable(const StringGrid& grid)
@@ -244,40 +249,34 @@ TableView ShownTable(const StringGrid& grid)
     return t;
 }
 
-ReportPlace Place(const TMainForm& f)
+ReportPlace Place(const QString& saveFiles)
 {
     ReportPlace p;
-    p.formFiles = S(FormFilesDir());
-    p.saveFiles = S(f.saveFilesDir());
+    p.formFiles = ToStdString(FormFilesDir());
+    p.saveFiles = ToStdString(saveFiles);
     p.time = LocalTimeNow();
     return p;
 }
 
 }  // namespace
 
-bool TMainForm::runJudgmentChain()
+void ExchangeController::btnExcelClick()
 {
-    btnSpcJudgClick();
-    return session_.specVerdict != Verdict::None && session_.calcVerdict != Verdict::None;
-}
-
-void TMainForm::btnExcelClick()
-{
-    if (!CheckRequiredFields()) {
-        Prompts::current().message(this, QString::fromUtf8(kGuideCaption), QString::fromUtf8(kMsgRequiredMissing));
+    if (!judgments_.requiredFieldsFilled()) {
+        Prompts::current().message(window_, ToQString(kGuideCaption), ToQString(kMsgRequiredMissing));
         return;
     }
-    if (!runJudgmentChain())
+    if (!judgments_.judgeAll())
         return;
     ProcessPendingOnExit pending;
-    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyXlsSave));
+    BusyFrame busy(c_.splash, ToQString(kBusyXlsSave));
 
     // The header rows come from the sheet's record, which the judgment has
     // just stored; with no tab selected, from the fields as they stand.
     Struct_Sheet record;
-    const int tab = selectedTab();
-    if (tab >= 0 && tab < static_cast<int>(Sheets.size())) {
-        record = Sheets[static_cast<size_t>(tab)];
+    const int tab = shown_.shownIndex();
+    if (tab >= 0 && tab < static_cast<int>(workbook_.sheets.size())) {
+        record = workbook_.sheets[static_cast<size_t>(tab)];
     } else {
         session_.store(record);
     }
@@ -292,24 +291,24 @@ void TMainForm::btnExcelClick()
     view.value = [&edit](int col, int row) { return std::string(edit.text(col, row)); };
 
     ResultTables tables;
-    for (int i = 0; i < 3 && i < pageInput->count(); ++i)
-        tables.names[static_cast<size_t>(i)] = S(pageInput->tabText(i));
+    for (int i = 0; i < 3 && i < c_.pageInput->count(); ++i)
+        tables.names[static_cast<size_t>(i)] = ToStdString(c_.pageInput->tabText(i));
     tables.edit = BuildEditBlock(view, record.Keta);
-    tables.calc = BuildCalcBlock(ShownTable(*gridCalc));
-    tables.spc = BuildSpcBlock(ShownTable(*gridSpc));
-    MakeJudgmentResult(record, tables, Place(*this));
+    tables.calc = BuildCalcBlock(ShownTable(*c_.gridCalc));
+    tables.spc = BuildSpcBlock(ShownTable(*c_.gridSpc));
+    MakeJudgmentResult(record, tables, Place(saveFilesDir_));
 }
 
-void TMainForm::btnControlChartClick()
+void ExchangeController::btnControlChartClick()
 {
-    if (!runJudgmentChain())
+    if (!judgments_.judgeAll())
         return;
     ProcessPendingOnExit pending;
-    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
+    BusyFrame busy(c_.splash, ToQString(kBusyReport));
 
     ControlChartData data;
     data.chartKind = session_.chartKind;
-    data.lotCountSetting = spinRow->value();
+    data.lotCountSetting = shown_.lotCountSetting();
     // The statistics table: title row, one row per lot that took part, the
     // total row last.
     const CellStore& calc = session_.calcCells();
@@ -331,15 +330,15 @@ void TMainForm::btnControlChartClick()
     for (size_t i = 0; i < 2; ++i)
         data.spreadLines[i] = line(lines[7 + i]);
 
-    MakeControlChartReport(data, Place(*this));
+    MakeControlChartReport(data, Place(saveFilesDir_));
 }
 
-void TMainForm::btnHistogramClick()
+void ExchangeController::btnHistogramClick()
 {
-    if (!runJudgmentChain())
+    if (!judgments_.judgeAll())
         return;
     ProcessPendingOnExit pending;
-    BusyFrame busy(SplashForm, QString::fromUtf8(kBusyReport));
+    BusyFrame busy(c_.splash, ToQString(kBusyReport));
 
     const CellStore& ctrl = session_.lotCells();
     const CellStore& edit = session_.valueCells();
@@ -351,7 +350,7 @@ void TMainForm::btnHistogramClick()
     data.keta = session_.header.keta;
     data.classes = HistogramClassCount(session_.histogramClasses, kMinHistogramClasses);
 
-    MakeHistogramReport(data, Place(*this));
+    MakeHistogramReport(data, Place(saveFilesDir_));
 }
 
 namespace {
@@ -360,10 +359,10 @@ const QString kRestoreQuestion = QStringLiteral("前回は正常に終了しま�
 
 }  // namespace
 
-void TMainForm::StartJournal(const QString& folder)
+void ExchangeController::StartJournal(const QString& folder)
 {
     EndJournal();
-    const QString warning = QString::fromUtf8(kWarningCaption);
+    const QString warning = ToQString(kWarningCaption);
 
     // A journal left behind: the newest is offered; one that cannot be read
     // is kept under another name and the program starts afresh.
@@ -374,7 +373,7 @@ void TMainForm::StartJournal(const QString& folder)
         if (!w) {
             const QString aside = left->setAside();
             Prompts::current().message(
-                this, warning,
+                window_, warning,
                 QStringLiteral("前回の作業内容の記録を読み込めませんでした。新しい状態で開始します。\n"
                                "記録は次の名前で残してあります。\n") +
                     QDir::toNativeSeparators(aside.isEmpty() ? left->path() : aside));
@@ -384,7 +383,7 @@ void TMainForm::StartJournal(const QString& folder)
             left->remove();
             continue;
         }
-        if (Prompts::current().question(this, warning, kRestoreQuestion)) {
+        if (Prompts::current().question(window_, warning, kRestoreQuestion)) {
             RestoreWorkbook(std::move(*w));
             restored = std::move(left);
         } else {
@@ -394,6 +393,16 @@ void TMainForm::StartJournal(const QString& folder)
         break;
     }
 
+    if (!openJournal(folder))
+        return;
+    // The restored workbook is in this copy's journal now.
+    if (restored && !journal_->failed())
+        restored->remove();
+}
+
+bool ExchangeController::openJournal(const QString& folder)
+{
+    const QString warning = ToQString(kWarningCaption);
     journalFile_ = JournalFile::create(folder);
     std::string why = "the folder cannot be written";
     std::unique_ptr<SqlJournalStore> store;
@@ -403,25 +412,25 @@ void TMainForm::StartJournal(const QString& folder)
         if (journalFile_)
             journalFile_->remove();
         journalFile_.reset();
-        Prompts::current().message(this, warning,
+        Prompts::current().message(window_, warning,
                                    QStringLiteral("作業内容の記録を開始できませんでした。異常終了した時は"
                                                   "作業内容を復元できません。\n") +
-                                       QString::fromStdString(why));
-        return;
+                                       ToQString(why));
+        return false;
     }
     journal_ = std::make_unique<SessionJournal>(std::move(store), session_);
-    journal_->shownSheet = [this] { return selectedTab_; };
-    journal_->sheetCount = [this] { return static_cast<int>(Sheets.size()); };
+    journal_->shownSheet = [this] { return workbook_.current; };
+    journal_->sheetCount = [this] { return static_cast<int>(workbook_.sheets.size()); };
     journal_->onFailure = [this](const std::string& reason) {
         // Told in the middle of a command: the box waits for its end.
-        QTimer::singleShot(0, this, [this, reason] {
-            Prompts::current().message(this, QString::fromUtf8(kWarningCaption),
+        QTimer::singleShot(0, window_, [this, reason] {
+            Prompts::current().message(window_, ToQString(kWarningCaption),
                                        QStringLiteral("作業内容を記録できなくなりました。異常終了した時は"
                                                       "作業内容を復元できません。\n") +
-                                           QString::fromStdString(reason));
+                                           ToQString(reason));
         });
     };
-    journal_->writeWorkbook(Sheets);
+    journal_->writeWorkbook(workbook_.sheets);
     // What was written reaches the disk within two seconds, between commands.
     auto* sync = findChild<QTimer*>(QStringLiteral("journalSync"));
     if (!sync) {
@@ -433,12 +442,10 @@ void TMainForm::StartJournal(const QString& folder)
         });
     }
     sync->start(2000);
-    // The restored workbook is in this copy's journal now.
-    if (restored && !journal_->failed())
-        restored->remove();
+    return true;
 }
 
-void TMainForm::EndJournal()
+void ExchangeController::EndJournal()
 {
     journal_.reset();
     if (journalFile_)
@@ -446,23 +453,23 @@ void TMainForm::EndJournal()
     journalFile_.reset();
 }
 
-void TMainForm::RestoreWorkbook(RecoveredWorkbook w)
+void ExchangeController::RestoreWorkbook(RecoveredWorkbook w)
 {
     if (w.sheets.empty())
         return;
     JournalBatch batch(journal_.get());
     // A record the journal holds without its lists is made afresh, and a
     // blank label takes its tab's caption, as storing a sheet does.
-    RunCommand([&] {
-        applyOutcome(workbook_.replaceAll(std::move(w.sheets), w.shown, spinRow->value(), spinCol->value(), true,
+    host_.runCommand([&] {
+        host_.applyOutcome(workbook_.replaceAll(std::move(w.sheets), w.shown, shown_.lotCountSetting(), shown_.columnCountSetting(), true,
                                           session_));
     });
 }
 
-void TMainForm::JournalSheets(int first, int last)
+void ExchangeController::JournalSheets(int first, int last)
 {
     if (journal_)
-        journal_->writeSheets(Sheets, first, last);
+        journal_->writeSheets(workbook_.sheets, first, last);
 }
 
 }  // namespace trevolo

@@ -1,8 +1,6 @@
-// Measurement entry on the main window: the in-place editor of the
-// measurement table with its key filter and minus-sign rule, the editing
-// mode, Enter commit-and-move, the drawing of the lot and measurement
-// tables, the table's context menu with the clipboard commands, undo and
-// redo, and the lot-number editor.
+// Measurement entry on the main window (see entry_controller.h).
+#include "app/entry_controller.h"
+
 #include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QClipboard>
@@ -21,8 +19,10 @@
 #include "app/header_panel.h"
 #include "app/limit_panel.h"
 #include "app/lot_edit_form.h"
-#include "app/mainform.h"
+#include "app/enter_delegate.h"
+#include "app/fields.h"
 #include "entry/value_entry.h"
+#include "store/qt_text.h"
 
 namespace trevolo {
 
@@ -51,66 +51,33 @@ struct EntryHandlers {
     std::function<void()> modeOn;
 };
 
-// Paints through the grid's own cell painter (as every table does) and
-// provides the in-place editor of the measurement table.
-class EntryDelegate : public GridDelegate {
-public:
-    EntryDelegate(std::shared_ptr<const EntryHandlers> handlers, StringGrid* grid)
-        : GridDelegate(grid), handlers_(std::move(handlers))
-    {
-    }
-
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
-    {
-        auto* e = new TEdit(parent);
-        e->setObjectName(QStringLiteral("gridEditInplace"));
-        e->setFrame(false);
-        e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        e->setAttribute(Qt::WA_InputMethodEnabled, false);
-        std::shared_ptr<const EntryHandlers> handlers = handlers_;
-        // A typed character replaces the selected part of the text (all of
-        // it when the editor was opened by typing), so "." and "-" are
-        // tested against what remains.
-        e->keyFilter = [handlers, e](QChar ch, const QString& text) {
-            QString remaining = text;
-            if (e->hasSelectedText())
-                remaining.remove(e->selectionStart(), e->selectedText().size());
-            return handlers->keyPress(ch, remaining);
-        };
-        // The minus-sign rule applies to every change the user makes, as it
-        // happens, so the editor never shows a misplaced sign.
-        QObject::connect(e, &QLineEdit::textEdited, e, [e](const QString& typed) {
-            std::string t = typed.toStdString();
-            const int removedByte = RemoveMisplacedMinus(t);
-            if (removedByte < 0)
-                return;
-            // The removed sign's position in the editor's characters.
-            const qsizetype removed = QString::fromStdString(t.substr(0, static_cast<size_t>(removedByte))).size();
-            const int cursor = e->cursorPosition();
-            e->setText(QString::fromStdString(t));
-            e->setCursorPosition(cursor > removed ? cursor - 1 : cursor);
-        });
-        return e;
-    }
-
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        auto* editor = qobject_cast<QWidget*>(object);
-        if (editor && event->type() == QEvent::KeyPress && IsEnterKey(static_cast<QKeyEvent*>(event))) {
-            // Enter writes the editor's text into the cell, closes the editor
-            // and then commits and moves like Enter in the table.
-            emit commitData(editor);
-            emit closeEditor(editor, QAbstractItemDelegate::NoHint);
-            const GridPos pos = grid_->current();
-            handlers_->enter(grid_->cellText(pos.col, pos.row));
-            return true;
-        }
-        return QStyledItemDelegate::eventFilter(object, event);
-    }
-
-private:
-    std::shared_ptr<const EntryHandlers> handlers_;
-};
+// The in-place editor of the measurement table: the numeric key filter,
+// and the minus-sign rule applied to every change the user makes, as it
+// happens, so the editor never shows a misplaced sign.
+void PrepareValueEditor(TEdit* e, const std::shared_ptr<const EntryHandlers>& handlers)
+{
+    e->setAttribute(Qt::WA_InputMethodEnabled, false);
+    // A typed character replaces the selected part of the text (all of it
+    // when the editor was opened by typing), so "." and "-" are tested
+    // against what remains.
+    e->keyFilter = [handlers, e](QChar ch, const QString& text) {
+        QString remaining = text;
+        if (e->hasSelectedText())
+            remaining.remove(e->selectionStart(), e->selectedText().size());
+        return handlers->keyPress(ch, remaining);
+    };
+    QObject::connect(e, &QLineEdit::textEdited, e, [e](const QString& typed) {
+        std::string t = ToStdString(typed);
+        const int removedByte = RemoveMisplacedMinus(t);
+        if (removedByte < 0)
+            return;
+        // The removed sign's position in the editor's characters.
+        const qsizetype removed = ToQString(std::string_view(t).substr(0, static_cast<size_t>(removedByte))).size();
+        const int cursor = e->cursorPosition();
+        e->setText(ToQString(t));
+        e->setCursorPosition(cursor > removed ? cursor - 1 : cursor);
+    });
+}
 
 // Routes the events of the measurement table to the window's handlers.
 class EntryEvents : public QObject {
@@ -183,53 +150,96 @@ private:
 
 }  // namespace
 
-void TMainForm::setupEntry()
+EntryController::EntryController(Workbook& workbook, SheetSession& session, WindowHost& host, ShownSheet& shown,
+                                 const Controls& controls, QWidget* window)
+    : workbook_(workbook),
+      session_(session),
+      host_(host),
+      shown_(shown),
+      c_(controls),
+      lotEditForm_(new TLotEditForm(window))
 {
+    // The lot and measurement tables: the current cell yellow while
+    // focused, the red marking of out-of-limit values.
+    c_.gridEdit->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
+        return gridEditDrawCell(col, row, focused, isCurrent);
+    };
+    c_.gridCtrl->drawCell = [this](int col, int row, bool focused, bool isCurrent) {
+        return gridCtrlDrawCell(col, row, focused, isCurrent);
+    };
+    // Typing into the lot or measurement table goes through the session's
+    // commands, which keep the history.
+    c_.gridEdit->gridModel()->onEdit = [this](int col, int row, const std::string& text) {
+        host_.runCommand([&] { session_.typeValue(col, row, text); });
+    };
+    c_.gridCtrl->onToggle = [this](int top, int bottom) {
+        host_.runCommand([&] { session_.toggleLots(top, bottom); });
+    };
+    setupEntry();
+    setupClipboard(window);
+}
+
+EntryController::~EntryController()
+{
+    delete entryEvents_;
+    c_.gridEdit->gridModel()->onEdit = nullptr;
+    c_.gridCtrl->onToggle = nullptr;
+}
+
+void EntryController::setupEntry()
+{
+    StringGrid* gridEdit = c_.gridEdit;
     auto handlers = std::make_shared<EntryHandlers>();
     handlers->keyPress = [this](QChar ch, const QString& text) { return gridEditKeyPress(ch, text); };
-    handlers->enter = [this](const QString& text) { RunCommand([&] { gridEditKeyPress(QChar(13), text); }); };
+    handlers->enter = [this](const QString& text) { host_.runCommand([&] { gridEditKeyPress(QChar(13), text); }); };
     handlers->modeOff = [this] { gridEditEnter(); };
     handlers->modeOn = [this] { gridEditKeyDown(); };
-    gridEdit->setItemDelegate(new EntryDelegate(handlers, gridEdit));
-    auto* events = new EntryEvents(this, handlers, gridEdit, gridCtrl);
+    c_.gridEdit->setItemDelegate(new EnterCommitDelegate(
+        gridEdit, QStringLiteral("gridEditInplace"), Qt::AlignRight | Qt::AlignVCenter,
+        [handlers](TEdit* e) { PrepareValueEditor(e, handlers); }, [handlers, gridEdit] {
+            // Enter in the editor commits and moves like Enter in the table.
+            const GridPos pos = gridEdit->current();
+            handlers->enter(gridEdit->cellText(pos.col, pos.row));
+        }));
+    auto* events = new EntryEvents(this, handlers, gridEdit, c_.gridCtrl);
     entryEvents_ = events;
-    gridEdit->installEventFilter(events);
-    gridEdit->viewport()->installEventFilter(events);
-    gridEdit->horizontalScrollBar()->installEventFilter(events);
-    gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    c_.gridEdit->installEventFilter(events);
+    c_.gridEdit->viewport()->installEventFilter(events);
+    c_.gridEdit->horizontalScrollBar()->installEventFilter(events);
+    c_.gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-void TMainForm::gridEditEnter()
+void EntryController::gridEditEnter()
 {
-    gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    c_.gridEdit->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
-void TMainForm::gridEditKeyDown()
+void EntryController::gridEditKeyDown()
 {
-    gridEdit->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed);
+    c_.gridEdit->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed);
 }
 
-bool TMainForm::gridEditKeyPress(QChar key, const QString& text)
+bool EntryController::gridEditKeyPress(QChar key, const QString& text)
 {
     if (key.unicode() != 13)
         return NumericKeyAccepted(key, text);
 
     // Enter: the session formats the committed value (or empties one that
     // is not a number) and says where the current cell goes.
-    const GridPos pos = gridEdit->current();
+    const GridPos pos = c_.gridEdit->current();
     if (pos.row < 1)
         return false;
     const Outcome o = session_.commitValue(pos.col, pos.row);
     if (o.current) {
-        gridEdit->setCurrent(*o.current);
-        gridEdit->viewport()->update();
+        c_.gridEdit->setCurrent(*o.current);
+        c_.gridEdit->viewport()->update();
     }
     return false;
 }
 
-CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const
+CellLook EntryController::gridEditDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
-    CellLook look = gridEdit->entryLook(col, row, focused, isCurrent, Qt::AlignRight | Qt::AlignVCenter);
+    CellLook look = c_.gridEdit->entryLook(col, row, focused, isCurrent, Qt::AlignRight | Qt::AlignVCenter);
     // Value, limits and kind as they stand now, so the marking follows
     // later edits of values and limits.
     if (session_.valueIsMarked(col, row))
@@ -237,26 +247,23 @@ CellLook TMainForm::gridEditDrawCell(int col, int row, bool focused, bool isCurr
     return look;
 }
 
-CellLook TMainForm::gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const
+CellLook EntryController::gridCtrlDrawCell(int col, int row, bool focused, bool isCurrent) const
 {
     // The lot numbers are a fixed column: drawn like the header, never
     // current or selected.
-    if (col < gridCtrl->FixedCols())
-        return gridCtrl->fixedLook();
-    return gridCtrl->entryLook(col, row, focused, isCurrent, Qt::AlignCenter);
+    if (col < c_.gridCtrl->FixedCols())
+        return c_.gridCtrl->fixedLook();
+    return c_.gridCtrl->entryLook(col, row, focused, isCurrent, Qt::AlignCenter);
 }
 
 // ---- the context menu of the measurement table ----
 
-void TMainForm::setupClipboard()
+void EntryController::setupClipboard(QWidget* window)
 {
-    const GridPopMenu p = CreateGridPopMenu(gridEdit, this);
+    const GridPopMenu p = CreateGridPopMenu(c_.gridEdit, window);
     popMenu = p.menu;
-    popMenuCut = p.cut;
     popMenuCopy = p.copy;
-    popMenuPaste = p.paste;
     popMenuDelete = p.del;
-    popMenuAllSelect = p.selectAll;
     // Undo and redo head the menu. Their keys work in every table and field
     // of the window (eventFilter); here they belong to the table, as the
     // menu's other keys do.
@@ -267,7 +274,7 @@ void TMainForm::setupClipboard()
         a->setShortcuts(keys);
         a->setShortcutContext(Qt::WidgetShortcut);
         popMenu->insertAction(first, a);
-        gridEdit->addAction(a);
+        c_.gridEdit->addAction(a);
         return a;
     };
     popMenuUndo = historyItem("popMenuUndo", QStringLiteral("元に戻す(&U)"), {QKeySequence(Qt::CTRL | Qt::Key_Z)});
@@ -278,100 +285,90 @@ void TMainForm::setupClipboard()
         popMenuUndo->setEnabled(session_.canUndo());
         popMenuRedo->setEnabled(session_.canRedo());
     });
-    auto bind = [this](QAction* a, void (TMainForm::*handler)()) {
-        connect(a, &QAction::triggered, this, [this, handler] { RunCommand([&] { (this->*handler)(); }); });
+    auto bind = [this](QAction* a, std::function<void()> handler) {
+        connect(a, &QAction::triggered, this, [this, handler] { host_.runCommand(handler); });
     };
-    bind(popMenuCut, &TMainForm::popMenuCutClick);
-    bind(popMenuCopy, &TMainForm::popMenuCopyClick);
-    bind(popMenuPaste, &TMainForm::popMenuPasteClick);
-    bind(popMenuDelete, &TMainForm::popMenuDeleteClick);
-    bind(popMenuAllSelect, &TMainForm::popMenuAllSelectClick);
-    bind(popMenuUndo, &TMainForm::popMenuUndoClick);
-    bind(popMenuRedo, &TMainForm::popMenuRedoClick);
+    bind(p.cut, [this] { popMenuCutClick(); });
+    bind(popMenuCopy, [this] { popMenuCopyClick(); });
+    bind(p.paste, [this] { popMenuPasteClick(); });
+    bind(popMenuDelete, [this] { popMenuDeleteClick(); });
+    bind(p.selectAll, [this] { popMenuAllSelectClick(); });
+    bind(popMenuUndo, [this] { undoRedo(false); });
+    bind(popMenuRedo, [this] { undoRedo(true); });
 }
 
-void TMainForm::popMenuCutClick()
+void EntryController::popMenuCutClick()
 {
     popMenuCopy->trigger();
     popMenuDelete->trigger();
 }
 
-void TMainForm::popMenuCopyClick()
+void EntryController::popMenuCopyClick()
 {
-    if (gridEdit->hasFocus())
-        Grid_Copy(gridEdit);
+    if (c_.gridEdit->hasFocus())
+        Grid_Copy(c_.gridEdit);
 }
 
-void TMainForm::popMenuPasteClick()
+void EntryController::popMenuPasteClick()
 {
-    if (!gridEdit->hasFocus())
+    if (!c_.gridEdit->hasFocus())
         return;
     const QString text = QGuiApplication::clipboard()->text();
     if (!text.isEmpty())
-        applyOutcome(session_.paste(Grid_Selection(gridEdit), text.toStdString()));
-    gridEdit->autoColWidth();
+        host_.applyOutcome(session_.paste(Grid_Selection(c_.gridEdit), ToStdString(text)));
+    c_.gridEdit->autoColWidth();
 }
 
-void TMainForm::popMenuDeleteClick()
+void EntryController::popMenuDeleteClick()
 {
-    if (gridEdit->hasFocus())
-        applyOutcome(session_.clearCells(Grid_Selection(gridEdit)));
+    if (c_.gridEdit->hasFocus())
+        host_.applyOutcome(session_.clearCells(Grid_Selection(c_.gridEdit)));
 }
 
-void TMainForm::popMenuAllSelectClick()
+void EntryController::popMenuAllSelectClick()
 {
-    if (gridEdit->hasFocus())
-        Grid_SelectAll(gridEdit);
+    if (c_.gridEdit->hasFocus())
+        Grid_SelectAll(c_.gridEdit);
 }
 
-void TMainForm::popMenuUndoClick()
+void EntryController::undoRedo(bool redo)
 {
-    undoRedo(false);
-}
-
-void TMainForm::popMenuRedoClick()
-{
-    undoRedo(true);
-}
-
-void TMainForm::undoRedo(bool redo)
-{
-    if (selectedTab_ < 0)
+    if (shown_.shownIndex() < 0)
         return;
     // The open editor's text and the focused field's text are taken first,
     // so the step undone is the one just typed.
-    CommitPendingInput();
+    host_.commitPendingInput();
     const Outcome o = redo ? workbook_.redo(session_) : workbook_.undo(session_);
     if (o.changed & ChangedSheet) {
         // The whole record came back (an import undone): shown afresh.
-        tabCtrlChange();
+        shown_.showAfresh();
         return;
     }
     if (o.changed & ChangedHeader) {
         workbook_.relabel(session_);
-        header_->showHeader();
+        c_.header->showHeader();
     }
     if (o.changed & ChangedLimits)
-        limits_->showLimits();
+        c_.limits->showLimits();
     if (o.current) {
-        gridEdit->setCurrent(*o.current);
-        gridEdit->viewport()->update();
+        c_.gridEdit->setCurrent(*o.current);
+        c_.gridEdit->viewport()->update();
     }
-    applyOutcome(o);
+    host_.applyOutcome(o);
 }
 
 // ---- the lot-number editor ----
 
-void TMainForm::btnLotEditClick()
+void EntryController::btnLotEditClick()
 {
-    const int rows = gridCtrl->RowCount();
-    LotEditForm->setLotNumbers(gridCtrl->cells(), rows);
-    if (LotEditForm->exec() != QDialog::Accepted)
+    const int rows = c_.gridCtrl->RowCount();
+    lotEditForm_->setLotNumbers(c_.gridCtrl->cells(), rows);
+    if (lotEditForm_->exec() != QDialog::Accepted)
         return;
 
     std::vector<std::string> numbers;
     for (int r = 0; r < rows; ++r)
-        numbers.push_back(LotEditForm->lotNumber(r));
+        numbers.push_back(lotEditForm_->lotNumber(r));
     session_.renumberLots(numbers);
 }
 
