@@ -35,6 +35,7 @@
 #include "app/table_views.h"
 #include "app/chart_page.h"
 #include "app/fields.h"
+#include "app/window_fields.h"
 #include "app/fonts.h"
 #include "app/plant_store_view.h"
 #include "app/header_panel.h"
@@ -55,29 +56,6 @@
 #include "store/store_commands.h"
 
 namespace trevolo {
-
-namespace {
-
-// Ctrl+Z: -1 (undo); Ctrl+Y and Ctrl+Shift+Z: 1 (redo); any other key: 0.
-int HistoryKey(const QKeyEvent* e)
-{
-    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
-    if (e->key() == Qt::Key_Z && mods == Qt::ControlModifier)
-        return -1;
-    if ((e->key() == Qt::Key_Y && mods == Qt::ControlModifier) ||
-        (e->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)))
-        return 1;
-    return 0;
-}
-
-// A control that edits text of its own.
-bool EditsText(const QWidget* w)
-{
-    return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
-           qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w);
-}
-
-}  // namespace
 
 TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), store_(store)
 {
@@ -481,17 +459,8 @@ bool TMainForm::FormKeyPress(QWidget* watched, QKeyEvent* e)
 
 void TMainForm::Set_OnColor(QWidget* field)
 {
-    if (auto* e = qobject_cast<TEdit*>(field)) {
-        if (!e->isReadOnly())
-            e->setFieldColor(kFieldFocusColor);
-        return;
-    }
-    QPalette p = field->palette();
-    p.setColor(QPalette::Base, kFieldFocusColor);
-    p.setColor(QPalette::Button, kFieldFocusColor);
-    field->setPalette(p);
+    ShowFieldFocused(field, true);
 }
-
 void TMainForm::Set_OffColor(QWidget* field)
 {
     fieldColourOff(field);
@@ -500,14 +469,8 @@ void TMainForm::Set_OffColor(QWidget* field)
 
 void TMainForm::fieldColourOff(QWidget* field)
 {
-    if (auto* e = qobject_cast<TEdit*>(field)) {
-        if (!e->isReadOnly())
-            e->setFieldColor(kFieldNormalColor);
-        return;
-    }
-    field->setPalette(QPalette());
+    ShowFieldFocused(field, false);
 }
-
 void TMainForm::NormaliseField(QWidget* field)
 {
     auto* e = qobject_cast<TEdit*>(field);
@@ -620,31 +583,6 @@ void TMainForm::storeShownSheet()
     commitPendingInput();
     if (workbook_.current >= 0)
         sheets_->store();
-}
-
-void TMainForm::StartJournal(const QString& folder)
-{
-    exchange_->StartJournal(folder);
-}
-
-SessionJournal* TMainForm::journal() const
-{
-    return exchange_ ? exchange_->journal() : nullptr;
-}
-
-QString TMainForm::saveFilesDir() const
-{
-    return exchange_->saveFilesDir();
-}
-
-void TMainForm::setSaveFilesDir(const QString& dir)
-{
-    exchange_->setSaveFilesDir(dir);
-}
-
-void TMainForm::setDemoSeed(quint64 seed)
-{
-    judgments_->setDemoSeed(seed);
 }
 
 void TMainForm::menuSettingOptionClick()

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/exchange_controller.h"
+#include "app/judgment_controller.h"
 #include "app/settings_store.h"
 #include "app/stringgrid.h"
 #include "app/window_host.h"
@@ -26,9 +28,7 @@ namespace trevolo {
 class CapabilityPage;
 class EntryController;
 class EntryPage;
-class ExchangeController;
 class HeaderPanel;
-class JudgmentController;
 class LimitPanel;
 class SheetsController;
 class SpcPage;
@@ -73,15 +73,15 @@ public:
 
     // Looks in folder for the journal of a copy that ended abnormally, offers
     // to restore it, and starts this copy's journal there.
-    void StartJournal(const QString& folder);
-    SessionJournal* journal() const override;
+    void StartJournal(const QString& folder) { exchange_->StartJournal(folder); }
+    SessionJournal* journal() const override { return exchange_ ? exchange_->journal() : nullptr; }
 
     // Folder "Save Files" used by the reports and save dialogs; tests point
     // it at a folder of their own.
-    QString saveFilesDir() const;
-    void setSaveFilesDir(const QString& dir);
+    QString saveFilesDir() const { return exchange_->saveFilesDir(); }
+    void setSaveFilesDir(const QString& dir) { exchange_->setSaveFilesDir(dir); }
     // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
-    void setDemoSeed(quint64 seed);
+    void setDemoSeed(quint64 seed) { judgments_->setDemoSeed(seed); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
