@@ -121,7 +121,8 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     bindSession();
     setupEntry();
     setupClipboard();
-    plantStore_ = new PlantStoreView(this, store_, menuFile, menuFileExit, menuSetting);
+    plantStore_ = new PlantStoreView(workbook_, session_, *this, store_,
+                                     {menuFile, menuFileExit, menuSetting, statusBar()}, this);
     gridCtrl->setFocus();
     setMinimumSize(1070, 602);
     resize(std::max(width(), 1070), std::max(height(), 602));
@@ -291,7 +292,7 @@ void TMainForm::createPages()
     gridSpc = spcPage_->table();
     pageInput->addTab(spcPage_, SpcPageCaption(ChartXbarR));
     // Page 3: the control charts and the histogram.
-    chartPage = new ChartPage(*this, {gridCtrl, gridEdit, gridCalc, gridSpc}, pageInput);
+    chartPage = new ChartPage(session_, *this, {gridCtrl, gridEdit, gridCalc, gridSpc}, pageInput);
     pageInput->addTab(chartPage, QStringLiteral("管理図表示"));
 
     // The sheet count: a hidden field the File menu, the reset and the
@@ -749,6 +750,16 @@ void TMainForm::storeShownSheet()
     CommitPendingInput();
     if (selectedTab_ >= 0)
         SaveGridsToSheet(selectedTab_);
+}
+
+int TMainForm::currentPage() const
+{
+    return pageInput->currentIndex();
+}
+
+void TMainForm::setCurrentPage(int page)
+{
+    pageInput->setCurrentIndex(page);
 }
 
 void TMainForm::SaveGridsToSheet(int index)

@@ -6,7 +6,9 @@
 #include <QMainWindow>
 #include <vector>
 
+#include "app/chart_page.h"
 #include "app/fields.h"
+#include "app/plant_store_view.h"
 #include "app/settings_store.h"
 #include "app/stringgrid.h"
 #include "document/sheet_session.h"
@@ -29,14 +31,13 @@ class TOptionForm;
 class TSettingForm;
 class TAboutForm;
 class TLotEditForm;
-class ChartPage;
 class HeaderPanel;
 class LimitPanel;
 class EntryPage;
 class CapabilityPage;
 class SpcPage;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public ChartHost, public StoreHost {
     Q_OBJECT
     // The document the window shows: the workbook's records and settings,
     // and the shown sheet.
@@ -60,13 +61,13 @@ public:
 
     // The tab selected by the user, or -1 when none is (after the shown
     // sheet's tab was removed).
-    int selectedTab() const { return selectedTab_; }
+    int selectedTab() const override { return selectedTab_; }
     // Shows sheet index afresh, as choosing its tab does, without storing
     // the sheet shown before.
     void showSheet(int index);
     // A save point: what is being typed is taken and the shown sheet is
     // written into its record.
-    void storeShownSheet();
+    void storeShownSheet() override;
 
     // ---- the crash journal (exchange_view.cpp) ----
     // Looks in folder for the journal of a copy that ended abnormally, offers
@@ -76,8 +77,14 @@ public:
 
     // Folder "Save Files" used by the reports and save dialogs; tests point
     // it at a folder of their own.
-    QString saveFilesDir() const { return saveFilesDir_; }
+    QString saveFilesDir() const override { return saveFilesDir_; }
     void setSaveFilesDir(const QString& dir) { saveFilesDir_ = dir; }
+
+    // The store's boxes belong to the window; the page in front of the
+    // shown sheet (0 the entry page, 3 the charts).
+    QWidget* promptParent() override { return this; }
+    int currentPage() const override;
+    void setCurrentPage(int page) override;
 
     // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
     quint64 randamSeed = 0;
@@ -340,7 +347,7 @@ private:
     std::unique_ptr<WorkbookListener> bookViews_;
     // Publishing to and opening from the plant store, its live view and
     // the outbox count.
-    class PlantStoreView* plantStore_ = nullptr;
+    PlantStoreView* plantStore_ = nullptr;
     // Undo (false) or redo (true) on the shown sheet.
     void undoRedo(bool redo);
     // Runs the whole judgment chain; the reports go on only when it leaves
