@@ -27,20 +27,16 @@
 
 #include "app/capability_panel.h"
 #include "app/chart_labels.h"
-#include "app/mainform.h"
+#include "app/stringgrid.h"
 #include "app/prompts.h"
 #include "exchange/report_layout.h"
 #include "model/comtype.h"
 #include "model/number.h"
+#include "store/qt_text.h"
 
 namespace trevolo {
 
 namespace {
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 // The pen of a line: the centre solid green, ±3σ red, ±2σ orange
 // dash-dotted, ±1σ grey dotted, the specification limits dashed purple.
@@ -73,7 +69,7 @@ QPen LinePen(const LevelLine& l)
 LineLabels::Line LineLabel(const LevelLine& l, int decimals, QChar between = QLatin1Char(' '))
 {
     const int places = l.kind == LevelLine::Kind::Spec ? decimals : 4;
-    return {Q(l.name) + between + Q(FormatFixed(l.value, places)), LinePen(l).color(), l.value};
+    return {ToQString(l.name) + between + ToQString(FormatFixed(l.value, places)), LinePen(l).color(), l.value};
 }
 
 // A level line drawn from one end to the other while it is shown, its label
@@ -81,7 +77,7 @@ LineLabels::Line LineLabel(const LevelLine& l, int decimals, QChar between = QLa
 bool DrawLevelLine(QLineSeries* s, const LevelLine& l, QPointF from, QPointF to, std::vector<LineLabels::Line>& labels,
                    int decimals, QChar between = QLatin1Char(' '))
 {
-    s->setName(Q(l.name));
+    s->setName(ToQString(l.name));
     s->setVisible(l.shown);
     if (!l.shown) {
         s->clear();
@@ -118,7 +114,8 @@ bool FileTaken(const std::filesystem::path& p)
 
 }  // namespace
 
-ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent) : QWidget(parent), form_(form), tables_(tables)
+ChartPage::ChartPage(SheetSession& session, ChartHost& host, Tables tables, QWidget* parent)
+    : QWidget(parent), session_(session), host_(host), tables_(tables)
 {
     setObjectName(QStringLiteral("TabSheet4"));
     setAccessibleName(QStringLiteral("管理図表示"));
@@ -137,7 +134,7 @@ ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent) : QWidget(
     // The capability study of the same values stands beside the histogram,
     // over the page's whole height: stacked under it, its rows would not fit
     // at the window's default size.
-    capability_ = new CapabilityPanel(form_.session(), this);
+    capability_ = new CapabilityPanel(session_, this);
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(controls);
     split->addWidget(histView_);
@@ -175,12 +172,12 @@ ChartPage::ChartPage(TMainForm& form, Tables tables, QWidget* parent) : QWidget(
     follow(tables_.calc, false);
     follow(tables_.spc, false);
 
-    form_.session().addListener(this);
+    session_.addListener(this);
 }
 
 ChartPage::~ChartPage()
 {
-    form_.session().removeListener(this);
+    session_.removeListener(this);
 }
 
 void ChartPage::createControlPane(Pane& p, int lineCount)
@@ -312,9 +309,9 @@ void ChartPage::showEvent(QShowEvent* e)
 void ChartPage::refresh()
 {
     dirty_ = false;
-    data_ = BuildChartData(form_.session());
+    data_ = BuildChartData(session_);
     decimals_ = 3;
-    TryStrToInt(form_.session().header.keta, decimals_);
+    TryStrToInt(session_.header.keta, decimals_);
     decimals_ = std::clamp(decimals_, 0, 5);
     drawControl(xPane_, data_.x);
     drawControl(spreadPane_, data_.spread);
@@ -327,8 +324,8 @@ void ChartPage::refresh()
 
 void ChartPage::drawControl(Pane& p, const ControlChart& c)
 {
-    p.chart->setTitle(Q(c.title));
-    p.view->setAccessibleName(Q(c.title));
+    p.chart->setTitle(ToQString(c.title));
+    p.view->setAccessibleName(ToQString(c.title));
 
     QList<QPointF> all, plain, marked;
     all.reserve(static_cast<qsizetype>(c.points.size()));
@@ -377,7 +374,7 @@ void ChartPage::fitAxes(Pane& p, const ControlChart& c)
     std::vector<QString> labels;
     std::vector<int> rows;
     for (const ChartPoint& pt : c.points) {
-        labels.push_back(Q(pt.label));
+        labels.push_back(ToQString(pt.label));
         rows.push_back(pt.calcRow);
     }
     // A low chart leaves out the axis title, which the lot numbers need.
@@ -401,9 +398,9 @@ void ChartPage::describe(QChartView* view, const ControlChart& c) const
     // lot with its value and the rules that marked it.
     QString t = QStringLiteral("ﾛｯﾄ№\t値\t異常\n");
     for (const ChartPoint& p : c.points) {
-        t += Q(p.label) + QLatin1Char('\t') + Q(FormatFixed(p.value, 4)) + QLatin1Char('\t');
+        t += ToQString(p.label) + QLatin1Char('\t') + ToQString(FormatFixed(p.value, 4)) + QLatin1Char('\t');
         for (size_t i = 0; i < p.marks.size(); ++i)
-            t += (i ? QStringLiteral(" ") : QString()) + Q(p.marks[i]);
+            t += (i ? QStringLiteral(" ") : QString()) + ToQString(p.marks[i]);
         t += QLatin1Char('\n');
     }
     view->setAccessibleDescription(t);
@@ -466,10 +463,10 @@ void ChartPage::drawHistogram(const Histogram& h)
 
     QString t = QStringLiteral("区間\t度数\n");
     for (const HistogramClass& c : h.classes)
-        t += Q(FormatFixed(c.from, 4)) + QStringLiteral(" - ") + Q(FormatFixed(c.to, 4)) + QLatin1Char('\t') +
-             QString::number(c.count) + QLatin1Char('\n');
-    t += QStringLiteral("平均値\t") + Q(FormatFixed(h.mean, 4)) + QStringLiteral("\n標準偏差\t") +
-         Q(FormatFixed(h.stdev, 4)) + QLatin1Char('\n');
+        t += ToQString(FormatFixed(c.from, 4)) + QStringLiteral(" - ") + ToQString(FormatFixed(c.to, 4)) +
+             QLatin1Char('\t') + QString::number(c.count) + QLatin1Char('\n');
+    t += QStringLiteral("平均値\t") + ToQString(FormatFixed(h.mean, 4)) + QStringLiteral("\n標準偏差\t") +
+         ToQString(FormatFixed(h.stdev, 4)) + QLatin1Char('\n');
     histView_->setAccessibleDescription(t);
 }
 
@@ -505,7 +502,7 @@ void ChartPage::highlightLotRow(int lotRow)
         return;
     }
     pendingLotRow_ = -1;
-    const std::string& label = form_.session().lotCells().text(0, lotRow);
+    const std::string& label = session_.lotCells().text(0, lotRow);
     if (dirty_)
         refresh();
     for (const ChartPoint& p : data_.x.points)
@@ -540,7 +537,7 @@ void ChartPage::selectPoint(int calcRow)
         tables_.calc->setCurrent({keepColumn(tables_.calc, 0), calcRow});
     if (calcRow < tables_.spc->RowCount())
         tables_.spc->setCurrent({keepColumn(tables_.spc, 0), calcRow});
-    const SheetSession& s = form_.session();
+    const SheetSession& s = session_;
     for (int row = 1; row <= s.lots(); ++row)
         if (s.lotCells().text(0, row) == label) {
             tables_.values->setCurrent({keepColumn(tables_.values, 0), row});
@@ -560,7 +557,7 @@ QString ChartPage::pointToolTip(Which w, int calcRow) const
     const ControlChart& c = w == SpreadChart ? data_.spread : data_.x;
     for (const ChartPoint& p : c.points)
         if (p.calcRow == calcRow)
-            return Q(PointText(p));
+            return ToQString(PointText(p));
     return QString();
 }
 
@@ -592,7 +589,7 @@ QString ChartPage::fileBase(Which w) const
     case XChart:
         return QStringLiteral("XChart");
     case SpreadChart:
-        return QString::fromUtf8(SpreadSideName(form_.session().chartKind)) + QStringLiteral("Chart");
+        return QString::fromUtf8(SpreadSideName(session_.chartKind)) + QStringLiteral("Chart");
     case HistogramChart:
         break;
     }
@@ -613,7 +610,7 @@ QString ChartPage::save(Which w, const QString& format)
     localtime_r(&now, &local);
     const std::string name = ReportCopyName(local, (fileBase(w) + QLatin1Char('.') + format).toStdString());
     const std::filesystem::path path =
-        FreeReportPath(std::filesystem::path(form_.saveFilesDir().toStdString()), name, FileTaken);
+        FreeReportPath(std::filesystem::path(host_.saveFilesDir().toStdString()), name, FileTaken);
     const QString file = QString::fromStdString(path.string());
 
     bool ok = false;

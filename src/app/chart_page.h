@@ -25,9 +25,16 @@ namespace trevolo {
 
 class LineLabels;
 
-class TMainForm;
 class StringGrid;
 class TplStringGrid;
+
+// What the chart page needs from the window around it.
+class ChartHost {
+public:
+    virtual ~ChartHost() = default;
+    // The folder "Save Files" the charts are saved into.
+    virtual QString saveFilesDir() const = 0;
+};
 
 class ChartPage : public QWidget, public SessionListener {
     Q_OBJECT
@@ -40,7 +47,8 @@ public:
         StringGrid* calc;
         StringGrid* spc;
     };
-    ChartPage(TMainForm& form, Tables tables, QWidget* parent);
+    // Draws the charts of session, whose changes it follows.
+    ChartPage(SheetSession& session, ChartHost& host, Tables tables, QWidget* parent);
     ~ChartPage() override;
 
     enum Which { XChart = 0, SpreadChart = 1, HistogramChart = 2 };
@@ -103,7 +111,8 @@ private:
     void contextMenu(Which w, const QPoint& pos);
     QString fileBase(Which w) const;
 
-    TMainForm& form_;
+    SheetSession& session_;
+    ChartHost& host_;
     Tables tables_;
     ChartData data_;
     Pane xPane_;

@@ -67,7 +67,13 @@ HeaderPanel::HeaderPanel(SheetSession& session, QWidget* parent)
     g->addWidget(LabelPanel(QStringLiteral("規格下限"), editKlower, this, true), 4, 2);
     g->addWidget(editKlower, 4, 3);
     g->addWidget(btnSpecClear, 5, 3);
+    setupInput();
+    bindSession();
+}
 
+// Alignment, input method and key filter of each field.
+void HeaderPanel::setupInput()
+{
     for (QLineEdit* e : std::initializer_list<QLineEdit*>{spinKeta, editKupper, editKlower})
         e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLineEdit* e : std::initializer_list<QLineEdit*>{editProduct, editProcess, editLabel, editMbc, editUnit})
@@ -80,7 +86,12 @@ HeaderPanel::HeaderPanel(SheetSession& session, QWidget* parent)
     for (TEdit* e : {editKupper, editKlower})
         e->keyFilter = NumericKey;
     spinKeta->keyFilter = DecimalsKey;
+}
 
+// The fields write into the session's header; the panel's signals follow
+// the list and the button.
+void HeaderPanel::bindSession()
+{
     SheetHeader& h = session_.header;
     BindText(editProduct, session_, h.product, ChangedHeader);
     BindText(editProcess, session_, h.process, ChangedHeader);

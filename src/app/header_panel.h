@@ -54,6 +54,9 @@ signals:
     void clearClicked();
 
 private:
+    void setupInput();
+    void bindSession();
+
     SheetSession& session_;
     TEdit* editProduct;
     TEdit* editProcess;

@@ -35,6 +35,17 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
     lg->setContentsMargins(4, 2, 4, 2);
     lg->setVerticalSpacing(2);
     lg->setHorizontalSpacing(3);
+    createChoices(*lg);
+    createLines();
+    layOutLines(*lg);
+    setupInput();
+    bindSession();
+}
+
+// The chart kind, the limit method, the three-sigma button and the
+// histogram's class count, down the first column.
+void LimitPanel::createChoices(QGridLayout& lg)
+{
     cmbChart = new QComboBox(this);
     cmbChart->setObjectName(QStringLiteral("cmbChart"));
     for (const char* t : kChartTexts)
@@ -61,16 +72,21 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
     auto* limitLabel = new QLabel(QStringLiteral("▼限界線指定"), this);
     limitLabel->setBuddy(cmbLimit);
     cmbLimit->setAccessibleName(QStringLiteral("限界線指定"));
-    lg->addWidget(chartLabel, 0, 0);
-    lg->addWidget(cmbChart, 1, 0);
-    lg->addWidget(limitLabel, 2, 0);
-    lg->addWidget(cmbLimit, 3, 0);
-    lg->addWidget(btn3Stdev, 4, 0);
+    lg.addWidget(chartLabel, 0, 0);
+    lg.addWidget(cmbChart, 1, 0);
+    lg.addWidget(limitLabel, 2, 0);
+    lg.addWidget(cmbLimit, 3, 0);
+    lg.addWidget(btn3Stdev, 4, 0);
     auto* betweenRow = new QHBoxLayout;
     betweenRow->addWidget(LabelPanel(QStringLiteral("ﾃﾞｰﾀ区間数"), spinBetWeen, this));
     betweenRow->addWidget(spinBetWeen);
-    lg->addLayout(betweenRow, 5, 0);
+    lg.addLayout(betweenRow, 5, 0);
+}
 
+// The eleven limit fields with the name field and check box of each
+// visible line.
+void LimitPanel::createLines()
+{
     auto limit = [this](const char* name, int maxLen, const QString& hint) {
         auto* e = new TEdit(this);
         e->setObjectName(QLatin1String(name));
@@ -128,7 +144,11 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
     cbRsUcl3 = makeBox("cbRsUcl3");
     editRsUcl2->hide();
     editRsUcl1->hide();
+}
 
+// The lines laid out: the X side in three columns, the R/S side beside it.
+void LimitPanel::layOutLines(QGridLayout& lg)
+{
     // Each limit field is named by the text of its line name field.
     struct Line {
         QCheckBox* box;
@@ -139,28 +159,32 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
                           {cbXcl, itemXcl, editXcl},    {cbLcl1, itemLcl1, editLcl1}, {cbLcl2, itemLcl2, editLcl2},
                           {cbLcl3, itemLcl3, editLcl3}};
     const Line rSide[] = {{cbRsUcl3, itemRsUcl3, editRsUcl3}, {cbRcl, itemRcl, editRcl}};
-    lg->addWidget(new QLabel(QStringLiteral("▲Xbar側"), this), 0, 1, 1, 3);
+    lg.addWidget(new QLabel(QStringLiteral("▲Xbar側"), this), 0, 1, 1, 3);
     int row = 1;
     for (const Line& l : xSide) {
         l.value->setAccessibleName(l.value->toolTip());
         l.box->setAccessibleName(l.name->text());
-        lg->addWidget(l.box, row, 1);
-        lg->addWidget(l.name, row, 2);
-        lg->addWidget(l.value, row, 3);
+        lg.addWidget(l.box, row, 1);
+        lg.addWidget(l.name, row, 2);
+        lg.addWidget(l.value, row, 3);
         ++row;
     }
-    lg->addWidget(new QLabel(QStringLiteral("▼R/S側"), this), 0, 4, 1, 3);
+    lg.addWidget(new QLabel(QStringLiteral("▼R/S側"), this), 0, 4, 1, 3);
     row = 1;
     for (const Line& l : rSide) {
         l.box->setAccessibleName(l.name->text());
-        lg->addWidget(l.box, row, 4);
-        lg->addWidget(l.name, row, 5);
-        lg->addWidget(l.value, row, 6);
+        lg.addWidget(l.box, row, 4);
+        lg.addWidget(l.name, row, 5);
+        lg.addWidget(l.value, row, 6);
         ++row;
     }
-    lg->addWidget(editRsUcl2, row, 6);
-    lg->addWidget(editRsUcl1, row + 1, 6);
+    lg.addWidget(editRsUcl2, row, 6);
+    lg.addWidget(editRsUcl1, row + 1, 6);
+}
 
+// Alignment, input method and key filter of each field.
+void LimitPanel::setupInput()
+{
     for (QLineEdit* e :
          std::initializer_list<QLineEdit*>{editUcl3, editUcl2, editUcl1, editLcl3, editLcl2, editLcl1, editRsUcl3,
                                            editRsUcl2, editRsUcl1, editXcl, editRcl, spinBetWeen})
@@ -179,7 +203,11 @@ LimitPanel::LimitPanel(SheetSession& session, QWidget* parent)
                      editLcl2, editLcl3})
         e->keyFilter = NumericKey;
     spinBetWeen->keyFilter = DecimalsKey;
+}
 
+// The controls write into the session; the panel's signals follow them.
+void LimitPanel::bindSession()
+{
     BindIndex(cmbChart, session_, session_.chartKind, ChangedShape);
     BindIndex(cmbLimit, session_, session_.limitMethod, ChangedLimits);
     for (int f = 0; f < kLimitFields; ++f)

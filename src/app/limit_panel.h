@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QPushButton;
 
 namespace trevolo {
@@ -68,6 +69,11 @@ signals:
     void rsLineTyped();
 
 private:
+    void createChoices(QGridLayout& lg);
+    void createLines();
+    void layOutLines(QGridLayout& lg);
+    void setupInput();
+    void bindSession();
     // A line's fields read-only on the button face (computed) or editable
     // and white (typed).
     void showLineLook(int line, bool automatic);

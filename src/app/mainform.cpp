@@ -105,7 +105,8 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     about_ = new TAboutForm(this);
     wireFields();
     bindSession();
-    plantStore_ = new PlantStoreView(this, store_, menuFile, menuFileExit, menuSetting);
+    plantStore_ = new PlantStoreView(workbook_, session_, *this, store_,
+                                     {menuFile, menuFileExit, menuSetting, statusBar()}, this);
     gridCtrl->setFocus();
     setMinimumSize(1070, 602);
     resize(std::max(width(), 1070), std::max(height(), 602));
@@ -254,7 +255,7 @@ void TMainForm::createPages()
     gridSpc = spcPage_->table();
     pageInput->addTab(spcPage_, SpcPageCaption(ChartXbarR));
     // Page 3: the control charts and the histogram.
-    chartPage_ = new ChartPage(*this, {gridCtrl, gridEdit, gridCalc, gridSpc}, pageInput);
+    chartPage_ = new ChartPage(session_, *this, {gridCtrl, gridEdit, gridCalc, gridSpc}, pageInput);
     pageInput->addTab(chartPage_, QStringLiteral("管理図表示"));
 
     // The sheet count: a hidden field the File menu, the reset and the
@@ -583,6 +584,16 @@ void TMainForm::storeShownSheet()
     commitPendingInput();
     if (workbook_.current >= 0)
         sheets_->store();
+}
+
+int TMainForm::currentPage() const
+{
+    return pageInput->currentIndex();
+}
+
+void TMainForm::setCurrentPage(int page)
+{
+    pageInput->setCurrentIndex(page);
 }
 
 void TMainForm::menuSettingOptionClick()

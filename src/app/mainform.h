@@ -8,8 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "app/chart_page.h"
 #include "app/exchange_controller.h"
 #include "app/judgment_controller.h"
+#include "app/plant_store_view.h"
 #include "app/settings_store.h"
 #include "app/stringgrid.h"
 #include "app/window_host.h"
@@ -39,7 +41,7 @@ class TplStringGrid;
 class TSplashForm;
 class TSpinEdit;
 
-class TMainForm : public QMainWindow, private WindowHost {
+class TMainForm : public QMainWindow, private WindowHost, public ChartHost, public StoreHost {
     Q_OBJECT
     // The document the window shows: the workbook's records and settings,
     // and the shown sheet.
@@ -63,13 +65,13 @@ public:
 
     // The tab selected by the user, or -1 when none is (after the shown
     // sheet's tab was removed).
-    int selectedTab() const { return workbook_.current; }
+    int selectedTab() const override { return workbook_.current; }
     // Shows sheet index afresh, as choosing its tab does, without storing
     // the sheet shown before.
     void showSheet(int index);
     // A save point: what is being typed is taken and the shown sheet is
     // written into its record.
-    void storeShownSheet();
+    void storeShownSheet() override;
 
     // Looks in folder for the journal of a copy that ended abnormally, offers
     // to restore it, and starts this copy's journal there.
@@ -78,8 +80,15 @@ public:
 
     // Folder "Save Files" used by the reports and save dialogs; tests point
     // it at a folder of their own.
-    QString saveFilesDir() const { return exchange_->saveFilesDir(); }
+    QString saveFilesDir() const override { return exchange_->saveFilesDir(); }
     void setSaveFilesDir(const QString& dir) { exchange_->setSaveFilesDir(dir); }
+
+    // The store's boxes belong to the window; the page in front of the
+    // shown sheet (0 the entry page, 3 the charts).
+    QWidget* promptParent() override { return this; }
+    int currentPage() const override;
+    void setCurrentPage(int page) override;
+
     // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
     void setDemoSeed(quint64 seed) { judgments_->setDemoSeed(seed); }
 
@@ -170,7 +179,7 @@ private:
     std::unique_ptr<WorkbookListener> bookViews_;
     // Publishing to and opening from the plant store, its live view and
     // the outbox count.
-    class PlantStoreView* plantStore_ = nullptr;
+    PlantStoreView* plantStore_ = nullptr;
 
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;

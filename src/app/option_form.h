@@ -42,15 +42,7 @@ public:
     // Closes with Cancel; nothing is taken.
     void btnCancelClick();
 
-    // The controls, named as the program knows them.
-    QGroupBox* GroupBox1 = nullptr;
-    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr,
-              *CheckBox5 = nullptr, *CheckBox6 = nullptr, *CheckBox7 = nullptr, *CheckBox8 = nullptr;
-    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
-           *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
-    QComboBox *cmbOption2 = nullptr, *cmbOption3 = nullptr, *cmbOption4 = nullptr, *cmbOption5_1 = nullptr,
-              *cmbOption5_2 = nullptr, *cmbOption6_1 = nullptr, *cmbOption6_2 = nullptr, *cmbOption7 = nullptr,
-              *cmbOption8 = nullptr;
+    // The dialog's buttons: OK, Cancel and "初期値に戻す".
     QPushButton *btnOk = nullptr, *btnCancel = nullptr, *btnDefault = nullptr;
 
     // The check box of rule 1..8 and the list of a RuleList index.
@@ -62,6 +54,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The controls, named as the program knows them.
+    QGroupBox* GroupBox1 = nullptr;
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox3 = nullptr, *CheckBox4 = nullptr,
+              *CheckBox5 = nullptr, *CheckBox6 = nullptr, *CheckBox7 = nullptr, *CheckBox8 = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr, *Label4 = nullptr, *Label5 = nullptr,
+           *Label6 = nullptr, *Label7 = nullptr, *Label8 = nullptr;
+    QComboBox *cmbOption2 = nullptr, *cmbOption3 = nullptr, *cmbOption4 = nullptr, *cmbOption5_1 = nullptr,
+              *cmbOption5_2 = nullptr, *cmbOption6_1 = nullptr, *cmbOption6_2 = nullptr, *cmbOption7 = nullptr,
+              *cmbOption8 = nullptr;
+
     // Focus colours of the lists: yellow while focused, white otherwise.
     void cmbOption2Enter(QComboBox* box);
     void cmbOption2Exit(QComboBox* box);

@@ -2,33 +2,23 @@
 // outbox count.
 #include "app/plant_store_view.h"
 
-#include <QComboBox>
-#include <QDateTime>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QEventLoop>
-#include <QFormLayout>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QSettings>
-#include <QSpinBox>
 #include <QStatusBar>
-#include <QTabWidget>
-#include <QTableWidget>
 #include <QThread>
-#include <QVBoxLayout>
 #include <QFile>
 #include <algorithm>
 #include <set>
 #include <thread>
 #include <tuple>
 
-#include "app/mainform.h"
+#include "app/plant_store_dialogs.h"
 #include "app/prompts.h"
 #include "model/comfunction.h"
 #include "model/commatext.h"
@@ -38,35 +28,19 @@
 #include "store/lot_ledger.h"
 #include "store/outbox_forwarder.h"
 #include "store/plant_store.h"
+#include "store/qt_text.h"
 #include "store/store_commands.h"
 
 namespace trevolo {
 
 namespace {
 
-QString U(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-// The settings of the server (no password: that comes from ~/.pgpass or is
-// typed by the user of the database tools).
-constexpr const char* kGroup = "PlantStore";
-
-QString ShownTime(std::int64_t millis)
-{
-    if (millis <= 0)
-        return QString();
-    return QDateTime::fromMSecsSinceEpoch(millis).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-}
-
 // The sheet the store's lots make (next) with what the inspector has on the
 // shown one (current) and has not published: a stored lot edited keeps the
 // edit, and lots typed on rows of their own follow the store's. keepHistory
 // is cleared when a row of current that holds a lot shows another lot in
 // the result, so steps of the history would name the wrong lot.
-Struct_Sheet FollowedSheet(const Struct_Sheet& current, Struct_Sheet next, const LotHistory& history,
-                           bool& keepHistory)
+Struct_Sheet FollowedSheet(const Struct_Sheet& current, Struct_Sheet next, const LotHistory& history, bool& keepHistory)
 {
     std::map<std::string, size_t> rowOf;
     std::multimap<std::string, size_t> rowsOfContent;
@@ -155,171 +129,6 @@ bool PrepareStore(const StoreLocation& where, std::string& error)
     return true;
 }
 
-// "工場データベースから開く": the characteristics of the store, searched by a
-// text in any of their four names.
-class OpenDialog : public QDialog {
-public:
-    OpenDialog(const StoreLocation& where, QWidget* parent) : QDialog(parent), where_(where)
-    {
-        setObjectName(QStringLiteral("TStoreOpenForm"));
-        setWindowTitle(QStringLiteral("工場データベースから開く"));
-        auto* v = new QVBoxLayout(this);
-        search_ = new QLineEdit(this);
-        search_->setObjectName(QStringLiteral("editSearch"));
-        search_->setPlaceholderText(QStringLiteral("品種・工程・装置・項目で検索"));
-        search_->setAccessibleName(QStringLiteral("検索"));
-        table_ = new QTableWidget(0, 7, this);
-        table_->setObjectName(QStringLiteral("gridCharacteristics"));
-        table_->setHorizontalHeaderLabels({QStringLiteral("品種名称"), QStringLiteral("工程名称"),
-                                           QStringLiteral("装置名称"), QStringLiteral("項目名称"),
-                                           QStringLiteral("ステーション数"), QStringLiteral("ロット数"),
-                                           QStringLiteral("最終送信日時")});
-        table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-        table_->setSelectionMode(QAbstractItemView::SingleSelection);
-        table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        table_->horizontalHeader()->setStretchLastSection(true);
-        table_->verticalHeader()->hide();
-        auto* buttons = new QDialogButtonBox(this);
-        open_ = buttons->addButton(QStringLiteral("開く"), QDialogButtonBox::AcceptRole);
-        open_->setObjectName(QStringLiteral("btnOpen"));
-        buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
-        v->addWidget(search_);
-        v->addWidget(table_);
-        v->addWidget(buttons);
-        resize(760, 420);
-        connect(search_, &QLineEdit::textChanged, this, &OpenDialog::filter);
-        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-        connect(table_, &QTableWidget::cellDoubleClicked, this, &QDialog::accept);
-        connect(table_, &QTableWidget::itemSelectionChanged, this,
-                [this] { open_->setEnabled(!table_->selectedItems().isEmpty()); });
-    }
-
-    // Reads the characteristics of the store once and lists those the search
-    // finds; false with the reason when the store cannot be read.
-    bool list()
-    {
-        if (!ListCharacteristics(where_, std::string(), all_, error_))
-            return false;
-        filter(search_->text());
-        return true;
-    }
-
-    // Lists the characteristics read that the search finds: typing filters
-    // what was read, with no round trip to the store per key.
-    void filter(const QString& search)
-    {
-        std::vector<CharacteristicSummary> found;
-        for (const CharacteristicSummary& c : all_)
-            if (CharacteristicMatches(c.characteristic, search.toStdString()))
-                found.push_back(c);
-        shown_ = found;
-        table_->setRowCount(static_cast<int>(found.size()));
-        for (int r = 0; r < static_cast<int>(found.size()); ++r) {
-            const CharacteristicSummary& f = found[static_cast<size_t>(r)];
-            const QString cells[] = {U(f.characteristic.product), U(f.characteristic.process),
-                                     U(f.characteristic.machine), U(f.characteristic.item),
-                                     QString::number(f.stations), QString::number(f.lots),
-                                     ShownTime(f.lastPublishedAt)};
-            for (int c = 0; c < 7; ++c)
-                table_->setItem(r, c, new QTableWidgetItem(cells[c]));
-        }
-        if (!found.empty())
-            table_->selectRow(0);
-        open_->setEnabled(!found.empty());
-    }
-
-    const std::string& error() const { return error_; }
-    std::optional<Characteristic> chosen() const
-    {
-        const int r = table_->currentRow();
-        if (r < 0 || r >= static_cast<int>(shown_.size()))
-            return std::nullopt;
-        return shown_[static_cast<size_t>(r)].characteristic;
-    }
-
-private:
-    StoreLocation where_;
-    QLineEdit* search_;
-    QTableWidget* table_;
-    QPushButton* open_;
-    std::vector<CharacteristicSummary> all_;
-    std::vector<CharacteristicSummary> shown_;
-    std::string error_;
-};
-
-// "工場データベース設定": the server, or none for the file on this PC.
-class SettingsDialog : public QDialog {
-public:
-    SettingsDialog(QSettings& settings, QWidget* parent) : QDialog(parent), settings_(settings)
-    {
-        setObjectName(QStringLiteral("TStoreSettingForm"));
-        setWindowTitle(QStringLiteral("工場データベース設定"));
-        auto* form = new QFormLayout(this);
-        host_ = new QLineEdit(this);
-        host_->setObjectName(QStringLiteral("editHost"));
-        host_->setPlaceholderText(QStringLiteral("空欄: このPCのデータベース"));
-        port_ = new QSpinBox(this);
-        port_->setObjectName(QStringLiteral("spinPort"));
-        port_->setRange(1, 65535);
-        database_ = new QLineEdit(this);
-        database_->setObjectName(QStringLiteral("editDatabase"));
-        user_ = new QLineEdit(this);
-        user_->setObjectName(QStringLiteral("editUser"));
-        ssl_ = new QComboBox(this);
-        ssl_->setObjectName(QStringLiteral("cmbSslMode"));
-        ssl_->addItems({QStringLiteral("prefer"), QStringLiteral("require"), QStringLiteral("verify-ca"),
-                        QStringLiteral("verify-full"), QStringLiteral("disable")});
-        form->addRow(QStringLiteral("サーバー"), host_);
-        form->addRow(QStringLiteral("ポート"), port_);
-        form->addRow(QStringLiteral("データベース"), database_);
-        form->addRow(QStringLiteral("ユーザー"), user_);
-        form->addRow(QStringLiteral("SSL"), ssl_);
-        auto* note = new QLabel(QStringLiteral("パスワードは保存されません。~/.pgpass に設定してください。"), this);
-        form->addRow(note);
-        auto* buttons = new QDialogButtonBox(this);
-        buttons->addButton(QStringLiteral("ＯＫ"), QDialogButtonBox::AcceptRole);
-        buttons->addButton(QStringLiteral("ｷｬﾝｾﾙ"), QDialogButtonBox::RejectRole);
-        form->addRow(buttons);
-        connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::store);
-        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-        settings_.beginGroup(QLatin1String(kGroup));
-        host_->setText(settings_.value(QStringLiteral("Host")).toString());
-        port_->setValue(settings_.value(QStringLiteral("Port"), 5432).toInt());
-        database_->setText(settings_.value(QStringLiteral("Database"), QStringLiteral("trevolo")).toString());
-        user_->setText(settings_.value(QStringLiteral("User")).toString());
-        ssl_->setCurrentText(settings_.value(QStringLiteral("SslMode"), QStringLiteral("prefer")).toString());
-        settings_.endGroup();
-    }
-
-private:
-    void store()
-    {
-        const QString host = host_->text().trimmed();
-        if (!host.isEmpty() && (database_->text().trimmed().isEmpty() || user_->text().trimmed().isEmpty())) {
-            Prompts::current().message(this, QString::fromUtf8(kGuideCaption),
-                                       QStringLiteral("データベースとユーザーを入力してください。"));
-            return;
-        }
-        settings_.beginGroup(QLatin1String(kGroup));
-        settings_.setValue(QStringLiteral("Host"), host);
-        settings_.setValue(QStringLiteral("Port"), port_->value());
-        settings_.setValue(QStringLiteral("Database"), database_->text().trimmed());
-        settings_.setValue(QStringLiteral("User"), user_->text().trimmed());
-        settings_.setValue(QStringLiteral("SslMode"), ssl_->currentText());
-        settings_.endGroup();
-        accept();
-    }
-
-    QSettings& settings_;
-    QLineEdit* host_;
-    QSpinBox* port_;
-    QLineEdit* database_;
-    QLineEdit* user_;
-    QComboBox* ssl_;
-};
-
 // Runs work on a thread of its own while the window waits with a progress
 // bar; the window repaints meanwhile and takes no input.
 template <class Work>
@@ -346,11 +155,19 @@ void RunWithProgress(QWidget* parent, const QString& text, int total, Work&& wor
 
 }  // namespace
 
-PlantStoreView::PlantStoreView(TMainForm* form, QSettings* settings, QMenu* fileMenu, QAction* fileBefore,
-                               QMenu* settingMenu)
-    : QObject(form), form_(form), settings_(settings), outboxPath_(DefaultOutboxPath())
+PlantStoreView::PlantStoreView(Workbook& book, SheetSession& session, StoreHost& host, QSettings* settings,
+                               WindowParts parts, QObject* parent)
+    : QObject(parent),
+      book_(book),
+      session_(session),
+      host_(host),
+      settings_(settings),
+      statusBar_(parts.statusBar),
+      outboxPath_(DefaultOutboxPath())
 {
     setObjectName(QStringLiteral("plantStore"));
+    QMenu* fileMenu = parts.fileMenu;
+    QAction* fileBefore = parts.fileBefore;
     auto* publishMenu = new QMenu(QStringLiteral("工場データベースへ送信(&P)"), fileMenu);
     publishMenu->setObjectName(QStringLiteral("menuStorePublish"));
     QAction* shown = publishMenu->addAction(QStringLiteral("表示中のシート(&S)"));
@@ -362,47 +179,33 @@ PlantStoreView::PlantStoreView(TMainForm* form, QSettings* settings, QMenu* file
     fileMenu->insertMenu(fileBefore, publishMenu);
     fileMenu->insertAction(fileBefore, open);
     fileMenu->insertSeparator(fileBefore);
-    QAction* setting = settingMenu->addAction(QStringLiteral("工場データベース設定(&D)"));
+    QAction* setting = parts.settingMenu->addAction(QStringLiteral("工場データベース設定(&D)"));
     setting->setObjectName(QStringLiteral("menuStoreSetting"));
     connect(shown, &QAction::triggered, this, [this] { publish(false); });
     connect(all, &QAction::triggered, this, [this] { publish(true); });
     connect(open, &QAction::triggered, this, &PlantStoreView::openClicked);
     connect(setting, &QAction::triggered, this, &PlantStoreView::settingsClicked);
 
-    pending_ = new QLabel(form->statusBar());
+    pending_ = new QLabel(statusBar_);
     pending_->setObjectName(QStringLiteral("lblPending"));
-    form->statusBar()->addPermanentWidget(pending_);
-    form->statusBar()->hide();
-    form->workbook().addListener(this);
+    statusBar_->addPermanentWidget(pending_);
+    statusBar_->hide();
+    book_.addListener(this);
     // Lots left waiting by an earlier run go on by themselves.
-    if (QFile::exists(U(outboxPath_)))
+    if (QFile::exists(ToQString(outboxPath_)))
         startForwarder();
 }
 
 PlantStoreView::~PlantStoreView()
 {
-    form_->workbook().removeListener(this);
+    book_.removeListener(this);
     stopFeed();
     forwarder_.reset();
 }
 
 StoreLocation PlantStoreView::location() const
 {
-    settings_->beginGroup(QLatin1String(kGroup));
-    const QString host = settings_->value(QStringLiteral("Host")).toString().trimmed();
-    StoreLocation where;
-    if (host.isEmpty()) {
-        settings_->endGroup();
-        return DefaultStoreLocation();
-    }
-    where.engine = StoreEngine::Postgres;
-    where.host = host.toStdString();
-    where.port = settings_->value(QStringLiteral("Port"), 5432).toInt();
-    where.database = settings_->value(QStringLiteral("Database"), QStringLiteral("trevolo")).toString().toStdString();
-    where.user = settings_->value(QStringLiteral("User")).toString().toStdString();
-    where.sslmode = settings_->value(QStringLiteral("SslMode"), QStringLiteral("prefer")).toString().toStdString();
-    settings_->endGroup();
-    return where;
+    return ReadStoreLocation(*settings_);
 }
 
 void PlantStoreView::setOutboxPath(std::string path)
@@ -431,92 +234,106 @@ std::string PlantStoreView::scopeOf(int sheet)
     return scope;
 }
 
-void PlantStoreView::publish(bool all)
+std::vector<int> PlantStoreView::sheetsToPublish(bool all) const
 {
-    form_->storeShownSheet();
-    const Workbook& book = form_->workbook();
     std::vector<int> indices;
     if (all) {
-        for (int i = 0; i < book.count(); ++i)
+        for (int i = 0; i < book_.count(); ++i)
             indices.push_back(i);
-    } else if (book.contains(form_->selectedTab())) {
-        indices.push_back(form_->selectedTab());
+    } else if (book_.contains(host_.selectedTab())) {
+        indices.push_back(host_.selectedTab());
+    }
+    return indices;
+}
+
+std::optional<LimitSet> PlantStoreView::limitsToSend(std::string& key)
+{
+    if (std::none_of(session_.limits.begin(), session_.limits.end(), [](const std::string& t) { return !IsBlank(t); }))
+        return std::nullopt;
+    LimitSet set;
+    set.method = kLimitTexts[std::clamp(session_.limitMethod, 0, 2)];
+    set.values = session_.limits;
+    set.effectiveFrom = StationNowMillis();
+    std::string text = set.method;
+    for (const std::string& v : set.values)
+        text += '\x1f' + v;
+    const std::string characteristic = KeyOf(CharacteristicOf(book_.sheets[static_cast<size_t>(host_.selectedTab())]));
+    std::string& sent = limitsSent_[characteristic];
+    if (sent == text)
+        return std::nullopt;
+    sent = text;
+    key = characteristic;
+    return set;
+}
+
+void PlantStoreView::publish(bool all)
+{
+    host_.storeShownSheet();
+    const std::vector<int> indices = sheetsToPublish(all);
+    if (indices.empty()) {
+        tell(kGuideCaption, QStringLiteral("送信するシートがありません。"));
+        return;
     }
     SheetArray sheets;
     std::vector<std::string> scopes;
     for (int i : indices) {
         // Rows shown from the store carry the stored lot they show: the
         // ledger sends an edit of one as its correction and skips the rest.
-        Struct_Sheet s = book.sheets[static_cast<size_t>(i)];
-        sheets.push_back(std::move(s));
+        sheets.push_back(book_.sheets[static_cast<size_t>(i)]);
         scopes.push_back(scopeOf(i));
-    }
-    if (sheets.empty()) {
-        Prompts::current().message(form_, QString::fromUtf8(kGuideCaption),
-                                   QStringLiteral("送信するシートがありません。"));
-        return;
     }
 
     // The limits of the shown sheet go with it as a limit set when they
     // are set and differ from those sent before.
-    const SheetSession& session = form_->session();
-    std::optional<LimitSet> limits;
+    const int shownTab = host_.selectedTab();
+    const bool shownIncluded = std::find(indices.begin(), indices.end(), shownTab) != indices.end();
     std::string limitKey;
-    const bool shownIncluded = std::find(indices.begin(), indices.end(), form_->selectedTab()) != indices.end();
-    if (shownIncluded &&
-        std::any_of(session.limits.begin(), session.limits.end(), [](const std::string& t) { return !IsBlank(t); })) {
-        LimitSet set;
-        set.method = kLimitTexts[std::clamp(session.limitMethod, 0, 2)];
-        set.values = session.limits;
-        set.effectiveFrom = StationNowMillis();
-        const Struct_Sheet& shown = book.sheets[static_cast<size_t>(form_->selectedTab())];
-        limitKey = KeyOf(CharacteristicOf(shown));
-        std::string text = set.method;
-        for (const std::string& v : set.values)
-            text += '\x1f' + v;
-        if (limitsSent_[limitKey] != text) {
-            limits = set;
-            limitsSent_[limitKey] = text;
-        } else {
-            limitKey.clear();
-        }
-    }
-
+    std::optional<LimitSet> limits = shownIncluded ? limitsToSend(limitKey) : std::nullopt;
     const StoreLocation where = location();
-    Publisher publisher = CurrentPublisher();
+    const Publisher publisher = CurrentPublisher();
     if (limits)
         limits->setBy = publisher.operatorName;
-    const Struct_Sheet shownRecord = shownIncluded ? book.sheets[static_cast<size_t>(form_->selectedTab())]
-                                                   : Struct_Sheet();
+    const Struct_Sheet shownRecord = shownIncluded ? book_.sheets[static_cast<size_t>(shownTab)] : Struct_Sheet();
     PublishReport report;
     bool written = false;
+    bool limitsStored = false;
     std::string limitError;
-    RunWithProgress(
-        form_, QStringLiteral("工場データベースへ送信しています。"), static_cast<int>(sheets.size()), [&](auto step) {
-            std::string error;
-            PrepareStore(where, error);
-            written = PublishSheets(sheets, scopes, where, outboxPath_, publisher, report,
-                                    [&](int done, int) { step(done); });
-            if (written && report.reached && limits && !PublishLimitSet(where, shownRecord, *limits, limitError))
-                limitsSent_.erase(limitKey);
-        });
-    if (limits && !report.reached)
+    RunWithProgress(host_.promptParent(), QStringLiteral("工場データベースへ送信しています。"),
+                    static_cast<int>(sheets.size()), [&](auto step) {
+                        std::string error;
+                        PrepareStore(where, error);
+                        written = PublishSheets(sheets, scopes, where, outboxPath_, publisher, report,
+                                                [&](int done, int) { step(done); });
+                        if (written && report.reached && limits)
+                            limitsStored = PublishLimitSet(where, shownRecord, *limits, limitError);
+                    });
+    // A limit set that did not reach the store is sent with the next sheet.
+    if (limits && !limitsStored)
         limitsSent_.erase(limitKey);
     showWaiting(report.waiting);
     if (!forwarder_)
         startForwarder();
-    QString text = U(report.message);
-    if (!limitError.empty())
-        text += QStringLiteral("\n管理限界値は送信できませんでした。") + U(limitError);
-    if (written && report.reached && limitError.empty())
-        Prompts::current().inform(form_, QString::fromUtf8(kGuideCaption), text);
-    else
-        Prompts::current().message(form_, QString::fromUtf8(written && report.reached ? kGuideCaption : kWarningCaption),
-                                   text);
+    tellPublished(report, written, limitError);
     // A server that wants a password gets it now; the lots waiting go on
     // with it.
     if (!report.reached && askPassword(report.message) && forwarder_)
         forwarder_->poke();
+}
+
+void PlantStoreView::tellPublished(const PublishReport& report, bool written, const std::string& limitError)
+{
+    QString text = ToQString(report.message);
+    if (!limitError.empty())
+        text += QStringLiteral("\n管理限界値は送信できませんでした。") + ToQString(limitError);
+    if (written && report.reached && limitError.empty())
+        Prompts::current().inform(host_.promptParent(), QString::fromUtf8(kGuideCaption), text);
+    else
+        tell(written && report.reached ? kGuideCaption : kWarningCaption, text);
+}
+
+void PlantStoreView::tell(const char* caption, const QString& text)
+{
+    Prompts::current().message(host_.promptParent(), QString::fromUtf8(caption), text);
 }
 
 bool PlantStoreView::askPassword(const std::string& error)
@@ -528,8 +345,8 @@ bool PlantStoreView::askPassword(const std::string& error)
         return false;
     bool ok = false;
     const QString password =
-        QInputDialog::getText(form_, QStringLiteral("工場データベース"),
-                              QStringLiteral("%1 のパスワードを入力してください。").arg(U(location().user)),
+        QInputDialog::getText(host_.promptParent(), QStringLiteral("工場データベース"),
+                              QStringLiteral("%1 のパスワードを入力してください。").arg(ToQString(location().user)),
                               QLineEdit::Password, QString(), &ok);
     if (!ok || password.isEmpty())
         return false;
@@ -544,12 +361,12 @@ void PlantStoreView::openClicked()
     const StoreLocation where = location();
     std::string error;
     if (!PrepareStore(where, error)) {
-        Prompts::current().message(form_, QString::fromUtf8(kWarningCaption), U(error));
+        tell(kWarningCaption, ToQString(error));
         return;
     }
-    OpenDialog dialog(where, form_);
+    StoreOpenDialog dialog(where, host_.promptParent());
     if (!dialog.list() && !(askPassword(dialog.error()) && dialog.list())) {
-        Prompts::current().message(form_, QString::fromUtf8(kWarningCaption), U(dialog.error()));
+        tell(kWarningCaption, ToQString(dialog.error()));
         return;
     }
     if (dialog.exec() != QDialog::Accepted)
@@ -560,20 +377,19 @@ void PlantStoreView::openClicked()
 
 bool PlantStoreView::open(const Characteristic& characteristic)
 {
-    const int index = form_->selectedTab();
-    if (!form_->workbook().contains(index)) {
-        Prompts::current().message(form_, QString::fromUtf8(kGuideCaption),
-                                   QStringLiteral("開くシートのタブを選択してください。"));
+    const int index = host_.selectedTab();
+    if (!book_.contains(index)) {
+        tell(kGuideCaption, QStringLiteral("開くシートのタブを選択してください。"));
         return false;
     }
     Struct_Sheet sheet;
     LotHistory history;
     std::string error;
     if (!OpenCharacteristic(location(), characteristic, sheet, history, error)) {
-        Prompts::current().message(form_, QString::fromUtf8(kWarningCaption), U(error));
+        tell(kWarningCaption, ToQString(error));
         return false;
     }
-    form_->storeShownSheet();
+    host_.storeShownSheet();
     stopFeed();
     live_ = Live{index, characteristic, history};
     showHistory(index, history, history.hasLimits ? &history.limits : nullptr);
@@ -584,13 +400,12 @@ bool PlantStoreView::open(const Characteristic& characteristic)
 void PlantStoreView::showHistory(int index, const LotHistory& history, const LimitSet* limits)
 {
     applying_ = true;
-    const Outcome o =
-        form_->workbook().importSheet(index, SheetFromHistory(live_->characteristic, history), form_->session());
+    const Outcome o = book_.importSheet(index, SheetFromHistory(live_->characteristic, history), session_);
     applying_ = false;
     if (limits) {
         // The limits in force are drawn: each line that has a value is
         // checked, as an inspector typing them would check it.
-        SheetSession& session = form_->session();
+        SheetSession& session = session_;
         session.typeLimits(limits->values);
         for (int line = 0; line < kVisibleLimitLines; ++line)
             if (!IsBlank(session.limits[static_cast<size_t>(line)]))
@@ -598,9 +413,7 @@ void PlantStoreView::showHistory(int index, const LotHistory& history, const Lim
         session.setField(session.limitMethod, session.limitMethod, ChangedLimits | ChangedLineStates);
     }
     for (const SessionMessage& m : o.messages)
-        Prompts::current().message(
-            form_, QString::fromUtf8(m.kind == SessionMessage::Kind::Warning ? kWarningCaption : kGuideCaption),
-            U(m.text));
+        tell(m.kind == SessionMessage::Kind::Warning ? kWarningCaption : kGuideCaption, ToQString(m.text));
 }
 
 void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
@@ -608,34 +421,33 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
     if (!live_ || lots.empty())
         return;
     ApplyArrivals(live_->history, lots);
-    if (form_->selectedTab() != live_->sheet)
+    if (host_.selectedTab() != live_->sheet)
         return;
     // The sheet follows the store without a step of the history: lots the
     // inspector edited and has not published stay as edited, lots typed on
     // new rows stay after the store's, and the view (limits, lines, page)
     // stays. The judgments already made are made again, so the charts keep
     // their points, lines and marks.
-    form_->storeShownSheet();
+    host_.storeShownSheet();
     const int index = live_->sheet;
-    const Struct_Sheet current = form_->workbook().sheets[static_cast<size_t>(index)];
+    const Struct_Sheet current = book_.sheets[static_cast<size_t>(index)];
     bool keepHistory = true;
     Struct_Sheet next = FollowedSheet(current, SheetFromHistory(live_->characteristic, live_->history, current.Row),
                                       live_->history, keepHistory);
-    SheetSession& session = form_->session();
+    SheetSession& session = session_;
     const Verdict spc = session.spcVerdict, calc = session.calcVerdict, spec = session.specVerdict;
-    auto* pages = form_->findChild<QTabWidget*>(QStringLiteral("pageInput"));
-    const int page = pages ? pages->currentIndex() : -1;
+    const int page = host_.currentPage();
     applying_ = true;
-    form_->workbook().followSheet(index, std::move(next), keepHistory, session);
+    book_.followSheet(index, std::move(next), keepHistory, session);
     applying_ = false;
     if (spc != Verdict::None)
-        session.judgeSpc(form_->workbook().options);
+        session.judgeSpc(book_.options);
     else if (calc != Verdict::None)
         session.judgeCapability();
     else if (spec != Verdict::None)
         session.judgeSpecification();
-    if (pages && page >= 0)
-        pages->setCurrentIndex(page);
+    if (page >= 0)
+        host_.setCurrentPage(page);
 }
 
 void PlantStoreView::startFeed()
@@ -689,13 +501,13 @@ void PlantStoreView::startForwarder()
 void PlantStoreView::showWaiting(long long waiting)
 {
     // The status bar shows only while lots wait.
-    pending_->setText(U(PendingLotsText(std::max(waiting, 0LL))));
-    form_->statusBar()->setVisible(waiting > 0);
+    pending_->setText(ToQString(PendingLotsText(std::max(waiting, 0LL))));
+    statusBar_->setVisible(waiting > 0);
 }
 
 void PlantStoreView::settingsClicked()
 {
-    SettingsDialog dialog(*settings_, form_);
+    StoreSettingsDialog dialog(*settings_, host_.promptParent());
     if (dialog.exec() != QDialog::Accepted)
         return;
     stopFeed();

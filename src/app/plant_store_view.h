@@ -22,20 +22,48 @@ class QAction;
 class QLabel;
 class QMenu;
 class QSettings;
+class QStatusBar;
 class QThread;
+class QWidget;
 
 namespace trevolo {
 
 class LiveFeed;
 class OutboxForwarder;
-class TMainForm;
+struct PublishReport;
+
+// What the plant store needs from the window that shows the workbook.
+class StoreHost {
+public:
+    virtual ~StoreHost() = default;
+    // The sheet whose tab is selected, or -1 when none is.
+    virtual int selectedTab() const = 0;
+    // A save point: what is being typed is taken and the shown sheet is
+    // written into its record.
+    virtual void storeShownSheet() = 0;
+    // The window the store's boxes and dialogs belong to.
+    virtual QWidget* promptParent() = 0;
+    // The page of the shown sheet in front, kept while the live view
+    // rewrites the sheet.
+    virtual int currentPage() const = 0;
+    virtual void setCurrentPage(int page) = 0;
+};
 
 class PlantStoreView : public QObject, public WorkbookListener {
     Q_OBJECT
 public:
+    // The window's parts the store's commands and outbox count go into.
+    struct WindowParts {
+        QMenu* fileMenu;  // publishing and opening, before fileBefore
+        QAction* fileBefore;
+        QMenu* settingMenu;     // the server's settings
+        QStatusBar* statusBar;  // the outbox count, shown while lots wait
+    };
     // Adds the commands to the window's File and Setting menus and the
-    // outbox count to its status bar; the server comes from settings.
-    PlantStoreView(TMainForm* form, QSettings* settings, QMenu* fileMenu, QAction* fileBefore, QMenu* settingMenu);
+    // outbox count to its status bar; the server comes from settings. The
+    // view publishes from and opens into book, whose shown sheet is session.
+    PlantStoreView(Workbook& book, SheetSession& session, StoreHost& host, QSettings* settings, WindowParts parts,
+                   QObject* parent);
     ~PlantStoreView() override;
 
     // The store the settings name: the server, or the embedded file.
@@ -63,6 +91,16 @@ private:
         LotHistory history;
     };
 
+    // The sheets "送信" takes: the shown one, or with all every sheet.
+    std::vector<int> sheetsToPublish(bool all) const;
+    // The shown sheet's limits as a limit set when they are set and differ
+    // from those last sent for its characteristic (remembered under key,
+    // to be forgotten when the set does not reach the store).
+    std::optional<LimitSet> limitsToSend(std::string& key);
+    // Tells the outcome of publishing in a box.
+    void tellPublished(const PublishReport& report, bool written, const std::string& limitError);
+    // A box with the caption given (kGuideCaption, kWarningCaption).
+    void tell(const char* caption, const QString& text);
     void openClicked();
     void settingsClicked();
     // The lots that arrived live, on the window's thread.
@@ -78,8 +116,11 @@ private:
     bool askPassword(const std::string& error);
     std::string scopeOf(int sheet);
 
-    TMainForm* form_;
+    Workbook& book_;
+    SheetSession& session_;
+    StoreHost& host_;
     QSettings* settings_;
+    QStatusBar* statusBar_;
     std::string outboxPath_;
     QLabel* pending_ = nullptr;
     std::optional<Live> live_;

@@ -16,7 +16,6 @@
 #include "app/fonts.h"
 #include "app/header_panel.h"
 #include "app/limit_panel.h"
-#include "app/mainform.h"
 #include "app/pages.h"
 #include "app/placement.h"
 #include "model/number.h"

@@ -30,8 +30,30 @@ public:
 
     // The values the dialog was filled from; after OK, the confirmed ones.
     const Struct_Settings& settings() const { return settings_; }
+    // The values to fill the dialog from when it is shown without execFor
+    // (the manual's screenshots).
     void setSettings(const Struct_Settings& s) { settings_ = s; }
 
+    // The fields and the buttons, named as the program knows them.
+    TSpinEdit* spinTab;
+    TSpinEdit* spinRow;
+    TSpinEdit* spinCol;
+    TEdit* editUnit;
+    QComboBox* cmbSpecKind;
+    TSpinEdit* spinKeta;
+    QCheckBox* chkCpCpk;
+    QComboBox* cmbCpCpk;
+    TEdit* editCpCpk;
+    QComboBox* cmbChart;
+    QComboBox* cmbLimit;
+    QPushButton* btnOk;
+    QPushButton* btnCancel;
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     // Handlers.
     void FormCreate();
     // Fills the controls from settings() in the fixed order and gives the
@@ -51,40 +73,23 @@ public:
     void btnOkClick();
     void btnCancelClick();
 
+    bool isField(const QWidget* w) const;
+    void setComboColor(QComboBox* box, const QColor& c);
+
+    // The frames and captions around the fields.
     QGroupBox* grpSize;
     QLabel* lblTab;
     QLabel* lblRow;
     QLabel* lblCol;
-    TSpinEdit* spinTab;
-    TSpinEdit* spinRow;
-    TSpinEdit* spinCol;
     QGroupBox* grpSpec;
     QLabel* lblUnit;
     QLabel* lblSpecKind;
     QLabel* lblKeta;
-    TEdit* editUnit;
-    QComboBox* cmbSpecKind;
-    TSpinEdit* spinKeta;
     QGroupBox* grpCpCpk;
-    QCheckBox* chkCpCpk;
-    QComboBox* cmbCpCpk;
     QLabel* pnlCpCpk;
-    TEdit* editCpCpk;
     QGroupBox* grpChart;
     QLabel* lblChart;
     QLabel* lblLimit;
-    QComboBox* cmbChart;
-    QComboBox* cmbLimit;
-    QPushButton* btnOk;
-    QPushButton* btnCancel;
-
-protected:
-    void showEvent(QShowEvent* e) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    bool isField(const QWidget* w) const;
-    void setComboColor(QComboBox* box, const QColor& c);
 
     Struct_Settings settings_;
 };

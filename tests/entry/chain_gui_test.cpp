@@ -8,6 +8,7 @@
 #include "entry_window.h"
 #include "model/number.h"
 #include "app/option_form.h"
+#include "spc/rule_options.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
@@ -255,8 +256,8 @@ TEST_F(ChainWindow, RuleSettingsDialogStoresOnOkOnly)
         QTimer::singleShot(0, form.get(), [this, ok, rule2Item] {
             TOptionForm* d = form->findChild<TOptionForm*>();
             ASSERT_TRUE(d->isVisible());
-            d->cmbOption2->setCurrentIndex(rule2Item);
-            d->CheckBox3->setChecked(false);
+            d->list(ListChk2Comp1)->setCurrentIndex(rule2Item);
+            d->checkBox(3)->setChecked(false);
             (ok ? d->btnOk : d->btnCancel)->click();
         });
         Ctl<QAction>(form, "menuSettingOption")->trigger();

@@ -77,13 +77,13 @@ TEST_P(OptionFormClose, OnlyOkStores)
 {
     Struct_Options options = Edited();
     const bool ok = RunDialog(form, options, [](TOptionForm& f) {
-        EXPECT_FALSE(f.CheckBox2->isChecked());
-        EXPECT_TRUE(f.CheckBox3->isChecked());
-        EXPECT_EQ(f.cmbOption2->currentText(), "11");
-        EXPECT_EQ(f.cmbOption5_2->currentText(), "6");
-        EXPECT_EQ(f.focusWidget(), f.CheckBox1);
-        f.CheckBox4->setChecked(false);
-        Select(f.cmbOption3, 8);
+        EXPECT_FALSE(f.checkBox(2)->isChecked());
+        EXPECT_TRUE(f.checkBox(3)->isChecked());
+        EXPECT_EQ(f.list(ListChk2Comp1)->currentText(), "11");
+        EXPECT_EQ(f.list(ListChk5Comp2)->currentText(), "6");
+        EXPECT_EQ(f.focusWidget(), f.checkBox(1));
+        f.checkBox(4)->setChecked(false);
+        Select(f.list(ListChk3Comp1), 8);
         GetParam().close(f);
     });
     EXPECT_EQ(ok, GetParam().stores);
@@ -97,25 +97,25 @@ TEST_P(OptionFormClose, OnlyOkStores)
 
     // The next showing starts from the options, not from abandoned edits.
     RunDialog(form, options, [&](TOptionForm& f) {
-        EXPECT_EQ(f.CheckBox4->isChecked(), expected.Check4);
-        EXPECT_EQ(f.cmbOption3->currentText(), QString::number(expected.Chk3Comp1));
+        EXPECT_EQ(f.checkBox(4)->isChecked(), expected.Check4);
+        EXPECT_EQ(f.list(ListChk3Comp1)->currentText(), QString::number(expected.Chk3Comp1));
         f.btnCancelClick();
     });
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, OptionFormClose,
-    ::testing::Values(CloseCase{"ok_button", [](TOptionForm& f) { QTest::mouseClick(f.btnOk, Qt::LeftButton); }, true},
-                      CloseCase{"enter", [](TOptionForm& f) { QTest::keyClick(f.CheckBox1, Qt::Key_Return); }, true},
-                      CloseCase{"cancel_button", [](TOptionForm& f) { QTest::mouseClick(f.btnCancel, Qt::LeftButton); },
-                                false},
-                      CloseCase{"escape", [](TOptionForm& f) { QTest::keyClick(f.CheckBox1, Qt::Key_Escape); }, false},
-                      CloseCase{"defaults_then_cancel",
-                                [](TOptionForm& f) {
-                                    f.btnDefaultClick();
-                                    QTest::mouseClick(f.btnCancel, Qt::LeftButton);
-                                },
-                                false}),
+    ::testing::Values(
+        CloseCase{"ok_button", [](TOptionForm& f) { QTest::mouseClick(f.btnOk, Qt::LeftButton); }, true},
+        CloseCase{"enter", [](TOptionForm& f) { QTest::keyClick(f.checkBox(1), Qt::Key_Return); }, true},
+        CloseCase{"cancel_button", [](TOptionForm& f) { QTest::mouseClick(f.btnCancel, Qt::LeftButton); }, false},
+        CloseCase{"escape", [](TOptionForm& f) { QTest::keyClick(f.checkBox(1), Qt::Key_Escape); }, false},
+        CloseCase{"defaults_then_cancel",
+                  [](TOptionForm& f) {
+                      f.btnDefaultClick();
+                      QTest::mouseClick(f.btnCancel, Qt::LeftButton);
+                  },
+                  false}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.name); });
 
 TEST_F(OptionFormTest, DefaultsResetTheListsButNotTheSwitches)
@@ -126,8 +126,8 @@ TEST_F(OptionFormTest, DefaultsResetTheListsButNotTheSwitches)
         const char* expected[kRuleListCount] = {"9", "6", "14", "3", "2", "5", "4", "15", "8"};
         for (int li = 0; li < kRuleListCount; ++li)
             EXPECT_EQ(f.list(li)->currentText(), expected[li]) << kRuleLists[li].control;
-        EXPECT_FALSE(f.CheckBox2->isChecked());
-        EXPECT_FALSE(f.CheckBox7->isChecked());
+        EXPECT_FALSE(f.checkBox(2)->isChecked());
+        EXPECT_FALSE(f.checkBox(7)->isChecked());
         QTest::mouseClick(f.btnOk, Qt::LeftButton);
     });
     EXPECT_TRUE(ok);
@@ -196,11 +196,11 @@ TEST_F(OptionFormTest, ValueNotInAListMustBeChosen)
     options.Chk4Comp1 = 99;
     const Struct_Options before = options;
     const bool ok = RunDialog(form, options, [](TOptionForm& f) {
-        EXPECT_EQ(f.cmbOption4->currentIndex(), -1);
+        EXPECT_EQ(f.list(ListChk4Comp1)->currentIndex(), -1);
         QTest::mouseClick(f.btnOk, Qt::LeftButton);
         ASSERT_TRUE(f.isVisible());
-        EXPECT_EQ(f.focusWidget(), f.cmbOption4);
-        Select(f.cmbOption4, 16);
+        EXPECT_EQ(f.focusWidget(), f.list(ListChk4Comp1));
+        Select(f.list(ListChk4Comp1), 16);
         QTest::mouseClick(f.btnOk, Qt::LeftButton);
     });
     EXPECT_TRUE(ok);
@@ -216,12 +216,12 @@ TEST_F(OptionFormTest, ListsTurnYellowWhileFocused)
     RunDialog(form, options, [](TOptionForm& f) {
         f.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-        f.cmbOption3->setFocus();
-        EXPECT_EQ(f.cmbOption3->palette().color(QPalette::Button), QColor(255, 255, 0));
-        f.CheckBox2->setFocus();
-        EXPECT_EQ(f.cmbOption3->palette().color(QPalette::Button), QColor(255, 255, 255));
+        f.list(ListChk3Comp1)->setFocus();
+        EXPECT_EQ(f.list(ListChk3Comp1)->palette().color(QPalette::Button), QColor(255, 255, 0));
+        f.checkBox(2)->setFocus();
+        EXPECT_EQ(f.list(ListChk3Comp1)->palette().color(QPalette::Button), QColor(255, 255, 255));
         // The lists and "初期値に戻す" are outside the tab order.
-        EXPECT_EQ(f.cmbOption3->focusPolicy(), Qt::ClickFocus);
+        EXPECT_EQ(f.list(ListChk3Comp1)->focusPolicy(), Qt::ClickFocus);
         EXPECT_EQ(f.btnDefault->focusPolicy(), Qt::ClickFocus);
         f.btnCancelClick();
     });
@@ -236,7 +236,7 @@ TEST_F(OptionFormTest, EveryControlHasAName)
         }
     }
     // The two lists of one row are told apart.
-    EXPECT_NE(form.cmbOption5_1->accessibleName(), form.cmbOption5_2->accessibleName());
+    EXPECT_NE(form.list(ListChk5Comp1)->accessibleName(), form.list(ListChk5Comp2)->accessibleName());
 }
 
 }  // namespace
