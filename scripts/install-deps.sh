@@ -25,6 +25,9 @@ packages=(
   libreoffice-writer
   # a display server for the tests that show a window; PDF to picture tools
   xvfb xauth x11-utils poppler-utils
+  # the desktop's accessibility bus and registry, and an assistive client of
+  # it, for the benchmark of the window with the accessibility bridge on
+  dbus at-spi2-core python3-dbus python3-gi
   # the plant store's server engine and its Qt SQL driver (the tests start
   # a private server of their own)
   postgresql libqt6sql6-psql

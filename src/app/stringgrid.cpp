@@ -1,5 +1,6 @@
 #include "app/stringgrid.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -22,6 +23,11 @@ void GridDelegate::paint(QPainter* p, const QStyleOptionViewItem& option, const 
         cur.isValid() && cur.row() == index.row() &&
         (grid_->selectionBehavior() == QAbstractItemView::SelectRows || cur.column() == index.column());
     grid_->paintCell(p, option.rect, index.column(), index.row() + 1, focused, isCurrent);
+}
+
+bool GridDelegate::editorEvent(QEvent*, QAbstractItemModel*, const QStyleOptionViewItem&, const QModelIndex&)
+{
+    return false;
 }
 
 GridModel::GridModel(int storeColumns, QObject* parent, int storeRows)
@@ -73,6 +79,10 @@ int GridModel::columnCount(const QModelIndex& parent) const
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
 {
+    if (role == Qt::CheckStateRole)
+        return index.column() == checkColumn
+                   ? QVariant(cells_->flag(index.column(), index.row() + 1) ? Qt::Checked : Qt::Unchecked)
+                   : QVariant();
     if (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::AccessibleTextRole)
         return {};
     return QString::fromStdString(cells_->text(index.column(), index.row() + 1));
@@ -103,6 +113,8 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     if (editable && index.isValid())
         f |= Qt::ItemIsEditable;
+    if (index.isValid() && index.column() == checkColumn)
+        f |= Qt::ItemIsUserCheckable;
     return f;
 }
 
@@ -343,8 +355,32 @@ void StringGrid::changeEvent(QEvent* e)
     QTableView::changeEvent(e);
 }
 
-TplStringGrid::TplStringGrid(QWidget* parent) : StringGrid(2, 1, parent) {}
-TplStringGrid::TplStringGrid(CellStore& store, QWidget* parent) : StringGrid(store, 1, parent) {}
+TplStringGrid::TplStringGrid(QWidget* parent) : StringGrid(2, 1, parent)
+{
+    gridModel()->checkColumn = 1;
+}
+
+TplStringGrid::TplStringGrid(CellStore& store, QWidget* parent) : StringGrid(store, 1, parent)
+{
+    gridModel()->checkColumn = 1;
+}
+
+void TplStringGrid::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    StringGrid::dataChanged(topLeft, bottomRight, roles);
+    // Only a single switch: a range (Space over a selection, a sheet shown)
+    // is read again by whoever needs it, not told cell by cell.
+    if (!QAccessible::isActive() || topLeft != bottomRight || topLeft.column() != 1)
+        return;
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(this);
+    QAccessibleTableInterface* cells = table ? table->tableInterface() : nullptr;
+    if (QAccessibleInterface* cell = cells ? cells->cellAt(topLeft.row(), topLeft.column()) : nullptr) {
+        QAccessible::State changed;
+        changed.checked = true;
+        QAccessibleStateChangeEvent event(cell, changed);
+        QAccessible::updateAccessibility(&event);
+    }
+}
 
 void TplStringGrid::setFlag(int row, bool on)
 {

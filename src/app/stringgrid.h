@@ -36,6 +36,10 @@ public:
     void setShape(int rowCount, int colCount);
 
     bool editable = false;
+    // The column whose cells are switches: each reports its flag as its
+    // check state, so assistive technology reads it as a check box. The
+    // table paints the switch and turns it over itself.
+    int checkColumn = -1;
 
     // Tells the views that cells changed behind the model's back (bulk work on
     // the store); only what is on screen is painted again.
@@ -81,6 +85,10 @@ class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(StringGrid* grid);
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    // The tables take presses and keys themselves: a switch is turned over
+    // by its table, never by the delegate writing its check state.
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
 
 protected:
     StringGrid* grid_;
@@ -195,6 +203,10 @@ public:
     void selectAll() override;
 
 protected:
+    // A switch turned over alone is told to assistive technology as a
+    // change of its checked state.
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
