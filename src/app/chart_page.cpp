@@ -314,7 +314,7 @@ void ChartPage::refresh()
     dirty_ = false;
     data_ = BuildChartData(form_.session());
     decimals_ = 3;
-    TryStrToInt(form_.session().header.keta, decimals_);
+    TryStrToInt(form_.session().header().keta, decimals_);
     decimals_ = std::clamp(decimals_, 0, 5);
     drawControl(xPane_, data_.x);
     drawControl(spreadPane_, data_.spread);
@@ -592,7 +592,7 @@ QString ChartPage::fileBase(Which w) const
     case XChart:
         return QStringLiteral("XChart");
     case SpreadChart:
-        return QString::fromUtf8(SpreadSideName(form_.session().chartKind)) + QStringLiteral("Chart");
+        return QString::fromUtf8(SpreadSideName(IndexOf(form_.session().chartKind()))) + QStringLiteral("Chart");
     case HistogramChart:
         break;
     }

@@ -219,7 +219,7 @@ bool TMainForm::gridEditKeyPress(QChar key, const QString& text)
     const GridPos pos = gridEdit->current();
     if (pos.row < 1)
         return false;
-    const Outcome o = session_.commitValue(pos.col, pos.row);
+    const Outcome o = session_.edits().commitValue(pos.col, pos.row);
     if (o.current) {
         gridEdit->setCurrent(*o.current);
         gridEdit->viewport()->update();
@@ -308,14 +308,14 @@ void TMainForm::popMenuPasteClick()
         return;
     const QString text = QGuiApplication::clipboard()->text();
     if (!text.isEmpty())
-        applyOutcome(session_.paste(Grid_Selection(gridEdit), text.toStdString()));
+        applyOutcome(session_.edits().paste(Grid_Selection(gridEdit), text.toStdString()));
     gridEdit->autoColWidth();
 }
 
 void TMainForm::popMenuDeleteClick()
 {
     if (gridEdit->hasFocus())
-        applyOutcome(session_.clearCells(Grid_Selection(gridEdit)));
+        applyOutcome(session_.edits().clearCells(Grid_Selection(gridEdit)));
 }
 
 void TMainForm::popMenuAllSelectClick()
@@ -343,9 +343,19 @@ void TMainForm::undoRedo(bool redo)
     CommitPendingInput();
     const Outcome o = redo ? workbook_.redo(session_) : workbook_.undo(session_);
     if (o.changed & ChangedSheet) {
-        // The whole record came back (an import undone): shown afresh.
-        tabCtrlChange();
+        // The whole record came back (an import undone) and was shown
+        // afresh, with its limits as they were shown.
+        applyOutcome(o);
+        tabCtrl->setFocus();
         return;
+    }
+    if (o.changed & ChangedShape) {
+        // A lot count or n came back.
+        const QSignalBlocker row(spinRow);
+        const QSignalBlocker col(spinCol);
+        spinRow->setValue(session_.lots());
+        spinCol->setValue(session_.columns());
+        LayoutGrids();
     }
     if (o.changed & ChangedHeader) {
         workbook_.relabel(session_);
@@ -372,7 +382,7 @@ void TMainForm::btnLotEditClick()
     std::vector<std::string> numbers;
     for (int r = 0; r < rows; ++r)
         numbers.push_back(LotEditForm->lotNumber(r));
-    session_.renumberLots(numbers);
+    session_.edits().renumberLots(numbers);
 }
 
 }  // namespace trevolo

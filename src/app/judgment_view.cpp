@@ -88,7 +88,7 @@ void TMainForm::btnRandamClick()
                              ? randamSeed
                              : static_cast<quint64>(std::chrono::system_clock::now().time_since_epoch().count());
     const std::vector<std::string> values =
-        MakeDemoValues(lots, cols, session_.header.keta, session_.header.lower, seed);
+        MakeDemoValues(lots, cols, session_.header().keta, session_.header().lower, seed);
     if (values.empty())
         return;
     // Written as one paste over the whole table, so it is one step of the
@@ -101,7 +101,7 @@ void TMainForm::btnRandamClick()
             text += col + 1 < cols ? '\t' : '\n';
         }
     }
-    session_.paste({0, 1, 0, 1}, text);
+    session_.edits().paste({0, 1, 0, 1}, text);
 }
 
 void TMainForm::btnCpkCalcClick()
@@ -195,7 +195,7 @@ void TMainForm::rsLineTyped()
 void TMainForm::cmbLimitChange()
 {
     // Both computing methods put every line into the automatic state.
-    if (session_.limitMethod != LimitTyped) {
+    if (!session_.limitsTyped()) {
         bool computed = false;
         try {
             computed = ComputeControlLimits(kAllLimitLines);

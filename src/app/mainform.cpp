@@ -469,9 +469,9 @@ void TMainForm::bindSession()
     // Typing into the lot or measurement table goes through the session's
     // commands, which keep the history.
     gridEdit->gridModel()->onEdit = [this](int col, int row, const std::string& text) {
-        RunCommand([&] { session_.typeValue(col, row, text); });
+        RunCommand([&] { session_.edits().typeValue(col, row, text); });
     };
-    gridCtrl->onToggle = [this](int top, int bottom) { RunCommand([&] { session_.toggleLots(top, bottom); }); };
+    gridCtrl->onToggle = [this](int top, int bottom) { RunCommand([&] { session_.edits().toggleLots(top, bottom); }); };
 }
 
 void TMainForm::applyOutcome(const Outcome& o)
@@ -491,9 +491,9 @@ void TMainForm::applyOutcome(const Outcome& o)
 
 void TMainForm::showVerdicts()
 {
-    entryPage_->showVerdict(VerdictText(session_.specVerdict));
-    capabilityPage_->showVerdict(VerdictText(session_.calcVerdict));
-    const Verdict spc = session_.spcVerdict;
+    entryPage_->showVerdict(VerdictText(session_.specVerdict()));
+    capabilityPage_->showVerdict(VerdictText(session_.calcVerdict()));
+    const Verdict spc = session_.spcVerdict();
     spcPage_->showVerdict(spc == Verdict::None ? "" : spc == Verdict::Fail ? kSpcPanelFail : kSpcPanelPass);
 }
 
@@ -627,8 +627,8 @@ void TMainForm::NormaliseField(QWidget* field)
         return;
     if (header_->isLabel(field)) {
         workbook_.relabel(session_);
-        if (header_->label() != Q(session_.header.label))
-            header_->setLabel(Q(session_.header.label));
+        if (header_->label() != Q(session_.header().label))
+            header_->setLabel(Q(session_.header().label));
         return;
     }
     if (header_->normalise(field) || limits_->normalise(field) || capabilityPage_->normalise(field))
@@ -757,8 +757,8 @@ void TMainForm::SaveGridsToSheet(int index)
     if (index != selectedTab_ || !workbook_.contains(index))
         return;
     workbook_.storeShown(session_);
-    if (header_->label() != Q(session_.header.label))
-        header_->setLabel(Q(session_.header.label));
+    if (header_->label() != Q(session_.header().label))
+        header_->setLabel(Q(session_.header().label));
     // The counts are stored as their fields show them, also while a count
     // typed there has not laid the tables out (yet).
     Struct_Sheet& s = Sheets[static_cast<size_t>(index)];
@@ -778,7 +778,7 @@ void TMainForm::showShownSheet()
     ++viewShown_;
     selectTabInCode(selectedTab_);
     if (selectedTab_ >= 0)
-        tabCtrl->setTabText(selectedTab_, Q(session_.header.label));
+        tabCtrl->setTabText(selectedTab_, Q(session_.header().label));
     pageInput->setCurrentIndex(0);
     header_->showHeader();
     limits_->showSession();
@@ -849,8 +849,8 @@ void TMainForm::LayoutGrids()
         gridSpc->setColWidth(c, 44);
     gridSpc->setColWidth(0, 85);
     gridSpc->setColWidth(17, 96);
-    limits_->showChartKind(session_.chartKind);
-    pageInput->setTabText(2, SpcPageCaption(session_.chartKind));
+    limits_->showChartKind(IndexOf(session_.chartKind()));
+    pageInput->setTabText(2, SpcPageCaption(IndexOf(session_.chartKind())));
 
     for (StringGrid* g : {static_cast<StringGrid*>(gridCtrl), gridEdit, gridCalc, gridSpc})
         g->gridModel()->cellsChanged();
@@ -955,7 +955,7 @@ void TMainForm::btnSpecClearClick()
 {
     // With no tab selected the label stays as it is.
     session_.clearHeader(workbook_.contains(selectedTab_) ? Sheets[static_cast<size_t>(selectedTab_)].Label
-                                                          : session_.header.label,
+                                                          : session_.header().label,
                          Settings);
     header_->showCleared(Settings.Keta);
     gridEdit->viewport()->update();
@@ -964,7 +964,7 @@ void TMainForm::btnSpecClearClick()
 
 void TMainForm::btnAllOnClick()
 {
-    session_.enableAllLots();
+    session_.edits().enableAllLots();
 }
 
 void TMainForm::chkCpCpkClick()

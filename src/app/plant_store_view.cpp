@@ -464,10 +464,10 @@ void PlantStoreView::publish(bool all)
     std::string limitKey;
     const bool shownIncluded = std::find(indices.begin(), indices.end(), form_->selectedTab()) != indices.end();
     if (shownIncluded &&
-        std::any_of(session.limits.begin(), session.limits.end(), [](const std::string& t) { return !IsBlank(t); })) {
+        std::any_of(session.limits().begin(), session.limits().end(), [](const std::string& t) { return !IsBlank(t); })) {
         LimitSet set;
-        set.method = kLimitTexts[std::clamp(session.limitMethod, 0, 2)];
-        set.values = session.limits;
+        set.method = kLimitTexts[IndexOf(session.limitMethod())];
+        set.values = session.limits();
         set.effectiveFrom = StationNowMillis();
         const Struct_Sheet& shown = book.sheets[static_cast<size_t>(form_->selectedTab())];
         limitKey = KeyOf(CharacteristicOf(shown));
@@ -593,9 +593,9 @@ void PlantStoreView::showHistory(int index, const LotHistory& history, const Lim
         SheetSession& session = form_->session();
         session.typeLimits(limits->values);
         for (int line = 0; line < kVisibleLimitLines; ++line)
-            if (!IsBlank(session.limits[static_cast<size_t>(line)]))
-                session.lineAutomatic[static_cast<size_t>(line)] = true;
-        session.setField(session.limitMethod, session.limitMethod, ChangedLimits | ChangedLineStates);
+            if (!IsBlank(session.limit(line)))
+                session.setLineAutomatic(line, true);
+        session.setView(session.view());
     }
     for (const SessionMessage& m : o.messages)
         Prompts::current().message(
@@ -622,7 +622,7 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
     Struct_Sheet next = FollowedSheet(current, SheetFromHistory(live_->characteristic, live_->history, current.Row),
                                       live_->history, keepHistory);
     SheetSession& session = form_->session();
-    const Verdict spc = session.spcVerdict, calc = session.calcVerdict, spec = session.specVerdict;
+    const Verdict spc = session.spcVerdict(), calc = session.calcVerdict(), spec = session.specVerdict();
     auto* pages = form_->findChild<QTabWidget*>(QStringLiteral("pageInput"));
     const int page = pages ? pages->currentIndex() : -1;
     applying_ = true;

@@ -92,8 +92,8 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
                          const std::array<std::string, kLimitFields>* typedLimits)
 {
     SheetSession session;
-    session.threshold = {settings.cpkCheck, settings.cpkIndex, settings.cpCpk};
-    session.limitMethod = settings.limitMethod;
+    session.setThreshold({settings.cpkCheck, settings.cpkIndex, settings.cpCpk});
+    session.setLimitMethod(LimitMethodOfIndex(settings.limitMethod));
 
     SheetJudgment out;
     NormalisedValues values;
@@ -104,21 +104,21 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
     if (judged.error)
         out.error = judged.error->what();
 
-    out.label = session.header.label;
+    out.label = session.header().label;
     out.lots = session.lots();
     out.n = session.columns();
-    out.chartKind = session.chartKind;
-    out.specKind = session.header.specKind;
-    out.decimals = ShownDecimals(session.header.keta);
-    out.limits = session.limits;
+    out.chartKind = IndexOf(session.chartKind());
+    out.specKind = IndexOf(session.header().specKind);
+    out.decimals = ShownDecimals(session.header().keta);
+    out.limits = session.limits();
 
     // A command got as far as its own work when it changed its table.
-    out.specReached = session.specMarking;
-    out.calcReached = session.cpkMarking;
+    out.specReached = session.specMarking();
+    out.calcReached = session.cpkMarking();
     out.spcReached = (judged.changed & ChangedSpc) != 0;
-    out.spec = session.specVerdict;
-    out.calc = session.calcVerdict;
-    out.spc = session.spcVerdict;
+    out.spec = session.specVerdict();
+    out.calc = session.calcVerdict();
+    out.spc = session.spcVerdict();
 
     const CellStore& ctrl = session.lotCells();
     out.lotLabels.reserve(static_cast<size_t>(out.lots));
