@@ -11,7 +11,7 @@
 #include <QTabBar>
 #include <functional>
 
-#include "entry/entry_windoh"
+#include "entry/entry_window.h"
 #include "exchange/csv.h"
 
 namespace trevolo::testing {
@@ -19,11 +19,11 @@ namespace {
 
 class UndoWindow : public EntryWindow {
 protected:
+    // Ctrl+Z in the measurement table.
     void undo()
     {
-        QWidget* w = QApplication::focusWidget() ? QApplication::focusWidget() : &edit();
         QKeyEvent e(QEvent::KeyPress, Qt::Key_Z, Qt::ControlModifier);
-        QApplication::sendEvent(w, &e);
+        QApplication::sendEvent(&edit(), &e);
         QApplication::processEvents();
     }
     // Types into a field and leaves it with Tab.
@@ -101,10 +101,9 @@ TEST_F(UndoWindow, CtrlZTakesBackEachEditInTheOrderItWasMade)
              Ctl<QAction>(form, "mainMenuCsvImport")->trigger();
              ASSERT_EQ(Ctl<TEdit>(form, "editLabel")->text(), QStringLiteral("内径"));
              ASSERT_TRUE(limitTexts()[LimitXcl].isEmpty());
-             edit().setFocus();
              undo();
              EXPECT_EQ(limitTexts(), limits);
-             EXPECT_EQ(cell(0, 1), "9.1");
+             EXPECT_EQ(cell(0, 1), "9.100");
              EXPECT_NE(Ctl<TEdit>(form, "editLabel")->text(), QStringLiteral("内径"));
          }},
         {"a new lot count",
@@ -119,7 +118,6 @@ TEST_F(UndoWindow, CtrlZTakesBackEachEditInTheOrderItWasMade)
              spinRow->setText(QStringLiteral("10"));
              QApplication::processEvents();
              ASSERT_EQ(lots(), 10);
-             edit().setFocus();
              undo();
              EXPECT_EQ(lots(), shown);
              EXPECT_EQ(spinRow->value(), shown);
