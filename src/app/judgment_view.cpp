@@ -67,7 +67,7 @@ void TMainForm::btnSpecJudgClick()
     {
         BusyCursor busy;
         PaintPause pause(gridEdit);
-        o = session_.judgeSpecification([this] { SaveGridsToSheet(selectedTab_); });
+        o = JudgmentRunner(session_).specification([this] { SaveGridsToSheet(selectedTab_); });
         if (o.specJudged)
             gridEdit->autoColWidth();
     }
@@ -109,7 +109,7 @@ void TMainForm::btnCpkCalcClick()
     Outcome o;
     {
         BusyCursor busy;
-        o = session_.judgeCapability([this] { SaveGridsToSheet(selectedTab_); });
+        o = JudgmentRunner(session_).capability([this] { SaveGridsToSheet(selectedTab_); });
     }
     showCapability(o);
 }
@@ -145,7 +145,7 @@ void TMainForm::btnSpcJudgClick()
     Outcome o;
     {
         BusyCursor busy;
-        o = session_.judgeSpc(Options, [this] { SaveGridsToSheet(selectedTab_); });
+        o = JudgmentRunner(session_).spc(Options, [this] { SaveGridsToSheet(selectedTab_); });
     }
     showCapability(o);
     if (o.spcJudged)

@@ -629,11 +629,11 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
     form_->workbook().followSheet(index, std::move(next), keepHistory, session);
     applying_ = false;
     if (spc != Verdict::None)
-        session.judgeSpc(form_->workbook().options);
+        JudgmentRunner(session).spc(form_->workbook().options);
     else if (calc != Verdict::None)
-        session.judgeCapability();
+        JudgmentRunner(session).capability();
     else if (spec != Verdict::None)
-        session.judgeSpecification();
+        JudgmentRunner(session).specification();
     if (pages && page >= 0)
         pages->setCurrentIndex(page);
 }

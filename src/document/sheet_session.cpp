@@ -23,6 +23,25 @@ namespace {
 // The statistics table keeps its total row below the last lot row 1000.
 constexpr int kCalcStoreRows = kStoreRows + 1;
 
+// The text fields in the order the history names them.
+constexpr const char* kHeaderCaptions[] = {"品種名称", "工程名称", "装置名称", "項目名称",
+                                           "測定単位", "小数桁数", "規格上限", "規格下限"};
+constexpr const char* kLimitCaptions[kLimitFields] = {
+    "X-管理限界上限値３", "X-管理限界上限値２", "X-管理限界上限値１", "X-管理限界下限値３",
+    "X-管理限界下限値２", "X-管理限界下限値１", "X-平均値",           "R-平均値",
+    "R-管理限界上限値",   "R-管理限界上限値２", "R-管理限界上限値１"};
+
+// What a change of a field repaints.
+unsigned ChangeOf(TextField f)
+{
+    if (f.group != TextField::Group::Header)
+        return ChangedLimits;
+    const auto h = static_cast<HeaderField>(f.index);
+    return h == HeaderField::Upper || h == HeaderField::Lower ? ChangedHeader | ChangedMarking : ChangedHeader;
+}
+
+}  // namespace
+
 SpecHeaderTexts SpecHeaderOf(const SheetHeader& h)
 {
     SpecHeaderTexts t;
@@ -52,45 +71,6 @@ SessionFocus FocusOf(RequiredField f)
     }
     return SessionFocus::None;
 }
-
-// Runs a step; a text that is not a number stops it, and the outcome
-// carries that error with whatever the step changed before it.
-template <class Step>
-Outcome Guarded(Step&& step)
-{
-    Outcome o;
-    try {
-        step(o);
-    } catch (const ConvertError& e) {
-        o.error = e;
-    }
-    return o;
-}
-
-// The text fields in the order the history names them.
-constexpr const char* kHeaderCaptions[] = {"品種名称", "工程名称", "装置名称", "項目名称",
-                                           "測定単位", "小数桁数", "規格上限", "規格下限"};
-constexpr const char* kLimitCaptions[kLimitFields] = {
-    "X-管理限界上限値３", "X-管理限界上限値２", "X-管理限界上限値１", "X-管理限界下限値３",
-    "X-管理限界下限値２", "X-管理限界下限値１", "X-平均値",           "R-平均値",
-    "R-管理限界上限値",   "R-管理限界上限値２", "R-管理限界上限値１"};
-
-// What a change of a field repaints.
-unsigned ChangeOf(TextField f)
-{
-    if (f.group != TextField::Group::Header)
-        return ChangedLimits;
-    const auto h = static_cast<HeaderField>(f.index);
-    return h == HeaderField::Upper || h == HeaderField::Lower ? ChangedHeader | ChangedMarking : ChangedHeader;
-}
-
-void AddStop(Outcome& o, SpecStop stop)
-{
-    const SpecStopMessage m = MessageForStop(stop);
-    o.add(m.warning ? SessionMessage::Kind::Warning : SessionMessage::Kind::Guide, m.text);
-}
-
-}  // namespace
 
 const char* CaptionOf(TextField field) noexcept
 {
@@ -790,127 +770,6 @@ SessionFocus SheetSession::missingRequiredField() const
     return FocusOf(FindMissingRequiredField(SpecHeaderOf(header_)));
 }
 
-Outcome SheetSession::judgeSpecification(const WorkStart& start)
-{
-    return finish(Guarded([&](Outcome& o) { judgeSpecificationFrom(keptValues(), start, o); }));
-}
-
-// The judgments read the values kept converted: only the lots changed since
-// the last command are converted again, and the capability and SPC
-// judgments, which read every value twice (the specification judgment, then
-// the capability table), convert none twice.
-Outcome SheetSession::judgeCapability(const WorkStart& start)
-{
-    return finish(Guarded([&](Outcome& o) { judgeCapabilityFrom(keptValues(), start, o); }));
-}
-
-Outcome SheetSession::judgeSpc(const Struct_Options& options, const WorkStart& start)
-{
-    return finish(Guarded([&](Outcome& o) { judgeSpcFrom(keptValues(), options, start, o); }));
-}
-
-void SheetSession::judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
-{
-    // The verdict of an earlier run goes as the checks begin.
-    specVerdict_ = Verdict::None;
-    o.changed |= ChangedVerdicts;
-    std::array<std::string_view, kVisibleLimitLines> visible;
-    for (int i = 0; i < kVisibleLimitLines; ++i)
-        visible[static_cast<size_t>(i)] = limits_[static_cast<size_t>(i)];
-    const SpecPrecheck check = PrecheckSpecJudgment(SpecHeaderOf(header_), visible);
-    if (check.stop != SpecStop::None) {
-        o.focus = FocusOf(check.missing);
-        AddStop(o, check.stop);
-        return;
-    }
-    if (start)
-        start();
-    specMarking_ = true;
-    o.changed |= ChangedValues | ChangedMarking;
-    const SpecJudgment j = JudgeSpecification(lots, check.limits);
-    // Cells holding only blanks become truly empty, also when a value that
-    // is not a number stops the judgment.
-    for (const CellPos& p : j.blanked)
-        edit_.cell(p.col, p.row).clear();
-    if (j.error)
-        j.error->raise();
-    specVerdict_ = j.verdict();
-    o.specJudged = true;
-}
-
-void SheetSession::judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
-{
-    judgeSpecificationFrom(lots, start, o);
-    if (specVerdict_ == Verdict::None)
-        return;
-    if (start)
-        start();
-    cpkMarking_ = true;
-    o.changed |= ChangedCalc | ChangedMarking;
-    Grid_ClearRows(calc_);
-
-    CapabilityInput in;
-    in.chartKind = IndexOf(chartKind_);
-    in.specKind = IndexOf(header_.specKind);
-    in.upper = header_.upper;
-    in.lower = header_.lower;
-    in.thresholdOn = threshold_.on;
-    in.thresholdIndex = threshold_.index;
-    in.threshold = threshold_.text;
-    const CapabilityResult r = ComputeCapability(lots, in);
-    for (size_t i = 0; i < r.rows.size(); ++i)
-        for (int c = 0; c < kCalcColumns; ++c)
-            calc_.setText(c, static_cast<int>(i) + 1, r.rows[i][static_cast<size_t>(c)]);
-    // The table keeps its row count (one row per lot) unless the run sets a
-    // new one.
-    if (r.tableRows > 0)
-        calcRows_ = r.tableRows;
-    if (r.error)
-        r.error->raise();
-    // No verdict leaves the one shown before.
-    if (r.panel != Verdict::None)
-        calcVerdict_ = r.panel;
-    o.calcVerdictSet = r.panel != Verdict::None;
-    o.calcJudged = true;
-}
-
-void SheetSession::judgeSpcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start,
-                                Outcome& o)
-{
-    judgeCapabilityFrom(lots, start, o);
-    // A capability verdict left over from an earlier run does not count: the
-    // statistics table is only current when the specification judgment has
-    // just produced a verdict.
-    if (specVerdict_ == Verdict::None || calcVerdict_ == Verdict::None)
-        return;
-
-    o.changed |= ChangedSpc | ChangedVerdicts;
-    Grid_ClearRows(spc_);
-    // One SPC row per lot row of the statistics table, its total row left out.
-    spcRows_ = calcRows_ - 1;
-    const SpcJudgment j =
-        JudgeSpc(GatherSpcInput(
-                     std::max(0, calcRows_ - 2),
-                     [this](int row, int col) { return std::string_view(calc_.text(col, row)); }, IndexOf(chartKind_),
-                     limits_),
-                 options);
-    for (int row = 1; row <= j.table.lots(); ++row)
-        for (int col = 0; col < kSpcColumns; ++col) {
-            const std::string_view t = j.table.text(row, col);
-            if (!t.empty())
-                spc_.setText(col, row, t);
-        }
-    if (j.error)
-        throw *j.error;
-    if (j.stop) {
-        o.add(SessionMessage::Kind::Guide, *j.stop);
-        return;
-    }
-    if (j.abnormal)
-        spcVerdict_ = *j.abnormal ? Verdict::Fail : Verdict::Pass;
-    o.spcJudged = true;
-}
-
 bool SheetSession::valueIsMarked(int col, int row) const
 {
     if (!specMarking_)
@@ -923,28 +782,6 @@ bool SheetSession::calcIsMarked(int col, int row) const
 {
     const CalcMarking marking{cpkMarking_, threshold_.on, threshold_.index, threshold_.text};
     return CalcCellIsRed(col, row, calc_.text(col, row), marking);
-}
-
-Outcome SheetSession::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
-                               CapabilityStudy* study, NormalisedValues* shown)
-{
-    // Every value converted once: the limits, the specification and the
-    // capability read the same values, and only blank cells change between
-    // them (they are emptied, and skipped by all three). The values showing
-    // the sheet converted are taken when they cover the shown table.
-    const GridLots grid(ctrl_, edit_, lots_, n_);
-    const bool converted = shown && shown->lots == lots_ && shown->cols == n_ && !shown->values.empty();
-    const ParsedLots parsed = converted ? ParsedLots(grid, std::move(shown->values)) : ParsedLots(grid);
-    Outcome chained = finish(Guarded([&](Outcome& o) {
-        if (typedLimits)
-            limits_ = *typedLimits;
-        else
-            computeLimitsFrom(parsed, -1, o);
-        judgeSpcFrom(parsed, options, {}, o);
-    }));
-    if (study)
-        *study = StudySessionCapability(*this, &parsed);
-    return chained;
 }
 
 }  // namespace trevolo

@@ -21,6 +21,7 @@
 
 #include "document/kept_values.h"
 #include "entry/clipboard.h"
+#include "entry/tolerance_judgment.h"
 #include "model/cellstore.h"
 #include "model/comfunction.h"
 #include "model/comtype.h"
@@ -227,6 +228,25 @@ private:
     SheetSession& s_;
 };
 
+// The header as the specification judgment reads it, and the field a
+// missing required one gives the focus to.
+SpecHeaderTexts SpecHeaderOf(const SheetHeader& h);
+SessionFocus FocusOf(RequiredField f);
+
+// Runs a step of a command; a text that is not a number stops it, and the
+// outcome carries that error with whatever the step changed before it.
+template <class Step>
+Outcome Guarded(Step&& step)
+{
+    Outcome o;
+    try {
+        step(o);
+    } catch (const ConvertError& e) {
+        o.error = e;
+    }
+    return o;
+}
+
 class SheetSession {
 public:
     SheetSession();
@@ -408,44 +428,26 @@ public:
     // visible ones (the limits in force of a sheet opened from the store).
     void typeLimits(const std::array<std::string, kLimitFields>& texts);
 
-    // ---- the judgments ----
+    // ---- the judgments (run by JudgmentRunner) ----
     // The first required header field that is blank, in the order of the
     // specification judgment's check.
     SessionFocus missingRequiredField() const;
-
-    // The point at which a judgment starts its work, past its checks: the
-    // window stores the shown sheet there.
-    using WorkStart = std::function<void()>;
-
-    Outcome judgeSpecification(const WorkStart& start = {});
-    Outcome judgeCapability(const WorkStart& start = {});
-    // The SPC judgment reads the rule options, which the workbook keeps.
-    Outcome judgeSpc(const Struct_Options& options, const WorkStart& start = {});
 
     // The red marking of one measurement cell and one statistics cell as
     // they are painted now.
     bool valueIsMarked(int col, int row) const;
     bool calcIsMarked(int col, int row) const;
 
-    // The whole chain of a shown sheet as the batch tool runs it: the limits
-    // computed (answered Yes) or typed, then the SPC judgment, every value
-    // converted once for all steps.
-    // The capability study of the same converted values goes into study when
-    // one is given. shown: the values show() gave, the tables unchanged
-    // since; they are taken over instead of converting the texts again.
-    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
-                     CapabilityStudy* study = nullptr, NormalisedValues* shown = nullptr);
-
     // Tells the listeners what an outcome changed and returns it.
     Outcome finish(Outcome o, int col = -1, int row = -1) const;
 
 private:
-    // The steps, over a source of lots (the tables, or their values
-    // converted once).
+    // The judgments write their verdicts, marking and result tables.
+    friend class JudgmentRunner;
+
+    // The limits computed over a source of lots (the tables, or their
+    // values converted once).
     void computeLimitsFrom(const LotSource& lots, int line, Outcome& o);
-    void judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
-    void judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
-    void judgeSpcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start, Outcome& o);
 
     void layOutTables(int lots, int n);
     Outcome loadInto(const Struct_Sheet& record, NormalisedValues* values = nullptr);

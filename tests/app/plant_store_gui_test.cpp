@@ -179,7 +179,7 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
     EXPECT_EQ(b.limit(LimitUcl2), "10.03");
     EXPECT_TRUE(std::all_of(b.lineAutomatic().begin(), b.lineAutomatic().end(), [](bool on) { return on; }));
     EXPECT_EQ(LinesDrawn(b), 9);  // with the two specification lines
-    ASSERT_TRUE(b.judgeSpc(formB->workbook().options).spcJudged);
+    ASSERT_TRUE(JudgmentRunner(b).spc(formB->workbook().options).spcJudged);
     ASSERT_EQ(BuildChartData(b).x.points.size(), 3u);
 
     // B edits lot 2; A corrects lot 1: one row more, still three current

@@ -312,10 +312,10 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     SheetSession session;
     session.show(Imported(Header{}, EvenLots()), ChartXbarR);
     int started = 0;
-    const SheetSession::WorkStart start = [&started] { ++started; };
+    const WorkStart start = [&started] { ++started; };
 
     // No control limits yet: guidance, no work started, nothing marked.
-    Outcome o = session.judgeSpc(Struct_Options::Defaults(), start);
+    Outcome o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
     EXPECT_EQ(o.messages, (std::vector<SessionMessage>{{SessionMessage::Kind::Guide, kMsgNoControlLimits}}));
     EXPECT_EQ(started, 0);
     EXPECT_FALSE(o.specJudged);
@@ -330,7 +330,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
 
     // The whole chain: each step starts its work (the window stores the
     // sheet there) and finishes.
-    o = session.judgeSpc(Struct_Options::Defaults(), start);
+    o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
     EXPECT_TRUE(o.messages.empty());
     EXPECT_FALSE(o.error);
     EXPECT_EQ(started, 2);
@@ -344,7 +344,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     // SPC judgment on.
     session.setHeaderText(HeaderField::Unit, "");
     session.setVerdicts(session.specVerdict(), session.calcVerdict(), Verdict::None);
-    o = session.judgeSpc(Struct_Options::Defaults(), start);
+    o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
     EXPECT_EQ(o.focus, SessionFocus::Unit);
     EXPECT_EQ(session.specVerdict(), Verdict::None);
     EXPECT_EQ(session.calcVerdict(), Verdict::Pass);
@@ -355,7 +355,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     // the error, after the work started.
     session.setHeaderText(HeaderField::Unit, "MM");
     session.valueCells().setText(1, 4, "1x");
-    o = session.judgeCapability(start);
+    o = JudgmentRunner(session).capability(start);
     ASSERT_TRUE(o.error);
     EXPECT_STREQ(o.error->what(), "'1x' は浮動小数点数ではありません");
     EXPECT_FALSE(o.specJudged);

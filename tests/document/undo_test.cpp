@@ -90,7 +90,7 @@ TEST(UndoHistory, EveryEditIsOneStepThatComesBackAndGoesAgain)
          }},
         {"lot switches", none, [](SheetSession& s) { s.edits().toggleLots(2, 5); }},
         {"every lot on", [](SheetSession& s) { s.edits().toggleLots(3, 4); }, [](SheetSession& s) { s.edits().enableAllLots(); }},
-        {"new lot numbers", [](SheetSession& s) { s.judgeCapability(); },
+        {"new lot numbers", [](SheetSession& s) { JudgmentRunner(s).capability(); },
          [](SheetSession& s) {
              std::vector<std::string> numbers{"ﾛｯﾄ№"};
              for (int r = 1; r <= 10; ++r)
