@@ -164,9 +164,12 @@ void SheetSession::typeText(TextField field, std::string text)
 {
     if (pending_ && !(pending_->field == field))
         commitPendingText();
-    if (!pending_)
+    const bool begun = !pending_;
+    if (begun)
         pending_ = Pending{field, textOf(field)};
     writeText(field, std::move(text));
+    if (begun)
+        historyChanged();
 }
 
 bool SheetSession::commitPendingText()
@@ -312,8 +315,36 @@ CellStore& SheetSession::table(SheetTable which)
 
 void SheetSession::setHistory(UndoStack* history)
 {
+    if (history_)
+        history_->setOnChange(nullptr);
     history_ = history;
+    if (history_)
+        history_->setOnChange([this] { historyChanged(); });
     dropPendingText();
+    historyChanged();
+}
+
+void SheetSession::setHistoryChanged(std::function<void()> changed)
+{
+    historyChanged_ = std::move(changed);
+}
+
+void SheetSession::historyChanged() const
+{
+    if (historyChanged_)
+        historyChanged_();
+}
+
+std::string SheetSession::undoLabel() const
+{
+    if (history_ && pendingChanged())
+        return CaptionOf(pending_->field);
+    return history_ ? history_->undoLabel() : std::string();
+}
+
+std::string SheetSession::redoLabel() const
+{
+    return canRedo() ? history_->redoLabel() : std::string();
 }
 
 bool SheetSession::canUndo() const

@@ -353,6 +353,15 @@ public:
     UndoStack* history() const noexcept { return history_; }
     bool canUndo() const;
     bool canRedo() const;
+    // What undo and redo would take back or bring again, for the menu
+    // ("元に戻す: " + label): the field being typed first; empty when there
+    // is nothing.
+    std::string undoLabel() const;
+    std::string redoLabel() const;
+    // Told whenever canUndo, canRedo or the labels may have changed: a step
+    // recorded, undone or redone, the history emptied or another sheet's
+    // history taken, a field begun.
+    void setHistoryChanged(std::function<void()> changed);
     // Writes back the before (undo) or after (redo) side of the next step
     // of the history on the shown sheet; a pending field is a step of its
     // own first. A step that replaced the whole record is left to the
@@ -488,8 +497,11 @@ private:
     bool specMarking_ = false;
     bool cpkMarking_ = false;
 
+    void historyChanged() const;
+
     std::vector<SessionListener*> listeners_;
     UndoStack* history_ = nullptr;
+    std::function<void()> historyChanged_;
     // The field being typed and its text before the typing began.
     struct Pending {
         TextField field;

@@ -57,6 +57,7 @@ TEST(UndoSequences, StepsComeBackInTheOrderTheyWereMade)
              s.edits().typeValue(0, 3, "12.5");
              s.setHeaderText(HeaderField::Lower, "1.0");  // still being typed
              EXPECT_EQ(s.history()->undoLabel(), "入力");
+             EXPECT_EQ(s.undoLabel(), "規格下限");
              ASSERT_TRUE(s.canUndo());
              b.book.undo(s);
              EXPECT_EQ(s.header().lower, "0.0");
@@ -172,7 +173,7 @@ TEST(UndoSequences, StepsComeBackInTheOrderTheyWereMade)
          [](Book& b) {
              UndoStack& h = *b.session.history();
              int told = 0;
-             h.setOnChange([&] { ++told; });
+             b.session.setHistoryChanged([&] { ++told; });
              h.setClean();
              EXPECT_TRUE(h.isClean());
              b.session.edits().typeValue(0, 1, "1");
@@ -189,6 +190,9 @@ TEST(UndoSequences, StepsComeBackInTheOrderTheyWereMade)
              b.book.undo(b.session);
              EXPECT_FALSE(h.isClean());  // the saved state is gone for good
              EXPECT_EQ(told, 9);
+             b.session.setHeaderText(HeaderField::Product, "軸");  // a field begun
+             EXPECT_EQ(told, 10);
+             EXPECT_EQ(b.session.redoLabel(), "");
          }},
     };
     for (const auto& c : cases) {
