@@ -181,6 +181,7 @@ bool SheetSession::commitPendingText()
     if (e.before == e.after || !history_)
         return false;
     history_->push(std::move(e));
+    historyChanged();
     return true;
 }
 
@@ -315,11 +316,7 @@ CellStore& SheetSession::table(SheetTable which)
 
 void SheetSession::setHistory(UndoStack* history)
 {
-    if (history_)
-        history_->setOnChange(nullptr);
     history_ = history;
-    if (history_)
-        history_->setOnChange([this] { historyChanged(); });
     dropPendingText();
     historyChanged();
 }
@@ -360,8 +357,10 @@ bool SheetSession::canRedo() const
 void SheetSession::record(UndoStep step)
 {
     commitPendingText();
-    if (history_)
-        history_->push(std::move(step));
+    if (!history_)
+        return;
+    history_->push(std::move(step));
+    historyChanged();
 }
 
 SheetTexts SheetSession::texts() const
@@ -478,6 +477,7 @@ Outcome SheetSession::travel(bool redo)
         history_->redo();
     else
         history_->undo();
+    historyChanged();
     Outcome o;
     std::visit([&](const auto& e) { apply(e, redo, o); }, next->edit);
     // One cell is told as that cell, so the journal writes it as one.

@@ -3,15 +3,15 @@
 // current sheet (the header texts, the lot labels and switches, the values,
 // the eleven control-limit texts with the state of each line, the statistics
 // and SPC tables, the three verdicts and the marking flags) and the commands
-// that work on it. The window's tables are views of the session's cell
-// stores and its fields write what is typed into the session, so every
-// computation reads the session, never a widget.
+// on its header and limits. The commands that edit the cells are SheetEdits
+// (below) and the judgments JudgmentRunner (judgment_chain.h). The window's
+// tables are views of the session's cell stores and its fields write what is
+// typed into the session through its setters, so every computation reads the
+// session, never a widget.
 //
 // Each command returns an Outcome: the message boxes to show in order, the
 // conversion error that stopped it, the field to focus and what changed, so
-// that a view repaints only that. The judgment commands run in a chain as the
-// window's buttons do: the SPC judgment runs the capability judgment, which
-// runs the specification judgment.
+// that a view repaints only that.
 #include <array>
 #include <functional>
 #include <optional>
@@ -359,8 +359,8 @@ public:
     std::string undoLabel() const;
     std::string redoLabel() const;
     // Told whenever canUndo, canRedo or the labels may have changed: a step
-    // recorded, undone or redone, the history emptied or another sheet's
-    // history taken, a field begun.
+    // recorded, undone or redone, another sheet's history taken, a field
+    // begun.
     void setHistoryChanged(std::function<void()> changed);
     // Writes back the before (undo) or after (redo) side of the next step
     // of the history on the shown sheet; a pending field is a step of its

@@ -75,12 +75,6 @@ std::string UndoStep::label() const
                       edit);
 }
 
-void UndoStack::changed() const
-{
-    if (onChange_)
-        onChange_();
-}
-
 void UndoStack::push(UndoStep step)
 {
     if (step.empty())
@@ -109,7 +103,6 @@ void UndoStack::push(UndoStep step)
         // The step the clean point stood after now holds more.
         if (clean_ && *clean_ == done_)
             clean_.reset();
-        changed();
         return;
     }
     steps_.push_back(std::move(step));
@@ -119,40 +112,33 @@ void UndoStack::push(UndoStep step)
             clean_ = *clean_ == 0 ? std::nullopt : std::optional<std::size_t>(*clean_ - 1);
     }
     done_ = steps_.size();
-    changed();
 }
 
-const UndoStep* UndoStack::undo()
+const UndoStep* UndoStack::undo() noexcept
 {
     if (!canUndo())
         return nullptr;
-    const UndoStep* step = &steps_[--done_];
-    changed();
-    return step;
+    return &steps_[--done_];
 }
 
-const UndoStep* UndoStack::redo()
+const UndoStep* UndoStack::redo() noexcept
 {
     if (!canRedo())
         return nullptr;
-    const UndoStep* step = &steps_[done_++];
-    changed();
-    return step;
+    return &steps_[done_++];
 }
 
-void UndoStack::clear()
+void UndoStack::clear() noexcept
 {
     // What is shown stays clean when it was.
     clean_ = isClean() ? std::optional<std::size_t>(0) : std::nullopt;
     steps_.clear();
     done_ = 0;
-    changed();
 }
 
-void UndoStack::setClean()
+void UndoStack::setClean() noexcept
 {
     clean_ = done_;
-    changed();
 }
 
 }  // namespace trevolo

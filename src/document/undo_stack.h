@@ -18,7 +18,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -183,30 +182,23 @@ public:
     std::string undoLabel() const { return canUndo() ? nextUndo()->label() : std::string(); }
     std::string redoLabel() const { return canRedo() ? nextRedo()->label() : std::string(); }
     // Moves past that step and returns it; null when there is none.
-    const UndoStep* undo();
-    const UndoStep* redo();
+    const UndoStep* undo() noexcept;
+    const UndoStep* redo() noexcept;
 
-    void clear();
+    void clear() noexcept;
     std::size_t size() const noexcept { return steps_.size(); }
     std::size_t doneCount() const noexcept { return done_; }
 
     // The point the sheet was last saved at: "changed since saved" is being
     // anywhere else. A new stack is clean; a step pushed after undoing past
     // the clean point, or folded into the step at it, leaves it unreachable.
-    void setClean();
+    void setClean() noexcept;
     bool isClean() const noexcept { return clean_ && *clean_ == done_; }
 
-    // Called after every change of what undo and redo would do (a step
-    // pushed, undone, redone, the history emptied, the clean point set).
-    void setOnChange(std::function<void()> onChange) { onChange_ = std::move(onChange); }
-
 private:
-    void changed() const;
-
     std::deque<UndoStep> steps_;
     std::size_t done_ = 0;
     std::optional<std::size_t> clean_ = 0;
-    std::function<void()> onChange_;
 };
 
 }  // namespace trevolo
