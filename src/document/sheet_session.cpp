@@ -577,7 +577,11 @@ Outcome SheetSession::changeCount(int lots, int n, bool enableAll)
             }
     e.lotsAfter = lots_;
     e.nAfter = n_;
-    if (e.lotsBefore != e.lotsAfter || e.nBefore != e.nAfter || !e.layout.empty())
+    // The same counts laid out again (after a new chart kind) are no step,
+    // unless lots were switched on.
+    const bool switched =
+        std::any_of(e.layout.begin(), e.layout.end(), [](const CellChange& c) { return c.col == 1; });
+    if (e.lotsBefore != e.lotsAfter || e.nBefore != e.nAfter || switched)
         record(std::move(e));
     Outcome o;
     o.changed = ChangedShape | ChangedLots | ChangedCalc | ChangedSpc;
