@@ -82,7 +82,7 @@ void BM_SwitchToChartPage(benchmark::State& state)
         Ctl<QTabWidget>(w.form, "pageInput")->setCurrentIndex(2);
         QApplication::processEvents();
         SheetSession& s = w.form.session();
-        s.setField(s.histogramClasses, s.histogramClasses, ChangedSpc);
+        s.setHistogramClasses(s.histogramClasses());
         state.ResumeTiming();
         Ctl<QTabWidget>(w.form, "pageInput")->setCurrentWidget(w.form.findChild<ChartPage*>());
         w.form.repaint();

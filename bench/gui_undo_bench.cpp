@@ -32,7 +32,7 @@ void BM_UndoPasteOfTheLargestSheet(benchmark::State& state)
             text += std::to_string(r % 10) + ".5" + (c < 99 ? "\t" : "\r\n");
     for (auto _ : state) {
         state.PauseTiming();
-        session.paste({0, 1, 0, 1}, text);
+        session.edits().paste({0, 1, 0, 1}, text);
         w.form.repaint();
         state.ResumeTiming();
         undo->trigger();

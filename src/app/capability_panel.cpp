@@ -71,7 +71,7 @@ void CapabilityPanel::refresh()
 {
     const CapabilityStudy study = StudySessionCapability(session_);
     // A one-sided kind gives the index of its side, as the statistics table.
-    const int kind = session_.header.specKind;
+    const int kind = IndexOf(session_.header().specKind);
     const QString index = kind == SpecUpperOnly   ? QStringLiteral("CPU")
                           : kind == SpecLowerOnly ? QStringLiteral("CPL")
                                                   : QString();

@@ -170,10 +170,10 @@ EntryController::EntryController(Workbook& workbook, SheetSession& session, Wind
     // Typing into the lot or measurement table goes through the session's
     // commands, which keep the history.
     c_.gridEdit->gridModel()->onEdit = [this](int col, int row, const std::string& text) {
-        host_.runCommand([&] { session_.typeValue(col, row, text); });
+        host_.runCommand([&] { session_.edits().typeValue(col, row, text); });
     };
     c_.gridCtrl->onToggle = [this](int top, int bottom) {
-        host_.runCommand([&] { session_.toggleLots(top, bottom); });
+        host_.runCommand([&] { session_.edits().toggleLots(top, bottom); });
     };
     setupEntry();
     setupClipboard(window);
@@ -229,7 +229,7 @@ bool EntryController::gridEditKeyPress(QChar key, const QString& text)
     const GridPos pos = c_.gridEdit->current();
     if (pos.row < 1)
         return false;
-    const Outcome o = session_.commitValue(pos.col, pos.row);
+    const Outcome o = session_.edits().commitValue(pos.col, pos.row);
     if (o.current) {
         c_.gridEdit->setCurrent(*o.current);
         c_.gridEdit->viewport()->update();
@@ -315,14 +315,14 @@ void EntryController::popMenuPasteClick()
         return;
     const QString text = QGuiApplication::clipboard()->text();
     if (!text.isEmpty())
-        host_.applyOutcome(session_.paste(Grid_Selection(c_.gridEdit), ToStdString(text)));
+        host_.applyOutcome(session_.edits().paste(Grid_Selection(c_.gridEdit), ToStdString(text)));
     c_.gridEdit->autoColWidth();
 }
 
 void EntryController::popMenuDeleteClick()
 {
     if (c_.gridEdit->hasFocus())
-        host_.applyOutcome(session_.clearCells(Grid_Selection(c_.gridEdit)));
+        host_.applyOutcome(session_.edits().clearCells(Grid_Selection(c_.gridEdit)));
 }
 
 void EntryController::popMenuAllSelectClick()
@@ -340,10 +340,15 @@ void EntryController::undoRedo(bool redo)
     host_.commitPendingInput();
     const Outcome o = redo ? workbook_.redo(session_) : workbook_.undo(session_);
     if (o.changed & ChangedSheet) {
-        // The whole record came back (an import undone): shown afresh.
-        shown_.showAfresh();
+        // The whole record came back (an import undone) and was shown
+        // afresh, with its limits as they were shown; the tab strip takes
+        // the focus as a click on it does, and the undo keys work there.
+        host_.applyOutcome(o);
+        shown_.focusTabs();
         return;
     }
+    if (o.changed & ChangedShape)
+        shown_.showCounts();  // a lot count or n came back
     if (o.changed & ChangedHeader) {
         workbook_.relabel(session_);
         c_.header->showHeader();
@@ -369,7 +374,7 @@ void EntryController::btnLotEditClick()
     std::vector<std::string> numbers;
     for (int r = 0; r < rows; ++r)
         numbers.push_back(lotEditForm_->lotNumber(r));
-    session_.renumberLots(numbers);
+    session_.edits().renumberLots(numbers);
 }
 
 }  // namespace trevolo

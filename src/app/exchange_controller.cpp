@@ -307,7 +307,7 @@ void ExchangeController::btnControlChartClick()
     BusyFrame busy(c_.splash, ToQString(kBusyReport));
 
     ControlChartData data;
-    data.chartKind = session_.chartKind;
+    data.chartKind = IndexOf(session_.chartKind());
     data.lotCountSetting = shown_.lotCountSetting();
     // The statistics table: title row, one row per lot that took part, the
     // total row last.
@@ -323,7 +323,7 @@ void ExchangeController::btnControlChartClick()
     const int lines[9] = {LimitUcl3, LimitUcl2, LimitUcl1, LimitXcl,   LimitLcl1,
                           LimitLcl2, LimitLcl3, LimitRcl,  LimitRsUcl3};
     auto line = [this](int l) {
-        return ChartLine{session_.lineNames[static_cast<size_t>(l)], session_.limits[static_cast<size_t>(l)]};
+        return ChartLine{session_.lineNames()[static_cast<size_t>(l)], session_.limit(l)};
     };
     for (size_t i = 0; i < 7; ++i)
         data.xLines[i] = line(lines[i]);
@@ -347,8 +347,8 @@ void ExchangeController::btnHistogramClick()
     data.n = session_.columns();
     data.enabled = [&ctrl](int lot) { return ctrl.flag(1, lot + 1); };
     data.value = [&edit](int lot, int col) { return std::string(edit.text(col, lot + 1)); };
-    data.keta = session_.header.keta;
-    data.classes = HistogramClassCount(session_.histogramClasses, kMinHistogramClasses);
+    data.keta = session_.header().keta;
+    data.classes = HistogramClassCount(session_.histogramClasses(), kMinHistogramClasses);
 
     MakeHistogramReport(data, Place(saveFilesDir_));
 }

@@ -92,16 +92,13 @@ void HeaderPanel::setupInput()
 // the list and the button.
 void HeaderPanel::bindSession()
 {
-    SheetHeader& h = session_.header;
-    BindText(editProduct, session_, h.product, ChangedHeader);
-    BindText(editProcess, session_, h.process, ChangedHeader);
-    BindText(editMbc, session_, h.mbc, ChangedHeader);
-    BindText(editLabel, session_, h.label, ChangedHeader);
-    BindText(editUnit, session_, h.unit, ChangedHeader);
-    BindText(spinKeta, session_, h.keta, ChangedHeader);
-    BindText(editKupper, session_, h.upper, ChangedHeader | ChangedMarking);
-    BindText(editKlower, session_, h.lower, ChangedHeader | ChangedMarking);
-    BindIndex(cmbSpecKind, session_, h.specKind, ChangedHeader | ChangedMarking);
+    const std::pair<TEdit*, HeaderField> texts[] = {
+        {editProduct, HeaderField::Product}, {editProcess, HeaderField::Process}, {editMbc, HeaderField::Mbc},
+        {editLabel, HeaderField::Label},     {editUnit, HeaderField::Unit},       {spinKeta, HeaderField::Keta},
+        {editKupper, HeaderField::Upper},    {editKlower, HeaderField::Lower}};
+    for (const auto& [edit, field] : texts)
+        BindText(edit, [this, field](std::string t) { session_.setHeaderText(field, std::move(t)); });
+    BindIndex(cmbSpecKind, [this](int i) { session_.setSpecKind(SpecKindOfIndex(i)); });
 
     connect(cmbSpecKind, &QComboBox::activated, this, &HeaderPanel::specKindChosen);
     connect(btnSpecClear, &QPushButton::clicked, this, &HeaderPanel::clearClicked);
@@ -116,13 +113,13 @@ void HeaderPanel::showHeader()
 {
     // Painted from a copy: the fields write into the session as they change,
     // and a limit field the kind greys out is emptied on the way.
-    const SheetHeader h = session_.header;
+    const SheetHeader h = session_.header();
     SetWholeText(editProduct, QString::fromStdString(h.product));
     SetWholeText(editProcess, QString::fromStdString(h.process));
     SetWholeText(editMbc, QString::fromStdString(h.mbc));
     SetWholeText(editLabel, QString::fromStdString(h.label));
     SetWholeText(editUnit, QString::fromStdString(h.unit));
-    cmbSpecKind->setCurrentIndex(h.specKind);
+    cmbSpecKind->setCurrentIndex(IndexOf(h.specKind));
     applySpecKind();
     spinKeta->setText(QString::fromStdString(h.keta));
     SetWholeText(editKupper, QString::fromStdString(h.upper));
@@ -131,7 +128,7 @@ void HeaderPanel::showHeader()
 
 void HeaderPanel::showCleared(int decimals)
 {
-    const SheetHeader& h = session_.header;
+    const SheetHeader& h = session_.header();
     for (auto [field, text] : {std::pair{editProduct, &h.product},
                                {editProcess, &h.process},
                                {editMbc, &h.mbc},
@@ -141,7 +138,7 @@ void HeaderPanel::showCleared(int decimals)
                                {editKlower, &h.lower}})
         field->setText(QString::fromStdString(*text));
     spinKeta->setValue(decimals);
-    cmbSpecKind->setCurrentIndex(h.specKind);
+    cmbSpecKind->setCurrentIndex(IndexOf(h.specKind));
     applySpecKind();
 }
 

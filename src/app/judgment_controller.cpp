@@ -87,7 +87,7 @@ void JudgmentController::connectControls()
     connect(c_.entryPage, &EntryPage::specJudgClicked, this, command(&JudgmentController::btnSpecJudgClick));
     connect(c_.entryPage, &EntryPage::randamClicked, this, command(&JudgmentController::btnRandamClick));
     connect(c_.entryPage, &EntryPage::allOnClicked, this,
-            [this] { host_.commitPendingInput(), host_.runCommand([this] { session_.enableAllLots(); }); });
+            [this] { host_.commitPendingInput(), host_.runCommand([this] { session_.edits().enableAllLots(); }); });
     connect(c_.capabilityPage, &CapabilityPage::cpkCalcClicked, this, command(&JudgmentController::btnCpkCalcClick));
     connect(c_.spcPage, &SpcPage::spcJudgClicked, this, command(&JudgmentController::btnSpcJudgClick));
 
@@ -105,16 +105,16 @@ void JudgmentController::connectControls()
 
 void JudgmentController::showVerdicts()
 {
-    c_.entryPage->showVerdict(VerdictText(session_.specVerdict));
-    c_.capabilityPage->showVerdict(VerdictText(session_.calcVerdict));
-    const Verdict spc = session_.spcVerdict;
+    c_.entryPage->showVerdict(VerdictText(session_.specVerdict()));
+    c_.capabilityPage->showVerdict(VerdictText(session_.calcVerdict()));
+    const Verdict spc = session_.spcVerdict();
     c_.spcPage->showVerdict(spc == Verdict::None ? "" : spc == Verdict::Fail ? kSpcPanelFail : kSpcPanelPass);
 }
 
 bool JudgmentController::judgeAll()
 {
     btnSpcJudgClick();
-    return session_.specVerdict != Verdict::None && session_.calcVerdict != Verdict::None;
+    return session_.specVerdict() != Verdict::None && session_.calcVerdict() != Verdict::None;
 }
 
 void JudgmentController::menuExecSpecClick()
@@ -151,7 +151,7 @@ void JudgmentController::btnSpecClearClick()
     // With no tab selected the label stays as it is.
     const int shown = shown_.shownIndex();
     session_.clearHeader(workbook_.contains(shown) ? workbook_.sheets[static_cast<size_t>(shown)].Label
-                                                   : session_.header.label,
+                                                   : session_.header().label,
                          workbook_.settings);
     c_.header->showCleared(workbook_.settings.Keta);
     c_.gridEdit->viewport()->update();
@@ -173,7 +173,7 @@ void JudgmentController::btnSpecJudgClick()
     {
         BusyCursor busy;
         PaintPause pause(c_.gridEdit);
-        o = session_.judgeSpecification([this] { shown_.store(); });
+        o = JudgmentRunner(session_).specification([this] { shown_.store(); });
         if (o.specJudged)
             c_.gridEdit->autoColWidth();
     }
@@ -194,7 +194,7 @@ void JudgmentController::btnRandamClick()
                              ? demoSeed_
                              : static_cast<quint64>(std::chrono::system_clock::now().time_since_epoch().count());
     const std::vector<std::string> values =
-        MakeDemoValues(lots, cols, session_.header.keta, session_.header.lower, seed);
+        MakeDemoValues(lots, cols, session_.header().keta, session_.header().lower, seed);
     if (values.empty())
         return;
     // Written as one paste over the whole table, so it is one step of the
@@ -207,7 +207,7 @@ void JudgmentController::btnRandamClick()
             text += col + 1 < cols ? '\t' : '\n';
         }
     }
-    session_.paste({0, 1, 0, 1}, text);
+    session_.edits().paste({0, 1, 0, 1}, text);
 }
 
 void JudgmentController::btnCpkCalcClick()
@@ -215,7 +215,7 @@ void JudgmentController::btnCpkCalcClick()
     Outcome o;
     {
         BusyCursor busy;
-        o = session_.judgeCapability([this] { shown_.store(); });
+        o = JudgmentRunner(session_).capability([this] { shown_.store(); });
     }
     showCapability(o);
 }
@@ -251,7 +251,7 @@ void JudgmentController::btnSpcJudgClick()
     Outcome o;
     {
         BusyCursor busy;
-        o = session_.judgeSpc(workbook_.options, [this] { shown_.store(); });
+        o = JudgmentRunner(session_).spc(workbook_.options, [this] { shown_.store(); });
     }
     showCapability(o);
     if (o.spcJudged)
@@ -301,7 +301,7 @@ void JudgmentController::rsLineTyped()
 void JudgmentController::cmbLimitChange()
 {
     // Both computing methods put every line into the automatic state.
-    if (session_.limitMethod != LimitTyped) {
+    if (!session_.limitsTyped()) {
         bool computed = false;
         try {
             computed = computeControlLimits(kAllLimitLines);

@@ -208,15 +208,15 @@ void LimitPanel::setupInput()
 // The controls write into the session; the panel's signals follow them.
 void LimitPanel::bindSession()
 {
-    BindIndex(cmbChart, session_, session_.chartKind, ChangedShape);
-    BindIndex(cmbLimit, session_, session_.limitMethod, ChangedLimits);
+    BindIndex(cmbChart, [this](int i) { session_.setChartKind(ChartKindOfIndex(i)); });
+    BindIndex(cmbLimit, [this](int i) { session_.setLimitMethod(LimitMethodOfIndex(i)); });
     for (int f = 0; f < kLimitFields; ++f)
-        BindText(field(f), session_, session_.limits[static_cast<size_t>(f)], ChangedLimits);
+        BindText(field(f), [this, f](std::string t) { session_.setLimit(f, std::move(t)); });
     for (int line = 0; line < kVisibleLimitLines; ++line) {
-        BindCheck(box(line), session_, session_.lineAutomatic[static_cast<size_t>(line)], ChangedLimits);
-        BindText(name(line), session_, session_.lineNames[static_cast<size_t>(line)], ChangedLimits);
+        BindCheck(box(line), [this, line](bool on) { session_.setLineAutomatic(line, on); });
+        BindText(name(line), [this, line](std::string t) { session_.setLineName(line, std::move(t)); });
     }
-    BindText(spinBetWeen, session_, session_.histogramClasses, ChangedHeader);
+    BindText(spinBetWeen, [this](std::string t) { session_.setHistogramClasses(std::move(t)); });
 
     connect(cmbChart, &QComboBox::activated, this, &LimitPanel::chartChosen);
     connect(cmbLimit, &QComboBox::activated, this, &LimitPanel::methodChosen);
@@ -227,7 +227,7 @@ void LimitPanel::bindSession()
     // the session takes it first, then the hidden lines follow it.
     for (int f : {LimitRcl, LimitRsUcl3})
         connect(field(f), &QLineEdit::textEdited, this, [this, f](const QString& t) {
-            session_.limits[static_cast<size_t>(f)] = t.toStdString();
+            session_.setLimit(f, t.toStdString());
             emit rsLineTyped();
         });
 }
@@ -282,7 +282,7 @@ void LimitPanel::setMethodQuietly(int index)
         cmbLimit->setCurrentIndex(index);
     }
     // The list tells no one, but the session holds what it shows.
-    session_.limitMethod = index;
+    session_.setLimitMethod(LimitMethodOfIndex(index));
 }
 
 bool LimitPanel::lineChecked(int line) const
@@ -319,7 +319,7 @@ void LimitPanel::setLinesCheckedQuietly(bool on)
             const QSignalBlocker block(box(line));
             box(line)->setChecked(on);
         }
-        session_.setField(session_.lineAutomatic[static_cast<size_t>(line)], on, ChangedLimits);
+        session_.setLineAutomatic(line, on);
     }
 }
 
@@ -328,20 +328,20 @@ void LimitPanel::showSession()
     {
         const QSignalBlocker chart(cmbChart);
         const QSignalBlocker method(cmbLimit);
-        cmbChart->setCurrentIndex(session_.chartKind);
-        cmbLimit->setCurrentIndex(session_.limitMethod);
+        cmbChart->setCurrentIndex(IndexOf(session_.chartKind()));
+        cmbLimit->setCurrentIndex(IndexOf(session_.limitMethod()));
     }
     showLimits();
     for (int line = 0; line < kVisibleLimitLines; ++line) {
-        const bool automatic = session_.lineAutomatic[static_cast<size_t>(line)];
+        const bool automatic = session_.lineAutomatic()[static_cast<size_t>(line)];
         {
             const QSignalBlocker block(box(line));
             box(line)->setChecked(automatic);
         }
         showLineLook(line, automatic);
-        name(line)->setText(QString::fromStdString(session_.lineNames[static_cast<size_t>(line)]));
+        name(line)->setText(QString::fromStdString(session_.lineNames()[static_cast<size_t>(line)]));
     }
-    showChartKind(session_.chartKind);
+    showChartKind(IndexOf(session_.chartKind()));
 }
 
 void LimitPanel::focusLine(int line)
@@ -354,14 +354,14 @@ void LimitPanel::showLimits(int line)
     for (int f = 0; f < kLimitFields; ++f) {
         const bool hidden = f == LimitRsUcl2 || f == LimitRsUcl1;
         if (line == kEveryField || f == line || hidden)
-            SetWholeText(field(f), QString::fromStdString(session_.limits[static_cast<size_t>(f)]));
+            SetWholeText(field(f), QString::fromStdString(session_.limit(f)));
     }
 }
 
 void LimitPanel::showHiddenLines()
 {
     for (int f : {LimitRsUcl2, LimitRsUcl1})
-        SetWholeText(field(f), QString::fromStdString(session_.limits[static_cast<size_t>(f)]));
+        SetWholeText(field(f), QString::fromStdString(session_.limit(f)));
 }
 
 void LimitPanel::showChartKind(int kind)

@@ -479,8 +479,8 @@ void TMainForm::NormaliseField(QWidget* field)
         return;
     if (header_->isLabel(field)) {
         workbook_.relabel(session_);
-        if (header_->label() != ToQString(session_.header.label))
-            header_->setLabel(ToQString(session_.header.label));
+        if (header_->label() != ToQString(session_.header().label))
+            header_->setLabel(ToQString(session_.header().label));
         return;
     }
     if (header_->normalise(field) || limits_->normalise(field) || capabilityPage_->normalise(field))

@@ -152,9 +152,9 @@ CapabilityPage::CapabilityPage(SheetSession& session, QWidget* parent) : QWidget
         w->setAttribute(Qt::WA_InputMethodEnabled, false);
     editCpCpk->keyFilter = ThresholdKey;
 
-    BindCheck(chkCpCpk, session, session.threshold.on, ChangedHeader | ChangedMarking);
-    BindIndex(cmbCpCpk, session, session.threshold.index, ChangedHeader | ChangedMarking);
-    BindText(editCpCpk, session, session.threshold.text, ChangedHeader | ChangedMarking);
+    BindCheck(chkCpCpk, [&session](bool on) { session.setThresholdOn(on); });
+    BindIndex(cmbCpCpk, [&session](int i) { session.setThresholdIndex(i); });
+    BindText(editCpCpk, [&session](std::string t) { session.setThresholdText(std::move(t)); });
 
     connect(btnCpkCalc, &QPushButton::clicked, this, &CapabilityPage::cpkCalcClicked);
     connect(chkCpCpk, &QCheckBox::toggled, this, &CapabilityPage::thresholdToggled);
@@ -184,9 +184,9 @@ void CapabilityPage::showThreshold()
         const QSignalBlocker on(chkCpCpk);
         const QSignalBlocker index(cmbCpCpk);
         const QSignalBlocker text(editCpCpk);
-        chkCpCpk->setChecked(session_.threshold.on);
-        cmbCpCpk->setCurrentIndex(session_.threshold.index);
-        editCpCpk->setText(QString::fromStdString(session_.threshold.text));
+        chkCpCpk->setChecked(session_.threshold().on);
+        cmbCpCpk->setCurrentIndex(session_.threshold().index);
+        editCpCpk->setText(QString::fromStdString(session_.threshold().text));
     }
     applyThreshold();
 }

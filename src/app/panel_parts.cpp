@@ -80,25 +80,22 @@ void ShowVerdict(QLabel* panel, const char* text)
     panel->setPalette(p);
 }
 
-void BindText(QLineEdit* e, SheetSession& session, std::string& target, unsigned what)
+void BindText(QLineEdit* e, std::function<void(std::string)> set)
 {
-    target = e->text().toStdString();
-    QObject::connect(e, &QLineEdit::textChanged, e,
-                     [&session, &target, what](const QString& t) { session.setField(target, t.toStdString(), what); });
+    set(e->text().toStdString());
+    QObject::connect(e, &QLineEdit::textChanged, e, [set](const QString& t) { set(t.toStdString()); });
 }
 
-void BindIndex(QComboBox* c, SheetSession& session, int& target, unsigned what)
+void BindIndex(QComboBox* c, std::function<void(int)> set)
 {
-    target = c->currentIndex();
-    QObject::connect(c, &QComboBox::currentIndexChanged, c,
-                     [&session, &target, what](int i) { session.setField(target, i, what); });
+    set(c->currentIndex());
+    QObject::connect(c, &QComboBox::currentIndexChanged, c, [set](int i) { set(i); });
 }
 
-void BindCheck(QCheckBox* b, SheetSession& session, bool& target, unsigned what)
+void BindCheck(QCheckBox* b, std::function<void(bool)> set)
 {
-    target = b->isChecked();
-    QObject::connect(b, &QCheckBox::toggled, b,
-                     [&session, &target, what](bool on) { session.setField(target, on, what); });
+    set(b->isChecked());
+    QObject::connect(b, &QCheckBox::toggled, b, [set](bool on) { set(on); });
 }
 
 }  // namespace trevolo

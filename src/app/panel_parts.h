@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 #include <string>
 
 #include "document/sheet_session.h"
@@ -22,10 +23,11 @@ QLabel* VerdictPanel(const char* name, QWidget* parent);
 void ShowVerdict(QLabel* panel, const char* text);
 QPushButton* Button(const char* name, const QString& caption, QWidget* parent);
 
-// Each field writes what it shows into the session as it changes, by typing
-// or by the program, and tells the session's listeners what changed.
-void BindText(QLineEdit* e, SheetSession& session, std::string& target, unsigned what);
-void BindIndex(QComboBox* c, SheetSession& session, int& target, unsigned what);
-void BindCheck(QCheckBox* b, SheetSession& session, bool& target, unsigned what);
+// Each field writes what it shows into the session through its setter as it
+// changes, by typing or by the program; the setter tells the session's
+// listeners what changed.
+void BindText(QLineEdit* e, std::function<void(std::string)> set);
+void BindIndex(QComboBox* c, std::function<void(int)> set);
+void BindCheck(QCheckBox* b, std::function<void(bool)> set);
 
 }  // namespace trevolo

@@ -248,11 +248,11 @@ std::vector<int> PlantStoreView::sheetsToPublish(bool all) const
 
 std::optional<LimitSet> PlantStoreView::limitsToSend(std::string& key)
 {
-    if (std::none_of(session_.limits.begin(), session_.limits.end(), [](const std::string& t) { return !IsBlank(t); }))
+    if (std::none_of(session_.limits().begin(), session_.limits().end(), [](const std::string& t) { return !IsBlank(t); }))
         return std::nullopt;
     LimitSet set;
-    set.method = kLimitTexts[std::clamp(session_.limitMethod, 0, 2)];
-    set.values = session_.limits;
+    set.method = kLimitTexts[IndexOf(session_.limitMethod())];
+    set.values = session_.limits();
     set.effectiveFrom = StationNowMillis();
     std::string text = set.method;
     for (const std::string& v : set.values)
@@ -408,9 +408,9 @@ void PlantStoreView::showHistory(int index, const LotHistory& history, const Lim
         SheetSession& session = session_;
         session.typeLimits(limits->values);
         for (int line = 0; line < kVisibleLimitLines; ++line)
-            if (!IsBlank(session.limits[static_cast<size_t>(line)]))
-                session.lineAutomatic[static_cast<size_t>(line)] = true;
-        session.setField(session.limitMethod, session.limitMethod, ChangedLimits | ChangedLineStates);
+            if (!IsBlank(session.limit(line)))
+                session.setLineAutomatic(line, true);
+        session.setView(session.view());
     }
     for (const SessionMessage& m : o.messages)
         tell(m.kind == SessionMessage::Kind::Warning ? kWarningCaption : kGuideCaption, ToQString(m.text));
@@ -435,17 +435,17 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
     Struct_Sheet next = FollowedSheet(current, SheetFromHistory(live_->characteristic, live_->history, current.Row),
                                       live_->history, keepHistory);
     SheetSession& session = session_;
-    const Verdict spc = session.spcVerdict, calc = session.calcVerdict, spec = session.specVerdict;
+    const Verdict spc = session.spcVerdict(), calc = session.calcVerdict(), spec = session.specVerdict();
     const int page = host_.currentPage();
     applying_ = true;
     book_.followSheet(index, std::move(next), keepHistory, session);
     applying_ = false;
     if (spc != Verdict::None)
-        session.judgeSpc(book_.options);
+        JudgmentRunner(session).spc(book_.options);
     else if (calc != Verdict::None)
-        session.judgeCapability();
+        JudgmentRunner(session).capability();
     else if (spec != Verdict::None)
-        session.judgeSpecification();
+        JudgmentRunner(session).specification();
     if (page >= 0)
         host_.setCurrentPage(page);
 }

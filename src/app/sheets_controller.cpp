@@ -98,8 +98,8 @@ void SheetsController::store()
     if (!workbook_.contains(index))
         return;
     workbook_.storeShown(session_);
-    if (c_.header->label() != ToQString(session_.header.label))
-        c_.header->setLabel(ToQString(session_.header.label));
+    if (c_.header->label() != ToQString(session_.header().label))
+        c_.header->setLabel(ToQString(session_.header().label));
     // The counts are stored as their fields show them, also while a count
     // typed there has not laid the tables out (yet).
     Struct_Sheet& s = workbook_.sheets[static_cast<size_t>(index)];
@@ -132,13 +132,7 @@ void SheetsController::showShownSheet()
     c_.header->showHeader();
     c_.limits->showSession();
     c_.capability->showThreshold();
-    {
-        const QSignalBlocker row(c_.spinRow);
-        const QSignalBlocker col(c_.spinCol);
-        c_.spinRow->setValue(session_.lots());
-        c_.spinCol->setValue(session_.columns());
-    }
-    layOutGrids();
+    showCounts();
     if (workbook_.contains(shown) && !workbook_.sheets[static_cast<size_t>(shown)].DataList.empty())
         c_.gridEdit->autoColWidth();
 }
@@ -195,8 +189,8 @@ void SheetsController::layOutGrids()
         c_.gridSpc->setColWidth(col, 44);
     c_.gridSpc->setColWidth(0, 85);
     c_.gridSpc->setColWidth(17, 96);
-    c_.limits->showChartKind(session_.chartKind);
-    c_.pageInput->setTabText(2, SpcPageCaption(session_.chartKind));
+    c_.limits->showChartKind(IndexOf(session_.chartKind()));
+    c_.pageInput->setTabText(2, SpcPageCaption(IndexOf(session_.chartKind())));
 
     for (StringGrid* g : {static_cast<StringGrid*>(c_.gridCtrl), c_.gridEdit, c_.gridCalc, c_.gridSpc})
         g->gridModel()->cellsChanged();
@@ -214,9 +208,24 @@ void SheetsController::showAfresh()
 {
     BusyCursor busy;
     host_.applyOutcome(workbook_.showSheet(workbook_.current, session_));
-    // The tab strip takes the focus as a click on it does; the sheet's undo
-    // keys work there too.
+    focusTabs();
+}
+
+void SheetsController::focusTabs()
+{
+    // The sheet's undo keys work on the tab strip too.
     c_.tabCtrl->setFocus();
+}
+
+void SheetsController::showCounts()
+{
+    {
+        const QSignalBlocker row(c_.spinRow);
+        const QSignalBlocker col(c_.spinCol);
+        c_.spinRow->setValue(session_.lots());
+        c_.spinCol->setValue(session_.columns());
+    }
+    layOutGrids();
 }
 
 void SheetsController::spinTabChange()

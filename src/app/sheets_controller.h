@@ -55,6 +55,8 @@ public:
     void store() override;
     void showAfresh() override;
     void resetLimitsAndLayOut() override;
+    void showCounts() override;
+    void focusTabs() override;
     int lotCountSetting() const override;
     int columnCountSetting() const override;
 

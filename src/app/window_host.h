@@ -45,6 +45,11 @@ public:
     // The limits emptied, the results cleared and the tables laid out again
     // for the counts the fields show (a new chart kind).
     virtual void resetLimitsAndLayOut() = 0;
+    // The count fields and the tables' shapes follow the session (a lot
+    // count or n undone or redone).
+    virtual void showCounts() = 0;
+    // The tab strip takes the focus, as a click on it does.
+    virtual void focusTabs() = 0;
     // The lot count and n as their fields show them.
     virtual int lotCountSetting() const = 0;
     virtual int columnCountSetting() const = 0;

@@ -6,13 +6,13 @@ CapabilityStudy StudySessionCapability(const SheetSession& session, const LotSou
 {
     const GridLots grid(session.lotCells(), session.valueCells(), session.lots(), session.columns());
     CapabilityStudyInput in;
-    in.chartKind = session.chartKind;
-    in.specKind = session.header.specKind;
-    in.upper = session.header.upper;
-    in.lower = session.header.lower;
-    in.thresholdOn = session.threshold.on;
-    in.thresholdIndex = session.threshold.index;
-    in.threshold = session.threshold.text;
+    in.chartKind = IndexOf(session.chartKind());
+    in.specKind = IndexOf(session.header().specKind);
+    in.upper = session.header().upper;
+    in.lower = session.header().lower;
+    in.thresholdOn = session.threshold().on;
+    in.thresholdIndex = session.threshold().index;
+    in.threshold = session.threshold().text;
     return StudyCapability(lots ? *lots : grid, in);
 }
 

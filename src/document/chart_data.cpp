@@ -34,7 +34,7 @@ std::string MarkName(const SheetSession& s, int column)
     const std::string& title = s.spcCells().text(column, 0);
     if (!title.empty())
         return title;
-    return SpcColumnTitle(column, s.chartKind);
+    return SpcColumnTitle(column, IndexOf(s.chartKind()));
 }
 
 // The points of one side: every lot row of the statistics table whose value
@@ -74,13 +74,13 @@ LevelLine Line(const SheetSession& s, int field, LevelLine::Kind kind, int box, 
     l.kind = kind;
     l.field = field;
     l.name = std::move(name);
-    l.shown = s.lineAutomatic[static_cast<size_t>(box)] && TryStrToFloat(s.limits[static_cast<size_t>(field)], l.value);
+    l.shown = s.lineAutomatic()[static_cast<size_t>(box)] && TryStrToFloat(s.limit(field), l.value);
     return l;
 }
 
 LevelLine VisibleLine(const SheetSession& s, int field, LevelLine::Kind kind)
 {
-    return Line(s, field, kind, field, s.lineNames[static_cast<size_t>(field)]);
+    return Line(s, field, kind, field, s.lineNames()[static_cast<size_t>(field)]);
 }
 
 std::vector<LevelLine> SpecLines(const SheetSession& s)
@@ -89,12 +89,12 @@ std::vector<LevelLine> SpecLines(const SheetSession& s)
     LevelLine upper;
     upper.kind = LevelLine::Kind::Spec;
     upper.name = kUpperSpecName;
-    upper.shown = s.header.upperEnabled() && TryStrToFloat(s.header.upper, upper.value);
+    upper.shown = s.header().upperEnabled() && TryStrToFloat(s.header().upper, upper.value);
     lines.push_back(upper);
     LevelLine lower;
     lower.kind = LevelLine::Kind::Spec;
     lower.name = kLowerSpecName;
-    lower.shown = s.header.lowerEnabled() && TryStrToFloat(s.header.lower, lower.value);
+    lower.shown = s.header().lowerEnabled() && TryStrToFloat(s.header().lower, lower.value);
     lines.push_back(lower);
     return lines;
 }
@@ -128,8 +128,8 @@ ControlChart BuildXChart(const SheetSession& s)
 ControlChart BuildSpreadChart(const SheetSession& s)
 {
     ControlChart c;
-    c.title = SpreadTitle(s.chartKind);
-    c.points = Points(s, SpreadColumn(s.chartKind), 9);
+    c.title = SpreadTitle(IndexOf(s.chartKind()));
+    c.points = Points(s, SpreadColumn(IndexOf(s.chartKind())), 9);
     using K = LevelLine::Kind;
     c.lines.push_back(VisibleLine(s, LimitRcl, K::Centre));
     c.lines.push_back(VisibleLine(s, LimitRsUcl3, K::Control));
@@ -143,7 +143,7 @@ ControlChart BuildSpreadChart(const SheetSession& s)
 Histogram BuildHistogram(const SheetSession& s)
 {
     Histogram h;
-    h.classCount = HistogramClassCount(s.histogramClasses);
+    h.classCount = HistogramClassCount(s.histogramClasses());
     h.specLimits = SpecLines(s);
     const GridLots lots(s.lotCells(), s.valueCells(), s.lots(), s.columns());
     for (int lot = 0; lot < lots.lotCount(); ++lot) {
@@ -165,7 +165,7 @@ Histogram BuildHistogram(const SheetSession& s)
         // One value throughout: a class one step of the shown decimals wide
         // around it, so the bar has a width.
         int keta = 3;
-        TryStrToInt(s.header.keta, keta);
+        TryStrToInt(s.header().keta, keta);
         const double step = std::pow(10.0, -std::clamp(keta, 0, 5));
         from -= step / 2;
         to += step / 2;

@@ -7,6 +7,7 @@
 #include "document/sheet_session.h"
 #include "model/number.h"
 #include "model/sheetio.h"
+#include "entry/tolerance_judgment.h"
 
 namespace trevolo {
 
@@ -88,37 +89,190 @@ std::vector<std::array<std::string, Columns>> TableRows(const CellStore& cells, 
 
 }  // namespace
 
+namespace {
+
+void AddStop(Outcome& o, SpecStop stop)
+{
+    const SpecStopMessage m = MessageForStop(stop);
+    o.add(m.warning ? SessionMessage::Kind::Warning : SessionMessage::Kind::Guide, m.text);
+}
+
+}  // namespace
+
+Outcome JudgmentRunner::specification(const WorkStart& start)
+{
+    return s_.finish(Guarded([&](Outcome& o) { specificationFrom(s_.keptValues(), start, o); }));
+}
+
+// The judgments read the values kept converted: only the lots changed since
+// the last command are converted again, and the capability and SPC
+// judgments, which read every value twice (the specification judgment, then
+// the capability table), convert none twice.
+Outcome JudgmentRunner::capability(const WorkStart& start)
+{
+    return s_.finish(Guarded([&](Outcome& o) { capabilityFrom(s_.keptValues(), start, o); }));
+}
+
+Outcome JudgmentRunner::spc(const Struct_Options& options, const WorkStart& start)
+{
+    return s_.finish(Guarded([&](Outcome& o) { spcFrom(s_.keptValues(), options, start, o); }));
+}
+
+void JudgmentRunner::specificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
+{
+    // The verdict of an earlier run goes as the checks begin.
+    s_.specVerdict_ = Verdict::None;
+    o.changed |= ChangedVerdicts;
+    std::array<std::string_view, kVisibleLimitLines> visible;
+    for (int i = 0; i < kVisibleLimitLines; ++i)
+        visible[static_cast<size_t>(i)] = s_.limits_[static_cast<size_t>(i)];
+    const SpecPrecheck check = PrecheckSpecJudgment(SpecHeaderOf(s_.header_), visible);
+    if (check.stop != SpecStop::None) {
+        o.focus = FocusOf(check.missing);
+        AddStop(o, check.stop);
+        return;
+    }
+    if (start)
+        start();
+    s_.specMarking_ = true;
+    o.changed |= ChangedValues | ChangedMarking;
+    const SpecJudgment j = JudgeSpecification(lots, check.limits);
+    // Cells holding only blanks become truly empty, also when a value that
+    // is not a number stops the judgment.
+    for (const CellPos& p : j.blanked)
+        s_.edit_.cell(p.col, p.row).clear();
+    if (j.error)
+        j.error->raise();
+    s_.specVerdict_ = j.verdict();
+    o.specJudged = true;
+}
+
+void JudgmentRunner::capabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o)
+{
+    specificationFrom(lots, start, o);
+    if (s_.specVerdict_ == Verdict::None)
+        return;
+    if (start)
+        start();
+    s_.cpkMarking_ = true;
+    o.changed |= ChangedCalc | ChangedMarking;
+    Grid_ClearRows(s_.calc_);
+
+    CapabilityInput in;
+    in.chartKind = IndexOf(s_.chartKind_);
+    in.specKind = IndexOf(s_.header_.specKind);
+    in.upper = s_.header_.upper;
+    in.lower = s_.header_.lower;
+    in.thresholdOn = s_.threshold_.on;
+    in.thresholdIndex = s_.threshold_.index;
+    in.threshold = s_.threshold_.text;
+    const CapabilityResult r = ComputeCapability(lots, in);
+    for (size_t i = 0; i < r.rows.size(); ++i)
+        for (int c = 0; c < kCalcColumns; ++c)
+            s_.calc_.setText(c, static_cast<int>(i) + 1, r.rows[i][static_cast<size_t>(c)]);
+    // The table keeps its row count (one row per lot) unless the run sets a
+    // new one.
+    if (r.tableRows > 0)
+        s_.calcRows_ = r.tableRows;
+    if (r.error)
+        r.error->raise();
+    // No verdict leaves the one shown before.
+    if (r.panel != Verdict::None)
+        s_.calcVerdict_ = r.panel;
+    o.calcVerdictSet = r.panel != Verdict::None;
+    o.calcJudged = true;
+}
+
+void JudgmentRunner::spcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start,
+                             Outcome& o)
+{
+    capabilityFrom(lots, start, o);
+    // A capability verdict left over from an earlier run does not count: the
+    // statistics table is only current when the specification judgment has
+    // just produced a verdict.
+    if (s_.specVerdict_ == Verdict::None || s_.calcVerdict_ == Verdict::None)
+        return;
+
+    o.changed |= ChangedSpc | ChangedVerdicts;
+    Grid_ClearRows(s_.spc_);
+    // One SPC row per lot row of the statistics table, its total row left out.
+    s_.spcRows_ = s_.calcRows_ - 1;
+    const SpcJudgment j =
+        JudgeSpc(GatherSpcInput(
+                     std::max(0, s_.calcRows_ - 2),
+                     [this](int row, int col) { return std::string_view(s_.calc_.text(col, row)); }, IndexOf(s_.chartKind_),
+                     s_.limits_),
+                 options);
+    for (int row = 1; row <= j.table.lots(); ++row)
+        for (int col = 0; col < kSpcColumns; ++col) {
+            const std::string_view t = j.table.text(row, col);
+            if (!t.empty())
+                s_.spc_.setText(col, row, t);
+        }
+    if (j.error)
+        throw *j.error;
+    if (j.stop) {
+        o.add(SessionMessage::Kind::Guide, *j.stop);
+        return;
+    }
+    if (j.abnormal)
+        s_.spcVerdict_ = *j.abnormal ? Verdict::Fail : Verdict::Pass;
+    o.spcJudged = true;
+}
+
+Outcome JudgmentRunner::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
+                               CapabilityStudy* study, NormalisedValues* shown)
+{
+    // Every value converted once: the limits, the specification and the
+    // capability read the same values, and only blank cells change between
+    // them (they are emptied, and skipped by all three). The values showing
+    // the sheet converted are taken when they cover the shown table.
+    const GridLots grid(s_.ctrl_, s_.edit_, s_.lots_, s_.n_);
+    const bool converted = shown && shown->lots == s_.lots_ && shown->cols == s_.n_ && !shown->values.empty();
+    const ParsedLots parsed = converted ? ParsedLots(grid, std::move(shown->values)) : ParsedLots(grid);
+    Outcome chained = s_.finish(Guarded([&](Outcome& o) {
+        if (typedLimits)
+            s_.limits_ = *typedLimits;
+        else
+            s_.computeLimitsFrom(parsed, -1, o);
+        spcFrom(parsed, options, {}, o);
+    }));
+    if (study)
+        *study = StudySessionCapability(s_, &parsed);
+    return chained;
+}
+
 SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& settings,
                          const std::array<std::string, kLimitFields>* typedLimits)
 {
     SheetSession session;
-    session.threshold = {settings.cpkCheck, settings.cpkIndex, settings.cpCpk};
-    session.limitMethod = settings.limitMethod;
+    session.setThreshold({settings.cpkCheck, settings.cpkIndex, settings.cpCpk});
+    session.setLimitMethod(LimitMethodOfIndex(settings.limitMethod));
 
     SheetJudgment out;
     NormalisedValues values;
     const Outcome shown = session.show(sheet, settings.chartIndex, &values);
-    const Outcome judged = session.runChain(typedLimits, settings.options, &out.capability, &values);
+    const Outcome judged = JudgmentRunner(session).runChain(typedLimits, settings.options, &out.capability, &values);
     for (const Outcome* o : {&shown, &judged})
         out.messages.insert(out.messages.end(), o->messages.begin(), o->messages.end());
     if (judged.error)
         out.error = judged.error->what();
 
-    out.label = session.header.label;
+    out.label = session.header().label;
     out.lots = session.lots();
     out.n = session.columns();
-    out.chartKind = session.chartKind;
-    out.specKind = session.header.specKind;
-    out.decimals = ShownDecimals(session.header.keta);
-    out.limits = session.limits;
+    out.chartKind = IndexOf(session.chartKind());
+    out.specKind = IndexOf(session.header().specKind);
+    out.decimals = ShownDecimals(session.header().keta);
+    out.limits = session.limits();
 
     // A command got as far as its own work when it changed its table.
-    out.specReached = session.specMarking;
-    out.calcReached = session.cpkMarking;
+    out.specReached = session.specMarking();
+    out.calcReached = session.cpkMarking();
     out.spcReached = (judged.changed & ChangedSpc) != 0;
-    out.spec = session.specVerdict;
-    out.calc = session.calcVerdict;
-    out.spc = session.spcVerdict;
+    out.spec = session.specVerdict();
+    out.calc = session.calcVerdict();
+    out.spc = session.spcVerdict();
 
     const CellStore& ctrl = session.lotCells();
     out.lotLabels.reserve(static_cast<size_t>(out.lots));

@@ -58,6 +58,44 @@ using CalcTextAt = std::function<std::string_view(int row, int column)>;
 SpcInput GatherSpcInput(int lotRows, const CalcTextAt& calcText, int chartKind,
                         const std::array<std::string, kLimitFields>& limits);
 
+// ---- the judgments of a shown sheet ----
+
+// The point at which a judgment starts its work, past its checks: the
+// window stores the shown sheet there.
+using WorkStart = std::function<void()>;
+
+// The judgment commands of the shown sheet, as the window's buttons run
+// them: the SPC judgment runs the capability judgment, which runs the
+// specification judgment. Each stops at a message box or at a text that is
+// not a number, and tells the session's listeners what it changed.
+class JudgmentRunner {
+public:
+    explicit JudgmentRunner(SheetSession& session) : s_(session) {}
+
+    Outcome specification(const WorkStart& start = {});
+    Outcome capability(const WorkStart& start = {});
+    // The SPC judgment reads the rule options, which the workbook keeps.
+    Outcome spc(const Struct_Options& options, const WorkStart& start = {});
+
+    // The whole chain of a shown sheet as the batch tool runs it: the limits
+    // computed (answered Yes) or typed, then the SPC judgment, every value
+    // converted once for all steps.
+    // The capability study of the same converted values goes into study when
+    // one is given. shown: the values show() gave, the tables unchanged
+    // since; they are taken over instead of converting the texts again.
+    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
+                     CapabilityStudy* study = nullptr, NormalisedValues* shown = nullptr);
+
+private:
+    // The steps, over a source of lots (the tables, or their values
+    // converted once).
+    void specificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
+    void capabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
+    void spcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start, Outcome& o);
+
+    SheetSession& s_;
+};
+
 // ---- the whole chain ----
 
 // What a shown sheet takes from the settings, and the rule options.

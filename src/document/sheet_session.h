@@ -3,15 +3,15 @@
 // current sheet (the header texts, the lot labels and switches, the values,
 // the eleven control-limit texts with the state of each line, the statistics
 // and SPC tables, the three verdicts and the marking flags) and the commands
-// that work on it. The window's tables are views of the session's cell
-// stores and its fields write what is typed into the session, so every
-// computation reads the session, never a widget.
+// on its header and limits. The commands that edit the cells are SheetEdits
+// (below) and the judgments JudgmentRunner (judgment_chain.h). The window's
+// tables are views of the session's cell stores and its fields write what is
+// typed into the session through its setters, so every computation reads the
+// session, never a widget.
 //
 // Each command returns an Outcome: the message boxes to show in order, the
 // conversion error that stopped it, the field to focus and what changed, so
-// that a view repaints only that. The judgment commands run in a chain as the
-// window's buttons do: the SPC judgment runs the capability judgment, which
-// runs the specification judgment.
+// that a view repaints only that.
 #include <array>
 #include <functional>
 #include <optional>
@@ -21,6 +21,7 @@
 
 #include "document/kept_values.h"
 #include "entry/clipboard.h"
+#include "entry/tolerance_judgment.h"
 #include "model/cellstore.h"
 #include "model/comfunction.h"
 #include "model/comtype.h"
@@ -36,6 +37,15 @@ namespace trevolo {
 
 class UndoStack;
 struct UndoStep;
+struct CellEdit;
+struct TextEdit;
+struct SpecKindEdit;
+struct CountEdit;
+struct LimitsEdit;
+struct RecordEdit;
+class SheetEdits;
+class SheetSession;
+struct CellChange;
 
 // The nine limit lines the panel shows, with a check box and a name each
 // (the two hidden R/S/Rs lines follow the visible ones).
@@ -57,19 +67,35 @@ struct SheetHeader {
     std::string mbc;               // editMbc
     std::string label;             // editLabel
     std::string unit;              // editUnit
-    int specKind = SpecTolerance;  // cmbSpecKind
+    SpecKind specKind = SpecKind::Tolerance;  // cmbSpecKind
     std::string keta = "3";        // spinKeta
     std::string upper;             // editKupper
     std::string lower;             // editKlower
 
     // The limit fields the kind uses are the enabled ones.
-    bool upperEnabled() const noexcept { return specKind != SpecLowerOnly; }
-    bool lowerEnabled() const noexcept { return specKind != SpecUpperOnly; }
+    bool upperEnabled() const noexcept { return specKind != SpecKind::LowerOnly; }
+    bool lowerEnabled() const noexcept { return specKind != SpecKind::UpperOnly; }
     friend bool operator==(const SheetHeader&, const SheetHeader&) = default;
 };
 
 // The four tables of the shown sheet.
 enum class SheetTable { Lots, Values, Calc, Spc };
+
+// The text fields of the header, in the order of the panel.
+enum class HeaderField { Product, Process, Mbc, Label, Unit, Keta, Upper, Lower };
+
+// A field of the shown sheet the inspector types, one step of the history
+// each: a header text, a limit text (index: LimitField) or the name of a
+// visible line.
+struct TextField {
+    enum class Group { Header, Limit, LineName };
+    Group group = Group::Header;
+    int index = 0;
+    static TextField header(HeaderField f) noexcept { return {Group::Header, static_cast<int>(f)}; }
+    friend bool operator==(const TextField&, const TextField&) = default;
+};
+// The field's caption, as the step of the history is named ("規格上限").
+const char* CaptionOf(TextField field) noexcept;
 
 // What the inspector types into the fields of the shown sheet: the header,
 // the control-limit texts and the names of the lines.
@@ -80,11 +106,23 @@ struct SheetTexts {
     friend bool operator==(const SheetTexts&, const SheetTexts&) = default;
 };
 
+// How the limits of a sheet are shown: not part of its record, so showing
+// the record afresh sets them from the settings.
+struct SheetView {
+    ChartKind chartKind = ChartKind::XbarR;
+    LimitMethod limitMethod = LimitMethod::ThreeSigma;
+    std::array<std::string, kLimitFields> limits;
+    std::array<bool, kVisibleLimitLines> lineAutomatic{};
+    std::array<std::string, kVisibleLimitLines> lineNames;
+    friend bool operator==(const SheetView&, const SheetView&) = default;
+};
+
 // The Cp/Cpk threshold of the capability page.
 struct CapabilityThreshold {
     bool on = true;             // chkCpCpk
     int index = 1;              // cmbCpCpk: 0 "CP", 1 "CPK"
     std::string text = "1.33";  // editCpCpk
+    friend bool operator==(const CapabilityThreshold&, const CapabilityThreshold&) = default;
 };
 
 // A message box of a command: the guidance box ("ガイドメッセージ") or the
@@ -146,45 +184,138 @@ struct Outcome {
     void add(SessionMessage::Kind kind, std::string text) { messages.push_back({kind, std::move(text)}); }
 };
 
+// The commands that edit the cells of the shown sheet: typing and
+// committing a value, a paste, a cleared block, the lot switches and the
+// lot numbers. Each is one step of the sheet's history.
+class SheetEdits {
+public:
+    explicit SheetEdits(SheetSession& session) : s_(session) {}
+    SheetEdits(const SheetEdits&) = delete;
+    SheetEdits& operator=(const SheetEdits&) = delete;
+
+    // ---- the lot table ----
+    // The switches of rows top..bottom each turned over (a click, Space over
+    // a selection of the check column).
+    Outcome toggleLots(int top, int bottom);
+    // Every shown lot switched on: "全て有効".
+    Outcome enableAllLots();
+
+    // The lot editor's new numbers (header row first) written into the lot
+    // table; every row of the statistics and SPC tables that shows a lot
+    // takes that lot's new number, whether the table lists every lot or only
+    // those a judgment took (enabled, with a value).
+    Outcome renumberLots(const std::vector<std::string>& numbers);
+
+    // ---- the measurement table's cells ----
+    // Enter on a measurement cell: a value is rewritten with the sheet's
+    // decimals and the current cell moves on (along the row, then to the
+    // first cell of the next row, after the last row to the first one); a
+    // text that is not a number is emptied and the current cell stays; an
+    // empty or blank cell is left as it is and the current cell moves on. A
+    // position outside the data cells does nothing.
+    Outcome commitValue(int col, int row);
+    // The in-place editor wrote text into a measurement cell: it is stored
+    // with the minus-sign rule applied (a "-" is only a sign at the front).
+    Outcome typeValue(int col, int row, std::string text);
+    // Clipboard text written into the measurement table from the selection's
+    // top-left cell, the displayed cells only; a text that writes no cell
+    // changes nothing.
+    Outcome paste(GridRect selection, std::string_view text);
+    // Empties the selected measurement cells that are displayed.
+    Outcome clearCells(GridRect selection);
+
+private:
+    SheetSession& s_;
+};
+
+// The header as the specification judgment reads it, and the field a
+// missing required one gives the focus to.
+SpecHeaderTexts SpecHeaderOf(const SheetHeader& h);
+SessionFocus FocusOf(RequiredField f);
+
+// Runs a step of a command; a text that is not a number stops it, and the
+// outcome carries that error with whatever the step changed before it.
+template <class Step>
+Outcome Guarded(Step&& step)
+{
+    Outcome o;
+    try {
+        step(o);
+    } catch (const ConvertError& e) {
+        o.error = e;
+    }
+    return o;
+}
+
 class SheetSession {
 public:
     SheetSession();
     // The kept values refer to the session's own tables.
     SheetSession(const SheetSession&) = delete;
     SheetSession& operator=(const SheetSession&) = delete;
+    ~SheetSession();
 
-    // ---- state ----
-    SheetHeader header;
-    CapabilityThreshold threshold;
-    int chartKind = ChartXbarR;  // cmbChart
+    // ---- the header and the limits ----
+    // Each setter writes the new state and tells the listeners. A field the
+    // inspector types (a header text, a limit, a line name) is pending while
+    // it is typed: it becomes its own step of the history when the field is
+    // committed, when another field is typed, and before any other step is
+    // recorded or undo or redo runs, so the steps keep the order of the edits.
+    const SheetHeader& header() const noexcept { return header_; }
+    void setHeaderText(HeaderField field, std::string text);
+    // The specification kind: a step of its own.
+    void setSpecKind(SpecKind kind);
+
+    const CapabilityThreshold& threshold() const noexcept { return threshold_; }
+    void setThreshold(CapabilityThreshold threshold);
+    void setThresholdOn(bool on);
+    void setThresholdIndex(int index);
+    void setThresholdText(std::string text);
+
+    ChartKind chartKind() const noexcept { return chartKind_; }  // cmbChart
+    void setChartKind(ChartKind kind);
+
     // The limit texts, in the order of LimitField.
-    std::array<std::string, kLimitFields> limits;
+    const std::array<std::string, kLimitFields>& limits() const noexcept { return limits_; }
+    const std::string& limit(int field) const { return limits_[static_cast<size_t>(field)]; }
+    void setLimit(int field, std::string text);
     // The check box of each visible line: on while the line is computed.
-    std::array<bool, kVisibleLimitLines> lineAutomatic{};
+    const std::array<bool, kVisibleLimitLines>& lineAutomatic() const noexcept { return lineAutomatic_; }
+    void setLineAutomatic(int line, bool on);
     // The name of each visible line (itemUcl3 ... itemRsUcl3), in the order
     // of the check boxes; the charts label their lines with them.
-    std::array<std::string, kVisibleLimitLines> lineNames = AutomaticLineNames();
+    const std::array<std::string, kVisibleLimitLines>& lineNames() const noexcept { return lineNames_; }
+    void setLineName(int line, std::string name);
     // The histogram's class count as its field shows it (spinBetWeen, 5..10).
-    std::string histogramClasses = "10";
-    // How the control limits are set (cmbLimit, LimitMethod): 0 computed by
-    // the three-sigma method, 1 typed line by line, 2 computed by the
-    // coefficient method. The limit commands compute with the coefficient
-    // method while 2 is chosen and with the three-sigma method otherwise.
-    int limitMethod = 0;
-    bool limitsTyped() const noexcept { return limitMethod == kLimitMethodTyped; }
-    static constexpr int kLimitMethodTyped = 1;
+    const std::string& histogramClasses() const noexcept { return histogramClasses_; }
+    void setHistogramClasses(std::string text);
+    // How the control limits are set (cmbLimit). The limit commands compute
+    // with the coefficient method while it is chosen and with the
+    // three-sigma method otherwise.
+    LimitMethod limitMethod() const noexcept { return limitMethod_; }
+    void setLimitMethod(LimitMethod method);
+    bool limitsTyped() const noexcept { return limitMethod_ == LimitMethod::Typed; }
 
-    Verdict specVerdict = Verdict::None;  // pnlSpecJudg
-    Verdict calcVerdict = Verdict::None;  // pnlCpkJudg
-    Verdict spcVerdict = Verdict::None;   // pnlSpcJudg
+    // How the limits are shown, and that view given back (the listeners are
+    // told of the limits and the line states).
+    SheetView view() const;
+    void setView(const SheetView& view);
+
+    Verdict specVerdict() const noexcept { return specVerdict_; }  // pnlSpecJudg
+    Verdict calcVerdict() const noexcept { return calcVerdict_; }  // pnlCpkJudg
+    Verdict spcVerdict() const noexcept { return spcVerdict_; }    // pnlSpcJudg
     // Set by the judgments, cleared when a sheet is shown: the values and
     // the statistics are then drawn red where they fail.
-    bool specMarking = false;
-    bool cpkMarking = false;
+    bool specMarking() const noexcept { return specMarking_; }
+    bool cpkMarking() const noexcept { return cpkMarking_; }
+    // The marking and the verdicts set as a judgment leaves them.
+    void setMarking(bool spec, bool cpk);
+    void setVerdicts(Verdict spec, Verdict calc, Verdict spc);
 
-    // The tables: lot labels and switches (columns 0 and 1), values, the
-    // statistics (with the total row below row 1000) and the SPC table.
-    // Row 0 is each table's header row.
+    // ---- the tables ----
+    // Lot labels and switches (columns 0 and 1), values, the statistics
+    // (with the total row below row 1000) and the SPC table. Row 0 is each
+    // table's header row.
     CellStore& lotCells() { return ctrl_; }
     const CellStore& lotCells() const { return ctrl_; }
     CellStore& valueCells() { return edit_; }
@@ -202,20 +333,18 @@ public:
     int calcRowCount() const noexcept { return calcRows_; }
     int spcRowCount() const noexcept { return spcRows_; }
     void setResultRowCounts(int calcRows, int spcRows) noexcept;
+    // The displayed shape of the measurement table: n columns, the header
+    // row and one row per lot.
+    GridShape valueShape() const noexcept { return {n_, lots_ + 1, 0, 1}; }
+
+    // The commands that edit the cells.
+    SheetEdits& edits() noexcept { return edits_; }
 
     // ---- listeners ----
     // Every command tells the listeners once, at its end, what it changed,
     // in the order they were added.
     void addListener(SessionListener* listener);
     void removeListener(SessionListener* listener);
-
-    // ---- the fields ----
-    // A field of the shown sheet (a header text, a limit text, a line name,
-    // the threshold, a list or box) shows a new state: it is written into
-    // the session and the listeners are told.
-    void setField(std::string& field, std::string text, unsigned what);
-    void setField(int& field, int value, unsigned what);
-    void setField(bool& field, bool value, unsigned what);
 
     // ---- the history ----
     // The undo history of the shown sheet (the workbook keeps one per
@@ -224,34 +353,36 @@ public:
     UndoStack* history() const noexcept { return history_; }
     bool canUndo() const;
     bool canRedo() const;
+    // What undo and redo would take back or bring again, for the menu
+    // ("元に戻す: " + label): the field being typed first; empty when there
+    // is nothing.
+    std::string undoLabel() const;
+    std::string redoLabel() const;
+    // Told whenever canUndo, canRedo or the labels may have changed: a step
+    // recorded, undone or redone, another sheet's history taken, a field
+    // begun.
+    void setHistoryChanged(std::function<void()> changed);
     // Writes back the before (undo) or after (redo) side of the next step
-    // of the history on the shown sheet. Texts typed since the last step
-    // are a step of their own first. A step that replaced the whole record
-    // is left to the workbook (nothing changes here).
+    // of the history on the shown sheet; a pending field is a step of its
+    // own first. A step that replaced the whole record is left to the
+    // workbook (nothing changes here).
     Outcome undo();
     Outcome redo();
-    // The typed texts as they stand, and the point the next step of the
-    // fields starts from: commitTexts makes a step of what was typed since
-    // (true when there was any); rebaseTexts takes the texts as they stand
-    // without a step, after a command that may not be undone or that shows
-    // other texts.
+    // The typed texts as they stand.
     SheetTexts texts() const;
-    bool commitTexts();
-    void rebaseTexts();
+    // The field being typed becomes its step (true when it changed
+    // anything and there is a history to hold it).
+    bool commitPendingText();
+    // The field being typed is taken as it stands, without a step: after a
+    // command that may not be undone or that shows other texts.
+    void dropPendingText();
+    // Adds a step to the history, when there is one, after the pending field.
+    void record(UndoStep step);
 
-    // ---- the lot table ----
-    // The switches of rows top..bottom each turned over (a click, Space over
-    // a selection of the check column).
-    Outcome toggleLots(int top, int bottom);
-    // Every shown lot switched on: "全て有効" (a step of the history), or
-    // as a new layout leaves the lots (undoable false: no step).
-    Outcome enableAllLots(bool undoable = true);
+    // ---- the layout ----
     // The lot and measurement tables emptied, before another sheet or a
     // new workbook is laid out in them.
     void clearEntries();
-
-    // ---- the commands ----
-
     // The verdicts cleared (each that is set), as a new layout or chart kind
     // leaves them.
     void clearVerdicts(bool spec, bool calc, bool spc);
@@ -269,6 +400,9 @@ public:
     // tables (the SPC table's naming the R, S or Rs side of the chart kind)
     // and one result row per lot.
     void layOut(int lots, int n);
+    // A new lot count or n typed in the window, as one step of the history:
+    // the tables laid out, and with enableAll every lot switched on.
+    Outcome changeCount(int lots, int n, bool enableAll);
     // The header as the clear button leaves it: the texts emptied, the
     // label the given tab caption, unit, decimals and kind those of the
     // settings; the verdicts and the red marking go.
@@ -288,11 +422,13 @@ public:
     // Writes what is shown back into a record: header texts, counts, lists.
     void store(Struct_Sheet& record) const;
 
+    // ---- the limits ----
     // The values the limit computation would read (enabled lots, non-blank
     // cells): with none the window asks nothing and nothing changes.
     int includedValueCount() const;
-    // The three-sigma computation of every line (line < 0) or of one visible
-    // line 0..8, after the question was answered; a No changes nothing.
+    // The computation of every line (line < 0) or of one visible line 0..8,
+    // after the question was answered, as one step of the history; a No
+    // changes nothing.
     Outcome computeLimits(int line, bool answeredYes);
     // The R/S/Rs centre or +3σ line was typed: the hidden lines follow.
     void followHiddenLines();
@@ -301,84 +437,77 @@ public:
     // visible ones (the limits in force of a sheet opened from the store).
     void typeLimits(const std::array<std::string, kLimitFields>& texts);
 
+    // ---- the judgments (run by JudgmentRunner) ----
     // The first required header field that is blank, in the order of the
     // specification judgment's check.
     SessionFocus missingRequiredField() const;
-
-    // The point at which a judgment starts its work, past its checks: the
-    // window stores the shown sheet there.
-    using WorkStart = std::function<void()>;
-
-    Outcome judgeSpecification(const WorkStart& start = {});
-    Outcome judgeCapability(const WorkStart& start = {});
-    // The SPC judgment reads the rule options, which the workbook keeps.
-    Outcome judgeSpc(const Struct_Options& options, const WorkStart& start = {});
-
-    // The lot editor's new numbers (header row first) written into the lot
-    // table; every row of the statistics and SPC tables that shows a lot
-    // takes that lot's new number, whether the table lists every lot or only
-    // those a judgment took (enabled, with a value).
-    Outcome renumberLots(const std::vector<std::string>& numbers);
-
-    // ---- the measurement table's cells ----
-
-    // The displayed shape of the measurement table: n columns, the header
-    // row and one row per lot.
-    GridShape valueShape() const noexcept { return {n_, lots_ + 1, 0, 1}; }
-    // Enter on a measurement cell: a value is rewritten with the sheet's
-    // decimals and the current cell moves on (along the row, then to the
-    // first cell of the next row, after the last row to the first one); a
-    // text that is not a number is emptied and the current cell stays; an
-    // empty or blank cell is left as it is and the current cell moves on. A
-    // position outside the data cells does nothing.
-    Outcome commitValue(int col, int row);
-    // The in-place editor wrote text into a measurement cell: it is stored
-    // with the minus-sign rule applied (a "-" is only a sign at the front).
-    Outcome typeValue(int col, int row, std::string text);
-    // Clipboard text written into the measurement table from the selection's
-    // top-left cell, the displayed cells only; a text that writes no cell
-    // changes nothing.
-    Outcome paste(GridRect selection, std::string_view text);
-    // Empties the selected measurement cells that are displayed.
-    Outcome clearCells(GridRect selection);
 
     // The red marking of one measurement cell and one statistics cell as
     // they are painted now.
     bool valueIsMarked(int col, int row) const;
     bool calcIsMarked(int col, int row) const;
 
-    // The whole chain of a shown sheet as the batch tool runs it: the limits
-    // computed (answered Yes) or typed, then the SPC judgment, every value
-    // converted once for all steps.
-    // The capability study of the same converted values goes into study when
-    // one is given. shown: the values show() gave, the tables unchanged
-    // since; they are taken over instead of converting the texts again.
-    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
-                     CapabilityStudy* study = nullptr, NormalisedValues* shown = nullptr);
+    // Tells the listeners what an outcome changed and returns it.
+    Outcome finish(Outcome o, int col = -1, int row = -1) const;
 
 private:
-    // The steps, over a source of lots (the tables, or their values
-    // converted once).
+    // The judgments write their verdicts, marking and result tables.
+    friend class JudgmentRunner;
+
+    // The limits computed over a source of lots (the tables, or their
+    // values converted once).
     void computeLimitsFrom(const LotSource& lots, int line, Outcome& o);
-    void judgeSpecificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
-    void judgeCapabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
-    void judgeSpcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start, Outcome& o);
 
     void layOutTables(int lots, int n);
     Outcome loadInto(const Struct_Sheet& record, NormalisedValues* values = nullptr);
-    // Tells the listeners what an outcome changed and returns it.
-    Outcome finish(Outcome o, int col = -1, int row = -1) const;
     void notify(unsigned what, int col = -1, int row = -1) const;
     CellStore& table(SheetTable which);
-    // Adds a step to the history, when there is one.
-    void record(UndoStep step);
-    // Writes one side of a step back; the outcome says what changed.
-    Outcome apply(const UndoStep& step, bool after);
+    // The text a field holds, and a field set with its listeners told.
+    std::string& textOf(TextField field);
+    const std::string& textOf(TextField field) const;
+    bool pendingChanged() const { return pending_ && pending_->before != textOf(pending_->field); }
+    void writeText(TextField field, std::string text);
+    // A typed field: pending until it is committed.
+    void typeText(TextField field, std::string text);
+    // The hidden R/S/Rs lines follow the R/S/Rs centre and +3σ lines; with
+    // none to follow they are emptied.
+    void deriveHiddenLines();
+
+    // Writes one side of a step back, one function per kind of step.
     Outcome travel(bool redo);
+    void apply(const CellEdit& e, bool after, Outcome& o);
+    void apply(const TextEdit& e, bool after, Outcome& o);
+    void apply(const SpecKindEdit& e, bool after, Outcome& o);
+    void apply(const CountEdit& e, bool after, Outcome& o);
+    void apply(const LimitsEdit& e, bool after, Outcome& o);
+    void apply(const RecordEdit& e, bool after, Outcome& o);
+    void putCell(const CellChange& c, bool after);
+
+    SheetHeader header_;
+    CapabilityThreshold threshold_;
+    ChartKind chartKind_ = ChartKind::XbarR;
+    std::array<std::string, kLimitFields> limits_;
+    std::array<bool, kVisibleLimitLines> lineAutomatic_{};
+    std::array<std::string, kVisibleLimitLines> lineNames_ = AutomaticLineNames();
+    std::string histogramClasses_ = "10";
+    LimitMethod limitMethod_ = LimitMethod::ThreeSigma;
+    Verdict specVerdict_ = Verdict::None;
+    Verdict calcVerdict_ = Verdict::None;
+    Verdict spcVerdict_ = Verdict::None;
+    bool specMarking_ = false;
+    bool cpkMarking_ = false;
+
+    void historyChanged() const;
 
     std::vector<SessionListener*> listeners_;
     UndoStack* history_ = nullptr;
-    SheetTexts textBase_;
+    std::function<void()> historyChanged_;
+    // The field being typed and its text before the typing began.
+    struct Pending {
+        TextField field;
+        std::string before;
+    };
+    std::optional<Pending> pending_;
     CellStore ctrl_;
     CellStore edit_;
     CellStore calc_;
@@ -393,6 +522,7 @@ private:
     int n_ = kMinN;
     int calcRows_ = kMinLots + 1;
     int spcRows_ = kMinLots + 1;
+    SheetEdits edits_{*this};
 };
 
 }  // namespace trevolo

@@ -1,6 +1,7 @@
 #include "document/workbook.h"
 
 #include <algorithm>
+#include <variant>
 
 #include "model/comfunction.h"
 #include "model/sheetio.h"
@@ -71,8 +72,8 @@ void Workbook::relabel(SheetSession& session)
     if (!contains(current))
         return;
     Struct_Sheet& record = sheets[static_cast<size_t>(current)];
-    if (IsBlank(session.header.label))
-        session.setField(session.header.label, record.Label, ChangedHeader);
+    if (IsBlank(session.header().label))
+        session.setHeaderText(HeaderField::Label, record.Label);
     notify(BookLabels, current, current + 1);
 }
 
@@ -86,7 +87,7 @@ void Workbook::storeShown(SheetSession& session)
 
 const std::string& Workbook::label(int index, const SheetSession& session) const
 {
-    return index == current ? session.header.label : sheets[static_cast<size_t>(index)].Label;
+    return index == current ? session.header().label : sheets[static_cast<size_t>(index)].Label;
 }
 
 Outcome Workbook::showSheet(int index, SheetSession& session)
@@ -94,8 +95,8 @@ Outcome Workbook::showSheet(int index, SheetSession& session)
     if (!contains(index))
         return {};
     current = index;
-    session.threshold = {settings.CpkCheck, settings.CpkIndex, settings.CpCpk};
-    session.limitMethod = settings.LimitIndex;
+    session.setThreshold({settings.CpkCheck, settings.CpkIndex, settings.CpCpk});
+    session.setLimitMethod(LimitMethodOfIndex(settings.LimitIndex));
     session.resetLimits();
     session.setHistory(history(index));
     return session.show(sheets[static_cast<size_t>(index)], settings.ChartIndex);
@@ -110,10 +111,7 @@ Outcome Workbook::reset(SheetSession& session)
 
 Outcome Workbook::layOut(SheetSession& session, int lots, int n, bool enableAll)
 {
-    session.layOut(lots, n);
-    if (!enableAll)
-        return {};
-    return session.enableAllLots(false);
+    return session.changeCount(lots, n, enableAll);
 }
 
 Outcome Workbook::replaceAll(SheetArray records, int shown, int lots, int n, bool fillLabels, SheetSession& session)
@@ -153,18 +151,12 @@ Outcome Workbook::followSheet(int index, Struct_Sheet record, bool keepHistory, 
     notify(BookRecords | BookLabels, index, index + 1);
     if (current != index)
         return {};
-    const int chartKind = session.chartKind;
-    const int method = session.limitMethod;
-    const auto limits = session.limits;
-    const auto automatic = session.lineAutomatic;
-    const auto names = session.lineNames;
+    SheetView view = session.view();
     session.setHistory(history(index));
-    Outcome o = session.show(sheets[static_cast<size_t>(index)], chartKind);
-    session.limits = limits;
-    session.lineAutomatic = automatic;
-    session.lineNames = names;
-    session.rebaseTexts();
-    session.setField(session.limitMethod, method, ChangedLimits | ChangedLineStates);
+    Outcome o = session.show(sheets[static_cast<size_t>(index)], IndexOf(view.chartKind));
+    // The chart kind as the record's n leaves it.
+    view.chartKind = session.chartKind();
+    session.setView(view);
     return o;
 }
 
@@ -187,61 +179,68 @@ void Workbook::clearHistory()
             h->clear();
 }
 
-void Workbook::replaceSheet(int index, Struct_Sheet record, const SheetSession* shown)
+void Workbook::replaceSheet(int index, Struct_Sheet record, SheetSession* shown)
 {
     if (!contains(index))
         return;
     Struct_Sheet& target = sheets[static_cast<size_t>(index)];
-    UndoStep step;
-    step.record = std::array<Struct_Sheet, 2>{target, record};
-    if (shown && index == current)
-        shown->store((*step.record)[0]);
+    RecordEdit e;
+    e.record = {target, record};
+    if (shown && index == current) {
+        // The sheet as it is shown: edits not yet stored, and the limits.
+        shown->store(e.record[0]);
+        e.viewBefore = shown->view();
+    }
     target = std::move(record);
-    history(index)->push(std::move(step));
+    if (shown && index == current)
+        shown->record(std::move(e));
+    else
+        history(index)->push(std::move(e));
 }
 
-namespace {
-
-// The whole record of the next step written back, when the step is one.
-Outcome ReplaceRecord(Workbook& book, const UndoStep* step, bool after)
+Outcome Workbook::apply(const RecordEdit& e, bool after, SheetSession& session)
 {
-    Outcome o;
-    if (!step || !step->record || !book.contains(book.current))
-        return o;
-    book.sheets[static_cast<size_t>(book.current)] = (*step->record)[after ? 1 : 0];
-    o.changed = ChangedSheet;
+    if (!contains(current))
+        return {};
+    sheets[static_cast<size_t>(current)] = e.record[after ? 1 : 0];
+    notify(BookRecords | BookLabels, current, current + 1);
+    // Shown afresh as the import showed it; undone, with the limits as they
+    // were shown before it.
+    Outcome o = showSheet(current, session);
+    if (!after && e.viewBefore)
+        session.setView(*e.viewBefore);
+    o.changed |= ChangedSheet | ChangedLimits | ChangedLineStates;
     return o;
 }
 
-}  // namespace
-
-Outcome Workbook::undo(SheetSession& session)
+Outcome Workbook::travel(SheetSession& session, bool redo)
 {
     UndoStack* h = session.history();
     if (!h)
         return {};
-    session.commitTexts();
-    if (const UndoStep* next = h->nextUndo(); next && next->record) {
+    // The field being typed is its own step first; nothing is left to redo
+    // after it.
+    if (session.commitPendingText() && redo)
+        return {};
+    const UndoStep* next = redo ? h->nextRedo() : h->nextUndo();
+    const RecordEdit* record = next ? std::get_if<RecordEdit>(&next->edit) : nullptr;
+    if (!record)
+        return redo ? session.redo() : session.undo();
+    if (redo)
+        h->redo();
+    else
         h->undo();
-        Outcome o = ReplaceRecord(*this, next, false);
-        notify(BookRecords | BookLabels, current, current + 1);
-        return o;
-    }
-    return session.undo();
+    return apply(*record, redo, session);
+}
+
+Outcome Workbook::undo(SheetSession& session)
+{
+    return travel(session, false);
 }
 
 Outcome Workbook::redo(SheetSession& session)
 {
-    UndoStack* h = session.history();
-    if (!h || session.commitTexts())
-        return {};
-    if (const UndoStep* next = h->nextRedo(); next && next->record) {
-        h->redo();
-        Outcome o = ReplaceRecord(*this, next, true);
-        notify(BookRecords | BookLabels, current, current + 1);
-        return o;
-    }
-    return session.redo();
+    return travel(session, true);
 }
 
 }  // namespace trevolo

@@ -106,16 +106,19 @@ public:
     void clearHistory();
     // A sheet replaced by an import into it, as one step of its history.
     // When it is the shown sheet, the step's before side is what the
-    // session shows (edits not yet stored included).
-    void replaceSheet(int index, Struct_Sheet record, const SheetSession* shown);
+    // session shows (edits not yet stored included, and how its limits are
+    // shown), recorded after the field being typed.
+    void replaceSheet(int index, Struct_Sheet record, SheetSession* shown);
     // Undo and redo on the shown sheet: a step that replaced the whole record
-    // writes the record back and answers ChangedSheet (the sheet is then to
-    // be shown afresh); any other step is the session's.
+    // writes the record back and shows it afresh (ChangedSheet), undone with
+    // its limits as they were shown; any other step is the session's.
     Outcome undo(SheetSession& session);
     Outcome redo(SheetSession& session);
 
 private:
     void notify(unsigned what, int first, int last) const;
+    Outcome travel(SheetSession& session, bool redo);
+    Outcome apply(const RecordEdit& e, bool after, SheetSession& session);
 
     std::vector<WorkbookListener*> listeners_;
     std::vector<std::unique_ptr<UndoStack>> history_;

@@ -16,8 +16,32 @@ inline constexpr const char* kLimitTexts[3] = {"３シグマ法", "指定管理�
 // Texts of the Cp/Cpk choice.
 inline constexpr const char* kCpCpkTexts[2] = {"CP", "CPK"};
 
-enum SpecKind : int { SpecTolerance = 0, SpecUpperOnly = 1, SpecLowerOnly = 2 };
-enum ChartKind : int { ChartXbarR = 0, ChartXbarS = 1, ChartXRs = 2 };
+// The item indices of the kind lists, as records and settings keep them.
+enum : int { SpecTolerance = 0, SpecUpperOnly = 1, SpecLowerOnly = 2 };
+enum : int { ChartXbarR = 0, ChartXbarS = 1, ChartXRs = 2 };
+
+// The specification kind and the chart kind of a shown sheet. Records and
+// settings keep the item index; these convert at that boundary, an index
+// out of range taking the first item.
+enum class SpecKind : int { Tolerance = SpecTolerance, UpperOnly = SpecUpperOnly, LowerOnly = SpecLowerOnly };
+enum class ChartKind : int { XbarR = ChartXbarR, XbarS = ChartXbarS, XRs = ChartXRs };
+
+constexpr SpecKind SpecKindOfIndex(int index) noexcept
+{
+    return index >= 0 && index <= 2 ? static_cast<SpecKind>(index) : SpecKind::Tolerance;
+}
+constexpr ChartKind ChartKindOfIndex(int index) noexcept
+{
+    return index >= 0 && index <= 2 ? static_cast<ChartKind>(index) : ChartKind::XbarR;
+}
+constexpr int IndexOf(SpecKind kind) noexcept
+{
+    return static_cast<int>(kind);
+}
+constexpr int IndexOf(ChartKind kind) noexcept
+{
+    return static_cast<int>(kind);
+}
 
 // The name of a chart kind's second side, the spread of the lots: "S"
 // (standard deviations) for XbarS, "Rs" (moving ranges) for X-Rs, "R"

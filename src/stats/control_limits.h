@@ -46,7 +46,18 @@ inline constexpr std::array<const char*, LimitRsUcl3 + 1> kTypedLineNames = {"ä¸
 // lots' ranges, standard deviations or moving ranges with the control chart
 // constants (the coefficient method). New items go at the end, so a stored
 // index keeps its meaning.
-enum LimitMethod : int { LimitThreeSigma = 0, LimitTyped = 1, LimitCoefficient = 2 };
+enum : int { LimitThreeSigma = 0, LimitTyped = 1, LimitCoefficient = 2 };
+// The same items as a type, for the shown sheet; settings keep the index.
+enum class LimitMethod : int { ThreeSigma = LimitThreeSigma, Typed = LimitTyped, Coefficient = LimitCoefficient };
+
+constexpr LimitMethod LimitMethodOfIndex(int index) noexcept
+{
+    return index >= 0 && index <= 2 ? static_cast<LimitMethod>(index) : LimitMethod::ThreeSigma;
+}
+constexpr int IndexOf(LimitMethod method) noexcept
+{
+    return static_cast<int>(method);
+}
 
 // Number of included values: non-blank cells of enabled lots. Reads no number.
 int CountIncludedValues(const LotSource& lots);

@@ -133,7 +133,7 @@ std::string EncodeHeader(const SheetHeader& h)
     Put(out, kHeaderTag);
     for (const std::string* t : {&h.product, &h.process, &h.mbc, &h.label, &h.unit})
         Put(out, *t);
-    Put(out, SpecKindText(h.specKind));
+    Put(out, SpecKindText(IndexOf(h.specKind)));
     for (const std::string* t : {&h.keta, &h.upper, &h.lower})
         Put(out, *t);
     return out;
@@ -337,7 +337,7 @@ void SessionJournal::sessionChanged(unsigned what, int col, int row)
         JournalEntry e;
         e.sheet = shown;
         e.kind = JournalEdit::Header;
-        e.text = EncodeHeader(session_.header);
+        e.text = EncodeHeader(session_.header());
         writeEntry(std::move(e));
     }
     if (shownPending_ && depth_ == 0)

@@ -36,7 +36,7 @@ protected:
         std::vector<std::string> labels;
         for (int r = 0; r < gridCtrl->RowCount(); ++r)
             labels.push_back(r == 2 ? "ロットA" : cell(gridCtrl, 0, r));
-        form->session().renumberLots(labels);
+        form->session().edits().renumberLots(labels);
         gridCtrl->toggle(3);
         Ctl<TEdit>(form, "editProduct")->setText(QStringLiteral("軸"));
         selectTab(3);

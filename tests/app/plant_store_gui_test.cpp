@@ -46,11 +46,11 @@ protected:
     void typeSheet()
     {
         SheetSession& s = form->session();
-        s.setField(s.header.product, "シャフト", ChangedHeader);
-        s.setField(s.header.process, "旋削", ChangedHeader);
-        s.setField(s.header.mbc, "NC-3", ChangedHeader);
-        s.setField(s.header.label, "外径'); DROP lot;--", ChangedHeader);
-        s.paste({0, 1, 0, 1}, "10.01\t9.99\n10.02\t10.00\n9.98\t10.01\n");
+        s.setHeaderText(HeaderField::Product, "シャフト");
+        s.setHeaderText(HeaderField::Process, "旋削");
+        s.setHeaderText(HeaderField::Mbc, "NC-3");
+        s.setHeaderText(HeaderField::Label, "外径'); DROP lot;--");
+        s.edits().paste({0, 1, 0, 1}, "10.01\t9.99\n10.02\t10.00\n9.98\t10.01\n");
         s.typeLimits({"10.05", "", "", "9.95", "", "", "10.00"});
     }
 
@@ -120,10 +120,10 @@ TEST_F(PlantStoreWindowTest, PublishOpenAndFollowLive)
     ASSERT_TRUE(view.open(shaft)) << lastMessage();
     const SheetSession& s = form->session();
     EXPECT_EQ(form->selectedTab(), 1);
-    EXPECT_EQ(s.header.label, shaft.item);
+    EXPECT_EQ(s.header().label, shaft.item);
     EXPECT_EQ(s.valueCells().text(1, 3), "10.010");
     EXPECT_TRUE(s.limitsTyped());
-    EXPECT_EQ(s.limits[LimitUcl3], "10.05");
+    EXPECT_EQ(s.limit(LimitUcl3), "10.05");
     EXPECT_EQ(view.liveSheet(), 1);
 
     // Another station publishes a lot: it shows within a second.
@@ -143,7 +143,7 @@ TEST_F(PlantStoreWindowTest, PublishOpenAndFollowLive)
                               {"station-2", "inspector"}, report));
     ASSERT_TRUE(report.reached) << report.message;
     EXPECT_TRUE(QTest::qWaitFor([&] { return HasLot(s, "B1"); }, 1500));
-    EXPECT_EQ(s.limits[LimitUcl3], "10.05");
+    EXPECT_EQ(s.limit(LimitUcl3), "10.05");
     // A live update is no step of the history: undo takes the opening back
     // as a whole, and the sheet no longer follows the store.
     form->workbook().undo(form->session());
@@ -163,9 +163,9 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
     PlantStoreView& a = openOn(where);
     typeSheet();
     SheetSession& s = form->session();
-    s.setField(s.header.unit, "mm", ChangedHeader);
-    s.setField(s.header.upper, "10.100", ChangedHeader);
-    s.setField(s.header.lower, "9.900", ChangedHeader);
+    s.setHeaderText(HeaderField::Unit, "mm");
+    s.setHeaderText(HeaderField::Upper, "10.100");
+    s.setHeaderText(HeaderField::Lower, "9.900");
     s.typeLimits({"10.05", "10.03", "10.02", "9.95", "9.97", "9.98", "10.00", "0.02", "0.05"});
     a.publish(false);
     EXPECT_EQ(Rows(where), std::make_pair(3LL, 3LL));
@@ -176,16 +176,16 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
     SheetSession& b = formB->session();
     // The limits in force are typed, and every line is checked and drawn.
     EXPECT_TRUE(b.limitsTyped());
-    EXPECT_EQ(b.limits[LimitUcl2], "10.03");
-    EXPECT_TRUE(std::all_of(b.lineAutomatic.begin(), b.lineAutomatic.end(), [](bool on) { return on; }));
+    EXPECT_EQ(b.limit(LimitUcl2), "10.03");
+    EXPECT_TRUE(std::all_of(b.lineAutomatic().begin(), b.lineAutomatic().end(), [](bool on) { return on; }));
     EXPECT_EQ(LinesDrawn(b), 9);  // with the two specification lines
-    ASSERT_TRUE(b.judgeSpc(formB->workbook().options).spcJudged);
+    ASSERT_TRUE(JudgmentRunner(b).spc(formB->workbook().options).spcJudged);
     ASSERT_EQ(BuildChartData(b).x.points.size(), 3u);
 
     // B edits lot 2; A corrects lot 1: one row more, still three current
     // lots, B's charts keep their points and lines and B's edit stays.
-    b.typeValue(2, 2, "10.07");
-    form->session().typeValue(1, 1, "10.03");
+    b.edits().typeValue(2, 2, "10.07");
+    form->session().edits().typeValue(1, 1, "10.03");
     a.publish(false);
     EXPECT_NE(lastMessage().find("新規 0 ロット、訂正 1 ロット、登録済み 2 ロット"), std::string::npos) << lastMessage();
     EXPECT_EQ(Rows(where), std::make_pair(4LL, 3LL));
@@ -199,7 +199,7 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
     formB->workbook().undo(b);
     EXPECT_EQ(b.valueCells().text(1, 1), "10.030");
     EXPECT_EQ(b.valueCells().text(2, 2), "");  // as A published it: two values a lot
-    EXPECT_EQ(b.limits[LimitUcl3], "10.05");
+    EXPECT_EQ(b.limit(LimitUcl3), "10.05");
     viewB()->publish(false);
     EXPECT_EQ(Rows(where), std::make_pair(4LL, 3LL));
 
@@ -208,7 +208,7 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
     const Struct_Sheet kept = DecodeSheet(EncodeSheet(formB->workbook().sheets[0])).value();
     openStationB(where);
     formB->workbook().importSheet(0, kept, formB->session());
-    formB->session().typeValue(2, 2, "10.07");
+    formB->session().edits().typeValue(2, 2, "10.07");
     viewB()->publish(false);
     EXPECT_NE(lastMessage().find("新規 0 ロット、訂正 1 ロット"), std::string::npos) << lastMessage();
     EXPECT_EQ(Rows(where), std::make_pair(5LL, 3LL));
@@ -245,7 +245,7 @@ TEST_F(PlantStoreWindowTest, KeepsLabelsAndTellsWhy)
     closed.port = 1;
     PointAt(*settings, closed);
     view->setOutboxPath(dir.filePath(QStringLiteral("outbox2.sqlite")).toStdString());
-    form->session().paste({0, 1, 0, 1}, "9.99\n9.98\n");
+    form->session().edits().paste({0, 1, 0, 1}, "9.99\n9.98\n");
     view->publish(false);
     const ScriptedPrompts::Shown box = prompts.shown.back();
     EXPECT_TRUE(box.text.startsWith(QStringLiteral("データベースサーバ %1:1 (データベース %2) に接続できません。接続を拒否されました。")

@@ -231,8 +231,8 @@ ViewState Capture(const TMainForm& f)
             row[c] = gridSpc->cells().text(c, r);
         v.spc.push_back(row);
     }
-    v.specMarking = f.session().specMarking;
-    v.cpkMarking = f.session().cpkMarking;
+    v.specMarking = f.session().specMarking();
+    v.cpkMarking = f.session().cpkMarking();
     v.selected = f.selectedTab();
     for (int i = 0; i < tabCtrl->count(); ++i)
         v.tabs.push_back(S(tabCtrl->tabText(i)));

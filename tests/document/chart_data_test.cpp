@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "document/chart_data.h"
+#include "document/judgment_chain.h"
 #include "exchange/csv_reader.h"
 
 namespace trevolo {
@@ -33,9 +34,10 @@ std::unique_ptr<SheetSession> Judged(const Sheet& sh, bool judge = true)
         csv += l + "\n";
     auto s = std::make_unique<SheetSession>();
     s->show(SheetFromCsvBytes(csv), sh.chart);
-    s->lineAutomatic.fill(true);
+    for (int line = 0; line < kVisibleLimitLines; ++line)
+        s->setLineAutomatic(line, true);
     if (judge) {
-        const Outcome o = s->runChain(nullptr, Struct_Options::Defaults());
+        const Outcome o = JudgmentRunner(*s).runChain(nullptr, Struct_Options::Defaults());
         EXPECT_FALSE(o.error.has_value());
     }
     return s;
@@ -95,13 +97,13 @@ TEST(ChartData, PointsAndLinesOfEachChartKind)
             EXPECT_TRUE(d.x.lines[i].shown) << names[i];
         }
         EXPECT_EQ(d.x.lines[3].kind, LevelLine::Kind::Centre);
-        EXPECT_DOUBLE_EQ(d.x.lines[0].value, StrToFloat(s->limits[LimitUcl3]));
+        EXPECT_DOUBLE_EQ(d.x.lines[0].value, StrToFloat(s->limit(LimitUcl3)));
         EXPECT_DOUBLE_EQ(d.x.lines[7].value, 20.0);
         // The R/S/Rs chart: centre, +3σ and the two hidden lines.
         ASSERT_EQ(d.spread.lines.size(), 4u);
-        EXPECT_DOUBLE_EQ(d.spread.lines[0].value, StrToFloat(s->limits[LimitRcl]));
+        EXPECT_DOUBLE_EQ(d.spread.lines[0].value, StrToFloat(s->limit(LimitRcl)));
         EXPECT_EQ(d.spread.lines[2].field, LimitRsUcl2);
-        EXPECT_DOUBLE_EQ(d.spread.lines[3].value, StrToFloat(s->limits[LimitRsUcl1]));
+        EXPECT_DOUBLE_EQ(d.spread.lines[3].value, StrToFloat(s->limit(LimitRsUcl1)));
         for (const LevelLine& l : d.spread.lines)
             EXPECT_TRUE(l.shown);
     }
@@ -145,11 +147,11 @@ TEST(ChartData, SpecificationLimitsFollowTheKind)
 TEST(ChartData, LinesSwitchedOffRenamedOrBlank)
 {
     auto s = Judged({ChartXbarR, "公差規格", "20", "0", Rising(10, false)});
-    s->lineAutomatic[LimitUcl2] = false;
-    s->lineAutomatic[LimitRsUcl3] = false;
-    s->lineNames[LimitXcl] = "中心線";
-    s->limits[LimitLcl3].clear();
-    s->limits[LimitLcl2] = "abc";
+    s->setLineAutomatic(LimitUcl2, false);
+    s->setLineAutomatic(LimitRsUcl3, false);
+    s->setLineName(LimitXcl, "中心線");
+    s->setLimit(LimitLcl3, "");
+    s->setLimit(LimitLcl2, "abc");
     const ChartData d = BuildChartData(*s);
     EXPECT_FALSE(Find(d.x.lines, "＋２σ")->shown);
     EXPECT_TRUE(Find(d.x.lines, "＋３σ")->shown);
@@ -201,7 +203,7 @@ TEST(ChartData, HistogramOfTheEnabledValues)
     s->valueCells().setText(1, 3, "x");  // not a number: skipped
     const int n = 20 - 2 - 1;
     for (auto [text, classes] : {std::pair{"10", 10}, {"5", 5}, {"7", 7}, {"3", 5}, {"12", 10}, {"", 10}}) {
-        s->histogramClasses = text;
+        s->setHistogramClasses(text);
         const Histogram h = BuildHistogram(*s);
         SCOPED_TRACE(text);
         EXPECT_EQ(h.classCount, classes);

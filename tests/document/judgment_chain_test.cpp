@@ -291,9 +291,9 @@ TEST(SheetSession, ShownSheetIsStoredBackAsItIsShown)
     SheetSession session;
     const Outcome shown = session.show(Imported(h, {"A,1.234,2", "B,3,4.5"}), ChartXbarS);
     EXPECT_TRUE(shown.messages.empty());
-    EXPECT_EQ(session.header.upper, "20.00");
-    EXPECT_EQ(session.header.lower, "1.00");
-    EXPECT_EQ(session.chartKind, ChartXbarS);
+    EXPECT_EQ(session.header().upper, "20.00");
+    EXPECT_EQ(session.header().lower, "1.00");
+    EXPECT_EQ(session.chartKind(), ChartKind::XbarS);
     EXPECT_EQ(session.valueCells().text(0, 1), "1.23");
 
     Struct_Sheet stored;
@@ -312,50 +312,50 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     SheetSession session;
     session.show(Imported(Header{}, EvenLots()), ChartXbarR);
     int started = 0;
-    const SheetSession::WorkStart start = [&started] { ++started; };
+    const WorkStart start = [&started] { ++started; };
 
     // No control limits yet: guidance, no work started, nothing marked.
-    Outcome o = session.judgeSpc(Struct_Options::Defaults(), start);
+    Outcome o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
     EXPECT_EQ(o.messages, (std::vector<SessionMessage>{{SessionMessage::Kind::Guide, kMsgNoControlLimits}}));
     EXPECT_EQ(started, 0);
     EXPECT_FALSE(o.specJudged);
-    EXPECT_FALSE(session.specMarking);
+    EXPECT_FALSE(session.specMarking());
 
     // A declined question changes nothing; a Yes computes every line.
     EXPECT_EQ(session.computeLimits(-1, false).changed, ChangedNothing);
-    EXPECT_TRUE(session.limits[LimitXcl].empty());
+    EXPECT_TRUE(session.limit(LimitXcl).empty());
     o = session.computeLimits(-1, true);
     EXPECT_NE(o.changed & ChangedLimits, 0u);
-    EXPECT_EQ(session.limits[LimitXcl], "10.0000");
+    EXPECT_EQ(session.limit(LimitXcl), "10.0000");
 
     // The whole chain: each step starts its work (the window stores the
     // sheet there) and finishes.
-    o = session.judgeSpc(Struct_Options::Defaults(), start);
+    o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
     EXPECT_TRUE(o.messages.empty());
     EXPECT_FALSE(o.error);
     EXPECT_EQ(started, 2);
     EXPECT_TRUE(o.specJudged && o.calcJudged && o.calcVerdictSet && o.spcJudged);
-    EXPECT_EQ(session.specVerdict, Verdict::Pass);
-    EXPECT_EQ(session.spcVerdict, Verdict::Pass);
+    EXPECT_EQ(session.specVerdict(), Verdict::Pass);
+    EXPECT_EQ(session.spcVerdict(), Verdict::Pass);
     EXPECT_EQ(session.spcRowCount(), session.calcRowCount() - 1);
 
     // A required field emptied: the focus goes to it, the verdict goes, and
     // the capability verdict of the last run stays without carrying the
     // SPC judgment on.
-    session.header.unit.clear();
-    session.spcVerdict = Verdict::None;
-    o = session.judgeSpc(Struct_Options::Defaults(), start);
+    session.setHeaderText(HeaderField::Unit, "");
+    session.setVerdicts(session.specVerdict(), session.calcVerdict(), Verdict::None);
+    o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
     EXPECT_EQ(o.focus, SessionFocus::Unit);
-    EXPECT_EQ(session.specVerdict, Verdict::None);
-    EXPECT_EQ(session.calcVerdict, Verdict::Pass);
-    EXPECT_EQ(session.spcVerdict, Verdict::None);
+    EXPECT_EQ(session.specVerdict(), Verdict::None);
+    EXPECT_EQ(session.calcVerdict(), Verdict::Pass);
+    EXPECT_EQ(session.spcVerdict(), Verdict::None);
     EXPECT_EQ(started, 2);
 
     // A value that is not a number stops the specification judgment with
     // the error, after the work started.
-    session.header.unit = "MM";
+    session.setHeaderText(HeaderField::Unit, "MM");
     session.valueCells().setText(1, 4, "1x");
-    o = session.judgeCapability(start);
+    o = JudgmentRunner(session).capability(start);
     ASSERT_TRUE(o.error);
     EXPECT_STREQ(o.error->what(), "'1x' は浮動小数点数ではありません");
     EXPECT_FALSE(o.specJudged);
@@ -391,29 +391,29 @@ TEST(SheetSession, MeasurementCellsAreCommittedTypedPastedAndCleared)
     };
     for (const EnterCase& c : cases) {
         SCOPED_TRACE(c.name);
-        session.header.keta = c.keta;
+        session.setHeaderText(HeaderField::Keta, c.keta);
         cells.setText(c.at.col, c.at.row, c.text);
-        const Outcome o = session.commitValue(c.at.col, c.at.row);
+        const Outcome o = session.edits().commitValue(c.at.col, c.at.row);
         EXPECT_EQ(cells.text(c.at.col, c.at.row), c.after);
         EXPECT_EQ(o.current, c.next);
         EXPECT_EQ(o.changed, c.changed ? ChangedValues : ChangedNothing);
     }
     // The header row is no value cell.
-    EXPECT_FALSE(session.commitValue(0, 0).current);
+    EXPECT_FALSE(session.edits().commitValue(0, 0).current);
 
     // The editor's text keeps a minus sign only at the front.
-    EXPECT_EQ(session.typeValue(0, 2, "12-3").changed, ChangedValues);
+    EXPECT_EQ(session.edits().typeValue(0, 2, "12-3").changed, ChangedValues);
     EXPECT_EQ(cells.text(0, 2), "123");
-    EXPECT_EQ(session.typeValue(0, 2, "-12").changed, ChangedValues);
+    EXPECT_EQ(session.edits().typeValue(0, 2, "-12").changed, ChangedValues);
     EXPECT_EQ(cells.text(0, 2), "-12");
-    EXPECT_EQ(session.typeValue(0, 2, "-12").changed, ChangedNothing);
+    EXPECT_EQ(session.edits().typeValue(0, 2, "-12").changed, ChangedNothing);
 
     // Pasting and clearing stay inside the displayed cells.
-    EXPECT_EQ(session.paste({1, 10, 1, 10}, "5\t6\r\n7\r\n").changed, ChangedValues);
+    EXPECT_EQ(session.edits().paste({1, 10, 1, 10}, "5\t6\r\n7\r\n").changed, ChangedValues);
     EXPECT_EQ(cells.text(1, 10), "5");
     EXPECT_EQ(cells.text(2, 10), "");
     EXPECT_EQ(cells.text(1, 11), "");
-    session.clearCells({0, 9, 5, 20});
+    session.edits().clearCells({0, 9, 5, 20});
     EXPECT_EQ(cells.text(1, 10), "");
     EXPECT_EQ(cells.text(0, 9), "");
     EXPECT_EQ(cells.text(0, 8), "11.0");

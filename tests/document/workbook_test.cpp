@@ -43,30 +43,30 @@ TEST(WorkbookCommands, ResetAndShowStartEverySheetFromTheSettings)
     EXPECT_EQ(b.session.columns(), 4);
     // Typed limits: every line clear and named for typing.
     EXPECT_TRUE(b.session.limitsTyped());
-    EXPECT_FALSE(b.session.lineAutomatic[0]);
-    EXPECT_EQ(b.session.lineNames[0], "上限規格値");
-    EXPECT_FALSE(b.session.threshold.on);
-    EXPECT_EQ(b.session.threshold.text, "1.67");
+    EXPECT_FALSE(b.session.lineAutomatic()[0]);
+    EXPECT_EQ(b.session.lineNames()[0], "上限規格値");
+    EXPECT_FALSE(b.session.threshold().on);
+    EXPECT_EQ(b.session.threshold().text, "1.67");
 
     // What the shown sheet holds goes into its record only when stored;
     // showing another sheet then brings the settings' view back.
-    b.session.limits[0] = "9.5";
-    b.session.threshold.on = true;
-    b.session.header.label = "外径";
+    b.session.setLimit(0, "9.5");
+    b.session.setThresholdOn(true);
+    b.session.setHeaderText(HeaderField::Label, "外径");
     b.book.storeShown(b.session);
     b.book.showSheet(1, b.session);
     EXPECT_EQ(b.book.sheets[0].Label, "外径");
-    EXPECT_EQ(b.session.limits[0], "");
-    EXPECT_FALSE(b.session.threshold.on);
+    EXPECT_EQ(b.session.limit(0), "");
+    EXPECT_FALSE(b.session.threshold().on);
     EXPECT_EQ(b.session.history(), b.book.history(1));
     EXPECT_EQ(b.told.calls.back(), std::make_tuple(unsigned{BookLabels}, 0, 1));
 
     // A label left blank takes the record's back; a label typed goes into
     // the record only when the sheet is stored.
-    b.session.setField(b.session.header.label, " ", ChangedHeader);
+    b.session.setHeaderText(HeaderField::Label, " ");
     b.book.relabel(b.session);
-    EXPECT_EQ(b.session.header.label, "Sheet2");
-    b.session.header.label = "内径";
+    EXPECT_EQ(b.session.header().label, "Sheet2");
+    b.session.setHeaderText(HeaderField::Label, "内径");
     b.book.relabel(b.session);
     EXPECT_EQ(b.book.sheets[1].Label, "Sheet2");
     EXPECT_EQ(b.book.label(1, b.session), "内径");
@@ -89,7 +89,7 @@ TEST(WorkbookCommands, CountsAndWholeWorkbooksTellTheTabsAndTheJournal)
     b.book.replaceAll(read, 1, 20, 2, true, b.session);
     EXPECT_EQ(b.book.count(), 4);
     EXPECT_EQ(b.book.current, 1);
-    EXPECT_EQ(b.session.header.label, "内径");
+    EXPECT_EQ(b.session.header().label, "内径");
     EXPECT_EQ(b.book.sheets[2].Label, "Sheet3");
     EXPECT_EQ(b.book.sheets[3].Row, 20);
     EXPECT_EQ(b.told.calls.back(), std::make_tuple(unsigned{BookRecords | BookLabels | BookCount}, 0, -1));
@@ -99,8 +99,8 @@ TEST(WorkbookCommands, CountsAndWholeWorkbooksTellTheTabsAndTheJournal)
     csv.Label = "CSV";
     b.book.importSheet(3, csv, b.session);
     EXPECT_EQ(b.book.current, 3);
-    EXPECT_EQ(b.session.header.label, "CSV");
-    EXPECT_EQ(b.book.undo(b.session).changed, ChangedSheet);
+    EXPECT_EQ(b.session.header().label, "CSV");
+    EXPECT_TRUE(b.book.undo(b.session).changed & ChangedSheet);
     EXPECT_EQ(b.book.sheets[3].Label, "Sheet4");
     EXPECT_EQ(b.told.calls.back(), std::make_tuple(unsigned{BookRecords | BookLabels}, 3, 4));
 }

@@ -66,7 +66,7 @@ TEST_F(ChainWindow, CapabilityOfTheWorkedExample)
     EXPECT_EQ(Ctl<StringGrid>(form, "gridCalc")->RowCount(), 3);
     EXPECT_EQ(pnlCpkJudg->text(), QStringLiteral("不合格"));
     EXPECT_EQ(pnlCpkJudg->palette().color(QPalette::WindowText), kRed);
-    EXPECT_TRUE(form->session().cpkMarking);
+    EXPECT_TRUE(form->session().cpkMarking());
 
     // Marking: the judged index below the threshold, read at paint time.
     auto colour = [&](int col) { return Ctl<StringGrid>(form, "gridCalc")->drawCell(col, 1, false, false).text; };
@@ -217,7 +217,7 @@ TEST_F(ChainWindow, FailingSideLeavesItsColumnsEmpty)
     // Typed lines only: the hidden R/S/Rs lines were never computed.
     selectLimitMethod(1);
     fillControlLimits();
-    form->session().spcVerdict = Verdict::Pass;
+    form->session().setVerdicts(form->session().specVerdict(), form->session().calcVerdict(), Verdict::Pass);
     btnSpcJudg->click();
     ASSERT_EQ(prompts.shown.size(), 1u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Error);

@@ -361,7 +361,7 @@ TEST_F(ClipboardWindow, CtrlZAndCtrlYUndoAndRedoInTheTablesAndFields)
     QTest::keyClicks(product, QStringLiteral("AB"));
     key(product, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(product->text(), QString());
-    EXPECT_EQ(form->session().header.product, "");
+    EXPECT_EQ(form->session().header().product, "");
     key(product, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(product->text(), QStringLiteral("AB"));
     EXPECT_EQ(Ctl<QAction>(form, "popMenuUndo")->text(), QStringLiteral("元に戻す(&U)"));

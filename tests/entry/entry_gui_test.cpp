@@ -331,13 +331,12 @@ TEST_F(EntryWindow, ClearResetsTheHeaderButNotTheValues)
     editUnit->setText(QStringLiteral("um"));
     spinKeta->setValue(1);
     fillHeader(SpecUpperOnly, "10.0");
-    form->session().specMarking = true;
-    form->session().cpkMarking = true;
+    form->session().setMarking(true, true);
     pnlSpecJudg->setText(QStringLiteral("合格"));
 
     Ctl<QPushButton>(form, "btnSpecClear")->click();
-    EXPECT_FALSE(form->session().specMarking);
-    EXPECT_FALSE(form->session().cpkMarking);
+    EXPECT_FALSE(form->session().specMarking());
+    EXPECT_FALSE(form->session().cpkMarking());
     EXPECT_TRUE(editProduct->text().isEmpty());
     EXPECT_EQ(editLabel->text(), Ctl<QTabBar>(form, "tabCtrl")->tabText(form->selectedTab()));
     EXPECT_EQ(editUnit->text(), QStringLiteral("MM"));
@@ -391,7 +390,7 @@ TEST_F(EntryWindow, OutOfLimitValuesAreDrawnRedWhileMarking)
     for (int c = 0; c < 7; ++c)
         EXPECT_EQ(textColour(c), QColor(Qt::black)) << c;
 
-    form->session().specMarking = true;
+    form->session().setMarking(true, form->session().cpkMarking());
     const QColor twoSided[] = {Qt::black, Qt::black, kRed, kRed, Qt::black, Qt::black, Qt::black};
     for (int c = 0; c < 7; ++c)
         EXPECT_EQ(textColour(c), twoSided[c]) << values[c];
@@ -506,7 +505,7 @@ TEST_F(EntryWindow, CheckBoxComputesItsOwnLineOnly)
     prompts.answers = {false};
     cbXcl->setChecked(true);
     EXPECT_FALSE(cbXcl->isChecked());
-    EXPECT_FALSE(form->session().lineAutomatic[LimitXcl]);
+    EXPECT_FALSE(form->session().lineAutomatic()[LimitXcl]);
     EXPECT_FALSE(editXcl->isReadOnly());
     EXPECT_EQ(itemXcl->text(), QStringLiteral("中央値"));
     EXPECT_EQ(editXcl->text(), QStringLiteral("7.0000"));
@@ -621,7 +620,7 @@ TEST_F(EntryWindow, JudgmentStopsWithItsThreeMessages)
         EXPECT_EQ(prompts.shown[0].caption, QString::fromUtf8(c.caption));
         EXPECT_EQ(prompts.shown[0].text, QString::fromUtf8(c.text));
         EXPECT_TRUE(pnlSpecJudg->text().isEmpty());
-        EXPECT_FALSE(form->session().specMarking);
+        EXPECT_FALSE(form->session().specMarking());
         if (c.focus) {
             EXPECT_EQ(QApplication::focusWidget(), c.focus);
         }
@@ -664,7 +663,7 @@ TEST_F(EntryWindow, JudgmentVerdicts)
             EXPECT_EQ(pnlSpecJudg->palette().color(QPalette::WindowText),
                       std::string(c.verdict) == "合格" ? kLime : kRed);
         }
-        EXPECT_TRUE(form->session().specMarking);
+        EXPECT_TRUE(form->session().specMarking());
         EXPECT_EQ(cell(0, 4), std::string(c.values.empty() || std::string(c.values[0]) == "   " ? "" : c.values[0]));
     }
 }
@@ -708,7 +707,7 @@ TEST_F(EntryWindow, JudgmentStopsAtAValueThatIsNotANumber)
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Error);
     EXPECT_EQ(prompts.shown[0].text, QStringLiteral("'1.2.3' は浮動小数点数ではありません"));
     EXPECT_TRUE(Ctl<QLabel>(form, "pnlSpecJudg")->text().isEmpty());
-    EXPECT_TRUE(form->session().specMarking);
+    EXPECT_TRUE(form->session().specMarking());
     EXPECT_EQ(cell(4, 9), "");
     EXPECT_TRUE(edit().updatesEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

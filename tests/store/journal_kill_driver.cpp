@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <variant>
 
 #include "app/fields.h"
 #include "app/mainform.h"
@@ -60,7 +61,7 @@ std::string HistoryEffects(TMainForm& form, int shown, bool redo)
 {
     SheetSession& session = form.session();
     // A pending field text becomes a step first, as the window's undo does.
-    session.commitTexts();
+    session.commitPendingText();
     const UndoStack* h = session.history();
     const UndoStep* step = !h ? nullptr : redo ? h->nextRedo() : h->nextUndo();
     std::string out;
@@ -78,9 +79,12 @@ std::string HistoryEffects(TMainForm& form, int shown, bool redo)
         else if (c.table == SheetTable::Lots)
             add("switch " + sheet + " " + std::to_string(c.row) + ((redo ? c.flagAfter : c.flagBefore) ? " 1" : " 0"));
     };
-    step->forEachCell(redo, cell);
-    if (step->texts)
-        add("product " + sheet + " " + (*step->texts)[redo ? 1 : 0].header.product);
+    if (const auto* cells = std::get_if<CellEdit>(&step->edit))
+        cells->forEachCell(redo, cell);
+    if (const auto* text = std::get_if<TextEdit>(&step->edit)) {
+        const bool product = text->field == TextField::header(HeaderField::Product);
+        add("product " + sheet + " " + (product ? (redo ? text->after : text->before) : session.header().product));
+    }
     return out;
 }
 
@@ -147,7 +151,7 @@ int main(int argc, char** argv)
             for (int r = 0; r < gridCtrl->RowCount(); ++r)
                 labels.push_back(r == row ? text : gridCtrl->cells().text(0, r));
             JournalBatch batch(form.journal());
-            form.session().renumberLots(labels);
+            form.session().edits().renumberLots(labels);
         } else if (op < 66) {
             const bool on = !gridCtrl->cells().flag(1, row);
             std::fprintf(log, "B switch %d %d %d\n", shown, row, on ? 1 : 0);

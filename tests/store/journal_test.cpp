@@ -71,21 +71,21 @@ TEST_F(JournalStoreTest, WhatWasWrittenComesBackAfterAnAbnormalEnd)
 
     // Single cells outside a command, then a command that changes a whole
     // table and a cell: the record written at its end holds both.
-    session.typeValue(0, 1, "1.500");
+    session.edits().typeValue(0, 1, "1.500");
     std::vector<std::string> labels;
     for (int r = 0; r <= session.lots(); ++r)
         labels.push_back(r == 2 ? "first lot" : session.lotCells().text(0, r));
-    session.renumberLots(labels);
-    session.toggleLots(3, 3);
-    session.setField(session.header.product, "軸, \"外径\"\n2", ChangedHeader);
+    session.edits().renumberLots(labels);
+    session.edits().toggleLots(3, 3);
+    session.setHeaderText(HeaderField::Product, "軸, \"外径\"\n2");
     {
         JournalBatch batch(j.get());
-        session.paste({2, 10, 2, 10}, "-3.250");
-        session.typeValue(1, 4, "7.000");
+        session.edits().paste({2, 10, 2, 10}, "-3.250");
+        session.edits().typeValue(1, 4, "7.000");
     }
     j->syncIfWritten();
     EXPECT_FALSE(j->failed());
-    session.typeValue(1, 4, "8.000");
+    session.edits().typeValue(1, 4, "8.000");
     // Another sheet changes as a whole (an import of one sheet).
     sheets[2].Product = "imported";
     j->writeSheets(sheets, 2, 3);
@@ -113,7 +113,7 @@ TEST_F(JournalStoreTest, ALowerSheetCountDropsTheSheetsBeyondIt)
     session.loadLists(sheets[3]);
     auto j = open(session, shown, sheets);
     j->writeWorkbook(sheets);
-    session.typeValue(0, 1, "2.000");
+    session.edits().typeValue(0, 1, "2.000");
     // The shown sheet's tab goes with the count: nothing is shown.
     shown = -1;
     sheets.resize(2);
