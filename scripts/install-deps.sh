@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev ccache
+  # the naming check of the core (run-clang-tidy comes with it)
+  clang-tidy
   # Qt 6 widgets and the Japanese fonts the interface is drawn with
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
   # Qt's own texts (message box buttons, file dialogs, context menus) in Japanese

@@ -12,7 +12,7 @@
 
 namespace trevolo {
 
-// The class count of the histogram: spinBetWeen's range and default.
+// The class count of the histogram: its range and default.
 inline constexpr int kMinHistogramClasses = 5;
 inline constexpr int kMaxHistogramClasses = 10;
 inline constexpr int kDefaultHistogramClasses = 10;

@@ -100,11 +100,11 @@ private:
 
 // What a shown sheet takes from the settings, and the rule options.
 struct ChainSettings {
-    int chartIndex = ChartXbarR;        // Struct_Settings.ChartIndex
-    bool cpkCheck = true;               // chkCpCpk
-    int cpkIndex = 1;                   // cmbCpCpk: 0 "CP", 1 "CPK"
-    std::string cpCpk = "1.33";         // editCpCpk
-    int limitMethod = LimitThreeSigma;  // cmbLimit: how the limits are computed
+    int chartIndex = ChartXbarR;        // the initial chart kind of the settings
+    bool cpkCheck = true;               // whether the capability threshold is judged
+    int cpkIndex = 1;                   // the index judged: 0 "CP", 1 "CPK"
+    std::string cpCpk = "1.33";         // the capability threshold
+    int limitMethod = LimitThreeSigma;  // how the limits are set (LimitMethod)
     Struct_Options options = Struct_Options::Defaults();
 
     static ChainSettings From(const Struct_Settings& settings, const Struct_Options& options);
@@ -117,7 +117,7 @@ using SpcRow = std::array<std::string, kSpcColumns>;
 // chain, the limit fields, the three verdict panels and the texts of the
 // statistics and SPC tables.
 struct SheetJudgment {
-    std::string label;  // editLabel
+    std::string label;  // the item name
     int lots = 0;       // lot rows of the tables
     int n = 0;          // measurement columns
     int chartKind = ChartXbarR;
@@ -138,9 +138,9 @@ struct SheetJudgment {
     bool calcReached = false;
     bool spcReached = false;
 
-    Verdict spec = Verdict::None;  // pnlSpecJudg
-    Verdict calc = Verdict::None;  // pnlCpkJudg
-    Verdict spc = Verdict::None;   // pnlSpcJudg
+    Verdict spec = Verdict::None;  // the specification verdict
+    Verdict calc = Verdict::None;  // the capability verdict
+    Verdict spc = Verdict::None;   // the SPC verdict
 
     // The lot labels of the lot rows 1..lots.
     std::vector<std::string> lotLabels;

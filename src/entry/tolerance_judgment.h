@@ -19,13 +19,13 @@ namespace trevolo {
 // The header fields the judgment reads, as texts with the enabled states of
 // the two limit fields (which follow the specification kind).
 struct SpecHeaderTexts {
-    std::string_view label;  // editLabel
-    std::string_view unit;   // editUnit
-    std::string_view upper;  // editKupper
-    std::string_view lower;  // editKlower
+    std::string_view label;  // the item name
+    std::string_view unit;   // the unit of measure
+    std::string_view upper;  // the upper specification limit
+    std::string_view lower;  // the lower specification limit
     bool upperEnabled = true;
     bool lowerEnabled = true;
-    int kind = SpecTolerance;  // cmbSpecKind item index
+    int kind = SpecTolerance;  // the specification kind (SpecKind)
 };
 
 // The first required field that is blank, in the order of the check; the

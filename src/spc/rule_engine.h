@@ -89,18 +89,18 @@ struct SpcLines {
 
 // Texts of the X side's limit fields, as shown.
 struct SpcXLineTexts {
-    std::string Xcl, Ucl3, Ucl2, Ucl1, Lcl3, Lcl2, Lcl1;  // editXcl, editUcl3, ...
+    std::string Xcl, Ucl3, Ucl2, Ucl1, Lcl3, Lcl2, Lcl1;  // centre line, +3σ, ..., -1σ
 };
 
-// Texts of the R/S/Rs side's limit fields, as shown (editRsUcl2 and
-// editRsUcl1 are the hidden fields). Its lower lines are 0.
+// Texts of the R/S/Rs side's limit lines, as shown (its +2σ and +1σ lines
+// are not shown; they follow the centre and +3σ lines). Its lower lines are 0.
 struct SpcDispersionLineTexts {
     std::string Rcl, RsUcl3, RsUcl2, RsUcl1;
 };
 
-// Converts the line texts in the order the side reads them: X side editXcl,
-// editUcl3, editLcl3, editUcl2, editUcl1, editLcl2, editLcl1; other side
-// editRcl, editRsUcl3, editRsUcl2, editRsUcl1. Throws ConvertError for the
+// Converts the line texts in the order the side reads them: X side the
+// centre line, +3σ, -3σ, +2σ, +1σ, -2σ, -1σ; other side the centre line,
+// +3σ, +2σ, +1σ. Throws ConvertError for the
 // first text that is blank or not a number.
 SpcLines ParseSpcLines(const SpcXLineTexts& texts);
 SpcLines ParseSpcLines(const SpcDispersionLineTexts& texts);

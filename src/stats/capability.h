@@ -85,13 +85,13 @@ CapabilityIndices ComputeIndices(int specKind, double upper, double lower, long 
                                  long double stdev) noexcept;
 
 struct CapabilityInput {
-    int chartKind = ChartXbarR;    // cmbChart item index
-    int specKind = SpecTolerance;  // cmbSpecKind item index
-    std::string_view upper;        // editKupper
-    std::string_view lower;        // editKlower
-    bool thresholdOn = true;       // chkCpCpk
-    int thresholdIndex = 1;        // cmbCpCpk: 0 judges Cp, 1 Cpk
-    std::string_view threshold;    // editCpCpk
+    int chartKind = ChartXbarR;    // the control chart kind (ChartKind)
+    int specKind = SpecTolerance;  // the specification kind (SpecKind)
+    std::string_view upper;        // the upper specification limit, as typed
+    std::string_view lower;        // the lower specification limit, as typed
+    bool thresholdOn = true;       // whether the capability threshold is judged
+    int thresholdIndex = 1;        // the index judged: 0 Cp, 1 Cpk
+    std::string_view threshold;    // the capability threshold, as typed
 };
 
 // A lot row has STDEV, Cp and Cpk when it has two or more values that are
@@ -111,7 +111,8 @@ struct CapabilityResult {
     // lots. Otherwise the total row keeps only its label and the verdict
     // column, the panel and the column widths stay as they were.
     bool totalComputed = false;
-    // The panel's new verdict; None leaves pnlCpkJudg as it was. Set only when
+    // The panel's new verdict; None leaves the capability
+    // verdict as it was. Set only when
     // the verdict step finished, which is also when the table's columns are
     // widened to their contents.
     Verdict panel = Verdict::None;
@@ -131,9 +132,9 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
 // that is not a number gives no mark.
 struct CalcMarking {
     bool flag = false;           // capability marking flag
-    bool thresholdOn = true;     // chkCpCpk
-    int thresholdIndex = 1;      // cmbCpCpk
-    std::string_view threshold;  // editCpCpk
+    bool thresholdOn = true;     // whether the capability threshold is judged
+    int thresholdIndex = 1;      // the index judged: 0 Cp, 1 Cpk
+    std::string_view threshold;  // the capability threshold, as typed
 };
 bool CalcCellIsRed(int col, int row, std::string_view text, const CalcMarking& marking) noexcept;
 

@@ -15,19 +15,20 @@
 
 namespace trevolo {
 
-// The eleven limit fields, in the order of the panel.
+// The eleven control-limit lines, in the order they are listed: the X side
+// (m and s of all values), then the R/S/Rs side (C its centre line).
 enum LimitField : int {
-    LimitUcl3 = 0,     // editUcl3    m + 3s
-    LimitUcl2 = 1,     // editUcl2    m + 2s
-    LimitUcl1 = 2,     // editUcl1    m + s
-    LimitLcl3 = 3,     // editLcl3    m − 3s
-    LimitLcl2 = 4,     // editLcl2    m − 2s
-    LimitLcl1 = 5,     // editLcl1    m − s
-    LimitXcl = 6,      // editXcl     m
-    LimitRcl = 7,      // editRcl     C
-    LimitRsUcl3 = 8,   // editRsUcl3  C + 3s
-    LimitRsUcl2 = 9,   // editRsUcl2  C + 2s (hidden field)
-    LimitRsUcl1 = 10,  // editRsUcl1  C + s  (hidden field)
+    LimitUcl3 = 0,     // m + 3s
+    LimitUcl2 = 1,     // m + 2s
+    LimitUcl1 = 2,     // m + s
+    LimitLcl3 = 3,     // m − 3s
+    LimitLcl2 = 4,     // m − 2s
+    LimitLcl1 = 5,     // m − s
+    LimitXcl = 6,      // m
+    LimitRcl = 7,      // C
+    LimitRsUcl3 = 8,   // C + 3s
+    LimitRsUcl2 = 9,   // C + 2s (not shown: follows the centre and +3s lines)
+    LimitRsUcl1 = 10,  // C + s  (not shown: follows the centre and +3s lines)
     kLimitFields = 11,
 };
 
@@ -41,7 +42,7 @@ inline constexpr std::array<const char*, LimitRsUcl3 + 1> kTypedLineNames = {"�
                                                                              "下限規格値", "下限管理値", "設定管理値",
                                                                              "中央値",     "中央値",     "上限管理値"};
 
-// The items of cmbLimit, the way the limits are set: computed from the
+// The ways the control limits are set: computed from the
 // standard deviation of all values, typed line by line, or computed from the
 // lots' ranges, standard deviations or moving ranges with the control chart
 // constants (the coefficient method). New items go at the end, so a stored
@@ -79,7 +80,7 @@ struct ControlLimitResult {
     std::optional<ConvertFailure> error;
 };
 
-// chartKind is the cmbChart item index: 1 takes the S series, 2 the moving
+// chartKind is the control chart kind: 1 takes the S series, 2 the moving
 // ranges of the lot means (the first lot with values has 0), any other the
 // R series. Lots without an included value have no entry in the series.
 ControlLimitResult ComputeLimitTexts(const LotSource& lots, int chartKind);

@@ -105,8 +105,8 @@ struct CellPos {
 struct ConvertFailure {
     enum class Source {
         MeasuredValue,  // a cell of the measurement table; pos is its position there
-        SpecLimit,      // editKupper or editKlower; pos unused
-        Threshold,      // editCpCpk; pos.row is the statistics row being judged
+        SpecLimit,      // the upper or lower specification limit; pos unused
+        Threshold,      // the capability threshold; pos.row is the statistics row being judged
     };
     Source source = Source::MeasuredValue;
     CellPos pos;

@@ -18,13 +18,13 @@ inline constexpr const char* kCapableText = "工程能力あり（95%信頼）";
 inline constexpr const char* kIncapableText = "工程能力不足";
 
 struct CapabilityStudyInput {
-    int chartKind = ChartXbarR;    // cmbChart
-    int specKind = SpecTolerance;  // cmbSpecKind
-    std::string_view upper;        // editKupper
-    std::string_view lower;        // editKlower
-    bool thresholdOn = true;       // chkCpCpk
-    int thresholdIndex = 1;        // cmbCpCpk: 0 judges Cp (Pp), 1 Cpk (Ppk)
-    std::string_view threshold;    // editCpCpk
+    int chartKind = ChartXbarR;    // the control chart kind (ChartKind)
+    int specKind = SpecTolerance;  // the specification kind (SpecKind)
+    std::string_view upper;        // the upper specification limit, as typed
+    std::string_view lower;        // the lower specification limit, as typed
+    bool thresholdOn = true;       // whether the capability threshold is judged
+    int thresholdIndex = 1;        // the index judged: 0 Cp (Pp), 1 Cpk (Ppk)
+    std::string_view threshold;    // the capability threshold, as typed
     // One-sided confidence of the lower bounds.
     double confidence = 0.95;
 };

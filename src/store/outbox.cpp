@@ -4,21 +4,13 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include "store/lot_columns.h"
 #include "store/plant_store.h"
+#include "store/qt_text.h"
 
 namespace trevolo {
 
 namespace {
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-std::string S(const QVariant& v)
-{
-    return v.toString().toStdString();
-}
 
 // Forwarded per store transaction: a full sheet goes in one.
 constexpr int kForwardBatch = 1000;
@@ -98,12 +90,12 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
         QStringLiteral("SELECT lot_key, id, content, order_key, lot_row, vals_content FROM ledger WHERE product = ? "
                        "AND process = ? AND machine = ? AND item = ? AND scope = ?"));
     for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &scope})
-        q.addBindValue(Q(*f));
+        q.addBindValue(ToQString(*f));
     if (!q.exec())
         return fail("送信待ちファイルを読めません", q);
     while (q.next())
-        ledger[S(q.value(0))] = {S(q.value(1)), S(q.value(2)), q.value(3).toLongLong(), q.value(4).toInt(),
-                                 S(q.value(5))};
+        ledger[ToStdString(q.value(0))] = {ToStdString(q.value(1)), ToStdString(q.value(2)), q.value(3).toLongLong(), q.value(4).toInt(),
+                                 ToStdString(q.value(5))};
     q.finish();
 
     QSqlQuery put(db_), note(db_), drop(db_);
@@ -120,30 +112,30 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
     const std::vector<PlannedLot> planned = PlanLots(c, lots, publisher, StationNowMillis(), ledger);
     for (const PlannedLot& p : planned) {
         const StoredLot& l = p.lot;
-        put.addBindValue(Q(l.id));
+        put.addBindValue(ToQString(l.id));
         for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &spec.unit, &spec.kind,
                                      &spec.decimals, &spec.upper, &spec.lower, &l.supersedes, &l.label})
-            put.addBindValue(Q(*f));
+            put.addBindValue(ToQString(*f));
         put.addBindValue(l.enabled ? 1 : 0);
-        put.addBindValue(Q(l.values));
+        put.addBindValue(ToQString(l.values));
         put.addBindValue(l.valueCount);
-        put.addBindValue(Q(l.station));
-        put.addBindValue(Q(l.operatorName));
+        put.addBindValue(ToQString(l.station));
+        put.addBindValue(ToQString(l.operatorName));
         put.addBindValue(static_cast<qlonglong>(l.orderKey));
         put.addBindValue(static_cast<qlonglong>(l.publishedAt));
         if (!put.exec())
             return fail("送信待ちファイルに書けません", put);
         for (const std::string* f : std::initializer_list<const std::string*>{
                  &c.product, &c.process, &c.machine, &c.item, &scope, &p.key, &l.id, &p.content})
-            note.addBindValue(Q(*f));
+            note.addBindValue(ToQString(*f));
         note.addBindValue(static_cast<qlonglong>(l.orderKey));
         note.addBindValue(p.row);
-        note.addBindValue(Q(p.valuesContent));
+        note.addBindValue(ToQString(p.valuesContent));
         if (!note.exec())
             return fail("送信待ちファイルに書けません", note);
         if (!p.replacedKey.empty()) {
             for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &scope, &p.replacedKey})
-                drop.addBindValue(Q(*f));
+                drop.addBindValue(ToQString(*f));
             if (!drop.exec())
                 return fail("送信待ちファイルに書けません", drop);
         }
@@ -176,10 +168,9 @@ bool Outbox::forward(PlantStore& store, std::int64_t* sent, ForwardCounts* count
     for (;;) {
         QSqlQuery q(db_);
         q.setForwardOnly(true);
-        q.prepare(
-            QStringLiteral("SELECT seq, id, product, process, machine, item, unit, kind, decimals, upper_limit, "
-                           "lower_limit, supersedes, label, enabled, vals, value_count, station, operator, "
-                           "order_key, published_at FROM queue ORDER BY seq LIMIT ?"));
+        q.prepare(QStringLiteral("SELECT seq, product, process, machine, item, unit, kind, decimals, upper_limit, "
+                                 "lower_limit, %1 FROM queue ORDER BY seq LIMIT ?")
+                      .arg(QLatin1String(kLotColumns)));
         q.addBindValue(kForwardBatch);
         if (!q.exec())
             return fail("送信待ちファイルを読めません", q);
@@ -187,27 +178,18 @@ bool Outbox::forward(PlantStore& store, std::int64_t* sent, ForwardCounts* count
         LotBatch batch;
         std::int64_t lastSeq = 0;
         while (q.next()) {
-            const Characteristic c{S(q.value(2)), S(q.value(3)), S(q.value(4)), S(q.value(5))};
-            const Specification spec{S(q.value(6)), S(q.value(7)), S(q.value(8)), S(q.value(9)), S(q.value(10))};
+            const Characteristic c{ToStdString(q.value(1)), ToStdString(q.value(2)), ToStdString(q.value(3)),
+                                   ToStdString(q.value(4))};
+            const Specification spec{ToStdString(q.value(5)), ToStdString(q.value(6)), ToStdString(q.value(7)),
+                                     ToStdString(q.value(8)), ToStdString(q.value(9))};
             if (batch.lots.empty()) {
                 batch.characteristic = c;
                 batch.specification = spec;
             } else if (!(c == batch.characteristic) || !(spec == batch.specification)) {
                 break;
             }
-            StoredLot l;
-            l.id = S(q.value(1));
-            l.supersedes = S(q.value(11));
-            l.label = S(q.value(12));
-            l.enabled = q.value(13).toInt() != 0;
-            l.values = S(q.value(14));
-            l.valueCount = q.value(15).toInt();
-            l.station = S(q.value(16));
-            l.operatorName = S(q.value(17));
-            l.orderKey = q.value(18).toLongLong();
-            l.publishedAt = q.value(19).toLongLong();
+            batch.lots.push_back(StoredLotAt(q, 10));
             lastSeq = q.value(0).toLongLong();
-            batch.lots.push_back(std::move(l));
         }
         q.finish();
         if (batch.lots.empty())
@@ -254,9 +236,9 @@ bool Outbox::keepHead(const std::string& storeId, const ChainHead& head)
         "INSERT INTO heads (store_id, audit_seq, chain_hash, seen_at) VALUES (?, ?, ?, ?) ON CONFLICT (store_id) DO "
         "UPDATE SET audit_seq = excluded.audit_seq, chain_hash = excluded.chain_hash, seen_at = excluded.seen_at "
         "WHERE excluded.audit_seq > heads.audit_seq"));
-    q.addBindValue(Q(storeId));
+    q.addBindValue(ToQString(storeId));
     q.addBindValue(static_cast<qlonglong>(head.auditSeq));
-    q.addBindValue(Q(head.chainHash));
+    q.addBindValue(ToQString(head.chainHash));
     q.addBindValue(static_cast<qlonglong>(StationNowMillis()));
     if (!q.exec())
         return fail("送信待ちファイルに書けません", q);
@@ -268,11 +250,11 @@ bool Outbox::keptHeads(const std::string& storeId, std::vector<ChainHead>& out)
     out.clear();
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("SELECT audit_seq, chain_hash FROM heads WHERE store_id = ?"));
-    q.addBindValue(Q(storeId));
+    q.addBindValue(ToQString(storeId));
     if (!q.exec())
         return fail("送信待ちファイルを読めません", q);
     while (q.next())
-        out.push_back({q.value(0).toLongLong(), S(q.value(1))});
+        out.push_back({q.value(0).toLongLong(), ToStdString(q.value(1))});
     return true;
 }
 

@@ -13,6 +13,8 @@
 #include <unordered_map>
 
 #include "model/commatext.h"
+#include "store/lot_columns.h"
+#include "store/qt_text.h"
 #include "store/store_schema.h"
 
 namespace trevolo {
@@ -25,19 +27,10 @@ namespace {
 constexpr int kLotsPerStatement = 100;
 constexpr int kAuditPerStatement = 200;
 
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
-
-std::string S(const QVariant& v)
-{
-    return v.toString().toStdString();
-}
-
-const char* const kLotColumns =
-    "seq, id, supersedes, label, enabled, vals, value_count, station, operator, "
-    "order_key, published_at, received_at, received_by";
+// A stored lot's columns: its arrival order, the lot's own columns, and
+// what the store noted on its arrival.
+const QString kStoredLotColumns =
+    QStringLiteral("seq, %1, received_at, received_by").arg(QLatin1String(kLotColumns));
 
 std::vector<std::string> LotFields(const StoredLot& l, std::int64_t characteristicId)
 {
@@ -183,8 +176,8 @@ bool PlantStore::writeAudit()
         return fail("監査記録を読めません", q);
     std::string chain, previousRow;
     if (q.next()) {
-        chain = S(q.value(0));
-        previousRow = S(q.value(1)) + " " + S(q.value(2));
+        chain = ToStdString(q.value(0));
+        previousRow = ToStdString(q.value(1)) + " " + ToStdString(q.value(2));
     }
     q.finish();
     for (size_t start = 0; start < pendingAudit_.size(); start += kAuditPerStatement) {
@@ -195,10 +188,10 @@ bool PlantStore::writeAudit()
             const AuditEntry& e = pendingAudit_[i];
             chain = AuditChainHash(chain, e.rowHash);
             q.addBindValue(e.table);
-            q.addBindValue(Q(e.key));
-            q.addBindValue(Q(e.rowHash));
-            q.addBindValue(Q(chain));
-            q.addBindValue(previousRow.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(Q(previousRow)));
+            q.addBindValue(ToQString(e.key));
+            q.addBindValue(ToQString(e.rowHash));
+            q.addBindValue(ToQString(chain));
+            q.addBindValue(previousRow.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(ToQString(previousRow)));
             previousRow = e.table.toStdString() + " " + e.key;
         }
         if (!q.exec())
@@ -216,7 +209,7 @@ bool PlantStore::readHead(ChainHead& head)
     head = ChainHead{};
     if (q.next()) {
         head.auditSeq = q.value(0).toLongLong();
-        head.chainHash = S(q.value(1));
+        head.chainHash = ToStdString(q.value(1));
     }
     return true;
 }
@@ -238,7 +231,7 @@ bool PlantStore::findCharacteristic(const Characteristic& c, bool create, std::i
             QStringLiteral("INSERT INTO characteristic (product, process, machine, item) VALUES (?, ?, ?, ?) "
                            "ON CONFLICT DO NOTHING RETURNING id"));
         for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item})
-            q.addBindValue(Q(*f));
+            q.addBindValue(ToQString(*f));
         if (!q.exec())
             return fail("特性を登録できません", q);
         if (q.next()) {
@@ -254,7 +247,7 @@ bool PlantStore::findCharacteristic(const Characteristic& c, bool create, std::i
     q.prepare(
         QStringLiteral("SELECT id FROM characteristic WHERE product = ? AND process = ? AND machine = ? AND item = ?"));
     for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item})
-        q.addBindValue(Q(*f));
+        q.addBindValue(ToQString(*f));
     if (!q.exec())
         return fail("特性を読めません", q);
     id = q.next() ? q.value(0).toLongLong() : 0;
@@ -276,7 +269,7 @@ bool PlantStore::beginWriting(std::int64_t& now, std::string& role)
         !q.next())
         return fail("サーバの時刻を読めません", q);
     now = q.value(0).toLongLong();
-    role = S(q.value(1));
+    role = ToStdString(q.value(1));
     return true;
 }
 
@@ -346,8 +339,8 @@ bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std
     q.addBindValue(static_cast<qlonglong>(cid));
     if (!q.exec())
         return fail("規格を読めません", q);
-    const bool sameSpec = q.next() && S(q.value(0)) == spec.unit && S(q.value(1)) == spec.kind &&
-                          S(q.value(2)) == spec.decimals && S(q.value(3)) == spec.upper && S(q.value(4)) == spec.lower;
+    const bool sameSpec = q.next() && ToStdString(q.value(0)) == spec.unit && ToStdString(q.value(1)) == spec.kind &&
+                          ToStdString(q.value(2)) == spec.decimals && ToStdString(q.value(3)) == spec.upper && ToStdString(q.value(4)) == spec.lower;
     q.finish();
     if (!sameSpec && !batch.lots.empty()) {
         std::int64_t from = batch.lots.front().publishedAt;
@@ -360,9 +353,9 @@ bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std
                            "RETURNING seq"));
         q.addBindValue(static_cast<qlonglong>(cid));
         for (const std::string* f : {&spec.unit, &spec.kind, &spec.decimals, &spec.upper, &spec.lower})
-            q.addBindValue(Q(*f));
+            q.addBindValue(ToQString(*f));
         q.addBindValue(static_cast<qlonglong>(from));
-        q.addBindValue(Q(setBy));
+        q.addBindValue(ToQString(setBy));
         q.addBindValue(static_cast<qlonglong>(now));
         if (!q.exec() || !q.next())
             return fail("規格を登録できません", q);
@@ -385,25 +378,25 @@ bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std
                       .arg(Placeholders(static_cast<int>(end - start), 13)));
         for (size_t i = start; i < end; ++i) {
             const StoredLot& l = batch.lots[i];
-            q.addBindValue(Q(l.id));
+            q.addBindValue(ToQString(l.id));
             q.addBindValue(static_cast<qlonglong>(cid));
-            q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(Q(l.supersedes)));
-            q.addBindValue(Q(l.label));
+            q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(ToQString(l.supersedes)));
+            q.addBindValue(ToQString(l.label));
             q.addBindValue(l.enabled ? 1 : 0);
-            q.addBindValue(Q(l.values));
+            q.addBindValue(ToQString(l.values));
             q.addBindValue(l.valueCount);
-            q.addBindValue(Q(l.station));
-            q.addBindValue(Q(l.operatorName));
+            q.addBindValue(ToQString(l.station));
+            q.addBindValue(ToQString(l.operatorName));
             q.addBindValue(static_cast<qlonglong>(l.orderKey));
             q.addBindValue(static_cast<qlonglong>(l.publishedAt));
             q.addBindValue(static_cast<qlonglong>(now));
-            q.addBindValue(Q(role.empty() ? l.operatorName : role));
+            q.addBindValue(ToQString(role.empty() ? l.operatorName : role));
         }
         if (!q.exec())
             return fail("ロットを登録できません", q);
         std::unordered_map<std::string, bool> fresh;
         while (q.next())
-            fresh.emplace(S(q.value(0)), true);
+            fresh.emplace(ToStdString(q.value(0)), true);
         q.finish();
         for (size_t i = start; i < end; ++i) {
             if (!fresh.count(batch.lots[i].id))
@@ -437,12 +430,12 @@ bool PlantStore::publishLimits(const Characteristic& characteristic, const Limit
         QStringLiteral("INSERT INTO limit_set (characteristic_id, method, vals, set_by, effective_from, "
                        "received_at, received_by) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING seq"));
     q.addBindValue(static_cast<qlonglong>(cid));
-    q.addBindValue(Q(limits.method));
-    q.addBindValue(Q(vals));
-    q.addBindValue(Q(limits.setBy));
+    q.addBindValue(ToQString(limits.method));
+    q.addBindValue(ToQString(vals));
+    q.addBindValue(ToQString(limits.setBy));
     q.addBindValue(static_cast<qlonglong>(limits.effectiveFrom));
     q.addBindValue(static_cast<qlonglong>(now));
-    q.addBindValue(Q(role));
+    q.addBindValue(ToQString(role));
     if (!q.exec() || !q.next())
         return fail("管理限界を登録できません", q);
     const std::int64_t seq = q.value(0).toLongLong();
@@ -467,9 +460,9 @@ bool PlantStore::stationLots(const Characteristic& characteristic, const std::st
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM lot l WHERE characteristic_id = ? AND station = ? AND NOT EXISTS "
                              "(SELECT 1 FROM lot n WHERE n.supersedes = l.id) ORDER BY order_key, seq")
-                  .arg(QLatin1String(kLotColumns)));
+                  .arg(kStoredLotColumns));
     q.addBindValue(static_cast<qlonglong>(cid));
-    q.addBindValue(Q(station));
+    q.addBindValue(ToQString(station));
     if (!q.exec())
         return fail("ロットを読めません", q);
     return readLots(q, out);
@@ -489,11 +482,11 @@ QString SearchForm(const QString& text)
 
 bool CharacteristicMatches(const Characteristic& c, const std::string& search)
 {
-    const QString wanted = SearchForm(Q(search));
+    const QString wanted = SearchForm(ToQString(search));
     if (wanted.isEmpty())
         return true;
     for (const std::string* name : {&c.product, &c.process, &c.machine, &c.item})
-        if (SearchForm(Q(*name)).contains(wanted))
+        if (SearchForm(ToQString(*name)).contains(wanted))
             return true;
     return false;
 }
@@ -515,7 +508,7 @@ bool PlantStore::characteristics(const std::string& search, std::vector<Characte
         return fail("特性の一覧を読めません", q);
     while (q.next()) {
         CharacteristicSummary s;
-        s.characteristic = {S(q.value(1)), S(q.value(2)), S(q.value(3)), S(q.value(4))};
+        s.characteristic = {ToStdString(q.value(1)), ToStdString(q.value(2)), ToStdString(q.value(3)), ToStdString(q.value(4))};
         if (!CharacteristicMatches(s.characteristic, search))
             continue;
         s.id = q.value(0).toLongLong();
@@ -530,20 +523,10 @@ bool PlantStore::characteristics(const std::string& search, std::vector<Characte
 bool PlantStore::readLots(QSqlQuery& q, std::vector<StoredLot>& out)
 {
     while (q.next()) {
-        StoredLot l;
+        StoredLot l = StoredLotAt(q, 1);
         l.seq = q.value(0).toLongLong();
-        l.id = S(q.value(1));
-        l.supersedes = S(q.value(2));
-        l.label = S(q.value(3));
-        l.enabled = q.value(4).toInt() != 0;
-        l.values = S(q.value(5));
-        l.valueCount = q.value(6).toInt();
-        l.station = S(q.value(7));
-        l.operatorName = S(q.value(8));
-        l.orderKey = q.value(9).toLongLong();
-        l.publishedAt = q.value(10).toLongLong();
-        l.receivedAt = q.value(11).toLongLong();
-        l.receivedBy = S(q.value(12));
+        l.receivedAt = q.value(1 + kLotColumnCount).toLongLong();
+        l.receivedBy = ToStdString(q.value(2 + kLotColumnCount));
         out.push_back(std::move(l));
     }
     return true;
@@ -565,7 +548,7 @@ bool PlantStore::inForce(std::int64_t cid, std::int64_t at, LotHistory& out)
         return fail("規格を読めません", q);
     out.hasSpecification = q.next();
     if (out.hasSpecification)
-        out.specification = {S(q.value(0)), S(q.value(1)), S(q.value(2)), S(q.value(3)), S(q.value(4))};
+        out.specification = {ToStdString(q.value(0)), ToStdString(q.value(1)), ToStdString(q.value(2)), ToStdString(q.value(3)), ToStdString(q.value(4))};
     q.finish();
     q.prepare(
         QStringLiteral("SELECT seq, method, vals, set_by, effective_from FROM limit_set WHERE "
@@ -578,11 +561,11 @@ bool PlantStore::inForce(std::int64_t cid, std::int64_t at, LotHistory& out)
     out.hasLimits = q.next();
     if (out.hasLimits) {
         out.limits.seq = q.value(0).toLongLong();
-        out.limits.method = S(q.value(1));
-        const std::vector<std::string> v = CommaTextSplit(S(q.value(2)));
+        out.limits.method = ToStdString(q.value(1));
+        const std::vector<std::string> v = CommaTextSplit(ToStdString(q.value(2)));
         for (size_t i = 0; i < out.limits.values.size(); ++i)
             out.limits.values[i] = i < v.size() ? v[i] : std::string();
-        out.limits.setBy = S(q.value(3));
+        out.limits.setBy = ToStdString(q.value(3));
         out.limits.effectiveFrom = q.value(4).toLongLong();
     }
     return true;
@@ -602,7 +585,7 @@ bool PlantStore::lots(const Characteristic& characteristic, int count, LotHistor
     QString sql = QStringLiteral(
                       "SELECT %1 FROM lot l WHERE characteristic_id = ? AND NOT EXISTS (SELECT 1 FROM lot "
                       "n WHERE n.supersedes = l.id) ORDER BY order_key DESC, seq DESC")
-                      .arg(QLatin1String(kLotColumns));
+                      .arg(kStoredLotColumns);
     if (count > 0)
         sql += QStringLiteral(" LIMIT ?");
     q.prepare(sql);
@@ -652,11 +635,11 @@ bool PlantStore::limitHistory(const Characteristic& characteristic, std::vector<
     while (q.next()) {
         LimitSet s;
         s.seq = q.value(0).toLongLong();
-        s.method = S(q.value(1));
-        const std::vector<std::string> v = CommaTextSplit(S(q.value(2)));
+        s.method = ToStdString(q.value(1));
+        const std::vector<std::string> v = CommaTextSplit(ToStdString(q.value(2)));
         for (size_t i = 0; i < s.values.size() && i < v.size(); ++i)
             s.values[i] = v[i];
-        s.setBy = S(q.value(3));
+        s.setBy = ToStdString(q.value(3));
         s.effectiveFrom = q.value(4).toLongLong();
         out.push_back(std::move(s));
     }
@@ -669,7 +652,7 @@ bool PlantStore::lotsAfter(std::int64_t characteristicId, std::int64_t afterSeq,
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM lot WHERE characteristic_id = ? AND seq > ? ORDER BY seq")
-                  .arg(QLatin1String(kLotColumns)));
+                  .arg(kStoredLotColumns));
     q.addBindValue(static_cast<qlonglong>(characteristicId));
     q.addBindValue(static_cast<qlonglong>(afterSeq));
     if (!q.exec())
@@ -762,12 +745,12 @@ bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
     std::vector<std::string> lostRows;  // rows named by the entry after a gap
     while (q.next()) {
         const std::int64_t seqNumber = q.value(0).toLongLong();
-        const std::string seq = S(q.value(0));
-        const std::string table = S(q.value(1));
-        const std::string key = S(q.value(2));
-        const std::string rowHash = S(q.value(3));
-        const std::string stored = S(q.value(4));
-        const std::string before = S(q.value(5));
+        const std::string seq = ToStdString(q.value(0));
+        const std::string table = ToStdString(q.value(1));
+        const std::string key = ToStdString(q.value(2));
+        const std::string rowHash = ToStdString(q.value(3));
+        const std::string stored = ToStdString(q.value(4));
+        const std::string before = ToStdString(q.value(5));
         const std::string name = table + " " + key;
         ++report.rowsChecked;
         lastSeq = seqNumber;
@@ -796,7 +779,7 @@ bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
                 } else {
                     std::vector<std::string> fields;
                     for (int i = 0; i < src.count; ++i)
-                        fields.push_back(S(q.value(column + i)));
+                        fields.push_back(ToStdString(q.value(column + i)));
                     if (AuditRowHash(fields) != rowHash)
                         report.problems.push_back(name + " が変更されています。");
                 }
@@ -821,7 +804,7 @@ bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
                         .arg(QLatin1String(src.table), QLatin1String(src.key))))
             return fail("監査記録を読めません", q);
         while (q.next()) {
-            const std::string name = std::string(src.table) + " " + S(q.value(0));
+            const std::string name = std::string(src.table) + " " + ToStdString(q.value(0));
             if (std::find(lostRows.begin(), lostRows.end(), name) == lostRows.end())
                 report.problems.push_back(name + " は監査記録にありません。");
         }
@@ -863,11 +846,11 @@ bool PlantStore::checkpoint(const std::string& keyFile, Checkpoint& out)
                              "signature, made_by) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(static_cast<qlonglong>(out.auditRows));
     q.addBindValue(static_cast<qlonglong>(out.head.auditSeq));
-    q.addBindValue(Q(out.head.chainHash));
+    q.addBindValue(ToQString(out.head.chainHash));
     q.addBindValue(static_cast<qlonglong>(out.madeAt));
-    q.addBindValue(Q(out.publicKey));
-    q.addBindValue(Q(out.signature));
-    q.addBindValue(Q(out.madeBy));
+    q.addBindValue(ToQString(out.publicKey));
+    q.addBindValue(ToQString(out.signature));
+    q.addBindValue(ToQString(out.madeBy));
     if (!q.exec())
         return fail("検査点を登録できません", q);
     return commit();
@@ -884,11 +867,11 @@ bool PlantStore::checkpoints(std::vector<Checkpoint>& out)
         Checkpoint c;
         c.auditRows = q.value(0).toLongLong();
         c.head.auditSeq = q.value(1).toLongLong();
-        c.head.chainHash = S(q.value(2));
+        c.head.chainHash = ToStdString(q.value(2));
         c.madeAt = q.value(3).toLongLong();
-        c.publicKey = S(q.value(4));
-        c.signature = S(q.value(5));
-        c.madeBy = S(q.value(6));
+        c.publicKey = ToStdString(q.value(4));
+        c.signature = ToStdString(q.value(5));
+        c.madeBy = ToStdString(q.value(6));
         out.push_back(std::move(c));
     }
     return true;
@@ -899,7 +882,7 @@ bool PlantStore::storeId(std::string& id)
     QSqlQuery q(db_);
     if (!q.exec(QStringLiteral("SELECT value FROM store_info WHERE name = 'store_id'")))
         return fail("データベースの識別子を読めません", q);
-    id = q.next() ? S(q.value(0)) : std::string();
+    id = q.next() ? ToStdString(q.value(0)) : std::string();
     return true;
 }
 

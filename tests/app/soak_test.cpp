@@ -54,6 +54,7 @@
 #include "stats/control_limits.h"
 #include "stats/lot_table.h"
 #include "stats/typed_limits.h"
+#include "store/qt_text.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
@@ -95,16 +96,6 @@ const char* const kAskAllLimits =
 
 const QColor kRedText(255, 0, 0);
 const QColor kLimeText(0, 255, 0);
-
-std::string S(const QString& s)
-{
-    return s.toStdString();
-}
-
-QString Q(std::string_view s)
-{
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // The resident set size. The style's pixmap cache is emptied first: every
 // focus change gives a field a new palette, and the cache keeps a picture of
@@ -177,16 +168,16 @@ ViewState Capture(const TMainForm& f)
     auto* gridSpc = Ctl<StringGrid>(f, "gridSpc");
     auto* tabCtrl = Ctl<QTabBar>(f, "tabCtrl");
     ViewState v;
-    v.product = S(Ctl<TEdit>(f, "editProduct")->text());
-    v.process = S(Ctl<TEdit>(f, "editProcess")->text());
-    v.mbc = S(Ctl<TEdit>(f, "editMbc")->text());
-    v.label = S(Ctl<TEdit>(f, "editLabel")->text());
-    v.unit = S(Ctl<TEdit>(f, "editUnit")->text());
+    v.product = ToStdString(Ctl<TEdit>(f, "editProduct")->text());
+    v.process = ToStdString(Ctl<TEdit>(f, "editProcess")->text());
+    v.mbc = ToStdString(Ctl<TEdit>(f, "editMbc")->text());
+    v.label = ToStdString(Ctl<TEdit>(f, "editLabel")->text());
+    v.unit = ToStdString(Ctl<TEdit>(f, "editUnit")->text());
     v.kind = cmbSpecKind->currentIndex();
-    v.kindText = S(cmbSpecKind->currentText());
-    v.keta = S(Ctl<TSpinEdit>(f, "spinKeta")->text());
-    v.upper = S(editKupper->text());
-    v.lower = S(editKlower->text());
+    v.kindText = ToStdString(cmbSpecKind->currentText());
+    v.keta = ToStdString(Ctl<TSpinEdit>(f, "spinKeta")->text());
+    v.upper = ToStdString(editKupper->text());
+    v.lower = ToStdString(editKlower->text());
     v.upperEnabled = editKupper->isEnabled();
     v.lowerEnabled = editKlower->isEnabled();
     v.lots = gridCtrl->RowCount() - 1;
@@ -206,17 +197,17 @@ ViewState Capture(const TMainForm& f)
             v.values[r - 1][c] = edit.text(c, r);
     }
     for (int i = 0; i < kLimitFields; ++i)
-        v.limits[i] = S(LimitFieldCtl(f, i)->text());
+        v.limits[i] = ToStdString(LimitFieldCtl(f, i)->text());
     for (int i = 0; i < kVisibleLines; ++i)
-        v.lineNames[i] = S(LimitNameCtl(f, i)->text());
+        v.lineNames[i] = ToStdString(LimitNameCtl(f, i)->text());
     v.chart = Ctl<QComboBox>(f, "cmbChart")->currentIndex();
     v.limitMethod = Ctl<QComboBox>(f, "cmbLimit")->currentIndex();
     v.cpkOn = Ctl<QCheckBox>(f, "chkCpCpk")->isChecked();
     v.cpkIndex = Ctl<QComboBox>(f, "cmbCpCpk")->currentIndex();
-    v.cpk = S(Ctl<TEdit>(f, "editCpCpk")->text());
-    v.pnlSpec = S(Ctl<QLabel>(f, "pnlSpecJudg")->text());
-    v.pnlCpk = S(Ctl<QLabel>(f, "pnlCpkJudg")->text());
-    v.pnlSpc = S(Ctl<QLabel>(f, "pnlSpcJudg")->text());
+    v.cpk = ToStdString(Ctl<TEdit>(f, "editCpCpk")->text());
+    v.pnlSpec = ToStdString(Ctl<QLabel>(f, "pnlSpecJudg")->text());
+    v.pnlCpk = ToStdString(Ctl<QLabel>(f, "pnlCpkJudg")->text());
+    v.pnlSpc = ToStdString(Ctl<QLabel>(f, "pnlSpcJudg")->text());
     v.calcRows = gridCalc->RowCount();
     for (int r = 1; r < v.calcRows; ++r) {
         CalcRow row;
@@ -235,7 +226,7 @@ ViewState Capture(const TMainForm& f)
     v.cpkMarking = f.session().cpkMarking();
     v.selected = f.selectedTab();
     for (int i = 0; i < tabCtrl->count(); ++i)
-        v.tabs.push_back(S(tabCtrl->tabText(i)));
+        v.tabs.push_back(ToStdString(tabCtrl->tabText(i)));
     return v;
 }
 
@@ -464,105 +455,85 @@ struct ChainOutcome {
     std::vector<SpcRow> spc;
 };
 
+Verdict VerdictOfText(const std::string& text)
+{
+    return text == kPassText ? Verdict::Pass : text == kFailText ? Verdict::Fail : Verdict::None;
+}
+
 // stage 0: the specification judgment; 1: the capability judgment (which runs
 // the specification judgment first); 2: the SPC judgment (which runs the
-// capability judgment first).
+// capability judgment first). The session's own command runs on a session
+// holding what the view showed before it, so the window is checked against
+// the document's chain.
 ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& options)
 {
-    ChainOutcome o;
-    o.pnlCpk = v.pnlCpk;
-    o.pnlSpc = v.pnlSpc;
-    o.specMarking = v.specMarking;
-    o.cpkMarking = v.cpkMarking;
-    o.values = v.values;
-    o.calcRows = v.calcRows;
-    o.calc = v.calc;
-    o.spcRows = v.spcRows;
-    o.spc = v.spc;
-
-    SpecHeaderTexts header;
-    header.label = v.label;
-    header.unit = v.unit;
-    header.upper = v.upper;
-    header.lower = v.lower;
-    header.upperEnabled = v.upperEnabled;
-    header.lowerEnabled = v.lowerEnabled;
-    header.kind = v.kind;
-    std::array<std::string_view, kVisibleLines> visible;
-    for (int i = 0; i < kVisibleLines; ++i)
-        visible[i] = v.limits[i];
-    const SpecPrecheck check = PrecheckSpecJudgment(header, visible);
-    if (check.stop != SpecStop::None) {
-        o.messages.push_back(MessageForStop(check.stop).text);
-        return o;
+    SheetSession s;
+    s.setDimensions(v.lots, v.n);
+    s.setResultRowCounts(v.calcRows, v.spcRows);
+    s.header = {v.product, v.process, v.mbc, v.label, v.unit, v.kind, v.keta, v.upper, v.lower};
+    s.threshold = {v.cpkOn, v.cpkIndex, v.cpk};
+    s.chartKind = v.chart;
+    s.limits = v.limits;
+    s.specVerdict = VerdictOfText(v.pnlSpec);
+    s.calcVerdict = VerdictOfText(v.pnlCpk);
+    s.spcVerdict = VerdictOfText(v.pnlSpc);
+    s.specMarking = v.specMarking != 0;
+    s.cpkMarking = v.cpkMarking != 0;
+    // The whole region, hidden cells included: the command leaves those as
+    // they are.
+    for (int r = 1; r <= kSoakMaxLots; ++r) {
+        s.lotCells().setText(0, r, v.labels[r - 1]);
+        s.lotCells().setFlag(1, r, v.flags[r - 1]);
+        for (int c = 0; c < kSoakMaxN; ++c)
+            s.valueCells().setText(c, r, v.values[r - 1][c]);
     }
-    o.specStored = true;
-    o.specMarking = 1;
-    const SpecJudgment spec = JudgeSpecification(MakeLots(v, o.values), check.limits);
-    for (const CellPos& p : spec.blanked)
-        o.values[p.row - 1][p.col].clear();
-    if (spec.error) {
-        o.messages.push_back(spec.error->message());
-        return o;
-    }
-    o.pnlSpec = VerdictText(spec.verdict());
-    if (stage < 1 || o.pnlSpec.empty()) {
-        o.fresh = stage == 0 && !o.pnlSpec.empty();
-        return o;
-    }
-
-    o.cpkStored = true;
-    o.cpkMarking = 1;
-    CapabilityInput in;
-    in.chartKind = v.chart;
-    in.specKind = v.kind;
-    in.upper = v.upper;
-    in.lower = v.lower;
-    in.thresholdOn = v.cpkOn;
-    in.thresholdIndex = v.cpkIndex;
-    in.threshold = v.cpk;
-    const CapabilityResult cap = ComputeCapability(MakeLots(v, o.values), in);
-    if (cap.tableRows > 0)
-        o.calcRows = cap.tableRows;
-    o.calc.assign(static_cast<size_t>(o.calcRows - 1), CalcRow{});
-    for (size_t i = 0; i < cap.rows.size() && i < o.calc.size(); ++i)
-        o.calc[i] = cap.rows[i];
-    if (cap.error) {
-        o.messages.push_back(cap.error->message());
-        return o;
-    }
-    if (cap.panel != Verdict::None)
-        o.pnlCpk = VerdictText(cap.panel);
-    if (stage < 2 || IsBlank(o.pnlCpk)) {
-        o.fresh = cap.panel != Verdict::None && stage == 1;
-        return o;
-    }
-
-    o.spcRows = std::max(1, o.calcRows - 1);
-    const size_t lotRows = static_cast<size_t>(std::max(0, o.calcRows - 2));
-    const SpcJudgment spc =
-        JudgeSpc(GatherSpcInput(
-                     static_cast<int>(lotRows),
-                     [&o](int row, int col) {
-                         return std::string_view(o.calc[static_cast<size_t>(row - 1)][static_cast<size_t>(col)]);
-                     },
-                     v.chart, v.limits),
-                 options);
-    o.spc.assign(static_cast<size_t>(o.spcRows - 1), SpcRow{});
-    for (int r = 1; r <= spc.table.lots() && r <= o.spcRows - 1; ++r)
+    for (int r = 1; r < v.calcRows; ++r)
+        for (int c = 0; c < kCalcColumns; ++c)
+            s.calcCells().setText(c, r, v.calc[r - 1][c]);
+    for (int r = 1; r < v.spcRows; ++r)
         for (int c = 0; c < kSpcColumns; ++c)
-            o.spc[r - 1][c] = std::string(spc.table.text(r, c));
-    if (spc.error) {
-        o.messages.push_back(spc.error->what());
-        return o;
+            s.spcCells().setText(c, r, v.spc[r - 1][c]);
+
+    // The window stores the shown sheet each time a judgment starts its work.
+    int stores = 0;
+    const auto start = [&stores] { ++stores; };
+    const Outcome out = stage == 0   ? s.judgeSpecification(start)
+                        : stage == 1 ? s.judgeCapability(start)
+                                     : s.judgeSpc(options, start);
+
+    ChainOutcome o;
+    for (const SessionMessage& m : out.messages)
+        o.messages.push_back(m.text);
+    if (out.error)
+        o.messages.push_back(out.error->what());
+    o.pnlSpec = VerdictText(s.specVerdict);
+    o.pnlCpk = VerdictText(s.calcVerdict);
+    o.pnlSpc = VerdictText(s.spcVerdict);
+    o.specStored = stores >= 1;
+    o.cpkStored = stores >= 2;
+    o.fresh = stage == 0 ? s.specVerdict != Verdict::None
+              : stage == 1 ? out.calcVerdictSet
+                           : out.calcVerdictSet && out.spcJudged;
+    o.specMarking = s.specMarking ? 1 : 0;
+    o.cpkMarking = s.cpkMarking ? 1 : 0;
+    o.values.resize(kSoakMaxLots);
+    for (int r = 1; r <= kSoakMaxLots; ++r)
+        for (int c = 0; c < kSoakMaxN; ++c)
+            o.values[r - 1][c] = s.valueCells().text(c, r);
+    o.calcRows = s.calcRowCount();
+    for (int r = 1; r < o.calcRows; ++r) {
+        CalcRow row;
+        for (int c = 0; c < kCalcColumns; ++c)
+            row[c] = s.calcCells().text(c, r);
+        o.calc.push_back(row);
     }
-    if (spc.stop) {
-        o.messages.push_back(*spc.stop);
-        return o;
+    o.spcRows = s.spcRowCount();
+    for (int r = 1; r < o.spcRows; ++r) {
+        SpcRow row;
+        for (int c = 0; c < kSpcColumns; ++c)
+            row[c] = s.spcCells().text(c, r);
+        o.spc.push_back(row);
     }
-    if (spc.abnormal)
-        o.pnlSpc = *spc.abnormal ? kSpcPanelFail : kSpcPanelPass;
-    o.fresh = cap.panel != Verdict::None && spc.abnormal.has_value();
     return o;
 }
 
@@ -589,7 +560,7 @@ public:
     {
         if (event->type() == QEvent::FocusOut) {
             const auto reason = static_cast<QFocusEvent*>(event)->reason();
-            const std::string t = S(static_cast<QLineEdit*>(watched)->text());
+            const std::string t = ToStdString(static_cast<QLineEdit*>(watched)->text());
             double v = 0;
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !IsBlank(t) &&
                 !TryStrToFloat(t, v))
@@ -646,7 +617,7 @@ protected:
         return FormatFixed(p.centre + p.sigma * spread * z, decimals);
     }
 
-    int ShownDecimalsNow() { return Decimals(S(Ctl<TSpinEdit>(form, "spinKeta")->text())); }
+    int ShownDecimalsNow() { return Decimals(ToStdString(Ctl<TSpinEdit>(form, "spinKeta")->text())); }
 
     // A cell text for a pasted block: mostly numbers with the sheet's decimals
     // or others, now and then blank, empty or not a number at all.
@@ -740,12 +711,12 @@ protected:
         std::string t;
         bool any = false;
         for (char ch : keys) {
-            if (!NumericKey(QChar(ch), Q(t)) || static_cast<int>(t.size()) >= field->maxLength())
+            if (!NumericKey(QChar(ch), ToQString(t)) || static_cast<int>(t.size()) >= field->maxLength())
                 continue;
             any = true;
             t += ch;
         }
-        Type(Q(keys));
+        Type(ToQString(keys));
         Enter();
         if (any)
             want = t;
@@ -771,7 +742,7 @@ protected:
         counts["message boxes"] += static_cast<int>(prompts.shown.size());
         counts["limit fields left with a text that is not a number"] += static_cast<int>(limitExits.exits.size());
         for (size_t i = 0; i < prompts.shown.size(); ++i) {
-            const std::string text = S(prompts.shown[i].text);
+            const std::string text = ToStdString(prompts.shown[i].text);
             if (k < limitExits.exits.size() && limitExits.exits[k].at == i) {
                 EXPECT_EQ(text, limitExits.exits[k].message) << "box shown on leaving a limit field";
                 ++k;
@@ -795,7 +766,7 @@ protected:
         for (int i = 0; i < kLimitFields; ++i) {
             if (focus != LimitFieldCtl(form, i))
                 continue;
-            const std::string t = S(LimitFieldCtl(form, i)->text());
+            const std::string t = ToStdString(LimitFieldCtl(form, i)->text());
             double v = 0;
             if (!IsBlank(t) && !TryStrToFloat(t, v))
                 limitExits.exits.push_back({prompts.shown.size(), "'" + t + "' は浮動小数点数ではありません"});
@@ -873,7 +844,7 @@ protected:
         }
         Settle();
         ASSERT_EQ(QApplication::focusWidget(), g)
-            << (QApplication::focusWidget() ? S(QApplication::focusWidget()->objectName()) : std::string("none"));
+            << (QApplication::focusWidget() ? ToStdString(QApplication::focusWidget()->objectName()) : std::string("none"));
         ASSERT_EQ(g->current(), (GridPos{col, row}));
 
         Region want = before.values;
@@ -901,7 +872,7 @@ protected:
                     continue;
                 typed += ch;
             }
-            Type(Q(keys));
+            Type(ToQString(keys));
             if (opened && escape) {
                 Key(Qt::Key_Escape, QString(QChar(27)));
             } else {
@@ -971,7 +942,7 @@ protected:
         action = "paste " + std::to_string(w) + "x" + std::to_string(h) + " at (" + std::to_string(c0) + "," +
                  std::to_string(r0) + ") by " + (key ? "Ctrl+V" : "menu") + ": '" + text.substr(0, 120) + "'";
         SelectBlock(Ctl<StringGrid>(form, "gridEdit"), c0, r0, Uniform(c0, before.n - 1), Uniform(r0, before.lots));
-        QGuiApplication::clipboard()->setText(Q(text));
+        QGuiApplication::clipboard()->setText(ToQString(text));
         if (key)
             Key(Qt::Key_V, QString(), Qt::ControlModifier);
         else
@@ -1022,7 +993,7 @@ protected:
                 if (op != 0)
                     want[r - 1][c].clear();
             }
-        EXPECT_EQ(S(QGuiApplication::clipboard()->text()), op == 2 ? std::string("before") : copied);
+        EXPECT_EQ(ToStdString(QGuiApplication::clipboard()->text()), op == 2 ? std::string("before") : copied);
         ExpectRegion(Capture(*form), want);
         ExpectMessages({});
         SettleRecords(-1);
@@ -1184,7 +1155,7 @@ protected:
     {
         bool blank = false;
         for (int i = 0; i < kVisibleLines; ++i)
-            blank = blank || IsBlank(S(LimitFieldCtl(form, i)->text()));
+            blank = blank || IsBlank(ToStdString(LimitFieldCtl(form, i)->text()));
         if (blank && Chance(0.85)) {
             StepThreeSigma(true);
             if (HasFailure())
@@ -1346,7 +1317,7 @@ protected:
             for (int i = 0; i < length; ++i)
                 keys += kChars.at(Uniform(0, static_cast<int>(kChars.size()) - 1));
             const bool erase = length == 0 || Chance(0.2);
-            action = "type '" + S(keys) + "' into " + S(field->objectName()) + (erase ? " after Backspace" : "");
+            action = "type '" + ToStdString(keys) + "' into " + ToStdString(field->objectName()) + (erase ? " after Backspace" : "");
             field->setFocus(Qt::TabFocusReason);
             field->selectAll();
             Settle();
@@ -1367,7 +1338,7 @@ protected:
             Type(keys);
             Enter();
             std::string& w = want.*members[which];
-            w = S(t);
+            w = ToStdString(t);
             if (which == 3 && IsBlank(w))
                 w = before.tabs[static_cast<size_t>(before.selected)];
             if (which == 3)
@@ -1397,7 +1368,7 @@ protected:
             for (int i = Uniform(1, 2); i > 0; --i)
                 keys += QChar('0' + Uniform(0, Chance(0.8) ? 5 : 9));
             const bool erase = Chance(0.05);
-            action = "decimals '" + S(keys) + "'" + (erase ? " after Backspace" : "");
+            action = "decimals '" + ToStdString(keys) + "'" + (erase ? " after Backspace" : "");
             spinKeta->setFocus(Qt::TabFocusReason);
             spinKeta->selectAll();
             Settle();
@@ -1419,7 +1390,7 @@ protected:
                 Key(Qt::Key_Backspace);
             Type(keys);
             Enter();
-            want.keta = S(t);
+            want.keta = ToStdString(t);
             const int k = Decimals(want.keta);
             for (std::string* limit : {&want.upper, &want.lower})
                 if (!IsBlank(*limit))
@@ -1436,7 +1407,7 @@ protected:
             std::string keys = FormatFixed(at, Uniform(0, 5));
             if (Chance(0.05))
                 keys = Chance(0.5) ? "-" : "1-2";
-            action = "type '" + keys + "' into " + S(field->objectName());
+            action = "type '" + keys + "' into " + ToStdString(field->objectName());
             std::string& w = upper ? want.upper : want.lower;
             TypeNumber(field, keys, w);
             double v = 0;
@@ -1489,7 +1460,7 @@ protected:
             if (t.isEmpty() || t == QLatin1String("0"))
                 return;
             int v = 0;
-            if (!TryStrToInt(S(t), v))
+            if (!TryStrToInt(ToStdString(t), v))
                 v = rows ? kMinLots : kMinN;
             if (rows) {
                 if (v < kMinLots)
@@ -1512,11 +1483,11 @@ protected:
             text = next;
             changed(text);
         }
-        Type(Q(keys));
+        Type(ToQString(keys));
         Enter();
         // Leaving clamps into the range.
         int v = 0;
-        if (text.isEmpty() || text == QLatin1String("0") || !TryStrToInt(S(text), v) || v < (rows ? kMinLots : kMinN)) {
+        if (text.isEmpty() || text == QLatin1String("0") || !TryStrToInt(ToStdString(text), v) || v < (rows ? kMinLots : kMinN)) {
             const QString clamped = QString::number(rows ? kMinLots : kMinN);
             if (clamped != text) {
                 text = clamped;
@@ -1525,7 +1496,7 @@ protected:
         }
         Settle();
         const ViewState after = Capture(*form);
-        EXPECT_EQ(S(spin->text()), S(text));
+        EXPECT_EQ(ToStdString(spin->text()), ToStdString(text));
         EXPECT_EQ(after.lots, lots);
         EXPECT_EQ(after.editLots, lots);
         EXPECT_EQ(after.n, n);
@@ -1561,7 +1532,7 @@ protected:
             if (next == chart)
                 continue;
             changed = true;
-            chart = S(Ctl<TSpinEdit>(form, "spinCol")->text()) == "1" || n == 1 ? ChartXRs : next;
+            chart = ToStdString(Ctl<TSpinEdit>(form, "spinCol")->text()) == "1" || n == 1 ? ChartXRs : next;
             if (chart == ChartXRs)
                 n = 1;
         }
@@ -1627,7 +1598,7 @@ protected:
         ++counts[warned ? "sheets shown with a value that is not a number" : "sheets shown"];
         SettleRecords(from);
         for (int i = 0; i < tabCtrl->count(); ++i)
-            EXPECT_EQ(S(tabCtrl->tabText(i)), form->workbook().sheets[static_cast<size_t>(i)].Label) << "tab " << i;
+            EXPECT_EQ(ToStdString(tabCtrl->tabText(i)), form->workbook().sheets[static_cast<size_t>(i)].Label) << "tab " << i;
         mustSwitch = false;
     }
 

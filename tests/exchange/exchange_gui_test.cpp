@@ -25,6 +25,7 @@
 #include "model/number.h"
 #include "model/sheetio.h"
 #include "office_support.h"
+#include "store/qt_text.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
@@ -41,11 +42,6 @@ namespace {
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 // What a sheet is given through the window.
 struct SheetInput {
@@ -85,7 +81,7 @@ class ExchangeWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings = std::make_unique<QSettings>(Q(dir.file("trevolo.conf")), QSettings::IniFormat);
+        settings = std::make_unique<QSettings>(ToQString(dir.file("trevolo.conf")), QSettings::IniFormat);
         guard = std::make_unique<ScopedPrompts>(prompts);
         form = std::make_unique<TMainForm>(settings.get());
         form->show();
@@ -115,24 +111,24 @@ protected:
         selectTab(i);
         Ctl<TSpinEdit>(f, "spinRow")->setValue(in.lots);
         Ctl<TSpinEdit>(f, "spinCol")->setValue(in.n);
-        Ctl<TEdit>(f, "editProduct")->setText(Q(in.product));
-        Ctl<TEdit>(f, "editProcess")->setText(Q(in.process));
-        Ctl<TEdit>(f, "editMbc")->setText(Q(in.mbc));
-        Ctl<TEdit>(f, "editLabel")->setText(Q(in.label));
-        Ctl<TEdit>(f, "editUnit")->setText(Q(in.unit));
+        Ctl<TEdit>(f, "editProduct")->setText(ToQString(in.product));
+        Ctl<TEdit>(f, "editProcess")->setText(ToQString(in.process));
+        Ctl<TEdit>(f, "editMbc")->setText(ToQString(in.mbc));
+        Ctl<TEdit>(f, "editLabel")->setText(ToQString(in.label));
+        Ctl<TEdit>(f, "editUnit")->setText(ToQString(in.unit));
         Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(in.specKind);
         emit Ctl<QComboBox>(f, "cmbSpecKind")->activated(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex());
         Ctl<TSpinEdit>(f, "spinKeta")->setValue(in.keta);
         if (editKupper->isEnabled())
-            editKupper->setText(Q(in.upper));
+            editKupper->setText(ToQString(in.upper));
         if (editKlower->isEnabled())
-            editKlower->setText(Q(in.lower));
+            editKlower->setText(ToQString(in.lower));
         auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
         for (int lot = 1; lot <= in.lots; ++lot) {
-            gridCtrl->setCellText(0, lot, Q(in.lotLabel(lot)));
+            gridCtrl->setCellText(0, lot, ToQString(in.lotLabel(lot)));
             gridCtrl->setFlag(lot, in.enabled(lot));
             for (int c = 0; c < in.n; ++c)
-                gridEdit->setCellText(c, lot, Q(in.value(lot, c)));
+                gridEdit->setCellText(c, lot, ToQString(in.value(lot, c)));
         }
     }
 
@@ -142,15 +138,15 @@ protected:
     {
         TMainForm& f = *form;
         auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
-        EXPECT_EQ(Ctl<TEdit>(f, "editProduct")->text(), Q(in.product));
-        EXPECT_EQ(Ctl<TEdit>(f, "editProcess")->text(), Q(in.process));
-        EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), Q(in.mbc));
-        EXPECT_EQ(Ctl<TEdit>(f, "editLabel")->text(), Q(in.label));
-        EXPECT_EQ(Ctl<TEdit>(f, "editUnit")->text(), Q(in.unit));
+        EXPECT_EQ(Ctl<TEdit>(f, "editProduct")->text(), ToQString(in.product));
+        EXPECT_EQ(Ctl<TEdit>(f, "editProcess")->text(), ToQString(in.process));
+        EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), ToQString(in.mbc));
+        EXPECT_EQ(Ctl<TEdit>(f, "editLabel")->text(), ToQString(in.label));
+        EXPECT_EQ(Ctl<TEdit>(f, "editUnit")->text(), ToQString(in.unit));
         EXPECT_EQ(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex(), in.specKind);
         EXPECT_EQ(Ctl<TSpinEdit>(f, "spinKeta")->text(), QString::number(in.keta));
-        EXPECT_EQ(Ctl<TEdit>(f, "editKupper")->text(), in.specKind == 2 ? QString() : Q(in.upper));
-        EXPECT_EQ(Ctl<TEdit>(f, "editKlower")->text(), in.specKind == 1 ? QString() : Q(in.lower));
+        EXPECT_EQ(Ctl<TEdit>(f, "editKupper")->text(), in.specKind == 2 ? QString() : ToQString(in.upper));
+        EXPECT_EQ(Ctl<TEdit>(f, "editKlower")->text(), in.specKind == 1 ? QString() : ToQString(in.lower));
         int enabled = 0;
         for (int lot = 1; lot <= in.lots; ++lot)
             enabled += in.enabled(lot) ? 1 : 0;
@@ -260,7 +256,7 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
         Ctl<StringGrid>(f, "gridCalc")->setCellText(4, 1, "1.00000");
         prompts.shown.clear();
 
-        prompts.files.push_back(Q(dir.file(file.typed)));
+        prompts.files.push_back(ToQString(dir.file(file.typed)));
         const std::string path = dir.file(file.written);
         Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
         ASSERT_EQ(lastBox(), guide(QString::fromUtf8(kMsgXlsSaved)));
@@ -281,7 +277,7 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
         selectTab(4);
         Ctl<TEdit>(f, "editProduct")->setText("消える");
         prompts.shown.clear();
-        prompts.files.push_back(Q(path));
+        prompts.files.push_back(ToQString(path));
         Ctl<QAction>(f, "mainMenuXlsImport")->trigger();
         EXPECT_EQ(boxes(), 0) << prompts.texts().join('\n').toStdString();
         ASSERT_EQ(prompts.shown.size(), 1u);
@@ -318,13 +314,13 @@ TEST_F(ExchangeWindowTest, CsvExportWritesEveryFileByteForByte)
     std::filesystem::create_directories(folder);
     WriteFile((folder / "Sheet1.csv").string(), "old");
     WriteFile((folder / "Sheet9.csv").string(), "earlier export");
-    prompts.files.push_back(Q(folder.string()));
+    prompts.files.push_back(ToQString(folder.string()));
     Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
 
     ASSERT_EQ(prompts.shown.size(), 2u);
     EXPECT_EQ(prompts.shown[0].kind, ScriptedPrompts::Shown::Folder);
     EXPECT_EQ(prompts.shown[0].caption, "保存先フォルダの指定");
-    EXPECT_EQ(lastBox(), guide(Q(folder.string()) + " に保存されました。"));
+    EXPECT_EQ(lastBox(), guide(ToQString(folder.string()) + " に保存されました。"));
     expectBusyFrameEnded(kBusyCsvSave);
 
     // Sheet 1 as stored from the window: lot 2 disabled and left out, header
@@ -377,7 +373,7 @@ TEST_F(ExchangeWindowTest, CsvImportInCodePage932ReplacesOnlyTheCurrentSheet)
         "\"第３ ﾛｯﾄ\",25.03,25.00,25\r\n";
     const std::string path = dir.file("日本語 ラベル.csv");
     WriteFile(path, Utf8ToCp932(text));
-    prompts.files.push_back(Q(path));
+    prompts.files.push_back(ToQString(path));
     Ctl<QAction>(f, "mainMenuCsvImport")->trigger();
 
     EXPECT_EQ(boxes(), 0) << prompts.texts().join('\n').toStdString();
@@ -459,14 +455,14 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
         {"empty csv", mainMenuCsvImport, dir.file("empty.csv"), warning(kMsgCsvOpenFailed)},
         {"missing csv", mainMenuCsvImport, dir.file("missing.csv"), warning(kMsgCsvOpenFailed)},
         {"save into a missing folder", mainMenuXlsSave, noFolder,
-         QString::fromUtf8(kWarningCaption) + "|" + QString::fromUtf8(kMsgXlsSaveFailed) + "\n" + Q(noFolder) +
+         QString::fromUtf8(kWarningCaption) + "|" + QString::fromUtf8(kMsgXlsSaveFailed) + "\n" + ToQString(noFolder) +
              "\n保存先のフォルダがありません。"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Snapshot before = snapshot();
         prompts.shown.clear();
-        prompts.files.push_back(Q(c.file));
+        prompts.files.push_back(ToQString(c.file));
         c.action->trigger();
         EXPECT_EQ(lastBox(), c.box);
         EXPECT_EQ(boxes(), 1);
@@ -479,7 +475,7 @@ TEST_F(ExchangeWindowTest, FailedCommandsLeaveSheetsAndTabsAsTheyWere)
     // A CSV export into a folder that does not exist: the error on the
     // general error box.
     prompts.shown.clear();
-    prompts.files.push_back(Q(dir.file("no folder")));
+    prompts.files.push_back(ToQString(dir.file("no folder")));
     Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
     ASSERT_FALSE(prompts.shown.empty());
     EXPECT_EQ(prompts.shown.back().kind, ScriptedPrompts::Shown::Error);
@@ -509,7 +505,7 @@ TEST_F(ExchangeWindowTest, WithoutTheOfficeTheCommandsSaySoAndChangeNothing)
         SCOPED_TRACE(c.name);
         const Snapshot before = snapshot();
         prompts.shown.clear();
-        prompts.files.push_back(Q(c.file));
+        prompts.files.push_back(ToQString(c.file));
         c.action->trigger();
         EXPECT_EQ(lastBox(), warning(kMsgOfficeNotStarted));
         EXPECT_EQ(boxes(), 1);

@@ -31,6 +31,7 @@
 #include "exchange/office.h"
 #include "exchange/reports.h"
 #include "office_support.h"
+#include "store/qt_text.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
@@ -50,11 +51,6 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WaitGone;
 using testing::WriteFile;
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 // The office processes this program started and that still run.
 std::vector<int> OfficeChildren()
@@ -136,7 +132,7 @@ class OfficeKillTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings = std::make_unique<QSettings>(Q(dir.file("trevolo.conf")), QSettings::IniFormat);
+        settings = std::make_unique<QSettings>(ToQString(dir.file("trevolo.conf")), QSettings::IniFormat);
         guard = std::make_unique<ScopedPrompts>(prompts);
         form = std::make_unique<TMainForm>(settings.get());
         form->show();
@@ -167,8 +163,8 @@ protected:
         Ctl<TSpinEdit>(f, "spinTab")->setValue(sheets);
         for (int i = 0; i < sheets; ++i) {
             selectTab(i);
-            editProduct->setText(Q("製品" + std::to_string(i + 1)));
-            editLabel->setText(Q("項目" + std::to_string(i + 1)));
+            editProduct->setText(ToQString("製品" + std::to_string(i + 1)));
+            editLabel->setText(ToQString("項目" + std::to_string(i + 1)));
             spinCol->setValue(3);
             for (int lot = 1; lot <= 10; ++lot)
                 for (int c = 0; c < 3; ++c)
@@ -229,7 +225,7 @@ TEST_F(OfficeKillTest, KilledDuringAnImportLeavesSheetsAndTabsAsTheyWere)
     // A workbook of many sheets, written through the window.
     fill(60);
     const fs::path book = dir.path() / "大きい.xlsx";
-    prompts.files.push_back(Q(book.string()));
+    prompts.files.push_back(ToQString(book.string()));
     Ctl<QAction>(form, "mainMenuXlsSave")->trigger();
     ASSERT_EQ(boxes().size(), 1u);
     ASSERT_EQ(boxes().back().text, QString::fromUtf8(kMsgXlsSaved));
@@ -259,7 +255,7 @@ TEST_F(OfficeKillTest, KilledDuringAnImportLeavesSheetsAndTabsAsTheyWere)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    prompts.files.push_back(Q(book.string()));
+    prompts.files.push_back(ToQString(book.string()));
     mainMenuXlsImport->trigger();
     done = true;
     killer.join();
@@ -274,7 +270,7 @@ TEST_F(OfficeKillTest, KilledDuringAnImportLeavesSheetsAndTabsAsTheyWere)
 
     // The next import works again.
     prompts.shown.clear();
-    prompts.files.push_back(Q(book.string()));
+    prompts.files.push_back(ToQString(book.string()));
     mainMenuXlsImport->trigger();
     EXPECT_TRUE(boxes().empty());
     EXPECT_EQ(Ctl<QTabBar>(f, "tabCtrl")->count(), 60);
@@ -311,7 +307,7 @@ TEST_F(OfficeKillTest, KilledDuringAnExportReportsNothingAsSaved)
             kill(killed, SIGKILL);
             EXPECT_TRUE(WaitGone(killed, 5000));
         });
-        prompts.files.push_back(Q(target.string()));
+        prompts.files.push_back(ToQString(target.string()));
         Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
         QObject::disconnect(c);
 
@@ -356,7 +352,7 @@ TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    prompts.files.push_back(Q(target.string()));
+    prompts.files.push_back(ToQString(target.string()));
     mainMenuXlsSave->trigger();
     done = true;
     killer.join();
@@ -366,7 +362,7 @@ TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, QString::fromUtf8(kWarningCaption));
     EXPECT_TRUE(shown[0].text.startsWith(QString::fromUtf8(kMsgXlsSaveFailed))) << shown[0].text.toStdString();
-    EXPECT_TRUE(shown[0].text.contains(Q(target.string()))) << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.contains(ToQString(target.string()))) << shown[0].text.toStdString();
     EXPECT_TRUE(snapshot() == before);
     expectNoOfficeLeft(killed);
 
@@ -384,7 +380,7 @@ TEST_F(OfficeKillTest, KilledWhileWritingTheFileReportsTheSaveAsFailed)
     for (const fs::path& again : {target, cut, other}) {
         SCOPED_TRACE(again.filename().string());
         prompts.shown.clear();
-        prompts.files.push_back(Q(again.string()));
+        prompts.files.push_back(ToQString(again.string()));
         mainMenuXlsSave->trigger();
         ASSERT_EQ(boxes().size(), 1u);
         if (again != other) {
@@ -455,7 +451,7 @@ TEST_F(OfficeKillTest, KilledWhileABlockIsWrittenLeavesTheProgramAndItsSheets)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    prompts.files.push_back(Q(target.string()));
+    prompts.files.push_back(ToQString(target.string()));
     Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
     done = true;
     killer.join();
@@ -600,7 +596,7 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     // The CSV export through the window into a folder it cannot write, and a
     // disk that is full.
     if (!readOnly.empty()) {
-        prompts.files.push_back(Q(readOnly.string()));
+        prompts.files.push_back(ToQString(readOnly.string()));
         Ctl<QAction>(form, "mainMenuCsvSave")->trigger();
         const auto box = boxes();
         ASSERT_EQ(box.size(), 1u);

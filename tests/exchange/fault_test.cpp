@@ -18,6 +18,7 @@
 #include "app/prompts.h"
 #include "exchange/csv.h"
 #include "office_support.h"
+#include "store/qt_text.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
@@ -29,11 +30,6 @@ namespace fs = std::filesystem;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 std::set<std::string> Names(const fs::path& folder)
 {
@@ -47,7 +43,7 @@ class FaultWindowTest : public ::testing::Test {
 protected:
     void open(const std::string& settingsPath)
     {
-        settings = std::make_unique<QSettings>(Q(settingsPath), QSettings::IniFormat);
+        settings = std::make_unique<QSettings>(ToQString(settingsPath), QSettings::IniFormat);
         guard = std::make_unique<ScopedPrompts>(prompts);
         form = std::make_unique<TMainForm>(settings.get());
         form->show();
@@ -89,13 +85,13 @@ TEST_F(FaultWindowTest, CsvExportFailingPartWayKeepsTheFilesWrittenAndNamesTheFa
     fs::create_directories(folder / "Sheet3.csv");
     WriteFile((folder / "Sheet3.csv" / "inside.txt").string(), "kept");
     WriteFile((folder / "Sheet4.csv").string(), "earlier export");
-    prompts.files.push_back(Q(folder.string()));
+    prompts.files.push_back(ToQString(folder.string()));
     Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
 
     ASSERT_EQ(prompts.shown.size(), 2u);
     const ScriptedPrompts::Shown& box = prompts.shown.back();
     EXPECT_EQ(box.kind, ScriptedPrompts::Shown::Error);
-    EXPECT_TRUE(box.text.contains(Q((folder / "Sheet3.csv").string()))) << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(ToQString((folder / "Sheet3.csv").string()))) << box.text.toStdString();
     EXPECT_FALSE(box.text.contains("に保存されました")) << box.text.toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 

@@ -21,6 +21,7 @@
 #include "exchange/report_layout.h"
 #include "model/number.h"
 #include "report_support.h"
+#include "store/qt_text.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
@@ -30,11 +31,6 @@ namespace trevolo {
 namespace {
 
 using testing::TempDir;
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 double Number(const CellValue& v)
 {
@@ -46,11 +42,11 @@ class ReportWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings = std::make_unique<QSettings>(Q(dir.file("trevolo.conf")), QSettings::IniFormat);
+        settings = std::make_unique<QSettings>(ToQString(dir.file("trevolo.conf")), QSettings::IniFormat);
         form = std::make_unique<TMainForm>(settings.get());
         form->show();
         QApplication::processEvents();
-        form->setSaveFilesDir(Q(saveDir.path().string()));
+        form->setSaveFilesDir(ToQString(saveDir.path().string()));
         prompts.shown.clear();
     }
     void TearDown() override { form.reset(); }
@@ -78,7 +74,7 @@ protected:
             const bool on = std::find(disabled.begin(), disabled.end(), lot) == disabled.end();
             gridCtrl->setFlag(lot, on);
             for (int c = 0; c < 3; ++c)
-                gridEdit->setCellText(c, lot, Q(FormatFixed(10.0 + ((lot * 7 + c * 5) % 13 - 6) / 100.0, 3)));
+                gridEdit->setCellText(c, lot, ToQString(FormatFixed(10.0 + ((lot * 7 + c * 5) % 13 - 6) / 100.0, 3)));
         }
         prompts.answers = {true};
         Ctl<QPushButton>(f, "btn3Stdev")->click();
@@ -207,7 +203,7 @@ TEST_F(ReportWindowTest, ResultOutputWritesTheThreePages)
     OfficeWorkbook book = app->openWorkbook(files[0].string(), true);
     ASSERT_EQ(book.worksheetCount(), 3);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(Q(book.worksheet(i + 1).name()), Ctl<QTabWidget>(form, "pageInput")->tabText(i));
+        EXPECT_EQ(ToQString(book.worksheet(i + 1).name()), Ctl<QTabWidget>(form, "pageInput")->tabText(i));
     EXPECT_EQ(book.worksheet(3).name(), "SPC異常判定(X側-Rs側)");
     EXPECT_EQ(CellText(book.worksheet(1).range("D2").value()), "外径");
     // Worksheet 1: the enabled lots without gaps; 2 and 3: the tables as shown.

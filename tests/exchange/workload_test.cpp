@@ -27,6 +27,7 @@
 #include "model/sheetio.h"
 #include "office_support.h"
 #include "workload_support.h"
+#include "store/qt_text.h"
 #include "support/find_control.h"
 
 using trevolo::testing::Ctl;
@@ -58,11 +59,6 @@ constexpr int kValues = 100;
 constexpr std::uint32_t kSeed = 20240611;
 // 1 GB.
 constexpr long kMemoryLimitKiB = 1'000'000'000L / 1024;
-
-QString Q(const std::string& s)
-{
-    return QString::fromStdString(s);
-}
 
 // ---- the original workbook ----
 
@@ -274,7 +270,7 @@ class WorkloadTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings = std::make_unique<QSettings>(Q(dir.file("trevolo.conf")), QSettings::IniFormat);
+        settings = std::make_unique<QSettings>(ToQString(dir.file("trevolo.conf")), QSettings::IniFormat);
         guard = std::make_unique<ScopedPrompts>(prompts);
         form = std::make_unique<TMainForm>(settings.get());
         form->show();
@@ -325,7 +321,7 @@ protected:
 
     void importWorkbook(const std::string& path)
     {
-        prompts.files.push_back(Q(path));
+        prompts.files.push_back(ToQString(path));
         Ctl<QAction>(form, "mainMenuXlsImport")->trigger();
     }
 
@@ -421,7 +417,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     }
     ASSERT_EQ(takeBoxes(), QStringList());
     ASSERT_EQ(tabCtrl->count(), kSheets);
-    EXPECT_EQ(tabCtrl->tabText(kSheets - 1), Q(want.back().Label));
+    EXPECT_EQ(tabCtrl->tabText(kSheets - 1), ToQString(want.back().Label));
     EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Imported)) << "after the import";
 
     // 3. Every sheet shown as the user clicks through the tabs.
@@ -484,7 +480,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     // 5. Export to a workbook and 6. to CSV files, through the File menu.
     {
         WorkloadFigures::Phase phase(figures, "export .xlsx");
-        prompts.files.push_back(Q(exported.string()));
+        prompts.files.push_back(ToQString(exported.string()));
         Ctl<QAction>(f, "mainMenuXlsSave")->trigger();
         phase.note("(file " + Mb(FileMb(exported)) + ")");
         phase.done();
@@ -492,7 +488,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     ASSERT_EQ(takeBoxes(), QStringList({guide(QString::fromUtf8(kMsgXlsSaved))}));
     {
         WorkloadFigures::Phase phase(figures, "export CSV");
-        prompts.files.push_back(Q(csvFolder.string()));
+        prompts.files.push_back(ToQString(csvFolder.string()));
         Ctl<QAction>(f, "mainMenuCsvSave")->trigger();
         double mb = 0;
         for (int i = 1; i <= kSheets; ++i)
@@ -500,7 +496,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         phase.note("(" + std::to_string(kSheets) + " files, " + Mb(mb) + "; with a pause of 100 ms after each)");
         phase.done();
     }
-    ASSERT_EQ(takeBoxes(), QStringList({guide(Q(csvFolder.string()) + QString::fromUtf8(kMsgCsvSavedSuffix))}));
+    ASSERT_EQ(takeBoxes(), QStringList({guide(ToQString(csvFolder.string()) + QString::fromUtf8(kMsgCsvSavedSuffix))}));
     EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Stored)) << "after the exports";
 
     // 7. The exported workbook imported into an emptied window.
@@ -533,7 +529,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
             if (f.selectedTab() != i)
                 selectTab(i);
             phase.resume();
-            prompts.files.push_back(Q(CsvFilePath(csvFolder, i + 1).string()));
+            prompts.files.push_back(ToQString(CsvFilePath(csvFolder, i + 1).string()));
             Ctl<QAction>(f, "mainMenuCsvImport")->trigger();
             phase.pause();
             const QStringList boxes = takeBoxes();

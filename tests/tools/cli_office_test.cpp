@@ -1,17 +1,14 @@
 // The batch tool with the spreadsheet engine: workbooks judged sheet by
-// sheet, the tool's own CSV reader against the office's CSV import of the
-// same bytes, and conversions between CSV files and workbooks.
+// sheet, and conversions between CSV files and workbooks.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "cli_support.h"
 #include "exchange/csv.h"
-#include "exchange/csv_reader.h"
 #include "exchange/exchange.h"
 #include "exchange/office.h"
 
@@ -35,58 +32,6 @@ protected:
     static SpreadsheetApp* app_;
 };
 SpreadsheetApp* OfficeTest::app_ = nullptr;
-
-const std::string kLabels = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\r\n";
-
-// Exchange files whose cells hold what CSV readers disagree on.
-std::vector<std::string> TrickyFiles()
-{
-    std::vector<std::string> files = {
-        ExchangeCsv({"製品", "\"工程,1\"", " 装置 ", "外径", "mm", "公差規格", "3", "10.500", "9.500"},
-                    {"001,1.000,\"2,5\",x y", "\"L\"\"2\",\" 3 \",,4", " \"q\" ,5,\"6\"7,8", "L4,\"a\r\nb\",9,",
-                     ",1,2,3", "L6,\"open,1,2"},
-                    3),
-        "\xEF\xBB\xBF" + ExchangeCsv({"P", "Q", "M", "項目", "MM", "上限規格", "2", "5", ""},
-                                     {"K1,1,2", "K2,\"3\nx\",\"4\"", "K3,\"\"\"q\"\"\",5"}, 2),
-        Utf8ToCp932(ExchangeCsv({"製品Ａ", "工程", "装置", "外径～", "ｍｍ", "下限規格", "1", "", "0"},
-                                {"ﾛｯﾄ1,1.5,2.5", "ﾛｯﾄ2,３,4"}, 2)),
-        kLabels + "A,B\r\rC\r\n\n\"x\ny\",1\nL1,1\nL2,\"2\n",
-        kLabels + "a,\"b\nc\",\"d\n\n\"\"\ne\",f\r\n\r\n\r\nL1,\"1\"\"\",2",
-    };
-    // Random texts of the characters that matter, in the lot rows.
-    std::mt19937 rng(20240611);
-    const char* pieces[] = {"a", "1", ",", "\"", "\"", " ", "\n", "\r\n", "\r", "\"\"", ",\"", "\","};
-    std::uniform_int_distribution<int> pick(0, 11), length(1, 24);
-    for (int i = 0; i < 40; ++i) {
-        std::string body;
-        for (int k = length(rng); k > 0; --k)
-            body += pieces[pick(rng)];
-        files.push_back(kLabels + "P,Q,M,L,U,公差規格,3,1,0\r\n\r\nﾛｯﾄ№,N1\r\nK1," + body + "\r\nK9,9\r\n");
-    }
-    return files;
-}
-
-TEST_F(OfficeTest, CsvReaderReadsWhatTheOfficeImports)
-{
-    ASSERT_NE(app_, nullptr) << "the office did not start";
-    CliTempDir dir;
-    int i = 0;
-    for (const std::string& bytes : TrickyFiles()) {
-        const std::string path = dir.write("t" + std::to_string(i++) + ".csv", bytes);
-        const ImportResult r = ImportWorkbookSheets(*app_, false, path);
-        ASSERT_EQ(r.status, ImportResult::Status::Ok) << path << ": " << r.detail;
-        ASSERT_EQ(r.sheets.size(), 1u);
-        EXPECT_GT(r.sheets[0].Row, 0) << path;
-        const Struct_Sheet mine = SheetFromCsvBytes(bytes);
-        EXPECT_EQ(mine, r.sheets[0]) << json(bytes).dump();
-        if (!(mine == r.sheets[0])) {
-            for (size_t l = 0; l < mine.DataList.size() && l < r.sheets[0].DataList.size(); ++l)
-                if (mine.DataList[l] != r.sheets[0].DataList[l])
-                    ADD_FAILURE() << "line " << l << ": mine " << json(mine.DataList[l]).dump() << " office "
-                                  << json(r.sheets[0].DataList[l]).dump();
-        }
-    }
-}
 
 // A worksheet of the exchange layout with numbers where a workbook has them.
 void WriteLayout(const Worksheet& ws, const std::vector<std::string>& header, double upper, double lower,

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "../exchange/exchange_csv.h"
+
 namespace trevolo::testing {
 
 // A fresh folder under the build's test folder, removed at the end.
@@ -84,22 +86,6 @@ inline CliRun RunCli(const std::vector<std::string>& args, const CliTempDir& dir
     ss << e.rdbuf();
     r.err = ss.str();
     return r;
-}
-
-// A CSV file of the exchange layout (UTF-8, CR LF): the nine header texts
-// and one line per lot.
-inline std::string ExchangeCsv(const std::vector<std::string>& header, const std::vector<std::string>& lots, int n)
-{
-    std::string s = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\r\n";
-    for (size_t i = 0; i < header.size(); ++i)
-        s += (i ? "," : "") + header[i];
-    s += "\r\n\r\nﾛｯﾄ№";
-    for (int c = 1; c <= n; ++c)
-        s += ",N" + std::to_string(c);
-    s += "\r\n";
-    for (const std::string& l : lots)
-        s += l + "\r\n";
-    return s;
 }
 
 }  // namespace trevolo::testing

@@ -1,7 +1,7 @@
 // Reading CSV files without the spreadsheet application. The expected cells
 // of the parsing cases are what LibreOffice Calc 7.4 shows after opening the
 // same bytes with the program's import options (checked against the office
-// itself by the office-labelled test of this folder).
+// itself by csv_reader_office_test.cpp).
 #include <gtest/gtest.h>
 
 #include "exchange/csv.h"
