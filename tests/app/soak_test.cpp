@@ -470,15 +470,19 @@ ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& opt
     SheetSession s;
     s.setDimensions(v.lots, v.n);
     s.setResultRowCounts(v.calcRows, v.spcRows);
-    s.header = {v.product, v.process, v.mbc, v.label, v.unit, v.kind, v.keta, v.upper, v.lower};
-    s.threshold = {v.cpkOn, v.cpkIndex, v.cpk};
-    s.chartKind = v.chart;
-    s.limits = v.limits;
-    s.specVerdict = VerdictOfText(v.pnlSpec);
-    s.calcVerdict = VerdictOfText(v.pnlCpk);
-    s.spcVerdict = VerdictOfText(v.pnlSpc);
-    s.specMarking = v.specMarking != 0;
-    s.cpkMarking = v.cpkMarking != 0;
+    const std::pair<HeaderField, const std::string*> texts[] = {
+        {HeaderField::Product, &v.product}, {HeaderField::Process, &v.process}, {HeaderField::Mbc, &v.mbc},
+        {HeaderField::Label, &v.label},     {HeaderField::Unit, &v.unit},       {HeaderField::Keta, &v.keta},
+        {HeaderField::Upper, &v.upper},     {HeaderField::Lower, &v.lower}};
+    for (const auto& [field, text] : texts)
+        s.setHeaderText(field, *text);
+    s.setSpecKind(SpecKindOfIndex(v.kind));
+    s.setThreshold({v.cpkOn, v.cpkIndex, v.cpk});
+    s.setChartKind(ChartKindOfIndex(v.chart));
+    for (int f = 0; f < kLimitFields; ++f)
+        s.setLimit(f, v.limits[static_cast<size_t>(f)]);
+    s.setVerdicts(VerdictOfText(v.pnlSpec), VerdictOfText(v.pnlCpk), VerdictOfText(v.pnlSpc));
+    s.setMarking(v.specMarking != 0, v.cpkMarking != 0);
     // The whole region, hidden cells included: the command leaves those as
     // they are.
     for (int r = 1; r <= kSoakMaxLots; ++r) {
@@ -497,25 +501,26 @@ ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& opt
     // The window stores the shown sheet each time a judgment starts its work.
     int stores = 0;
     const auto start = [&stores] { ++stores; };
-    const Outcome out = stage == 0   ? s.judgeSpecification(start)
-                        : stage == 1 ? s.judgeCapability(start)
-                                     : s.judgeSpc(options, start);
+    JudgmentRunner run(s);
+    const Outcome out = stage == 0   ? run.specification(start)
+                        : stage == 1 ? run.capability(start)
+                                     : run.spc(options, start);
 
     ChainOutcome o;
     for (const SessionMessage& m : out.messages)
         o.messages.push_back(m.text);
     if (out.error)
         o.messages.push_back(out.error->what());
-    o.pnlSpec = VerdictText(s.specVerdict);
-    o.pnlCpk = VerdictText(s.calcVerdict);
-    o.pnlSpc = VerdictText(s.spcVerdict);
+    o.pnlSpec = VerdictText(s.specVerdict());
+    o.pnlCpk = VerdictText(s.calcVerdict());
+    o.pnlSpc = VerdictText(s.spcVerdict());
     o.specStored = stores >= 1;
     o.cpkStored = stores >= 2;
-    o.fresh = stage == 0 ? s.specVerdict != Verdict::None
+    o.fresh = stage == 0 ? s.specVerdict() != Verdict::None
               : stage == 1 ? out.calcVerdictSet
                            : out.calcVerdictSet && out.spcJudged;
-    o.specMarking = s.specMarking ? 1 : 0;
-    o.cpkMarking = s.cpkMarking ? 1 : 0;
+    o.specMarking = s.specMarking() ? 1 : 0;
+    o.cpkMarking = s.cpkMarking() ? 1 : 0;
     o.values.resize(kSoakMaxLots);
     for (int r = 1; r <= kSoakMaxLots; ++r)
         for (int c = 0; c < kSoakMaxN; ++c)
