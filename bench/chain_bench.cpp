@@ -38,35 +38,35 @@ const std::vector<std::string>& Values()
 const std::string& CsvBytes()
 {
     static const std::string bytes = [] {
-        Struct_Sheet s;
-        s.Product = "製品";
-        s.Process = "工程";
-        s.Mbc = "装置";
-        s.Label = "外径";
-        s.Unit = "MM";
-        s.SpecKind = "公差規格";
-        s.Keta = "3";
-        s.Kupper = "10.500";
-        s.Klower = "9.500";
-        s.Row = kLots;
-        s.Col = kValues;
-        s.HasLists = true;
+        SheetRecord s;
+        s.product = "製品";
+        s.process = "工程";
+        s.machine = "装置";
+        s.label = "外径";
+        s.unit = "MM";
+        s.specKindText = "公差規格";
+        s.decimals = "3";
+        s.upperSpec = "10.500";
+        s.lowerSpec = "9.500";
+        s.lots = kLots;
+        s.n = kValues;
+        s.hasLists = true;
         const std::vector<std::string>& v = Values();
         for (int lot = 0; lot < kLots; ++lot) {
             std::string line = "K" + std::to_string(lot + 1);
             for (int c = 0; c < kValues; ++c)
                 line += "," + v[static_cast<size_t>(lot) * kValues + static_cast<size_t>(c)];
-            s.CheckList.push_back("1");
-            s.DataList.push_back(std::move(line));
+            s.checkList.push_back("1");
+            s.dataList.push_back(std::move(line));
         }
         return SheetCsvBytes(s);
     }();
     return bytes;
 }
 
-const Struct_Sheet& Imported()
+const SheetRecord& Imported()
 {
-    static const Struct_Sheet sheet = SheetFromCsvBytes(CsvBytes());
+    static const SheetRecord sheet = SheetFromCsvBytes(CsvBytes());
     return sheet;
 }
 
@@ -94,7 +94,7 @@ BENCHMARK(BM_ReadCsv)->Unit(benchmark::kMillisecond);
 // Showing the sheet and the whole judgment chain on the record.
 void BM_JudgeSheet(benchmark::State& state)
 {
-    const Struct_Sheet& sheet = Imported();
+    const SheetRecord& sheet = Imported();
     ChainSettings settings;
     settings.chartIndex = static_cast<int>(state.range(0));
     for (auto _ : state) {

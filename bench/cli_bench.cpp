@@ -46,25 +46,25 @@ public:
         std::mt19937 rng(99);
         std::normal_distribution<double> value(10.0, 0.1);
         for (int f = 1; f <= kFiles; ++f) {
-            Struct_Sheet s;
-            s.Product = "製品";
-            s.Process = "工程";
-            s.Mbc = "装置";
-            s.Label = "項目" + std::to_string(f);
-            s.Unit = "MM";
-            s.SpecKind = "公差規格";
-            s.Keta = "3";
-            s.Kupper = "10.500";
-            s.Klower = "9.500";
-            s.Row = kLots;
-            s.Col = kValues;
-            s.HasLists = true;
+            SheetRecord s;
+            s.product = "製品";
+            s.process = "工程";
+            s.machine = "装置";
+            s.label = "項目" + std::to_string(f);
+            s.unit = "MM";
+            s.specKindText = "公差規格";
+            s.decimals = "3";
+            s.upperSpec = "10.500";
+            s.lowerSpec = "9.500";
+            s.lots = kLots;
+            s.n = kValues;
+            s.hasLists = true;
             for (int lot = 1; lot <= kLots; ++lot) {
                 std::string line = "K" + std::to_string(lot);
                 for (int c = 0; c < kValues; ++c)
                     line += "," + FormatFixed(value(rng), 3);
-                s.CheckList.push_back("1");
-                s.DataList.push_back(std::move(line));
+                s.checkList.push_back("1");
+                s.dataList.push_back(std::move(line));
             }
             const fs::path p = dir_ / ("Sheet" + std::to_string(f) + ".csv");
             WriteSheetCsv(p, s);

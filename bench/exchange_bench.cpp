@@ -39,19 +39,19 @@ struct Workload {
     Workload()
     {
         for (int s = 0; s < kSheets; ++s) {
-            Struct_Sheet r;
-            r.Product = "製品" + std::to_string(s + 1);
-            r.Process = "工程";
-            r.Mbc = "装置";
-            r.Label = "項目" + std::to_string(s + 1);
-            r.Unit = "mm";
-            r.SpecKind = "公差規格";
-            r.Keta = "3";
-            r.Kupper = "10.500";
-            r.Klower = "9.500";
-            r.Row = kLots;
-            r.Col = kN;
-            r.HasLists = true;
+            SheetRecord r;
+            r.product = "製品" + std::to_string(s + 1);
+            r.process = "工程";
+            r.machine = "装置";
+            r.label = "項目" + std::to_string(s + 1);
+            r.unit = "mm";
+            r.specKindText = "公差規格";
+            r.decimals = "3";
+            r.upperSpec = "10.500";
+            r.lowerSpec = "9.500";
+            r.lots = kLots;
+            r.n = kN;
+            r.hasLists = true;
             std::vector<std::string> lab = {kLotColumnTitle};
             std::vector<std::vector<std::string>> val(1);
             for (int c = 0; c < kN; ++c)
@@ -69,8 +69,8 @@ struct Workload {
                     row.push_back(FormatFixed(10.0 + ((lot * 31 + c * 17 + s) % 1000) / 1000.0 - 0.5, 3));
                     line += "," + row.back();
                 }
-                r.CheckList.push_back(lot % 50 == 0 ? "0" : "1");
-                r.DataList.push_back(line);
+                r.checkList.push_back(lot % 50 == 0 ? "0" : "1");
+                r.dataList.push_back(line);
                 lab.push_back(label);
                 val.push_back(std::move(row));
             }
@@ -87,11 +87,11 @@ struct Workload {
         v.n = kN;
         const auto& lab = labels[static_cast<size_t>(s)];
         const auto& val = values[static_cast<size_t>(s)];
-        const auto& check = records[static_cast<size_t>(s)].CheckList;
+        const auto& check = records[static_cast<size_t>(s)].checkList;
         v.label = [&lab](int r) { return lab[static_cast<size_t>(r)]; };
         v.enabled = [&check](int r) { return check[static_cast<size_t>(r) - 1] == "1"; };
         v.value = [&val](int c, int r) { return val[static_cast<size_t>(r)][static_cast<size_t>(c)]; };
-        return BuildEditBlock(v, records[static_cast<size_t>(s)].Keta);
+        return BuildEditBlock(v, records[static_cast<size_t>(s)].decimals);
     }
 };
 

@@ -12,18 +12,18 @@
 
 namespace trevolo::bench {
 
-inline Struct_Sheet FullSheet(int position, unsigned seed)
+inline SheetRecord FullSheet(int position, unsigned seed)
 {
-    Struct_Sheet s;
-    InitSheet(s, position, Struct_Settings::Defaults(), 1000, 100);
+    SheetRecord s;
+    InitSheet(s, position, InitialValues::Defaults(), 1000, 100);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> d(9.0, 11.0);
     std::vector<std::string> cells(100);
     for (int r = 1; r <= 1000; ++r) {
         for (auto& c : cells)
             c = FormatFixed(d(rng), 3);
-        s.DataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
-        s.CheckList.push_back(r % 7 ? "1" : "0");
+        s.dataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
+        s.checkList.push_back(r % 7 ? "1" : "0");
     }
     return s;
 }

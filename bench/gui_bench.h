@@ -31,7 +31,7 @@ struct BenchWindow {
     virtual ~BenchWindow() = default;
 
     // Shows a record as the sheet of the first tab.
-    void showSheet(Struct_Sheet record)
+    void showSheet(SheetRecord record)
     {
         form.workbook().sheets[0] = std::move(record);
         form.showSheet(0);

@@ -22,22 +22,22 @@ using trevolo::testing::Ctl;
 namespace {
 
 // 1000 lots of 10 values with a slow drift, so the rules mark many points.
-Struct_Sheet DriftingSheet()
+SheetRecord DriftingSheet()
 {
-    Struct_Sheet s;
-    InitSheet(s, 1, Struct_Settings::Defaults(), 1000, 10);
-    s.Label = "外径";
-    s.Unit = "MM";
-    s.Kupper = "11.000";
-    s.Klower = "9.000";
+    SheetRecord s;
+    InitSheet(s, 1, InitialValues::Defaults(), 1000, 10);
+    s.label = "外径";
+    s.unit = "MM";
+    s.upperSpec = "11.000";
+    s.lowerSpec = "9.000";
     std::mt19937 rng(11);
     std::normal_distribution<double> d(0.0, 0.2);
     std::vector<std::string> cells(10);
     for (int r = 1; r <= 1000; ++r) {
         for (auto& c : cells)
             c = FormatFixed(10.0 + 0.3 * std::sin(r / 40.0) + d(rng), 3);
-        s.DataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
-        s.CheckList.push_back("1");
+        s.dataList.push_back(DataLineJoin(DefaultLotLabel(r), cells.data(), cells.size()));
+        s.checkList.push_back("1");
     }
     return s;
 }

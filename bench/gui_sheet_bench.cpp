@@ -40,7 +40,7 @@ using trevolo::testing::Ctl;
 
 namespace {
 
-Struct_Sheet FullSheet()
+SheetRecord FullSheet()
 {
     return bench::FullSheet(1, 7);
 }
@@ -57,10 +57,10 @@ Window& TheWindow()
 
 void BM_ParseStoredLines(benchmark::State& state)
 {
-    const Struct_Sheet s = FullSheet();
+    const SheetRecord s = FullSheet();
     for (auto _ : state) {
         size_t items = 0;
-        for (const std::string& line : s.DataList) {
+        for (const std::string& line : s.dataList) {
             DataLineParts p = DataLineSplit(line);
             items += CommaTextSplit(p.values).size();
         }

@@ -62,7 +62,7 @@ BENCHMARK(BM_ParseOnly)->Unit(benchmark::kMicrosecond);
 void BM_JudgeSpc(benchmark::State& state)
 {
     const SpcInput& in = Input();
-    const Struct_Options options = Struct_Options::Defaults();
+    const RuleOptions options = RuleOptions::Defaults();
     for (auto _ : state) {
         SpcJudgment j = JudgeSpc(in, options);
         benchmark::DoNotOptimize(j.abnormal);
@@ -75,7 +75,7 @@ BENCHMARK(BM_JudgeSpc)->Unit(benchmark::kMicrosecond);
 void BM_JudgeSpcAndReadTexts(benchmark::State& state)
 {
     const SpcInput& in = Input();
-    const Struct_Options options = Struct_Options::Defaults();
+    const RuleOptions options = RuleOptions::Defaults();
     for (auto _ : state) {
         SpcJudgment j = JudgeSpc(in, options);
         size_t bytes = 0;

@@ -61,7 +61,7 @@ struct Stores {
         auto store = PlantStore::open(where, error);
         if (!store || !store->init())
             return false;
-        const Struct_Sheet sheet = bench::FullSheet(1, 7);
+        const SheetRecord sheet = bench::FullSheet(1, 7);
         LotBatch seed{{"bench", "open", "M1", "history"}, SpecificationOf(sheet), {}};
         if (!store->publish(seed))
             return false;
@@ -82,7 +82,7 @@ struct Stores {
         return publishSheet(*store, {"bench", "open", "M1", "history"}, sheet);
     }
 
-    static bool publishSheet(PlantStore& store, const Characteristic& c, const Struct_Sheet& sheet)
+    static bool publishSheet(PlantStore& store, const Characteristic& c, const SheetRecord& sheet)
     {
         LotBatch batch{c, SpecificationOf(sheet), {}};
         const std::int64_t now = StationNowMillis();
@@ -151,7 +151,7 @@ void BM_PublishFullSheet(benchmark::State& state)
     auto store = OpenStore(state);
     if (!store)
         return;
-    const Struct_Sheet sheet = bench::FullSheet(1, 11);
+    const SheetRecord sheet = bench::FullSheet(1, 11);
     for (auto _ : state) {
         if (!Stores::publishSheet(*store, {"bench", "publish", "M1", "full"}, sheet))
             state.SkipWithError(store->lastError().c_str());
@@ -166,8 +166,8 @@ void BM_PublishOneLot(benchmark::State& state)
     auto store = OpenStore(state);
     if (!store)
         return;
-    Struct_Sheet sheet = bench::FullSheet(1, 13);
-    sheet.Row = 1;
+    SheetRecord sheet = bench::FullSheet(1, 13);
+    sheet.lots = 1;
     for (auto _ : state) {
         if (!Stores::publishSheet(*store, {"bench", "publish", "M1", "one"}, sheet))
             state.SkipWithError(store->lastError().c_str());

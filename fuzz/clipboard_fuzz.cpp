@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Any text: only displayed data cells change, and no more cells are
     // written than the text has.
     trevolo::CellStore cells = before;
-    const int written = trevolo::Grid_PasteText(cells, s.shape, s.sel, s.text);
+    const int written = trevolo::PasteGridText(cells, s.shape, s.sel, s.text);
     const size_t pieces =
         std::count_if(s.text.begin(), s.text.end(), [](char ch) { return ch == '\t' || ch == '\r' || ch == '\n'; }) + 1;
     if (written < 0 || static_cast<size_t>(written) > pieces)
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (!data && cells.text(c, r) != before.text(c, r))
                 __builtin_trap();
         }
-    (void)trevolo::Grid_CopyText(cells, s.shape, s.sel);
+    (void)trevolo::CopyGridText(cells, s.shape, s.sel);
 
     // The block as a well-formed text: rows padded to equal width and cut to
     // what fits from the start cell, every row ending in CR LF.
@@ -128,11 +128,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         block += "\r\n";
     }
     trevolo::CellStore again = before;
-    const int n = trevolo::Grid_PasteText(again, s.shape, s.sel, block);
+    const int n = trevolo::PasteGridText(again, s.shape, s.sel, block);
     if (static_cast<size_t>(n) != rows.size() * width)
         __builtin_trap();
     const trevolo::GridRect pasted{c0, r0, c0 + static_cast<int>(width) - 1, r0 + static_cast<int>(rows.size()) - 1};
-    if (trevolo::Grid_CopyText(again, s.shape, pasted) != block)
+    if (trevolo::CopyGridText(again, s.shape, pasted) != block)
         __builtin_trap();
     return 0;
 }

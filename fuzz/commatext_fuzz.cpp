@@ -33,14 +33,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     // A whole stored sheet made of the input's lines loads without harm.
-    trevolo::Struct_Sheet sheet;
+    trevolo::SheetRecord sheet;
     size_t b = 0;
-    while (b <= text.size() && sheet.DataList.size() < 1100) {
+    while (b <= text.size() && sheet.dataList.size() < 1100) {
         size_t e = text.find('\n', b);
         if (e == std::string_view::npos)
             e = text.size();
-        sheet.DataList.emplace_back(text.substr(b, e - b));
-        sheet.CheckList.emplace_back(text.substr(b, std::min<size_t>(e - b, 2)));
+        sheet.dataList.emplace_back(text.substr(b, e - b));
+        sheet.checkList.emplace_back(text.substr(b, std::min<size_t>(e - b, 2)));
         b = e + 1;
     }
     static trevolo::CellStore ctrl(2), edit(100), calc(10), spc(18);

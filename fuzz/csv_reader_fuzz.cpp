@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (trevolo::ParseCsvText(Quoted(rows)) != rows)
         __builtin_trap();
 
-    const trevolo::Struct_Sheet sheet = trevolo::SheetFromCsvBytes(bytes);
-    if (sheet.Row < 0 || sheet.Row > 1000 || sheet.Col < 0 || sheet.Col > 100 || sheet.DataList.size() != 1000)
+    const trevolo::SheetRecord sheet = trevolo::SheetFromCsvBytes(bytes);
+    if (sheet.lots < 0 || sheet.lots > 1000 || sheet.n < 0 || sheet.n > 100 || sheet.dataList.size() != 1000)
         __builtin_trap();
     trevolo::ChainSettings settings;
     settings.chartIndex = static_cast<int>(size % 3);

@@ -81,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 reads.firstLot.at(0, c - 1) = reads.body.at(0, c);
     }
 
-    const trevolo::Struct_Sheet sheet = trevolo::SheetFromWorksheet(reads);
-    if (sheet.Row < 0 || sheet.Row > bodyRows || sheet.Col < 0 || sheet.Col > trevolo::kImportColumns - 1 ||
-        sheet.DataList.size() != static_cast<size_t>(trevolo::kImportLots) ||
-        sheet.CheckList.size() != static_cast<size_t>(trevolo::kImportLots))
+    const trevolo::SheetRecord sheet = trevolo::SheetFromWorksheet(reads);
+    if (sheet.lots < 0 || sheet.lots > bodyRows || sheet.n < 0 || sheet.n > trevolo::kImportColumns - 1 ||
+        sheet.dataList.size() != static_cast<size_t>(trevolo::kImportLots) ||
+        sheet.checkList.size() != static_cast<size_t>(trevolo::kImportLots))
         __builtin_trap();
     for (int r = 0; r < bodyRows; ++r) {
         std::vector<std::string> expected(trevolo::kImportColumns);
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // A NUL ends a stored line on reading, so such a row cannot come back.
         if (hasNul)
             continue;
-        std::vector<std::string> back = trevolo::CommaTextSplit(sheet.DataList[r]);
+        std::vector<std::string> back = trevolo::CommaTextSplit(sheet.dataList[r]);
         if (back.size() > expected.size())
             __builtin_trap();
         back.resize(expected.size());
@@ -105,9 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
 
     static trevolo::CellStore ctrl(2), edit(100), calc(10), spc(18);
-    trevolo::LoadListsToTables(sheet, std::clamp(sheet.Col, 1, 100), ctrl, edit, calc, spc);
+    trevolo::LoadListsToTables(sheet, std::clamp(sheet.n, 1, 100), ctrl, edit, calc, spc);
     int decimals = 0;
-    if (!trevolo::TryStrToInt(sheet.Keta, decimals) || decimals < 0 || decimals > 9)
+    if (!trevolo::TryStrToInt(sheet.decimals, decimals) || decimals < 0 || decimals > 9)
         decimals = static_cast<int>(size % 6);
     trevolo::NormaliseValues(edit, decimals);
     return 0;

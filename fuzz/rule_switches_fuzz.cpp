@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    trevolo::Struct_Options options;
+    trevolo::RuleOptions options;
     std::string error;
     if (!trevolo::ParseRuleSpec(text, options, error)) {
         if (error.empty())
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (trevolo::ValidateRuleOptions(options))
         __builtin_trap();
     const std::string written = trevolo::FormatRuleSpec(options);
-    trevolo::Struct_Options back;
+    trevolo::RuleOptions back;
     if (!trevolo::ParseRuleSpec(written, back, error) || !(back == options) || trevolo::FormatRuleSpec(back) != written)
         __builtin_trap();
     return 0;

@@ -70,7 +70,7 @@ int WriteCsvFolder(const SheetArray& imported, const std::string& folder, std::o
         return Fail(err, folder, kMsgCsvSaveFailed, error);
     SheetArray sheets;
     sheets.reserve(imported.size());
-    for (const Struct_Sheet& s : imported)
+    for (const SheetRecord& s : imported)
         sheets.push_back(ShownRecord(s));
     const CommandMessage m = ExportSheetsCsv(fs::path(folder), sheets, std::chrono::milliseconds(0));
     if (m.kind != CommandMessage::Kind::Guide) {

@@ -13,7 +13,7 @@ namespace trevolo::cli {
 
 // The sheets of one file in worksheet order, or why it could not be read.
 struct LoadedFile {
-    std::vector<Struct_Sheet> sheets;
+    std::vector<SheetRecord> sheets;
     std::string error;  // empty when the file was read
 };
 

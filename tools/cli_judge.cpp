@@ -260,7 +260,7 @@ private:
 // core and each sheet lives on one thread only.
 struct SheetJob {
     size_t piece = 0;
-    std::optional<Struct_Sheet> record;  // none: read the CSV file
+    std::optional<SheetRecord> record;  // none: read the CSV file
     std::string file;
     int number = 0;
     bool firstInFile = false;
@@ -344,7 +344,7 @@ int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
     std::mutex failure;
     std::exception_ptr firstFailure;
 
-    auto judge = [&](const Struct_Sheet& record, const SheetJob& job) {
+    auto judge = [&](const SheetRecord& record, const SheetJob& job) {
         const SheetJudgment j = JudgeSheet(record, options.settings, options.limits ? &*options.limits : nullptr);
         ++sheets;
         if (j.passed())
@@ -380,7 +380,7 @@ int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
         while (std::optional<SheetJob> job = queue.pop()) {
             try {
                 if (job->record) {
-                    Struct_Sheet record = std::move(*job->record);
+                    SheetRecord record = std::move(*job->record);
                     job->record.reset();
                     report.fill(job->piece, {judge(record, *job), {}});
                 } else {

@@ -336,7 +336,7 @@ int MakeSamples(const std::filesystem::path& templates, const std::filesystem::p
     h.n = n;
     h.enabled = [](int) { return true; };
     h.value = [&](int lot, int col) { return std::string(demo.cell(lot, col)); };
-    h.keta = "3";
+    h.decimals = "3";
     h.classes = 10;
     std::printf("%s\n", MakeHistogramReport(*app, h, place).path.string().c_str());
     return 0;

@@ -186,7 +186,7 @@ int main(int argc, char** argv)
     form.findChild<TLotEditForm*>()->setLotNumbers(Ctl<TplStringGrid>(form, "gridCtrl")->cells(),
                                     Ctl<TplStringGrid>(form, "gridCtrl")->RowCount());
     ShowAndSave(form.findChild<TLotEditForm*>(), "dlg_lotedit");
-    TVersion version;
+    ProgramVersion version;
     ReadVersionInfo(version);
     form.findChild<TAboutForm*>()->setVersion(version);
     ShowAndSave(form.findChild<TAboutForm*>(), "dlg_about");

@@ -119,7 +119,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     setFixedSize(sizeHint());
 }
 
-void TAboutForm::execFor(const TVersion& version)
+void TAboutForm::execFor(const ProgramVersion& version)
 {
     setVersion(version);
     exec();
@@ -135,7 +135,7 @@ void TAboutForm::showEvent(QShowEvent* e)
 
 void TAboutForm::FormShow()
 {
-    lblVersion->setText(QStringLiteral("Version ") + QString::fromStdString(version_.VersionText));
+    lblVersion->setText(QStringLiteral("Version ") + QString::fromStdString(version_.versionText));
 }
 
 }  // namespace trevolo

@@ -19,9 +19,9 @@ public:
     explicit TAboutForm(QWidget* parent = nullptr);
 
     // Shows the dialog modally with the given program version.
-    void execFor(const TVersion& version);
+    void execFor(const ProgramVersion& version);
     // The version shown at the next showing.
-    void setVersion(const TVersion& version) { version_ = version; }
+    void setVersion(const ProgramVersion& version) { version_ = version; }
 
     // On showing: "Version " followed by the file version text.
     void FormShow();
@@ -40,7 +40,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
-    TVersion version_;
+    ProgramVersion version_;
 };
 
 // The program icon, 32 x 32: a small control chart.

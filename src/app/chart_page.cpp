@@ -311,7 +311,7 @@ void ChartPage::refresh()
     dirty_ = false;
     data_ = BuildChartData(session_);
     decimals_ = 3;
-    TryStrToInt(session_.header().keta, decimals_);
+    TryStrToInt(session_.header().decimals, decimals_);
     decimals_ = std::clamp(decimals_, 0, 5);
     drawControl(xPane_, data_.x);
     drawControl(spreadPane_, data_.spread);

@@ -51,7 +51,7 @@ private:
 
 void Grid_Copy(StringGrid* grid)
 {
-    const std::string text = Grid_CopyText(grid->cells(), grid->shape(), Grid_Selection(grid));
+    const std::string text = CopyGridText(grid->cells(), grid->shape(), Grid_Selection(grid));
     QGuiApplication::clipboard()->setText(QString::fromStdString(text));
 }
 
@@ -60,19 +60,19 @@ void Grid_Paste(StringGrid* grid)
     const QString text = QGuiApplication::clipboard()->text();
     if (text.isEmpty())
         return;
-    if (Grid_PasteText(grid->cells(), grid->shape(), Grid_Selection(grid), text.toStdString()) > 0)
+    if (PasteGridText(grid->cells(), grid->shape(), Grid_Selection(grid), text.toStdString()) > 0)
         grid->gridModel()->cellsChanged();
 }
 
 void Grid_DeleteSelection(StringGrid* grid)
 {
-    Grid_DeleteCells(grid->cells(), grid->shape(), Grid_Selection(grid));
+    DeleteGridCells(grid->cells(), grid->shape(), Grid_Selection(grid));
     grid->gridModel()->cellsChanged();
 }
 
 void Grid_SelectAll(StringGrid* grid)
 {
-    const GridRect all = Grid_AllCells(grid->shape());
+    const GridRect all = AllGridCells(grid->shape());
     if (all.right < all.left || all.bottom < all.top)
         return;
     GridModel* m = grid->gridModel();

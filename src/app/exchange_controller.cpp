@@ -273,7 +273,7 @@ void ExchangeController::btnExcelClick()
 
     // The header rows come from the sheet's record, which the judgment has
     // just stored; with no tab selected, from the fields as they stand.
-    Struct_Sheet record;
+    SheetRecord record;
     const int tab = shown_.shownIndex();
     if (tab >= 0 && tab < static_cast<int>(workbook_.sheets.size())) {
         record = workbook_.sheets[static_cast<size_t>(tab)];
@@ -293,7 +293,7 @@ void ExchangeController::btnExcelClick()
     ResultTables tables;
     for (int i = 0; i < 3 && i < c_.pageInput->count(); ++i)
         tables.names[static_cast<size_t>(i)] = ToStdString(c_.pageInput->tabText(i));
-    tables.edit = BuildEditBlock(view, record.Keta);
+    tables.edit = BuildEditBlock(view, record.decimals);
     tables.calc = BuildCalcBlock(ShownTable(*c_.gridCalc));
     tables.spc = BuildSpcBlock(ShownTable(*c_.gridSpc));
     MakeJudgmentResult(record, tables, Place(saveFilesDir_));
@@ -347,7 +347,7 @@ void ExchangeController::btnHistogramClick()
     data.n = session_.columns();
     data.enabled = [&ctrl](int lot) { return ctrl.flag(1, lot + 1); };
     data.value = [&edit](int lot, int col) { return std::string(edit.text(col, lot + 1)); };
-    data.keta = session_.header().keta;
+    data.decimals = session_.header().decimals;
     data.classes = HistogramClassCount(session_.histogramClasses(), kMinHistogramClasses);
 
     MakeHistogramReport(data, Place(saveFilesDir_));

@@ -93,8 +93,8 @@ void HeaderPanel::setupInput()
 void HeaderPanel::bindSession()
 {
     const std::pair<TEdit*, HeaderField> texts[] = {
-        {editProduct, HeaderField::Product}, {editProcess, HeaderField::Process}, {editMbc, HeaderField::Mbc},
-        {editLabel, HeaderField::Label},     {editUnit, HeaderField::Unit},       {spinKeta, HeaderField::Keta},
+        {editProduct, HeaderField::Product}, {editProcess, HeaderField::Process}, {editMbc, HeaderField::Machine},
+        {editLabel, HeaderField::Label},     {editUnit, HeaderField::Unit},       {spinKeta, HeaderField::Decimals},
         {editKupper, HeaderField::Upper},    {editKlower, HeaderField::Lower}};
     for (const auto& [edit, field] : texts)
         BindText(edit, [this, field](std::string t) { session_.setHeaderText(field, std::move(t)); });
@@ -116,12 +116,12 @@ void HeaderPanel::showHeader()
     const SheetHeader h = session_.header();
     SetWholeText(editProduct, QString::fromStdString(h.product));
     SetWholeText(editProcess, QString::fromStdString(h.process));
-    SetWholeText(editMbc, QString::fromStdString(h.mbc));
+    SetWholeText(editMbc, QString::fromStdString(h.machine));
     SetWholeText(editLabel, QString::fromStdString(h.label));
     SetWholeText(editUnit, QString::fromStdString(h.unit));
     cmbSpecKind->setCurrentIndex(IndexOf(h.specKind));
     applySpecKind();
-    spinKeta->setText(QString::fromStdString(h.keta));
+    spinKeta->setText(QString::fromStdString(h.decimals));
     SetWholeText(editKupper, QString::fromStdString(h.upper));
     SetWholeText(editKlower, QString::fromStdString(h.lower));
 }
@@ -131,7 +131,7 @@ void HeaderPanel::showCleared(int decimals)
     const SheetHeader& h = session_.header();
     for (auto [field, text] : {std::pair{editProduct, &h.product},
                                {editProcess, &h.process},
-                               {editMbc, &h.mbc},
+                               {editMbc, &h.machine},
                                {editLabel, &h.label},
                                {editUnit, &h.unit},
                                {editKupper, &h.upper},
@@ -142,12 +142,12 @@ void HeaderPanel::showCleared(int decimals)
     applySpecKind();
 }
 
-void HeaderPanel::showSettings(const Struct_Settings& settings)
+void HeaderPanel::showSettings(const InitialValues& settings)
 {
-    editUnit->setText(QString::fromStdString(settings.Unit));
-    cmbSpecKind->setCurrentIndex(settings.SpecIndex);
+    editUnit->setText(QString::fromStdString(settings.unit));
+    cmbSpecKind->setCurrentIndex(settings.specKind);
     applySpecKind();
-    spinKeta->setValue(settings.Keta);
+    spinKeta->setValue(settings.decimals);
 }
 
 void HeaderPanel::applySpecKind()

@@ -32,7 +32,7 @@ public:
     // the initial values.
     void showCleared(int decimals);
     // Shows the unit, the kind and the decimals of the initial values.
-    void showSettings(const Struct_Settings& settings);
+    void showSettings(const InitialValues& settings);
     // Enables the limit fields the kind uses; a field it does not use is
     // greyed out and emptied.
     void applySpecKind();

@@ -85,7 +85,7 @@ void JudgmentController::connectControls()
     connect(c_.header, &HeaderPanel::clearClicked, this, command(&JudgmentController::btnSpecClearClick));
     connect(c_.limits, &LimitPanel::computeClicked, this, command(&JudgmentController::btn3StdevClick));
     connect(c_.entryPage, &EntryPage::specJudgClicked, this, command(&JudgmentController::btnSpecJudgClick));
-    connect(c_.entryPage, &EntryPage::randamClicked, this, command(&JudgmentController::btnRandamClick));
+    connect(c_.entryPage, &EntryPage::randomClicked, this, command(&JudgmentController::btnRandomClick));
     connect(c_.entryPage, &EntryPage::allOnClicked, this,
             [this] { host_.commitPendingInput(), host_.runCommand([this] { session_.edits().enableAllLots(); }); });
     connect(c_.capabilityPage, &CapabilityPage::cpkCalcClicked, this, command(&JudgmentController::btnCpkCalcClick));
@@ -150,10 +150,10 @@ void JudgmentController::btnSpecClearClick()
 {
     // With no tab selected the label stays as it is.
     const int shown = shown_.shownIndex();
-    session_.clearHeader(workbook_.contains(shown) ? workbook_.sheets[static_cast<size_t>(shown)].Label
+    session_.clearHeader(workbook_.contains(shown) ? workbook_.sheets[static_cast<size_t>(shown)].label
                                                    : session_.header().label,
                          workbook_.settings);
-    c_.header->showCleared(workbook_.settings.Keta);
+    c_.header->showCleared(workbook_.settings.decimals);
     c_.gridEdit->viewport()->update();
     c_.gridCalc->viewport()->update();
 }
@@ -186,7 +186,7 @@ void JudgmentController::btnSpecJudgClick()
     c_.gridEdit->viewport()->update();
 }
 
-void JudgmentController::btnRandamClick()
+void JudgmentController::btnRandomClick()
 {
     const int lots = session_.lots();
     const int cols = session_.columns();
@@ -194,7 +194,7 @@ void JudgmentController::btnRandamClick()
                              ? demoSeed_
                              : static_cast<quint64>(std::chrono::system_clock::now().time_since_epoch().count());
     const std::vector<std::string> values =
-        MakeDemoValues(lots, cols, session_.header().keta, session_.header().lower, seed);
+        MakeDemoValues(lots, cols, session_.header().decimals, session_.header().lower, seed);
     if (values.empty())
         return;
     // Written as one paste over the whole table, so it is one step of the

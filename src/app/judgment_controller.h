@@ -60,7 +60,7 @@ private:
     void btnSpecJudgClick();
     void btnCpkCalcClick();
     void btnSpcJudgClick();
-    void btnRandamClick();
+    void btnRandomClick();
     void btn3StdevClick();
     void btnSpecClearClick();
     void cmbChartChange();

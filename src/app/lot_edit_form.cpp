@@ -148,7 +148,7 @@ bool TLotEditForm::gridLotnoKeyPress(QChar key)
         return true;
     const GridPos pos = gridLotno->current();
     if (pos.row >= 1)
-        gridLotno->setCurrent(Grid_NextCell(gridLotno->shape(), pos));
+        gridLotno->setCurrent(NextGridCell(gridLotno->shape(), pos));
     gridLotno->viewport()->update();
     return false;
 }

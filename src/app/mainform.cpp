@@ -92,8 +92,8 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
 
     splash_ = new TSplashForm(this);
     // Creation step: zero-filled records, then the settings store.
-    workbook_.options = Struct_Options();
-    workbook_.settings = Struct_Settings();
+    workbook_.options = RuleOptions();
+    workbook_.settings = InitialValues();
     WindowGeometry g;
     ReadSettings(*store_, g, workbook_.options, workbook_.settings);
     move(g.Left, g.Top);
@@ -570,7 +570,7 @@ void TMainForm::FormShow()
     } closeSplash{splash_};
     splash_->showText(QStringLiteral("アプリケーションを起動中です。"));
     ReadVersionInfo(Version);
-    setWindowTitle(QStringLiteral("Trevolo  [for Version ") + ToQString(Version.VersionText) + QStringLiteral("]"));
+    setWindowTitle(QStringLiteral("Trevolo  [for Version ") + ToQString(Version.versionText) + QStringLiteral("]"));
     runCommand([&] { sheets_->resetWorkbook(); });
 }
 

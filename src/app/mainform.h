@@ -183,7 +183,7 @@ private:
 
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;
-    TVersion Version;
+    ProgramVersion Version;
     bool shown_ = false;
     std::vector<QWidget*> fields_;
     // Counts the times a sheet was shown afresh. A field entered or typed

@@ -149,7 +149,7 @@ TOptionForm::TOptionForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Cus
     }
 }
 
-bool TOptionForm::execFor(Struct_Options& options)
+bool TOptionForm::execFor(RuleOptions& options)
 {
     FormShow(options);
     if (exec() != QDialog::Accepted)
@@ -158,7 +158,7 @@ bool TOptionForm::execFor(Struct_Options& options)
     return true;
 }
 
-void TOptionForm::FormShow(const Struct_Options& options)
+void TOptionForm::FormShow(const RuleOptions& options)
 {
     options_ = options;
     for (int rule = 1; rule <= 8; ++rule)
@@ -185,9 +185,9 @@ void TOptionForm::btnDefaultClick()
         list(li)->setCurrentIndex(RuleListItemIndex(li, RuleListDefault(li)));
 }
 
-Struct_Options TOptionForm::fromControls() const
+RuleOptions TOptionForm::fromControls() const
 {
-    Struct_Options o = options_;
+    RuleOptions o = options_;
     for (int rule = 1; rule <= 8; ++rule)
         o.setCheck(rule, checkBox(rule)->isChecked());
     for (int li = 0; li < kRuleListCount; ++li) {
@@ -201,7 +201,7 @@ Struct_Options TOptionForm::fromControls() const
 
 void TOptionForm::btnOkClick()
 {
-    const Struct_Options candidate = fromControls();
+    const RuleOptions candidate = fromControls();
     if (const std::optional<int> wrong = ValidateRuleOptions(candidate)) {
         Prompts::current().message(this, QString::fromUtf8(kGuideCaption),
                                    QString::fromUtf8(kRuleOptionsInvalidMessage));

@@ -24,14 +24,14 @@ public:
     // Shows the dialog modally, filled from options. On OK the options the
     // user confirmed are written into options and true is returned; on
     // Cancel (button, Esc) options is left untouched and false is returned.
-    bool execFor(Struct_Options& options);
+    bool execFor(RuleOptions& options);
 
     // Fills the controls from options (check boxes, list selections; a list
     // whose value is not one of its items shows no selection).
-    void FormShow(const Struct_Options& options);
+    void FormShow(const RuleOptions& options);
     // The options confirmed by the last OK (valid after execFor returned true
     // or after btnOkClick accepted the dialog).
-    const Struct_Options& options() const { return options_; }
+    const RuleOptions& options() const { return options_; }
 
     // Selects the usual item of each of the nine lists; the check boxes stay.
     void btnDefaultClick();
@@ -69,12 +69,12 @@ private:
     void cmbOption2Exit(QComboBox* box);
     // The options as the controls show them; a list without a selection
     // gives 0, which no list offers.
-    Struct_Options fromControls() const;
+    RuleOptions fromControls() const;
 
     std::array<QCheckBox*, 8> checks_{};
     std::array<QLabel*, 8> labels_{};
     std::array<QComboBox*, 9> lists_{};
-    Struct_Options options_;
+    RuleOptions options_;
 };
 
 }  // namespace trevolo

@@ -50,8 +50,8 @@ EntryPage::EntryPage(SheetSession& session, QWidget* parent) : QWidget(parent)
     btnLotEdit = Button("btnLotEdit", QStringLiteral("ﾛｯﾄ№編集"), this);
     btnSpecJudg = Button("btnSpecJudg", QStringLiteral("規格判定"), this);
     pnlSpecJudg = VerdictPanel("pnlSpecJudg", this);
-    btnRandam = Button("btnRandam", QStringLiteral("ランダム"), this);
-    btnRandam->hide();
+    btnRandom = Button("btnRandam", QStringLiteral("ランダム"), this);
+    btnRandom->hide();
     h1->addWidget(btnAllOn);
     h1->addWidget(btnLotEdit);
     h1->addWidget(btnSpecJudg);
@@ -86,7 +86,7 @@ EntryPage::EntryPage(SheetSession& session, QWidget* parent) : QWidget(parent)
     connect(btnAllOn, &QPushButton::clicked, this, &EntryPage::allOnClicked);
     connect(btnLotEdit, &QPushButton::clicked, this, &EntryPage::lotEditClicked);
     connect(btnSpecJudg, &QPushButton::clicked, this, &EntryPage::specJudgClicked);
-    connect(btnRandam, &QPushButton::clicked, this, &EntryPage::randamClicked);
+    connect(btnRandom, &QPushButton::clicked, this, &EntryPage::randomClicked);
 }
 
 void EntryPage::showVerdict(const char* text)
@@ -171,11 +171,11 @@ void CapabilityPage::showVerdict(const char* text)
     ShowVerdict(pnlCpkJudg, text);
 }
 
-void CapabilityPage::showSettings(const Struct_Settings& settings)
+void CapabilityPage::showSettings(const InitialValues& settings)
 {
-    chkCpCpk->setChecked(settings.CpkCheck);
-    cmbCpCpk->setCurrentIndex(settings.CpkIndex);
-    editCpCpk->setText(QString::fromStdString(settings.CpCpk));
+    chkCpCpk->setChecked(settings.cpkCheck);
+    cmbCpCpk->setCurrentIndex(settings.cpkIndex);
+    editCpCpk->setText(QString::fromStdString(settings.cpCpk));
 }
 
 void CapabilityPage::showThreshold()

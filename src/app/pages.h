@@ -34,14 +34,14 @@ signals:
     void allOnClicked();
     void lotEditClicked();
     void specJudgClicked();
-    void randamClicked();
+    void randomClicked();
 
 private:
     QPushButton* btnAllOn;
     QPushButton* btnLotEdit;
     QPushButton* btnSpecJudg;
     QLabel* pnlSpecJudg;
-    QPushButton* btnRandam;
+    QPushButton* btnRandom;
     TplStringGrid* gridCtrl;
     StringGrid* gridEdit;
 };
@@ -55,7 +55,7 @@ public:
     std::vector<QWidget*> fields() const;
     void showVerdict(const char* text);
     // The threshold as the initial values set it.
-    void showSettings(const Struct_Settings& settings);
+    void showSettings(const InitialValues& settings);
     // The session's threshold shown, with no handler of the page running.
     void showThreshold();
     // The list and the field grey out while the marking is off.

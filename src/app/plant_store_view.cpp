@@ -40,14 +40,14 @@ namespace {
 // edit, and lots typed on rows of their own follow the store's. keepHistory
 // is cleared when a row of current that holds a lot shows another lot in
 // the result, so steps of the history would name the wrong lot.
-Struct_Sheet FollowedSheet(const Struct_Sheet& current, Struct_Sheet next, const LotHistory& history, bool& keepHistory)
+SheetRecord FollowedSheet(const SheetRecord& current, SheetRecord next, const LotHistory& history, bool& keepHistory)
 {
     std::map<std::string, size_t> rowOf;
     std::multimap<std::string, size_t> rowsOfContent;
-    for (size_t r = 0; r < next.StoreRefs.size(); ++r) {
+    for (size_t r = 0; r < next.storeRefs.size(); ++r) {
         std::string id, content;
         std::int64_t order = 0;
-        if (DecodeStoredRef(next.StoreRefs[r], id, order, content)) {
+        if (DecodeStoredRef(next.storeRefs[r], id, order, content)) {
             rowOf[id] = r;
             rowsOfContent.emplace(content, r);
         }
@@ -70,20 +70,20 @@ Struct_Sheet FollowedSheet(const Struct_Sheet& current, Struct_Sheet next, const
             keepHistory = false;  // corrected elsewhere or gone: the store's stands
             continue;
         }
-        const bool corrected = next.StoreRefs[at->second].rfind(lot.storedId + ' ', 0) != 0;
+        const bool corrected = next.storeRefs[at->second].rfind(lot.storedId + ' ', 0) != 0;
         if (lot.shownContent != lot.storedContent && !corrected) {
-            next.DataList[at->second] = current.DataList[r];
-            next.CheckList[at->second] = current.CheckList[r];
+            next.dataList[at->second] = current.dataList[r];
+            next.checkList[at->second] = current.checkList[r];
         }
         kept.emplace_back(r, at->second);
         claimed.insert(at->second);
     }
-    const int decimals = ShownDecimals(current.Keta);
+    const int decimals = ShownDecimals(current.decimals);
     for (auto t = typed.begin(); t != typed.end();) {
         // A lot typed here that the store now holds (this station published
         // it) is the store's row from now on.
-        const DataLineParts parts = DataLineSplit(current.DataList[*t]);
-        const bool enabled = *t >= current.CheckList.size() || current.CheckList[*t] != "0";
+        const DataLineParts parts = DataLineSplit(current.dataList[*t]);
+        const bool enabled = *t >= current.checkList.size() || current.checkList[*t] != "0";
         auto [first, last] = rowsOfContent.equal_range(SameLotContent(parts.label, enabled, parts.values, decimals));
         auto found = std::find_if(first, last, [&](const auto& e) { return !claimed.count(e.second); });
         if (found == last) {
@@ -95,14 +95,14 @@ Struct_Sheet FollowedSheet(const Struct_Sheet& current, Struct_Sheet next, const
         t = typed.erase(t);
     }
     for (size_t r : typed) {
-        if (next.DataList.size() >= static_cast<size_t>(kMaxLots))
+        if (next.dataList.size() >= static_cast<size_t>(kMaxLots))
             break;
-        kept.emplace_back(r, next.DataList.size());
-        next.DataList.push_back(current.DataList[r]);
-        next.CheckList.push_back(r < current.CheckList.size() ? current.CheckList[r] : "1");
-        next.StoreRefs.emplace_back();
+        kept.emplace_back(r, next.dataList.size());
+        next.dataList.push_back(current.dataList[r]);
+        next.checkList.push_back(r < current.checkList.size() ? current.checkList[r] : "1");
+        next.storeRefs.emplace_back();
     }
-    next.Row = std::clamp(std::max(next.Row, static_cast<int>(next.DataList.size())), kMinLots, kMaxLots);
+    next.lots = std::clamp(std::max(next.lots, static_cast<int>(next.dataList.size())), kMinLots, kMaxLots);
     for (const auto& [from, to] : kept)
         keepHistory = keepHistory && from == to;
     return next;
@@ -293,7 +293,7 @@ void PlantStoreView::publish(bool all)
     const Publisher publisher = CurrentPublisher();
     if (limits)
         limits->setBy = publisher.operatorName;
-    const Struct_Sheet shownRecord = shownIncluded ? book_.sheets[static_cast<size_t>(shownTab)] : Struct_Sheet();
+    const SheetRecord shownRecord = shownIncluded ? book_.sheets[static_cast<size_t>(shownTab)] : SheetRecord();
     PublishReport report;
     bool written = false;
     bool limitsStored = false;
@@ -382,7 +382,7 @@ bool PlantStoreView::open(const Characteristic& characteristic)
         tell(kGuideCaption, QStringLiteral("開くシートのタブを選択してください。"));
         return false;
     }
-    Struct_Sheet sheet;
+    SheetRecord sheet;
     LotHistory history;
     std::string error;
     if (!OpenCharacteristic(location(), characteristic, sheet, history, error)) {
@@ -430,10 +430,10 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
     // their points, lines and marks.
     host_.storeShownSheet();
     const int index = live_->sheet;
-    const Struct_Sheet current = book_.sheets[static_cast<size_t>(index)];
+    const SheetRecord current = book_.sheets[static_cast<size_t>(index)];
     bool keepHistory = true;
-    Struct_Sheet next = FollowedSheet(current, SheetFromHistory(live_->characteristic, live_->history, current.Row),
-                                      live_->history, keepHistory);
+    SheetRecord next = FollowedSheet(current, SheetFromHistory(live_->characteristic, live_->history, current.lots),
+                                     live_->history, keepHistory);
     SheetSession& session = session_;
     const Verdict spc = session.spcVerdict(), calc = session.calcVerdict(), spec = session.specVerdict();
     const int page = host_.currentPage();

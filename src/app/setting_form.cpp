@@ -208,7 +208,7 @@ TSettingForm::TSettingForm(QWidget* parent)
         if (w->focusPolicy() != Qt::NoFocus)
             w->installEventFilter(this);
 
-    settings_ = Struct_Settings::Defaults();
+    settings_ = InitialValues::Defaults();
     FormCreate();
     setFixedSize(sizeHint());
 }
@@ -223,7 +223,7 @@ void TSettingForm::FormCreate()
     chkCpCpkClick();
 }
 
-bool TSettingForm::execFor(Struct_Settings& settings)
+bool TSettingForm::execFor(InitialValues& settings)
 {
     settings_ = settings;
     if (exec() != QDialog::Accepted)
@@ -241,18 +241,18 @@ void TSettingForm::showEvent(QShowEvent* e)
 
 void TSettingForm::FormShow()
 {
-    const Struct_Settings s = settings_;
-    spinTab->setValue(s.Tab);
-    spinRow->setValue(s.Row);
-    spinCol->setValue(s.Col);
-    editUnit->setText(QString::fromStdString(s.Unit));
-    cmbSpecKind->setCurrentIndex(s.SpecIndex);
-    spinKeta->setValue(s.Keta);
-    chkCpCpk->setChecked(s.CpkCheck);
-    cmbCpCpk->setCurrentIndex(s.CpkIndex);
-    editCpCpk->setText(QString::fromStdString(s.CpCpk));
-    cmbChart->setCurrentIndex(s.ChartIndex);
-    cmbLimit->setCurrentIndex(s.LimitIndex);
+    const InitialValues s = settings_;
+    spinTab->setValue(s.sheetCount);
+    spinRow->setValue(s.lots);
+    spinCol->setValue(s.n);
+    editUnit->setText(QString::fromStdString(s.unit));
+    cmbSpecKind->setCurrentIndex(s.specKind);
+    spinKeta->setValue(s.decimals);
+    chkCpCpk->setChecked(s.cpkCheck);
+    cmbCpCpk->setCurrentIndex(s.cpkIndex);
+    editCpCpk->setText(QString::fromStdString(s.cpCpk));
+    cmbChart->setCurrentIndex(s.chartKind);
+    cmbLimit->setCurrentIndex(s.limitMethod);
     // A field left yellow when the dialog last closed is white again; the
     // threshold line keeps the colour of its box's state.
     for (TEdit* e : {static_cast<TEdit*>(spinTab), static_cast<TEdit*>(spinRow), static_cast<TEdit*>(spinCol), editUnit,
@@ -373,7 +373,7 @@ void TSettingForm::spinColChange()
         return;
     // The text as it is typed: "1" itself is one value per lot, "01" is not
     // until the field is left; any other text keeps the chosen kind.
-    cmbChart->setCurrentIndex(ShownChartKind(t == QLatin1String("1") ? 1 : 0, settings_.ChartIndex));
+    cmbChart->setCurrentIndex(ShownChartKind(t == QLatin1String("1") ? 1 : 0, settings_.chartKind));
     if (spinCol->value() > spinCol->maxValue())
         spinCol->setValue(spinCol->maxValue());
 }
@@ -392,19 +392,19 @@ void TSettingForm::btnOkClick()
     // so its value is normalised as when the user clicks the button.
     if (QWidget* f = QApplication::focusWidget(); f && isField(f))
         Set_OffColor(f);
-    const Struct_Settings def = Struct_Settings::Defaults();
-    Struct_Settings s = settings_;
-    s.Tab = SpinValue(spinTab);
-    s.Row = SpinValue(spinRow);
-    s.Col = SpinValue(spinCol);
-    s.Unit = editUnit->text().toStdString();
-    s.SpecIndex = ListIndex(cmbSpecKind, def.SpecIndex);
-    s.Keta = SpinValue(spinKeta);
-    s.CpkCheck = chkCpCpk->isChecked();
-    s.CpkIndex = ListIndex(cmbCpCpk, def.CpkIndex);
-    s.CpCpk = editCpCpk->text().toStdString();
-    s.ChartIndex = ListIndex(cmbChart, def.ChartIndex);
-    s.LimitIndex = ListIndex(cmbLimit, def.LimitIndex);
+    const InitialValues def = InitialValues::Defaults();
+    InitialValues s = settings_;
+    s.sheetCount = SpinValue(spinTab);
+    s.lots = SpinValue(spinRow);
+    s.n = SpinValue(spinCol);
+    s.unit = editUnit->text().toStdString();
+    s.specKind = ListIndex(cmbSpecKind, def.specKind);
+    s.decimals = SpinValue(spinKeta);
+    s.cpkCheck = chkCpCpk->isChecked();
+    s.cpkIndex = ListIndex(cmbCpCpk, def.cpkIndex);
+    s.cpCpk = editCpCpk->text().toStdString();
+    s.chartKind = ListIndex(cmbChart, def.chartKind);
+    s.limitMethod = ListIndex(cmbLimit, def.limitMethod);
     settings_ = s;
     accept();
 }

@@ -26,13 +26,13 @@ public:
     // Shows the dialog modally, filled from settings. On OK the confirmed
     // values are written into settings and true is returned; on Cancel
     // settings is left untouched and false is returned.
-    bool execFor(Struct_Settings& settings);
+    bool execFor(InitialValues& settings);
 
     // The values the dialog was filled from; after OK, the confirmed ones.
-    const Struct_Settings& settings() const { return settings_; }
+    const InitialValues& settings() const { return settings_; }
     // The values to fill the dialog from when it is shown without execFor
     // (the manual's screenshots).
-    void setSettings(const Struct_Settings& s) { settings_ = s; }
+    void setSettings(const InitialValues& s) { settings_ = s; }
 
     // The fields and the buttons, named as the program knows them.
     TSpinEdit* spinTab;
@@ -91,7 +91,7 @@ private:
     QLabel* lblChart;
     QLabel* lblLimit;
 
-    Struct_Settings settings_;
+    InitialValues settings_;
 };
 
 }  // namespace trevolo

@@ -61,10 +61,10 @@ std::unique_ptr<QSettings> OpenSettingsStore()
                                        QStringLiteral("Trevolo"));
 }
 
-void ReadSettings(QSettings& store, WindowGeometry& geometry, Struct_Options& options, Struct_Settings& settings)
+void ReadSettings(QSettings& store, WindowGeometry& geometry, RuleOptions& options, InitialValues& settings)
 {
-    const Struct_Options defOptions = Struct_Options::Defaults();
-    const Struct_Settings def = Struct_Settings::Defaults();
+    const RuleOptions defOptions = RuleOptions::Defaults();
+    const InitialValues def = InitialValues::Defaults();
 
     store.beginGroup(QStringLiteral("Windows"));
     geometry.Left = ReadInt(store, "Left", 0);
@@ -76,15 +76,15 @@ void ReadSettings(QSettings& store, WindowGeometry& geometry, Struct_Options& op
     store.beginGroup(QStringLiteral("Options"));
     for (int r = 1; r <= 8; ++r)
         options.setCheck(r, ReadBool(store, kCheckKeys[r - 1], true));
-    options.Chk2Comp1 = ReadInt(store, "Chk2Comp1", defOptions.Chk2Comp1);
-    options.Chk3Comp1 = ReadInt(store, "Chk3Comp1", defOptions.Chk3Comp1);
-    options.Chk4Comp1 = ReadInt(store, "Chk4Comp1", defOptions.Chk4Comp1);
-    options.Chk5Comp1 = ReadInt(store, "Chk5Comp1", defOptions.Chk5Comp1);
-    options.Chk5Comp2 = ReadInt(store, "Chk5Comp2", defOptions.Chk5Comp2);
-    options.Chk6Comp1 = ReadInt(store, "Chk6Comp1", defOptions.Chk6Comp1);
-    options.Chk6Comp2 = ReadInt(store, "Chk6Comp2", defOptions.Chk6Comp2);
-    options.Chk7Comp1 = ReadInt(store, "Chk7Comp1", defOptions.Chk7Comp1);
-    options.Chk8Comp1 = ReadInt(store, "Chk8Comp1", defOptions.Chk8Comp1);
+    options.sameSideRun = ReadInt(store, "Chk2Comp1", defOptions.sameSideRun);
+    options.trendRun = ReadInt(store, "Chk3Comp1", defOptions.trendRun);
+    options.alternatingRun = ReadInt(store, "Chk4Comp1", defOptions.alternatingRun);
+    options.beyond2SigmaBlock = ReadInt(store, "Chk5Comp1", defOptions.beyond2SigmaBlock);
+    options.beyond2SigmaHits = ReadInt(store, "Chk5Comp2", defOptions.beyond2SigmaHits);
+    options.beyond1SigmaBlock = ReadInt(store, "Chk6Comp1", defOptions.beyond1SigmaBlock);
+    options.beyond1SigmaHits = ReadInt(store, "Chk6Comp2", defOptions.beyond1SigmaHits);
+    options.within1SigmaRun = ReadInt(store, "Chk7Comp1", defOptions.within1SigmaRun);
+    options.outside1SigmaRun = ReadInt(store, "Chk8Comp1", defOptions.outside1SigmaRun);
     // A run length or count that the rule dialog does not offer falls back
     // to its default, so the rules never run with a value like 0.
     for (int list = 0; list < kRuleListCount; ++list)
@@ -93,22 +93,22 @@ void ReadSettings(QSettings& store, WindowGeometry& geometry, Struct_Options& op
     store.endGroup();
 
     store.beginGroup(QStringLiteral("Settings"));
-    settings.Tab = std::clamp(ReadInt(store, "Tab", def.Tab), 1, kMaxSheets);
-    settings.Row = std::clamp(ReadInt(store, "Row", def.Row), kMinLots, kMaxLots);
-    settings.Col = std::clamp(ReadInt(store, "Col", def.Col), kMinN, kMaxN);
-    settings.Unit = ReadString(store, "Unit", def.Unit.c_str());
-    settings.SpecIndex = ReadIndex(store, "SpecIndex", def.SpecIndex, 2);
-    settings.Keta = std::clamp(ReadInt(store, "Keta", def.Keta), 0, 5);
-    settings.CpkCheck = ReadBool(store, "CpkCheck", def.CpkCheck);
-    settings.CpkIndex = ReadIndex(store, "CpkIndex", def.CpkIndex, 1);
-    settings.CpCpk = ReadString(store, "CpCpk", def.CpCpk.c_str());
-    settings.ChartIndex = ReadIndex(store, "ChartIndex", def.ChartIndex, 2);
-    settings.LimitIndex = ReadIndex(store, "LimitIndex", def.LimitIndex, 2);
+    settings.sheetCount = std::clamp(ReadInt(store, "Tab", def.sheetCount), 1, kMaxSheets);
+    settings.lots = std::clamp(ReadInt(store, "Row", def.lots), kMinLots, kMaxLots);
+    settings.n = std::clamp(ReadInt(store, "Col", def.n), kMinN, kMaxN);
+    settings.unit = ReadString(store, "Unit", def.unit.c_str());
+    settings.specKind = ReadIndex(store, "SpecIndex", def.specKind, 2);
+    settings.decimals = std::clamp(ReadInt(store, "Keta", def.decimals), 0, 5);
+    settings.cpkCheck = ReadBool(store, "CpkCheck", def.cpkCheck);
+    settings.cpkIndex = ReadIndex(store, "CpkIndex", def.cpkIndex, 1);
+    settings.cpCpk = ReadString(store, "CpCpk", def.cpCpk.c_str());
+    settings.chartKind = ReadIndex(store, "ChartIndex", def.chartKind, 2);
+    settings.limitMethod = ReadIndex(store, "LimitIndex", def.limitMethod, 2);
     store.endGroup();
 }
 
-bool WriteSettings(QSettings& store, const WindowGeometry& geometry, const Struct_Options& options,
-                   const Struct_Settings& settings)
+bool WriteSettings(QSettings& store, const WindowGeometry& geometry, const RuleOptions& options,
+                   const InitialValues& settings)
 {
     store.beginGroup(QStringLiteral("Windows"));
     WriteInt(store, "Left", geometry.Left);
@@ -120,29 +120,29 @@ bool WriteSettings(QSettings& store, const WindowGeometry& geometry, const Struc
     store.beginGroup(QStringLiteral("Options"));
     for (int r = 1; r <= 8; ++r)
         WriteBool(store, kCheckKeys[r - 1], options.check(r));
-    WriteInt(store, "Chk2Comp1", options.Chk2Comp1);
-    WriteInt(store, "Chk3Comp1", options.Chk3Comp1);
-    WriteInt(store, "Chk4Comp1", options.Chk4Comp1);
-    WriteInt(store, "Chk5Comp1", options.Chk5Comp1);
-    WriteInt(store, "Chk5Comp2", options.Chk5Comp2);
-    WriteInt(store, "Chk6Comp1", options.Chk6Comp1);
-    WriteInt(store, "Chk6Comp2", options.Chk6Comp2);
-    WriteInt(store, "Chk7Comp1", options.Chk7Comp1);
-    WriteInt(store, "Chk8Comp1", options.Chk8Comp1);
+    WriteInt(store, "Chk2Comp1", options.sameSideRun);
+    WriteInt(store, "Chk3Comp1", options.trendRun);
+    WriteInt(store, "Chk4Comp1", options.alternatingRun);
+    WriteInt(store, "Chk5Comp1", options.beyond2SigmaBlock);
+    WriteInt(store, "Chk5Comp2", options.beyond2SigmaHits);
+    WriteInt(store, "Chk6Comp1", options.beyond1SigmaBlock);
+    WriteInt(store, "Chk6Comp2", options.beyond1SigmaHits);
+    WriteInt(store, "Chk7Comp1", options.within1SigmaRun);
+    WriteInt(store, "Chk8Comp1", options.outside1SigmaRun);
     store.endGroup();
 
     store.beginGroup(QStringLiteral("Settings"));
-    WriteInt(store, "Tab", settings.Tab);
-    WriteInt(store, "Row", settings.Row);
-    WriteInt(store, "Col", settings.Col);
-    WriteString(store, "Unit", settings.Unit);
-    WriteInt(store, "SpecIndex", settings.SpecIndex);
-    WriteInt(store, "Keta", settings.Keta);
-    WriteBool(store, "CpkCheck", settings.CpkCheck);
-    WriteInt(store, "CpkIndex", settings.CpkIndex);
-    WriteString(store, "CpCpk", settings.CpCpk);
-    WriteInt(store, "ChartIndex", settings.ChartIndex);
-    WriteInt(store, "LimitIndex", settings.LimitIndex);
+    WriteInt(store, "Tab", settings.sheetCount);
+    WriteInt(store, "Row", settings.lots);
+    WriteInt(store, "Col", settings.n);
+    WriteString(store, "Unit", settings.unit);
+    WriteInt(store, "SpecIndex", settings.specKind);
+    WriteInt(store, "Keta", settings.decimals);
+    WriteBool(store, "CpkCheck", settings.cpkCheck);
+    WriteInt(store, "CpkIndex", settings.cpkIndex);
+    WriteString(store, "CpCpk", settings.cpCpk);
+    WriteInt(store, "ChartIndex", settings.chartKind);
+    WriteInt(store, "LimitIndex", settings.limitMethod);
     store.endGroup();
 
     store.sync();

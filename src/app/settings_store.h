@@ -27,11 +27,11 @@ std::unique_ptr<QSettings> OpenSettingsStore();
 // when its number is not 0. Values outside the ranges the program works with
 // (possible only by editing the store by hand) are clamped into them, and a
 // list index outside its list falls back to the default.
-void ReadSettings(QSettings& store, WindowGeometry& geometry, Struct_Options& options, Struct_Settings& settings);
+void ReadSettings(QSettings& store, WindowGeometry& geometry, RuleOptions& options, InitialValues& settings);
 
 // Writes every value in the same order and flushes the store. False when the
 // store could not be written (the caller goes on regardless).
-bool WriteSettings(QSettings& store, const WindowGeometry& geometry, const Struct_Options& options,
-                   const Struct_Settings& settings);
+bool WriteSettings(QSettings& store, const WindowGeometry& geometry, const RuleOptions& options,
+                   const InitialValues& settings);
 
 }  // namespace trevolo

@@ -102,9 +102,9 @@ void SheetsController::store()
         c_.header->setLabel(ToQString(session_.header().label));
     // The counts are stored as their fields show them, also while a count
     // typed there has not laid the tables out (yet).
-    Struct_Sheet& s = workbook_.sheets[static_cast<size_t>(index)];
-    s.Row = std::clamp(c_.spinRow->value(), kMinLots, kMaxLots);
-    s.Col = std::clamp(c_.spinCol->value(), kMinN, kMaxN);
+    SheetRecord& s = workbook_.sheets[static_cast<size_t>(index)];
+    s.lots = std::clamp(c_.spinRow->value(), kMinLots, kMaxLots);
+    s.n = std::clamp(c_.spinCol->value(), kMinN, kMaxN);
 }
 
 void SheetsController::resetLimitPanel()
@@ -133,7 +133,7 @@ void SheetsController::showShownSheet()
     c_.limits->showSession();
     c_.capability->showThreshold();
     showCounts();
-    if (workbook_.contains(shown) && !workbook_.sheets[static_cast<size_t>(shown)].DataList.empty())
+    if (workbook_.contains(shown) && !workbook_.sheets[static_cast<size_t>(shown)].dataList.empty())
         c_.gridEdit->autoColWidth();
 }
 
@@ -143,7 +143,7 @@ void SheetsController::workbookChanged(unsigned what, int first, int last)
     if (what & BookCount) {
         const QSignalBlocker block(c_.tabCtrl);
         while (c_.tabCtrl->count() < count)
-            c_.tabCtrl->addTab(ToQString(workbook_.sheets[static_cast<size_t>(c_.tabCtrl->count())].Label));
+            c_.tabCtrl->addTab(ToQString(workbook_.sheets[static_cast<size_t>(c_.tabCtrl->count())].label));
         while (c_.tabCtrl->count() > count)
             c_.tabCtrl->removeTab(c_.tabCtrl->count() - 1);
         if (c_.spinTab->value() != count) {
@@ -259,7 +259,7 @@ void SheetsController::spinColChange()
     const QString t = c_.spinCol->text();
     if (t.isEmpty() || t == QLatin1String("0"))
         return;
-    c_.limits->setChartIndex(ShownChartKind(t == QLatin1String("1") ? 1 : 0, workbook_.settings.ChartIndex));
+    c_.limits->setChartIndex(ShownChartKind(t == QLatin1String("1") ? 1 : 0, workbook_.settings.chartKind));
     if (c_.spinCol->value() > c_.spinCol->maxValue()) {
         c_.spinCol->setValue(c_.spinCol->maxValue());  // runs this handler again
         return;
@@ -293,20 +293,20 @@ void SheetsController::menuSettingSheetsClick()
 
 bool SheetsController::menuSettingInitClick()
 {
-    Struct_Settings& settings = workbook_.settings;
+    InitialValues& settings = workbook_.settings;
     if (!settingForm_->execFor(settings))
         return false;
     const int chartBefore = c_.limits->chartIndex();
 
     // Sheets are added with the new initial values but with the lot count
     // and n the view shows now: the sheet count is applied first.
-    c_.spinTab->setValue(settings.Tab);
-    c_.spinRow->setValue(settings.Row);
-    c_.spinCol->setValue(settings.Col);
+    c_.spinTab->setValue(settings.sheetCount);
+    c_.spinRow->setValue(settings.lots);
+    c_.spinCol->setValue(settings.n);
     c_.header->showSettings(settings);
     c_.capability->showSettings(settings);
-    c_.limits->setChartIndex(settings.ChartIndex);
-    c_.limits->setMethod(settings.LimitIndex);
+    c_.limits->setChartIndex(settings.chartKind);
+    c_.limits->setMethod(settings.limitMethod);
 
     if (c_.limits->chartIndex() != chartBefore) {
         // Limits, statistics and SPC marks of another chart kind must not

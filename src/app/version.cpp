@@ -8,7 +8,7 @@
 
 namespace trevolo {
 
-void ReadVersionInfo(TVersion& version, const char* fileVersion)
+void ReadVersionInfo(ProgramVersion& version, const char* fileVersion)
 {
     const std::string text = fileVersion ? fileVersion : TREVOLO_VERSION_TEXT;
     std::vector<int> parts;
@@ -25,11 +25,11 @@ void ReadVersionInfo(TVersion& version, const char* fileVersion)
     }
     if (parts.size() != 4)
         return;
-    version.Major = parts[0];
-    version.Minor = parts[1];
-    version.Release = parts[2];
-    version.Build = parts[3];
-    version.VersionText = text;
+    version.major = parts[0];
+    version.minor = parts[1];
+    version.release = parts[2];
+    version.build = parts[3];
+    version.versionText = text;
 }
 
 }  // namespace trevolo

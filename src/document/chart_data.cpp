@@ -164,9 +164,9 @@ Histogram BuildHistogram(const SheetSession& s)
     if (to <= from) {
         // One value throughout: a class one step of the shown decimals wide
         // around it, so the bar has a width.
-        int keta = 3;
-        TryStrToInt(s.header().keta, keta);
-        const double step = std::pow(10.0, -std::clamp(keta, 0, 5));
+        int decimals = 3;
+        TryStrToInt(s.header().decimals, decimals);
+        const double step = std::pow(10.0, -std::clamp(decimals, 0, 5));
         from -= step / 2;
         to += step / 2;
     }

@@ -11,10 +11,10 @@
 
 namespace trevolo {
 
-int ShownDecimals(std::string_view keta) noexcept
+int ShownDecimals(std::string_view decimals) noexcept
 {
     int k = 3;
-    if (IsBlank(keta) || !TryStrToInt(keta, k))
+    if (IsBlank(decimals) || !TryStrToInt(decimals, k))
         return 3;
     return std::clamp(k, 0, 5);
 }
@@ -61,15 +61,15 @@ SpcInput GatherSpcInput(int lotRows, const CalcTextAt& calcText, int chartKind,
     return in;
 }
 
-ChainSettings ChainSettings::From(const Struct_Settings& settings, const Struct_Options& options)
+ChainSettings ChainSettings::From(const InitialValues& settings, const RuleOptions& options)
 {
     ChainSettings c;
-    c.chartIndex = settings.ChartIndex;
-    c.cpkCheck = settings.CpkCheck;
-    c.cpkIndex = settings.CpkIndex;
-    c.cpCpk = settings.CpCpk;
+    c.chartIndex = settings.chartKind;
+    c.cpkCheck = settings.cpkCheck;
+    c.cpkIndex = settings.cpkIndex;
+    c.cpCpk = settings.cpCpk;
     // The window computes by the coefficient method only while it is chosen.
-    c.limitMethod = settings.LimitIndex == LimitCoefficient ? LimitCoefficient : LimitThreeSigma;
+    c.limitMethod = settings.limitMethod == LimitCoefficient ? LimitCoefficient : LimitThreeSigma;
     c.options = options;
     return c;
 }
@@ -113,7 +113,7 @@ Outcome JudgmentRunner::capability(const WorkStart& start)
     return s_.finish(Guarded([&](Outcome& o) { capabilityFrom(s_.keptValues(), start, o); }));
 }
 
-Outcome JudgmentRunner::spc(const Struct_Options& options, const WorkStart& start)
+Outcome JudgmentRunner::spc(const RuleOptions& options, const WorkStart& start)
 {
     return s_.finish(Guarded([&](Outcome& o) { spcFrom(s_.keptValues(), options, start, o); }));
 }
@@ -156,7 +156,7 @@ void JudgmentRunner::capabilityFrom(const LotSource& lots, const WorkStart& star
         start();
     s_.cpkMarking_ = true;
     o.changed |= ChangedCalc | ChangedMarking;
-    Grid_ClearRows(s_.calc_);
+    ClearGridRows(s_.calc_);
 
     CapabilityInput in;
     in.chartKind = IndexOf(s_.chartKind_);
@@ -183,8 +183,7 @@ void JudgmentRunner::capabilityFrom(const LotSource& lots, const WorkStart& star
     o.calcJudged = true;
 }
 
-void JudgmentRunner::spcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start,
-                             Outcome& o)
+void JudgmentRunner::spcFrom(const LotSource& lots, const RuleOptions& options, const WorkStart& start, Outcome& o)
 {
     capabilityFrom(lots, start, o);
     // A capability verdict left over from an earlier run does not count: the
@@ -194,7 +193,7 @@ void JudgmentRunner::spcFrom(const LotSource& lots, const Struct_Options& option
         return;
 
     o.changed |= ChangedSpc | ChangedVerdicts;
-    Grid_ClearRows(s_.spc_);
+    ClearGridRows(s_.spc_);
     // One SPC row per lot row of the statistics table, its total row left out.
     s_.spcRows_ = s_.calcRows_ - 1;
     const SpcJudgment j =
@@ -220,8 +219,8 @@ void JudgmentRunner::spcFrom(const LotSource& lots, const Struct_Options& option
     o.spcJudged = true;
 }
 
-Outcome JudgmentRunner::runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
-                               CapabilityStudy* study, NormalisedValues* shown)
+Outcome JudgmentRunner::runChain(const std::array<std::string, kLimitFields>* typedLimits, const RuleOptions& options,
+                                 CapabilityStudy* study, NormalisedValues* shown)
 {
     // Every value converted once: the limits, the specification and the
     // capability read the same values, and only blank cells change between
@@ -242,7 +241,7 @@ Outcome JudgmentRunner::runChain(const std::array<std::string, kLimitFields>* ty
     return chained;
 }
 
-SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& settings,
+SheetJudgment JudgeSheet(const SheetRecord& sheet, const ChainSettings& settings,
                          const std::array<std::string, kLimitFields>* typedLimits)
 {
     SheetSession session;
@@ -263,7 +262,7 @@ SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& setting
     out.n = session.columns();
     out.chartKind = IndexOf(session.chartKind());
     out.specKind = IndexOf(session.header().specKind);
-    out.decimals = ShownDecimals(session.header().keta);
+    out.decimals = ShownDecimals(session.header().decimals);
     out.limits = session.limits();
 
     // A command got as far as its own work when it changed its table.

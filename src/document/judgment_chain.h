@@ -30,9 +30,9 @@ namespace trevolo {
 
 // ---- showing a sheet ----
 
-// The decimals a sheet is shown with: its Keta when that is a whole number
+// The decimals a sheet is shown with: its decimals when that is a whole number
 // (clamped to 0..5), 3 when it is blank or not a whole number.
-int ShownDecimals(std::string_view keta) noexcept;
+int ShownDecimals(std::string_view decimals) noexcept;
 
 // A specification limit as its field shows it: empty when blank, the number
 // with the sheet's decimals, or the text as it is when it is not a number
@@ -75,7 +75,7 @@ public:
     Outcome specification(const WorkStart& start = {});
     Outcome capability(const WorkStart& start = {});
     // The SPC judgment reads the rule options, which the workbook keeps.
-    Outcome spc(const Struct_Options& options, const WorkStart& start = {});
+    Outcome spc(const RuleOptions& options, const WorkStart& start = {});
 
     // The whole chain of a shown sheet as the batch tool runs it: the limits
     // computed (answered Yes) or typed, then the SPC judgment, every value
@@ -83,7 +83,7 @@ public:
     // The capability study of the same converted values goes into study when
     // one is given. shown: the values show() gave, the tables unchanged
     // since; they are taken over instead of converting the texts again.
-    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const Struct_Options& options,
+    Outcome runChain(const std::array<std::string, kLimitFields>* typedLimits, const RuleOptions& options,
                      CapabilityStudy* study = nullptr, NormalisedValues* shown = nullptr);
 
 private:
@@ -91,7 +91,7 @@ private:
     // converted once).
     void specificationFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
     void capabilityFrom(const LotSource& lots, const WorkStart& start, Outcome& o);
-    void spcFrom(const LotSource& lots, const Struct_Options& options, const WorkStart& start, Outcome& o);
+    void spcFrom(const LotSource& lots, const RuleOptions& options, const WorkStart& start, Outcome& o);
 
     SheetSession& s_;
 };
@@ -105,9 +105,9 @@ struct ChainSettings {
     int cpkIndex = 1;                   // the index judged: 0 "CP", 1 "CPK"
     std::string cpCpk = "1.33";         // the capability threshold
     int limitMethod = LimitThreeSigma;  // how the limits are set (LimitMethod)
-    Struct_Options options = Struct_Options::Defaults();
+    RuleOptions options = RuleOptions::Defaults();
 
-    static ChainSettings From(const Struct_Settings& settings, const Struct_Options& options);
+    static ChainSettings From(const InitialValues& settings, const RuleOptions& options);
 };
 
 using SpcRow = std::array<std::string, kSpcColumns>;
@@ -165,7 +165,7 @@ struct SheetJudgment {
 // Shows the sheet, sets the limits (typedLimits: the texts typed into the
 // eleven fields; none: the computation of the settings' method answered
 // Yes) and runs the SPC judgment.
-SheetJudgment JudgeSheet(const Struct_Sheet& sheet, const ChainSettings& settings,
+SheetJudgment JudgeSheet(const SheetRecord& sheet, const ChainSettings& settings,
                          const std::array<std::string, kLimitFields>* typedLimits = nullptr);
 
 }  // namespace trevolo

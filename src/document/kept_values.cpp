@@ -32,7 +32,7 @@ void KeptValues::refresh(int lots, int cols)
     }
 }
 
-void KeptLines::store(int lots, int cols, Struct_Sheet& sheet)
+void KeptLines::store(int lots, int cols, SheetRecord& sheet)
 {
     lots = std::clamp(lots, 0, std::max(std::min(ctrl_.rows(), edit_.rows()) - 1, 0));
     cols = std::clamp(cols, 0, edit_.columns());
@@ -44,9 +44,9 @@ void KeptLines::store(int lots, int cols, Struct_Sheet& sheet)
     lotStamps_.resize(count, 0);
     valueStamps_.resize(count, 0);
     lines_.resize(count);
-    sheet.HasLists = true;
-    sheet.CheckList.resize(count);
-    sheet.DataList.resize(count);
+    sheet.hasLists = true;
+    sheet.checkList.resize(count);
+    sheet.dataList.resize(count);
     for (int r = 1; r <= lots; ++r) {
         const size_t i = static_cast<size_t>(r - 1);
         const std::uint64_t lotStamp = ctrl_.rowStamp(r);
@@ -56,8 +56,8 @@ void KeptLines::store(int lots, int cols, Struct_Sheet& sheet)
             valueStamps_[i] = valueStamp;
             lines_[i] = StoredDataLine(ctrl_, edit_, r, cols_);
         }
-        sheet.CheckList[i] = ctrl_.flag(1, r) ? "1" : "0";
-        sheet.DataList[i] = lines_[i];
+        sheet.checkList[i] = ctrl_.flag(1, r) ? "1" : "0";
+        sheet.dataList[i] = lines_[i];
     }
 }
 

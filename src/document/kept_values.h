@@ -51,7 +51,7 @@ public:
     KeptLines(const CellStore& lotGrid, const CellStore& valueGrid) noexcept : ctrl_(lotGrid), edit_(valueGrid) {}
 
     // Writes the lists of lots and n into the record.
-    void store(int lots, int cols, Struct_Sheet& sheet);
+    void store(int lots, int cols, SheetRecord& sheet);
 
 private:
     const CellStore& ctrl_;

@@ -175,7 +175,7 @@ Outcome SheetEdits::commitValue(int col, int row)
         std::string written;
         const bool number = TryStrToFloat(cell, v);
         if (number)
-            written = WithDecimals(v, s_.header().keta);
+            written = WithDecimals(v, s_.header().decimals);
         if (written != cell) {
             CellEdit step;
             step.cells.push_back({SheetTable::Values, col, row, cell, written});
@@ -188,7 +188,7 @@ Outcome SheetEdits::commitValue(int col, int row)
         if (!number)
             return s_.finish(std::move(o), col, row);
     }
-    o.current = Grid_NextCell(s_.valueShape(), {col, row});
+    o.current = NextGridCell(s_.valueShape(), {col, row});
     return s_.finish(std::move(o), col, row);
 }
 
@@ -235,7 +235,7 @@ Outcome SheetEdits::paste(GridRect selection, std::string_view text)
                 step.values.add(col, row, before, now);
         };
     }
-    if (Grid_PasteText(edit_, s_.valueShape(), selection, text, note) > 0)
+    if (PasteGridText(edit_, s_.valueShape(), selection, text, note) > 0)
         o.changed = ChangedValues;
     if (recorded && o.changed)
         s_.record(std::move(step));
@@ -252,7 +252,7 @@ Outcome SheetEdits::clearCells(GridRect selection)
     std::vector<std::string> before;
     if (recorded)
         before = TextsOf(edit_, block);
-    Grid_DeleteCells(edit_, shape, selection);
+    DeleteGridCells(edit_, shape, selection);
     if (recorded) {
         CellEdit step = ChangedCells(edit_, block, before);
         step.label = kStepCleared;

@@ -138,14 +138,14 @@ const std::string& SheetSession::textOf(TextField field) const
         return header_.product;
     case HeaderField::Process:
         return header_.process;
-    case HeaderField::Mbc:
-        return header_.mbc;
+    case HeaderField::Machine:
+        return header_.machine;
     case HeaderField::Label:
         return header_.label;
     case HeaderField::Unit:
         return header_.unit;
-    case HeaderField::Keta:
-        return header_.keta;
+    case HeaderField::Decimals:
+        return header_.decimals;
     case HeaderField::Upper:
         return header_.upper;
     case HeaderField::Lower:
@@ -491,8 +491,8 @@ Outcome SheetSession::travel(bool redo)
 
 void SheetSession::clearEntries()
 {
-    Grid_ClearRows(ctrl_);
-    Grid_ClearRows(edit_);
+    ClearGridRows(ctrl_);
+    ClearGridRows(edit_);
     notify(ChangedLots | ChangedValues);
 }
 
@@ -509,8 +509,8 @@ void SheetSession::clearVerdicts(bool spec, bool calc, bool spc)
 
 void SheetSession::clearResults()
 {
-    Grid_ClearRows(calc_);
-    Grid_ClearRows(spc_);
+    ClearGridRows(calc_);
+    ClearGridRows(spc_);
     calcVerdict_ = spcVerdict_ = Verdict::None;
     notify(ChangedCalc | ChangedSpc | ChangedVerdicts);
 }
@@ -616,25 +616,25 @@ void SheetSession::layOutTables(int lots, int n)
     spc_.setText(kSpcVerdictColumn, 0, "判定結果");
 }
 
-void SheetSession::clearHeader(const std::string& label, const Struct_Settings& settings)
+void SheetSession::clearHeader(const std::string& label, const InitialValues& settings)
 {
     dropPendingText();
     specMarking_ = false;
     cpkMarking_ = false;
     header_.product.clear();
     header_.process.clear();
-    header_.mbc.clear();
+    header_.machine.clear();
     header_.label = label;
-    header_.unit = settings.Unit;
-    header_.keta = std::to_string(settings.Keta);
+    header_.unit = settings.unit;
+    header_.decimals = std::to_string(settings.decimals);
     header_.upper.clear();
     header_.lower.clear();
-    header_.specKind = SpecKindOfIndex(std::clamp(settings.SpecIndex, 0, 2));
+    header_.specKind = SpecKindOfIndex(std::clamp(settings.specKind, 0, 2));
     specVerdict_ = calcVerdict_ = spcVerdict_ = Verdict::None;
     notify(ChangedHeader | ChangedVerdicts | ChangedMarking);
 }
 
-Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart, NormalisedValues* values)
+Outcome SheetSession::show(const SheetRecord& s, int settingsChart, NormalisedValues* values)
 {
     Outcome o;
     o.changed = ChangedValues | ChangedLimits | ChangedCalc | ChangedSpc | ChangedVerdicts | ChangedMarking;
@@ -646,15 +646,15 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart, NormalisedV
         t.clear();
 
     showHeader(s);
-    chartKind_ = ChartKindOfIndex(ShownChartKind(ShownColumns(s.Col), settingsChart));
+    chartKind_ = ChartKindOfIndex(ShownChartKind(ShownColumns(s.n), settingsChart));
 
     // The tables laid out for the counts, every lot enabled, then the
     // record's lists.
-    Grid_ClearRows(ctrl_);
-    Grid_ClearRows(edit_);
-    Grid_ClearRows(calc_);
-    Grid_ClearRows(spc_);
-    layOutTables(s.Row, s.Col);
+    ClearGridRows(ctrl_);
+    ClearGridRows(edit_);
+    ClearGridRows(calc_);
+    ClearGridRows(spc_);
+    layOutTables(s.lots, s.n);
     for (int r = 1; r <= lots_; ++r)
         ctrl_.setFlag(1, r, true);
     Outcome loaded = loadInto(s, values);
@@ -663,24 +663,24 @@ Outcome SheetSession::show(const Struct_Sheet& s, int settingsChart, NormalisedV
     return finish(std::move(o));
 }
 
-void SheetSession::showHeader(const Struct_Sheet& s)
+void SheetSession::showHeader(const SheetRecord& s)
 {
     dropPendingText();
-    header_.product = s.Product;
-    header_.process = s.Process;
-    header_.mbc = s.Mbc;
-    header_.label = s.Label;
-    header_.unit = s.Unit;
-    header_.specKind = SpecKindOfIndex(SpecKindIndex(s.SpecKind));
-    const int decimals = ShownDecimals(s.Keta);
-    header_.keta = std::to_string(decimals);
+    header_.product = s.product;
+    header_.process = s.process;
+    header_.machine = s.machine;
+    header_.label = s.label;
+    header_.unit = s.unit;
+    header_.specKind = SpecKindOfIndex(SpecKindIndex(s.specKindText));
+    const int decimals = ShownDecimals(s.decimals);
+    header_.decimals = std::to_string(decimals);
     // A limit the kind does not use is kept as it is shown (greyed out):
     // the judgments do not read it, and storing the sheet keeps it.
-    header_.upper = ShownSpecLimit(s.Kupper, decimals);
-    header_.lower = ShownSpecLimit(s.Klower, decimals);
+    header_.upper = ShownSpecLimit(s.upperSpec, decimals);
+    header_.lower = ShownSpecLimit(s.lowerSpec, decimals);
 }
 
-Outcome SheetSession::loadLists(const Struct_Sheet& s)
+Outcome SheetSession::loadLists(const SheetRecord& s)
 {
     Outcome o = loadInto(s);
     // The lot labels go into the lot, statistics and SPC tables.
@@ -689,7 +689,7 @@ Outcome SheetSession::loadLists(const Struct_Sheet& s)
     return finish(std::move(o));
 }
 
-Outcome SheetSession::loadInto(const Struct_Sheet& s, NormalisedValues* values)
+Outcome SheetSession::loadInto(const SheetRecord& s, NormalisedValues* values)
 {
     Outcome o;
     o.changed = ChangedValues;
@@ -697,24 +697,24 @@ Outcome SheetSession::loadInto(const Struct_Sheet& s, NormalisedValues* values)
         values->lots = lots_;
         values->cols = n_;
     }
-    if (!LoadAndNormalise(s, n_, ctrl_, edit_, calc_, spc_, ShownDecimals(header_.keta), values).ok)
+    if (!LoadAndNormalise(s, n_, ctrl_, edit_, calc_, spc_, ShownDecimals(header_.decimals), values).ok)
         o.add(SessionMessage::Kind::Warning, kMsgBadLoadedValue);
     return o;
 }
 
-void SheetSession::store(Struct_Sheet& s) const
+void SheetSession::store(SheetRecord& s) const
 {
-    s.Product = header_.product;
-    s.Process = header_.process;
-    s.Mbc = header_.mbc;
-    s.Label = header_.label;
-    s.Unit = header_.unit;
-    s.SpecKind = kSpecKindTexts[IndexOf(header_.specKind)];
-    s.Keta = header_.keta;
-    s.Kupper = header_.upper;
-    s.Klower = header_.lower;
-    s.Row = lots_;
-    s.Col = n_;
+    s.product = header_.product;
+    s.process = header_.process;
+    s.machine = header_.machine;
+    s.label = header_.label;
+    s.unit = header_.unit;
+    s.specKindText = kSpecKindTexts[IndexOf(header_.specKind)];
+    s.decimals = header_.decimals;
+    s.upperSpec = header_.upper;
+    s.lowerSpec = header_.lower;
+    s.lots = lots_;
+    s.n = n_;
     keptLines_.store(lots_, n_, s);
 }
 

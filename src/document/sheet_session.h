@@ -62,15 +62,15 @@ inline std::array<std::string, kVisibleLimitLines> AutomaticLineNames()
 
 // The header fields of the shown sheet, as their fields show them.
 struct SheetHeader {
-    std::string product;           // editProduct
-    std::string process;           // editProcess
-    std::string mbc;               // editMbc
-    std::string label;             // editLabel
-    std::string unit;              // editUnit
-    SpecKind specKind = SpecKind::Tolerance;  // cmbSpecKind
-    std::string keta = "3";        // spinKeta
-    std::string upper;             // editKupper
-    std::string lower;             // editKlower
+    std::string product;   // the product's name
+    std::string process;   // the process's name
+    std::string machine;   // the machine's name
+    std::string label;     // the item's name, also the sheet's tab label
+    std::string unit;      // the unit of measurement
+    SpecKind specKind = SpecKind::Tolerance;
+    std::string decimals = "3";  // the decimals values are shown with, as typed
+    std::string upper;           // the upper specification limit, as typed
+    std::string lower;           // the lower specification limit, as typed
 
     // The limit fields the kind uses are the enabled ones.
     bool upperEnabled() const noexcept { return specKind != SpecKind::LowerOnly; }
@@ -82,7 +82,7 @@ struct SheetHeader {
 enum class SheetTable { Lots, Values, Calc, Spc };
 
 // The text fields of the header, in the order of the panel.
-enum class HeaderField { Product, Process, Mbc, Label, Unit, Keta, Upper, Lower };
+enum class HeaderField { Product, Process, Machine, Label, Unit, Decimals, Upper, Lower };
 
 // A field of the shown sheet the inspector types, one step of the history
 // each: a header text, a limit text (index: LimitField) or the name of a
@@ -119,9 +119,9 @@ struct SheetView {
 
 // The Cp/Cpk threshold of the capability page.
 struct CapabilityThreshold {
-    bool on = true;             // chkCpCpk
-    int index = 1;              // cmbCpCpk: 0 "CP", 1 "CPK"
-    std::string text = "1.33";  // editCpCpk
+    bool on = true;             // the threshold is applied
+    int index = 1;              // the index judged by: 0 "CP", 1 "CPK"
+    std::string text = "1.33";  // the threshold as typed
     friend bool operator==(const CapabilityThreshold&, const CapabilityThreshold&) = default;
 };
 
@@ -272,7 +272,7 @@ public:
     void setThresholdIndex(int index);
     void setThresholdText(std::string text);
 
-    ChartKind chartKind() const noexcept { return chartKind_; }  // cmbChart
+    ChartKind chartKind() const noexcept { return chartKind_; }
     void setChartKind(ChartKind kind);
 
     // The limit texts, in the order of LimitField.
@@ -286,10 +286,10 @@ public:
     // of the check boxes; the charts label their lines with them.
     const std::array<std::string, kVisibleLimitLines>& lineNames() const noexcept { return lineNames_; }
     void setLineName(int line, std::string name);
-    // The histogram's class count as its field shows it (spinBetWeen, 5..10).
+    // The histogram's class count as its field shows it (5..10).
     const std::string& histogramClasses() const noexcept { return histogramClasses_; }
     void setHistogramClasses(std::string text);
-    // How the control limits are set (cmbLimit). The limit commands compute
+    // How the control limits are set. The limit commands compute
     // with the coefficient method while it is chosen and with the
     // three-sigma method otherwise.
     LimitMethod limitMethod() const noexcept { return limitMethod_; }
@@ -301,9 +301,10 @@ public:
     SheetView view() const;
     void setView(const SheetView& view);
 
-    Verdict specVerdict() const noexcept { return specVerdict_; }  // pnlSpecJudg
-    Verdict calcVerdict() const noexcept { return calcVerdict_; }  // pnlCpkJudg
-    Verdict spcVerdict() const noexcept { return spcVerdict_; }    // pnlSpcJudg
+    // The verdicts of the specification, capability and SPC judgments.
+    Verdict specVerdict() const noexcept { return specVerdict_; }
+    Verdict calcVerdict() const noexcept { return calcVerdict_; }
+    Verdict spcVerdict() const noexcept { return spcVerdict_; }
     // Set by the judgments, cleared when a sheet is shown: the values and
     // the statistics are then drawn red where they fail.
     bool specMarking() const noexcept { return specMarking_; }
@@ -406,21 +407,21 @@ public:
     // The header as the clear button leaves it: the texts emptied, the
     // label the given tab caption, unit, decimals and kind those of the
     // settings; the verdicts and the red marking go.
-    void clearHeader(const std::string& label, const Struct_Settings& settings);
+    void clearHeader(const std::string& label, const InitialValues& settings);
 
     // Shows a sheet record on a fresh view: the header, the counts, the lot
     // labels, switches and values (brought to the sheet's decimals). The
     // warning when a value is not a number comes back as a message. values,
     // when given, receives the numbers of the shown values (for runChain).
-    Outcome show(const Struct_Sheet& record, int settingsChart, NormalisedValues* values = nullptr);
+    Outcome show(const SheetRecord& record, int settingsChart, NormalisedValues* values = nullptr);
     // A record's header as shown: the names, the kind, the decimals as shown
     // and the specification limits brought to them.
-    void showHeader(const Struct_Sheet& record);
+    void showHeader(const SheetRecord& record);
     // The record's lists into the tables laid out for it: lot switches,
     // labels and values, the values brought to the shown decimals.
-    Outcome loadLists(const Struct_Sheet& record);
+    Outcome loadLists(const SheetRecord& record);
     // Writes what is shown back into a record: header texts, counts, lists.
-    void store(Struct_Sheet& record) const;
+    void store(SheetRecord& record) const;
 
     // ---- the limits ----
     // The values the limit computation would read (enabled lots, non-blank
@@ -459,7 +460,7 @@ private:
     void computeLimitsFrom(const LotSource& lots, int line, Outcome& o);
 
     void layOutTables(int lots, int n);
-    Outcome loadInto(const Struct_Sheet& record, NormalisedValues* values = nullptr);
+    Outcome loadInto(const SheetRecord& record, NormalisedValues* values = nullptr);
     void notify(unsigned what, int col = -1, int row = -1) const;
     CellStore& table(SheetTable which);
     // The text a field holds, and a field set with its listeners told.

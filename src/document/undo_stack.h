@@ -144,7 +144,7 @@ struct LimitsEdit {
 // A sheet record replaced by an import. When it was the shown sheet, view
 // is how its limits were shown, which showing the record afresh would lose.
 struct RecordEdit {
-    std::array<Struct_Sheet, 2> record;
+    std::array<SheetRecord, 2> record;
     std::optional<SheetView> viewBefore;
 };
 

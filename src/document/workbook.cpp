@@ -14,8 +14,8 @@ int Workbook::setSheetCount(int n, bool all, int lots, int cols)
     sheets.resize(static_cast<size_t>(n));
     int first = n;
     for (int i = 0; i < n; ++i) {
-        Struct_Sheet& s = sheets[static_cast<size_t>(i)];
-        if (!all && s.HasLists)
+        SheetRecord& s = sheets[static_cast<size_t>(i)];
+        if (!all && s.hasLists)
             continue;
         InitSheet(s, i + 1, settings, lots, cols);
         first = std::min(first, i);
@@ -71,9 +71,9 @@ void Workbook::relabel(SheetSession& session)
 {
     if (!contains(current))
         return;
-    Struct_Sheet& record = sheets[static_cast<size_t>(current)];
+    SheetRecord& record = sheets[static_cast<size_t>(current)];
     if (IsBlank(session.header().label))
-        session.setHeaderText(HeaderField::Label, record.Label);
+        session.setHeaderText(HeaderField::Label, record.label);
     notify(BookLabels, current, current + 1);
 }
 
@@ -87,7 +87,7 @@ void Workbook::storeShown(SheetSession& session)
 
 const std::string& Workbook::label(int index, const SheetSession& session) const
 {
-    return index == current ? session.header().label : sheets[static_cast<size_t>(index)].Label;
+    return index == current ? session.header().label : sheets[static_cast<size_t>(index)].label;
 }
 
 Outcome Workbook::showSheet(int index, SheetSession& session)
@@ -95,16 +95,16 @@ Outcome Workbook::showSheet(int index, SheetSession& session)
     if (!contains(index))
         return {};
     current = index;
-    session.setThreshold({settings.CpkCheck, settings.CpkIndex, settings.CpCpk});
-    session.setLimitMethod(LimitMethodOfIndex(settings.LimitIndex));
+    session.setThreshold({settings.cpkCheck, settings.cpkIndex, settings.cpCpk});
+    session.setLimitMethod(LimitMethodOfIndex(settings.limitMethod));
     session.resetLimits();
     session.setHistory(history(index));
-    return session.show(sheets[static_cast<size_t>(index)], settings.ChartIndex);
+    return session.show(sheets[static_cast<size_t>(index)], settings.chartKind);
 }
 
 Outcome Workbook::reset(SheetSession& session)
 {
-    resize(settings.Tab, true, settings.Row, settings.Col, session);
+    resize(settings.sheetCount, true, settings.lots, settings.n, session);
     notify(BookLabels, 0, -1);
     return showSheet(0, session);
 }
@@ -122,17 +122,17 @@ Outcome Workbook::replaceAll(SheetArray records, int shown, int lots, int n, boo
     sheets = std::move(records);
     clearHistory();
     for (int i = 0; i < count(); ++i) {
-        Struct_Sheet& s = sheets[static_cast<size_t>(i)];
-        if (!s.HasLists)
+        SheetRecord& s = sheets[static_cast<size_t>(i)];
+        if (!s.hasLists)
             InitSheet(s, i + 1, settings, lots, n);
-        if (fillLabels && IsBlank(s.Label))
-            s.Label = "Sheet" + std::to_string(i + 1);
+        if (fillLabels && IsBlank(s.label))
+            s.label = "Sheet" + std::to_string(i + 1);
     }
     notify(BookRecords | BookLabels | (count() != before ? BookCount : 0u), 0, -1);
     return showSheet(contains(shown) ? shown : 0, session);
 }
 
-Outcome Workbook::importSheet(int index, Struct_Sheet record, SheetSession& session)
+Outcome Workbook::importSheet(int index, SheetRecord record, SheetSession& session)
 {
     if (!contains(index))
         return {};
@@ -141,7 +141,7 @@ Outcome Workbook::importSheet(int index, Struct_Sheet record, SheetSession& sess
     return showSheet(index, session);
 }
 
-Outcome Workbook::followSheet(int index, Struct_Sheet record, bool keepHistory, SheetSession& session)
+Outcome Workbook::followSheet(int index, SheetRecord record, bool keepHistory, SheetSession& session)
 {
     if (!contains(index))
         return {};
@@ -179,11 +179,11 @@ void Workbook::clearHistory()
             h->clear();
 }
 
-void Workbook::replaceSheet(int index, Struct_Sheet record, SheetSession* shown)
+void Workbook::replaceSheet(int index, SheetRecord record, SheetSession* shown)
 {
     if (!contains(index))
         return;
-    Struct_Sheet& target = sheets[static_cast<size_t>(index)];
+    SheetRecord& target = sheets[static_cast<size_t>(index)];
     RecordEdit e;
     e.record = {target, record};
     if (shown && index == current) {

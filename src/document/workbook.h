@@ -32,8 +32,8 @@ class Workbook {
 public:
     SheetArray sheets;
     // The initial values and the rule options (the settings store's).
-    Struct_Settings settings;
-    Struct_Options options;
+    InitialValues settings;
+    RuleOptions options;
     // The sheet shown, or -1 when none is (its tab was removed).
     int current = -1;
 
@@ -88,7 +88,7 @@ public:
     Outcome replaceAll(SheetArray records, int shown, int lots, int n, bool fillLabels, SheetSession& session);
     // A sheet read in over sheet index (a CSV import): one step of its
     // history, then the sheet shown.
-    Outcome importSheet(int index, Struct_Sheet record, SheetSession& session);
+    Outcome importSheet(int index, SheetRecord record, SheetSession& session);
     // A sheet that follows another source (the plant store's live lots):
     // the record replaced with no step of the history, so undo never takes
     // back what the source holds. The steps already there stay when
@@ -96,7 +96,7 @@ public:
     // go otherwise. When it is the shown sheet it is shown again with the
     // view as it stands: the chart kind, the limit method, the limits and
     // the state and name of each line.
-    Outcome followSheet(int index, Struct_Sheet record, bool keepHistory, SheetSession& session);
+    Outcome followSheet(int index, SheetRecord record, bool keepHistory, SheetSession& session);
 
     // ---- the undo history, one per sheet ----
     // The history of sheet index (null when there is no such sheet); it
@@ -108,7 +108,7 @@ public:
     // When it is the shown sheet, the step's before side is what the
     // session shows (edits not yet stored included, and how its limits are
     // shown), recorded after the field being typed.
-    void replaceSheet(int index, Struct_Sheet record, SheetSession* shown);
+    void replaceSheet(int index, SheetRecord record, SheetSession* shown);
     // Undo and redo on the shown sheet: a step that replaced the whole record
     // writes the record back and shows it afresh (ChangedSheet), undone with
     // its limits as they were shown; any other step is the session's.

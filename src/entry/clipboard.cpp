@@ -4,7 +4,7 @@
 
 namespace trevolo {
 
-std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRect sel)
+std::string CopyGridText(const CellStore& cells, const GridShape& shape, GridRect sel)
 {
     std::string out;
     if (sel.right < sel.left || sel.bottom < sel.top || sel.right < 0 || sel.bottom < 0 || sel.left >= shape.colCount ||
@@ -31,8 +31,8 @@ std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRe
     return out;
 }
 
-int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text,
-                   const PastedCell& written)
+int PasteGridText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text,
+                  const PastedCell& written)
 {
     const int c0 = std::max(sel.left, shape.fixedCols);
     const int r0 = std::max(sel.top, shape.fixedRows);
@@ -79,7 +79,7 @@ int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::
     return count;
 }
 
-void Grid_DeleteCells(CellStore& cells, const GridShape& shape, GridRect sel)
+void DeleteGridCells(CellStore& cells, const GridShape& shape, GridRect sel)
 {
     const int left = std::max(sel.left, shape.fixedCols);
     const int top = std::max(sel.top, shape.fixedRows);
@@ -91,7 +91,7 @@ void Grid_DeleteCells(CellStore& cells, const GridShape& shape, GridRect sel)
                 cells.cell(c, r).clear();
 }
 
-GridRect Grid_AllCells(const GridShape& shape)
+GridRect AllGridCells(const GridShape& shape)
 {
     return {shape.fixedCols, shape.fixedRows, shape.colCount - 1, shape.rowCount - 1};
 }

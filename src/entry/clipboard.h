@@ -29,7 +29,7 @@ struct GridRect {
 // The text of the selected cells. An empty or inverted selection, or one
 // lying wholly outside the displayed table, gives an empty text; otherwise
 // the selection is clamped to the displayed cells.
-std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRect sel);
+std::string CopyGridText(const CellStore& cells, const GridShape& shape, GridRect sel);
 
 // Writes clipboard text into the table from the selection's top-left cell.
 // Cells falling outside the displayed table are dropped; cells inside are
@@ -39,15 +39,15 @@ std::string Grid_CopyText(const CellStore& cells, const GridShape& shape, GridRe
 // written, when given, is called after each cell is written, with the text
 // the cell held before (the callee may take it).
 using PastedCell = std::function<void(int col, int row, std::string& before)>;
-int Grid_PasteText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text,
-                   const PastedCell& written = {});
+int PasteGridText(CellStore& cells, const GridShape& shape, GridRect sel, std::string_view text,
+                  const PastedCell& written = {});
 
 // Empties every selected cell that lies in the displayed data cells.
-void Grid_DeleteCells(CellStore& cells, const GridShape& shape, GridRect sel);
+void DeleteGridCells(CellStore& cells, const GridShape& shape, GridRect sel);
 
 // The selection covering every data cell (first non-fixed column and row to
 // the last ones); the current cell moves to its bottom-right corner. An
 // empty table gives an empty rectangle (left > right).
-GridRect Grid_AllCells(const GridShape& shape);
+GridRect AllGridCells(const GridShape& shape);
 
 }  // namespace trevolo

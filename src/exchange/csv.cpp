@@ -121,7 +121,7 @@ std::string DataLineToCsv(std::string_view line)
     return out;
 }
 
-std::string SheetCsvText(const Struct_Sheet& sheet)
+std::string SheetCsvText(const SheetRecord& sheet)
 {
     static constexpr const char* kEol = "\r\n";
     std::string out;
@@ -140,29 +140,29 @@ std::string SheetCsvText(const Struct_Sheet& sheet)
     out += kEol;
     out += kEol;
     out += kLotColumnTitle;
-    for (int c = 0; c < sheet.Col; ++c) {
+    for (int c = 0; c < sheet.n; ++c) {
         out += ',';
         out += MeasurementTitle(c);
     }
     out += kEol;
-    // A CheckList longer than the DataList (never written by the program)
+    // A checkList longer than the dataList (never written by the program)
     // has no line to write for its extra lots.
-    const size_t lines = std::min(sheet.CheckList.size(), sheet.DataList.size());
+    const size_t lines = std::min(sheet.checkList.size(), sheet.dataList.size());
     for (size_t i = 0; i < lines; ++i) {
-        if (sheet.CheckList[i] != "1")
+        if (sheet.checkList[i] != "1")
             continue;
-        out += DataLineToCsv(sheet.DataList[i]);
+        out += DataLineToCsv(sheet.dataList[i]);
         out += kEol;
     }
     return out;
 }
 
-std::string SheetCsvBytes(const Struct_Sheet& sheet)
+std::string SheetCsvBytes(const SheetRecord& sheet)
 {
     return Utf8ToCp932(SheetCsvText(sheet));
 }
 
-void WriteSheetCsv(const std::filesystem::path& path, const Struct_Sheet& sheet)
+void WriteSheetCsv(const std::filesystem::path& path, const SheetRecord& sheet)
 {
     const std::string bytes = SheetCsvBytes(sheet);
     std::FILE* f = std::fopen(path.c_str(), "wb");

@@ -46,17 +46,17 @@ std::string DataLineToCsv(std::string_view dataLine);
 //      double quote
 //   3  empty
 //   4  "ﾛｯﾄ№" and the titles N1..Nn of the sheet's n
-//   5… the stored data line of every lot whose CheckList line is "1", in
+//   5… the stored data line of every lot whose checkList line is "1", in
 //      lot order
 // A sheet never shown since it was added has no lists and gives the four
 // head lines only.
-std::string SheetCsvText(const Struct_Sheet& sheet);
+std::string SheetCsvText(const SheetRecord& sheet);
 
 // The bytes of the file: SheetCsvText in code page 932.
-std::string SheetCsvBytes(const Struct_Sheet& sheet);
+std::string SheetCsvBytes(const SheetRecord& sheet);
 
 // Creates or truncates the file and writes the sheet. Throws FileWriteError.
-void WriteSheetCsv(const std::filesystem::path& path, const Struct_Sheet& sheet);
+void WriteSheetCsv(const std::filesystem::path& path, const SheetRecord& sheet);
 
 // The file of the sheet at a 1-based position in a folder: <folder>/Sheet3.csv
 std::filesystem::path CsvFilePath(const std::filesystem::path& folder, int position);

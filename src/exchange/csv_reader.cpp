@@ -379,7 +379,7 @@ WorksheetReads CsvWorksheetReads(std::string_view text)
     return reads;
 }
 
-Struct_Sheet SheetFromCsvBytes(std::string_view bytes)
+SheetRecord SheetFromCsvBytes(std::string_view bytes)
 {
     return SheetFromWorksheet(CsvWorksheetReads(DecodeCsvBytes(bytes)));
 }

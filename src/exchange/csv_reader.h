@@ -52,6 +52,6 @@ WorksheetReads CsvWorksheetReads(std::string_view text);
 
 // The sheet record a CSV file gives when it is imported (SheetFromWorksheet
 // of what the application would read from the file's bytes).
-Struct_Sheet SheetFromCsvBytes(std::string_view bytes);
+SheetRecord SheetFromCsvBytes(std::string_view bytes);
 
 }  // namespace trevolo

@@ -64,7 +64,7 @@ CellBlock ReadUsed(const Worksheet& sheet, const WorksheetPos& used, const char*
 
 }  // namespace
 
-Struct_Sheet ReadWorksheet(const Worksheet& sheet)
+SheetRecord ReadWorksheet(const Worksheet& sheet)
 {
     return SheetFromWorksheet(ReadWorksheetCells(sheet));
 }
@@ -94,7 +94,7 @@ WorksheetReads ReadWorksheetCells(const Worksheet& sheet)
     return reads;
 }
 
-void WriteSheetHeader(const Worksheet& sheet, const Struct_Sheet& record)
+void WriteSheetHeader(const Worksheet& sheet, const SheetRecord& record)
 {
     CellBlock rows(2, kHeaderFields);
     const auto values = HeaderRowValues(record);
@@ -103,12 +103,12 @@ void WriteSheetHeader(const Worksheet& sheet, const Struct_Sheet& record)
         rows.at(1, i) = values[i];
     }
     sheet.range("A1", "I2").setValues(rows);
-    const std::string format = DecimalsFormat(record.Keta);
+    const std::string format = DecimalsFormat(record.decimals);
     if (!format.empty())
         sheet.range("H2", "I2").setNumberFormatLocal(format);
 }
 
-void WriteGridBlock(const Worksheet& sheet, const Struct_Sheet& record, const GridBlock& block)
+void WriteGridBlock(const Worksheet& sheet, const SheetRecord& record, const GridBlock& block)
 {
     WriteSheetHeader(sheet, record);
     const std::string last = block.lastCell();

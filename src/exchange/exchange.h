@@ -24,16 +24,16 @@ namespace trevolo {
 // header row and the body, each read in one call and cut to the worksheet's
 // used area (the cells beyond it are empty); the labels and the first lot
 // of WorksheetReads are taken from the body.
-Struct_Sheet ReadWorksheet(const Worksheet& sheet);
+SheetRecord ReadWorksheet(const Worksheet& sheet);
 // The office's part of it: the header row and the three blocks.
 WorksheetReads ReadWorksheetCells(const Worksheet& sheet);
 
 // Rows 1 and 2 of the layout: the labels and the header texts of the sheet
 // record, then the decimals format on H2:I2.
-void WriteSheetHeader(const Worksheet& sheet, const Struct_Sheet& record);
+void WriteSheetHeader(const Worksheet& sheet, const SheetRecord& record);
 
 // The header, then the table block from A4 in one call, then its formats.
-void WriteGridBlock(const Worksheet& sheet, const Struct_Sheet& record, const GridBlock& block);
+void WriteGridBlock(const Worksheet& sheet, const SheetRecord& record, const GridBlock& block);
 
 // ---- import ----
 

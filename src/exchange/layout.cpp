@@ -24,20 +24,20 @@ std::string MeasurementTitle(int col)
     return "N" + std::to_string(col + 1);
 }
 
-std::array<std::string, kHeaderFields> HeaderTexts(const Struct_Sheet& s)
+std::array<std::string, kHeaderFields> HeaderTexts(const SheetRecord& s)
 {
-    return {s.Product, s.Process, s.Mbc, s.Label, s.Unit, s.SpecKind, s.Keta, s.Kupper, s.Klower};
+    return {s.product, s.process, s.machine, s.label, s.unit, s.specKindText, s.decimals, s.upperSpec, s.lowerSpec};
 }
 
-std::string DecimalsFormat(std::string_view keta)
+std::string DecimalsFormat(std::string_view decimals)
 {
     std::string zero;
-    if (!FormatFixedText(0.0, keta, zero))
+    if (!FormatFixedText(0.0, decimals, zero))
         return {};
     return zero + "_ ";
 }
 
-std::array<CellValue, kHeaderFields> HeaderRowValues(const Struct_Sheet& sheet)
+std::array<CellValue, kHeaderFields> HeaderRowValues(const SheetRecord& sheet)
 {
     auto texts = HeaderTexts(sheet);
     std::array<CellValue, kHeaderFields> row;
@@ -58,21 +58,21 @@ std::string ImportedDataLine(const std::vector<std::string>& cells)
     return line;
 }
 
-Struct_Sheet SheetFromWorksheet(const WorksheetReads& reads)
+SheetRecord SheetFromWorksheet(const WorksheetReads& reads)
 {
-    Struct_Sheet s;
+    SheetRecord s;
     std::array<std::string, kHeaderFields> h;
     for (int i = 0; i < kHeaderFields; ++i)
         h[i] = CellText(reads.header[i]);
-    s.Product = h[0];
-    s.Process = h[1];
-    s.Mbc = h[2];
-    s.Label = h[3];
-    s.Unit = h[4];
-    s.SpecKind = h[5];
-    s.Keta = h[6];
-    s.Kupper = h[7];
-    s.Klower = h[8];
+    s.product = h[0];
+    s.process = h[1];
+    s.machine = h[2];
+    s.label = h[3];
+    s.unit = h[4];
+    s.specKindText = h[5];
+    s.decimals = h[6];
+    s.upperSpec = h[7];
+    s.lowerSpec = h[8];
 
     int lots = 0;
     for (int r = 0; r < kImportLots; ++r)
@@ -82,12 +82,12 @@ Struct_Sheet SheetFromWorksheet(const WorksheetReads& reads)
     for (int c = 0; c < kImportColumns - 1; ++c)
         if (!IsBlankCell(reads.firstLot.get(0, c)))
             ++n;
-    s.Row = lots;
-    s.Col = n;
+    s.lots = lots;
+    s.n = n;
 
-    s.HasLists = true;
-    s.CheckList.assign(kImportLots, "1");
-    s.DataList.reserve(kImportLots);
+    s.hasLists = true;
+    s.checkList.assign(kImportLots, "1");
+    s.dataList.reserve(kImportLots);
     // The body is cut to the used area; the cells beyond it are empty and
     // give their commas alone.
     const CellBlock& body = reads.body;
@@ -105,7 +105,7 @@ Struct_Sheet SheetFromWorksheet(const WorksheetReads& reads)
             line += ',';
         }
         line.append(static_cast<size_t>(kImportColumns - cols), ',');
-        s.DataList.push_back(line);
+        s.dataList.push_back(line);
     }
     return s;
 }
@@ -120,7 +120,7 @@ std::string GridBlock::lastCell() const
     return RowColToCell(row0 + cells.rows - 1, col0 + cells.cols - 1);
 }
 
-GridBlock BuildEditBlock(const EditTableView& t, std::string_view keta)
+GridBlock BuildEditBlock(const EditTableView& t, std::string_view decimals)
 {
     GridBlock g;
     const int rows = t.lots + 1;
@@ -137,7 +137,7 @@ GridBlock BuildEditBlock(const EditTableView& t, std::string_view keta)
         }
         ++out;
     }
-    const std::string format = DecimalsFormat(keta);
+    const std::string format = DecimalsFormat(decimals);
     const std::string last = g.lastCell();
     if (!format.empty() && rows > 1 && cols > 1)
         g.formats.push_back({"B5", last, format});

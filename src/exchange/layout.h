@@ -43,18 +43,18 @@ inline constexpr const char* kBlockAnchor = "A4";
 // The title of measurement column c (from 0): "N1" ...
 std::string MeasurementTitle(int col);
 
-// The nine header texts of a sheet in layout order (Product .. Klower).
-std::array<std::string, kHeaderFields> HeaderTexts(const Struct_Sheet& sheet);
+// The nine header texts of a sheet in layout order (product .. lowerSpec).
+std::array<std::string, kHeaderFields> HeaderTexts(const SheetRecord& sheet);
 
-// The display format of a sheet's values: 0 with Keta decimals followed by
-// "_ " ("0.000_ " for 3, "0_ " for 0). Empty (general format) when Keta is
+// The display format of a sheet's values: 0 with the decimals of the sheet followed by
+// "_ " ("0.000_ " for 3, "0_ " for 0). Empty (general format) when decimals is
 // not a number of decimals.
-std::string DecimalsFormat(std::string_view keta);
+std::string DecimalsFormat(std::string_view decimals);
 
 // The cells of row 2 as written: the limits (H2, I2) as numbers when they
 // read as numbers, so the decimals format applies to them; the other texts
 // as texts.
-std::array<CellValue, kHeaderFields> HeaderRowValues(const Struct_Sheet& sheet);
+std::array<CellValue, kHeaderFields> HeaderRowValues(const SheetRecord& sheet);
 
 // ---- reading ----
 
@@ -72,12 +72,12 @@ struct WorksheetReads {
 // - the header texts from A2..I2 as text, not trimmed;
 // - Row: the labels of A5:A1004 that are not blank;
 // - Col: the cells of B5:CW5 that are not blank;
-// - CheckList: 1000 lines "1";
-// - DataList: 1000 lines, one per row 5..1004, each cell of A..CW trimmed
+// - checkList: 1000 lines "1";
+// - dataList: 1000 lines, one per row 5..1004, each cell of A..CW trimmed
 //   and followed by ","; a cell holding a comma, a double quote or a
 //   character of code 32 or less is quoted as comma text quotes it, so a
 //   value or label never splits when the line is read back.
-Struct_Sheet SheetFromWorksheet(const WorksheetReads& reads);
+SheetRecord SheetFromWorksheet(const WorksheetReads& reads);
 
 // One stored line of an imported row: every cell as a comma-text item
 // followed by a comma.
@@ -125,7 +125,7 @@ struct TableView {
 // without gaps; the rows of disabled lots stay empty at the end so their
 // cells are cleared. Values that read as numbers are written as numbers and
 // get the decimals format from B5 to the last cell.
-GridBlock BuildEditBlock(const EditTableView& table, std::string_view keta);
+GridBlock BuildEditBlock(const EditTableView& table, std::string_view decimals);
 
 // The block of the statistics table: every cell as shown; the numbers of the
 // statistics and capability columns (N数 .. CPK) as numbers; C5:G<rows+3>

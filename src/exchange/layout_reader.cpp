@@ -57,10 +57,10 @@ bool CheckHeaderValues(const CsvRow& row, LayoutFault& fault)
         return Fault(fault, kHeaderRow, kKindField + 1,
                      "規格種別は「公差規格」「上限規格」「下限規格」のいずれかです: '" + std::string(kind) + "'");
     int decimals = -1;
-    const std::string_view keta = Cell(row, kDecimalsField);
-    if (!TryStrToInt(keta, decimals) || decimals < 0 || decimals > 5)
+    const std::string_view decimalsText = Cell(row, kDecimalsField);
+    if (!TryStrToInt(decimalsText, decimals) || decimals < 0 || decimals > 5)
         return Fault(fault, kHeaderRow, kDecimalsField + 1,
-                     "小数点桁は0から5の数です: '" + std::string(keta) + "'");
+                     "小数点桁は0から5の数です: '" + std::string(decimalsText) + "'");
     for (int f : {kUpperField, kLowerField}) {
         double v = 0;
         const std::string_view limit = Cell(row, f);

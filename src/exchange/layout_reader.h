@@ -32,7 +32,7 @@ struct LayoutLot {
 
 // One sheet read whole.
 struct LayoutSheet {
-    std::array<std::string, kHeaderFields> header;  // Product .. Klower
+    std::array<std::string, kHeaderFields> header;  // product .. lowerSpec
     int n = 0;                                      // measurement columns titled in row 4
     std::vector<LayoutLot> lots;                    // every row from row 5 holding a label or a value
 };

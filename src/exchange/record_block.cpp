@@ -6,7 +6,7 @@
 
 namespace trevolo {
 
-GridBlock SessionEditBlock(const SheetSession& session, const std::string& keta)
+GridBlock SessionEditBlock(const SheetSession& session, const std::string& decimals)
 {
     const CellStore& ctrl = session.lotCells();
     const CellStore& edit = session.valueCells();
@@ -16,22 +16,22 @@ GridBlock SessionEditBlock(const SheetSession& session, const std::string& keta)
     view.label = [&ctrl](int row) { return ctrl.text(0, row); };
     view.enabled = [&ctrl](int row) { return ctrl.flag(1, row); };
     view.value = [&edit](int col, int row) { return edit.text(col, row); };
-    return BuildEditBlock(view, keta);
+    return BuildEditBlock(view, decimals);
 }
 
-GridBlock RecordEditBlock(const Struct_Sheet& record)
+GridBlock RecordEditBlock(const SheetRecord& record)
 {
     // The chart kind plays no part in the block.
     SheetSession session;
     session.show(record, ChartXbarR);
-    return SessionEditBlock(session, record.Keta);
+    return SessionEditBlock(session, record.decimals);
 }
 
-Struct_Sheet ShownRecord(const Struct_Sheet& record)
+SheetRecord ShownRecord(const SheetRecord& record)
 {
     SheetSession session;
     session.show(record, ChartXbarR);
-    Struct_Sheet shown = record;
+    SheetRecord shown = record;
     session.store(shown);
     return shown;
 }

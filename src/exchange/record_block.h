@@ -11,7 +11,7 @@ namespace trevolo {
 class SheetSession;
 
 // The block of the measurement table a session shows now.
-GridBlock SessionEditBlock(const SheetSession& session, const std::string& keta);
+GridBlock SessionEditBlock(const SheetSession& session, const std::string& decimals);
 
 // Both show the record in a sheet session, as the window shows a sheet.
 //
@@ -21,12 +21,12 @@ GridBlock SessionEditBlock(const SheetSession& session, const std::string& keta)
 // the values brought to the sheet's decimals. A value that is not a number
 // stops that pass as it stops the window's, and the cells after it keep
 // their texts (the window warns about it when it shows the sheet).
-GridBlock RecordEditBlock(const Struct_Sheet& record);
+GridBlock RecordEditBlock(const SheetRecord& record);
 
 // The record as the window stores the sheet back right after showing it:
 // the kind, decimals and limits as their fields show them, the counts clamped, and the lists holding the shown
 // lots (switches, labels and the values of the block above) and nothing
 // beyond them.
-Struct_Sheet ShownRecord(const Struct_Sheet& record);
+SheetRecord ShownRecord(const SheetRecord& record);
 
 }  // namespace trevolo

@@ -114,7 +114,7 @@ struct HistogramData {
     int n = 0;                                           // its columns
     std::function<bool(int lot)> enabled;                // lot from 0
     std::function<std::string(int lot, int col)> value;  // as shown
-    std::string keta;                                    // the decimals control's text
+    std::string decimals;  // the sheet's decimals, as typed
     int classes = 10;                                    // spinBetWeen
 };
 

@@ -197,14 +197,14 @@ void WriteHistogram(OfficeWorkbook& book, const HistogramData& data)
     if (block.rows > 0 && block.cols > 0) {
         Range target = sheet.range("A1", RowColToCell(block.rows, block.cols));
         target.setValues(block);
-        const std::string format = DecimalsFormat(data.keta);
+        const std::string format = DecimalsFormat(data.decimals);
         if (!format.empty())
             target.setNumberFormatLocal(format);
     }
     book.worksheet(2).range(kHistogramClassCell).setValue(static_cast<double>(HistogramClasses(data.classes)));
 }
 
-void WriteJudgmentResult(OfficeWorkbook& book, const Struct_Sheet& record, const ResultTables& tables)
+void WriteJudgmentResult(OfficeWorkbook& book, const SheetRecord& record, const ResultTables& tables)
 {
     const GridBlock* blocks[3] = {&tables.edit, &tables.calc, &tables.spc};
     for (int i = 0; i < 3; ++i) {
@@ -237,7 +237,7 @@ ReportResult MakeHistogramReport(SpreadsheetApp& app, const HistogramData& data,
     return FillCopy(&app, place, kHistogramTemplate, [&](OfficeWorkbook& book) { WriteHistogram(book, data); });
 }
 
-ReportResult MakeJudgmentResult(SpreadsheetApp& app, const Struct_Sheet& record, const ResultTables& tables,
+ReportResult MakeJudgmentResult(SpreadsheetApp& app, const SheetRecord& record, const ResultTables& tables,
                                 const ReportPlace& place)
 {
     ReportResult r;
@@ -278,7 +278,7 @@ ReportResult MakeHistogramReport(const HistogramData& data, const ReportPlace& p
     return FillCopy(nullptr, place, kHistogramTemplate, [&](OfficeWorkbook& book) { WriteHistogram(book, data); });
 }
 
-ReportResult MakeJudgmentResult(const Struct_Sheet& record, const ResultTables& tables, const ReportPlace& place)
+ReportResult MakeJudgmentResult(const SheetRecord& record, const ResultTables& tables, const ReportPlace& place)
 {
     auto app = StartReportOffice();
     return MakeJudgmentResult(*app, record, tables, place);

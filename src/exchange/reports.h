@@ -44,7 +44,7 @@ struct ResultTables {
     GridBlock calc;
     GridBlock spc;
 };
-void WriteJudgmentResult(OfficeWorkbook& book, const Struct_Sheet& record, const ResultTables& tables);
+void WriteJudgmentResult(OfficeWorkbook& book, const SheetRecord& record, const ResultTables& tables);
 
 // ---- the commands ----
 
@@ -79,13 +79,13 @@ ReportResult MakeHistogramReport(const HistogramData& data, const ReportPlace& p
 // The judgment result output: a new workbook of three worksheets, left open
 // unsaved for the user; where it cannot be shown it is saved in saveFiles as
 // "YYYYMMDD_HHNNSS_Result.xls" instead, so the output is not lost.
-ReportResult MakeJudgmentResult(const Struct_Sheet& record, const ResultTables& tables, const ReportPlace& place);
+ReportResult MakeJudgmentResult(const SheetRecord& record, const ResultTables& tables, const ReportPlace& place);
 
 // The same in an office already running (tests, the batch tool). A report
 // that cannot be shown is closed after it is saved; the office stays.
 ReportResult MakeControlChartReport(SpreadsheetApp& app, const ControlChartData& data, const ReportPlace& place);
 ReportResult MakeHistogramReport(SpreadsheetApp& app, const HistogramData& data, const ReportPlace& place);
-ReportResult MakeJudgmentResult(SpreadsheetApp& app, const Struct_Sheet& record, const ResultTables& tables,
+ReportResult MakeJudgmentResult(SpreadsheetApp& app, const SheetRecord& record, const ResultTables& tables,
                                 const ReportPlace& place);
 
 }  // namespace trevolo

@@ -4,7 +4,7 @@
 
 namespace trevolo {
 
-GridPos Grid_NextCell(const GridShape& shape, GridPos pos) noexcept
+GridPos NextGridCell(const GridShape& shape, GridPos pos) noexcept
 {
     if (pos.col < shape.colCount - 1) {
         ++pos.col;
@@ -15,13 +15,13 @@ GridPos Grid_NextCell(const GridShape& shape, GridPos pos) noexcept
     return pos;
 }
 
-void Grid_ClearRows(CellStore& cells)
+void ClearGridRows(CellStore& cells)
 {
     cells.clearRows(1);
 }
 
-std::vector<int> Grid_AutoColWidth(const CellStore& cells, const GridShape& shape,
-                                   const std::function<int(std::string_view)>& textWidth)
+std::vector<int> FitGridColumnWidths(const CellStore& cells, const GridShape& shape,
+                                     const std::function<int(std::string_view)>& textWidth)
 {
     return ColumnFit().fit(cells, shape, textWidth);
 }

@@ -31,18 +31,18 @@ struct GridPos {
 // The cell after pos: one column right; from the last column to the first
 // non-fixed column of the next row, or of the first non-fixed row when pos is
 // on the last row.
-GridPos Grid_NextCell(const GridShape& shape, GridPos pos) noexcept;
+GridPos NextGridCell(const GridShape& shape, GridPos pos) noexcept;
 
 // Empties every cell of the data rows 1 to 1000, fixed column included, texts
 // and flags, whatever the displayed row count.
-void Grid_ClearRows(CellStore& cells);
+void ClearGridRows(CellStore& cells);
 
 // Column widths fitted to the contents: every column at least 85 pixels, and
 // wider where its widest displayed text (header included) plus 10 needs it.
 // textWidth measures one text in the table's font.
 inline constexpr int kAutoColMinWidth = 85;
-std::vector<int> Grid_AutoColWidth(const CellStore& cells, const GridShape& shape,
-                                   const std::function<int(std::string_view)>& textWidth);
+std::vector<int> FitGridColumnWidths(const CellStore& cells, const GridShape& shape,
+                                     const std::function<int(std::string_view)>& textWidth);
 
 // The same fit kept from one call to the next for one table: the widths of
 // each row are kept with the row's stamp, so a fit measures only the rows

@@ -2,119 +2,122 @@
 
 namespace trevolo {
 
-Struct_Settings Struct_Settings::Defaults()
+InitialValues InitialValues::Defaults()
 {
-    Struct_Settings s;
-    s.Tab = 3;
-    s.Row = 100;
-    s.Col = 10;
-    s.Unit = "MM";
-    s.SpecIndex = 0;
-    s.Keta = 3;
-    s.CpkCheck = true;
-    s.CpkIndex = 1;
-    s.CpCpk = "1.33";
-    s.ChartIndex = 0;
-    s.LimitIndex = 0;
+    InitialValues s;
+    s.sheetCount = 3;
+    s.lots = 100;
+    s.n = 10;
+    s.unit = "MM";
+    s.specKind = 0;
+    s.decimals = 3;
+    s.cpkCheck = true;
+    s.cpkIndex = 1;
+    s.cpCpk = "1.33";
+    s.chartKind = 0;
+    s.limitMethod = 0;
     return s;
 }
 
-Struct_Options Struct_Options::Defaults()
+RuleOptions RuleOptions::Defaults()
 {
-    Struct_Options o;
+    RuleOptions o;
     for (int r = 1; r <= 8; ++r)
         o.setCheck(r, true);
-    o.Chk2Comp1 = 9;
-    o.Chk3Comp1 = 6;
-    o.Chk4Comp1 = 14;
-    o.Chk5Comp1 = 3;
-    o.Chk5Comp2 = 2;
-    o.Chk6Comp1 = 5;
-    o.Chk6Comp2 = 4;
-    o.Chk7Comp1 = 15;
-    o.Chk8Comp1 = 8;
+    o.sameSideRun = 9;
+    o.trendRun = 6;
+    o.alternatingRun = 14;
+    o.beyond2SigmaBlock = 3;
+    o.beyond2SigmaHits = 2;
+    o.beyond1SigmaBlock = 5;
+    o.beyond1SigmaHits = 4;
+    o.within1SigmaRun = 15;
+    o.outside1SigmaRun = 8;
     return o;
 }
 
-bool Struct_Options::check(int rule) const
+bool RuleOptions::check(int rule) const
 {
     switch (rule) {
     case 1:
-        return Check1;
+        return beyondLimits;
     case 2:
-        return Check2;
+        return sameSide;
     case 3:
-        return Check3;
+        return trend;
     case 4:
-        return Check4;
+        return alternating;
     case 5:
-        return Check5;
+        return beyond2Sigma;
     case 6:
-        return Check6;
+        return beyond1Sigma;
     case 7:
-        return Check7;
+        return within1Sigma;
     case 8:
-        return Check8;
+        return outside1Sigma;
     default:
         return false;
     }
 }
 
-void Struct_Options::setCheck(int rule, bool on)
+void RuleOptions::setCheck(int rule, bool on)
 {
     switch (rule) {
     case 1:
-        Check1 = on;
+        beyondLimits = on;
         break;
     case 2:
-        Check2 = on;
+        sameSide = on;
         break;
     case 3:
-        Check3 = on;
+        trend = on;
         break;
     case 4:
-        Check4 = on;
+        alternating = on;
         break;
     case 5:
-        Check5 = on;
+        beyond2Sigma = on;
         break;
     case 6:
-        Check6 = on;
+        beyond1Sigma = on;
         break;
     case 7:
-        Check7 = on;
+        within1Sigma = on;
         break;
     case 8:
-        Check8 = on;
+        outside1Sigma = on;
         break;
     default:
         break;
     }
 }
 
-bool operator==(const Struct_Settings& a, const Struct_Settings& b)
+bool operator==(const InitialValues& a, const InitialValues& b)
 {
-    return a.Tab == b.Tab && a.Row == b.Row && a.Col == b.Col && a.Unit == b.Unit && a.SpecIndex == b.SpecIndex &&
-           a.Keta == b.Keta && a.CpkCheck == b.CpkCheck && a.CpkIndex == b.CpkIndex && a.CpCpk == b.CpCpk &&
-           a.ChartIndex == b.ChartIndex && a.LimitIndex == b.LimitIndex;
+    return a.sheetCount == b.sheetCount && a.lots == b.lots && a.n == b.n && a.unit == b.unit &&
+           a.specKind == b.specKind && a.decimals == b.decimals && a.cpkCheck == b.cpkCheck &&
+           a.cpkIndex == b.cpkIndex && a.cpCpk == b.cpCpk && a.chartKind == b.chartKind &&
+           a.limitMethod == b.limitMethod;
 }
 
-bool operator==(const Struct_Options& a, const Struct_Options& b)
+bool operator==(const RuleOptions& a, const RuleOptions& b)
 {
     for (int r = 1; r <= 8; ++r)
         if (a.check(r) != b.check(r))
             return false;
-    return a.Chk2Comp1 == b.Chk2Comp1 && a.Chk3Comp1 == b.Chk3Comp1 && a.Chk4Comp1 == b.Chk4Comp1 &&
-           a.Chk5Comp1 == b.Chk5Comp1 && a.Chk5Comp2 == b.Chk5Comp2 && a.Chk6Comp1 == b.Chk6Comp1 &&
-           a.Chk6Comp2 == b.Chk6Comp2 && a.Chk7Comp1 == b.Chk7Comp1 && a.Chk8Comp1 == b.Chk8Comp1;
+    return a.sameSideRun == b.sameSideRun && a.trendRun == b.trendRun && a.alternatingRun == b.alternatingRun &&
+           a.beyond2SigmaBlock == b.beyond2SigmaBlock && a.beyond2SigmaHits == b.beyond2SigmaHits &&
+           a.beyond1SigmaBlock == b.beyond1SigmaBlock && a.beyond1SigmaHits == b.beyond1SigmaHits &&
+           a.within1SigmaRun == b.within1SigmaRun && a.outside1SigmaRun == b.outside1SigmaRun;
 }
 
-bool operator==(const Struct_Sheet& a, const Struct_Sheet& b)
+bool operator==(const SheetRecord& a, const SheetRecord& b)
 {
-    return a.Product == b.Product && a.Process == b.Process && a.Mbc == b.Mbc && a.Label == b.Label &&
-           a.Unit == b.Unit && a.SpecKind == b.SpecKind && a.Keta == b.Keta && a.Kupper == b.Kupper &&
-           a.Klower == b.Klower && a.Row == b.Row && a.Col == b.Col && a.HasLists == b.HasLists &&
-           a.CheckList == b.CheckList && a.DataList == b.DataList && a.StoreRefs == b.StoreRefs;
+    return a.product == b.product && a.process == b.process && a.machine == b.machine && a.label == b.label &&
+           a.unit == b.unit && a.specKindText == b.specKindText && a.decimals == b.decimals &&
+           a.upperSpec == b.upperSpec && a.lowerSpec == b.lowerSpec && a.lots == b.lots && a.n == b.n &&
+           a.hasLists == b.hasLists && a.checkList == b.checkList && a.dataList == b.dataList &&
+           a.storeRefs == b.storeRefs;
 }
 
 }  // namespace trevolo

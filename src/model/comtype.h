@@ -76,81 +76,81 @@ inline constexpr int kMaxSheets = 100;
 
 // One element of the workbook: what a sheet stores. The statistics, limits
 // and verdicts are not stored; the judgment commands produce them again.
-struct Struct_Sheet {
-    std::string Product;   // 品種名称
-    std::string Process;   // 工程名称
-    std::string Mbc;       // 装置名称
-    std::string Label;     // 項目名称, also the tab caption
-    std::string Unit;      // 測定単位
-    std::string SpecKind;  // the kind's display text
-    std::string Keta;      // decimals as text "0".."5"
-    std::string Kupper;    // upper specification limit as shown, or empty
-    std::string Klower;    // lower specification limit as shown, or empty
-    std::int32_t Row = 0;  // number of lots
-    std::int32_t Col = 0;  // values per lot (n)
+struct SheetRecord {
+    std::string product;       // 品種名称
+    std::string process;       // 工程名称
+    std::string machine;       // 装置名称
+    std::string label;         // 項目名称, also the tab caption
+    std::string unit;          // 測定単位
+    std::string specKindText;  // the kind's display text
+    std::string decimals;      // decimals as text "0".."5"
+    std::string upperSpec;     // upper specification limit as shown, or empty
+    std::string lowerSpec;     // lower specification limit as shown, or empty
+    std::int32_t lots = 0;     // number of lots
+    std::int32_t n = 0;        // values per lot (n)
     // A sheet whose lists exist is initialised; a newly appended element has
     // none until the next sheet-count change initialises it.
-    bool HasLists = false;
-    std::vector<std::string> CheckList;  // one line per lot: "1" enabled, "0" not
-    std::vector<std::string> DataList;   // one line per lot: label, comma text of values
+    bool hasLists = false;
+    std::vector<std::string> checkList;  // one line per lot: "1" enabled, "0" not
+    std::vector<std::string> dataList;   // one line per lot: label, comma text of values
     // One entry per lot row for a sheet opened from the plant store: the
     // stored lot the row shows (its id, place and content, as the store
     // module writes them), empty for a row that did not come from the store.
     // Kept with the sheet in the crash journal; no exchange file carries it.
-    std::vector<std::string> StoreRefs;
+    std::vector<std::string> storeRefs;
 };
 
-using SheetArray = std::vector<Struct_Sheet>;
+using SheetArray = std::vector<SheetRecord>;
 
 // The initial values for new sheets and for the per-view selections.
-struct Struct_Settings {
-    std::int32_t Tab = 0;
-    std::int32_t Row = 0;
-    std::int32_t Col = 0;
-    std::string Unit;
-    std::int32_t SpecIndex = 0;
-    std::int32_t Keta = 0;
-    bool CpkCheck = false;
-    std::int32_t CpkIndex = 0;
-    std::string CpCpk;
-    std::int32_t ChartIndex = 0;
-    std::int32_t LimitIndex = 0;
+struct InitialValues {
+    std::int32_t sheetCount = 0;
+    std::int32_t lots = 0;
+    std::int32_t n = 0;
+    std::string unit;
+    std::int32_t specKind = 0;
+    std::int32_t decimals = 0;
+    bool cpkCheck = false;
+    std::int32_t cpkIndex = 0;
+    std::string cpCpk;
+    std::int32_t chartKind = 0;
+    std::int32_t limitMethod = 0;
 
     // The values of a first start.
-    static Struct_Settings Defaults();
+    static InitialValues Defaults();
 };
 
 // The SPC rule options: rule N on or off, and the run lengths and counts.
-struct Struct_Options {
-    bool Check1 = false, Check2 = false, Check3 = false, Check4 = false;
-    bool Check5 = false, Check6 = false, Check7 = false, Check8 = false;
-    std::int32_t Chk2Comp1 = 0;
-    std::int32_t Chk3Comp1 = 0;
-    std::int32_t Chk4Comp1 = 0;
-    std::int32_t Chk5Comp1 = 0;
-    std::int32_t Chk5Comp2 = 0;
-    std::int32_t Chk6Comp1 = 0;
-    std::int32_t Chk6Comp2 = 0;
-    std::int32_t Chk7Comp1 = 0;
-    std::int32_t Chk8Comp1 = 0;
+struct RuleOptions {
+    bool beyondLimits = false, sameSide = false, trend = false, alternating = false;
+    bool beyond2Sigma = false, beyond1Sigma = false, within1Sigma = false, outside1Sigma = false;
+    std::int32_t sameSideRun = 0;
+    std::int32_t trendRun = 0;
+    std::int32_t alternatingRun = 0;
+    std::int32_t beyond2SigmaBlock = 0;
+    std::int32_t beyond2SigmaHits = 0;
+    std::int32_t beyond1SigmaBlock = 0;
+    std::int32_t beyond1SigmaHits = 0;
+    std::int32_t within1SigmaRun = 0;
+    std::int32_t outside1SigmaRun = 0;
 
     // The values of a first start (every rule on, the usual run lengths).
-    static Struct_Options Defaults();
+    static RuleOptions Defaults();
 
     bool check(int rule) const;        // rule 1..8
     void setCheck(int rule, bool on);  // rule 1..8
 };
 
-struct TVersion {
-    std::int32_t Major = 0;
-    std::int32_t Minor = 0;
-    std::int32_t Release = 0;
-    std::int32_t Build = 0;
-    std::string VersionText;
+struct ProgramVersion {
+    std::int32_t major = 0;
+    std::int32_t minor = 0;
+    std::int32_t release = 0;
+    std::int32_t build = 0;
+    std::string versionText;
 };
 
-bool operator==(const Struct_Settings&, const Struct_Settings&);
-bool operator==(const Struct_Options&, const Struct_Options&);
-bool operator==(const Struct_Sheet&, const Struct_Sheet&);
+bool operator==(const InitialValues&, const InitialValues&);
+bool operator==(const RuleOptions&, const RuleOptions&);
+bool operator==(const SheetRecord&, const SheetRecord&);
 
 }  // namespace trevolo

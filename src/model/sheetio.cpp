@@ -31,34 +31,34 @@ int SpecKindIndex(std::string_view text) noexcept
     return 0;
 }
 
-void InitSheet(Struct_Sheet& sheet, int position1Based, const Struct_Settings& settings, int lots, int n)
+void InitSheet(SheetRecord& sheet, int position1Based, const InitialValues& settings, int lots, int n)
 {
-    sheet.Product.clear();
-    sheet.Process.clear();
-    sheet.Mbc.clear();
-    sheet.Label = "Sheet" + std::to_string(position1Based);
-    sheet.Unit = settings.Unit;
-    sheet.SpecKind = SpecKindText(settings.SpecIndex);
-    sheet.Keta = std::to_string(settings.Keta);
-    sheet.Kupper.clear();
-    sheet.Klower.clear();
-    sheet.Row = lots;
-    sheet.Col = n;
-    sheet.HasLists = true;
-    sheet.CheckList.clear();
-    sheet.DataList.clear();
+    sheet.product.clear();
+    sheet.process.clear();
+    sheet.machine.clear();
+    sheet.label = "Sheet" + std::to_string(position1Based);
+    sheet.unit = settings.unit;
+    sheet.specKindText = SpecKindText(settings.specKind);
+    sheet.decimals = std::to_string(settings.decimals);
+    sheet.upperSpec.clear();
+    sheet.lowerSpec.clear();
+    sheet.lots = lots;
+    sheet.n = n;
+    sheet.hasLists = true;
+    sheet.checkList.clear();
+    sheet.dataList.clear();
 }
 
-void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, int n, Struct_Sheet& sheet)
+void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, int n, SheetRecord& sheet)
 {
     lots = std::clamp(lots, 0, std::min(ctrl.rows(), edit.rows()) - 1);
     n = std::clamp(n, 0, edit.columns());
-    sheet.HasLists = true;
-    sheet.CheckList.assign(static_cast<size_t>(lots), std::string());
-    sheet.DataList.assign(static_cast<size_t>(lots), std::string());
+    sheet.hasLists = true;
+    sheet.checkList.assign(static_cast<size_t>(lots), std::string());
+    sheet.dataList.assign(static_cast<size_t>(lots), std::string());
     for (int r = 1; r <= lots; ++r) {
-        sheet.CheckList[static_cast<size_t>(r - 1)] = ctrl.flag(1, r) ? "1" : "0";
-        sheet.DataList[static_cast<size_t>(r - 1)] = StoredDataLine(ctrl, edit, r, n);
+        sheet.checkList[static_cast<size_t>(r - 1)] = ctrl.flag(1, r) ? "1" : "0";
+        sheet.dataList[static_cast<size_t>(r - 1)] = StoredDataLine(ctrl, edit, r, n);
     }
 }
 
@@ -75,12 +75,12 @@ namespace {
 // LoadListsToTables, calling rowLoaded(r) once row r of the measurement
 // table has its values.
 template <typename RowLoaded>
-void LoadRows(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc, CellStore& spc,
+void LoadRows(const SheetRecord& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc, CellStore& spc,
               RowLoaded&& rowLoaded)
 {
     const int lastRow = ctrl.rows() - 1;
     int r = 1;
-    for (const std::string& line : sheet.CheckList) {
+    for (const std::string& line : sheet.checkList) {
         if (r > lastRow)
             break;
         ctrl.setFlag(1, r++, line == "1");
@@ -89,7 +89,7 @@ void LoadRows(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit
     n = std::clamp(n, 0, edit.columns());
     std::string scratch;
     r = 1;
-    for (const std::string& line : sheet.DataList) {
+    for (const std::string& line : sheet.dataList) {
         if (r > lastRow || r >= edit.rows())
             break;
         DataLineParts parts = DataLineSplit(line);
@@ -146,13 +146,13 @@ bool NormaliseRows(CellStore& edit, int decimals, int first, int last, Normalise
 
 }  // namespace
 
-void LoadListsToTables(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+void LoadListsToTables(const SheetRecord& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
                        CellStore& spc)
 {
     LoadRows(sheet, n, ctrl, edit, calc, spc, [](int) {});
 }
 
-NormaliseResult LoadAndNormalise(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+NormaliseResult LoadAndNormalise(const SheetRecord& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
                                  CellStore& spc, int decimals, NormalisedValues* values)
 {
     if (values) {
@@ -170,9 +170,9 @@ NormaliseResult LoadAndNormalise(const Struct_Sheet& sheet, int n, CellStore& ct
         if (result.ok && NormaliseRows(edit, decimals, r, r + 1, result, values))
             next = r + 1;
     });
-    if (!sheet.DataList.empty() && result.ok)
+    if (!sheet.dataList.empty() && result.ok)
         NormaliseRows(edit, decimals, next, edit.rows(), result, values);
-    if (values && (sheet.DataList.empty() || !result.ok))
+    if (values && (sheet.dataList.empty() || !result.ok))
         values->values.clear();
     return result;
 }

@@ -21,21 +21,21 @@ int SpecKindIndex(std::string_view text) noexcept;
 // Initialises a sheet element: empty names and limits, the item name
 // "Sheet<position>", the initial values of settings, lots and n as given,
 // new empty lists.
-void InitSheet(Struct_Sheet& sheet, int position1Based, const Struct_Settings& settings, int lots, int n);
+void InitSheet(SheetRecord& sheet, int position1Based, const InitialValues& settings, int lots, int n);
 
 // Writes the displayed rows 1..lots of the lot table (flags) and of the
 // measurement table (label and the comma text of columns 0..n-1) into the
 // sheet's lists, replacing what they held.
-void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, int n, Struct_Sheet& sheet);
-// Row r's line of DataList as StoreTablesToSheet writes it.
+void StoreTablesToSheet(const CellStore& ctrl, const CellStore& edit, int lots, int n, SheetRecord& sheet);
+// Row r's line of dataList as StoreTablesToSheet writes it.
 std::string StoredDataLine(const CellStore& ctrl, const CellStore& edit, int r, int n);
 
-// Fills the tables from the sheet's lists: the lot flags from CheckList (a line
+// Fills the tables from the sheet's lists: the lot flags from checkList (a line
 // other than "1" clears the flag; rows beyond the list keep theirs), and from
-// DataList the lot label of each row into column 0 of the lot, statistics and
+// dataList the lot label of each row into column 0 of the lot, statistics and
 // SPC tables and the values into the measurement table (items beyond n are
 // dropped). Lines beyond the last data row of the tables are ignored.
-void LoadListsToTables(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+void LoadListsToTables(const SheetRecord& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
                        CellStore& spc);
 
 // The normalisation pass over the measurement table, row by row from row 1,
@@ -64,7 +64,7 @@ struct NormalisedValues {
 
 // LoadListsToTables followed, when the sheet has data lines, by
 // NormaliseValues, in one pass; values, when given, receives the numbers.
-NormaliseResult LoadAndNormalise(const Struct_Sheet& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
+NormaliseResult LoadAndNormalise(const SheetRecord& sheet, int n, CellStore& ctrl, CellStore& edit, CellStore& calc,
                                  CellStore& spc, int decimals, NormalisedValues* values = nullptr);
 
 // Rewrites one cell text as a fixed-point number with the given decimals.

@@ -123,7 +123,7 @@ void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, i
     }
 }
 
-SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l, const Struct_Options& o)
+SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l, const RuleOptions& o)
 {
     const size_t n = values.size();
     SpcSideMarks m;
@@ -147,7 +147,7 @@ SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
         const double v = values[i];
 
         // Rule 1: beyond the 3σ lines.
-        m.rule[0][i] = !o.Check1 ? SpcMark::Off : (v > l.U3 || v < l.L3) ? SpcMark::Abnormal : SpcMark::Normal;
+        m.rule[0][i] = !o.beyondLimits ? SpcMark::Off : (v > l.U3 || v < l.L3) ? SpcMark::Abnormal : SpcMark::Normal;
 
         // Rule 2: a value on the centre line ends both runs.
         if (v > l.CL) {
@@ -159,9 +159,9 @@ SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
         } else {
             above = below = 0;
         }
-        if (!o.Check2) {
+        if (!o.sameSide) {
             m.rule[1][i] = SpcMark::Off;
-        } else if (above < o.Chk2Comp1 && below < o.Chk2Comp1) {
+        } else if (above < o.sameSideRun && below < o.sameSideRun) {
             m.rule[1][i] = SpcMark::Normal;
         } else {
             m.rule[1][i] = SpcMark::Abnormal;
@@ -198,18 +198,18 @@ SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
             }
         }
 
-        if (!o.Check3) {
+        if (!o.trend) {
             m.rule[2][i] = SpcMark::Off;
-        } else if (rises < o.Chk3Comp1 && falls < o.Chk3Comp1) {
+        } else if (rises < o.trendRun && falls < o.trendRun) {
             m.rule[2][i] = SpcMark::Normal;
         } else {
             m.rule[2][i] = SpcMark::Abnormal;
             rises = falls = 0;
         }
 
-        if (!o.Check4) {
+        if (!o.alternating) {
             m.rule[3][i] = SpcMark::Off;
-        } else if (alternations < o.Chk4Comp1) {
+        } else if (alternations < o.alternatingRun) {
             m.rule[3][i] = SpcMark::Normal;
         } else {
             m.rule[3][i] = SpcMark::Abnormal;
@@ -220,10 +220,10 @@ SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
         previous = v;
     }
 
-    JudgeZoneRule(o.Check5, zones, kHitBeyond2Sigma, o.Chk5Comp2, o.Chk5Comp1, m.rule[4]);
-    JudgeZoneRule(o.Check6, zones, kHitBeyond1Sigma, o.Chk6Comp2, o.Chk6Comp1, m.rule[5]);
-    JudgeZoneRule(o.Check7, zones, kHitWithin1Sigma, o.Chk7Comp1, o.Chk7Comp1, m.rule[6]);
-    JudgeZoneRule(o.Check8, zones, kHitBeyond1Sigma, o.Chk8Comp1, o.Chk8Comp1, m.rule[7]);
+    JudgeZoneRule(o.beyond2Sigma, zones, kHitBeyond2Sigma, o.beyond2SigmaHits, o.beyond2SigmaBlock, m.rule[4]);
+    JudgeZoneRule(o.beyond1Sigma, zones, kHitBeyond1Sigma, o.beyond1SigmaHits, o.beyond1SigmaBlock, m.rule[5]);
+    JudgeZoneRule(o.within1Sigma, zones, kHitWithin1Sigma, o.within1SigmaRun, o.within1SigmaRun, m.rule[6]);
+    JudgeZoneRule(o.outside1Sigma, zones, kHitBeyond1Sigma, o.outside1SigmaRun, o.outside1SigmaRun, m.rule[7]);
     return m;
 }
 
@@ -297,7 +297,7 @@ namespace {
 
 template <class LineTexts>
 void JudgeSide(SpcTable& table, SpcSide side, const LineTexts& lineTexts, std::span<const std::string> valueTexts,
-               const Struct_Options& options)
+               const RuleOptions& options)
 {
     if (static_cast<int>(valueTexts.size()) != table.lots())
         throw std::invalid_argument("JudgeSpcSide: one value per lot row");
@@ -310,13 +310,13 @@ void JudgeSide(SpcTable& table, SpcSide side, const LineTexts& lineTexts, std::s
 }  // namespace
 
 void JudgeSpcSide(SpcTable& table, const SpcXLineTexts& lines, std::span<const std::string> valueTexts,
-                  const Struct_Options& options)
+                  const RuleOptions& options)
 {
     JudgeSide(table, SpcSide::X, lines, valueTexts, options);
 }
 
 void JudgeSpcSide(SpcTable& table, const SpcDispersionLineTexts& lines, std::span<const std::string> valueTexts,
-                  const Struct_Options& options)
+                  const RuleOptions& options)
 {
     JudgeSide(table, SpcSide::Dispersion, lines, valueTexts, options);
 }
@@ -326,7 +326,7 @@ bool SetSpcVerdicts(SpcTable& table)
     return table.writeVerdicts();
 }
 
-SpcJudgment JudgeSpc(const SpcInput& input, const Struct_Options& options)
+SpcJudgment JudgeSpc(const SpcInput& input, const RuleOptions& options)
 {
     SpcJudgment j;
     j.table = SpcTable(input.labels);

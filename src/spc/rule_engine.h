@@ -143,7 +143,7 @@ struct SpcSideMarks {
 // All eight rules over converted lot values. Rules 2 to 4 mark only the lot
 // at which a run completes and count again from nothing after a mark;
 // rules 5 to 8 as JudgeZoneRule. Never throws for any option values.
-SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& lines, const Struct_Options& options);
+SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& lines, const RuleOptions& options);
 
 // --- The SPC table ---------------------------------------------------------
 
@@ -183,9 +183,9 @@ private:
 // is blank or not a number, leaving the table unchanged; throws
 // std::invalid_argument when the number of texts differs from table.lots().
 void JudgeSpcSide(SpcTable& table, const SpcXLineTexts& lines, std::span<const std::string> valueTexts,
-                  const Struct_Options& options);
+                  const RuleOptions& options);
 void JudgeSpcSide(SpcTable& table, const SpcDispersionLineTexts& lines, std::span<const std::string> valueTexts,
-                  const Struct_Options& options);
+                  const RuleOptions& options);
 
 // Column 17: "×異常あり" for a lot row with a "×" in columns 1 to 16, else
 // "○異常なし". Returns true when at least one lot is abnormal.
@@ -229,6 +229,6 @@ struct SpcJudgment {
 // X side, then the R/S/Rs side, then the verdicts; stops at the first
 // conversion error, or before the S side at the first lot without a
 // standard deviation. Does not throw ConvertError.
-SpcJudgment JudgeSpc(const SpcInput& input, const Struct_Options& options);
+SpcJudgment JudgeSpc(const SpcInput& input, const RuleOptions& options);
 
 }  // namespace trevolo

@@ -7,13 +7,13 @@ namespace trevolo {
 namespace {
 
 // The field each list edits, in list order.
-constexpr std::int32_t Struct_Options::*kListFields[kRuleListCount] = {
-    &Struct_Options::Chk2Comp1, &Struct_Options::Chk3Comp1, &Struct_Options::Chk4Comp1,
-    &Struct_Options::Chk5Comp1, &Struct_Options::Chk5Comp2, &Struct_Options::Chk6Comp1,
-    &Struct_Options::Chk6Comp2, &Struct_Options::Chk7Comp1, &Struct_Options::Chk8Comp1,
+constexpr std::int32_t RuleOptions::*kListFields[kRuleListCount] = {
+    &RuleOptions::sameSideRun,       &RuleOptions::trendRun,         &RuleOptions::alternatingRun,
+    &RuleOptions::beyond2SigmaBlock, &RuleOptions::beyond2SigmaHits, &RuleOptions::beyond1SigmaBlock,
+    &RuleOptions::beyond1SigmaHits,  &RuleOptions::within1SigmaRun,  &RuleOptions::outside1SigmaRun,
 };
 
-std::int32_t Struct_Options::*ListField(int list)
+std::int32_t RuleOptions::*ListField(int list)
 {
     if (list < 0 || list >= kRuleListCount)
         throw std::out_of_range("rule list index");
@@ -22,12 +22,12 @@ std::int32_t Struct_Options::*ListField(int list)
 
 }  // namespace
 
-std::int32_t& RuleListValue(Struct_Options& o, int list)
+std::int32_t& RuleListValue(RuleOptions& o, int list)
 {
     return o.*ListField(list);
 }
 
-std::int32_t RuleListValue(const Struct_Options& o, int list)
+std::int32_t RuleListValue(const RuleOptions& o, int list)
 {
     return o.*ListField(list);
 }
@@ -45,25 +45,25 @@ int RuleListItemIndex(int list, int value) noexcept
 
 int RuleListDefault(int list)
 {
-    return RuleListValue(Struct_Options::Defaults(), list);
+    return RuleListValue(RuleOptions::Defaults(), list);
 }
 
-std::optional<int> ValidateRuleOptions(const Struct_Options& o)
+std::optional<int> ValidateRuleOptions(const RuleOptions& o)
 {
     for (int list = 0; list < kRuleListCount; ++list)
         if (RuleListItemIndex(list, RuleListValue(o, list)) < 0)
             return list;
-    if (o.Chk5Comp1 < o.Chk5Comp2)
-        return ListChk5Comp1;
-    if (o.Chk6Comp1 < o.Chk6Comp2)
-        return ListChk6Comp1;
+    if (o.beyond2SigmaBlock < o.beyond2SigmaHits)
+        return ListBeyond2SigmaBlock;
+    if (o.beyond1SigmaBlock < o.beyond1SigmaHits)
+        return ListBeyond1SigmaBlock;
     return std::nullopt;
 }
 
-Struct_Options WithDefaultRuleValues(const Struct_Options& options)
+RuleOptions WithDefaultRuleValues(const RuleOptions& options)
 {
-    Struct_Options result = options;
-    const Struct_Options defaults = Struct_Options::Defaults();
+    RuleOptions result = options;
+    const RuleOptions defaults = RuleOptions::Defaults();
     for (int list = 0; list < kRuleListCount; ++list)
         RuleListValue(result, list) = RuleListValue(defaults, list);
     return result;

@@ -27,15 +27,15 @@ inline constexpr const char* kRuleCaptions[8] = {
 
 // The nine lists, in the order of their rows (and of the dialog's lists).
 enum RuleList : int {
-    ListChk2Comp1 = 0,  // rule 2: run length on one side of the centre line
-    ListChk3Comp1,      // rule 3: consecutive rises or falls
-    ListChk4Comp1,      // rule 4: alternating moves
-    ListChk5Comp1,      // rule 5: block length
-    ListChk5Comp2,      // rule 5: hits beyond ±2σ in a block
-    ListChk6Comp1,      // rule 6: block length
-    ListChk6Comp2,      // rule 6: hits beyond ±1σ in a block
-    ListChk7Comp1,      // rule 7: block length = hits within ±1σ
-    ListChk8Comp1,      // rule 8: block length = hits beyond ±1σ
+    ListSameSideRun = 0,    // rule 2: run length on one side of the centre line
+    ListTrendRun,           // rule 3: consecutive rises or falls
+    ListAlternatingRun,     // rule 4: alternating moves
+    ListBeyond2SigmaBlock,  // rule 5: block length
+    ListBeyond2SigmaHits,   // rule 5: hits beyond ±2σ in a block
+    ListBeyond1SigmaBlock,  // rule 6: block length
+    ListBeyond1SigmaHits,   // rule 6: hits beyond ±1σ in a block
+    ListWithin1SigmaRun,    // rule 7: block length = hits within ±1σ
+    ListOutside1SigmaRun,   // rule 8: block length = hits beyond ±1σ
 };
 inline constexpr int kRuleListCount = 9;
 
@@ -58,29 +58,29 @@ inline constexpr std::array<RuleListInfo, kRuleListCount> kRuleLists = {{
     {8, 0, "cmbOption8", {6, 7, 8, 9, 10}},
 }};
 
-// The field of Struct_Options that a list edits.
-std::int32_t& RuleListValue(Struct_Options& options, int list);
-std::int32_t RuleListValue(const Struct_Options& options, int list);
+// The field of RuleOptions that a list edits.
+std::int32_t& RuleListValue(RuleOptions& options, int list);
+std::int32_t RuleListValue(const RuleOptions& options, int list);
 
 // Position of value among the list's items, or -1 when it is not one of them
 // (possible only for a value edited by hand in the stored settings).
 int RuleListItemIndex(int list, int value) noexcept;
 
-// The usual value of a list (Struct_Options::Defaults()).
+// The usual value of a list (RuleOptions::Defaults()).
 int RuleListDefault(int list);
 
 // The check made before the options are stored. Returns the list the user
 // must correct, or nothing when the options may be stored:
 //   - first, a list whose value is not one of its items (a list left without
 //     a selection), in list order;
-//   - then rule 5: a block length smaller than its hit count -> ListChk5Comp1;
-//   - then rule 6 likewise -> ListChk6Comp1.
+//   - then rule 5: a block length smaller than its hit count -> ListBeyond2SigmaBlock;
+//   - then rule 6 likewise -> ListBeyond1SigmaBlock.
 // A block length equal to the hit count is accepted. The message to show is
 // kRuleOptionsInvalidMessage in every case.
-std::optional<int> ValidateRuleOptions(const Struct_Options& options);
+std::optional<int> ValidateRuleOptions(const RuleOptions& options);
 
 // The options with the nine run lengths and counts at their usual values;
 // the rule switches are kept as they are.
-Struct_Options WithDefaultRuleValues(const Struct_Options& options);
+RuleOptions WithDefaultRuleValues(const RuleOptions& options);
 
 }  // namespace trevolo

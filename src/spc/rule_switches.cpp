@@ -69,9 +69,9 @@ std::string Usage(int rule)
 
 }  // namespace
 
-bool ParseRuleSpec(std::string_view text, Struct_Options& out, std::string& error)
+bool ParseRuleSpec(std::string_view text, RuleOptions& out, std::string& error)
 {
-    Struct_Options o = WithDefaultRuleValues(Struct_Options{});
+    RuleOptions o = WithDefaultRuleValues(RuleOptions{});
     for (int rule = 1; rule <= 8; ++rule)
         o.setCheck(rule, false);
     std::array<bool, 9> named{};
@@ -144,7 +144,7 @@ bool ParseRuleSpec(std::string_view text, Struct_Options& out, std::string& erro
     return true;
 }
 
-std::string FormatRuleSpec(const Struct_Options& options)
+std::string FormatRuleSpec(const RuleOptions& options)
 {
     std::string s;
     for (int rule = 1; rule <= 8; ++rule) {

@@ -24,10 +24,10 @@ inline constexpr const char* kDefaultRuleSpec = "1,2:9,3:6,4:14,5:3/2,6:5/4,7:15
 // Reads the text into out (switches and the nine values; the values of the
 // rules switched off are the usual ones). On a fault returns false with a
 // message naming the item and what is allowed, and leaves out unchanged.
-bool ParseRuleSpec(std::string_view text, Struct_Options& out, std::string& error);
+bool ParseRuleSpec(std::string_view text, RuleOptions& out, std::string& error);
 
 // The notation of the options: the rules switched on in order, with their
 // values.
-std::string FormatRuleSpec(const Struct_Options& options);
+std::string FormatRuleSpec(const RuleOptions& options);
 
 }  // namespace trevolo

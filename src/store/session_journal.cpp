@@ -73,55 +73,55 @@ bool GetList(std::string_view& in, std::vector<std::string>& list)
 
 }  // namespace
 
-std::string EncodeSheet(const Struct_Sheet& s)
+std::string EncodeSheet(const SheetRecord& s)
 {
     std::string out;
     size_t size = 256;
-    for (const std::string& l : s.DataList)
+    for (const std::string& l : s.dataList)
         size += l.size() + 8;
-    out.reserve(size + s.CheckList.size() * 4);
+    out.reserve(size + s.checkList.size() * 4);
     Put(out, kSheetTag);
-    for (const std::string* t :
-         {&s.Product, &s.Process, &s.Mbc, &s.Label, &s.Unit, &s.SpecKind, &s.Keta, &s.Kupper, &s.Klower})
+    for (const std::string* t : {&s.product, &s.process, &s.machine, &s.label, &s.unit, &s.specKindText, &s.decimals,
+                                 &s.upperSpec, &s.lowerSpec})
         Put(out, *t);
-    PutInt(out, s.Row);
-    PutInt(out, s.Col);
-    PutInt(out, s.HasLists ? 1 : 0);
-    PutInt(out, static_cast<long long>(s.CheckList.size()));
-    for (const std::string& l : s.CheckList)
+    PutInt(out, s.lots);
+    PutInt(out, s.n);
+    PutInt(out, s.hasLists ? 1 : 0);
+    PutInt(out, static_cast<long long>(s.checkList.size()));
+    for (const std::string& l : s.checkList)
         Put(out, l);
-    PutInt(out, static_cast<long long>(s.DataList.size()));
-    for (const std::string& l : s.DataList)
+    PutInt(out, static_cast<long long>(s.dataList.size()));
+    for (const std::string& l : s.dataList)
         Put(out, l);
     // The stored lots of a sheet opened from the plant store follow; a sheet
     // without them is written as before.
-    if (!s.StoreRefs.empty()) {
-        PutInt(out, static_cast<long long>(s.StoreRefs.size()));
-        for (const std::string& l : s.StoreRefs)
+    if (!s.storeRefs.empty()) {
+        PutInt(out, static_cast<long long>(s.storeRefs.size()));
+        for (const std::string& l : s.storeRefs)
             Put(out, l);
     }
     return out;
 }
 
-std::optional<Struct_Sheet> DecodeSheet(const std::string& text)
+std::optional<SheetRecord> DecodeSheet(const std::string& text)
 {
     std::string_view in = text;
     std::string tag;
     if (!Get(in, tag) || tag != kSheetTag)
         return std::nullopt;
-    Struct_Sheet s;
-    for (std::string* t :
-         {&s.Product, &s.Process, &s.Mbc, &s.Label, &s.Unit, &s.SpecKind, &s.Keta, &s.Kupper, &s.Klower})
+    SheetRecord s;
+    for (std::string* t : {&s.product, &s.process, &s.machine, &s.label, &s.unit, &s.specKindText, &s.decimals,
+                           &s.upperSpec, &s.lowerSpec})
         if (!Get(in, *t))
             return std::nullopt;
     long long row = 0, col = 0, lists = 0;
     if (!GetInt(in, row) || !GetInt(in, col) || !GetInt(in, lists) || row < 0 || row > kMaxLots || col < 0 ||
         col > kMaxN)
         return std::nullopt;
-    s.Row = static_cast<std::int32_t>(row);
-    s.Col = static_cast<std::int32_t>(col);
-    s.HasLists = lists != 0;
-    if (!GetList(in, s.CheckList) || !GetList(in, s.DataList) || (!in.empty() && !GetList(in, s.StoreRefs)) ||
+    s.lots = static_cast<std::int32_t>(row);
+    s.n = static_cast<std::int32_t>(col);
+    s.hasLists = lists != 0;
+    if (!GetList(in, s.checkList) || !GetList(in, s.dataList) || (!in.empty() && !GetList(in, s.storeRefs)) ||
         !in.empty())
         return std::nullopt;
     return s;
@@ -131,15 +131,15 @@ std::string EncodeHeader(const SheetHeader& h)
 {
     std::string out;
     Put(out, kHeaderTag);
-    for (const std::string* t : {&h.product, &h.process, &h.mbc, &h.label, &h.unit})
+    for (const std::string* t : {&h.product, &h.process, &h.machine, &h.label, &h.unit})
         Put(out, *t);
     Put(out, SpecKindText(IndexOf(h.specKind)));
-    for (const std::string* t : {&h.keta, &h.upper, &h.lower})
+    for (const std::string* t : {&h.decimals, &h.upper, &h.lower})
         Put(out, *t);
     return out;
 }
 
-bool ApplyHeader(const std::string& text, Struct_Sheet& s)
+bool ApplyHeader(const std::string& text, SheetRecord& s)
 {
     std::string_view in = text;
     std::string tag;
@@ -151,15 +151,15 @@ bool ApplyHeader(const std::string& text, Struct_Sheet& s)
             return false;
     if (!in.empty())
         return false;
-    s.Product = std::move(t[0]);
-    s.Process = std::move(t[1]);
-    s.Mbc = std::move(t[2]);
-    s.Label = std::move(t[3]);
-    s.Unit = std::move(t[4]);
-    s.SpecKind = std::move(t[5]);
-    s.Keta = std::move(t[6]);
-    s.Kupper = std::move(t[7]);
-    s.Klower = std::move(t[8]);
+    s.product = std::move(t[0]);
+    s.process = std::move(t[1]);
+    s.machine = std::move(t[2]);
+    s.label = std::move(t[3]);
+    s.unit = std::move(t[4]);
+    s.specKindText = std::move(t[5]);
+    s.decimals = std::move(t[6]);
+    s.upperSpec = std::move(t[7]);
+    s.lowerSpec = std::move(t[8]);
     return true;
 }
 
@@ -174,7 +174,7 @@ std::optional<RecoveredWorkbook> ComposeWorkbook(const JournalContent& c)
     for (const auto& [index, text] : c.sheets) {
         if (index < 0 || index >= count)
             continue;
-        std::optional<Struct_Sheet> s = DecodeSheet(text);
+        std::optional<SheetRecord> s = DecodeSheet(text);
         if (!s)
             return std::nullopt;
         w.sheets[static_cast<size_t>(index)] = std::move(*s);
@@ -184,12 +184,12 @@ std::optional<RecoveredWorkbook> ComposeWorkbook(const JournalContent& c)
     // of its latest record.
     std::map<int, std::vector<const JournalEntry*>> bySheet;
     for (const JournalEntry& e : c.entries)
-        if (e.sheet >= 0 && e.sheet < count && w.sheets[static_cast<size_t>(e.sheet)].HasLists)
+        if (e.sheet >= 0 && e.sheet < count && w.sheets[static_cast<size_t>(e.sheet)].hasLists)
             bySheet[e.sheet].push_back(&e);
     for (const auto& [index, edits] : bySheet) {
-        Struct_Sheet& s = w.sheets[static_cast<size_t>(index)];
-        const int lots = std::clamp<int>(s.Row, 0, kMaxLots);
-        const int n = std::clamp<int>(s.Col, 0, kMaxN);
+        SheetRecord& s = w.sheets[static_cast<size_t>(index)];
+        const int lots = std::clamp<int>(s.lots, 0, kMaxLots);
+        const int n = std::clamp<int>(s.n, 0, kMaxN);
         CellStore ctrl(2), edit(kMaxN), calc(1), spc(1);
         LoadListsToTables(s, n, ctrl, edit, calc, spc);
         for (const JournalEntry* e : edits) {
@@ -277,9 +277,9 @@ void SessionJournal::writeShownRecord()
     const int shown = shownSheet ? shownSheet() : -1;
     if (shown < 0 || failed_)
         return;
-    Struct_Sheet record;
+    SheetRecord record;
     session_.store(record);
-    record.HasLists = true;
+    record.hasLists = true;
     const bool own = depth_ == 0;
     if (!ensureTransaction())
         return;

@@ -28,15 +28,15 @@ namespace trevolo {
 
 // A sheet record as the journal keeps it, and back; nullopt when the text is
 // not a whole record.
-std::string EncodeSheet(const Struct_Sheet& sheet);
-std::optional<Struct_Sheet> DecodeSheet(const std::string& text);
+std::string EncodeSheet(const SheetRecord& sheet);
+std::optional<SheetRecord> DecodeSheet(const std::string& text);
 // The header texts of the shown sheet, and how they are put into a record.
 std::string EncodeHeader(const SheetHeader& header);
-bool ApplyHeader(const std::string& text, Struct_Sheet& sheet);
+bool ApplyHeader(const std::string& text, SheetRecord& sheet);
 
 // The workbook as it stood at the last change the journal holds.
 struct RecoveredWorkbook {
-    SheetArray sheets;  // a sheet never written has no lists (HasLists false)
+    SheetArray sheets;  // a sheet never written has no lists (hasLists false)
     int shown = -1;
     bool empty() const { return sheets.empty(); }
 };

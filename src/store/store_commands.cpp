@@ -20,14 +20,14 @@
 
 namespace trevolo {
 
-Characteristic CharacteristicOf(const Struct_Sheet& sheet)
+Characteristic CharacteristicOf(const SheetRecord& sheet)
 {
-    return {sheet.Product, sheet.Process, sheet.Mbc, sheet.Label};
+    return {sheet.product, sheet.process, sheet.machine, sheet.label};
 }
 
-Specification SpecificationOf(const Struct_Sheet& sheet)
+Specification SpecificationOf(const SheetRecord& sheet)
 {
-    return {sheet.Unit, sheet.SpecKind, sheet.Keta, sheet.Kupper, sheet.Klower};
+    return {sheet.unit, sheet.specKindText, sheet.decimals, sheet.upperSpec, sheet.lowerSpec};
 }
 
 std::string SameValues(std::string_view values, int decimals)
@@ -48,44 +48,44 @@ std::string SameLotContent(const std::string& label, bool enabled, std::string_v
     return LotContentOf(label, enabled, SameValues(values, decimals));
 }
 
-std::vector<SheetLot> SheetLotsOf(const Struct_Sheet& sheet)
+std::vector<SheetLot> SheetLotsOf(const SheetRecord& sheet)
 {
-    const int decimals = ShownDecimals(sheet.Keta);
+    const int decimals = ShownDecimals(sheet.decimals);
     std::vector<SheetLot> lots;
-    const size_t rows = std::min(sheet.DataList.size(), static_cast<size_t>(std::max(sheet.Row, 0)));
+    const size_t rows = std::min(sheet.dataList.size(), static_cast<size_t>(std::max(sheet.lots, 0)));
     for (size_t r = 0; r < rows; ++r) {
-        const DataLineParts parts = DataLineSplit(sheet.DataList[r]);
+        const DataLineParts parts = DataLineSplit(sheet.dataList[r]);
         std::vector<std::string> cells = CommaTextSplit(parts.values);
-        if (sheet.Col > 0 && cells.size() > static_cast<size_t>(sheet.Col))
-            cells.resize(static_cast<size_t>(sheet.Col));
+        if (sheet.n > 0 && cells.size() > static_cast<size_t>(sheet.n))
+            cells.resize(static_cast<size_t>(sheet.n));
         if (std::all_of(cells.begin(), cells.end(), [](const std::string& c) { return c.empty(); }))
             continue;
         SheetLot lot;
         lot.label = parts.label;
-        lot.enabled = r >= sheet.CheckList.size() || sheet.CheckList[r] != "0";
+        lot.enabled = r >= sheet.checkList.size() || sheet.checkList[r] != "0";
         lot.values = CommaTextJoin(cells);
         lot.valueCount = static_cast<std::int32_t>(cells.size());
         lot.row = static_cast<std::int32_t>(r);
-        if (r < sheet.StoreRefs.size() &&
-            DecodeStoredRef(sheet.StoreRefs[r], lot.storedId, lot.storedOrderKey, lot.storedContent))
+        if (r < sheet.storeRefs.size() &&
+            DecodeStoredRef(sheet.storeRefs[r], lot.storedId, lot.storedOrderKey, lot.storedContent))
             lot.shownContent = SameLotContent(lot.label, lot.enabled, lot.values, decimals);
         lots.push_back(std::move(lot));
     }
     return lots;
 }
 
-Struct_Sheet SheetFromHistory(const Characteristic& characteristic, const LotHistory& history, int minLots)
+SheetRecord SheetFromHistory(const Characteristic& characteristic, const LotHistory& history, int minLots)
 {
-    Struct_Sheet s;
-    s.Product = characteristic.product;
-    s.Process = characteristic.process;
-    s.Mbc = characteristic.machine;
-    s.Label = characteristic.item;
-    s.Unit = history.specification.unit;
-    s.SpecKind = history.specification.kind;
-    s.Keta = history.specification.decimals.empty() ? "3" : history.specification.decimals;
-    s.Kupper = history.specification.upper;
-    s.Klower = history.specification.lower;
+    SheetRecord s;
+    s.product = characteristic.product;
+    s.process = characteristic.process;
+    s.machine = characteristic.machine;
+    s.label = characteristic.item;
+    s.unit = history.specification.unit;
+    s.specKindText = history.specification.kind;
+    s.decimals = history.specification.decimals.empty() ? "3" : history.specification.decimals;
+    s.upperSpec = history.specification.upper;
+    s.lowerSpec = history.specification.lower;
     // The newest lots that fit a sheet.
     const size_t skip = history.lots.size() > static_cast<size_t>(kMaxLots) ? history.lots.size() - kMaxLots : 0;
     int n = kMinN;
@@ -95,17 +95,17 @@ Struct_Sheet SheetFromHistory(const Characteristic& characteristic, const LotHis
         n = std::max(n, static_cast<int>(cells.back().size()));
     }
     n = std::min(n, kMaxN);
-    s.Col = n;
-    s.Row = std::clamp(static_cast<int>(cells.size()), std::clamp(minLots, kMinLots, kMaxLots), kMaxLots);
-    s.HasLists = true;
-    const int decimals = ShownDecimals(s.Keta);
+    s.n = n;
+    s.lots = std::clamp(static_cast<int>(cells.size()), std::clamp(minLots, kMinLots, kMaxLots), kMaxLots);
+    s.hasLists = true;
+    const int decimals = ShownDecimals(s.decimals);
     for (size_t i = 0; i < cells.size(); ++i) {
         cells[i].resize(static_cast<size_t>(n));
         const StoredLot& lot = history.lots[skip + i];
-        s.CheckList.push_back(lot.enabled ? "1" : "0");
-        s.DataList.push_back(DataLineJoin(lot.label, cells[i].data(), cells[i].size()));
-        s.StoreRefs.push_back(
-            EncodeStoredRef(lot.id, lot.orderKey, SameLotContent(lot.label, lot.enabled, lot.values, decimals)));
+        s.checkList.push_back(lot.enabled ? "1" : "0");
+        s.dataList.push_back(DataLineJoin(lot.label, cells[i].data(), cells[i].size()));
+        s.storeRefs.push_back(EncodeStoredRef(lot.id, lot.orderKey,
+                                              SameLotContent(lot.label, lot.enabled, lot.values, decimals)));
     }
     return s;
 }
@@ -173,17 +173,19 @@ void Finish(Outbox& outbox, const StoreLocation& where, PublishReport& report)
 std::string MissingCharacteristicText(const SheetArray& sheets)
 {
     std::string text;
-    for (const Struct_Sheet& sheet : sheets) {
+    for (const SheetRecord& sheet : sheets) {
         if (SheetLotsOf(sheet).empty())
             continue;
-        const std::pair<const std::string*, const char*> fields[] = {
-            {&sheet.Product, "品種名称"}, {&sheet.Process, "工程名称"}, {&sheet.Mbc, "装置名称"}, {&sheet.Label, "項目名称"}};
+        const std::pair<const std::string*, const char*> fields[] = {{&sheet.product, "品種名称"},
+                                                                     {&sheet.process, "工程名称"},
+                                                                     {&sheet.machine, "装置名称"},
+                                                                     {&sheet.label, "項目名称"}};
         std::string missing;
         for (const auto& [value, name] : fields)
             if (IsBlank(*value))
                 missing += (missing.empty() ? "「" : "」・「") + std::string(name);
         if (!missing.empty())
-            text += "シート「" + (IsBlank(sheet.Label) ? std::string("(無題)") : sheet.Label) + "」の" + missing +
+            text += "シート「" + (IsBlank(sheet.label) ? std::string("(無題)") : sheet.label) + "」の" + missing +
                     "」が入力されていません。\n";
     }
     if (!text.empty())
@@ -209,7 +211,7 @@ bool PublishSheets(const SheetArray& sheets, const std::vector<std::string>& sco
     }
     const int total = static_cast<int>(sheets.size());
     for (int i = 0; i < total; ++i) {
-        const Struct_Sheet& sheet = sheets[static_cast<size_t>(i)];
+        const SheetRecord& sheet = sheets[static_cast<size_t>(i)];
         const std::string scope = static_cast<size_t>(i) < scopes.size() ? scopes[static_cast<size_t>(i)] : "";
         int queued = 0;
         const std::vector<SheetLot> lots = SheetLotsOf(sheet);
@@ -247,7 +249,7 @@ std::int64_t WaitingLots(const std::string& outboxPath)
     return outbox ? outbox->pending() : -1;
 }
 
-bool PublishLimitSet(const StoreLocation& where, const Struct_Sheet& sheet, const LimitSet& limits, std::string& error)
+bool PublishLimitSet(const StoreLocation& where, const SheetRecord& sheet, const LimitSet& limits, std::string& error)
 {
     std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
     if (!store)
@@ -272,7 +274,7 @@ bool ListCharacteristics(const StoreLocation& where, const std::string& search, 
     return true;
 }
 
-bool OpenCharacteristic(const StoreLocation& where, const Characteristic& characteristic, Struct_Sheet& sheet,
+bool OpenCharacteristic(const StoreLocation& where, const Characteristic& characteristic, SheetRecord& sheet,
                         LotHistory& history, std::string& error)
 {
     std::unique_ptr<PlantStore> store = PlantStore::open(where, error);

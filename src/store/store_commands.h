@@ -17,12 +17,12 @@
 namespace trevolo {
 
 // The characteristic a sheet header names (品種・工程・装置・項目).
-Characteristic CharacteristicOf(const Struct_Sheet& sheet);
+Characteristic CharacteristicOf(const SheetRecord& sheet);
 // The specification of a sheet header.
-Specification SpecificationOf(const Struct_Sheet& sheet);
+Specification SpecificationOf(const SheetRecord& sheet);
 // The lots of a sheet that hold at least one value, with their rows and,
 // for rows shown from the store, the stored lot they show.
-std::vector<SheetLot> SheetLotsOf(const Struct_Sheet& sheet);
+std::vector<SheetLot> SheetLotsOf(const SheetRecord& sheet);
 // The values of a lot as a sheet shows them: numbers brought to the sheet's
 // decimals, empty cells at the end left out.
 std::string SameValues(std::string_view values, int decimals);
@@ -33,7 +33,7 @@ std::string SameLotContent(const std::string& label, bool enabled, std::string_v
 // specification, the lots as rows (at least minLots rows, as many values a
 // row as the widest lot, at most 1000 by 100), each row with the stored lot
 // it shows.
-Struct_Sheet SheetFromHistory(const Characteristic& characteristic, const LotHistory& history, int minLots = 10);
+SheetRecord SheetFromHistory(const Characteristic& characteristic, const LotHistory& history, int minLots = 10);
 
 // The embedded store and the outbox in the user's data folder
 // (plant.sqlite, outbox.sqlite), used when no server is set.
@@ -82,7 +82,7 @@ std::int64_t WaitingLots(const std::string& outboxPath);
 // Records the control limits of a sheet's characteristic: method
 // "三シグマ法" or "指定管理値", the eleven limit fields, who set them and
 // from when they are in force. Needs the engineer's role on a server.
-bool PublishLimitSet(const StoreLocation& where, const Struct_Sheet& sheet, const LimitSet& limits, std::string& error);
+bool PublishLimitSet(const StoreLocation& where, const SheetRecord& sheet, const LimitSet& limits, std::string& error);
 
 // The characteristics of the store for the open dialog.
 bool ListCharacteristics(const StoreLocation& where, const std::string& search, std::vector<CharacteristicSummary>& out,
@@ -91,7 +91,7 @@ bool ListCharacteristics(const StoreLocation& where, const std::string& search, 
 // The newest lots of a characteristic (up to a sheet's 1000) as a sheet
 // record, with the history they came from (the limits in force now and its
 // last arrival number, for a live feed).
-bool OpenCharacteristic(const StoreLocation& where, const Characteristic& characteristic, Struct_Sheet& sheet,
+bool OpenCharacteristic(const StoreLocation& where, const Characteristic& characteristic, SheetRecord& sheet,
                         LotHistory& history, std::string& error);
 
 // Applies lots that arrived live to a history: a correction replaces the lot

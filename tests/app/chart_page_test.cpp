@@ -221,17 +221,17 @@ TEST_F(ChartPageTest, LabelsStayApartAndWholeAtEverySizeAndLotCount)
 {
     TMainForm& f = open();
     for (int lots : {10, 100, 1000}) {
-        Struct_Sheet s;
-        InitSheet(s, 1, Struct_Settings::Defaults(), lots, 5);
-        s.Kupper = "10.050";
-        s.Klower = "9.950";
+        SheetRecord s;
+        InitSheet(s, 1, InitialValues::Defaults(), lots, 5);
+        s.upperSpec = "10.050";
+        s.lowerSpec = "9.950";
         std::vector<std::string> cells(5);
         for (int r = 1; r <= lots; ++r) {
             for (int c = 0; c < 5; ++c)
                 cells[size_t(c)] = FormatFixed(10.0 + 0.004 * std::sin(r * 0.7 + c) + 0.0001 * r / lots, 3);
             const std::string label = r % 3 ? DefaultLotLabel(r) : "2026-12-" + DefaultLotLabel(r);
-            s.DataList.push_back(DataLineJoin(label, cells.data(), cells.size()));
-            s.CheckList.push_back("1");
+            s.dataList.push_back(DataLineJoin(label, cells.data(), cells.size()));
+            s.checkList.push_back("1");
         }
         f.workbook().sheets[0] = s;
         f.showSheet(0);

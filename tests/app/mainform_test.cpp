@@ -66,7 +66,7 @@ TEST_F(MainFormTest, FirstStartShowsThreeEmptySheetsWithTheDefaults)
     EXPECT_EQ(Ctl<TEdit>(f, "editCpCpk")->text(), "1.33");
     EXPECT_EQ(Ctl<QComboBox>(f, "cmbChart")->currentText(), "XbarR管理図");
     EXPECT_EQ(Ctl<QComboBox>(f, "cmbLimit")->currentText(), "３シグマ法");
-    EXPECT_TRUE(f.workbook().options == Struct_Options::Defaults());
+    EXPECT_TRUE(f.workbook().options == RuleOptions::Defaults());
     EXPECT_EQ(f.size(), QSize(1070, 602));
     EXPECT_EQ(f.pos(), QPoint(0, 0));
     // Tables laid out for 100 lots and n = 10.
@@ -113,7 +113,7 @@ TEST_F(MainFormTest, SwitchingSheetsKeepsWhatWasTypedAndEmptiesTheResults)
     // Results and limits are not part of a sheet.
     EXPECT_EQ(cell(gridCalc, 4, 1), "");
     EXPECT_EQ(editUcl3->text(), "");
-    EXPECT_EQ(f.workbook().sheets[0].DataList[0], "K0001,1.500,,,,,,,,,");
+    EXPECT_EQ(f.workbook().sheets[0].dataList[0], "K0001,1.500,,,,,,,,,");
 }
 
 TEST_F(MainFormTest, ShowingASheetResetsTheSelectionsToTheInitialValues)
@@ -155,12 +155,12 @@ TEST_F(MainFormTest, RaisingAndLoweringTheSheetCount)
     spinTab->setText("5");
     EXPECT_EQ(tabs(f), "外径,Sheet2,Sheet3,Sheet4,Sheet5");
     ASSERT_EQ(f.workbook().sheets.size(), 5u);
-    EXPECT_EQ(f.workbook().sheets[0].Label, "外径");
-    EXPECT_EQ(f.workbook().sheets[0].DataList[0].rfind("K0001,5.000", 0), 0u);
+    EXPECT_EQ(f.workbook().sheets[0].label, "外径");
+    EXPECT_EQ(f.workbook().sheets[0].dataList[0].rfind("K0001,5.000", 0), 0u);
     // New sheets take the lot count and n shown at that moment.
-    EXPECT_EQ(f.workbook().sheets[3].Row, 50);
-    EXPECT_EQ(f.workbook().sheets[3].Col, 4);
-    EXPECT_EQ(f.workbook().sheets[4].Label, "Sheet5");
+    EXPECT_EQ(f.workbook().sheets[3].lots, 50);
+    EXPECT_EQ(f.workbook().sheets[3].n, 4);
+    EXPECT_EQ(f.workbook().sheets[4].label, "Sheet5");
 
     // Lowering while sheet 4 is shown: its tab goes, nothing is selected and
     // the view still shows sheet 4.
@@ -171,7 +171,7 @@ TEST_F(MainFormTest, RaisingAndLoweringTheSheetCount)
     EXPECT_EQ(f.selectedTab(), -1);
     EXPECT_EQ(cell(gridEdit, 0, 1), "4.000");
     // Choosing a tab now shows it without storing the removed sheet anywhere.
-    const Struct_Sheet before = f.workbook().sheets[0];
+    const SheetRecord before = f.workbook().sheets[0];
     selectTab(0);
     EXPECT_EQ(f.selectedTab(), 0);
     EXPECT_TRUE(f.workbook().sheets[0] == before);
@@ -217,7 +217,7 @@ TEST_F(MainFormTest, ChangingNAndTheChartKind)
     EXPECT_EQ(spinCol->text(), "1");
     EXPECT_EQ(editXcl->text(), "");
     EXPECT_EQ(cell(gridCalc, 1, 1), "");
-    EXPECT_EQ(f.workbook().sheets[0].Col, 1);
+    EXPECT_EQ(f.workbook().sheets[0].n, 1);
     EXPECT_EQ(Ctl<TEdit>(f, "editRcl")->toolTip(), "「Rs-平均値」を入力してください。");
 
     // XbarS relabels the dispersion side.
@@ -244,8 +244,8 @@ TEST_F(MainFormTest, LoweringTheLotCountHidesRowsUntilTheSheetIsStored)
 
     spinRow->setText("50");
     selectTab(1);
-    EXPECT_EQ(f.workbook().sheets[0].Row, 50);
-    EXPECT_EQ(f.workbook().sheets[0].DataList.size(), 50u);
+    EXPECT_EQ(f.workbook().sheets[0].lots, 50);
+    EXPECT_EQ(f.workbook().sheets[0].dataList.size(), 50u);
     selectTab(0);
     spinRow->setText("100");
     EXPECT_EQ(cell(gridEdit, 0, 80), "");
@@ -395,7 +395,7 @@ TEST_F(MainFormTest, ClearingTheItemNameRestoresTheTabCaption)
     // Cleared and not left: switching sheets keeps the old caption too.
     editLabel->setText("");
     selectTab(1);
-    EXPECT_EQ(f.workbook().sheets[0].Label, "Sheet1");
+    EXPECT_EQ(f.workbook().sheets[0].label, "Sheet1");
     EXPECT_EQ(Ctl<QTabBar>(f, "tabCtrl")->tabText(0), "Sheet1");
 }
 
@@ -404,13 +404,13 @@ TEST_F(MainFormTest, LoadingStopsAtAValueThatIsNotANumber)
     TMainForm& f = open();
     auto* gridEdit = Ctl<StringGrid>(f, "gridEdit");
     auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
-    Struct_Sheet& s = f.workbook().sheets[1];
-    s.Keta = "";
-    s.SpecKind = "変な種別";
-    s.Kupper = "10";
-    s.Klower = "x";
-    s.CheckList = {"1", "0", "yes"};
-    s.DataList = {"L1,1.5,2", "L2,abc,3", "L3,4"};
+    SheetRecord& s = f.workbook().sheets[1];
+    s.decimals = "";
+    s.specKindText = "変な種別";
+    s.upperSpec = "10";
+    s.lowerSpec = "x";
+    s.checkList = {"1", "0", "yes"};
+    s.dataList = {"L1,1.5,2", "L2,abc,3", "L3,4"};
     selectTab(1);
     ASSERT_EQ(prompts.texts().size(), 1);
     EXPECT_EQ(prompts.shown[0].caption, "警告メッセージ");
@@ -437,20 +437,20 @@ TEST_F(MainFormTest, StoredTextsLongerThanTheFieldsTakeSurviveASwitch)
     TMainForm& f = open();
     auto* editProcess = Ctl<TEdit>(f, "editProcess");
     auto* editUnit = Ctl<TEdit>(f, "editUnit");
-    Struct_Sheet& s = f.workbook().sheets[1];
-    s.Process = "第三工程（熱処理後の外径仕上げ研削、二回目）";
-    s.Unit = "マイクロメートル毎分";
-    s.Kupper = "1234567890123.5";
-    ASSERT_GT(QString::fromStdString(s.Process).size(), editProcess->maxLength());
-    const Struct_Sheet original = s;
+    SheetRecord& s = f.workbook().sheets[1];
+    s.process = "第三工程（熱処理後の外径仕上げ研削、二回目）";
+    s.unit = "マイクロメートル毎分";
+    s.upperSpec = "1234567890123.5";
+    ASSERT_GT(QString::fromStdString(s.process).size(), editProcess->maxLength());
+    const SheetRecord original = s;
     selectTab(1);
-    EXPECT_EQ(editProcess->text().toStdString(), original.Process);
-    EXPECT_EQ(editUnit->text().toStdString(), original.Unit);
+    EXPECT_EQ(editProcess->text().toStdString(), original.process);
+    EXPECT_EQ(editUnit->text().toStdString(), original.unit);
     EXPECT_EQ(Ctl<TEdit>(f, "editKupper")->text(), "1234567890123.500");
     selectTab(0);
-    EXPECT_EQ(f.workbook().sheets[1].Process, original.Process);
-    EXPECT_EQ(f.workbook().sheets[1].Unit, original.Unit);
-    EXPECT_EQ(f.workbook().sheets[1].Kupper, "1234567890123.500");
+    EXPECT_EQ(f.workbook().sheets[1].process, original.process);
+    EXPECT_EQ(f.workbook().sheets[1].unit, original.unit);
+    EXPECT_EQ(f.workbook().sheets[1].upperSpec, "1234567890123.500");
     EXPECT_EQ(editProcess->maxLength(), 20);
     EXPECT_EQ(editUnit->maxLength(), 10);
 }

@@ -29,7 +29,7 @@ void Select(QComboBox* box, int value)
 
 // Runs the dialog modally on options; script runs once it is shown and must
 // close it. Returns what execFor returned.
-bool RunDialog(TOptionForm& form, Struct_Options& options, const std::function<void(TOptionForm&)>& script)
+bool RunDialog(TOptionForm& form, RuleOptions& options, const std::function<void(TOptionForm&)>& script)
 {
     QTimer::singleShot(0, &form, [&] {
         script(form);
@@ -39,15 +39,15 @@ bool RunDialog(TOptionForm& form, Struct_Options& options, const std::function<v
     return form.execFor(options);
 }
 
-Struct_Options Edited()
+RuleOptions Edited()
 {
-    Struct_Options o = Struct_Options::Defaults();
-    o.Check2 = false;
-    o.Check7 = false;
-    o.Chk2Comp1 = 11;
-    o.Chk5Comp1 = 7;
-    o.Chk5Comp2 = 6;
-    o.Chk8Comp1 = 10;
+    RuleOptions o = RuleOptions::Defaults();
+    o.sameSide = false;
+    o.within1Sigma = false;
+    o.sameSideRun = 11;
+    o.beyond2SigmaBlock = 7;
+    o.beyond2SigmaHits = 6;
+    o.outside1SigmaRun = 10;
     return o;
 }
 
@@ -75,30 +75,30 @@ class OptionFormClose : public OptionFormTest, public ::testing::WithParamInterf
 
 TEST_P(OptionFormClose, OnlyOkStores)
 {
-    Struct_Options options = Edited();
+    RuleOptions options = Edited();
     const bool ok = RunDialog(form, options, [](TOptionForm& f) {
         EXPECT_FALSE(f.checkBox(2)->isChecked());
         EXPECT_TRUE(f.checkBox(3)->isChecked());
-        EXPECT_EQ(f.list(ListChk2Comp1)->currentText(), "11");
-        EXPECT_EQ(f.list(ListChk5Comp2)->currentText(), "6");
+        EXPECT_EQ(f.list(ListSameSideRun)->currentText(), "11");
+        EXPECT_EQ(f.list(ListBeyond2SigmaHits)->currentText(), "6");
         EXPECT_EQ(f.focusWidget(), f.checkBox(1));
         f.checkBox(4)->setChecked(false);
-        Select(f.list(ListChk3Comp1), 8);
+        Select(f.list(ListTrendRun), 8);
         GetParam().close(f);
     });
     EXPECT_EQ(ok, GetParam().stores);
-    Struct_Options expected = Edited();
+    RuleOptions expected = Edited();
     if (GetParam().stores) {
-        expected.Check4 = false;
-        expected.Chk3Comp1 = 8;
+        expected.alternating = false;
+        expected.trendRun = 8;
     }
     EXPECT_EQ(options, expected);
     EXPECT_TRUE(prompts.shown.empty());
 
     // The next showing starts from the options, not from abandoned edits.
     RunDialog(form, options, [&](TOptionForm& f) {
-        EXPECT_EQ(f.checkBox(4)->isChecked(), expected.Check4);
-        EXPECT_EQ(f.list(ListChk3Comp1)->currentText(), QString::number(expected.Chk3Comp1));
+        EXPECT_EQ(f.checkBox(4)->isChecked(), expected.alternating);
+        EXPECT_EQ(f.list(ListTrendRun)->currentText(), QString::number(expected.trendRun));
         f.btnCancelClick();
     });
 }
@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(OptionFormTest, DefaultsResetTheListsButNotTheSwitches)
 {
-    Struct_Options options = Edited();
+    RuleOptions options = Edited();
     const bool ok = RunDialog(form, options, [](TOptionForm& f) {
         QTest::mouseClick(f.btnDefault, Qt::LeftButton);
         const char* expected[kRuleListCount] = {"9", "6", "14", "3", "2", "5", "4", "15", "8"};
@@ -150,7 +150,7 @@ class OptionFormValidation : public OptionFormTest, public ::testing::WithParamI
 TEST_P(OptionFormValidation, BlockShorterThanHitsIsRefused)
 {
     const InvalidCase& c = GetParam();
-    Struct_Options options = Edited();
+    RuleOptions options = Edited();
     bool stayedOpen = false;
     const bool ok = RunDialog(form, options, [&](TOptionForm& f) {
         Select(f.list(c.blockList), c.blockValue);
@@ -166,7 +166,7 @@ TEST_P(OptionFormValidation, BlockShorterThanHitsIsRefused)
     EXPECT_EQ(stayedOpen, !c.accepted);
     if (c.accepted) {
         EXPECT_TRUE(prompts.shown.empty());
-        Struct_Options expected = Edited();
+        RuleOptions expected = Edited();
         RuleListValue(expected, c.blockList) = c.blockValue;
         RuleListValue(expected, c.hitsList) = c.hitsValue;
         EXPECT_EQ(options, expected);
@@ -179,49 +179,48 @@ TEST_P(OptionFormValidation, BlockShorterThanHitsIsRefused)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, OptionFormValidation,
-                         ::testing::Values(InvalidCase{"rule5_3_of_4", ListChk5Comp1, 3, ListChk5Comp2, 4, false},
-                                           InvalidCase{"rule5_4_of_4", ListChk5Comp1, 4, ListChk5Comp2, 4, true},
-                                           InvalidCase{"rule6_5_of_6", ListChk6Comp1, 5, ListChk6Comp2, 6, false},
-                                           InvalidCase{"rule6_8_of_8", ListChk6Comp1, 8, ListChk6Comp2, 8, true}),
-                         [](const ::testing::TestParamInfo<InvalidCase>& info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, OptionFormValidation,
+    ::testing::Values(InvalidCase{"rule5_3_of_4", ListBeyond2SigmaBlock, 3, ListBeyond2SigmaHits, 4, false},
+                      InvalidCase{"rule5_4_of_4", ListBeyond2SigmaBlock, 4, ListBeyond2SigmaHits, 4, true},
+                      InvalidCase{"rule6_5_of_6", ListBeyond1SigmaBlock, 5, ListBeyond1SigmaHits, 6, false},
+                      InvalidCase{"rule6_8_of_8", ListBeyond1SigmaBlock, 8, ListBeyond1SigmaHits, 8, true}),
+    [](const ::testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
 
 TEST_F(OptionFormTest, ValueNotInAListMustBeChosen)
 {
     // A stored value edited by hand that no list offers: no selection, and OK
     // asks for one instead of storing a value the dialog never offered.
-    Struct_Options options = Edited();
-    options.Chk4Comp1 = 99;
-    const Struct_Options before = options;
+    RuleOptions options = Edited();
+    options.alternatingRun = 99;
+    const RuleOptions before = options;
     const bool ok = RunDialog(form, options, [](TOptionForm& f) {
-        EXPECT_EQ(f.list(ListChk4Comp1)->currentIndex(), -1);
+        EXPECT_EQ(f.list(ListAlternatingRun)->currentIndex(), -1);
         QTest::mouseClick(f.btnOk, Qt::LeftButton);
         ASSERT_TRUE(f.isVisible());
-        EXPECT_EQ(f.focusWidget(), f.list(ListChk4Comp1));
-        Select(f.list(ListChk4Comp1), 16);
+        EXPECT_EQ(f.focusWidget(), f.list(ListAlternatingRun));
+        Select(f.list(ListAlternatingRun), 16);
         QTest::mouseClick(f.btnOk, Qt::LeftButton);
     });
     EXPECT_TRUE(ok);
     EXPECT_EQ(prompts.texts(), QStringList{"設定値が異常です。見直してください…"});
-    Struct_Options expected = before;
-    expected.Chk4Comp1 = 16;
+    RuleOptions expected = before;
+    expected.alternatingRun = 16;
     EXPECT_EQ(options, expected);
 }
 
 TEST_F(OptionFormTest, ListsTurnYellowWhileFocused)
 {
-    Struct_Options options = Struct_Options::Defaults();
+    RuleOptions options = RuleOptions::Defaults();
     RunDialog(form, options, [](TOptionForm& f) {
         f.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-        f.list(ListChk3Comp1)->setFocus();
-        EXPECT_EQ(f.list(ListChk3Comp1)->palette().color(QPalette::Button), QColor(255, 255, 0));
+        f.list(ListTrendRun)->setFocus();
+        EXPECT_EQ(f.list(ListTrendRun)->palette().color(QPalette::Button), QColor(255, 255, 0));
         f.checkBox(2)->setFocus();
-        EXPECT_EQ(f.list(ListChk3Comp1)->palette().color(QPalette::Button), QColor(255, 255, 255));
+        EXPECT_EQ(f.list(ListTrendRun)->palette().color(QPalette::Button), QColor(255, 255, 255));
         // The lists and "初期値に戻す" are outside the tab order.
-        EXPECT_EQ(f.list(ListChk3Comp1)->focusPolicy(), Qt::ClickFocus);
+        EXPECT_EQ(f.list(ListTrendRun)->focusPolicy(), Qt::ClickFocus);
         EXPECT_EQ(f.btnDefault->focusPolicy(), Qt::ClickFocus);
         f.btnCancelClick();
     });
@@ -236,7 +235,7 @@ TEST_F(OptionFormTest, EveryControlHasAName)
         }
     }
     // The two lists of one row are told apart.
-    EXPECT_NE(form.list(ListChk5Comp1)->accessibleName(), form.list(ListChk5Comp2)->accessibleName());
+    EXPECT_NE(form.list(ListBeyond2SigmaBlock)->accessibleName(), form.list(ListBeyond2SigmaHits)->accessibleName());
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ protected:
         SheetSession& s = form->session();
         s.setHeaderText(HeaderField::Product, "シャフト");
         s.setHeaderText(HeaderField::Process, "旋削");
-        s.setHeaderText(HeaderField::Mbc, "NC-3");
+        s.setHeaderText(HeaderField::Machine, "NC-3");
         s.setHeaderText(HeaderField::Label, "外径'); DROP lot;--");
         s.edits().paste({0, 1, 0, 1}, "10.01\t9.99\n10.02\t10.00\n9.98\t10.01\n");
         s.typeLimits({"10.05", "", "", "9.95", "", "", "10.00"});
@@ -127,17 +127,17 @@ TEST_F(PlantStoreWindowTest, PublishOpenAndFollowLive)
     EXPECT_EQ(view.liveSheet(), 1);
 
     // Another station publishes a lot: it shows within a second.
-    Struct_Sheet other;
-    other.Product = shaft.product;
-    other.Process = shaft.process;
-    other.Mbc = shaft.machine;
-    other.Label = shaft.item;
-    other.Keta = "3";
-    other.Row = 10;
-    other.Col = 2;
-    other.HasLists = true;
-    other.CheckList = {"1"};
-    other.DataList = {"B1,10.03,10.04"};
+    SheetRecord other;
+    other.product = shaft.product;
+    other.process = shaft.process;
+    other.machine = shaft.machine;
+    other.label = shaft.item;
+    other.decimals = "3";
+    other.lots = 10;
+    other.n = 2;
+    other.hasLists = true;
+    other.checkList = {"1"};
+    other.dataList = {"B1,10.03,10.04"};
     PublishReport report;
     ASSERT_TRUE(PublishSheets({other}, {"other"}, where, dir.filePath("other.sqlite").toStdString(),
                               {"station-2", "inspector"}, report));
@@ -205,7 +205,7 @@ TEST_F(PlantStoreWindowTest, TwoStationsKeepEveryLotOnce)
 
     // B corrects lot 2 after a restart of its window: a correction of it.
     formB->storeShownSheet();
-    const Struct_Sheet kept = DecodeSheet(EncodeSheet(formB->workbook().sheets[0])).value();
+    const SheetRecord kept = DecodeSheet(EncodeSheet(formB->workbook().sheets[0])).value();
     openStationB(where);
     formB->workbook().importSheet(0, kept, formB->session());
     formB->session().edits().typeValue(2, 2, "10.07");
@@ -224,11 +224,11 @@ TEST_F(PlantStoreWindowTest, KeepsLabelsAndTellsWhy)
     std::string error;
 
     const Characteristic shaft{"シャフト", "旋削", "NC-3", "外径"};
-    Struct_Sheet imported = form->workbook().sheets[0];
-    imported.Product = shaft.product, imported.Process = shaft.process, imported.Mbc = shaft.machine;
-    imported.Label = shaft.item, imported.Row = 25, imported.DataList.clear(), imported.CheckList.clear();
+    SheetRecord imported = form->workbook().sheets[0];
+    imported.product = shaft.product, imported.process = shaft.process, imported.machine = shaft.machine;
+    imported.label = shaft.item, imported.lots = 25, imported.dataList.clear(), imported.checkList.clear();
     for (int r = 1; r <= 25; ++r)
-        imported.DataList.push_back("261104-" + std::to_string(r) + ",10.0" + std::to_string(r % 10));
+        imported.dataList.push_back("261104-" + std::to_string(r) + ",10.0" + std::to_string(r % 10));
     form->workbook().importSheet(0, imported, form->session());
     view->publish(false);
     Ctl<TSpinEdit>(form, "spinRow")->setText("26");

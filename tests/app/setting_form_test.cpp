@@ -61,7 +61,7 @@ protected:
 
     // What the main window shows of the initial values.
     struct View {
-        QString tab, row, col, unit, keta, cpcpk;
+        QString tab, row, col, unit, decimals, cpcpk;
         int kind, cpkIndex, chart, limit;
         bool cpkCheck;
         int tabs;
@@ -143,7 +143,7 @@ TEST_F(SettingFormTest, KeyFiltersAndLeavingAFieldNormaliseTheValues)
 TEST_F(SettingFormTest, CancelAfterEditingEverythingChangesNothing)
 {
     open();
-    const Struct_Settings before = form->workbook().settings;
+    const InitialValues before = form->workbook().settings;
     const View shown = view();
     runCommand([&](TSettingForm& d) {
         typeInto(d.spinTab, "9");
@@ -201,25 +201,25 @@ TEST_F(SettingFormTest, OkRaisingTheSheetCountAddsSheetsWithTheShownLotCountAndN
         keyToFocus(Qt::Key_Return);
     });
     EXPECT_EQ(dlg().result(), QDialog::Accepted);
-    EXPECT_EQ(form->workbook().settings.Tab, 6);
-    EXPECT_EQ(form->workbook().settings.Row, 50);
-    EXPECT_EQ(form->workbook().settings.Col, 5);
-    EXPECT_EQ(form->workbook().settings.Unit, "KG");
-    EXPECT_EQ(form->workbook().settings.SpecIndex, 1);
-    EXPECT_EQ(form->workbook().settings.Keta, 2);
+    EXPECT_EQ(form->workbook().settings.sheetCount, 6);
+    EXPECT_EQ(form->workbook().settings.lots, 50);
+    EXPECT_EQ(form->workbook().settings.n, 5);
+    EXPECT_EQ(form->workbook().settings.unit, "KG");
+    EXPECT_EQ(form->workbook().settings.specKind, 1);
+    EXPECT_EQ(form->workbook().settings.decimals, 2);
 
     ASSERT_EQ(tabCtrl->count(), 6);
     ASSERT_EQ(form->workbook().sheets.size(), 6u);
     for (int i = 3; i < 6; ++i) {
         SCOPED_TRACE(i);
-        const Struct_Sheet& s = form->workbook().sheets[static_cast<size_t>(i)];
+        const SheetRecord& s = form->workbook().sheets[static_cast<size_t>(i)];
         EXPECT_EQ(tabCtrl->tabText(i), QStringLiteral("Sheet") + QString::number(i + 1));
-        EXPECT_EQ(s.Label, "Sheet" + std::to_string(i + 1));
-        EXPECT_EQ(s.Unit, "KG");
-        EXPECT_EQ(s.SpecKind, "上限規格");
-        EXPECT_EQ(s.Keta, "2");
-        EXPECT_EQ(s.Row, 100);
-        EXPECT_EQ(s.Col, 10);
+        EXPECT_EQ(s.label, "Sheet" + std::to_string(i + 1));
+        EXPECT_EQ(s.unit, "KG");
+        EXPECT_EQ(s.specKindText, "上限規格");
+        EXPECT_EQ(s.decimals, "2");
+        EXPECT_EQ(s.lots, 100);
+        EXPECT_EQ(s.n, 10);
     }
     // The shown sheet takes the new values at once; its limit fields follow the kind.
     EXPECT_EQ(Ctl<TSpinEdit>(form, "spinRow")->text(), QStringLiteral("50"));
@@ -250,8 +250,8 @@ TEST_F(SettingFormTest, NOfOneAndTheXRsChartGoTogether)
         EXPECT_EQ(d.cmbChart->currentIndex(), ChartXRs);
         d.btnOk->click();
     });
-    EXPECT_EQ(form->workbook().settings.Col, 1);
-    EXPECT_EQ(form->workbook().settings.ChartIndex, ChartXRs);
+    EXPECT_EQ(form->workbook().settings.n, 1);
+    EXPECT_EQ(form->workbook().settings.chartKind, ChartXRs);
     EXPECT_EQ(spinCol->text(), QStringLiteral("1"));
     EXPECT_EQ(cmbChart->currentIndex(), ChartXRs);
     EXPECT_EQ(gridSpc->cells().text(9, 0), "Rs①");
@@ -263,7 +263,7 @@ TEST_F(SettingFormTest, NOfOneAndTheXRsChartGoTogether)
         choose(d.cmbChart, ChartXbarS);
         d.btnOk->click();
     });
-    EXPECT_EQ(form->workbook().settings.ChartIndex, ChartXbarS);
+    EXPECT_EQ(form->workbook().settings.chartKind, ChartXbarS);
     EXPECT_EQ(cmbChart->currentIndex(), ChartXbarS);
     EXPECT_EQ(spinCol->text(), QStringLiteral("8"));
     EXPECT_EQ(gridSpc->cells().text(9, 0), "S①");
@@ -279,8 +279,8 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
         choose(d.cmbCpCpk, 0);
         d.btnOk->click();  // OK while the threshold still has the focus
     });
-    EXPECT_EQ(form->workbook().settings.CpCpk, "2.00");
-    EXPECT_EQ(form->workbook().settings.CpkIndex, 0);
+    EXPECT_EQ(form->workbook().settings.cpCpk, "2.00");
+    EXPECT_EQ(form->workbook().settings.cpkIndex, 0);
     EXPECT_EQ(editCpCpk->text(), QStringLiteral("2.00"));
     EXPECT_EQ(Ctl<QComboBox>(form, "cmbCpCpk")->currentIndex(), 0);
 
@@ -292,8 +292,8 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
         EXPECT_EQ(d.editCpCpk->fieldColor(), d.palette().color(QPalette::Button));
         d.btnOk->click();
     });
-    EXPECT_EQ(form->workbook().settings.CpCpk, "1.33");
-    EXPECT_FALSE(form->workbook().settings.CpkCheck);
+    EXPECT_EQ(form->workbook().settings.cpCpk, "1.33");
+    EXPECT_FALSE(form->workbook().settings.cpkCheck);
     EXPECT_FALSE(Ctl<QCheckBox>(form, "chkCpCpk")->isChecked());
     EXPECT_FALSE(editCpCpk->isEnabled());
 
@@ -302,7 +302,7 @@ TEST_F(SettingFormTest, ThresholdAndMarkingReachTheMainWindow)
         typeInto(d.editUnit, "MICRONS-X");
         d.btnOk->click();
     });
-    EXPECT_EQ(form->workbook().settings.Unit, "MICRON");
+    EXPECT_EQ(form->workbook().settings.unit, "MICRON");
     EXPECT_EQ(editUnit->text(), QStringLiteral("MICRON"));
     EXPECT_EQ(editUnit->maxLength(), 10);
 }

@@ -19,15 +19,15 @@ TEST_F(MainFormTest, ClosingAndRestartingRestoresGeometryAndEveryValue)
     TMainForm& f = open();
     f.move(40, 30);
     f.resize(1200, 700);
-    f.workbook().settings.Tab = 5;
-    f.workbook().settings.Row = 200;
-    f.workbook().settings.Unit = "μm";
-    f.workbook().settings.CpCpk = "1.67";
-    f.workbook().settings.ChartIndex = 1;
-    f.workbook().options.Check3 = false;
-    f.workbook().options.Chk2Comp1 = 7;
-    const Struct_Settings st = f.workbook().settings;
-    const Struct_Options op = f.workbook().options;
+    f.workbook().settings.sheetCount = 5;
+    f.workbook().settings.lots = 200;
+    f.workbook().settings.unit = "μm";
+    f.workbook().settings.cpCpk = "1.67";
+    f.workbook().settings.chartKind = 1;
+    f.workbook().options.trend = false;
+    f.workbook().options.sameSideRun = 7;
+    const InitialValues st = f.workbook().settings;
+    const RuleOptions op = f.workbook().options;
     f.close();
     form.reset();
 
@@ -60,21 +60,21 @@ TEST_F(MainFormTest, GarbageAndOutOfRangeValuesFallBack)
     for (const Case& c : cases)
         settings->setValue(c.key, c.value);
     WindowGeometry g;
-    Struct_Options o;
-    Struct_Settings s;
+    RuleOptions o;
+    InitialValues s;
     ReadSettings(*settings, g, o, s);
-    EXPECT_EQ(s.Row, 100);
-    EXPECT_EQ(s.Col, 100);
-    EXPECT_EQ(s.Tab, 1);
-    EXPECT_EQ(s.SpecIndex, 0);
-    EXPECT_EQ(s.Keta, 0);
-    EXPECT_EQ(s.ChartIndex, 0);
-    EXPECT_FALSE(s.CpkCheck);
-    EXPECT_FALSE(o.Check1);
-    EXPECT_EQ(o.Chk2Comp1, 9);
-    EXPECT_EQ(o.Chk3Comp1, 6);
-    EXPECT_EQ(o.Chk5Comp1, 4);
-    EXPECT_EQ(s.Unit, "MM");
+    EXPECT_EQ(s.lots, 100);
+    EXPECT_EQ(s.n, 100);
+    EXPECT_EQ(s.sheetCount, 1);
+    EXPECT_EQ(s.specKind, 0);
+    EXPECT_EQ(s.decimals, 0);
+    EXPECT_EQ(s.chartKind, 0);
+    EXPECT_FALSE(s.cpkCheck);
+    EXPECT_FALSE(o.beyondLimits);
+    EXPECT_EQ(o.sameSideRun, 9);
+    EXPECT_EQ(o.trendRun, 6);
+    EXPECT_EQ(o.beyond2SigmaBlock, 4);
+    EXPECT_EQ(s.unit, "MM");
 
     // A window stored smaller than the minimum opens at the minimum.
     TMainForm& f = open();
@@ -100,15 +100,15 @@ TEST_F(MainFormTest, ACorruptSettingsFileGivesTheDefaults)
 
 TEST(Version, FourNumbersOrNothing)
 {
-    TVersion v;
+    ProgramVersion v;
     ReadVersionInfo(v, "2.10.0.7");
-    EXPECT_EQ(v.Minor, 10);
-    EXPECT_EQ(v.Build, 7);
-    EXPECT_EQ(v.VersionText, "2.10.0.7");
+    EXPECT_EQ(v.minor, 10);
+    EXPECT_EQ(v.build, 7);
+    EXPECT_EQ(v.versionText, "2.10.0.7");
     for (const char* bad : {"1.2.3", "1.2.3.x", "1.-2.3.4", "", "1.2.3.4.5"}) {
-        TVersion w;
+        ProgramVersion w;
         ReadVersionInfo(w, bad);
-        EXPECT_EQ(w.VersionText, "") << bad;
+        EXPECT_EQ(w.versionText, "") << bad;
     }
 }
 

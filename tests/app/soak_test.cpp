@@ -127,7 +127,7 @@ using Region = std::vector<std::array<std::string, kSoakMaxN>>;
 
 // What the window shows, read from its widgets and tables.
 struct ViewState {
-    std::string product, process, mbc, label, unit, kindText, keta, upper, lower;
+    std::string product, process, machine, label, unit, kindText, decimals, upper, lower;
     int kind = 0;
     bool upperEnabled = true;
     bool lowerEnabled = true;
@@ -170,12 +170,12 @@ ViewState Capture(const TMainForm& f)
     ViewState v;
     v.product = ToStdString(Ctl<TEdit>(f, "editProduct")->text());
     v.process = ToStdString(Ctl<TEdit>(f, "editProcess")->text());
-    v.mbc = ToStdString(Ctl<TEdit>(f, "editMbc")->text());
+    v.machine = ToStdString(Ctl<TEdit>(f, "editMbc")->text());
     v.label = ToStdString(Ctl<TEdit>(f, "editLabel")->text());
     v.unit = ToStdString(Ctl<TEdit>(f, "editUnit")->text());
     v.kind = cmbSpecKind->currentIndex();
     v.kindText = ToStdString(cmbSpecKind->currentText());
-    v.keta = ToStdString(Ctl<TSpinEdit>(f, "spinKeta")->text());
+    v.decimals = ToStdString(Ctl<TSpinEdit>(f, "spinKeta")->text());
     v.upper = ToStdString(editKupper->text());
     v.lower = ToStdString(editKlower->text());
     v.upperEnabled = editKupper->isEnabled();
@@ -247,10 +247,10 @@ LotTable MakeLots(const ViewState& v, const Region& values)
     return LotTable(std::move(lots), v.n);
 }
 
-int Decimals(const std::string& keta)
+int Decimals(const std::string& decimals)
 {
     int k = 0;
-    return TryStrToInt(keta, k) ? std::clamp(k, 0, 5) : 0;
+    return TryStrToInt(decimals, k) ? std::clamp(k, 0, 5) : 0;
 }
 
 // A specification limit as its field shows it after a sheet is loaded.
@@ -264,46 +264,46 @@ std::string LoadedLimit(const std::string& t, int k)
 
 // The first difference between a stored record and the view it was stored
 // from, or "" when the record holds exactly what the view shows.
-std::string RecordDiff(const Struct_Sheet& rec, const ViewState& v)
+std::string RecordDiff(const SheetRecord& rec, const ViewState& v)
 {
     std::ostringstream d;
     auto text = [&](const char* name, const std::string& stored, const std::string& shown) {
         if (stored != shown && d.tellp() == 0)
             d << name << ": stored '" << stored << "', shown '" << shown << "'";
     };
-    text("Product", rec.Product, v.product);
-    text("Process", rec.Process, v.process);
-    text("Mbc", rec.Mbc, v.mbc);
-    text("Label", rec.Label, v.label);
-    text("Unit", rec.Unit, v.unit);
-    text("SpecKind", rec.SpecKind, v.kindText);
-    text("Keta", rec.Keta, v.keta);
-    text("Kupper", rec.Kupper, v.upper);
-    text("Klower", rec.Klower, v.lower);
+    text("Product", rec.product, v.product);
+    text("Process", rec.process, v.process);
+    text("Mbc", rec.machine, v.machine);
+    text("Label", rec.label, v.label);
+    text("Unit", rec.unit, v.unit);
+    text("SpecKind", rec.specKindText, v.kindText);
+    text("Keta", rec.decimals, v.decimals);
+    text("Kupper", rec.upperSpec, v.upper);
+    text("Klower", rec.lowerSpec, v.lower);
     if (d.tellp() != 0)
         return d.str();
-    if (rec.Row != v.lots || rec.Col != v.n || !rec.HasLists)
-        return "counts: stored " + std::to_string(rec.Row) + " x " + std::to_string(rec.Col) + ", shown " +
+    if (rec.lots != v.lots || rec.n != v.n || !rec.hasLists)
+        return "counts: stored " + std::to_string(rec.lots) + " x " + std::to_string(rec.n) + ", shown " +
                std::to_string(v.lots) + " x " + std::to_string(v.n);
-    if (rec.CheckList.size() != static_cast<size_t>(v.lots) || rec.DataList.size() != static_cast<size_t>(v.lots))
-        return "list sizes " + std::to_string(rec.CheckList.size()) + "/" + std::to_string(rec.DataList.size()) +
+    if (rec.checkList.size() != static_cast<size_t>(v.lots) || rec.dataList.size() != static_cast<size_t>(v.lots))
+        return "list sizes " + std::to_string(rec.checkList.size()) + "/" + std::to_string(rec.dataList.size()) +
                " for " + std::to_string(v.lots) + " lots";
     for (int r = 1; r <= v.lots; ++r) {
         const std::string flag = v.flags[r - 1] ? "1" : "0";
-        if (rec.CheckList[r - 1] != flag)
-            return "lot " + std::to_string(r) + " flag: stored '" + rec.CheckList[r - 1] + "', shown " + flag;
-        const DataLineParts parts = DataLineSplit(rec.DataList[r - 1]);
+        if (rec.checkList[r - 1] != flag)
+            return "lot " + std::to_string(r) + " flag: stored '" + rec.checkList[r - 1] + "', shown " + flag;
+        const DataLineParts parts = DataLineSplit(rec.dataList[r - 1]);
         if (parts.label != v.labels[r - 1])
             return "lot " + std::to_string(r) + " label: stored '" + parts.label + "', shown '" + v.labels[r - 1] + "'";
         const std::vector<std::string> items = CommaTextSplit(parts.values);
         if (items.size() > static_cast<size_t>(v.n))
             return "lot " + std::to_string(r) + ": " + std::to_string(items.size()) + " values stored for n " +
-                   std::to_string(v.n) + " in '" + rec.DataList[r - 1] + "'";
+                   std::to_string(v.n) + " in '" + rec.dataList[r - 1] + "'";
         for (int c = 0; c < v.n; ++c) {
             const std::string stored = static_cast<size_t>(c) < items.size() ? items[c] : std::string();
             if (stored != v.values[r - 1][c])
                 return "value (" + std::to_string(c) + "," + std::to_string(r) + "): stored '" + stored + "', shown '" +
-                       v.values[r - 1][c] + "' in line '" + rec.DataList[r - 1] + "'";
+                       v.values[r - 1][c] + "' in line '" + rec.dataList[r - 1] + "'";
         }
     }
     return {};
@@ -312,39 +312,39 @@ std::string RecordDiff(const Struct_Sheet& rec, const ViewState& v)
 // The first difference between a freshly shown sheet and its record, or "".
 // warned tells whether showing it must have warned about a value that is not
 // a number.
-std::string LoadedDiff(const Struct_Sheet& rec, const ViewState& v, const Struct_Settings& set, bool& warned)
+std::string LoadedDiff(const SheetRecord& rec, const ViewState& v, const InitialValues& set, bool& warned)
 {
     std::ostringstream d;
     auto text = [&](const char* name, const std::string& want, const std::string& shown) {
         if (want != shown && d.tellp() == 0)
             d << name << ": want '" << want << "', shown '" << shown << "'";
     };
-    const int lots = std::clamp(static_cast<int>(rec.Row), kMinLots, kMaxLots);
-    const int n = std::clamp(static_cast<int>(rec.Col), kMinN, kMaxN);
+    const int lots = std::clamp(static_cast<int>(rec.lots), kMinLots, kMaxLots);
+    const int n = std::clamp(static_cast<int>(rec.n), kMinN, kMaxN);
     int k = 3;
-    if (!IsBlank(rec.Keta) && !TryStrToInt(rec.Keta, k))
+    if (!IsBlank(rec.decimals) && !TryStrToInt(rec.decimals, k))
         k = 3;
     k = std::clamp(k, 0, 5);
-    const int kind = SpecKindIndex(rec.SpecKind);
-    text("product", rec.Product, v.product);
-    text("process", rec.Process, v.process);
-    text("mbc", rec.Mbc, v.mbc);
-    text("label", rec.Label, v.label);
-    text("unit", rec.Unit, v.unit);
+    const int kind = SpecKindIndex(rec.specKindText);
+    text("product", rec.product, v.product);
+    text("process", rec.process, v.process);
+    text("mbc", rec.machine, v.machine);
+    text("label", rec.label, v.label);
+    text("unit", rec.unit, v.unit);
     text("kind", kSpecKindTexts[kind], v.kindText);
-    text("keta", std::to_string(k), v.keta);
-    text("upper", LoadedLimit(rec.Kupper, k), v.upper);
-    text("lower", LoadedLimit(rec.Klower, k), v.lower);
+    text("keta", std::to_string(k), v.decimals);
+    text("upper", LoadedLimit(rec.upperSpec, k), v.upper);
+    text("lower", LoadedLimit(rec.lowerSpec, k), v.lower);
     if (v.selected >= 0 && static_cast<size_t>(v.selected) < v.tabs.size())
-        text("tab", rec.Label, v.tabs[v.selected]);
+        text("tab", rec.label, v.tabs[v.selected]);
     for (int i = 0; i < kLimitFields; ++i)
         text("limit field", "", v.limits[i]);
     for (int i = 0; i < kVisibleLines; ++i)
-        text("line name", set.LimitIndex == 0 ? kAutoLineNames[i] : kManualLineNames[i], v.lineNames[i]);
+        text("line name", set.limitMethod == 0 ? kAutoLineNames[i] : kManualLineNames[i], v.lineNames[i]);
     text("spec panel", "", v.pnlSpec);
     text("capability panel", "", v.pnlCpk);
     text("SPC panel", "", v.pnlSpc);
-    text("threshold", set.CpCpk, v.cpk);
+    text("threshold", set.cpCpk, v.cpk);
     if (d.tellp() != 0)
         return d.str();
     if (v.upperEnabled != (kind != SpecLowerOnly) || v.lowerEnabled != (kind != SpecUpperOnly))
@@ -352,8 +352,8 @@ std::string LoadedDiff(const Struct_Sheet& rec, const ViewState& v, const Struct
     if (v.lots != lots || v.editLots != lots || v.n != n || v.spinLots != lots || v.spinN != n)
         return "counts " + std::to_string(v.lots) + " x " + std::to_string(v.n) + ", want " + std::to_string(lots) +
                " x " + std::to_string(n);
-    const int chart = n == 1 ? ChartXRs : set.ChartIndex;
-    if (v.chart != chart || v.limitMethod != set.LimitIndex || v.cpkOn != set.CpkCheck || v.cpkIndex != set.CpkIndex)
+    const int chart = n == 1 ? ChartXRs : set.chartKind;
+    if (v.chart != chart || v.limitMethod != set.limitMethod || v.cpkOn != set.cpkCheck || v.cpkIndex != set.cpkIndex)
         return "selections not reset to the initial values";
     if (v.specMarking != 0 || v.cpkMarking != 0)
         return "marking flags still set";
@@ -363,8 +363,8 @@ std::string LoadedDiff(const Struct_Sheet& rec, const ViewState& v, const Struct
     Region want(kSoakMaxLots);
     std::vector<std::string> labels(kSoakMaxLots);
     for (int r = 1; r <= kSoakMaxLots; ++r) {
-        if (static_cast<size_t>(r) <= rec.DataList.size()) {
-            const DataLineParts parts = DataLineSplit(rec.DataList[r - 1]);
+        if (static_cast<size_t>(r) <= rec.dataList.size()) {
+            const DataLineParts parts = DataLineSplit(rec.dataList[r - 1]);
             labels[r - 1] = parts.label;
             const std::vector<std::string> items = CommaTextSplit(parts.values);
             for (int c = 0; c < n && static_cast<size_t>(c) < items.size(); ++c)
@@ -396,7 +396,7 @@ std::string LoadedDiff(const Struct_Sheet& rec, const ViewState& v, const Struct
         if (r <= lots && v.labels[r - 1] != labels[r - 1])
             return "lot " + std::to_string(r) + " label '" + v.labels[r - 1] + "', want '" + labels[r - 1] + "'";
         if (r <= lots) {
-            const bool flag = static_cast<size_t>(r) <= rec.CheckList.size() ? rec.CheckList[r - 1] == "1" : true;
+            const bool flag = static_cast<size_t>(r) <= rec.checkList.size() ? rec.checkList[r - 1] == "1" : true;
             if (v.flags[r - 1] != flag)
                 return "lot " + std::to_string(r) + " flag";
         }
@@ -423,12 +423,12 @@ std::string LoadedDiff(const Struct_Sheet& rec, const ViewState& v, const Struct
 
 // True when every stored value and limit is already as showing the sheet
 // writes it, so that showing the record again changes nothing.
-bool ShownAsStored(const Struct_Sheet& rec)
+bool ShownAsStored(const SheetRecord& rec)
 {
-    const int k = ShownDecimals(rec.Keta);
-    if (ShownSpecLimit(rec.Kupper, k) != rec.Kupper || ShownSpecLimit(rec.Klower, k) != rec.Klower)
+    const int k = ShownDecimals(rec.decimals);
+    if (ShownSpecLimit(rec.upperSpec, k) != rec.upperSpec || ShownSpecLimit(rec.lowerSpec, k) != rec.lowerSpec)
         return false;
-    for (const std::string& line : rec.DataList) {
+    for (const std::string& line : rec.dataList) {
         for (const std::string& item : CommaTextSplit(DataLineSplit(line).values)) {
             double v = 0;
             if (!item.empty() && (!TryStrToFloat(item, v) || FormatFixed(v, k) != item))
@@ -465,14 +465,14 @@ Verdict VerdictOfText(const std::string& text)
 // capability judgment first). The session's own command runs on a session
 // holding what the view showed before it, so the window is checked against
 // the document's chain.
-ChainOutcome ModelChain(const ViewState& v, int stage, const Struct_Options& options)
+ChainOutcome ModelChain(const ViewState& v, int stage, const RuleOptions& options)
 {
     SheetSession s;
     s.setDimensions(v.lots, v.n);
     s.setResultRowCounts(v.calcRows, v.spcRows);
     const std::pair<HeaderField, const std::string*> texts[] = {
-        {HeaderField::Product, &v.product}, {HeaderField::Process, &v.process}, {HeaderField::Mbc, &v.mbc},
-        {HeaderField::Label, &v.label},     {HeaderField::Unit, &v.unit},       {HeaderField::Keta, &v.keta},
+        {HeaderField::Product, &v.product}, {HeaderField::Process, &v.process}, {HeaderField::Machine, &v.machine},
+        {HeaderField::Label, &v.label},     {HeaderField::Unit, &v.unit},       {HeaderField::Decimals, &v.decimals},
         {HeaderField::Upper, &v.upper},     {HeaderField::Lower, &v.lower}};
     for (const auto& [field, text] : texts)
         s.setHeaderText(field, *text);
@@ -854,7 +854,7 @@ protected:
 
         Region want = before.values;
         GridPos pos{col, row};
-        const int k = Decimals(before.keta);
+        const int k = Decimals(before.decimals);
         const int count = Uniform(1, 4);
         std::ostringstream what;
         what << "type at (" << col << "," << row << "):";
@@ -1217,7 +1217,7 @@ protected:
         // The save points: before the judgment of the values and again
         // after the cleanup of blank cells when the capability judgment runs.
         if (sheet >= 0 && static_cast<size_t>(sheet) < form->workbook().sheets.size()) {
-            const Struct_Sheet& rec = form->workbook().sheets[static_cast<size_t>(sheet)];
+            const SheetRecord& rec = form->workbook().sheets[static_cast<size_t>(sheet)];
             if (o.cpkStored)
                 EXPECT_EQ(RecordDiff(rec, after), "") << "stored after the capability judgment";
             else if (o.specStored)
@@ -1269,9 +1269,9 @@ protected:
     // window used, gives what the window shows, as long as showing the record
     // again would give the same view: values as stored, and the chart kind a
     // shown sheet starts with.
-    void CrossCheckWholeChain(const Struct_Sheet& rec, const ViewState& v)
+    void CrossCheckWholeChain(const SheetRecord& rec, const ViewState& v)
     {
-        if (!ShownAsStored(rec) || v.chart != ShownChartKind(v.n, form->workbook().settings.ChartIndex))
+        if (!ShownAsStored(rec) || v.chart != ShownChartKind(v.n, form->workbook().settings.chartKind))
             return;
         ++counts["whole-chain cross-checks"];
         const SheetJudgment j =
@@ -1313,7 +1313,7 @@ protected:
         if (which <= 4) {
             const std::vector<TEdit*> fields =
                 Ctls<TEdit>(form, {"editProduct", "editProcess", "editMbc", "editLabel", "editUnit"});
-            std::string ViewState::*const members[] = {&ViewState::product, &ViewState::process, &ViewState::mbc,
+            std::string ViewState::*const members[] = {&ViewState::product, &ViewState::process, &ViewState::machine,
                                                        &ViewState::label, &ViewState::unit};
             TEdit* field = fields[which];
             static const QString kChars = QStringLiteral("ABCxyz0123-_ 品種工程外径#,/?[");
@@ -1395,8 +1395,8 @@ protected:
                 Key(Qt::Key_Backspace);
             Type(keys);
             Enter();
-            want.keta = ToStdString(t);
-            const int k = Decimals(want.keta);
+            want.decimals = ToStdString(t);
+            const int k = Decimals(want.decimals);
             for (std::string* limit : {&want.upper, &want.lower})
                 if (!IsBlank(*limit))
                     *limit = FormatFixed(StrToFloat(*limit), k);
@@ -1417,18 +1417,18 @@ protected:
             TypeNumber(field, keys, w);
             double v = 0;
             if (!IsBlank(w))
-                w = TryStrToFloat(w, v) ? FormatFixed(v, Decimals(before.keta)) : std::string();
+                w = TryStrToFloat(w, v) ? FormatFixed(v, Decimals(before.decimals)) : std::string();
         }
         Settle();
         const ViewState after = Capture(*form);
         EXPECT_EQ(after.product, want.product);
         EXPECT_EQ(after.process, want.process);
-        EXPECT_EQ(after.mbc, want.mbc);
+        EXPECT_EQ(after.machine, want.machine);
         EXPECT_EQ(after.label, want.label);
         EXPECT_EQ(after.unit, want.unit);
         EXPECT_EQ(after.kind, want.kind);
         EXPECT_EQ(after.kindText, want.kindText);
-        EXPECT_EQ(after.keta, want.keta);
+        EXPECT_EQ(after.decimals, want.decimals);
         EXPECT_EQ(after.upper, want.upper);
         EXPECT_EQ(after.lower, want.lower);
         EXPECT_EQ(after.upperEnabled, want.upperEnabled);
@@ -1474,7 +1474,7 @@ protected:
                 for (int r = 1; r <= std::min(lots, kSoakMaxLots); ++r)
                     flags[r - 1] = true;
             } else {
-                chart = t == QLatin1String("1") ? ChartXRs : form->workbook().settings.ChartIndex;
+                chart = t == QLatin1String("1") ? ChartXRs : form->workbook().settings.chartKind;
                 n = std::clamp(v, kMinN, kMaxN);
             }
         };
@@ -1603,7 +1603,8 @@ protected:
         ++counts[warned ? "sheets shown with a value that is not a number" : "sheets shown"];
         SettleRecords(from);
         for (int i = 0; i < tabCtrl->count(); ++i)
-            EXPECT_EQ(ToStdString(tabCtrl->tabText(i)), form->workbook().sheets[static_cast<size_t>(i)].Label) << "tab " << i;
+            EXPECT_EQ(ToStdString(tabCtrl->tabText(i)), form->workbook().sheets[static_cast<size_t>(i)].label)
+                << "tab " << i;
         mustSwitch = false;
     }
 
@@ -1631,15 +1632,15 @@ protected:
             want.resize(static_cast<size_t>(v));
             tabs.resize(static_cast<size_t>(v));
             for (int i = count; i < v; ++i) {
-                Struct_Sheet& s = want[static_cast<size_t>(i)];
-                s.Label = "Sheet" + std::to_string(i + 1);
-                s.Unit = form->workbook().settings.Unit;
-                s.SpecKind = kSpecKindTexts[form->workbook().settings.SpecIndex];
-                s.Keta = std::to_string(form->workbook().settings.Keta);
-                s.Row = before.spinLots;
-                s.Col = before.spinN;
-                s.HasLists = true;
-                tabs[static_cast<size_t>(i)] = s.Label;
+                SheetRecord& s = want[static_cast<size_t>(i)];
+                s.label = "Sheet" + std::to_string(i + 1);
+                s.unit = form->workbook().settings.unit;
+                s.specKindText = kSpecKindTexts[form->workbook().settings.specKind];
+                s.decimals = std::to_string(form->workbook().settings.decimals);
+                s.lots = before.spinLots;
+                s.n = before.spinN;
+                s.hasLists = true;
+                tabs[static_cast<size_t>(i)] = s.label;
             }
         }
         ASSERT_EQ(form->workbook().sheets.size(), want.size());

@@ -37,7 +37,7 @@ std::unique_ptr<SheetSession> Judged(const Sheet& sh, bool judge = true)
     for (int line = 0; line < kVisibleLimitLines; ++line)
         s->setLineAutomatic(line, true);
     if (judge) {
-        const Outcome o = JudgmentRunner(*s).runChain(nullptr, Struct_Options::Defaults());
+        const Outcome o = JudgmentRunner(*s).runChain(nullptr, RuleOptions::Defaults());
         EXPECT_FALSE(o.error.has_value());
     }
     return s;

@@ -15,18 +15,18 @@ struct Header {
     std::string label = "外径";
     std::string unit = "MM";
     std::string kind = "公差規格";
-    std::string keta = "1";
+    std::string decimals = "1";
     std::string upper = "20";
     std::string lower = "0";
 };
 
 // An imported sheet: the header and one line per lot ("label,v1,v2,...").
-Struct_Sheet Imported(const Header& h, const std::vector<std::string>& lots)
+SheetRecord Imported(const Header& h, const std::vector<std::string>& lots)
 {
     std::string csv =
         "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
         "P,Q,M," +
-        h.label + "," + h.unit + "," + h.kind + "," + h.keta + "," + h.upper + "," + h.lower + "\n\nﾛｯﾄ№,N1,N2\n";
+        h.label + "," + h.unit + "," + h.kind + "," + h.decimals + "," + h.upper + "," + h.lower + "\n\nﾛｯﾄ№,N1,N2\n";
     for (const std::string& l : lots)
         csv += l + "\n";
     return SheetFromCsvBytes(csv);
@@ -286,7 +286,7 @@ TEST(SheetSession, ShownSheetIsStoredBackAsItIsShown)
 {
     Header h;
     h.kind = "上限規格";
-    h.keta = "2";
+    h.decimals = "2";
     h.lower = "1";  // not used by the kind: kept, greyed out
     SheetSession session;
     const Outcome shown = session.show(Imported(h, {"A,1.234,2", "B,3,4.5"}), ChartXbarS);
@@ -296,15 +296,15 @@ TEST(SheetSession, ShownSheetIsStoredBackAsItIsShown)
     EXPECT_EQ(session.chartKind(), ChartKind::XbarS);
     EXPECT_EQ(session.valueCells().text(0, 1), "1.23");
 
-    Struct_Sheet stored;
+    SheetRecord stored;
     session.store(stored);
-    EXPECT_EQ(stored.SpecKind, "上限規格");
-    EXPECT_EQ(stored.Keta, "2");
-    EXPECT_EQ(stored.Klower, "1.00");
-    EXPECT_EQ(stored.Row, 10);
-    EXPECT_EQ(stored.Col, 2);
-    ASSERT_EQ(stored.DataList.size(), 10u);
-    EXPECT_EQ(stored.DataList[0], "A,1.23,2.00");
+    EXPECT_EQ(stored.specKindText, "上限規格");
+    EXPECT_EQ(stored.decimals, "2");
+    EXPECT_EQ(stored.lowerSpec, "1.00");
+    EXPECT_EQ(stored.lots, 10);
+    EXPECT_EQ(stored.n, 2);
+    ASSERT_EQ(stored.dataList.size(), 10u);
+    EXPECT_EQ(stored.dataList[0], "A,1.23,2.00");
 }
 
 TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
@@ -315,7 +315,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     const WorkStart start = [&started] { ++started; };
 
     // No control limits yet: guidance, no work started, nothing marked.
-    Outcome o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
+    Outcome o = JudgmentRunner(session).spc(RuleOptions::Defaults(), start);
     EXPECT_EQ(o.messages, (std::vector<SessionMessage>{{SessionMessage::Kind::Guide, kMsgNoControlLimits}}));
     EXPECT_EQ(started, 0);
     EXPECT_FALSE(o.specJudged);
@@ -330,7 +330,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
 
     // The whole chain: each step starts its work (the window stores the
     // sheet there) and finishes.
-    o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
+    o = JudgmentRunner(session).spc(RuleOptions::Defaults(), start);
     EXPECT_TRUE(o.messages.empty());
     EXPECT_FALSE(o.error);
     EXPECT_EQ(started, 2);
@@ -344,7 +344,7 @@ TEST(SheetSession, JudgmentsStopAtTheirChecksAndReportHowFarTheyGot)
     // SPC judgment on.
     session.setHeaderText(HeaderField::Unit, "");
     session.setVerdicts(session.specVerdict(), session.calcVerdict(), Verdict::None);
-    o = JudgmentRunner(session).spc(Struct_Options::Defaults(), start);
+    o = JudgmentRunner(session).spc(RuleOptions::Defaults(), start);
     EXPECT_EQ(o.focus, SessionFocus::Unit);
     EXPECT_EQ(session.specVerdict(), Verdict::None);
     EXPECT_EQ(session.calcVerdict(), Verdict::Pass);
@@ -370,7 +370,7 @@ TEST(SheetSession, MeasurementCellsAreCommittedTypedPastedAndCleared)
 
     struct EnterCase {
         const char* name;
-        const char* keta;
+        const char* decimals;
         GridPos at;
         const char* text;
         const char* after;
@@ -391,7 +391,7 @@ TEST(SheetSession, MeasurementCellsAreCommittedTypedPastedAndCleared)
     };
     for (const EnterCase& c : cases) {
         SCOPED_TRACE(c.name);
-        session.setHeaderText(HeaderField::Keta, c.keta);
+        session.setHeaderText(HeaderField::Decimals, c.decimals);
         cells.setText(c.at.col, c.at.row, c.text);
         const Outcome o = session.edits().commitValue(c.at.col, c.at.row);
         EXPECT_EQ(cells.text(c.at.col, c.at.row), c.after);

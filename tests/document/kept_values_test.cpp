@@ -39,7 +39,7 @@ TEST(KeptValues, EveryWayOfWritingACellIsSeen)
         }
         KeptValues values(ctrl, edit);
         KeptLines lines(ctrl, edit);
-        Struct_Sheet kept;
+        SheetRecord kept;
         values.refresh(3, 3);
         lines.store(3, 3, kept);
         c.write(ctrl, edit);
@@ -55,10 +55,10 @@ TEST(KeptValues, EveryWayOfWritingACellIsSeen)
                 EXPECT_EQ(a, b);
             }
         }
-        Struct_Sheet stored;
+        SheetRecord stored;
         StoreTablesToSheet(ctrl, edit, 3, 3, stored);
-        EXPECT_EQ(kept.DataList, stored.DataList);
-        EXPECT_EQ(kept.CheckList, stored.CheckList);
+        EXPECT_EQ(kept.dataList, stored.dataList);
+        EXPECT_EQ(kept.checkList, stored.checkList);
     }
 }
 

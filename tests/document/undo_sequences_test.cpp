@@ -33,7 +33,7 @@ struct Book {
     std::string undoLabel() const { return session.history()->undoLabel(); }
 };
 
-Struct_Sheet Imported()
+SheetRecord Imported()
 {
     std::string csv =
         "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\n"
@@ -102,7 +102,7 @@ TEST(UndoSequences, StepsComeBackInTheOrderTheyWereMade)
              ASSERT_FALSE(s.limit(LimitXcl).empty());
              s.edits().typeValue(1, 2, "10.5");
              const SheetView view = s.view();
-             Struct_Sheet before = b.book.sheets[1];
+             SheetRecord before = b.book.sheets[1];
              s.store(before);
              b.book.importSheet(1, Imported(), s);
              EXPECT_EQ(s.header().label, "内径");

@@ -34,7 +34,7 @@ struct Book {
 
 // Everything an undo may bring back: the stored record and the typed texts.
 struct State {
-    Struct_Sheet record;
+    SheetRecord record;
     SheetTexts texts;
     std::string calcLabel;
     friend bool operator==(const State&, const State&) = default;
@@ -133,10 +133,10 @@ TEST(UndoHistory, ImportsHistoriesPerSheetAndWhatEndsThem)
     // An import into the shown sheet: the record comes back whole, with
     // what was typed but not stored.
     s.edits().typeValue(0, 1, "5");
-    Struct_Sheet shownBefore = b.book.sheets[1];
+    SheetRecord shownBefore = b.book.sheets[1];
     s.store(shownBefore);
-    Struct_Sheet imported = shownBefore;
-    imported.Product = "imported";
+    SheetRecord imported = shownBefore;
+    imported.product = "imported";
     b.book.replaceSheet(1, imported, &s);
     EXPECT_TRUE(b.book.undo(s).changed & ChangedSheet);
     EXPECT_EQ(b.book.sheets[1], shownBefore);

@@ -21,12 +21,12 @@ struct Book {
     Told told;
     Book()
     {
-        book.settings.Tab = 3;
-        book.settings.Row = 12;
-        book.settings.Col = 4;
-        book.settings.LimitIndex = 1;
-        book.settings.CpkCheck = false;
-        book.settings.CpCpk = "1.67";
+        book.settings.sheetCount = 3;
+        book.settings.lots = 12;
+        book.settings.n = 4;
+        book.settings.limitMethod = 1;
+        book.settings.cpkCheck = false;
+        book.settings.cpCpk = "1.67";
         book.addListener(&told);
         book.reset(session);
         told.calls.clear();
@@ -38,7 +38,7 @@ TEST(WorkbookCommands, ResetAndShowStartEverySheetFromTheSettings)
     Book b;
     EXPECT_EQ(b.book.count(), 3);
     EXPECT_EQ(b.book.current, 0);
-    EXPECT_EQ(b.book.sheets[2].Label, "Sheet3");
+    EXPECT_EQ(b.book.sheets[2].label, "Sheet3");
     EXPECT_EQ(b.session.lots(), 12);
     EXPECT_EQ(b.session.columns(), 4);
     // Typed limits: every line clear and named for typing.
@@ -55,7 +55,7 @@ TEST(WorkbookCommands, ResetAndShowStartEverySheetFromTheSettings)
     b.session.setHeaderText(HeaderField::Label, "外径");
     b.book.storeShown(b.session);
     b.book.showSheet(1, b.session);
-    EXPECT_EQ(b.book.sheets[0].Label, "外径");
+    EXPECT_EQ(b.book.sheets[0].label, "外径");
     EXPECT_EQ(b.session.limit(0), "");
     EXPECT_FALSE(b.session.threshold().on);
     EXPECT_EQ(b.session.history(), b.book.history(1));
@@ -68,7 +68,7 @@ TEST(WorkbookCommands, ResetAndShowStartEverySheetFromTheSettings)
     EXPECT_EQ(b.session.header().label, "Sheet2");
     b.session.setHeaderText(HeaderField::Label, "内径");
     b.book.relabel(b.session);
-    EXPECT_EQ(b.book.sheets[1].Label, "Sheet2");
+    EXPECT_EQ(b.book.sheets[1].label, "Sheet2");
     EXPECT_EQ(b.book.label(1, b.session), "内径");
 }
 
@@ -83,25 +83,25 @@ TEST(WorkbookCommands, CountsAndWholeWorkbooksTellTheTabsAndTheJournal)
     EXPECT_EQ(b.told.calls.back(), std::make_tuple(unsigned{BookCount}, 2, -1));
 
     SheetArray read(4);
-    read[1].Label = "内径";
-    read[1].HasLists = true;
-    read[2].HasLists = true;
+    read[1].label = "内径";
+    read[1].hasLists = true;
+    read[2].hasLists = true;
     b.book.replaceAll(read, 1, 20, 2, true, b.session);
     EXPECT_EQ(b.book.count(), 4);
     EXPECT_EQ(b.book.current, 1);
     EXPECT_EQ(b.session.header().label, "内径");
-    EXPECT_EQ(b.book.sheets[2].Label, "Sheet3");
-    EXPECT_EQ(b.book.sheets[3].Row, 20);
+    EXPECT_EQ(b.book.sheets[2].label, "Sheet3");
+    EXPECT_EQ(b.book.sheets[3].lots, 20);
     EXPECT_EQ(b.told.calls.back(), std::make_tuple(unsigned{BookRecords | BookLabels | BookCount}, 0, -1));
 
     // A sheet read in over another is one step its undo takes back.
-    Struct_Sheet csv = b.book.sheets[3];
-    csv.Label = "CSV";
+    SheetRecord csv = b.book.sheets[3];
+    csv.label = "CSV";
     b.book.importSheet(3, csv, b.session);
     EXPECT_EQ(b.book.current, 3);
     EXPECT_EQ(b.session.header().label, "CSV");
     EXPECT_TRUE(b.book.undo(b.session).changed & ChangedSheet);
-    EXPECT_EQ(b.book.sheets[3].Label, "Sheet4");
+    EXPECT_EQ(b.book.sheets[3].label, "Sheet4");
     EXPECT_EQ(b.told.calls.back(), std::make_tuple(unsigned{BookRecords | BookLabels}, 3, 4));
 }
 

@@ -251,12 +251,12 @@ TEST_F(ChainWindow, NoCapabilityVerdictStopsTheSpcJudgmentSilently)
 
 TEST_F(ChainWindow, RuleSettingsDialogStoresOnOkOnly)
 {
-    const Struct_Options before = form->workbook().options;
+    const RuleOptions before = form->workbook().options;
     auto answer = [&](bool ok, int rule2Item) {
         QTimer::singleShot(0, form.get(), [this, ok, rule2Item] {
             TOptionForm* d = form->findChild<TOptionForm*>();
             ASSERT_TRUE(d->isVisible());
-            d->list(ListChk2Comp1)->setCurrentIndex(rule2Item);
+            d->list(ListSameSideRun)->setCurrentIndex(rule2Item);
             d->checkBox(3)->setChecked(false);
             (ok ? d->btnOk : d->btnCancel)->click();
         });
@@ -265,9 +265,9 @@ TEST_F(ChainWindow, RuleSettingsDialogStoresOnOkOnly)
     answer(false, 0);
     EXPECT_EQ(form->workbook().options, before);
     answer(true, 0);
-    EXPECT_EQ(form->workbook().options.Chk2Comp1, 7);
-    EXPECT_FALSE(form->workbook().options.Check3);
-    EXPECT_EQ(form->workbook().options.Chk4Comp1, before.Chk4Comp1);
+    EXPECT_EQ(form->workbook().options.sameSideRun, 7);
+    EXPECT_FALSE(form->workbook().options.trend);
+    EXPECT_EQ(form->workbook().options.alternatingRun, before.alternatingRun);
 }
 
 }  // namespace

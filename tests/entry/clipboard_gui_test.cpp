@@ -253,7 +253,7 @@ TEST_F(LotEditorWindow, OkWritesTheNumbersIntoEveryTableRowForRow)
     EXPECT_EQ(lot(gridCtrl, 0), "ﾛｯﾄ№");
     // The next save point stores them with the sheet.
     form->storeShownSheet();
-    EXPECT_EQ(form->workbook().sheets[0].DataList[0].substr(0, 4), "A-1,");
+    EXPECT_EQ(form->workbook().sheets[0].dataList[0].substr(0, 4), "A-1,");
 }
 
 TEST_F(LotEditorWindow, JudgedTablesTakeTheNumbersOfTheLotsTheyList)

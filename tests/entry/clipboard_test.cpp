@@ -66,7 +66,7 @@ TEST(GridCopyText, SelectionBecomesTabAndCrLfText)
     };
     for (const CopyCase& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(Grid_CopyText(cells, shape, c.sel), c.text);
+        EXPECT_EQ(CopyGridText(cells, shape, c.sel), c.text);
     }
 }
 
@@ -149,7 +149,7 @@ TEST(GridPasteText, TextFillsCellsFromTheTopLeftOfTheSelection)
         SCOPED_TRACE(c.name);
         CellStore cells = Table(4, full);
         const GridShape shape = Shape(4, 3);
-        EXPECT_EQ(Grid_PasteText(cells, shape, c.sel, c.text), c.written);
+        EXPECT_EQ(PasteGridText(cells, shape, c.sel, c.text), c.written);
         EXPECT_EQ(Rows(cells, shape), c.after);
         EXPECT_EQ(cells.text(0, 0), "N1");
         // Hidden cells (beyond the displayed columns and lots) stay as they were.
@@ -161,9 +161,9 @@ TEST(GridPasteText, TextFillsCellsFromTheTopLeftOfTheSelection)
 TEST(GridPasteText, CopiedBlockPastesBackUnchanged)
 {
     const CellStore from = Table(3, {{"1.000", "", "-2.5"}, {"a\"b", "ﾛｯﾄ", " "}});
-    const std::string text = Grid_CopyText(from, Shape(3, 2), {0, 1, 2, 2});
+    const std::string text = CopyGridText(from, Shape(3, 2), {0, 1, 2, 2});
     CellStore to = Table(3, {});
-    EXPECT_EQ(Grid_PasteText(to, Shape(3, 5), {0, 3, 0, 3}, text), 6);
+    EXPECT_EQ(PasteGridText(to, Shape(3, 5), {0, 3, 0, 3}, text), 6);
     for (int r = 1; r <= 2; ++r)
         for (int c = 0; c < 3; ++c)
             EXPECT_EQ(to.text(c, r + 2), from.text(c, r)) << c << "," << r;
@@ -174,18 +174,18 @@ TEST(GridSelectAll, DeleteEmptiesEveryDataCellAndCopyLeavesTheHeaderOut)
     CellStore cells = Table(2, {{"1", "2"}, {"3", "4"}, {"5", "6"}});
     cells.setText(0, 4, "hidden");  // lot 4 is not displayed
     const GridShape shape = Shape(2, 3);
-    const GridRect all = Grid_AllCells(shape);
+    const GridRect all = AllGridCells(shape);
     EXPECT_EQ(all, (GridRect{0, 1, 1, 3}));
-    EXPECT_EQ(Grid_CopyText(cells, shape, all), "1\t2\r\n3\t4\r\n5\t6\r\n");
+    EXPECT_EQ(CopyGridText(cells, shape, all), "1\t2\r\n3\t4\r\n5\t6\r\n");
 
-    Grid_DeleteCells(cells, shape, all);
+    DeleteGridCells(cells, shape, all);
     EXPECT_EQ(Rows(cells, shape), (std::vector<std::vector<std::string>>(3, {"", ""})));
     EXPECT_EQ(cells.text(0, 0), "N1");
     EXPECT_EQ(cells.text(1, 0), "N2");
     EXPECT_EQ(cells.text(0, 4), "hidden");
 
     // With a fixed column (the lot table) select-all starts right of it.
-    EXPECT_EQ(Grid_AllCells({2, 11, 1, 1}), (GridRect{1, 1, 1, 10}));
+    EXPECT_EQ(AllGridCells({2, 11, 1, 1}), (GridRect{1, 1, 1, 10}));
 }
 
 struct MatchCase {

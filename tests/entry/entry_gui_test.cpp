@@ -81,7 +81,7 @@ TEST_F(EntryWindow, TheMouseNeverOpensTheEditor)
 
 struct EnterCase {
     const char* name;
-    int keta;
+    int decimals;
     GridPos at;
     const char* text;
     const char* after;
@@ -103,7 +103,7 @@ TEST_F(EntryWindow, EnterCommitsAndMoves)
     };
     for (const EnterCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Ctl<TSpinEdit>(form, "spinKeta")->setValue(c.keta);
+        Ctl<TSpinEdit>(form, "spinKeta")->setValue(c.decimals);
         setCell(c.at.col, c.at.row, c.text);
         focusCell(c.at.col, c.at.row);
         pressEnter();
@@ -131,18 +131,18 @@ TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
     ASSERT_EQ(editorText(), QStringLiteral("12.5"));
     clickTab(1);
     EXPECT_EQ(cell(0, 1), "");
-    EXPECT_EQ(form->workbook().sheets[0].DataList[0], "K0001,12.5,,,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[0].dataList[0], "K0001,12.5,,,,,,,,,");
     clickTab(0);
     EXPECT_EQ(cell(0, 1), "12.500");
-    EXPECT_EQ(form->workbook().sheets[1].DataList[0], "K0001,,,,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[1].dataList[0], "K0001,,,,,,,,,,");
 
     // A header field is normalised on the sheet it was typed into; the sheet
     // shown next keeps its own text.
-    form->workbook().sheets[1].Kupper = "abc";
+    form->workbook().sheets[1].upperSpec = "abc";
     editKupper->setFocus(Qt::MouseFocusReason);
     type("1.5");
     clickTab(1);
-    EXPECT_EQ(form->workbook().sheets[0].Kupper, "1.500");
+    EXPECT_EQ(form->workbook().sheets[0].upperSpec, "1.500");
     EXPECT_EQ(editKupper->text(), QStringLiteral("abc"));
     EXPECT_TRUE(prompts.shown.empty());
     clickTab(0);
@@ -159,13 +159,13 @@ TEST_F(EntryWindow, EverySavePointTakesWhatIsStillBeingTyped)
     type("9.5");
     Ctl<QPushButton>(form, "btnSpecJudg")->click();
     EXPECT_EQ(pnlSpecJudg->text(), QStringLiteral("合格"));
-    EXPECT_EQ(form->workbook().sheets[0].DataList[0], "K0001,,9.5,,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[0].dataList[0], "K0001,,9.5,,,,,,,,");
 
     // Closing the window stores the shown sheet with the value.
     focusCell(2, 3);
     type("7.25");
     form->close();
-    EXPECT_EQ(form->workbook().sheets[0].DataList[2], "K0003,,,7.25,,,,,,,");
+    EXPECT_EQ(form->workbook().sheets[0].dataList[2], "K0003,,,7.25,,,,,,,");
     EXPECT_TRUE(prompts.shown.empty());
 }
 
@@ -683,10 +683,10 @@ TEST_F(EntryWindow, JudgmentStoresCleansAndReturnsToTheFirstCell)
     EXPECT_EQ(cell(3, 7), "");
     EXPECT_EQ(edit().current(), (GridPos{0, 1}));
     EXPECT_EQ(edit().topRow(), 1);
-    const Struct_Sheet& s = form->workbook().sheets[static_cast<size_t>(form->selectedTab())];
-    EXPECT_EQ(s.Product, "品種A");
-    ASSERT_GE(s.DataList.size(), 7u);
-    EXPECT_NE(s.DataList[6].find("9.5"), std::string::npos);
+    const SheetRecord& s = form->workbook().sheets[static_cast<size_t>(form->selectedTab())];
+    EXPECT_EQ(s.product, "品種A");
+    ASSERT_GE(s.dataList.size(), 7u);
+    EXPECT_NE(s.dataList[6].find("9.5"), std::string::npos);
 
     // The menu item runs the same command and shows the entry page.
     pageInput->setCurrentIndex(2);
@@ -715,10 +715,10 @@ TEST_F(EntryWindow, JudgmentStopsAtAValueThatIsNotANumber)
 
 TEST_F(EntryWindow, DemoFillSpreadsAroundTheLowerLimit)
 {
-    auto* btnRandam = Ctl<QPushButton>(form, "btnRandam");
+    auto* btnRandom = Ctl<QPushButton>(form, "btnRandam");
     Ctl<TEdit>(form, "editKlower")->setText(QStringLiteral("9.000"));
     form->setDemoSeed(42);
-    btnRandam->click();
+    btnRandom->click();
     for (int row : {1, 50, 100})
         for (int col : {0, 9}) {
             const std::string t = cell(col, row);
@@ -730,7 +730,7 @@ TEST_F(EntryWindow, DemoFillSpreadsAroundTheLowerLimit)
     // Without a lower limit nothing is filled and nothing is said.
     Ctl<QPushButton>(form, "btnSpecClear")->click();
     setCell(0, 1, "");
-    btnRandam->click();
+    btnRandom->click();
     EXPECT_EQ(cell(0, 1), "");
     EXPECT_TRUE(prompts.shown.empty());
 }

@@ -75,14 +75,14 @@ TEST_F(OfficeTest, CsvReaderReadsWhatTheOfficeImports)
         const ImportResult r = ImportWorkbookSheets(*app_, false, path);
         ASSERT_EQ(r.status, ImportResult::Status::Ok) << path << ": " << r.detail;
         ASSERT_EQ(r.sheets.size(), 1u);
-        EXPECT_GT(r.sheets[0].Row, 0) << path;
-        const Struct_Sheet mine = SheetFromCsvBytes(bytes);
+        EXPECT_GT(r.sheets[0].lots, 0) << path;
+        const SheetRecord mine = SheetFromCsvBytes(bytes);
         EXPECT_EQ(mine, r.sheets[0]) << json(bytes).dump();
         if (!(mine == r.sheets[0])) {
-            for (size_t l = 0; l < mine.DataList.size() && l < r.sheets[0].DataList.size(); ++l)
-                if (mine.DataList[l] != r.sheets[0].DataList[l])
-                    ADD_FAILURE() << "line " << l << ": mine " << json(mine.DataList[l]).dump() << " office "
-                                  << json(r.sheets[0].DataList[l]).dump();
+            for (size_t l = 0; l < mine.dataList.size() && l < r.sheets[0].dataList.size(); ++l)
+                if (mine.dataList[l] != r.sheets[0].dataList[l])
+                    ADD_FAILURE() << "line " << l << ": mine " << json(mine.dataList[l]).dump() << " office "
+                                  << json(r.sheets[0].dataList[l]).dump();
         }
     }
 }

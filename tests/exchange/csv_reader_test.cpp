@@ -90,27 +90,27 @@ std::string Layout(const std::string& body)
 
 TEST(CsvReader, SheetOfAnExchangeFile)
 {
-    const Struct_Sheet s =
+    const SheetRecord s =
         SheetFromCsvBytes(Utf8ToCp932(Layout("001,1.000,2,\"3\"\r\n"
                                              "002,\"1,5\",,x y\r\n"
                                              "\r\n"
                                              "004,4\r\n")));
-    EXPECT_EQ(s.Product, "製品");
-    EXPECT_EQ(s.Process, "工程,1");
-    EXPECT_EQ(s.Label, "外径");
-    EXPECT_EQ(s.SpecKind, "公差規格");
-    EXPECT_EQ(s.Keta, "3");
-    EXPECT_EQ(s.Kupper, "10.500");  // as written: cells are read as texts
-    EXPECT_EQ(s.Klower, "9.500");
-    EXPECT_EQ(s.Row, 3);  // labels that are not blank
-    EXPECT_EQ(s.Col, 3);  // values of the first lot
-    ASSERT_EQ(s.DataList.size(), 1000u);
-    ASSERT_EQ(s.CheckList.size(), 1000u);
-    EXPECT_EQ(s.DataList[0].substr(0, 14), "001,1.000,2,3,");
+    EXPECT_EQ(s.product, "製品");
+    EXPECT_EQ(s.process, "工程,1");
+    EXPECT_EQ(s.label, "外径");
+    EXPECT_EQ(s.specKindText, "公差規格");
+    EXPECT_EQ(s.decimals, "3");
+    EXPECT_EQ(s.upperSpec, "10.500");  // as written: cells are read as texts
+    EXPECT_EQ(s.lowerSpec, "9.500");
+    EXPECT_EQ(s.lots, 3);  // labels that are not blank
+    EXPECT_EQ(s.n, 3);     // values of the first lot
+    ASSERT_EQ(s.dataList.size(), 1000u);
+    ASSERT_EQ(s.checkList.size(), 1000u);
+    EXPECT_EQ(s.dataList[0].substr(0, 14), "001,1.000,2,3,");
     // A value holding a comma or a blank is quoted so it reads back whole.
-    EXPECT_EQ(s.DataList[1].substr(0, 16), "002,\"1,5\",,\"x y\"");
-    EXPECT_EQ(s.DataList[2], std::string(101, ','));
-    EXPECT_EQ(s.DataList[3].substr(0, 6), "004,4,");
+    EXPECT_EQ(s.dataList[1].substr(0, 16), "002,\"1,5\",,\"x y\"");
+    EXPECT_EQ(s.dataList[2], std::string(101, ','));
+    EXPECT_EQ(s.dataList[3].substr(0, 6), "004,4,");
 }
 
 TEST(CsvReader, LotsBeyondRow1004AndColumnsBeyondCWAreNotRead)
@@ -122,13 +122,13 @@ TEST(CsvReader, LotsBeyondRow1004AndColumnsBeyondCWAreNotRead)
             body += "," + std::to_string(c);
         body += "\r\n";
     }
-    const Struct_Sheet s = SheetFromCsvBytes(Layout(body));
-    EXPECT_EQ(s.Row, 1000);
-    EXPECT_EQ(s.Col, 100);
-    ASSERT_EQ(s.DataList.size(), 1000u);
-    EXPECT_EQ(s.DataList.back().substr(0, 8), "L1000,1,");
-    EXPECT_NE(s.DataList.back().find(",100,"), std::string::npos);
-    EXPECT_EQ(s.DataList.back().find(",101,"), std::string::npos);
+    const SheetRecord s = SheetFromCsvBytes(Layout(body));
+    EXPECT_EQ(s.lots, 1000);
+    EXPECT_EQ(s.n, 100);
+    ASSERT_EQ(s.dataList.size(), 1000u);
+    EXPECT_EQ(s.dataList.back().substr(0, 8), "L1000,1,");
+    EXPECT_NE(s.dataList.back().find(",100,"), std::string::npos);
+    EXPECT_EQ(s.dataList.back().find(",101,"), std::string::npos);
 }
 
 }  // namespace

@@ -12,23 +12,23 @@
 namespace trevolo {
 namespace {
 
-Struct_Sheet ExampleSheet()
+SheetRecord ExampleSheet()
 {
-    Struct_Sheet s;
-    s.Product = "製品A";
-    s.Process = "工程,1";  // a comma: quoted on line 2
-    s.Mbc = "装置\"X\"";   // double quotes: quoted and doubled
-    s.Label = "項目 1";    // a blank alone needs no quotes in CSV
-    s.Unit = "mm";
-    s.SpecKind = "公差規格";
-    s.Keta = "3";
-    s.Kupper = "10.500";
-    s.Klower = "9.500";
-    s.Row = 4;
-    s.Col = 3;
-    s.HasLists = true;
-    s.CheckList = {"1", "0", "1", "1"};
-    s.DataList = {
+    SheetRecord s;
+    s.product = "製品A";
+    s.process = "工程,1";     // a comma: quoted on line 2
+    s.machine = "装置\"X\"";  // double quotes: quoted and doubled
+    s.label = "項目 1";       // a blank alone needs no quotes in CSV
+    s.unit = "mm";
+    s.specKindText = "公差規格";
+    s.decimals = "3";
+    s.upperSpec = "10.500";
+    s.lowerSpec = "9.500";
+    s.lots = 4;
+    s.n = 3;
+    s.hasLists = true;
+    s.checkList = {"1", "0", "1", "1"};
+    s.dataList = {
         "K0001,1.000,2.000,3.000",
         "K0002,4.000,5.000,6.000",  // disabled: left out
         "K0003,1.000,,3.000",
@@ -76,12 +76,12 @@ TEST(Csv, BytesAreCodePage932WithCrLfAndNoByteOrderMark)
 
 TEST(Csv, ASheetNeverShownGivesOnlyTheFourHeadLines)
 {
-    Struct_Sheet s;
-    s.Label = "Sheet2";
-    s.SpecKind = "公差規格";
-    s.Keta = "3";
-    s.Row = 100;
-    s.Col = 2;
+    SheetRecord s;
+    s.label = "Sheet2";
+    s.specKindText = "公差規格";
+    s.decimals = "3";
+    s.lots = 100;
+    s.n = 2;
     EXPECT_EQ(SheetCsvText(s),
               "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\r\n"
               ",,,Sheet2,,公差規格,3,,\r\n"
@@ -152,7 +152,7 @@ TEST(Csv, FilesAreOverwrittenAndErrorsNameTheFile)
     for (int i = 1; i <= 8; ++i)
         testing::WriteFile(CsvFilePath(dir.path(), i).string(), "old");
     SheetArray sheets(5, ExampleSheet());
-    sheets[4].Product = "製品E";
+    sheets[4].product = "製品E";
     const CommandMessage m = ExportSheetsCsv(dir.path(), sheets, std::chrono::milliseconds(0));
     EXPECT_EQ(m, (CommandMessage{CommandMessage::Kind::Guide, dir.path().string() + " に保存されました。"}));
     EXPECT_EQ(CsvFilePath(dir.path(), 3).filename(), "Sheet3.csv");

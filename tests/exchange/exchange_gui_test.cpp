@@ -45,9 +45,9 @@ using testing::WriteFile;
 
 // What a sheet is given through the window.
 struct SheetInput {
-    std::string product, process, mbc, label, unit;
+    std::string product, process, machine, label, unit;
     int specKind = 0;  // index of the kind box
-    int keta = 3;
+    int decimals = 3;
     std::string upper, lower;
     int lots = 10;
     int n = 1;
@@ -73,7 +73,7 @@ struct SheetInput {
         if (lot > 2 && (lot + col) % 11 == 0)
             return "";
         const int k = (lot * 7 + col * 13) % 97 - 40;
-        return FormatFixed(k / std::pow(10.0, keta), keta);
+        return FormatFixed(k / std::pow(10.0, decimals), decimals);
     }
 };
 
@@ -113,12 +113,12 @@ protected:
         Ctl<TSpinEdit>(f, "spinCol")->setValue(in.n);
         Ctl<TEdit>(f, "editProduct")->setText(ToQString(in.product));
         Ctl<TEdit>(f, "editProcess")->setText(ToQString(in.process));
-        Ctl<TEdit>(f, "editMbc")->setText(ToQString(in.mbc));
+        Ctl<TEdit>(f, "editMbc")->setText(ToQString(in.machine));
         Ctl<TEdit>(f, "editLabel")->setText(ToQString(in.label));
         Ctl<TEdit>(f, "editUnit")->setText(ToQString(in.unit));
         Ctl<QComboBox>(f, "cmbSpecKind")->setCurrentIndex(in.specKind);
         emit Ctl<QComboBox>(f, "cmbSpecKind")->activated(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex());
-        Ctl<TSpinEdit>(f, "spinKeta")->setValue(in.keta);
+        Ctl<TSpinEdit>(f, "spinKeta")->setValue(in.decimals);
         if (editKupper->isEnabled())
             editKupper->setText(ToQString(in.upper));
         if (editKlower->isEnabled())
@@ -140,11 +140,11 @@ protected:
         auto* gridCtrl = Ctl<TplStringGrid>(f, "gridCtrl");
         EXPECT_EQ(Ctl<TEdit>(f, "editProduct")->text(), ToQString(in.product));
         EXPECT_EQ(Ctl<TEdit>(f, "editProcess")->text(), ToQString(in.process));
-        EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), ToQString(in.mbc));
+        EXPECT_EQ(Ctl<TEdit>(f, "editMbc")->text(), ToQString(in.machine));
         EXPECT_EQ(Ctl<TEdit>(f, "editLabel")->text(), ToQString(in.label));
         EXPECT_EQ(Ctl<TEdit>(f, "editUnit")->text(), ToQString(in.unit));
         EXPECT_EQ(Ctl<QComboBox>(f, "cmbSpecKind")->currentIndex(), in.specKind);
-        EXPECT_EQ(Ctl<TSpinEdit>(f, "spinKeta")->text(), QString::number(in.keta));
+        EXPECT_EQ(Ctl<TSpinEdit>(f, "spinKeta")->text(), QString::number(in.decimals));
         EXPECT_EQ(Ctl<TEdit>(f, "editKupper")->text(), in.specKind == 2 ? QString() : ToQString(in.upper));
         EXPECT_EQ(Ctl<TEdit>(f, "editKlower")->text(), in.specKind == 1 ? QString() : ToQString(in.lower));
         int enabled = 0;
@@ -189,8 +189,8 @@ protected:
     Snapshot snapshot() const
     {
         Snapshot s;
-        for (const Struct_Sheet& r : form->workbook().sheets)
-            s.sheets.emplace_back(r.Product, r.Label, r.Keta, r.Kupper, r.Row, r.Col, r.CheckList, r.DataList);
+        for (const SheetRecord& r : form->workbook().sheets)
+            s.sheets.emplace_back(r.product, r.label, r.decimals, r.upperSpec, r.lots, r.n, r.checkList, r.dataList);
         s.tabs = tabTexts();
         s.selected = form->selectedTab();
         s.product = Ctl<TEdit>(form, "editProduct")->text();
@@ -292,7 +292,7 @@ TEST_F(ExchangeWindowTest, WorkbookExportAndImportRoundTripThroughTheMenu)
             selectTab(i);
             SheetInput expected = kThreeSheets[static_cast<size_t>(i)];
             if (i == 1)
-                expected.mbc = "装置B";
+                expected.machine = "装置B";
             expectShown(expected);
         }
     }

@@ -186,8 +186,8 @@ protected:
     {
         auto* tabCtrl = Ctl<QTabBar>(form, "tabCtrl");
         Snapshot s;
-        for (const Struct_Sheet& r : form->workbook().sheets)
-            s.sheets.emplace_back(r.Product, r.Label, r.Row, r.Col, r.DataList);
+        for (const SheetRecord& r : form->workbook().sheets)
+            s.sheets.emplace_back(r.product, r.label, r.lots, r.n, r.dataList);
         for (int i = 0; i < tabCtrl->count(); ++i)
             s.tabs << tabCtrl->tabText(i);
         s.selected = form->selectedTab();
@@ -549,7 +549,7 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     histogram.n = 1;
     histogram.enabled = [](int) { return true; };
     histogram.value = [](int, int) { return std::string("1.0"); };
-    histogram.keta = "1";
+    histogram.decimals = "1";
     histogram.classes = 5;
     shown.emplace_back("template damaged", errorOf([&] { MakeHistogramReport(*app, histogram, place); }));
     shown.emplace_back("template without a chart sheet",
@@ -560,7 +560,7 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     ResultTables tables;
     tables.names = {"一", "二", "三"};
     shown.emplace_back("result output into a missing folder",
-                       errorOf([&] { MakeJudgmentResult(*app, Struct_Sheet(), tables, noFolder); }));
+                       errorOf([&] { MakeJudgmentResult(*app, SheetRecord(), tables, noFolder); }));
     const fs::path readOnly = ReadOnlyFolder(dir.path());
     if (!readOnly.empty()) {
         WriteFile((forms / "X-Rs.xls").string(), "template bytes");
@@ -583,12 +583,12 @@ TEST_F(FaultMessageTest, EveryErrorShownStartsWithAJapaneseSentence)
     refused.cells = CellBlock(1, 1);
     refused.formats = {{"B5", "not a cell", "0.0"}};
     const ExportResult failed = ExportWorkbook(
-        *app, {Struct_Sheet()}, [&](int) { return refused; }, dir.file("book.xlsx"));
+        *app, {SheetRecord()}, [&](int) { return refused; }, dir.file("book.xlsx"));
     EXPECT_EQ(failed.message.kind, CommandMessage::Kind::Error);
     shown.emplace_back("a failing call of the export", failed.message.text);
     shown.emplace_back(
         "export into a missing folder",
-        ExportWorkbook(*app, {Struct_Sheet()}, {}, (noFolder.saveFiles / "book.xlsx").string()).message.text);
+        ExportWorkbook(*app, {SheetRecord()}, {}, (noFolder.saveFiles / "book.xlsx").string()).message.text);
     const int office = app->processId();
     app.reset();
     EXPECT_TRUE(WaitGone(office, 10000));

@@ -97,7 +97,7 @@ TEST_F(FaultWindowTest, CsvExportFailingPartWayKeepsTheFilesWrittenAndNamesTheFa
 
     // Sheets 1 and 2 as the window stored them, the typed change included.
     ASSERT_EQ(f.workbook().sheets.size(), 5u);
-    EXPECT_EQ(f.workbook().sheets[0].Product, "製品一");
+    EXPECT_EQ(f.workbook().sheets[0].product, "製品一");
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(ReadFile((folder / ("Sheet" + std::to_string(i + 1) + ".csv")).string()),
                   SheetCsvBytes(f.workbook().sheets[static_cast<size_t>(i)]))

@@ -18,14 +18,14 @@ constexpr const char* kHead =
 TEST(LayoutReader, TakesTheExportBackWholeAndRefusesWhatLeavesTheLayout)
 {
     // What the export writes comes back as it was written.
-    Struct_Sheet sheet0;
-    sheet0.Product = "製品,B";  // quoted in the file
-    sheet0.SpecKind = "上限規格";
-    sheet0.Keta = "2";
-    sheet0.Col = 2;
-    sheet0.HasLists = true;
-    sheet0.DataList = {"L1,1.50,2.00", "L2,,3.25"};
-    sheet0.CheckList = {"1", "1"};
+    SheetRecord sheet0;
+    sheet0.product = "製品,B";  // quoted in the file
+    sheet0.specKindText = "上限規格";
+    sheet0.decimals = "2";
+    sheet0.n = 2;
+    sheet0.hasLists = true;
+    sheet0.dataList = {"L1,1.50,2.00", "L2,,3.25"};
+    sheet0.checkList = {"1", "1"};
     LayoutSheet sheet;
     LayoutFault fault;
     ASSERT_TRUE(ReadLayoutRows(ParseCsvText(DecodeCsvBytes(SheetCsvBytes(sheet0))), sheet, fault)) << fault.reason;

@@ -78,12 +78,12 @@ TEST(CellValue, OnlyDecimalTextsBecomeNumbers)
 TEST(Layout, DecimalsFormatFollowsKeta)
 {
     const struct {
-        const char* keta;
+        const char* decimals;
         const char* format;
     } cases[] = {{"0", "0_ "},      {"1", "0.0_ "}, {"3", "0.000_ "}, {"5", "0.00000_ "},
                  {" 2 ", "0.00_ "}, {"", ""},       {"x", ""},        {"-1", ""}};
     for (const auto& c : cases)
-        EXPECT_EQ(DecimalsFormat(c.keta), c.format) << c.keta;
+        EXPECT_EQ(DecimalsFormat(c.decimals), c.format) << c.decimals;
 }
 
 // A worksheet as the office reads it: the header row and the three blocks.
@@ -124,17 +124,17 @@ TEST(Layout, ImportedHeaderTextsAreNotTrimmedAndNumbersBecomeText)
                  3.0,
                  10.5,
                  -0.25};
-    const Struct_Sheet s = SheetFromWorksheet(ws.reads());
-    EXPECT_EQ(s.Product, " 製品A ");
-    EXPECT_EQ(s.Process, "工程");
-    EXPECT_EQ(s.Mbc, "");
-    EXPECT_EQ(s.Label, "項目1");
-    EXPECT_EQ(s.Unit, "mm");
-    EXPECT_EQ(s.SpecKind, "公差規格");
-    EXPECT_EQ(s.Keta, "3");
-    EXPECT_EQ(s.Kupper, "10.5");
-    EXPECT_EQ(s.Klower, "-0.25");
-    EXPECT_TRUE(s.HasLists);
+    const SheetRecord s = SheetFromWorksheet(ws.reads());
+    EXPECT_EQ(s.product, " 製品A ");
+    EXPECT_EQ(s.process, "工程");
+    EXPECT_EQ(s.machine, "");
+    EXPECT_EQ(s.label, "項目1");
+    EXPECT_EQ(s.unit, "mm");
+    EXPECT_EQ(s.specKindText, "公差規格");
+    EXPECT_EQ(s.decimals, "3");
+    EXPECT_EQ(s.upperSpec, "10.5");
+    EXPECT_EQ(s.lowerSpec, "-0.25");
+    EXPECT_TRUE(s.hasLists);
 }
 
 TEST(Layout, ImportedCountsAndLines)
@@ -143,7 +143,7 @@ TEST(Layout, ImportedCountsAndLines)
         const char* name;
         std::function<void(FakeWorksheet&)> fill;
         int row, col;
-        std::vector<std::pair<int, std::string>> lines;  // DataList line index and text
+        std::vector<std::pair<int, std::string>> lines;  // dataList line index and text
     };
     const std::vector<Case> cases = {
         {"empty worksheet", [](FakeWorksheet&) {}, 0, 0, {{0, EmptyTail(101)}, {999, EmptyTail(101)}}},
@@ -214,14 +214,14 @@ TEST(Layout, ImportedCountsAndLines)
         SCOPED_TRACE(c.name);
         FakeWorksheet w;
         c.fill(w);
-        const Struct_Sheet s = SheetFromWorksheet(w.reads());
-        EXPECT_EQ(s.Row, c.row);
-        EXPECT_EQ(s.Col, c.col);
-        ASSERT_EQ(s.CheckList.size(), 1000u);
-        EXPECT_EQ(std::count(s.CheckList.begin(), s.CheckList.end(), "1"), 1000);
-        ASSERT_EQ(s.DataList.size(), 1000u);
+        const SheetRecord s = SheetFromWorksheet(w.reads());
+        EXPECT_EQ(s.lots, c.row);
+        EXPECT_EQ(s.n, c.col);
+        ASSERT_EQ(s.checkList.size(), 1000u);
+        EXPECT_EQ(std::count(s.checkList.begin(), s.checkList.end(), "1"), 1000);
+        ASSERT_EQ(s.dataList.size(), 1000u);
         for (const auto& [index, text] : c.lines)
-            EXPECT_EQ(s.DataList[static_cast<size_t>(index)], text) << "line " << index;
+            EXPECT_EQ(s.dataList[static_cast<size_t>(index)], text) << "line " << index;
     }
 }
 
@@ -233,11 +233,11 @@ TEST(Layout, SmallerBlocksCountAsEmptyWhereTheyEnd)
     r.body = CellBlock(1, 2);
     r.body.at(0, 0) = std::string("K1");
     r.body.at(0, 1) = 5.0;
-    const Struct_Sheet s = SheetFromWorksheet(r);
-    EXPECT_EQ(s.Row, 1);
-    EXPECT_EQ(s.Col, 0);
-    ASSERT_EQ(s.DataList.size(), 1000u);
-    EXPECT_EQ(s.DataList[0], "K1,5," + EmptyTail(99));
+    const SheetRecord s = SheetFromWorksheet(r);
+    EXPECT_EQ(s.lots, 1);
+    EXPECT_EQ(s.n, 0);
+    ASSERT_EQ(s.dataList.size(), 1000u);
+    EXPECT_EQ(s.dataList[0], "K1,5," + EmptyTail(99));
 }
 
 EditTableView MakeView(const std::vector<std::string>& labels, const std::vector<bool>& enabled,
@@ -292,16 +292,16 @@ TEST(Layout, EditBlockKeepsLabelsAndNonNumbersAsText)
 // values keep their texts.
 TEST(Layout, RecordShownAsTheWindowShowsIt)
 {
-    Struct_Sheet r;
-    r.SpecKind = "その他";
-    r.Keta = "1";
-    r.Kupper = "10";
-    r.Klower = "abc";
-    r.Row = 3;
-    r.Col = 2;
-    r.HasLists = true;
-    r.CheckList = {"1", "0"};
-    r.DataList = {"A,1,2.26", "B,3,4", "C,x,5.55", "\"D,4\",7,8"};
+    SheetRecord r;
+    r.specKindText = "その他";
+    r.decimals = "1";
+    r.upperSpec = "10";
+    r.lowerSpec = "abc";
+    r.lots = 3;
+    r.n = 2;
+    r.hasLists = true;
+    r.checkList = {"1", "0"};
+    r.dataList = {"A,1,2.26", "B,3,4", "C,x,5.55", "\"D,4\",7,8"};
 
     const GridBlock g = RecordEditBlock(r);
     ASSERT_EQ(g.cells.rows, 11);
@@ -322,20 +322,20 @@ TEST(Layout, RecordShownAsTheWindowShowsIt)
     EXPECT_EQ(g.cells.at(10, 0), e);
     EXPECT_EQ(g.formats, (std::vector<FormatArea>{{"B5", "$C$14", "0.0_ "}}));
 
-    const Struct_Sheet s = ShownRecord(r);
-    EXPECT_EQ(s.SpecKind, kSpecKindTexts[0]);
-    EXPECT_EQ(s.Keta, "1");
-    EXPECT_EQ(s.Kupper, "10.0");
-    EXPECT_EQ(s.Klower, "abc");
-    EXPECT_EQ(s.Row, 10);
-    EXPECT_EQ(s.Col, 2);
-    ASSERT_EQ(s.DataList.size(), 10u);
-    EXPECT_EQ(s.CheckList, (std::vector<std::string>{"1", "0", "1", "1", "1", "1", "1", "1", "1", "1"}));
-    EXPECT_EQ(s.DataList[0], "A,1.0,2.3");
-    EXPECT_EQ(s.DataList[1], "B,3.0,4.0");
-    EXPECT_EQ(s.DataList[2], "C,x,5.55");
-    EXPECT_EQ(s.DataList[3], "\"D,4\",7,8");
-    EXPECT_EQ(s.DataList[9], "K0010,,");
+    const SheetRecord s = ShownRecord(r);
+    EXPECT_EQ(s.specKindText, kSpecKindTexts[0]);
+    EXPECT_EQ(s.decimals, "1");
+    EXPECT_EQ(s.upperSpec, "10.0");
+    EXPECT_EQ(s.lowerSpec, "abc");
+    EXPECT_EQ(s.lots, 10);
+    EXPECT_EQ(s.n, 2);
+    ASSERT_EQ(s.dataList.size(), 10u);
+    EXPECT_EQ(s.checkList, (std::vector<std::string>{"1", "0", "1", "1", "1", "1", "1", "1", "1", "1"}));
+    EXPECT_EQ(s.dataList[0], "A,1.0,2.3");
+    EXPECT_EQ(s.dataList[1], "B,3.0,4.0");
+    EXPECT_EQ(s.dataList[2], "C,x,5.55");
+    EXPECT_EQ(s.dataList[3], "\"D,4\",7,8");
+    EXPECT_EQ(s.dataList[9], "K0010,,");
 }
 
 TEST(Layout, StatisticsAndSpcBlocks)
@@ -373,11 +373,11 @@ TEST(Layout, StatisticsAndSpcBlocks)
 
 TEST(Layout, HeaderRowWritesTheLimitsAsNumbers)
 {
-    Struct_Sheet s;
-    s.Product = "0123";
-    s.Keta = "3";
-    s.Kupper = "10.500";
-    s.Klower = "";
+    SheetRecord s;
+    s.product = "0123";
+    s.decimals = "3";
+    s.upperSpec = "10.500";
+    s.lowerSpec = "";
     const auto row = HeaderRowValues(s);
     EXPECT_EQ(row[0], CellValue(std::string("0123")));
     EXPECT_EQ(row[6], CellValue(std::string("3")));

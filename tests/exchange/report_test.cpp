@@ -289,7 +289,7 @@ HistogramData HistogramOf(int lots, int n, int classes)
             return std::string();
         return FormatFixed(9.5 + lot / 100.0 + col / 1000.0, 3);
     };
-    h.keta = "3";
+    h.decimals = "3";
     h.classes = classes;
     return h;
 }
@@ -362,7 +362,7 @@ TEST_F(ReportTest, HistogramOfAThousandLotsOfAHundredValues)
 
 // ---- judgment result output ----
 
-ResultTables ResultOf(const std::string& keta)
+ResultTables ResultOf(const std::string& decimals)
 {
     // 10 lots of 2 values; lots 3 and 7 disabled.
     EditTableView edit;
@@ -392,7 +392,7 @@ ResultTables ResultOf(const std::string& keta)
     spc.cell = [](int col, int row) -> std::string { return row == 0 ? "R" + std::to_string(col) : "○"; };
     ResultTables t;
     t.names = {"測定値入力＆規格判定", "CP-CPK不良率判定", "SPC異常判定(X側-Rs側)"};
-    t.edit = BuildEditBlock(edit, keta);
+    t.edit = BuildEditBlock(edit, decimals);
     t.calc = BuildCalcBlock(calc);
     t.spc = BuildSpcBlock(spc);
     return t;
@@ -400,15 +400,15 @@ ResultTables ResultOf(const std::string& keta)
 
 TEST_F(ReportTest, JudgmentResultHasTheThreeTablesOnNamedWorksheets)
 {
-    Struct_Sheet record;
-    record.Product = "品種A";
-    record.Label = "外径";
-    record.Unit = "mm";
-    record.SpecKind = "公差規格";
-    record.Keta = "3";
-    record.Kupper = "10.5";
-    record.Klower = "9.5";
-    const ResultTables t = ResultOf(record.Keta);
+    SheetRecord record;
+    record.product = "品種A";
+    record.label = "外径";
+    record.unit = "mm";
+    record.specKindText = "公差規格";
+    record.decimals = "3";
+    record.upperSpec = "10.5";
+    record.lowerSpec = "9.5";
+    const ResultTables t = ResultOf(record.decimals);
     const ReportResult r = MakeJudgmentResult(*app_, record, t, place_);
     EXPECT_FALSE(r.shown);
     ASSERT_FALSE(r.path.empty()) << "an output nobody can see is kept as a file";

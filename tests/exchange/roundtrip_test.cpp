@@ -16,7 +16,7 @@ using testing::TempDir;
 // and the lot table with labels, enabled flags and values formatted with the
 // sheet's decimals.
 struct ShownSheet {
-    Struct_Sheet record;
+    SheetRecord record;
     std::vector<std::string> labels;  // row 0 the title
     std::vector<bool> enabled;
     std::vector<std::vector<std::string>> values;  // row 0 the titles
@@ -25,29 +25,29 @@ struct ShownSheet {
     {
         EditTableView v;
         v.lots = static_cast<int>(labels.size()) - 1;
-        v.n = record.Col;
+        v.n = record.n;
         v.label = [this](int r) { return labels[static_cast<size_t>(r)]; };
         v.enabled = [this](int r) { return bool(enabled[static_cast<size_t>(r)]); };
         v.value = [this](int c, int r) { return values[static_cast<size_t>(r)][static_cast<size_t>(c)]; };
-        return BuildEditBlock(v, record.Keta);
+        return BuildEditBlock(v, record.decimals);
     }
 };
 
-ShownSheet MakeSheet(int index, int lots, int n, int keta, std::vector<int> disabled = {})
+ShownSheet MakeSheet(int index, int lots, int n, int decimals, std::vector<int> disabled = {})
 {
     ShownSheet s;
-    Struct_Sheet& r = s.record;
-    r.Product = "製品" + std::to_string(index) + " (試作)";
-    r.Process = "工程" + std::to_string(index);
-    r.Mbc = index == 2 ? "" : "装置A-" + std::to_string(index);
-    r.Label = "項目" + std::to_string(index);
-    r.Unit = "mm";
-    r.SpecKind = kSpecKindTexts[index % 3];
-    r.Keta = std::to_string(keta);
-    r.Kupper = FormatFixed(10.5 + index, keta);
-    r.Klower = index == 1 ? "" : FormatFixed(-1.25, keta);
-    r.Row = lots;
-    r.Col = n;
+    SheetRecord& r = s.record;
+    r.product = "製品" + std::to_string(index) + " (試作)";
+    r.process = "工程" + std::to_string(index);
+    r.machine = index == 2 ? "" : "装置A-" + std::to_string(index);
+    r.label = "項目" + std::to_string(index);
+    r.unit = "mm";
+    r.specKindText = kSpecKindTexts[index % 3];
+    r.decimals = std::to_string(decimals);
+    r.upperSpec = FormatFixed(10.5 + index, decimals);
+    r.lowerSpec = index == 1 ? "" : FormatFixed(-1.25, decimals);
+    r.lots = lots;
+    r.n = n;
     s.labels.push_back(kLotColumnTitle);
     s.enabled.push_back(true);
     s.values.emplace_back();
@@ -63,7 +63,7 @@ ShownSheet MakeSheet(int index, int lots, int n, int keta, std::vector<int> disa
             if (lot > 2 && (lot + c) % 11 == 0)
                 row.emplace_back();
             else
-                row.push_back(FormatFixed((lot * 7 + c * 13) % 97 / 7.0 - 3.0, keta));
+                row.push_back(FormatFixed((lot * 7 + c * 13) % 97 / 7.0 - 3.0, decimals));
         }
         s.values.push_back(row);
     }
@@ -72,11 +72,11 @@ ShownSheet MakeSheet(int index, int lots, int n, int keta, std::vector<int> disa
 
 // The value a stored line gives once loaded: blank stays empty, a number is
 // shown with the sheet's decimals.
-std::string Shown(std::string_view text, int keta)
+std::string Shown(std::string_view text, int decimals)
 {
     if (IsBlank(text))
         return "";
-    std::string t = FormatFixed(StrToFloat(text), keta);
+    std::string t = FormatFixed(StrToFloat(text), decimals);
     // A negative value that rounds to zero ("-0.0") is a zero once written.
     if (t.starts_with("-") && t.find_first_not_of("-0.") == std::string::npos)
         t.erase(0, 1);
@@ -101,40 +101,40 @@ std::vector<std::string> Cells(const std::string& line)
 
 // Compares an imported record with the sheet that was written: header texts
 // (limits as shown with the decimals), the enabled lots packed in order, n.
-void ExpectImported(const Struct_Sheet& got, const ShownSheet& sent)
+void ExpectImported(const SheetRecord& got, const ShownSheet& sent)
 {
-    const int keta = std::stoi(sent.record.Keta);
-    EXPECT_EQ(got.Product, sent.record.Product);
-    EXPECT_EQ(got.Process, sent.record.Process);
-    EXPECT_EQ(got.Mbc, sent.record.Mbc);
-    EXPECT_EQ(got.Label, sent.record.Label);
-    EXPECT_EQ(got.Unit, sent.record.Unit);
-    EXPECT_EQ(got.SpecKind, sent.record.SpecKind);
-    EXPECT_EQ(got.Keta, sent.record.Keta);
-    EXPECT_EQ(Shown(got.Kupper, keta), sent.record.Kupper);
-    EXPECT_EQ(Shown(got.Klower, keta), sent.record.Klower);
+    const int decimals = std::stoi(sent.record.decimals);
+    EXPECT_EQ(got.product, sent.record.product);
+    EXPECT_EQ(got.process, sent.record.process);
+    EXPECT_EQ(got.machine, sent.record.machine);
+    EXPECT_EQ(got.label, sent.record.label);
+    EXPECT_EQ(got.unit, sent.record.unit);
+    EXPECT_EQ(got.specKindText, sent.record.specKindText);
+    EXPECT_EQ(got.decimals, sent.record.decimals);
+    EXPECT_EQ(Shown(got.upperSpec, decimals), sent.record.upperSpec);
+    EXPECT_EQ(Shown(got.lowerSpec, decimals), sent.record.lowerSpec);
     int enabledLots = 0;
     for (size_t r = 1; r < sent.labels.size(); ++r)
         enabledLots += sent.enabled[r] ? 1 : 0;
-    EXPECT_EQ(got.Row, enabledLots);
-    ASSERT_EQ(got.DataList.size(), 1000u);
-    ASSERT_EQ(got.CheckList, std::vector<std::string>(1000, "1"));
+    EXPECT_EQ(got.lots, enabledLots);
+    ASSERT_EQ(got.dataList.size(), 1000u);
+    ASSERT_EQ(got.checkList, std::vector<std::string>(1000, "1"));
     size_t line = 0;
     for (size_t r = 1; r < sent.labels.size(); ++r) {
         if (!sent.enabled[r])
             continue;
-        const auto cells = Cells(got.DataList[line]);
-        ASSERT_EQ(cells.size(), 101u) << got.DataList[line];
+        const auto cells = Cells(got.dataList[line]);
+        ASSERT_EQ(cells.size(), 101u) << got.dataList[line];
         EXPECT_EQ(cells[0], sent.labels[r]) << "lot " << r;
-        for (int c = 0; c < sent.record.Col; ++c)
-            EXPECT_EQ(Shown(cells[static_cast<size_t>(c) + 1], keta),
-                      Shown(sent.values[r][static_cast<size_t>(c)], keta))
+        for (int c = 0; c < sent.record.n; ++c)
+            EXPECT_EQ(Shown(cells[static_cast<size_t>(c) + 1], decimals),
+                      Shown(sent.values[r][static_cast<size_t>(c)], decimals))
                 << "lot " << r << " value " << c;
         ++line;
     }
     // The rows of the disabled lots were cleared.
     for (; line < 1000; ++line)
-        EXPECT_EQ(got.DataList[line], std::string(101, ',')) << line;
+        EXPECT_EQ(got.dataList[line], std::string(101, ',')) << line;
 }
 
 class RoundTripTest : public ::testing::Test {
@@ -206,7 +206,7 @@ TEST_F(RoundTripTest, ThreeSheetWorkbookToXlsAndXlsxAndBack)
                 EXPECT_EQ(head.at(0, c), CellValue(std::string(kHeaderLabels[c])));
             EXPECT_EQ(ws.range("A4").value(), CellValue(std::string(kLotColumnTitle)));
             EXPECT_EQ(ws.range("B4").value(), CellValue(std::string("N1")));
-            const std::string format = DecimalsFormat(shown[static_cast<size_t>(i) - 1].record.Keta);
+            const std::string format = DecimalsFormat(shown[static_cast<size_t>(i) - 1].record.decimals);
             EXPECT_EQ(ws.range("H2").numberFormatLocal(), format);
             EXPECT_EQ(ws.range("B5").numberFormatLocal(), format);
             EXPECT_TRUE(IsNumberCell(ws.range("B5").value()));
@@ -221,7 +221,7 @@ TEST_F(RoundTripTest, ThreeSheetWorkbookToXlsAndXlsxAndBack)
         for (size_t i = 0; i < 3; ++i) {
             SCOPED_TRACE("sheet " + std::to_string(i + 1));
             ExpectImported(in.sheets[i], shown[i]);
-            EXPECT_EQ(in.sheets[i].Col, shown[i].record.Col);
+            EXPECT_EQ(in.sheets[i].n, shown[i].record.n);
         }
     }
 }
@@ -230,16 +230,16 @@ TEST_F(RoundTripTest, CsvExportImportsAgain)
 {
     ShownSheet sent = MakeSheet(3, 30, 8, 2, {1, 30});
     // The record as the view stores it: comma text of the shown values.
-    Struct_Sheet& r = sent.record;
-    r.HasLists = true;
+    SheetRecord& r = sent.record;
+    r.hasLists = true;
     for (size_t lot = 1; lot < sent.labels.size(); ++lot) {
-        r.CheckList.push_back(sent.enabled[lot] ? "1" : "0");
+        r.checkList.push_back(sent.enabled[lot] ? "1" : "0");
         std::string line = sent.labels[lot];
         for (const auto& v : sent.values[lot])
             line += "," + v;
-        r.DataList.push_back(line);
+        r.dataList.push_back(line);
     }
-    r.Process = "工程, \"第2\"";  // quoted on line 2, read back whole
+    r.process = "工程, \"第2\"";  // quoted on line 2, read back whole
     const std::string path = dir_.file("Sheet1.csv");
     WriteSheetCsv(path, r);
     const ImportResult in = ImportWorkbookSheets(*app_, false, path);
@@ -247,10 +247,10 @@ TEST_F(RoundTripTest, CsvExportImportsAgain)
     EXPECT_EQ(in.count, 1);
     ASSERT_EQ(in.sheets.size(), 1u);
     // Read as text: the shown texts come back exactly.
-    EXPECT_EQ(in.sheets[0].Kupper, r.Kupper);
+    EXPECT_EQ(in.sheets[0].upperSpec, r.upperSpec);
     ExpectImported(in.sheets[0], sent);
     // The first lot is disabled: n counts the values of the first lot written.
-    EXPECT_EQ(in.sheets[0].Col, 8);
+    EXPECT_EQ(in.sheets[0].n, 8);
 }
 
 TEST_F(RoundTripTest, CsvInCodePage932WithJapaneseLabels)
@@ -280,19 +280,19 @@ TEST_F(RoundTripTest, CsvInCodePage932WithJapaneseLabels)
         const ImportResult in = ImportWorkbookSheets(*app_, false, dir_.file(f.name));
         ASSERT_EQ(in.status, ImportResult::Status::Ok) << in.detail;
         ASSERT_EQ(in.sheets.size(), 1u);
-        const Struct_Sheet& s = in.sheets[0];
-        EXPECT_EQ(s.Product, "製品Ａ");
-        EXPECT_EQ(s.Mbc, "ＮＣ旋盤１");
-        EXPECT_EQ(s.Label, "外径～");
-        EXPECT_EQ(s.Unit, "ｍｍ");
-        EXPECT_EQ(s.Kupper, "25.05");
-        EXPECT_EQ(s.Row, 3);
-        EXPECT_EQ(s.Col, 3);
+        const SheetRecord& s = in.sheets[0];
+        EXPECT_EQ(s.product, "製品Ａ");
+        EXPECT_EQ(s.machine, "ＮＣ旋盤１");
+        EXPECT_EQ(s.label, "外径～");
+        EXPECT_EQ(s.unit, "ｍｍ");
+        EXPECT_EQ(s.upperSpec, "25.05");
+        EXPECT_EQ(s.lots, 3);
+        EXPECT_EQ(s.n, 3);
         const std::string tail(97, ',');
-        EXPECT_EQ(s.DataList[0], "ロット①,25.01,24.99,25.00," + tail);
-        EXPECT_EQ(s.DataList[1], "ロット②,25.02,,24.98," + tail);
+        EXPECT_EQ(s.dataList[0], "ロット①,25.01,24.99,25.00," + tail);
+        EXPECT_EQ(s.dataList[1], "ロット②,25.02,,24.98," + tail);
         // A field with a comma is quoted in the stored line; "001" stays text.
-        EXPECT_EQ(s.DataList[2], "第３ﾛｯﾄ,\"25,03\",25.00,001," + tail);
+        EXPECT_EQ(s.dataList[2], "第３ﾛｯﾄ,\"25,03\",25.00,001," + tail);
     }
 }
 
@@ -313,8 +313,8 @@ TEST_F(RoundTripTest, HundredWorksheetsImportAndHundredAndOneAreRefused)
         if (count == 100) {
             ASSERT_EQ(in.status, ImportResult::Status::Ok) << in.detail;
             ASSERT_EQ(in.sheets.size(), 100u);
-            EXPECT_EQ(in.sheets[99].Product, "製品100");
-            EXPECT_EQ(in.sheets[99].DataList[0], "K0001,100," + std::string(99, ','));
+            EXPECT_EQ(in.sheets[99].product, "製品100");
+            EXPECT_EQ(in.sheets[99].dataList[0], "K0001,100," + std::string(99, ','));
         } else {
             EXPECT_EQ(in.status, ImportResult::Status::TooManySheets);
             EXPECT_TRUE(in.sheets.empty());
@@ -353,17 +353,17 @@ TEST_F(RoundTripTest, FewLotsMissingValuesAndOddCells)
     });
     const ImportResult in = ImportWorkbookSheets(*app_, true, path);
     ASSERT_EQ(in.status, ImportResult::Status::Ok) << in.detail;
-    const Struct_Sheet& s = in.sheets[0];
-    EXPECT_EQ(s.Product, "  左右に空白  ");
-    EXPECT_EQ(s.Process, "123456789");
-    EXPECT_EQ(s.Mbc, "0.1");
-    EXPECT_EQ(s.Row, 4);  // the long label counts
-    EXPECT_EQ(s.Col, 2);  // B5 and D5
+    const SheetRecord& s = in.sheets[0];
+    EXPECT_EQ(s.product, "  左右に空白  ");
+    EXPECT_EQ(s.process, "123456789");
+    EXPECT_EQ(s.machine, "0.1");
+    EXPECT_EQ(s.lots, 4);  // the long label counts
+    EXPECT_EQ(s.n, 2);     // B5 and D5
     const std::string tail95(95, ',');
-    EXPECT_EQ(s.DataList[0], "\"ロット 1\",1.5,,3.25,,," + tail95);
-    EXPECT_EQ(s.DataList[1], "0012,2,\"1,5\",7,\"a\"\"b\",4," + tail95);
-    EXPECT_EQ(s.DataList[2], "L3,3,3,3,3,3," + tail95);
-    EXPECT_EQ(s.DataList[4], std::string(10000, 'x') + std::string(101, ','));
+    EXPECT_EQ(s.dataList[0], "\"ロット 1\",1.5,,3.25,,," + tail95);
+    EXPECT_EQ(s.dataList[1], "0012,2,\"1,5\",7,\"a\"\"b\",4," + tail95);
+    EXPECT_EQ(s.dataList[2], "L3,3,3,3,3,3," + tail95);
+    EXPECT_EQ(s.dataList[4], std::string(10000, 'x') + std::string(101, ','));
 }
 
 TEST_F(RoundTripTest, FilesThatAreNoWorkbookFailWithTheirMessage)

@@ -109,26 +109,26 @@ SheetArray MakeOriginal()
     std::uniform_int_distribution<int> permille(0, 999);
     SheetArray sheets(kSheets);
     for (int i = 0; i < kSheets; ++i) {
-        Struct_Sheet& s = sheets[static_cast<size_t>(i)];
-        const int keta = i % 6;
+        SheetRecord& s = sheets[static_cast<size_t>(i)];
+        const int decimals = i % 6;
         const int kind = (i / 6) % 3;
         const Spread spread = kSpreads[i % std::size(kSpreads)];
-        s.Product = kProducts[i % std::size(kProducts)];
-        s.Process = kProcesses[i % std::size(kProcesses)];
-        s.Mbc = kMachines[i % std::size(kMachines)];
-        s.Label = std::string(kItems[i % std::size(kItems)]) + "（" + std::to_string(i + 1) + "）";
-        s.Unit = kUnits[i % std::size(kUnits)];
-        s.SpecKind = kSpecKindTexts[kind];
-        s.Keta = std::to_string(keta);
+        s.product = kProducts[i % std::size(kProducts)];
+        s.process = kProcesses[i % std::size(kProcesses)];
+        s.machine = kMachines[i % std::size(kMachines)];
+        s.label = std::string(kItems[i % std::size(kItems)]) + "（" + std::to_string(i + 1) + "）";
+        s.unit = kUnits[i % std::size(kUnits)];
+        s.specKindText = kSpecKindTexts[kind];
+        s.decimals = std::to_string(decimals);
         if (kind != SpecLowerOnly)
-            s.Kupper = Fixed(spread.centre + 4 * spread.sigma, keta);
+            s.upperSpec = Fixed(spread.centre + 4 * spread.sigma, decimals);
         if (kind != SpecUpperOnly)
-            s.Klower = Fixed(spread.centre - 4 * spread.sigma, keta);
-        s.Row = kLots;
-        s.Col = kValues;
-        s.HasLists = true;
-        s.CheckList.assign(kLots, "1");
-        s.DataList.reserve(kLots);
+            s.lowerSpec = Fixed(spread.centre - 4 * spread.sigma, decimals);
+        s.lots = kLots;
+        s.n = kValues;
+        s.hasLists = true;
+        s.checkList.assign(kLots, "1");
+        s.dataList.reserve(kLots);
         std::normal_distribution<double> value(spread.centre, spread.sigma);
         std::vector<std::string> row(kValues);
         for (int lot = 1; lot <= kLots; ++lot) {
@@ -137,11 +137,11 @@ SheetArray MakeOriginal()
                 if (lot > 1 && p == 0)
                     v.clear();  // the first lot is full: it gives n on import
                 else if (p <= 2)
-                    v = Fixed(spread.centre + (p == 1 ? 9 : -9) * spread.sigma, keta);
+                    v = Fixed(spread.centre + (p == 1 ? 9 : -9) * spread.sigma, decimals);
                 else
-                    v = Fixed(value(rng), keta);
+                    v = Fixed(value(rng), decimals);
             }
-            s.DataList.push_back(DataLineJoin(LotLabel(lot), row.data(), row.size()));
+            s.dataList.push_back(DataLineJoin(LotLabel(lot), row.data(), row.size()));
         }
     }
     return sheets;
@@ -161,15 +161,15 @@ LotLine SplitLine(const std::string& line)
 
 // The measurement table of a sheet as the window writes it: every lot
 // enabled, the values as stored.
-GridBlock EditBlockOf(const Struct_Sheet& s)
+GridBlock EditBlockOf(const SheetRecord& s)
 {
     std::vector<LotLine> lots;
-    lots.reserve(s.DataList.size());
-    for (const std::string& line : s.DataList)
+    lots.reserve(s.dataList.size());
+    for (const std::string& line : s.dataList)
         lots.push_back(SplitLine(line));
     EditTableView view;
     view.lots = static_cast<int>(lots.size());
-    view.n = s.Col;
+    view.n = s.n;
     view.label = [&](int r) { return r == 0 ? std::string(kLotColumnTitle) : lots[static_cast<size_t>(r) - 1].label; };
     view.enabled = [](int) { return true; };
     view.value = [&](int c, int r) {
@@ -178,7 +178,7 @@ GridBlock EditBlockOf(const Struct_Sheet& s)
         const auto& v = lots[static_cast<size_t>(r) - 1].values;
         return static_cast<size_t>(c) < v.size() ? v[static_cast<size_t>(c)] : std::string();
     };
-    return BuildEditBlock(view, s.Keta);
+    return BuildEditBlock(view, s.decimals);
 }
 
 // ---- comparing with the original ----
@@ -204,41 +204,41 @@ std::string Quoted(const std::string& s)
     return "\"" + s + "\"";
 }
 
-void CompareSheet(const Struct_Sheet& got, const Struct_Sheet& want, int index, Form form, Differences& d)
+void CompareSheet(const SheetRecord& got, const SheetRecord& want, int index, Form form, Differences& d)
 {
-    const std::string at = "sheet " + std::to_string(index + 1) + " " + Quoted(want.Label);
-    const int keta = std::stoi(want.Keta);
+    const std::string at = "sheet " + std::to_string(index + 1) + " " + Quoted(want.label);
+    const int decimals = std::stoi(want.decimals);
     // An imported number is shown with the sheet's decimals.
     auto shown = [&](std::string text) {
         if (form == Form::Imported && !IsBlank(text))
-            NormaliseNumberText(text, keta);
+            NormaliseNumberText(text, decimals);
         return text;
     };
     auto field = [&](const char* name, const std::string& g, const std::string& w) {
         if (g != w)
             d.add(at + ", " + name + ": expected " + Quoted(w) + ", got " + Quoted(g));
     };
-    field("品種名称", got.Product, want.Product);
-    field("工程名称", got.Process, want.Process);
-    field("装置名称", got.Mbc, want.Mbc);
-    field("項目名称", got.Label, want.Label);
-    field("測定単位", got.Unit, want.Unit);
-    field("規格種別", got.SpecKind, want.SpecKind);
-    field("小数点桁", got.Keta, want.Keta);
-    field("規格上限", shown(got.Kupper), want.Kupper);
-    field("規格下限", shown(got.Klower), want.Klower);
-    field("lot count", std::to_string(got.Row), std::to_string(want.Row));
-    field("n", std::to_string(got.Col), std::to_string(want.Col));
-    if (got.CheckList != want.CheckList)
-        d.add(at + ": the lot switches differ (" + std::to_string(got.CheckList.size()) + " lines)");
-    if (got.DataList.size() != want.DataList.size()) {
-        d.add(at + ": " + std::to_string(got.DataList.size()) + " lot lines, expected " +
-              std::to_string(want.DataList.size()));
+    field("品種名称", got.product, want.product);
+    field("工程名称", got.process, want.process);
+    field("装置名称", got.machine, want.machine);
+    field("項目名称", got.label, want.label);
+    field("測定単位", got.unit, want.unit);
+    field("規格種別", got.specKindText, want.specKindText);
+    field("小数点桁", got.decimals, want.decimals);
+    field("規格上限", shown(got.upperSpec), want.upperSpec);
+    field("規格下限", shown(got.lowerSpec), want.lowerSpec);
+    field("lot count", std::to_string(got.lots), std::to_string(want.lots));
+    field("n", std::to_string(got.n), std::to_string(want.n));
+    if (got.checkList != want.checkList)
+        d.add(at + ": the lot switches differ (" + std::to_string(got.checkList.size()) + " lines)");
+    if (got.dataList.size() != want.dataList.size()) {
+        d.add(at + ": " + std::to_string(got.dataList.size()) + " lot lines, expected " +
+              std::to_string(want.dataList.size()));
         return;
     }
-    for (size_t r = 0; r < want.DataList.size(); ++r) {
-        const LotLine w = SplitLine(want.DataList[r]);
-        const LotLine g = SplitLine(got.DataList[r]);
+    for (size_t r = 0; r < want.dataList.size(); ++r) {
+        const LotLine w = SplitLine(want.dataList[r]);
+        const LotLine g = SplitLine(got.dataList[r]);
         const std::string lot = at + ", lot " + std::to_string(r + 1) + " " + Quoted(w.label);
         if (g.label != w.label)
             d.add(lot + ": label " + Quoted(g.label));
@@ -331,9 +331,9 @@ protected:
         prompts.answers.push_back(true);
         Ctl<QPushButton>(form, "btnReset")->click();
         prompts.shown.clear();
-        ASSERT_EQ(form->workbook().sheets.size(), static_cast<size_t>(form->workbook().settings.Tab));
-        for (const Struct_Sheet& s : form->workbook().sheets)
-            ASSERT_TRUE(s.DataList.empty());
+        ASSERT_EQ(form->workbook().sheets.size(), static_cast<size_t>(form->workbook().settings.sheetCount));
+        for (const SheetRecord& s : form->workbook().sheets)
+            ASSERT_TRUE(s.dataList.empty());
     }
 
     TempDir dir;
@@ -347,13 +347,13 @@ protected:
 // a string, and the lists.
 double RecordsMb(const SheetArray& sheets)
 {
-    double bytes = static_cast<double>(sheets.capacity() * sizeof(Struct_Sheet));
+    double bytes = static_cast<double>(sheets.capacity() * sizeof(SheetRecord));
     auto text = [](const std::string& s) { return s.capacity() > 15 ? static_cast<double>(s.capacity() + 1) : 0.0; };
-    for (const Struct_Sheet& s : sheets) {
-        bytes += static_cast<double>((s.CheckList.capacity() + s.DataList.capacity()) * sizeof(std::string));
-        for (const std::string& t : s.DataList)
+    for (const SheetRecord& s : sheets) {
+        bytes += static_cast<double>((s.checkList.capacity() + s.dataList.capacity()) * sizeof(std::string));
+        for (const std::string& t : s.dataList)
             bytes += text(t);
-        for (const std::string& t : s.CheckList)
+        for (const std::string& t : s.checkList)
             bytes += text(t);
     }
     return bytes / 1e6;
@@ -405,7 +405,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
         phase.note(note);
         phase.done();
     }
-    for (const Struct_Sheet& s : want)
+    for (const SheetRecord& s : want)
         for (const std::string& t : HeaderTexts(s))
             ASSERT_EQ(Cp932ToUtf8(Utf8ToCp932(t)), t) << "a header text outside code page 932";
 
@@ -417,7 +417,7 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
     }
     ASSERT_EQ(takeBoxes(), QStringList());
     ASSERT_EQ(tabCtrl->count(), kSheets);
-    EXPECT_EQ(tabCtrl->tabText(kSheets - 1), ToQString(want.back().Label));
+    EXPECT_EQ(tabCtrl->tabText(kSheets - 1), ToQString(want.back().label));
     EXPECT_TRUE(SameAsOriginal(f.workbook().sheets, want, Form::Imported)) << "after the import";
 
     // 3. Every sheet shown as the user clicks through the tabs.
@@ -449,12 +449,12 @@ TEST_F(workload, HundredFullSheetsThroughImportJudgmentExportAndBack)
             ASSERT_FALSE(Ctl<QLabel>(f, "pnlSpecJudg")->text().isEmpty());
             ASSERT_FALSE(Ctl<QLabel>(f, "pnlCpkJudg")->text().isEmpty());
             ASSERT_FALSE(Ctl<QLabel>(f, "pnlSpcJudg")->text().isEmpty());
-            const Struct_Sheet& s = want[static_cast<size_t>(i)];
+            const SheetRecord& s = want[static_cast<size_t>(i)];
             long values = 0;
-            for (const std::string& line : s.DataList)
+            for (const std::string& line : s.dataList)
                 for (const std::string& v : SplitLine(line).values)
                     values += v.empty() ? 0 : 1;
-            const std::string lastLabel = SplitLine(s.DataList.back()).label;
+            const std::string lastLabel = SplitLine(s.dataList.back()).label;
             const CellStore& calc = gridCalc->cells();
             const CellStore& spc = gridSpc->cells();
             std::string wrong;

@@ -40,7 +40,7 @@ TEST(AboutForm, ShowsTheFileVersionOfTheProgram)
     TAboutForm about;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fileVersion);
-        TVersion v;
+        ProgramVersion v;
         ReadVersionInfo(v, c.fileVersion);
         QTimer::singleShot(0, [&] {
             EXPECT_EQ(about.lblVersion->text(), QString::fromUtf8(c.label));

@@ -16,12 +16,12 @@ struct Tables {
     CellStore ctrl{2}, edit{100}, calc{10}, spc{18};
 };
 
-Struct_Sheet SheetWith(std::vector<std::string> checks, std::vector<std::string> data, int lots = 10, int n = 3)
+SheetRecord SheetWith(std::vector<std::string> checks, std::vector<std::string> data, int lots = 10, int n = 3)
 {
-    Struct_Sheet s;
-    InitSheet(s, 1, Struct_Settings::Defaults(), lots, n);
-    s.CheckList = std::move(checks);
-    s.DataList = std::move(data);
+    SheetRecord s;
+    InitSheet(s, 1, InitialValues::Defaults(), lots, n);
+    s.checkList = std::move(checks);
+    s.dataList = std::move(data);
     return s;
 }
 
@@ -37,15 +37,15 @@ TEST(SheetIo, StoresDisplayedRowsOnly)
             t.edit.setText(c, r, std::to_string(r * 10 + c));
     }
     t.edit.setText(1, 1, "");
-    Struct_Sheet s;
+    SheetRecord s;
     StoreTablesToSheet(t.ctrl, t.edit, 10, 3, s);
-    ASSERT_EQ(s.CheckList.size(), 10u);
-    ASSERT_EQ(s.DataList.size(), 10u);
-    EXPECT_EQ(s.CheckList[0], "1");
-    EXPECT_EQ(s.CheckList[1], "0");
-    EXPECT_EQ(s.DataList[0], "K0001,10,,12");
-    EXPECT_EQ(s.DataList[9], "K0010,100,101,102");
-    EXPECT_TRUE(s.HasLists);
+    ASSERT_EQ(s.checkList.size(), 10u);
+    ASSERT_EQ(s.dataList.size(), 10u);
+    EXPECT_EQ(s.checkList[0], "1");
+    EXPECT_EQ(s.checkList[1], "0");
+    EXPECT_EQ(s.dataList[0], "K0001,10,,12");
+    EXPECT_EQ(s.dataList[9], "K0010,100,101,102");
+    EXPECT_TRUE(s.hasLists);
 }
 
 TEST(SheetIo, LoadsFlagsLabelsAndValues)
@@ -53,7 +53,7 @@ TEST(SheetIo, LoadsFlagsLabelsAndValues)
     Tables t;
     for (int r = 1; r <= 1000; ++r)
         t.ctrl.setFlag(1, r, true);
-    Struct_Sheet s = SheetWith({"1", "0", "x", ""}, {"A1,1,2,3,4,5", "\"B,2\",\"a b\"", "C3", "D4,\"\""});
+    SheetRecord s = SheetWith({"1", "0", "x", ""}, {"A1,1,2,3,4,5", "\"B,2\",\"a b\"", "C3", "D4,\"\""});
     LoadListsToTables(s, 3, t.ctrl, t.edit, t.calc, t.spc);
     // Lines other than "1" load as disabled; rows beyond the list stay enabled.
     EXPECT_TRUE(t.ctrl.flag(1, 1));
@@ -77,7 +77,7 @@ TEST(SheetIo, LinesBeyondTheTableAreIgnored)
     Tables t;
     std::vector<std::string> data(1200, "L,1");
     std::vector<std::string> checks(1200, "0");
-    Struct_Sheet s = SheetWith(checks, data);
+    SheetRecord s = SheetWith(checks, data);
     LoadListsToTables(s, 1, t.ctrl, t.edit, t.calc, t.spc);
     EXPECT_EQ(t.edit.text(0, 1000), "1");
     EXPECT_FALSE(t.ctrl.flag(1, 1000));
@@ -93,7 +93,7 @@ TEST(SheetIo, StoreThenLoadGivesTheSameTable)
         for (int c = 0; c < 7; ++c)
             a.edit.setText(c, r, values[(r + c) % 7]);
     }
-    Struct_Sheet s;
+    SheetRecord s;
     StoreTablesToSheet(a.ctrl, a.edit, 20, 7, s);
     Tables b;
     LoadListsToTables(s, 7, b.ctrl, b.edit, b.calc, b.spc);
@@ -174,21 +174,21 @@ TEST(SheetIo, LoadingKeepsTheNumbersOfTheNormalisedTexts)
 
 TEST(SheetIo, InitialisedSheetTakesTheInitialValues)
 {
-    Struct_Settings st = Struct_Settings::Defaults();
-    st.Unit = "μm";
-    st.SpecIndex = 2;
-    st.Keta = 1;
-    Struct_Sheet s;
-    s.DataList = {"old"};
+    InitialValues st = InitialValues::Defaults();
+    st.unit = "μm";
+    st.specKind = 2;
+    st.decimals = 1;
+    SheetRecord s;
+    s.dataList = {"old"};
     InitSheet(s, 4, st, 50, 5);
-    EXPECT_EQ(s.Label, "Sheet4");
-    EXPECT_EQ(s.Unit, "μm");
-    EXPECT_EQ(s.SpecKind, "下限規格");
-    EXPECT_EQ(s.Keta, "1");
-    EXPECT_EQ(s.Row, 50);
-    EXPECT_EQ(s.Col, 5);
-    EXPECT_TRUE(s.HasLists);
-    EXPECT_TRUE(s.DataList.empty());
+    EXPECT_EQ(s.label, "Sheet4");
+    EXPECT_EQ(s.unit, "μm");
+    EXPECT_EQ(s.specKindText, "下限規格");
+    EXPECT_EQ(s.decimals, "1");
+    EXPECT_EQ(s.lots, 50);
+    EXPECT_EQ(s.n, 5);
+    EXPECT_TRUE(s.hasLists);
+    EXPECT_TRUE(s.dataList.empty());
     EXPECT_EQ(SpecKindIndex("何か"), 0);
     EXPECT_STREQ(SpecKindText(7), "公差規格");
     EXPECT_EQ(DefaultLotLabel(1000), "K1000");
@@ -206,9 +206,9 @@ TEST(GridRoutines, NextCellWrapsRowsAndTheTable)
         {{2, 10}, {0, 1}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(Grid_NextCell(edit, c.from), c.to);
+        EXPECT_EQ(NextGridCell(edit, c.from), c.to);
     GridShape lot{2, 11, 1, 1};  // a fixed first column
-    EXPECT_EQ(Grid_NextCell(lot, GridPos{1, 4}), (GridPos{1, 5}));
+    EXPECT_EQ(NextGridCell(lot, GridPos{1, 4}), (GridPos{1, 5}));
 }
 
 TEST(GridRoutines, ClearRowsEmptiesEveryDataRowAndFlag)
@@ -217,7 +217,7 @@ TEST(GridRoutines, ClearRowsEmptiesEveryDataRowAndFlag)
     c.setText(0, 0, "ﾛｯﾄ№");
     c.setText(0, 1000, "K1000");
     c.setFlag(1, 500, true);
-    Grid_ClearRows(c);
+    ClearGridRows(c);
     EXPECT_EQ(c.text(0, 0), "ﾛｯﾄ№");
     EXPECT_EQ(c.text(0, 1000), "");
     EXPECT_FALSE(c.flag(1, 500));
@@ -231,7 +231,7 @@ TEST(GridRoutines, AutoColWidthFitsTheWidestDisplayedText)
     c.setText(1, 1, "short");
     c.setText(2, 50, std::string(30, 'y'));  // beyond the displayed rows
     auto width = [](std::string_view t) { return static_cast<int>(t.size()) * 7; };
-    std::vector<int> w = Grid_AutoColWidth(c, GridShape{3, 11, 0, 1}, width);
+    std::vector<int> w = FitGridColumnWidths(c, GridShape{3, 11, 0, 1}, width);
     EXPECT_EQ(w, (std::vector<int>{150, 85, 85}));
 
     // A kept fit gives the same widths, measuring again only the rows

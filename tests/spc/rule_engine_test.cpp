@@ -23,9 +23,9 @@ SpcLines UnitLines()
     return l;
 }
 
-Struct_Options OnlyRule(int rule, const std::function<void(Struct_Options&)>& tune = {})
+RuleOptions OnlyRule(int rule, const std::function<void(RuleOptions&)>& tune = {})
 {
-    Struct_Options o = Struct_Options::Defaults();
+    RuleOptions o = RuleOptions::Defaults();
     for (int r = 1; r <= 8; ++r)
         o.setCheck(r, r == rule);
     if (tune)
@@ -74,7 +74,7 @@ std::vector<double> Alternate(double a, double b, int n)
 struct RuleCase {
     const char* name;
     int rule;
-    std::function<void(Struct_Options&)> tune;
+    std::function<void(RuleOptions&)> tune;
     std::vector<double> values;
     std::string expected;
 };
@@ -99,9 +99,9 @@ TEST_P(RuleTest, MarksOnlyTheCompletingLot)
     }
 }
 
-auto N = [](std::int32_t Struct_Options::*field, int v) { return [field, v](Struct_Options& o) { o.*field = v; }; };
-auto WK = [](std::int32_t Struct_Options::*w, int wv, std::int32_t Struct_Options::*k, int kv) {
-    return [=](Struct_Options& o) {
+auto N = [](std::int32_t RuleOptions::*field, int v) { return [field, v](RuleOptions& o) { o.*field = v; }; };
+auto WK = [](std::int32_t RuleOptions::*w, int wv, std::int32_t RuleOptions::*k, int kv) {
+    return [=](RuleOptions& o) {
         o.*w = wv;
         o.*k = kv;
     };
@@ -124,7 +124,7 @@ INSTANTIATE_TEST_SUITE_P(
             "r2_broken_by_other_side", 2, {}, Concat({Repeat(0.5, 8), {-0.5}, Repeat(0.5, 8)}), std::string(17, '.')},
         // After a mark the run counts from nothing: lots 9 and 18 of 20.
         RuleCase{"r2_restart_after_mark", 2, {}, Repeat(0.5, 20), "........x........x.."},
-        RuleCase{"r2_n7", 2, N(&Struct_Options::Chk2Comp1, 7), Repeat(-0.1, 8), "......x."},
+        RuleCase{"r2_n7", 2, N(&RuleOptions::sameSideRun, 7), Repeat(-0.1, 8), "......x."},
 
         // Rule 3, N = 6: the sixth rise is at lot 7.
         RuleCase{"r3_sixth_rise_at_lot_7", 3, {}, Ramp(0.1, 0.1, 7), "......x"},
@@ -132,24 +132,24 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"r3_broken_by_equal_value", 3, {}, {0.1, 0.2, 0.3, 0.4, 0.4, 0.5, 0.6, 0.7, 0.8}, "........."},
         RuleCase{"r3_restart_after_mark", 3, {}, Ramp(-0.6, 0.1, 13), "......x.....x"},
         // The first lot makes no move, even with the shortest run.
-        RuleCase{"r3_first_lot_never_marked", 3, N(&Struct_Options::Chk3Comp1, 4), Ramp(0.0, 0.1, 5), "....x"},
+        RuleCase{"r3_first_lot_never_marked", 3, N(&RuleOptions::trendRun, 4), Ramp(0.0, 0.1, 5), "....x"},
 
         // Rule 4 counts alternating moves.
-        RuleCase{"r4_fourth_move", 4, N(&Struct_Options::Chk4Comp1, 4), Alternate(0.0, 0.5, 5), "....x"},
+        RuleCase{"r4_fourth_move", 4, N(&RuleOptions::alternatingRun, 4), Alternate(0.0, 0.5, 5), "....x"},
         RuleCase{"r4_default_fourteenth_move", 4, {}, Alternate(0.0, 0.5, 15), "..............x"},
         // A move in the same direction sets the count to 0; the alternation
         // that follows counts from 1 at its next move.
         RuleCase{"r4_same_direction_restarts",
                  4,
-                 N(&Struct_Options::Chk4Comp1, 4),
+                 N(&RuleOptions::alternatingRun, 4),
                  {0.0, 0.5, 0.0, 0.5, 0.8, 0.2, 0.9, 0.1, 0.9},
                  "........x"},
         RuleCase{"r4_equal_value_restarts",
                  4,
-                 N(&Struct_Options::Chk4Comp1, 4),
+                 N(&RuleOptions::alternatingRun, 4),
                  {0.0, 0.5, 0.0, 0.5, 0.5, 0.0, 0.5, 0.0, 0.5},
                  "........x"},
-        RuleCase{"r4_restart_after_mark", 4, N(&Struct_Options::Chk4Comp1, 4), Alternate(0.0, 0.5, 9), "....x...x"},
+        RuleCase{"r4_restart_after_mark", 4, N(&RuleOptions::alternatingRun, 4), Alternate(0.0, 0.5, 9), "....x...x"},
 
         // Rule 5, W = 3, K = 2, in fixed blocks 1-3, 4-6, ...
         RuleCase{"r5_hits_1_2", 5, {}, {2.5, 2.5, 0, 0, 0, 0}, ".x...."},
@@ -159,7 +159,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Within one block the hit count starts again after a mark.
         RuleCase{"r5_two_marks_in_one_block",
                  5,
-                 WK(&Struct_Options::Chk5Comp1, 7, &Struct_Options::Chk5Comp2, 2),
+                 WK(&RuleOptions::beyond2SigmaBlock, 7, &RuleOptions::beyond2SigmaHits, 2),
                  {2.5, 2.5, 2.5, 2.5, 0, 0, 0},
                  ".x.x..."},
 
@@ -236,7 +236,7 @@ TEST(JudgeSpc, WritesLabelsMarksAndVerdicts)
     // Lot 2 is beyond the upper 3σ line of the X side, lot 3 beyond the upper
     // line of the R side; lot 1 is clean.
     SpcJudgment j = JudgeSpc(Input({"10.00000", "10.40000", "10.05000"}, {"0.10000", "0.20000", "0.60000"}),
-                             Struct_Options::Defaults());
+                             RuleOptions::Defaults());
     ASSERT_FALSE(j.error);
     ASSERT_TRUE(j.abnormal);
     EXPECT_TRUE(*j.abnormal);
@@ -247,7 +247,7 @@ TEST(JudgeSpc, WritesLabelsMarksAndVerdicts)
 
 TEST(JudgeSpc, AllRulesOff)
 {
-    Struct_Options o = Struct_Options::Defaults();
+    RuleOptions o = RuleOptions::Defaults();
     for (int r = 1; r <= 8; ++r)
         o.setCheck(r, false);
     SpcJudgment j = JudgeSpc(Input({"11.00000", "9.00000"}, {"0.90000", "0.00000"}), o);
@@ -276,7 +276,7 @@ TEST(JudgeSpc, ThousandLotsInFixedBlocks)
     // 1000 lots on the centre line: rule 7 marks every fifteenth lot, the
     // last ten lots form an incomplete block.
     std::vector<std::string> x(1000, "10.00000"), r(1000, "0.20000");
-    Struct_Options o = OnlyRule(7);
+    RuleOptions o = OnlyRule(7);
     SpcJudgment j = JudgeSpc(Input(x, r), o);
     ASSERT_FALSE(j.error);
     ASSERT_EQ(j.table.lots(), 1000);
@@ -310,7 +310,7 @@ TEST_P(SpcFailureTest, StopsAtTheFirstBadTextInReadingOrder)
     const FailureCase& c = GetParam();
     SpcInput in = Input({"10.00000", "10.10000", "9.90000"}, {"0.10000", "0.20000", "0.30000"});
     c.spoil(in);
-    SpcJudgment j = JudgeSpc(in, Struct_Options::Defaults());
+    SpcJudgment j = JudgeSpc(in, RuleOptions::Defaults());
     ASSERT_TRUE(j.error);
     EXPECT_EQ(j.error->text(), c.offending);
     EXPECT_EQ(std::string(j.error->what()), "'" + c.offending + "' は浮動小数点数ではありません");
@@ -365,7 +365,7 @@ TEST(JudgeSpc, ALotWithoutStandardDeviationStopsTheSSideNamingIt)
     SpcInput in = Input({"10.00000", "10.10000", "9.90000"}, {"0.10000", "", ""});
     in.dispersionIsStdev = true;
     in.dispersionLines.RsUcl2 = "";
-    const SpcJudgment j = JudgeSpc(in, Struct_Options::Defaults());
+    const SpcJudgment j = JudgeSpc(in, RuleOptions::Defaults());
     EXPECT_FALSE(j.error);
     ASSERT_TRUE(j.stop);
     EXPECT_EQ(*j.stop,
@@ -379,7 +379,7 @@ TEST(JudgeSpc, ALotWithoutStandardDeviationStopsTheSSideNamingIt)
     // A STDEV of 0 (equal values) is judged like any other.
     in.dispersionValues = {"0.10000", "0.00000", "0.00000"};
     in.dispersionLines.RsUcl2 = "0.25000";
-    const SpcJudgment ok = JudgeSpc(in, Struct_Options::Defaults());
+    const SpcJudgment ok = JudgeSpc(in, RuleOptions::Defaults());
     EXPECT_FALSE(ok.error);
     EXPECT_FALSE(ok.stop);
     EXPECT_TRUE(ok.abnormal.has_value());

@@ -25,7 +25,7 @@ TEST(RuleSpec, ReadsTheRulesSwitchedOnWithTheirValues)
         {"   ", ""},
     };
     for (const GoodCase& c : cases) {
-        Struct_Options o;
+        RuleOptions o;
         std::string error;
         ASSERT_TRUE(ParseRuleSpec(c.text, o, error)) << c.text << ": " << error;
         EXPECT_EQ(FormatRuleSpec(o), c.normalised) << c.text;
@@ -67,28 +67,28 @@ TEST(RuleSpec, RefusesWhatTheDialogDoesNotOffer)
         {",", "empty item"},
     };
     for (const BadCase& c : cases) {
-        Struct_Options o = Struct_Options::Defaults();
-        o.Chk2Comp1 = 11;  // must survive a refused text
+        RuleOptions o = RuleOptions::Defaults();
+        o.sameSideRun = 11;  // must survive a refused text
         std::string error;
         EXPECT_FALSE(ParseRuleSpec(c.text, o, error)) << c.text;
         EXPECT_NE(error.find(c.message), std::string::npos) << c.text << " gave: " << error;
-        EXPECT_EQ(o.Chk2Comp1, 11) << c.text;
+        EXPECT_EQ(o.sameSideRun, 11) << c.text;
     }
 }
 
 TEST(RuleSpec, WritingAndReadingBackGivesTheSameOptions)
 {
-    Struct_Options o = Struct_Options::Defaults();
-    o.Check4 = false;
-    o.Chk2Comp1 = 7;
-    o.Chk6Comp1 = 9;
-    o.Chk6Comp2 = 8;
+    RuleOptions o = RuleOptions::Defaults();
+    o.alternating = false;
+    o.sameSideRun = 7;
+    o.beyond1SigmaBlock = 9;
+    o.beyond1SigmaHits = 8;
     const std::string text = FormatRuleSpec(o);
     EXPECT_EQ(text, "1,2:7,3:6,5:3/2,6:9/8,7:15,8:8");
-    Struct_Options back;
+    RuleOptions back;
     std::string error;
     ASSERT_TRUE(ParseRuleSpec(text, back, error)) << error;
-    o.Chk4Comp1 = Struct_Options::Defaults().Chk4Comp1;
+    o.alternatingRun = RuleOptions::Defaults().alternatingRun;
     EXPECT_EQ(back, o);
 }
 

@@ -38,11 +38,11 @@ void WriteState(TMainForm& form, const QString& path)
         std::exit(3);
     std::fprintf(f, "count %d\nshown %d\n", static_cast<int>(form.workbook().sheets.size()), form.selectedTab());
     for (size_t i = 0; i < form.workbook().sheets.size(); ++i) {
-        const Struct_Sheet& s = form.workbook().sheets[i];
-        std::fprintf(f, "product %zu %s\n", i, s.Product.c_str());
-        for (size_t r = 0; r < s.DataList.size(); ++r) {
-            const DataLineParts parts = DataLineSplit(s.DataList[r]);
-            const bool on = r < s.CheckList.size() && s.CheckList[r] == "1";
+        const SheetRecord& s = form.workbook().sheets[i];
+        std::fprintf(f, "product %zu %s\n", i, s.product.c_str());
+        for (size_t r = 0; r < s.dataList.size(); ++r) {
+            const DataLineParts parts = DataLineSplit(s.dataList[r]);
+            const bool on = r < s.checkList.size() && s.checkList[r] == "1";
             std::fprintf(f, "row %zu %zu %d %s\n", i, r + 1, on ? 1 : 0, parts.label.c_str());
             const std::vector<std::string> values = CommaTextSplit(parts.values);
             for (size_t c = 0; c < values.size(); ++c)

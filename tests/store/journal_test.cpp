@@ -17,7 +17,7 @@ SheetArray Workbook(int count)
 {
     SheetArray sheets(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
-        InitSheet(sheets[static_cast<size_t>(i)], i + 1, Struct_Settings::Defaults(), 10, 3);
+        InitSheet(sheets[static_cast<size_t>(i)], i + 1, InitialValues::Defaults(), 10, 3);
     return sheets;
 }
 
@@ -87,10 +87,10 @@ TEST_F(JournalStoreTest, WhatWasWrittenComesBackAfterAnAbnormalEnd)
     EXPECT_FALSE(j->failed());
     session.edits().typeValue(1, 4, "8.000");
     // Another sheet changes as a whole (an import of one sheet).
-    sheets[2].Product = "imported";
+    sheets[2].product = "imported";
     j->writeSheets(sheets, 2, 3);
 
-    Struct_Sheet expected = sheets[1];
+    SheetRecord expected = sheets[1];
     session.store(expected);
     j.reset();
     file->abandon();
@@ -119,7 +119,7 @@ TEST_F(JournalStoreTest, ALowerSheetCountDropsTheSheetsBeyondIt)
     sheets.resize(2);
     j->writeSheets(sheets, 2);
     sheets.resize(3);
-    InitSheet(sheets[2], 3, Struct_Settings::Defaults(), 10, 3);
+    InitSheet(sheets[2], 3, InitialValues::Defaults(), 10, 3);
     j->writeSheets(sheets, 2);
     j.reset();
     file->abandon();
@@ -192,18 +192,18 @@ TEST_F(JournalStoreTest, ARunningCopysJournalIsNeverTaken)
 
 TEST(JournalRecordTest, EveryTextComesBackWhole)
 {
-    Struct_Sheet s;
-    InitSheet(s, 7, Struct_Settings::Defaults(), 12, 4);
-    s.Product = std::string("a\0b", 3) + "12:3,\"\r\n";
-    s.Kupper = "10.5";
-    s.CheckList = {"1", "0"};
-    s.DataList = {"\"K,1\",1.0,,\"\"", ""};
+    SheetRecord s;
+    InitSheet(s, 7, InitialValues::Defaults(), 12, 4);
+    s.product = std::string("a\0b", 3) + "12:3,\"\r\n";
+    s.upperSpec = "10.5";
+    s.checkList = {"1", "0"};
+    s.dataList = {"\"K,1\",1.0,,\"\"", ""};
     EXPECT_EQ(DecodeSheet(EncodeSheet(s)), s);
     EXPECT_FALSE(DecodeSheet(EncodeSheet(s) + "x"));
     // The stored lots of a sheet opened from the plant store come back too;
     // the record before them is written as a sheet without them is.
     const std::string plain = EncodeSheet(s);
-    s.StoreRefs = {"5f0c 12 ab", ""};
+    s.storeRefs = {"5f0c 12 ab", ""};
     EXPECT_EQ(DecodeSheet(EncodeSheet(s)), s);
     EXPECT_EQ(EncodeSheet(s).substr(0, plain.size()), plain);
     EXPECT_FALSE(DecodeSheet("99999999999999999999:"));

@@ -413,14 +413,14 @@ TEST_P(PlantStoreTest, LiveFeedGetsLotWithinOneSecond)
 // the end and the oldest leave beyond the limit.
 TEST_P(PlantStoreTest, SheetRoundTripAndLiveArrivals)
 {
-    Struct_Sheet sheet;
-    InitSheet(sheet, 1, Struct_Settings::Defaults(), 12, 3);
-    sheet.Product = kShaft.product, sheet.Process = kShaft.process, sheet.Mbc = kShaft.machine;
-    sheet.Label = kShaft.item, sheet.Kupper = "10.050", sheet.Klower = "9.950";
+    SheetRecord sheet;
+    InitSheet(sheet, 1, InitialValues::Defaults(), 12, 3);
+    sheet.product = kShaft.product, sheet.process = kShaft.process, sheet.machine = kShaft.machine;
+    sheet.label = kShaft.item, sheet.upperSpec = "10.050", sheet.lowerSpec = "9.950";
     for (int r = 0; r < 12; ++r) {
         const std::vector<std::string> cells = {"10.00" + std::to_string(r % 10), "", "9.99" + std::to_string(r % 10)};
-        sheet.DataList.push_back(r == 5 ? "K0006,,," : DataLineJoin(DefaultLotLabel(r + 1), cells.data(), 3));
-        sheet.CheckList.push_back(r == 3 ? "0" : "1");
+        sheet.dataList.push_back(r == 5 ? "K0006,,," : DataLineJoin(DefaultLotLabel(r + 1), cells.data(), 3));
+        sheet.checkList.push_back(r == 3 ? "0" : "1");
     }
     PublishReport report;
     ASSERT_TRUE(PublishSheets({sheet}, {"s1"}, where, (dir.path() + "/ob.sqlite").toStdString(), {"st1", "op"},
@@ -428,17 +428,17 @@ TEST_P(PlantStoreTest, SheetRoundTripAndLiveArrivals)
     EXPECT_TRUE(report.reached) << report.message;
     EXPECT_EQ(report.sent, 11);  // the empty lot stays out
 
-    Struct_Sheet opened;
+    SheetRecord opened;
     LotHistory h;
     std::string error;
     ASSERT_TRUE(OpenCharacteristic(where, kShaft, opened, h, error)) << error;
     EXPECT_EQ(CharacteristicOf(opened), kShaft);
     EXPECT_EQ(SpecificationOf(opened), SpecificationOf(sheet));
-    ASSERT_EQ(opened.Row, 11);
-    EXPECT_EQ(opened.Col, 3);
-    EXPECT_EQ(opened.DataList[0], sheet.DataList[0]);
-    EXPECT_EQ(opened.DataList[10], sheet.DataList[11]);
-    EXPECT_EQ(opened.CheckList[3], "0");
+    ASSERT_EQ(opened.lots, 11);
+    EXPECT_EQ(opened.n, 3);
+    EXPECT_EQ(opened.dataList[0], sheet.dataList[0]);
+    EXPECT_EQ(opened.dataList[10], sheet.dataList[11]);
+    EXPECT_EQ(opened.checkList[3], "0");
 
     StoredLot fix = h.lots[2], fresh = h.lots[10];
     fix.id = "fix", fix.supersedes = h.lots[2].id, fix.values = "1,2,3", fix.seq = h.lastSeq + 1;
@@ -552,9 +552,9 @@ TEST(PlantStorePublish, SheetWithoutCharacteristicIsRefused)
     const std::pair<Characteristic, const char*> cases[] = {
         {{"", "", "", "Sheet1"}, "「品種名称」・「工程名称」・「装置名称」が"}, {{"シャフト", "旋削", " ", "外径"}, "「装置名称」が"}};
     for (const auto& [c, named] : cases) {
-        Struct_Sheet s;
-        s.Product = c.product, s.Process = c.process, s.Mbc = c.machine, s.Label = c.item, s.Row = 10, s.Col = 1;
-        s.DataList = {"K0001,10.01"};
+        SheetRecord s;
+        s.product = c.product, s.process = c.process, s.machine = c.machine, s.label = c.item, s.lots = 10, s.n = 1;
+        s.dataList = {"K0001,10.01"};
         PublishReport report;
         EXPECT_FALSE(PublishSheets({s}, {}, where, outbox, {"st1", "op"}, report));
         EXPECT_NE(report.message.find(named), std::string::npos) << report.message;

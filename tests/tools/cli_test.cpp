@@ -23,9 +23,9 @@ using testing::RunCli;
 const std::vector<std::string> kTwoLots = {"L1,1,3", "L2,2,6"};
 
 std::vector<std::string> Header(const std::string& kind, const std::string& upper, const std::string& lower,
-                                const std::string& keta = "3")
+                                const std::string& decimals = "3")
 {
-    return {"P", "Q", "M", "外径", "MM", kind, keta, upper, lower};
+    return {"P", "Q", "M", "外径", "MM", kind, decimals, upper, lower};
 }
 
 json Limits(const std::vector<std::string>& texts)
