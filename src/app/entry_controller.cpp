@@ -184,6 +184,7 @@ EntryController::~EntryController()
     delete entryEvents_;
     c_.gridEdit->gridModel()->onEdit = nullptr;
     c_.gridCtrl->onToggle = nullptr;
+    session_.setHistoryChanged({});
 }
 
 void EntryController::setupEntry()
@@ -281,10 +282,12 @@ void EntryController::setupClipboard(QWidget* window)
     popMenuRedo = historyItem("popMenuRedo", QStringLiteral("やり直し(&R)"),
                               {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     popMenu->insertSeparator(first);
-    connect(popMenu, &QMenu::aboutToShow, this, [this] {
-        popMenuUndo->setEnabled(session_.canUndo());
-        popMenuRedo->setEnabled(session_.canRedo());
-    });
+    // The items are enabled while there is a step to take back or bring
+    // again; while the menu is open they name it ("元に戻す: 貼り付け").
+    session_.setHistoryChanged([this] { showHistoryState(false); });
+    connect(popMenu, &QMenu::aboutToShow, this, [this] { showHistoryState(true); });
+    connect(popMenu, &QMenu::aboutToHide, this, [this] { showHistoryState(false); });
+    showHistoryState(false);
     auto bind = [this](QAction* a, std::function<void()> handler) {
         connect(a, &QAction::triggered, this, [this, handler] { host_.runCommand(handler); });
     };
@@ -295,6 +298,20 @@ void EntryController::setupClipboard(QWidget* window)
     bind(p.selectAll, [this] { popMenuAllSelectClick(); });
     bind(popMenuUndo, [this] { undoRedo(false); });
     bind(popMenuRedo, [this] { undoRedo(true); });
+}
+
+void EntryController::showHistoryState(bool named)
+{
+    const auto caption = [named](const char* verb, const std::string& label, const char* accel) {
+        QString text = QString::fromUtf8(verb);
+        if (named && !label.empty())
+            text += QStringLiteral(": ") + ToQString(label);
+        return text + QLatin1String(accel);
+    };
+    popMenuUndo->setEnabled(session_.canUndo());
+    popMenuRedo->setEnabled(session_.canRedo());
+    popMenuUndo->setText(caption("元に戻す", session_.undoLabel(), "(&U)"));
+    popMenuRedo->setText(caption("やり直し", session_.redoLabel(), "(&R)"));
 }
 
 void EntryController::popMenuCutClick()

@@ -40,6 +40,9 @@ public:
     void btnLotEditClick();
 
 private:
+    // The undo and redo items enabled as the history allows; named names
+    // the step of each.
+    void showHistoryState(bool named);
     // Editing mode of gridEdit: off when it gets the focus or is clicked, so
     // the mouse only selects; on at any key-down, so typing opens the editor.
     void gridEditEnter();

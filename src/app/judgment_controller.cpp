@@ -282,7 +282,7 @@ bool JudgmentController::computeControlLimits(int target)
     const Outcome o = session_.computeLimits(target, true);
     // Only the lines the computation wrote are written into their fields.
     if (o.changed & ChangedLimits)
-        c_.limits->showLimits(target == kAllLimitLines ? LimitPanel::kEveryField : target);
+        c_.limits->showLimits(target == kAllLimitLines ? kEveryLimitField : target);
     if (o.error)
         throw *o.error;
     // Lots that do not suit the coefficient method: its message, and the
@@ -308,11 +308,11 @@ void JudgmentController::cmbLimitChange()
         } catch (...) {
             // A value that is not a number leaves the panel as it was, like
             // a declined question, so the method shown matches the lines.
-            c_.limits->setMethodQuietly(1);
+            c_.limits->setMethod(1, true);
             throw;
         }
         if (!computed) {
-            c_.limits->setMethodQuietly(1);
+            c_.limits->setMethod(1, true);
             return;
         }
         c_.limits->setLinesCheckedQuietly(true);

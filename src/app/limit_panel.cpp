@@ -270,13 +270,12 @@ void LimitPanel::setChartIndex(int index)
     cmbChart->setCurrentIndex(index);
 }
 
-void LimitPanel::setMethod(int index)
+void LimitPanel::setMethod(int index, bool quietly)
 {
-    cmbLimit->setCurrentIndex(index);
-}
-
-void LimitPanel::setMethodQuietly(int index)
-{
+    if (!quietly) {
+        cmbLimit->setCurrentIndex(index);
+        return;
+    }
     {
         const QSignalBlocker block(cmbLimit);
         cmbLimit->setCurrentIndex(index);
@@ -353,7 +352,7 @@ void LimitPanel::showLimits(int line)
 {
     for (int f = 0; f < kLimitFields; ++f) {
         const bool hidden = f == LimitRsUcl2 || f == LimitRsUcl1;
-        if (line == kEveryField || f == line || hidden)
+        if (line == kEveryLimitField || f == line || hidden)
             SetWholeText(field(f), QString::fromStdString(session_.limit(f)));
     }
 }

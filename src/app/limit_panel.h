@@ -19,6 +19,9 @@ namespace trevolo {
 class TEdit;
 class TSpinEdit;
 
+// What LimitPanel::showLimits writes to show every limit field.
+inline constexpr int kEveryLimitField = -1;
+
 class LimitPanel : public QGroupBox {
     Q_OBJECT
 public:
@@ -30,9 +33,8 @@ public:
     int chartIndex() const;
     void setChartIndex(int index);
     // The limit method shown (the session holds it): 0 three sigma, 1 typed
-    // limits. Quietly: without the change handler.
-    void setMethod(int index);
-    void setMethodQuietly(int index);
+    // limits. Quietly: without the change handler, the session told directly.
+    void setMethod(int index, bool quietly = false);
 
     // A visible line 0..8: its check box, its automatic or manual state
     // (read-only on the button face with the automatic name, or editable
@@ -49,10 +51,10 @@ public:
     // sheet shown afresh has them; no handler of the panel runs.
     void showSession();
 
-    // Writes the session's limits into their fields: every field, or one
-    // visible line with the two hidden R/S/Rs lines.
-    static constexpr int kEveryField = -1;
-    void showLimits(int line = kEveryField);
+    // Writes the session's limits into their fields: every field
+    // (kEveryLimitField), or one visible line with the two hidden R/S/Rs
+    // lines.
+    void showLimits(int line = kEveryLimitField);
     void showHiddenLines();
     // The R/S/Rs lines are named after the chart kind.
     void showChartKind(int kind);

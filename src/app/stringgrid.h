@@ -151,6 +151,10 @@ public:
     // The widths of each row are kept with the row's stamp, so only rows
     // changed since the last fit are measured again.
     void autoColWidth();
+
+protected:
+    // The delegate paints each cell through paintCell.
+    friend class GridDelegate;
     // Width of a text in the table's font; ASCII texts are measured from a
     // per-character table and others are remembered, so fitting 100,000
     // cells stays fast.
@@ -159,7 +163,6 @@ public:
     // Paints the cell; TplStringGrid paints its check box over it.
     virtual void paintCell(QPainter* p, const QRect& rect, int col, int row, bool focused, bool isCurrent);
 
-protected:
     void focusInEvent(QFocusEvent* e) override;
     void focusOutEvent(QFocusEvent* e) override;
     void changeEvent(QEvent* e) override;

@@ -192,7 +192,7 @@ void SheetSession::dropPendingText()
 
 void SheetSession::setHeaderText(HeaderField field, std::string text)
 {
-    typeText(TextField::header(field), std::move(text));
+    typeText(TextField::OfHeader(field), std::move(text));
 }
 
 void SheetSession::setSpecKind(SpecKind kind)

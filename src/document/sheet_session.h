@@ -91,7 +91,7 @@ struct TextField {
     enum class Group { Header, Limit, LineName };
     Group group = Group::Header;
     int index = 0;
-    static TextField header(HeaderField f) noexcept { return {Group::Header, static_cast<int>(f)}; }
+    static TextField OfHeader(HeaderField f) noexcept { return {Group::Header, static_cast<int>(f)}; }
     friend bool operator==(const TextField&, const TextField&) = default;
 };
 // The field's caption, as the step of the history is named ("規格上限").

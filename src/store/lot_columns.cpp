@@ -22,4 +22,15 @@ StoredLot StoredLotAt(const QSqlQuery& q, int first)
     return l;
 }
 
+void BindLotContent(QSqlQuery& q, const StoredLot& lot)
+{
+    q.addBindValue(lot.enabled ? 1 : 0);
+    q.addBindValue(ToQString(lot.values));
+    q.addBindValue(lot.valueCount);
+    q.addBindValue(ToQString(lot.station));
+    q.addBindValue(ToQString(lot.operatorName));
+    q.addBindValue(static_cast<qlonglong>(lot.orderKey));
+    q.addBindValue(static_cast<qlonglong>(lot.publishedAt));
+}
+
 }  // namespace trevolo

@@ -17,4 +17,8 @@ inline constexpr int kLotColumnCount = 10;
 // received_by) is left to the caller.
 StoredLot StoredLotAt(const QSqlQuery& q, int first);
 
+// Binds the lot's content as both stores write it, in this order: enabled,
+// vals, value_count, station, operator, order_key, published_at.
+void BindLotContent(QSqlQuery& q, const StoredLot& lot);
+
 }  // namespace trevolo

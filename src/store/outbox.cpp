@@ -116,13 +116,7 @@ bool Outbox::queue(const Characteristic& c, const Specification& spec, const std
         for (const std::string* f : {&c.product, &c.process, &c.machine, &c.item, &spec.unit, &spec.kind,
                                      &spec.decimals, &spec.upper, &spec.lower, &l.supersedes, &l.label})
             put.addBindValue(ToQString(*f));
-        put.addBindValue(l.enabled ? 1 : 0);
-        put.addBindValue(ToQString(l.values));
-        put.addBindValue(l.valueCount);
-        put.addBindValue(ToQString(l.station));
-        put.addBindValue(ToQString(l.operatorName));
-        put.addBindValue(static_cast<qlonglong>(l.orderKey));
-        put.addBindValue(static_cast<qlonglong>(l.publishedAt));
+        BindLotContent(put, l);
         if (!put.exec())
             return fail("送信待ちファイルに書けません", put);
         for (const std::string* f : std::initializer_list<const std::string*>{

@@ -382,13 +382,7 @@ bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std
             q.addBindValue(static_cast<qlonglong>(cid));
             q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(ToQString(l.supersedes)));
             q.addBindValue(ToQString(l.label));
-            q.addBindValue(l.enabled ? 1 : 0);
-            q.addBindValue(ToQString(l.values));
-            q.addBindValue(l.valueCount);
-            q.addBindValue(ToQString(l.station));
-            q.addBindValue(ToQString(l.operatorName));
-            q.addBindValue(static_cast<qlonglong>(l.orderKey));
-            q.addBindValue(static_cast<qlonglong>(l.publishedAt));
+            BindLotContent(q, l);
             q.addBindValue(static_cast<qlonglong>(now));
             q.addBindValue(ToQString(role.empty() ? l.operatorName : role));
         }

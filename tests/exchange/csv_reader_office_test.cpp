@@ -22,17 +22,7 @@ using testing::ExchangeCsv;
 using testing::TempDir;
 using testing::WriteFile;
 
-class OfficeTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { app_ = SpreadsheetApp::create(OfficeUse::Exchange).release(); }
-    static void TearDownTestSuite()
-    {
-        delete app_;
-        app_ = nullptr;
-    }
-    static SpreadsheetApp* app_;
-};
-SpreadsheetApp* OfficeTest::app_ = nullptr;
+using OfficeTest = testing::SharedOfficeSuite;
 
 const std::string kLabels = "品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限\r\n";
 

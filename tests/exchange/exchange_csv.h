@@ -1,7 +1,12 @@
 #pragma once
-// Files of the exchange layout written by the tests.
+// Files of the exchange layout written by the tests, and the spreadsheet
+// engine a suite of them shares.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
+
+#include "exchange/office.h"
 
 namespace trevolo::testing {
 
@@ -20,5 +25,18 @@ inline std::string ExchangeCsv(const std::vector<std::string>& header, const std
         s += l + "\r\n";
     return s;
 }
+
+// A suite that reads and writes through one spreadsheet engine, started
+// before its first test and ended after its last.
+class SharedOfficeSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { app_ = SpreadsheetApp::create(OfficeUse::Exchange).release(); }
+    static void TearDownTestSuite()
+    {
+        delete app_;
+        app_ = nullptr;
+    }
+    inline static SpreadsheetApp* app_ = nullptr;
+};
 
 }  // namespace trevolo::testing

@@ -82,7 +82,7 @@ std::string HistoryEffects(TMainForm& form, int shown, bool redo)
     if (const auto* cells = std::get_if<CellEdit>(&step->edit))
         cells->forEachCell(redo, cell);
     if (const auto* text = std::get_if<TextEdit>(&step->edit)) {
-        const bool product = text->field == TextField::header(HeaderField::Product);
+        const bool product = text->field == TextField::OfHeader(HeaderField::Product);
         add("product " + sheet + " " + (product ? (redo ? text->after : text->before) : session.header().product));
     }
     return out;

@@ -21,17 +21,7 @@ using testing::CliTempDir;
 using testing::ExchangeCsv;
 using testing::RunCli;
 
-class OfficeTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { app_ = SpreadsheetApp::create(OfficeUse::Exchange).release(); }
-    static void TearDownTestSuite()
-    {
-        delete app_;
-        app_ = nullptr;
-    }
-    static SpreadsheetApp* app_;
-};
-SpreadsheetApp* OfficeTest::app_ = nullptr;
+using OfficeTest = testing::SharedOfficeSuite;
 
 // A worksheet of the exchange layout with numbers where a workbook has them.
 void WriteLayout(const Worksheet& ws, const std::vector<std::string>& header, double upper, double lower,
