@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QFile>
+#include <QMenu>
 #include <QTabBar>
 #include <functional>
 
@@ -69,6 +70,11 @@ TEST_F(UndoWindow, CtrlZTakesBackEachEditInTheOrderItWasMade)
              const QString upper = field("editKupper");
              ASSERT_FALSE(upper.isEmpty());
              ASSERT_FALSE(cell(0, 2).empty());
+             // The open menu names the step Ctrl+Z takes back.
+             auto* menu = Ctl<QMenu>(form, "popMenu");
+             emit menu->aboutToShow();
+             EXPECT_EQ(Ctl<QAction>(form, "popMenuUndo")->text(), QStringLiteral("元に戻す: 規格下限(&U)"));
+             emit menu->aboutToHide();
              undo();
              EXPECT_EQ(field("editKlower"), QString());
              EXPECT_EQ(field("editKupper"), upper);
