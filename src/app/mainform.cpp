@@ -586,16 +586,6 @@ void TMainForm::storeShownSheet()
         sheets_->store();
 }
 
-int TMainForm::currentPage() const
-{
-    return pageInput->currentIndex();
-}
-
-void TMainForm::setCurrentPage(int page)
-{
-    pageInput->setCurrentIndex(page);
-}
-
 void TMainForm::menuSettingOptionClick()
 {
     // What OK stores is used by the next judgment and written to the

@@ -5,6 +5,7 @@
 // its fields share, and the wiring to the controllers that own the
 // commands: the sheets and counts, entry, the judgments, and exchange.
 #include <QMainWindow>
+#include <QTabWidget>
 #include <memory>
 #include <vector>
 
@@ -23,7 +24,6 @@
 class QMenu;
 class QAction;
 class QSettings;
-class QTabWidget;
 
 namespace trevolo {
 
@@ -86,8 +86,8 @@ public:
     // The store's boxes belong to the window; the page in front of the
     // shown sheet (0 the entry page, 3 the charts).
     QWidget* promptParent() override { return this; }
-    int currentPage() const override;
-    void setCurrentPage(int page) override;
+    int currentPage() const override { return pageInput->currentIndex(); }
+    void setCurrentPage(int page) override { pageInput->setCurrentIndex(page); }
 
     // The hidden demo fill may be reseeded by tests; 0 seeds from the clock.
     void setDemoSeed(quint64 seed) { judgments_->setDemoSeed(seed); }
