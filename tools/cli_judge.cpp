@@ -115,7 +115,10 @@ nlohmann::ordered_json SheetJson(int sheet, const SheetJudgment& j)
     return s;
 }
 
-void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const SheetJudgment& j)
+namespace {
+
+// The heading of a sheet, its messages and its three verdicts.
+void WriteSheetHeading(std::ostream& out, const std::string& file, int sheet, const SheetJudgment& j)
 {
     out << "== " << file << "  シート" << sheet << "  「" << j.label << "」  " << j.lots << "ロット × n=" << j.n << "  "
         << kChartTexts[std::clamp(j.chartKind, 0, 2)] << "\n";
@@ -127,38 +130,50 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
         out << "  [エラー] " << *j.error << "\n";
     out << "  規格判定: " << ShownVerdict(j.spec) << "   不良率判定: " << ShownVerdict(j.calc)
         << "   SPC異常判定: " << ShownVerdict(j.spc) << "\n";
+}
 
+// The control limits of both sides, when any was set.
+void WriteLimits(std::ostream& out, const SheetJudgment& j)
+{
     const auto& l = j.limits;
-    if (std::any_of(l.begin(), l.end(), [](const std::string& t) { return !t.empty(); })) {
-        out << "  管理限界値 X: 平均値 " << l[LimitXcl] << "  ＋３σ " << l[LimitUcl3] << "  ＋２σ " << l[LimitUcl2]
-            << "  ＋１σ " << l[LimitUcl1] << "  －１σ " << l[LimitLcl1] << "  －２σ " << l[LimitLcl2] << "  －３σ "
-            << l[LimitLcl3] << "\n";
-        out << "  管理限界値 " << SpreadSideName(j.chartKind) << ": 平均値 " << l[LimitRcl] << "  ＋３σ "
-            << l[LimitRsUcl3] << "  ＋２σ " << l[LimitRsUcl2] << "  ＋１σ " << l[LimitRsUcl1] << "\n";
-    }
+    if (std::none_of(l.begin(), l.end(), [](const std::string& t) { return !t.empty(); }))
+        return;
+    out << "  管理限界値 X: 平均値 " << l[LimitXcl] << "  ＋３σ " << l[LimitUcl3] << "  ＋２σ " << l[LimitUcl2]
+        << "  ＋１σ " << l[LimitUcl1] << "  －１σ " << l[LimitLcl1] << "  －２σ " << l[LimitLcl2] << "  －３σ "
+        << l[LimitLcl3] << "\n";
+    out << "  管理限界値 " << SpreadSideName(j.chartKind) << ": 平均値 " << l[LimitRcl] << "  ＋３σ "
+        << l[LimitRsUcl3] << "  ＋２σ " << l[LimitRsUcl2] << "  ＋１σ " << l[LimitRsUcl1] << "\n";
+}
 
-    auto label = [&](int row) -> std::string {
-        const size_t i = static_cast<size_t>(row - 1);
-        return i < j.lotLabels.size() ? j.lotLabels[i] : std::string();
-    };
+// The label of a lot by its table row (from 1); empty past the labels.
+std::string LotLabel(const SheetJudgment& j, int row)
+{
+    const size_t i = static_cast<size_t>(row - 1);
+    return i < j.lotLabels.size() ? j.lotLabels[i] : std::string();
+}
 
-    // Values outside the specification, lot by lot.
-    if (!j.marked.empty()) {
-        out << "  規格外の値:";
-        int lastRow = -1;
-        for (const CellPos& p : j.marked) {
-            if (p.row != lastRow) {
-                out << (lastRow < 0 ? " " : "; ") << label(p.row) << " ";
-                lastRow = p.row;
-            } else {
-                out << ",";
-            }
-            out << "N" << p.col + 1;
+// Values outside the specification, lot by lot.
+void WriteMarkedValues(std::ostream& out, const SheetJudgment& j)
+{
+    if (j.marked.empty())
+        return;
+    out << "  規格外の値:";
+    int lastRow = -1;
+    for (const CellPos& p : j.marked) {
+        if (p.row != lastRow) {
+            out << (lastRow < 0 ? " " : "; ") << LotLabel(j, p.row) << " ";
+            lastRow = p.row;
+        } else {
+            out << ",";
         }
-        out << "\n";
+        out << "N" << p.col + 1;
     }
+    out << "\n";
+}
 
-    // Rows of the statistics table whose index lies below the threshold.
+// Rows of the statistics table whose index lies below the threshold.
+void WriteCalcFailures(std::ostream& out, const SheetJudgment& j)
+{
     std::string calcList;
     for (const CalcRow& row : j.calcRows) {
         if (row[CalcVerdict] != kVerdictNg)
@@ -169,36 +184,60 @@ void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const
     }
     if (!calcList.empty())
         out << "  不良率判定 ×: " << calcList << "\n";
+}
 
-    // Lots with an abnormal SPC result and the rules that marked them.
+// The titles of the rules that marked a lot of the SPC table, comma-separated.
+std::string MarkedRules(const SpcRow& row, int chartKind)
+{
+    std::string rules;
+    bool first = true;
+    for (int c = 1; c <= 16; ++c) {
+        if (row[static_cast<size_t>(c)] != kSpcMarkAbnormal)
+            continue;
+        if (!first)
+            rules += ",";
+        rules += SpcColumnTitle(c, chartKind);
+        first = false;
+    }
+    return rules;
+}
+
+// Lots with an abnormal SPC result and the rules that marked them.
+void WriteSpcAbnormalities(std::ostream& out, const SheetJudgment& j)
+{
     std::string spcList;
     for (const SpcRow& row : j.spcRows) {
         if (row[kSpcVerdictColumn] != kSpcVerdictAbnormal)
             continue;
         if (!spcList.empty())
             spcList += "; ";
-        spcList += row[0] + " (";
-        bool first = true;
-        for (int c = 1; c <= 16; ++c) {
-            if (row[static_cast<size_t>(c)] != kSpcMarkAbnormal)
-                continue;
-            if (!first)
-                spcList += ",";
-            spcList += SpcColumnTitle(c, j.chartKind);
-            first = false;
-        }
-        spcList += ")";
+        spcList += row[0] + " (" + MarkedRules(row, j.chartKind) + ")";
     }
     if (!spcList.empty())
         out << "  SPC異常: " << spcList << "\n";
+}
 
-    const CapabilityStudy& c = j.capability;
+// The capability study: both index sets, or why it was not made.
+void WriteCapability(std::ostream& out, const CapabilityStudy& c)
+{
     if (!c.why.empty()) {
         out << "  工程能力: " << c.why << "\n";
     } else {
         out << "  工程能力 " << IndexSetText(kWithinSide, c.within) << "\n";
         out << "  工程能力 " << IndexSetText(kOverallSide, c.overall) << "\n";
     }
+}
+
+}  // namespace
+
+void WriteSheetText(std::ostream& out, const std::string& file, int sheet, const SheetJudgment& j)
+{
+    WriteSheetHeading(out, file, sheet, j);
+    WriteLimits(out, j);
+    WriteMarkedValues(out, j);
+    WriteCalcFailures(out, j);
+    WriteSpcAbnormalities(out, j);
+    WriteCapability(out, j.capability);
 }
 
 namespace {
@@ -330,136 +369,184 @@ Piece UnreadableFile(const std::string& file, const std::string& error, bool jso
             "trevolo-cli: " + file + ": " + error + "\n"};
 }
 
-}  // namespace
+// One run of the batch judgment: a lister that reads the files in their
+// order and hands their sheets to a pool of workers, each judging a sheet at
+// a time into its reserved piece of the report.
+class JudgeRun {
+public:
+    JudgeRun(const JudgeOptions& options, std::ostream& out, std::ostream& err)
+        : options_(options),
+          report_(out, err),
+          workers_(options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()))),
+          queue_(static_cast<size_t>(workers_))
+    {
+    }
 
-int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
-{
-    WorkbookReader workbooks;
-    std::atomic<bool> unreadable = false;
-    std::atomic<int> sheets = 0, passed = 0, failed = 0, unfinished = 0;
-    OrderedReport report(out, err);
-    const int workers = options.jobs > 0 ? options.jobs
-                                         : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-    JobQueue queue(static_cast<size_t>(workers));
-    std::mutex failure;
-    std::exception_ptr firstFailure;
+    // Judges every file; the first failure of a worker is thrown again here
+    // once every worker has stopped.
+    void run()
+    {
+        std::vector<std::thread> pool;
+        for (int w = 0; w < workers_; ++w)
+            pool.emplace_back([this] { work(); });
+        auto stopWorkers = [&] {
+            queue_.close();
+            for (std::thread& t : pool)
+                t.join();
+        };
+        try {
+            listFiles();
+        } catch (...) {
+            stopWorkers();
+            throw;
+        }
+        stopWorkers();
+        if (firstFailure_)
+            std::rethrow_exception(firstFailure_);
+    }
 
-    auto judge = [&](const SheetRecord& record, const SheetJob& job) {
-        const SheetJudgment j = JudgeSheet(record, options.settings, options.limits ? &*options.limits : nullptr);
-        ++sheets;
+    // Closes the report with the JSON's end or the readable total; returns
+    // the exit status.
+    int finish()
+    {
+        if (options_.json) {
+            report_.add("\n]}\n");
+        } else {
+            std::string total = "判定 " + std::to_string(sheets_) + " シート: 合格 " + std::to_string(passed_) +
+                                ", 不合格 " + std::to_string(failed_) + ", 判定未完了 " + std::to_string(unfinished_);
+            if (unreadable_)
+                total += " (読めないファイルあり)";
+            report_.add(total + "\n");
+        }
+        if (unreadable_)
+            return kExitUnusable;
+        return passed_ == sheets_ ? kExitPassed : kExitFailed;
+    }
+
+private:
+    // Judges a sheet, counts its outcome and returns its part of the report.
+    std::string judge(const SheetRecord& record, const SheetJob& job)
+    {
+        const SheetJudgment j = JudgeSheet(record, options_.settings, options_.limits ? &*options_.limits : nullptr);
+        ++sheets_;
         if (j.passed())
-            ++passed;
+            ++passed_;
         else if (j.spec == Verdict::Fail || j.calc == Verdict::Fail || j.spc == Verdict::Fail)
-            ++failed;
+            ++failed_;
         else
-            ++unfinished;
-        if (options.json)
+            ++unfinished_;
+        if (options_.json)
             return (job.firstInFile ? "\n" : ",\n") + Dump(SheetJson(job.number, j));
         std::ostringstream part;
         WriteSheetText(part, job.file, job.number, j);
         return std::move(part).str();
-    };
+    }
+
     // A CSV file holds one sheet; its piece closes the file's JSON object.
-    auto judgeCsvFile = [&](const SheetJob& job) {
+    Piece judgeCsvFile(const SheetJob& job)
+    {
         LoadedFile loaded = LoadCsvFile(job.file);
         if (loaded.error.empty())
-            loaded.error = MissingSheet(options.sheet, loaded.sheets.size());
+            loaded.error = MissingSheet(options_.sheet, loaded.sheets.size());
         if (!loaded.error.empty()) {
-            unreadable = true;
-            return UnreadableFile(job.file, loaded.error, options.json);
+            unreadable_ = true;
+            return UnreadableFile(job.file, loaded.error, options_.json);
         }
         Piece piece;
-        if (options.sheet == 0 || options.sheet == 1)
+        if (options_.sheet == 0 || options_.sheet == 1)
             piece.out = judge(loaded.sheets.front(), job);
-        if (options.json)
+        if (options_.json)
             piece.out += "]}";
         return piece;
-    };
-    // Each worker judges a job at a time and writes its part.
-    auto work = [&] {
-        while (std::optional<SheetJob> job = queue.pop()) {
+    }
+
+    // Each worker judges a job at a time and writes its part; a failure
+    // leaves the piece empty and is kept for the lister.
+    void work()
+    {
+        while (std::optional<SheetJob> job = queue_.pop()) {
             try {
                 if (job->record) {
                     SheetRecord record = std::move(*job->record);
                     job->record.reset();
-                    report.fill(job->piece, {judge(record, *job), {}});
+                    report_.fill(job->piece, {judge(record, *job), {}});
                 } else {
-                    report.fill(job->piece, judgeCsvFile(*job));
+                    report_.fill(job->piece, judgeCsvFile(*job));
                 }
             } catch (...) {
-                const std::lock_guard lock(failure);
-                if (!firstFailure)
-                    firstFailure = std::current_exception();
-                report.fill(job->piece, {});
+                const std::lock_guard lock(failure_);
+                if (!firstFailure_)
+                    firstFailure_ = std::current_exception();
+                report_.fill(job->piece, {});
             }
         }
-    };
-    std::vector<std::thread> pool;
-    for (int w = 0; w < workers; ++w)
-        pool.emplace_back(work);
+    }
 
     // The files are listed here in their order; workbooks are read here too,
     // through the one spreadsheet engine of the run.
-    try {
-        if (options.json)
-            report.add("{\"files\": [");
+    void listFiles()
+    {
+        if (options_.json)
+            report_.add("{\"files\": [");
         bool firstFile = true;
-        for (const std::string& file : options.files) {
-            if (options.json) {
-                report.add((firstFile ? "\n" : ",\n") + std::string("{\"file\": ") +
-                           Dump(nlohmann::ordered_json(file)) + ", \"sheets\": [");
+        for (const std::string& file : options_.files) {
+            if (options_.json) {
+                report_.add((firstFile ? "\n" : ",\n") + std::string("{\"file\": ") +
+                            Dump(nlohmann::ordered_json(file)) + ", \"sheets\": [");
                 firstFile = false;
             }
-            if (!IsWorkbookName(file)) {
-                queue.push({report.reserve(), std::nullopt, file, 1, true});
-                continue;
-            }
-            LoadedFile loaded = workbooks.load(file);
-            if (loaded.error.empty())
-                loaded.error = MissingSheet(options.sheet, loaded.sheets.size());
-            if (!loaded.error.empty()) {
-                unreadable = true;
-                report.fill(report.reserve(), UnreadableFile(file, loaded.error, options.json));
-                continue;
-            }
-            bool firstSheet = true;
-            for (size_t i = 0; i < loaded.sheets.size(); ++i) {
-                const int number = static_cast<int>(i) + 1;
-                if (options.sheet != 0 && number != options.sheet)
-                    continue;
-                // The record moves to its worker: a large workbook need not
-                // stay in memory twice.
-                queue.push({report.reserve(), std::move(loaded.sheets[i]), file, number, firstSheet});
-                firstSheet = false;
-            }
-            if (options.json)
-                report.add("]}");
+            if (IsWorkbookName(file))
+                listWorkbook(file);
+            else
+                queue_.push({report_.reserve(), std::nullopt, file, 1, true});
         }
-    } catch (...) {
-        queue.close();
-        for (std::thread& t : pool)
-            t.join();
-        throw;
     }
-    queue.close();
-    for (std::thread& t : pool)
-        t.join();
-    if (firstFailure)
-        std::rethrow_exception(firstFailure);
 
-    if (options.json) {
-        report.add("\n]}\n");
-    } else {
-        std::string total = "判定 " + std::to_string(sheets) + " シート: 合格 " + std::to_string(passed) + ", 不合格 " +
-                            std::to_string(failed) + ", 判定未完了 " + std::to_string(unfinished);
-        if (unreadable)
-            total += " (読めないファイルあり)";
-        report.add(total + "\n");
+    // Reads a workbook and hands each of its asked sheets to the workers.
+    void listWorkbook(const std::string& file)
+    {
+        LoadedFile loaded = workbooks_.load(file);
+        if (loaded.error.empty())
+            loaded.error = MissingSheet(options_.sheet, loaded.sheets.size());
+        if (!loaded.error.empty()) {
+            unreadable_ = true;
+            report_.fill(report_.reserve(), UnreadableFile(file, loaded.error, options_.json));
+            return;
+        }
+        bool firstSheet = true;
+        for (size_t i = 0; i < loaded.sheets.size(); ++i) {
+            const int number = static_cast<int>(i) + 1;
+            if (options_.sheet != 0 && number != options_.sheet)
+                continue;
+            // The record moves to its worker: a large workbook need not
+            // stay in memory twice.
+            queue_.push({report_.reserve(), std::move(loaded.sheets[i]), file, number, firstSheet});
+            firstSheet = false;
+        }
+        if (options_.json)
+            report_.add("]}");
     }
+
+    const JudgeOptions& options_;
+    WorkbookReader workbooks_;
+    std::atomic<bool> unreadable_ = false;
+    std::atomic<int> sheets_ = 0, passed_ = 0, failed_ = 0, unfinished_ = 0;
+    OrderedReport report_;
+    const int workers_;
+    JobQueue queue_;
+    std::mutex failure_;
+    std::exception_ptr firstFailure_;
+};
+
+}  // namespace
+
+int RunJudge(const JudgeOptions& options, std::ostream& out, std::ostream& err)
+{
+    JudgeRun run(options, out, err);
+    run.run();
+    const int status = run.finish();
     out.flush();
-    if (unreadable)
-        return kExitUnusable;
-    return passed == sheets ? kExitPassed : kExitFailed;
+    return status;
 }
 
 }  // namespace trevolo::cli
