@@ -165,16 +165,10 @@ void BuildControlChart(SpreadsheetApp& app, int kind, const std::filesystem::pat
     book.close();
 }
 
-void BuildHistogram(SpreadsheetApp& app, const std::filesystem::path& path)
+// Column A: captions; column B: the figures of all values in the data
+// sheet (all), the class count and the class width.
+CellBlock HistogramFigures(const std::string& all)
 {
-    app.setSheetsInNewWorkbook(2);
-    OfficeWorkbook book = app.addWorkbook();
-    book.worksheet(1).setName(kDataSheet);
-    Worksheet h = book.worksheet(2);
-    h.setName("ヒストグラム");
-
-    const std::string all = "$'" + std::string(kDataSheet) + "'.$A$1:$CV$1000";
-    // Column A: captions; column B: the figures.
     CellBlock top(20, 2);
     auto put = [&](int row, const std::string& caption, const std::string& formula) {
         top.at(row - 1, 0) = caption;
@@ -192,18 +186,15 @@ void BuildHistogram(SpreadsheetApp& app, const std::filesystem::path& path)
     // The class width divides the range into the classes; a range of 0 puts
     // every value into the first class of width 1.
     put(20, "区間幅", "=IF(B3>0;IF(B8>0;B8/B19;1);\"\")");
-    h.range("A1", "B20").setFormulas(top);
+    return top;
+}
 
-    // Decimals of the class limits: two significant digits of the width.
-    CellBlock digits(1, 2);
-    digits.at(0, 0) = std::string("表示桁数");
-    digits.at(0, 1) = std::string("=IF(B3>0;MIN(5;MAX(0;2-INT(LOG10(B20))));0)");
-    h.range("A21", "B21").setFormulas(digits);
-
-    // Rows 23..32: one class each; classes beyond the count stay empty. The
-    // first class starts at the minimum, every class takes its lower limit
-    // and not its upper one, and the last class ends at the maximum and
-    // takes it, so every value is counted once.
+// Rows 23..32: one class each; classes beyond the count stay empty. The
+// first class starts at the minimum, every class takes its lower limit and
+// not its upper one, and the last class ends at the maximum and takes it,
+// so every value is counted once.
+CellBlock HistogramClasses(const std::string& all)
+{
     CellBlock classes(11, 4);
     const char* heads[4] = {"区間", "下限", "上限", "度数"};
     for (int c = 0; c < 4; ++c)
@@ -219,12 +210,14 @@ void BuildHistogram(SpreadsheetApp& app, const std::filesystem::path& path)
         classes.at(k, 3) = "=IF(" + lo + "=\"\";\"\";SUMPRODUCT(ISNUMBER(" + all + ")*(" + all + ">=" + lo + ")*((" +
                            all + "<" + hi + ")+(" + all + "=" + hi + ")*(" + ks + "=$B$19))))";
     }
-    h.range("A22", "D32").setFormulas(classes);
-    h.range("A1", "A1").setColumnWidth(110);
-    h.range("B1", "D1").setColumnWidth(70);
+    return classes;
+}
 
-    // The office takes a column of texts for labels, so the chart is drawn
-    // while the classes hold counts: from a few values, cleared afterwards.
+// The column chart of the class frequencies. The office takes a column of
+// texts for labels, so the chart is drawn while the classes hold counts:
+// from a few values, cleared afterwards.
+void AddHistogramChart(OfficeWorkbook& book, Worksheet& h)
+{
     Range seed = book.worksheet(1).range("A1", "A3");
     CellBlock seedValues(3, 1);
     for (int r = 0; r < 3; ++r)
@@ -248,6 +241,30 @@ void BuildHistogram(SpreadsheetApp& app, const std::filesystem::path& path)
     c.series = {{kBlue, 0, false}};
     h.addChart(c);
     seed.setValues(CellBlock(3, 1));
+}
+
+void BuildHistogram(SpreadsheetApp& app, const std::filesystem::path& path)
+{
+    app.setSheetsInNewWorkbook(2);
+    OfficeWorkbook book = app.addWorkbook();
+    book.worksheet(1).setName(kDataSheet);
+    Worksheet h = book.worksheet(2);
+    h.setName("ヒストグラム");
+
+    const std::string all = "$'" + std::string(kDataSheet) + "'.$A$1:$CV$1000";
+    h.range("A1", "B20").setFormulas(HistogramFigures(all));
+
+    // Decimals of the class limits: two significant digits of the width.
+    CellBlock digits(1, 2);
+    digits.at(0, 0) = std::string("表示桁数");
+    digits.at(0, 1) = std::string("=IF(B3>0;MIN(5;MAX(0;2-INT(LOG10(B20))));0)");
+    h.range("A21", "B21").setFormulas(digits);
+
+    h.range("A22", "D32").setFormulas(HistogramClasses(all));
+    h.range("A1", "A1").setColumnWidth(110);
+    h.range("B1", "D1").setColumnWidth(70);
+
+    AddHistogramChart(book, h);
 
     SaveAs(book, path);
     book.close();
