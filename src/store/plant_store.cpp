@@ -326,13 +326,26 @@ bool PlantStore::publish(std::span<const LotBatch> batches, int* inserted)
 bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std::string& role, std::int64_t& cid,
                               int& added)
 {
-    QSqlQuery q(db_);
     added = 0;
     if (!findCharacteristic(batch.characteristic, true, cid))
         return false;
+    if (!recordSpecification(batch, cid, now))
+        return false;
+    // The lots, many to a statement.
+    for (size_t start = 0; start < batch.lots.size(); start += kLotsPerStatement) {
+        const size_t end = std::min(batch.lots.size(), start + kLotsPerStatement);
+        if (!insertLots(batch, start, end, cid, now, role, added))
+            return false;
+    }
+    return true;
+}
 
-    // The specification, when it is not the one last recorded.
+bool PlantStore::recordSpecification(const LotBatch& batch, std::int64_t cid, std::int64_t now)
+{
+    // The specification is recorded only when it is not the one last
+    // recorded.
     const Specification& spec = batch.specification;
+    QSqlQuery q(db_);
     q.prepare(
         QStringLiteral("SELECT unit, kind, decimals, upper_limit, lower_limit FROM spec_set WHERE "
                        "characteristic_id = ? ORDER BY effective_from DESC, seq DESC LIMIT 1"));
@@ -342,66 +355,72 @@ bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std
     const bool sameSpec = q.next() && ToStdString(q.value(0)) == spec.unit && ToStdString(q.value(1)) == spec.kind &&
                           ToStdString(q.value(2)) == spec.decimals && ToStdString(q.value(3)) == spec.upper && ToStdString(q.value(4)) == spec.lower;
     q.finish();
-    if (!sameSpec && !batch.lots.empty()) {
-        std::int64_t from = batch.lots.front().publishedAt;
-        for (const StoredLot& l : batch.lots)
-            from = std::min(from, l.publishedAt);
-        const std::string setBy = batch.lots.front().operatorName;
-        q.prepare(
-            QStringLiteral("INSERT INTO spec_set (characteristic_id, unit, kind, decimals, upper_limit, "
-                           "lower_limit, effective_from, set_by, received_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                           "RETURNING seq"));
-        q.addBindValue(static_cast<qlonglong>(cid));
-        for (const std::string* f : {&spec.unit, &spec.kind, &spec.decimals, &spec.upper, &spec.lower})
-            q.addBindValue(ToQString(*f));
-        q.addBindValue(static_cast<qlonglong>(from));
-        q.addBindValue(ToQString(setBy));
-        q.addBindValue(static_cast<qlonglong>(now));
-        if (!q.exec() || !q.next())
-            return fail("規格を登録できません", q);
-        const std::int64_t seq = q.value(0).toLongLong();
-        q.finish();
-        if (!dialect_.serverVouches())
-            appendAudit(QStringLiteral("spec_set"), std::to_string(seq),
-                        AuditRowHash({std::to_string(seq), std::to_string(cid), spec.unit, spec.kind, spec.decimals,
-                                      spec.upper, spec.lower, std::to_string(from), setBy, std::to_string(now)}));
-    }
+    if (sameSpec || batch.lots.empty())
+        return true;
 
-    // The lots, many to a statement; the store keeps the first row of an
-    // id. On a server the sender and the time written here are replaced by
-    // the server's own.
-    for (size_t start = 0; start < batch.lots.size(); start += kLotsPerStatement) {
-        const size_t end = std::min(batch.lots.size(), start + kLotsPerStatement);
-        q.prepare(QStringLiteral("INSERT INTO lot (id, characteristic_id, supersedes, label, enabled, vals, "
-                                 "value_count, station, operator, order_key, published_at, received_at, received_by) "
-                                 "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id")
-                      .arg(Placeholders(static_cast<int>(end - start), 13)));
-        for (size_t i = start; i < end; ++i) {
-            const StoredLot& l = batch.lots[i];
-            q.addBindValue(ToQString(l.id));
-            q.addBindValue(static_cast<qlonglong>(cid));
-            q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(ToQString(l.supersedes)));
-            q.addBindValue(ToQString(l.label));
-            BindLotContent(q, l);
-            q.addBindValue(static_cast<qlonglong>(now));
-            q.addBindValue(ToQString(role.empty() ? l.operatorName : role));
-        }
-        if (!q.exec())
-            return fail("ロットを登録できません", q);
-        std::unordered_map<std::string, bool> fresh;
-        while (q.next())
-            fresh.emplace(ToStdString(q.value(0)), true);
-        q.finish();
-        for (size_t i = start; i < end; ++i) {
-            if (!fresh.count(batch.lots[i].id))
-                continue;
-            ++added;
-            if (!dialect_.serverVouches()) {
-                StoredLot l = batch.lots[i];
-                l.receivedAt = now;
-                l.receivedBy = role.empty() ? l.operatorName : role;
-                appendAudit(QStringLiteral("lot"), l.id, AuditRowHash(LotFields(l, cid)));
-            }
+    // In force from the batch's earliest lot, set by its first lot's operator.
+    std::int64_t from = batch.lots.front().publishedAt;
+    for (const StoredLot& l : batch.lots)
+        from = std::min(from, l.publishedAt);
+    const std::string setBy = batch.lots.front().operatorName;
+    q.prepare(
+        QStringLiteral("INSERT INTO spec_set (characteristic_id, unit, kind, decimals, upper_limit, "
+                       "lower_limit, effective_from, set_by, received_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                       "RETURNING seq"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    for (const std::string* f : {&spec.unit, &spec.kind, &spec.decimals, &spec.upper, &spec.lower})
+        q.addBindValue(ToQString(*f));
+    q.addBindValue(static_cast<qlonglong>(from));
+    q.addBindValue(ToQString(setBy));
+    q.addBindValue(static_cast<qlonglong>(now));
+    if (!q.exec() || !q.next())
+        return fail("規格を登録できません", q);
+    const std::int64_t seq = q.value(0).toLongLong();
+    q.finish();
+    if (!dialect_.serverVouches())
+        appendAudit(QStringLiteral("spec_set"), std::to_string(seq),
+                    AuditRowHash({std::to_string(seq), std::to_string(cid), spec.unit, spec.kind, spec.decimals,
+                                  spec.upper, spec.lower, std::to_string(from), setBy, std::to_string(now)}));
+    return true;
+}
+
+bool PlantStore::insertLots(const LotBatch& batch, size_t start, size_t end, std::int64_t cid, std::int64_t now,
+                            const std::string& role, int& added)
+{
+    // The store keeps the first row of an id. On a server the sender and
+    // the time written here are replaced by the server's own.
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("INSERT INTO lot (id, characteristic_id, supersedes, label, enabled, vals, "
+                             "value_count, station, operator, order_key, published_at, received_at, received_by) "
+                             "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id")
+                  .arg(Placeholders(static_cast<int>(end - start), 13)));
+    for (size_t i = start; i < end; ++i) {
+        const StoredLot& l = batch.lots[i];
+        q.addBindValue(ToQString(l.id));
+        q.addBindValue(static_cast<qlonglong>(cid));
+        q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(ToQString(l.supersedes)));
+        q.addBindValue(ToQString(l.label));
+        BindLotContent(q, l);
+        q.addBindValue(static_cast<qlonglong>(now));
+        q.addBindValue(ToQString(role.empty() ? l.operatorName : role));
+    }
+    if (!q.exec())
+        return fail("ロットを登録できません", q);
+    std::unordered_map<std::string, bool> fresh;
+    while (q.next())
+        fresh.emplace(ToStdString(q.value(0)), true);
+    q.finish();
+    // The rows this statement added count, and the program records them in
+    // the audit chain where the server does not.
+    for (size_t i = start; i < end; ++i) {
+        if (!fresh.count(batch.lots[i].id))
+            continue;
+        ++added;
+        if (!dialect_.serverVouches()) {
+            StoredLot l = batch.lots[i];
+            l.receivedAt = now;
+            l.receivedBy = role.empty() ? l.operatorName : role;
+            appendAudit(QStringLiteral("lot"), l.id, AuditRowHash(LotFields(l, cid)));
         }
     }
     return true;
