@@ -489,6 +489,81 @@ void StyleSeries(const Reference<css::beans::XPropertySet>& props, const ChartSe
                             Any(style.markers ? css::chart::ChartSymbolType::AUTO : css::chart::ChartSymbolType::NONE));
 }
 
+// The first object name from the worksheet's chart count on that no chart
+// of the worksheet holds yet.
+rtl::OUString FreeChartObjectName(const Reference<css::table::XTableCharts>& charts, size_t before)
+{
+    rtl::OUString object;
+    for (size_t k = before + 1;; ++k) {
+        object = U("trevolo-chart-" + std::to_string(k));
+        if (!charts->hasByName(object))
+            return object;
+    }
+}
+
+// Gives the chart document a line or a bar diagram.
+Reference<css::chart::XDiagram> SetChartDiagram(const Reference<css::chart::XChartDocument>& doc, bool line)
+{
+    Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
+    Reference<css::chart::XDiagram> diagram(
+        factory->createInstance(line ? rtl::OUString("com.sun.star.chart.LineDiagram")
+                                     : rtl::OUString("com.sun.star.chart.BarDiagram")),
+        UNO_QUERY_THROW);
+    doc->setDiagram(diagram);
+    return diagram;
+}
+
+// The chart's main title, shown only when there is one, and its legend.
+void SetChartTitle(const Reference<css::chart::XChartDocument>& doc, const ChartSpec& spec)
+{
+    Reference<css::beans::XPropertySet> docProps(doc, UNO_QUERY_THROW);
+    docProps->setPropertyValue("HasMainTitle", Any(!spec.title.empty()));
+    if (!spec.title.empty()) {
+        Reference<css::beans::XPropertySet> title(doc->getTitle(), UNO_QUERY_THROW);
+        title->setPropertyValue("String", Any(U(spec.title)));
+    }
+    docProps->setPropertyValue("HasLegend", Any(spec.legend));
+}
+
+// The diagram's own look: upright columns or lines, which axis titles it
+// shows, and a white plot area as on a printed chart.
+void StyleDiagram(const Reference<css::chart::XDiagram>& diagram, const ChartSpec& spec, bool line)
+{
+    Reference<css::beans::XPropertySet> diagramProps(diagram, UNO_QUERY_THROW);
+    if (!line)
+        diagramProps->setPropertyValue("Vertical", Any(false));  // upright columns
+    else
+        diagramProps->setPropertyValue("Lines", Any(true));
+    diagramProps->setPropertyValue("HasXAxisTitle", Any(!spec.xAxisTitle.empty()));
+    diagramProps->setPropertyValue("HasYAxisTitle", Any(!spec.yAxisTitle.empty()));
+    Reference<css::chart::X3DDisplay> display(diagram, UNO_QUERY);
+    if (display.is() && display->getWall().is())
+        display->getWall()->setPropertyValue("FillColor", Any(static_cast<sal_Int32>(0xFFFFFF)));
+}
+
+// The axes' titles, the rotation of the category labels and the gap
+// between columns.
+void StyleAxes(const Reference<css::chart::XDiagram>& diagram, const ChartSpec& spec, bool line)
+{
+    Reference<css::chart::XAxisXSupplier> xs(diagram, UNO_QUERY_THROW);
+    if (!spec.xAxisTitle.empty()) {
+        Reference<css::beans::XPropertySet> t(xs->getXAxisTitle(), UNO_QUERY_THROW);
+        t->setPropertyValue("String", Any(U(spec.xAxisTitle)));
+    }
+    if (!spec.yAxisTitle.empty()) {
+        Reference<css::chart::XAxisYSupplier> ys(diagram, UNO_QUERY_THROW);
+        Reference<css::beans::XPropertySet> t(ys->getYAxisTitle(), UNO_QUERY_THROW);
+        t->setPropertyValue("String", Any(U(spec.yAxisTitle)));
+    }
+    Reference<css::beans::XPropertySet> xAxis = xs->getXAxis();
+    if (xAxis.is() && spec.categoryRotation != 0)
+        xAxis->setPropertyValue("TextRotation", Any(static_cast<sal_Int32>(spec.categoryRotation * 100)));
+    // The gap belongs to the axis the columns stand on, the value axis.
+    Reference<css::chart::XAxisYSupplier> ys(diagram, UNO_QUERY);
+    if (!line && spec.gapWidth >= 0 && ys.is() && ys->getYAxis().is())
+        ys->getYAxis()->setPropertyValue("GapWidth", Any(static_cast<sal_Int32>(spec.gapWidth)));
+}
+
 }  // namespace
 
 void Worksheet::addChart(const ChartSpec& spec)
@@ -508,61 +583,17 @@ void Worksheet::addChart(const ChartSpec& spec)
         Reference<css::table::XTableChartsSupplier> tcs(sheet, UNO_QUERY_THROW);
         Reference<css::table::XTableCharts> charts = tcs->getCharts();
         const size_t before = ChartShapes(*book_, sheet).size();
-        rtl::OUString object;
-        for (size_t k = before + 1;; ++k) {
-            object = U("trevolo-chart-" + std::to_string(k));
-            if (!charts->hasByName(object))
-                break;
-        }
+        const rtl::OUString object = FreeChartObjectName(charts, before);
         const css::awt::Rectangle rect(Hmm(spec.left), Hmm(spec.top), Hmm(spec.width), Hmm(spec.height));
         charts->addNewByName(object, rect, ranges, true, true);
         Reference<css::table::XTableChart> table(charts->getByName(object), UNO_QUERY_THROW);
         Reference<css::document::XEmbeddedObjectSupplier> eos(table, UNO_QUERY_THROW);
         Reference<css::chart::XChartDocument> doc(eos->getEmbeddedObject(), UNO_QUERY_THROW);
-        Reference<css::lang::XMultiServiceFactory> factory(doc, UNO_QUERY_THROW);
         const bool line = spec.type == ChartSpec::Type::Line;
-        Reference<css::chart::XDiagram> diagram(
-            factory->createInstance(line ? rtl::OUString("com.sun.star.chart.LineDiagram")
-                                         : rtl::OUString("com.sun.star.chart.BarDiagram")),
-            UNO_QUERY_THROW);
-        doc->setDiagram(diagram);
-
-        Reference<css::beans::XPropertySet> docProps(doc, UNO_QUERY_THROW);
-        docProps->setPropertyValue("HasMainTitle", Any(!spec.title.empty()));
-        if (!spec.title.empty()) {
-            Reference<css::beans::XPropertySet> title(doc->getTitle(), UNO_QUERY_THROW);
-            title->setPropertyValue("String", Any(U(spec.title)));
-        }
-        docProps->setPropertyValue("HasLegend", Any(spec.legend));
-
-        Reference<css::beans::XPropertySet> diagramProps(diagram, UNO_QUERY_THROW);
-        if (!line)
-            diagramProps->setPropertyValue("Vertical", Any(false));  // upright columns
-        else
-            diagramProps->setPropertyValue("Lines", Any(true));
-        diagramProps->setPropertyValue("HasXAxisTitle", Any(!spec.xAxisTitle.empty()));
-        diagramProps->setPropertyValue("HasYAxisTitle", Any(!spec.yAxisTitle.empty()));
-        // A white plot area, as on a printed chart.
-        Reference<css::chart::X3DDisplay> display(diagram, UNO_QUERY);
-        if (display.is() && display->getWall().is())
-            display->getWall()->setPropertyValue("FillColor", Any(static_cast<sal_Int32>(0xFFFFFF)));
-        Reference<css::chart::XAxisXSupplier> xs(diagram, UNO_QUERY_THROW);
-        if (!spec.xAxisTitle.empty()) {
-            Reference<css::beans::XPropertySet> t(xs->getXAxisTitle(), UNO_QUERY_THROW);
-            t->setPropertyValue("String", Any(U(spec.xAxisTitle)));
-        }
-        if (!spec.yAxisTitle.empty()) {
-            Reference<css::chart::XAxisYSupplier> ys(diagram, UNO_QUERY_THROW);
-            Reference<css::beans::XPropertySet> t(ys->getYAxisTitle(), UNO_QUERY_THROW);
-            t->setPropertyValue("String", Any(U(spec.yAxisTitle)));
-        }
-        Reference<css::beans::XPropertySet> xAxis = xs->getXAxis();
-        if (xAxis.is() && spec.categoryRotation != 0)
-            xAxis->setPropertyValue("TextRotation", Any(static_cast<sal_Int32>(spec.categoryRotation * 100)));
-        // The gap belongs to the axis the columns stand on, the value axis.
-        Reference<css::chart::XAxisYSupplier> ys(diagram, UNO_QUERY);
-        if (!line && spec.gapWidth >= 0 && ys.is() && ys->getYAxis().is())
-            ys->getYAxis()->setPropertyValue("GapWidth", Any(static_cast<sal_Int32>(spec.gapWidth)));
+        Reference<css::chart::XDiagram> diagram = SetChartDiagram(doc, line);
+        SetChartTitle(doc, spec);
+        StyleDiagram(diagram, spec, line);
+        StyleAxes(diagram, spec, line);
         for (size_t i = 0; i < spec.series.size(); ++i)
             StyleSeries(diagram->getDataRowProperties(static_cast<sal_Int32>(i)), spec.series[i], line);
 

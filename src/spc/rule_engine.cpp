@@ -123,6 +123,133 @@ void JudgeZoneRule(bool on, std::span<const std::uint8_t> zones, unsigned hit, i
     }
 }
 
+namespace {
+
+// How a lot's value moved from the previous lot's; the first lot makes no
+// move.
+enum class Move { None, Up, Down, Flat };
+
+Move MoveFrom(double previous, double v, bool first) noexcept
+{
+    if (first)
+        return Move::None;
+    if (v > previous)
+        return Move::Up;
+    if (v < previous)
+        return Move::Down;
+    return Move::Flat;
+}
+
+// Rule 1: beyond the 3σ lines.
+SpcMark JudgeBeyondLimits(double v, const SpcLines& l, const RuleOptions& o) noexcept
+{
+    if (!o.beyondLimits)
+        return SpcMark::Off;
+    return (v > l.U3 || v < l.L3) ? SpcMark::Abnormal : SpcMark::Normal;
+}
+
+// Rule 2: runs above and below the centre line. A value on the centre line
+// ends both runs; a completed run starts over.
+class SameSideRun {
+public:
+    SpcMark next(double v, const SpcLines& l, const RuleOptions& o) noexcept
+    {
+        if (v > l.CL) {
+            below_ = 0;
+            ++above_;
+        } else if (v < l.CL) {
+            above_ = 0;
+            ++below_;
+        } else {
+            above_ = below_ = 0;
+        }
+        if (!o.sameSide)
+            return SpcMark::Off;
+        if (above_ < o.sameSideRun && below_ < o.sameSideRun)
+            return SpcMark::Normal;
+        above_ = below_ = 0;
+        return SpcMark::Abnormal;
+    }
+
+private:
+    int above_ = 0;
+    int below_ = 0;
+};
+
+// Rule 3: consecutive rises and falls; a flat move ends both, a completed
+// run starts over.
+class TrendRun {
+public:
+    SpcMark next(Move move, const RuleOptions& o) noexcept
+    {
+        if (move == Move::Up) {
+            falls_ = 0;
+            ++rises_;
+        } else if (move == Move::Down) {
+            rises_ = 0;
+            ++falls_;
+        } else if (move == Move::Flat) {
+            rises_ = falls_ = 0;
+        }
+        if (!o.trend)
+            return SpcMark::Off;
+        if (rises_ < o.trendRun && falls_ < o.trendRun)
+            return SpcMark::Normal;
+        rises_ = falls_ = 0;
+        return SpcMark::Abnormal;
+    }
+
+private:
+    int rises_ = 0;
+    int falls_ = 0;
+};
+
+// Rule 4: alternating moves. Two moves the same way or a flat move end the
+// alternation; a completed one starts over, forgetting the last direction.
+class AlternationRun {
+public:
+    SpcMark next(Move move, const RuleOptions& o) noexcept
+    {
+        if (move == Move::Up)
+            turn(lastUp_, lastDown_);
+        else if (move == Move::Down)
+            turn(lastDown_, lastUp_);
+        else if (move == Move::Flat)
+            reset();
+        if (!o.alternating)
+            return SpcMark::Off;
+        if (alternations_ < o.alternatingRun)
+            return SpcMark::Normal;
+        reset();
+        return SpcMark::Abnormal;
+    }
+
+private:
+    // A move in the direction `same`, away from `other`.
+    void turn(bool& same, bool& other) noexcept
+    {
+        other = false;
+        if (same) {
+            alternations_ = 0;
+        } else {
+            same = true;
+            ++alternations_;
+        }
+    }
+
+    void reset() noexcept
+    {
+        lastUp_ = lastDown_ = false;
+        alternations_ = 0;
+    }
+
+    int alternations_ = 0;
+    bool lastUp_ = false;
+    bool lastDown_ = false;
+};
+
+}  // namespace
+
 SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l, const RuleOptions& o)
 {
     const size_t n = values.size();
@@ -134,89 +261,17 @@ SpcSideMarks EvaluateSpcRules(std::span<const double> values, const SpcLines& l,
     for (size_t i = 0; i < n; ++i)
         zones[i] = SpcZoneClass(values[i], l);
 
-    // Rule 2: runs above and below the centre line.
-    int above = 0, below = 0;
-    // Rule 3: consecutive rises and falls.
-    int rises = 0, falls = 0;
-    // Rule 4: alternating moves, with the direction of the last move.
-    int alternations = 0;
-    bool lastUp = false, lastDown = false;
+    SameSideRun sameSide;
+    TrendRun trend;
+    AlternationRun alternation;
     double previous = 0;
-
     for (size_t i = 0; i < n; ++i) {
         const double v = values[i];
-
-        // Rule 1: beyond the 3σ lines.
-        m.rule[0][i] = !o.beyondLimits ? SpcMark::Off : (v > l.U3 || v < l.L3) ? SpcMark::Abnormal : SpcMark::Normal;
-
-        // Rule 2: a value on the centre line ends both runs.
-        if (v > l.CL) {
-            below = 0;
-            ++above;
-        } else if (v < l.CL) {
-            above = 0;
-            ++below;
-        } else {
-            above = below = 0;
-        }
-        if (!o.sameSide) {
-            m.rule[1][i] = SpcMark::Off;
-        } else if (above < o.sameSideRun && below < o.sameSideRun) {
-            m.rule[1][i] = SpcMark::Normal;
-        } else {
-            m.rule[1][i] = SpcMark::Abnormal;
-            above = below = 0;
-        }
-
-        // Rules 3 and 4 look at the move from the previous lot; the first
-        // lot makes no move.
-        if (i > 0) {
-            if (v > previous) {
-                falls = 0;
-                ++rises;
-                lastDown = false;
-                if (lastUp) {
-                    alternations = 0;
-                } else {
-                    lastUp = true;
-                    ++alternations;
-                }
-            } else if (v < previous) {
-                rises = 0;
-                ++falls;
-                lastUp = false;
-                if (lastDown) {
-                    alternations = 0;
-                } else {
-                    lastDown = true;
-                    ++alternations;
-                }
-            } else {
-                rises = falls = 0;
-                lastUp = lastDown = false;
-                alternations = 0;
-            }
-        }
-
-        if (!o.trend) {
-            m.rule[2][i] = SpcMark::Off;
-        } else if (rises < o.trendRun && falls < o.trendRun) {
-            m.rule[2][i] = SpcMark::Normal;
-        } else {
-            m.rule[2][i] = SpcMark::Abnormal;
-            rises = falls = 0;
-        }
-
-        if (!o.alternating) {
-            m.rule[3][i] = SpcMark::Off;
-        } else if (alternations < o.alternatingRun) {
-            m.rule[3][i] = SpcMark::Normal;
-        } else {
-            m.rule[3][i] = SpcMark::Abnormal;
-            lastUp = lastDown = false;
-            alternations = 0;
-        }
-
+        const Move move = MoveFrom(previous, v, i == 0);
+        m.rule[0][i] = JudgeBeyondLimits(v, l, o);
+        m.rule[1][i] = sameSide.next(v, l, o);
+        m.rule[2][i] = trend.next(move, o);
+        m.rule[3][i] = alternation.next(move, o);
         previous = v;
     }
 

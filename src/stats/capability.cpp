@@ -197,63 +197,84 @@ CapabilityIndices ComputeIndices(int specKind, double upper, double lower, long 
     return ix;
 }
 
-CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput& in)
+namespace {
+
+// Column R of a lot row: the lot's range, or on the X-Rs chart the moving
+// range from the previous lot row (0 for the first).
+void FillLotRange(CapabilityResult& r, CalcRow& row, const ValueStats& st, bool movingRange)
 {
-    CapabilityResult r;
+    if (!movingRange) {
+        SetFixed(row[CalcRange], st.max - st.min, 5);
+    } else if (r.lotRows == 0) {
+        SetFixed(row[CalcRange], 0.0, 5);
+    } else {
+        // The moving range of the table is the difference of the means as
+        // shown, so it agrees with what the reader sees in column X.
+        const std::string& prev = r.rows[r.rows.size() - 2][CalcMean];
+        SetFixed(row[CalcRange], std::fabs(TextValue(row[CalcMean]) - TextValue(prev)), 5);
+    }
+}
+
+// Appends the row of one lot's values; false with r.error set when a spec
+// limit in force is not a number.
+bool AddLotRow(CapabilityResult& r, const ValueStats& st, std::string_view label, const CapabilityInput& in,
+               LazyLimits& limits)
+{
+    const bool movingRange = in.chartKind == ChartXRs;
+    CalcRow& row = r.rows.emplace_back();
+    row[CalcLot] = label;
+    FillBasics(row, st);
+    FillLotRange(r, row, st, movingRange);
+    ++r.lotRows;
+    if (st.n > 1 && !movingRange && st.max - st.min != 0) {
+        if (!FillIndices(row, st, in, limits, r.error))
+            return false;
+    } else if (st.n > 1 && in.chartKind == ChartXbarS) {
+        // Equal values: s is 0, and the S side judges the lot at 0. No
+        // index can be taken from a spread of 0.
+        SetFixed(row[CalcStdev], 0.0, 5);
+    }
+    return true;
+}
+
+// Appends the lot rows of the enabled lots; false when a measured value or
+// a spec limit stopped the run (r.error says which).
+bool AddLotRows(CapabilityResult& r, const LotSource& lots, const CapabilityInput& in, LazyLimits& limits,
+                PooledStats& pooled)
+{
     const int lotCount = lots.lotCount();
     const int cols = lots.columnCount();
-    const bool movingRange = in.chartKind == ChartXRs;
-    LazyLimits limits(in);
-
     std::vector<double> values;
     values.reserve(static_cast<size_t>(cols > 0 ? cols : 0));
     r.rows.reserve(static_cast<size_t>(lotCount > 0 ? lotCount : 0) + 1);
-    PooledStats pooled;
 
     for (int lot = 0; lot < lotCount; ++lot) {
         if (!lots.enabled(lot))
             continue;
         if (auto failure = ReadLotValues(lots, lot, values)) {
             r.error = std::move(failure);
-            return r;
+            return false;
         }
         if (values.empty())
             continue;
-
         const ValueStats st = ComputeStats(values);
         pooled.add(st);
-        CalcRow& row = r.rows.emplace_back();
-        row[CalcLot] = lots.label(lot);
-        FillBasics(row, st);
-        if (!movingRange) {
-            SetFixed(row[CalcRange], st.max - st.min, 5);
-        } else if (r.lotRows == 0) {
-            SetFixed(row[CalcRange], 0.0, 5);
-        } else {
-            // The moving range of the table is the difference of the means as
-            // shown, so it agrees with what the reader sees in column X.
-            const std::string& prev = r.rows[r.rows.size() - 2][CalcMean];
-            SetFixed(row[CalcRange], std::fabs(TextValue(row[CalcMean]) - TextValue(prev)), 5);
-        }
-        ++r.lotRows;
-        if (st.n > 1 && !movingRange && st.max - st.min != 0) {
-            if (!FillIndices(row, st, in, limits, r.error))
-                return r;
-        } else if (st.n > 1 && in.chartKind == ChartXbarS) {
-            // Equal values: s is 0, and the S side judges the lot at 0. No
-            // index can be taken from a spread of 0.
-            SetFixed(row[CalcStdev], 0.0, 5);
-        }
+        if (!AddLotRow(r, st, lots.label(lot), in, limits))
+            return false;
     }
+    return true;
+}
 
-    if (r.lotRows == 0)
-        return r;
+// Appends the total row over all lot rows; false when the run ends here
+// (too few values for statistics, or a spec limit that is not a number).
+bool AddTotalRow(CapabilityResult& r, const PooledStats& pooled, const CapabilityInput& in, LazyLimits& limits)
+{
     r.tableRows = r.lotRows + 2;
     CalcRow& total = r.rows.emplace_back();
     total[CalcLot] = kTotalLabel;
     const ValueStats st = pooled.result();
     if (st.n <= 1)
-        return r;
+        return false;
 
     // The average range is taken over the texts of the lot rows, the first
     // lot's moving range of 0 included.
@@ -263,12 +284,16 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
     FillBasics(total, st);
     SetFixed(total[CalcRange], static_cast<double>(rangeSum / r.lotRows), 5);
     r.totalComputed = true;
-    if (st.max != st.min) {
-        if (!FillIndices(total, st, in, limits, r.error))
-            return r;
-    }
+    if (st.max != st.min)
+        return FillIndices(total, st, in, limits, r.error);
+    return true;
+}
 
-    // Verdicts, the total row included.
+// Writes the verdict column of every row, the total row included, and the
+// panel's verdict; stops with r.error set at the first index to judge when
+// the threshold is not a number.
+void JudgeRows(CapabilityResult& r, const CapabilityInput& in)
+{
     bool failed = false;
     bool haveThreshold = false;
     double threshold = 0;
@@ -287,7 +312,7 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
                 r.error = ConvertFailure{ConvertFailure::Source::Threshold,
                                          {CalcVerdict, static_cast<int>(i) + 1},
                                          std::string(in.threshold)};
-                return r;
+                return;
             }
             haveThreshold = true;
         }
@@ -299,6 +324,20 @@ CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput&
         }
     }
     r.panel = failed ? Verdict::Fail : Verdict::Pass;
+}
+
+}  // namespace
+
+CapabilityResult ComputeCapability(const LotSource& lots, const CapabilityInput& in)
+{
+    CapabilityResult r;
+    LazyLimits limits(in);
+    PooledStats pooled;
+    if (!AddLotRows(r, lots, in, limits, pooled) || r.lotRows == 0)
+        return r;
+    if (!AddTotalRow(r, pooled, in, limits))
+        return r;
+    JudgeRows(r, in);
     return r;
 }
 

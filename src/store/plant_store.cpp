@@ -326,13 +326,26 @@ bool PlantStore::publish(std::span<const LotBatch> batches, int* inserted)
 bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std::string& role, std::int64_t& cid,
                               int& added)
 {
-    QSqlQuery q(db_);
     added = 0;
     if (!findCharacteristic(batch.characteristic, true, cid))
         return false;
+    if (!recordSpecification(batch, cid, now))
+        return false;
+    // The lots, many to a statement.
+    for (size_t start = 0; start < batch.lots.size(); start += kLotsPerStatement) {
+        const size_t end = std::min(batch.lots.size(), start + kLotsPerStatement);
+        if (!insertLots(batch, start, end, cid, now, role, added))
+            return false;
+    }
+    return true;
+}
 
-    // The specification, when it is not the one last recorded.
+bool PlantStore::recordSpecification(const LotBatch& batch, std::int64_t cid, std::int64_t now)
+{
+    // The specification is recorded only when it is not the one last
+    // recorded.
     const Specification& spec = batch.specification;
+    QSqlQuery q(db_);
     q.prepare(
         QStringLiteral("SELECT unit, kind, decimals, upper_limit, lower_limit FROM spec_set WHERE "
                        "characteristic_id = ? ORDER BY effective_from DESC, seq DESC LIMIT 1"));
@@ -342,66 +355,72 @@ bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std
     const bool sameSpec = q.next() && ToStdString(q.value(0)) == spec.unit && ToStdString(q.value(1)) == spec.kind &&
                           ToStdString(q.value(2)) == spec.decimals && ToStdString(q.value(3)) == spec.upper && ToStdString(q.value(4)) == spec.lower;
     q.finish();
-    if (!sameSpec && !batch.lots.empty()) {
-        std::int64_t from = batch.lots.front().publishedAt;
-        for (const StoredLot& l : batch.lots)
-            from = std::min(from, l.publishedAt);
-        const std::string setBy = batch.lots.front().operatorName;
-        q.prepare(
-            QStringLiteral("INSERT INTO spec_set (characteristic_id, unit, kind, decimals, upper_limit, "
-                           "lower_limit, effective_from, set_by, received_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
-                           "RETURNING seq"));
-        q.addBindValue(static_cast<qlonglong>(cid));
-        for (const std::string* f : {&spec.unit, &spec.kind, &spec.decimals, &spec.upper, &spec.lower})
-            q.addBindValue(ToQString(*f));
-        q.addBindValue(static_cast<qlonglong>(from));
-        q.addBindValue(ToQString(setBy));
-        q.addBindValue(static_cast<qlonglong>(now));
-        if (!q.exec() || !q.next())
-            return fail("規格を登録できません", q);
-        const std::int64_t seq = q.value(0).toLongLong();
-        q.finish();
-        if (!dialect_.serverVouches())
-            appendAudit(QStringLiteral("spec_set"), std::to_string(seq),
-                        AuditRowHash({std::to_string(seq), std::to_string(cid), spec.unit, spec.kind, spec.decimals,
-                                      spec.upper, spec.lower, std::to_string(from), setBy, std::to_string(now)}));
-    }
+    if (sameSpec || batch.lots.empty())
+        return true;
 
-    // The lots, many to a statement; the store keeps the first row of an
-    // id. On a server the sender and the time written here are replaced by
-    // the server's own.
-    for (size_t start = 0; start < batch.lots.size(); start += kLotsPerStatement) {
-        const size_t end = std::min(batch.lots.size(), start + kLotsPerStatement);
-        q.prepare(QStringLiteral("INSERT INTO lot (id, characteristic_id, supersedes, label, enabled, vals, "
-                                 "value_count, station, operator, order_key, published_at, received_at, received_by) "
-                                 "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id")
-                      .arg(Placeholders(static_cast<int>(end - start), 13)));
-        for (size_t i = start; i < end; ++i) {
-            const StoredLot& l = batch.lots[i];
-            q.addBindValue(ToQString(l.id));
-            q.addBindValue(static_cast<qlonglong>(cid));
-            q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(ToQString(l.supersedes)));
-            q.addBindValue(ToQString(l.label));
-            BindLotContent(q, l);
-            q.addBindValue(static_cast<qlonglong>(now));
-            q.addBindValue(ToQString(role.empty() ? l.operatorName : role));
-        }
-        if (!q.exec())
-            return fail("ロットを登録できません", q);
-        std::unordered_map<std::string, bool> fresh;
-        while (q.next())
-            fresh.emplace(ToStdString(q.value(0)), true);
-        q.finish();
-        for (size_t i = start; i < end; ++i) {
-            if (!fresh.count(batch.lots[i].id))
-                continue;
-            ++added;
-            if (!dialect_.serverVouches()) {
-                StoredLot l = batch.lots[i];
-                l.receivedAt = now;
-                l.receivedBy = role.empty() ? l.operatorName : role;
-                appendAudit(QStringLiteral("lot"), l.id, AuditRowHash(LotFields(l, cid)));
-            }
+    // In force from the batch's earliest lot, set by its first lot's operator.
+    std::int64_t from = batch.lots.front().publishedAt;
+    for (const StoredLot& l : batch.lots)
+        from = std::min(from, l.publishedAt);
+    const std::string setBy = batch.lots.front().operatorName;
+    q.prepare(
+        QStringLiteral("INSERT INTO spec_set (characteristic_id, unit, kind, decimals, upper_limit, "
+                       "lower_limit, effective_from, set_by, received_at) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) "
+                       "RETURNING seq"));
+    q.addBindValue(static_cast<qlonglong>(cid));
+    for (const std::string* f : {&spec.unit, &spec.kind, &spec.decimals, &spec.upper, &spec.lower})
+        q.addBindValue(ToQString(*f));
+    q.addBindValue(static_cast<qlonglong>(from));
+    q.addBindValue(ToQString(setBy));
+    q.addBindValue(static_cast<qlonglong>(now));
+    if (!q.exec() || !q.next())
+        return fail("規格を登録できません", q);
+    const std::int64_t seq = q.value(0).toLongLong();
+    q.finish();
+    if (!dialect_.serverVouches())
+        appendAudit(QStringLiteral("spec_set"), std::to_string(seq),
+                    AuditRowHash({std::to_string(seq), std::to_string(cid), spec.unit, spec.kind, spec.decimals,
+                                  spec.upper, spec.lower, std::to_string(from), setBy, std::to_string(now)}));
+    return true;
+}
+
+bool PlantStore::insertLots(const LotBatch& batch, size_t start, size_t end, std::int64_t cid, std::int64_t now,
+                            const std::string& role, int& added)
+{
+    // The store keeps the first row of an id. On a server the sender and
+    // the time written here are replaced by the server's own.
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("INSERT INTO lot (id, characteristic_id, supersedes, label, enabled, vals, "
+                             "value_count, station, operator, order_key, published_at, received_at, received_by) "
+                             "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id")
+                  .arg(Placeholders(static_cast<int>(end - start), 13)));
+    for (size_t i = start; i < end; ++i) {
+        const StoredLot& l = batch.lots[i];
+        q.addBindValue(ToQString(l.id));
+        q.addBindValue(static_cast<qlonglong>(cid));
+        q.addBindValue(l.supersedes.empty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(ToQString(l.supersedes)));
+        q.addBindValue(ToQString(l.label));
+        BindLotContent(q, l);
+        q.addBindValue(static_cast<qlonglong>(now));
+        q.addBindValue(ToQString(role.empty() ? l.operatorName : role));
+    }
+    if (!q.exec())
+        return fail("ロットを登録できません", q);
+    std::unordered_map<std::string, bool> fresh;
+    while (q.next())
+        fresh.emplace(ToStdString(q.value(0)), true);
+    q.finish();
+    // The rows this statement added count, and the program records them in
+    // the audit chain where the server does not.
+    for (size_t i = start; i < end; ++i) {
+        if (!fresh.count(batch.lots[i].id))
+            continue;
+        ++added;
+        if (!dialect_.serverVouches()) {
+            StoredLot l = batch.lots[i];
+            l.receivedAt = now;
+            l.receivedBy = role.empty() ? l.operatorName : role;
+            appendAudit(QStringLiteral("lot"), l.id, AuditRowHash(LotFields(l, cid)));
         }
     }
     return true;
@@ -669,18 +688,14 @@ struct Promise {
     std::string name;        // "検査点 (…)" or "ステーションの記録 (…)"
 };
 
-}  // namespace
+// Promises by the audit row number they name.
+using Promises = std::multimap<std::int64_t, Promise>;
 
-bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
+// The checkpoints, each first proved to be signed (by the auditor's key,
+// when given), and the stations' heads, as promises.
+Promises CollectPromises(const std::vector<Checkpoint>& all, const VerifyOptions& options, AuditReport& report)
 {
-    report = AuditReport{};
-    // The checkpoints: those stored and those given, each first proved to be
-    // signed (by the auditor's key, when given).
-    std::vector<Checkpoint> all;
-    if (!checkpoints(all))
-        return false;
-    all.insert(all.end(), options.checkpoints.begin(), options.checkpoints.end());
-    std::multimap<std::int64_t, Promise> promises;
+    Promises promises;
     std::set<std::string> seen;  // a checkpoint kept both inside and outside counts once
     for (const Checkpoint& c : all) {
         if (!seen.insert(c.signature + c.publicKey).second)
@@ -699,90 +714,116 @@ bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
         ++report.headsChecked;
         promises.emplace(h.auditSeq, Promise{h, -1, "ステーションが見た監査記録 " + std::to_string(h.auditSeq)});
     }
+    return promises;
+}
 
-    // The audit chain in order, each entry beside the row it names as that
-    // row reads now, streamed: the check holds one row at a time whatever
-    // the store's size.
-    struct Source {
-        const char* table;
-        const char* key;
-        const char* columns;
-        int count;
-    };
-    static const Source kSources[] = {
-        {"characteristic", "id", "id, product, process, machine, item", 5},
-        {"spec_set", "seq",
-         "seq, characteristic_id, unit, kind, decimals, upper_limit, lower_limit, effective_from, set_by, received_at",
-         10},
-        {"limit_set", "seq", "seq, characteristic_id, method, vals, set_by, effective_from, received_at, received_by",
-         8},
-        {"lot", "id",
-         "id, characteristic_id, supersedes, label, enabled, vals, value_count, station, operator, order_key, "
-         "published_at, received_at, received_by",
-         13},
-    };
-    constexpr int kFirstColumn = 6;
+// A table the audit chain records, with the columns its row hash covers.
+struct AuditSource {
+    const char* table;
+    const char* key;
+    const char* columns;
+    int count;
+};
+
+constexpr AuditSource kAuditSources[] = {
+    {"characteristic", "id", "id, product, process, machine, item", 5},
+    {"spec_set", "seq",
+     "seq, characteristic_id, unit, kind, decimals, upper_limit, lower_limit, effective_from, set_by, received_at",
+     10},
+    {"limit_set", "seq", "seq, characteristic_id, method, vals, set_by, effective_from, received_at, received_by",
+     8},
+    {"lot", "id",
+     "id, characteristic_id, supersedes, label, enabled, vals, value_count, station, operator, order_key, "
+     "published_at, received_at, received_by",
+     13},
+};
+
+// The audit entry's own columns come first, then each source's columns.
+constexpr int kFirstSourceColumn = 6;
+
+// The audit chain in order, each entry beside the row it names as that row
+// reads now.
+QString AuditChainQuery()
+{
     QString select = QStringLiteral("SELECT a.seq, a.tbl, a.row_key, a.row_hash, a.chain_hash, a.previous_row");
     QString from = QStringLiteral(" FROM audit a");
-    for (const Source& src : kSources) {
+    for (const AuditSource& src : kAuditSources) {
         for (const QString& column : QString::fromLatin1(src.columns).split(QStringLiteral(", ")))
             select += QStringLiteral(", t_%1.%2").arg(QLatin1String(src.table), column);
         from += QStringLiteral(" LEFT JOIN %1 t_%1 ON a.tbl = '%1' AND CAST(t_%1.%2 AS TEXT) = a.row_key")
                     .arg(QLatin1String(src.table), QLatin1String(src.key));
     }
-    QSqlQuery q(db_);
-    q.setForwardOnly(true);
-    if (!q.exec(select + from + QStringLiteral(" ORDER BY a.seq")))
-        return fail("監査記録を読めません", q);
-    std::string chain, previousName;
+    return select + from + QStringLiteral(" ORDER BY a.seq");
+}
+
+// The walk along the audit chain, one entry at a time.
+struct ChainWalk {
+    std::string chain;         // the chain hash of the entry before
+    std::string previousName;  // the row the entry before names
     std::int64_t lastSeq = 0;
     std::vector<std::string> lostRows;  // rows named by the entry after a gap
-    while (q.next()) {
-        const std::int64_t seqNumber = q.value(0).toLongLong();
-        const std::string seq = ToStdString(q.value(0));
-        const std::string table = ToStdString(q.value(1));
-        const std::string key = ToStdString(q.value(2));
-        const std::string rowHash = ToStdString(q.value(3));
-        const std::string stored = ToStdString(q.value(4));
-        const std::string before = ToStdString(q.value(5));
-        const std::string name = table + " " + key;
-        ++report.rowsChecked;
-        lastSeq = seqNumber;
-        if (AuditChainHash(chain, rowHash) != stored) {
-            // Each entry names the row before it: when that is not the row
-            // found before it, the row it names was taken out of the chain.
-            if (!before.empty() && before != previousName) {
-                lostRows.push_back(before);
-                report.problems.push_back(before + " が監査記録から削除されています (監査記録 " + seq + " の前)。");
+};
+
+// The row an audit entry names, as it reads now: missing or changed since
+// the entry was written.
+void CheckNamedRow(const QSqlQuery& q, const std::string& table, const std::string& name,
+                   const std::string& rowHash, AuditReport& report)
+{
+    int column = kFirstSourceColumn;
+    for (const AuditSource& src : kAuditSources) {
+        if (table == src.table) {
+            if (q.value(column).isNull()) {
+                report.problems.push_back(name + " がありません (削除されています)。");
             } else {
-                report.problems.push_back("監査記録 " + seq + " (" + name + ") で連鎖が途切れています。");
+                std::vector<std::string> fields;
+                for (int i = 0; i < src.count; ++i)
+                    fields.push_back(ToStdString(q.value(column + i)));
+                if (AuditRowHash(fields) != rowHash)
+                    report.problems.push_back(name + " が変更されています。");
             }
         }
-        chain = stored;
-        previousName = name;
-        for (auto [it, end] = promises.equal_range(seqNumber); it != end; it = promises.erase(it)) {
-            if (it->second.head.chainHash != stored || (it->second.rows >= 0 && it->second.rows != report.rowsChecked))
-                report.problems.push_back("監査記録 " + seq + " が " + it->second.name +
-                                          " の後に書き換えられています (連鎖が一致しません)。");
-        }
-        int column = kFirstColumn;
-        for (const Source& src : kSources) {
-            if (table == src.table) {
-                if (q.value(column).isNull()) {
-                    report.problems.push_back(name + " がありません (削除されています)。");
-                } else {
-                    std::vector<std::string> fields;
-                    for (int i = 0; i < src.count; ++i)
-                        fields.push_back(ToStdString(q.value(column + i)));
-                    if (AuditRowHash(fields) != rowHash)
-                        report.problems.push_back(name + " が変更されています。");
-                }
-            }
-            column += src.count;
+        column += src.count;
+    }
+}
+
+// One audit entry: its link to the chain, the promises made of it, and the
+// row it names.
+void CheckAuditEntry(const QSqlQuery& q, ChainWalk& walk, Promises& promises, AuditReport& report)
+{
+    const std::int64_t seqNumber = q.value(0).toLongLong();
+    const std::string seq = ToStdString(q.value(0));
+    const std::string table = ToStdString(q.value(1));
+    const std::string key = ToStdString(q.value(2));
+    const std::string rowHash = ToStdString(q.value(3));
+    const std::string stored = ToStdString(q.value(4));
+    const std::string before = ToStdString(q.value(5));
+    const std::string name = table + " " + key;
+    ++report.rowsChecked;
+    walk.lastSeq = seqNumber;
+    if (AuditChainHash(walk.chain, rowHash) != stored) {
+        // Each entry names the row before it: when that is not the row
+        // found before it, the row it names was taken out of the chain.
+        if (!before.empty() && before != walk.previousName) {
+            walk.lostRows.push_back(before);
+            report.problems.push_back(before + " が監査記録から削除されています (監査記録 " + seq + " の前)。");
+        } else {
+            report.problems.push_back("監査記録 " + seq + " (" + name + ") で連鎖が途切れています。");
         }
     }
-    // Heads the chain never reached: rows removed from its end, or the row
-    // of the head taken out.
+    walk.chain = stored;
+    walk.previousName = name;
+    for (auto [it, end] = promises.equal_range(seqNumber); it != end; it = promises.erase(it)) {
+        if (it->second.head.chainHash != stored || (it->second.rows >= 0 && it->second.rows != report.rowsChecked))
+            report.problems.push_back("監査記録 " + seq + " が " + it->second.name +
+                                      " の後に書き換えられています (連鎖が一致しません)。");
+    }
+    CheckNamedRow(q, table, name, rowHash, report);
+}
+
+// Heads the chain never reached: rows removed from its end, or the row of
+// the head taken out.
+void ReportUnreachedHeads(const Promises& promises, std::int64_t lastSeq, AuditReport& report)
+{
     for (const auto& [seqNumber, p] : promises) {
         if (seqNumber > lastSeq)
             report.problems.push_back("監査記録が末尾から削除されています: " + p.name + " は監査記録 " +
@@ -791,18 +832,50 @@ bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
         else
             report.problems.push_back("監査記録 " + std::to_string(seqNumber) + " (" + p.name + " の先頭) がありません。");
     }
-    // Rows that no audit entry names: added behind the store's back.
-    for (const Source& src : kSources) {
+}
+
+// Rows that no audit entry names: added behind the store's back. Rows the
+// chain lost are reported already. False when a table cannot be read.
+bool ReportUnauditedRows(QSqlQuery& q, const std::vector<std::string>& lostRows, AuditReport& report)
+{
+    for (const AuditSource& src : kAuditSources) {
         if (!q.exec(QStringLiteral("SELECT %2 FROM %1 t WHERE NOT EXISTS (SELECT 1 FROM audit a WHERE a.tbl = '%1' "
                                    "AND a.row_key = CAST(t.%2 AS TEXT)) ORDER BY %2")
                         .arg(QLatin1String(src.table), QLatin1String(src.key))))
-            return fail("監査記録を読めません", q);
+            return false;
         while (q.next()) {
             const std::string name = std::string(src.table) + " " + ToStdString(q.value(0));
             if (std::find(lostRows.begin(), lostRows.end(), name) == lostRows.end())
                 report.problems.push_back(name + " は監査記録にありません。");
         }
     }
+    return true;
+}
+
+}  // namespace
+
+bool PlantStore::verify(AuditReport& report, const VerifyOptions& options)
+{
+    report = AuditReport{};
+    // The checkpoints: those stored and those given.
+    std::vector<Checkpoint> all;
+    if (!checkpoints(all))
+        return false;
+    all.insert(all.end(), options.checkpoints.begin(), options.checkpoints.end());
+    Promises promises = CollectPromises(all, options, report);
+
+    // The chain is streamed: the check holds one row at a time whatever the
+    // store's size.
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    if (!q.exec(AuditChainQuery()))
+        return fail("監査記録を読めません", q);
+    ChainWalk walk;
+    while (q.next())
+        CheckAuditEntry(q, walk, promises, report);
+    ReportUnreachedHeads(promises, walk.lastSeq, report);
+    if (!ReportUnauditedRows(q, walk.lostRows, report))
+        return fail("監査記録を読めません", q);
     return true;
 }
 

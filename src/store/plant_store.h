@@ -127,6 +127,13 @@ private:
     PlantStore(const StoreLocation& where, QSqlDatabase db);
     bool fail(const std::string& what, const class QSqlQuery& q);
     bool publishBatch(const LotBatch& batch, std::int64_t now, const std::string& role, std::int64_t& cid, int& added);
+    // Records the batch's specification when it differs from the one last
+    // recorded for the characteristic.
+    bool recordSpecification(const LotBatch& batch, std::int64_t cid, std::int64_t now);
+    // Inserts lots [start, end) of the batch in one statement; added counts
+    // the ones the store did not hold yet.
+    bool insertLots(const LotBatch& batch, size_t start, size_t end, std::int64_t cid, std::int64_t now,
+                    const std::string& role, int& added);
     // The audit rows of the embedded engine, written by the program: kept
     // until writeAudit, at the end of the writing transaction.
     bool appendAudit(const QString& table, const std::string& key, const std::string& rowHash);
