@@ -124,10 +124,8 @@ void SheetsController::showShownSheet()
 {
     const int shown = workbook_.current;
     selectTabInCode(shown);
-    // Every tab, not only the shown one: a command that showed this sheet
-    // (a reset among them) may have relabelled the others before it did.
-    for (int i = 0; i < c_.tabCtrl->count() && workbook_.contains(i); ++i)
-        c_.tabCtrl->setTabText(i, ToQString(workbook_.label(i, session_)));
+    if (shown >= 0 && shown < c_.tabCtrl->count())
+        c_.tabCtrl->setTabText(shown, ToQString(session_.header().label));
     c_.pageInput->setCurrentIndex(0);
     c_.header->showHeader();
     c_.limits->showSession();

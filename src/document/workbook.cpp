@@ -105,8 +105,12 @@ Outcome Workbook::showSheet(int index, SheetSession& session)
 Outcome Workbook::reset(SheetSession& session)
 {
     resize(settings.sheetCount, true, settings.lots, settings.n, session);
+    // The labels are told once the first sheet is shown, so the tab of the
+    // sheet shown before the reset takes its new record's label, not the
+    // label the session still held.
+    Outcome o = showSheet(0, session);
     notify(BookLabels, 0, -1);
-    return showSheet(0, session);
+    return o;
 }
 
 Outcome Workbook::layOut(SheetSession& session, int lots, int n, bool enableAll)
