@@ -29,6 +29,10 @@ struct ChartPoint {
     // The rules that marked this point, as the SPC table titles them
     // ("X②", "Rs①"), in rule order; empty when none did.
     std::vector<std::string> marks;
+    // From the plant store (StoreOverlay): the marks of its alarms at this
+    // lot, as marks are titled, and the lot's notes, newest last.
+    std::vector<std::string> alarmMarks;
+    std::vector<std::string> notes;
 };
 
 // A horizontal line of a chart.
@@ -41,6 +45,10 @@ struct LevelLine {
     // Drawn: the line's check box is on and its field holds a number (the
     // specification limits: the kind uses them and the field is a number).
     bool shown = false;
+    // The line's value at each point, where the limits in force for some
+    // lots differ from the sheet's (a revision of the plant store): one per
+    // point, so the line is drawn as steps. Empty: one value for every lot.
+    std::vector<double> steps;
 };
 
 struct ControlChart {

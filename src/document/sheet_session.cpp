@@ -819,4 +819,12 @@ bool SheetSession::calcIsMarked(int col, int row) const
     return CalcCellIsRed(col, row, calc_.text(col, row), marking);
 }
 
+void SheetSession::setStoreOverlay(StoreOverlay overlay)
+{
+    if (overlay == overlay_)
+        return;
+    overlay_ = std::move(overlay);
+    notify(ChangedOverlay);
+}
+
 }  // namespace trevolo

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "document/kept_values.h"
+#include "document/store_overlay.h"
 #include "entry/clipboard.h"
 #include "entry/tolerance_judgment.h"
 #include "model/cellstore.h"
@@ -152,6 +153,7 @@ enum SessionChange : unsigned {
     ChangedShape = 1u << 8,        // the lot count, n or the chart kind
     ChangedSheet = 1u << 9,        // another sheet (or the same afresh) is shown
     ChangedLineStates = 1u << 10,  // the limit method and the state and name of each line
+    ChangedOverlay = 1u << 11,     // what the plant store adds to the charts (StoreOverlay)
 };
 
 // Told of every change of the shown sheet as it happens: views that draw
@@ -341,6 +343,11 @@ public:
     // The commands that edit the cells.
     SheetEdits& edits() noexcept { return edits_; }
 
+    // What the plant store adds to the charts of the shown sheet: set by the
+    // store's view, never a step of the history; another sheet shown clears it.
+    const StoreOverlay& storeOverlay() const noexcept { return overlay_; }
+    void setStoreOverlay(StoreOverlay overlay);
+
     // ---- listeners ----
     // Every command tells the listeners once, at its end, what it changed,
     // in the order they were added.
@@ -497,6 +504,7 @@ private:
     Verdict spcVerdict_ = Verdict::None;
     bool specMarking_ = false;
     bool cpkMarking_ = false;
+    StoreOverlay overlay_;
 
     void historyChanged() const;
 

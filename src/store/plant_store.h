@@ -109,6 +109,50 @@ public:
     // lots' publishing times it tells which limits were in force for each.
     bool limitHistory(const Characteristic& characteristic, std::vector<LimitSet>& out);
 
+    // --- The plant watches: alarms, answers, notes, lists, revisions ------
+    //
+    // Publishing evaluates the run rules of each characteristic it stores
+    // lots for, inside its own transaction and under the writers' lock, on
+    // the characteristic's series in the server's arrival order, each lot
+    // against the limit set in force for it, with the characteristic's rule
+    // settings; every rule that starts firing at a new lot is stored as an
+    // alarm, once.
+
+    // The id of a stored characteristic, 0 when it was never stored.
+    bool characteristicId(const Characteristic& characteristic, std::int64_t& id);
+    // The rule settings in force for a characteristic (stored is false and
+    // out holds the defaults when an engineer never stored any).
+    bool ruleSetting(const Characteristic& characteristic, RuleSetting& out, bool* stored = nullptr);
+    // Stores new rule settings (the engineer's right on PostgreSQL).
+    bool setRuleSetting(const Characteristic& characteristic, const RuleSetting& setting);
+
+    // Alarms, oldest first, with their answers. characteristicId 0: every
+    // characteristic; onlyOpen: those never answered; afterSeq: only those
+    // found after that alarm number (a live view's catch-up).
+    bool alarms(std::int64_t characteristicId, bool onlyOpen, std::int64_t afterSeq, std::vector<Alarm>& out);
+    // Records an answer to an alarm; the server sets who and when. stored,
+    // when given, receives the row as stored.
+    bool answerAlarm(const AlarmAnswer& answer, AlarmAnswer* stored = nullptr);
+
+    // Adds a note to a stored lot; the server sets who and when.
+    bool addNote(const std::string& lotId, const std::string& text, LotNote* stored = nullptr);
+    // The notes of a characteristic's lots, oldest first.
+    bool notes(std::int64_t characteristicId, std::vector<LotNote>& out);
+
+    // The lists in force for a product: its own list of each kind, or the
+    // plant's where the product has none.
+    bool reasonLists(const std::string& product, ReasonList& causes, ReasonList& actions);
+    // Stores a new list (the engineer's right on PostgreSQL).
+    bool setReasonList(const ReasonList& list);
+
+    // Revises the limits from now on, with the engineer's reason: the set
+    // takes effect at the server's time and earlier lots keep the set that
+    // was in force for them.
+    bool reviseLimits(const Characteristic& characteristic, const LimitSet& limits, const std::string& reason);
+    // Whether the role connected may revise limits and keep the lists; when
+    // not, why not, in Japanese (the reason the window shows).
+    bool mayEngineer(std::string& whyNot);
+
     // Every current lot of a characteristic in lot order (for an export).
     bool allLots(const Characteristic& characteristic, LotHistory& out);
 
@@ -173,6 +217,10 @@ std::string AuditRowHash(const std::vector<std::string>& fields);
 // The chain hash of a row: SHA-256 in hex over the previous chain hash and
 // the row's hash.
 std::string AuditChainHash(const std::string& previous, const std::string& rowHash);
+
+// The rule settings of a characteristic an engineer never set: every rule
+// on with the usual run lengths, and the spread chart by the lots' size.
+RuleSetting DefaultRuleSetting();
 
 // The milliseconds since 1970 (UTC) of the station's clock.
 std::int64_t StationNowMillis();
