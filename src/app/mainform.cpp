@@ -28,6 +28,7 @@
 #include <algorithm>
 
 #include "app/about_form.h"
+#include "app/alarm_controller.h"
 #include "app/entry_controller.h"
 #include "app/exchange_controller.h"
 #include "app/judgment_controller.h"
@@ -107,6 +108,9 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     bindSession();
     plantStore_ = new PlantStoreView(workbook_, session_, *this, store_,
                                      {menuFile, menuFileExit, menuSetting, statusBar()}, this);
+    alarms_ = new AlarmController(*plantStore_, session_, {this, menuSetting}, this);
+    connect(plantStore_, &PlantStoreView::storeChanged, alarms_, &AlarmController::refresh);
+    bv->insertWidget(bv->indexOf(pageInput), alarms_->bar());
     gridCtrl->setFocus();
     setMinimumSize(1070, 602);
     resize(std::max(width(), 1070), std::max(height(), 602));
@@ -120,6 +124,8 @@ TMainForm::~TMainForm()
     hide();
     entry_.reset();
     // The plant store's live view and outbox thread end before the document.
+    delete alarms_;
+    alarms_ = nullptr;
     delete plantStore_;
     plantStore_ = nullptr;
     // The chart page listens to the session, which goes before the pages.

@@ -180,6 +180,8 @@ private:
     // Publishing to and opening from the plant store, its live view and
     // the outbox count.
     PlantStoreView* plantStore_ = nullptr;
+    // The alarm bar and list of the followed characteristic.
+    class AlarmController* alarms_ = nullptr;
 
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;
