@@ -156,6 +156,8 @@ AlarmController::AlarmController(StoredSheet& sheet, SheetSession& session, Part
     worker_->moveToThread(thread_);
     thread_->start();
     snapshot_ = std::make_shared<Snapshot>();
+    // The role's rights are known before the store first changes.
+    QMetaObject::invokeMethod(this, &AlarmController::refresh, Qt::QueuedConnection);
 }
 
 AlarmController::~AlarmController()
