@@ -19,6 +19,7 @@
 #include "document/sheet_session.h"
 #include "store/plant_store.h"
 #include "store/qt_text.h"
+#include "store/store_commands.h"
 
 namespace trevolo {
 
@@ -322,6 +323,9 @@ void AlarmController::answer(std::int64_t alarmSeq)
         return;
     AlarmAnswer a = dialog.answer();
     a.alarmSeq = alarmSeq;
+    // A server records its own word on who answered; the embedded engine
+    // records the login name, as it does for lots.
+    a.answeredBy = CurrentPublisher().operatorName;
     const StoreLocation where = sheet_.storeLocation();
     post<std::string>(
         [where, a](Worker& w) {

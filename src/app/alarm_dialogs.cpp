@@ -61,8 +61,9 @@ std::string AlarmRuleText(int rule, int side, const std::string& spread, const R
 {
     if (rule < 1 || rule > kSpcRuleCount)
         return AlarmMark(rule, side, spread);
-    // Each run of spaces in the caption is where a list of the rule's row
-    // sits: the first run holds its first list, the second its second.
+    // Each run of two or more spaces in the caption is where a list of the
+    // rule's row sits: the first run holds its first list, the second its
+    // second (a single space is the caption's own, as in " > ").
     std::vector<int> values;
     for (int slot = 0; slot < 2; ++slot)
         for (int list = 0; list < kRuleListCount; ++list)
@@ -72,12 +73,14 @@ std::string AlarmRuleText(int rule, int side, const std::string& spread, const R
     std::string text = AlarmChartName(side, spread) + ' ';
     size_t next = 0;
     for (size_t i = 0; i < caption.size();) {
-        if (caption[i] != ' ') {
+        size_t end = i;
+        while (end < caption.size() && caption[end] == ' ')
+            ++end;
+        if (end - i < 2) {
             text += caption[i++];
             continue;
         }
-        while (i < caption.size() && caption[i] == ' ')
-            ++i;
+        i = end;
         if (next < values.size())
             text += std::to_string(values[next++]);
     }
