@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -223,6 +224,31 @@ TEST_P(AlarmWindowTest, AnotherStationsAlarmIsShownMarkedAndAnswered)
     EXPECT_EQ(a.comment, "B1 再測定済み");
     EXPECT_FALSE(a.answeredBy.empty());
     EXPECT_GT(a.answeredAt, high.publishedAt - 60000);
+
+    // The engineer gives the product a cause list of its own: the editor
+    // starts from the plant's list, and only the changed list is stored.
+    bool saved = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* d = form->findChild<ReasonListsDialog*>(QStringLiteral("dlgReasonLists"));
+        if (saved || !d || !d->isVisible())
+            return;
+        EXPECT_EQ(d->product(), kShaft.product);
+        EXPECT_EQ(d->causes(), (std::vector<std::string>{"工具摩耗", "材料ロット"}));
+        d->findChild<QPlainTextEdit*>(QStringLiteral("editCauses"))->appendPlainText(QStringLiteral("刃先欠け"));
+        saved = true;
+        d->accept();
+    });
+    poll.start(20);
+    Ctl<QAction>(form, "menuReasonLists")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return saved; }, 3000));
+    ReasonList causes, actions, plantCauses, plantActions;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return station->reasonLists(kShaft.product, causes, actions) && causes.entries.size() == 3; }, 3000));
+    EXPECT_EQ(causes.product, kShaft.product);
+    EXPECT_EQ(actions.product, "");
+    ASSERT_TRUE(station->reasonLists("", plantCauses, plantActions));
+    EXPECT_EQ(plantCauses.entries.size(), 2u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, AlarmWindowTest, ::testing::Values(test::Engine::Sqlite, test::Engine::Postgres),
