@@ -28,6 +28,8 @@ struct AlarmController::Snapshot {
     std::optional<Characteristic> characteristic;
     std::vector<Alarm> alarms;
     std::map<std::string, std::string> labels;  // lot id → label
+    // A corrected lot's id → the id of the lot correcting it.
+    std::map<std::string, std::string> correctedBy;
     RuleOptions options = RuleOptions::Defaults();
     std::string spread = "R";  // the spread chart's name: "R", "S" or "Rs"
     ReasonList causes, actions;
@@ -86,6 +88,7 @@ public:
         s->options = setting.options;
         s->spread = !setting.spread.empty() ? setting.spread : lastValueCount_ == 1 ? "Rs" : "R";
         s->labels = labels_;
+        s->correctedBy = correctedBy_;
         return s;
     }
 
@@ -99,6 +102,7 @@ private:
             lastSeq_ = 0;
             lastValueCount_ = 0;
             labels_.clear();
+            correctedBy_.clear();
         }
         if (id == 0)
             return true;
@@ -107,6 +111,8 @@ private:
             return false;
         for (const StoredLot& lot : lots) {
             labels_[lot.id] = lot.label;
+            if (!lot.supersedes.empty())
+                correctedBy_[lot.supersedes] = lot.id;
             lastSeq_ = std::max(lastSeq_, lot.seq);
             lastValueCount_ = lot.valueCount;
         }
@@ -118,6 +124,7 @@ private:
     std::int64_t lastSeq_ = 0;
     int lastValueCount_ = 0;
     std::map<std::string, std::string> labels_;
+    std::map<std::string, std::string> correctedBy_;
 };
 
 namespace {
@@ -250,15 +257,27 @@ void AlarmController::showMarks()
     // Only the alarm marks are this controller's: the rest of the overlay
     // stays as the other parts set it.
     std::vector<std::vector<std::string>> marks;
-    if (snapshot_->characteristic) {
+    if (snapshot_->characteristic && openCount() > 0) {
+        std::map<std::string, int> rowOf;
+        for (int row = 1; row <= session_.lots(); ++row)
+            if (std::string id = sheet_.storedLotId(row); !id.empty())
+                rowOf.emplace(std::move(id), row);
         for (const Alarm& a : snapshot_->alarms) {
             if (!a.open())
                 continue;
             const std::string mark = AlarmMark(a.rule, a.side, snapshot_->spread);
-            for (const std::string& id : a.lotIds) {
-                const int row = sheet_.rowOfStoredLot(id);
-                if (row < 1)
+            for (std::string id : a.lotIds) {
+                // A lot corrected since shows as its correction.
+                for (int hops = 0; hops < 100; ++hops) {
+                    auto next = snapshot_->correctedBy.find(id);
+                    if (next == snapshot_->correctedBy.end())
+                        break;
+                    id = next->second;
+                }
+                auto found = rowOf.find(id);
+                if (found == rowOf.end())
                     continue;
+                const int row = found->second;
                 if (marks.size() < static_cast<size_t>(row))
                     marks.resize(static_cast<size_t>(row));
                 std::vector<std::string>& at = marks[static_cast<size_t>(row - 1)];

@@ -52,9 +52,8 @@ public:
     // Opens the editor of the cause and action lists (the engineer's).
     void editReasonLists();
 
-    // The open alarms the bar counts, and whether a reading is under way.
+    // The open alarms the bar counts.
     int openCount() const;
-    bool loading() const { return loading_; }
 
 private:
     struct Snapshot;

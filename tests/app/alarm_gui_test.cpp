@@ -177,6 +177,20 @@ TEST_P(AlarmWindowTest, AnotherStationsAlarmIsShownMarkedAndAnswered)
     ASSERT_TRUE(barSays(1));
     ASSERT_TRUE(QTest::qWaitFor([&] { return s.storeOverlay().alarmMarks.size() >= static_cast<size_t>(row); }, 3000));
     EXPECT_EQ(s.storeOverlay().alarmMarks[static_cast<size_t>(row - 1)], std::vector<std::string>{"X①"});
+    // Corrected by its station, the lot keeps its row and the mark.
+    StoredLot fixed = high;
+    fixed.id = NewLotId();
+    fixed.supersedes = high.id;
+    fixed.values = "10.29,10.31";
+    ASSERT_TRUE(station->publish(LotBatch{kShaft, {}, {fixed}})) << station->lastError();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.rowOfStoredLot(fixed.id) == row; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto& marks = s.storeOverlay().alarmMarks;
+            return marks.size() >= static_cast<size_t>(row) &&
+                   marks[static_cast<size_t>(row - 1)] == std::vector<std::string>{"X①"};
+        },
+        3000));
 
     // Answered through the list: a cause of its own under "その他", an
     // action from the list and a comment.
