@@ -239,6 +239,16 @@ TEST_P(AlarmWindowTest, AnotherStationsAlarmIsShownMarkedAndAnswered)
     EXPECT_FALSE(a.answeredBy.empty());
     EXPECT_GT(a.answeredAt, high.publishedAt - 60000);
 
+    // A later answer from the other station shows as the alarm's answer
+    // within moments, the window's own under it in its history.
+    clock.restart();
+    ASSERT_TRUE(station->answerAlarm({0, stored[0].seq, "工具摩耗", "再測定", "", "station-2", 0})) << station->lastError();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return alarms->topLevelItem(0)->text(4).startsWith(QStringLiteral("工具摩耗 / 再測定（")); }, 3000));
+    EXPECT_LT(clock.elapsed(), 1500);
+    ASSERT_EQ(alarms->topLevelItem(0)->childCount(), 1);
+    EXPECT_TRUE(alarms->topLevelItem(0)->child(0)->text(4).startsWith(QStringLiteral("その他：刃先欠け")));
+
     // The engineer gives the product a cause list of its own: the editor
     // starts from the plant's list, and only the changed list is stored.
     bool saved = false;
