@@ -9,7 +9,9 @@
 #include <set>
 
 #include "model/commatext.h"
+#include "model/number.h"
 #include "spc/rule_options.h"
+#include "stats/control_limits.h"
 #include "store/alarm_evaluation.h"
 #include "store/plant_store.h"
 #include "store/qt_text.h"
@@ -96,8 +98,9 @@ bool PlantStore::ruleSetting(const Characteristic& characteristic, RuleSetting& 
     if (cid == 0)
         return true;
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT seq, options, spread, received_at, received_by FROM rule_setting WHERE "
-                             "characteristic_id = ? ORDER BY seq DESC LIMIT 1"));
+    q.prepare(
+        QStringLiteral("SELECT seq, options, spread, received_at, received_by FROM rule_setting WHERE "
+                       "characteristic_id = ? ORDER BY seq DESC LIMIT 1"));
     q.addBindValue(static_cast<qlonglong>(cid));
     if (!q.exec())
         return fail("判定ルールを読めません", q);
@@ -135,8 +138,9 @@ bool PlantStore::setRuleSetting(const Characteristic& characteristic, const Rule
         return false;
     const std::string options = RuleOptionsText(setting.options);
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("INSERT INTO rule_setting (characteristic_id, options, spread, received_at, received_by) "
-                             "VALUES (?, ?, ?, ?, ?) RETURNING seq"));
+    q.prepare(
+        QStringLiteral("INSERT INTO rule_setting (characteristic_id, options, spread, received_at, received_by) "
+                       "VALUES (?, ?, ?, ?, ?) RETURNING seq"));
     q.addBindValue(static_cast<qlonglong>(cid));
     q.addBindValue(ToQString(options));
     q.addBindValue(ToQString(setting.spread));
@@ -188,8 +192,9 @@ bool PlantStore::addNote(const std::string& lotId, const std::string& text, LotN
     if (!beginWriting(now, role))
         return false;
     const std::string writer = Writer(role);
-    q.prepare(QStringLiteral("INSERT INTO lot_note (lot_id, characteristic_id, note, received_at, received_by) "
-                             "VALUES (?, ?, ?, ?, ?) RETURNING seq, received_at, received_by"));
+    q.prepare(
+        QStringLiteral("INSERT INTO lot_note (lot_id, characteristic_id, note, received_at, received_by) "
+                       "VALUES (?, ?, ?, ?, ?) RETURNING seq, received_at, received_by"));
     q.addBindValue(ToQString(lotId));
     q.addBindValue(static_cast<qlonglong>(cid));
     q.addBindValue(ToQString(note));
@@ -225,8 +230,9 @@ bool PlantStore::notes(std::int64_t characteristicId, std::vector<LotNote>& out)
     out.clear();
     QSqlQuery q(db_);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT seq, lot_id, characteristic_id, note, received_at, received_by FROM lot_note "
-                             "WHERE characteristic_id = ? ORDER BY seq"));
+    q.prepare(
+        QStringLiteral("SELECT seq, lot_id, characteristic_id, note, received_at, received_by FROM lot_note "
+                       "WHERE characteristic_id = ? ORDER BY seq"));
     q.addBindValue(static_cast<qlonglong>(characteristicId));
     if (!q.exec())
         return fail("メモを読めません", q);
@@ -248,8 +254,9 @@ bool PlantStore::reasonLists(const std::string& product, ReasonList& causes, Rea
     // The product's newest list of a kind, else the plant's newest. An empty
     // list stored for a product hands the product back to the plant's list.
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("SELECT entries, received_at, received_by FROM reason_list WHERE kind = ? AND "
-                             "product = ? ORDER BY seq DESC LIMIT 1"));
+    q.prepare(
+        QStringLiteral("SELECT entries, received_at, received_by FROM reason_list WHERE kind = ? AND "
+                       "product = ? ORDER BY seq DESC LIMIT 1"));
     for (ReasonList* list : {&causes, &actions}) {
         const ReasonList::Kind kind = list == &causes ? ReasonList::Kind::Cause : ReasonList::Kind::Action;
         *list = ReasonList{};
@@ -281,7 +288,8 @@ bool PlantStore::setReasonList(const ReasonList& list)
     for (const std::string& e : list.entries) {
         const std::string entry = Trimmed(e);
         if (entry.empty()) {
-            error_ = std::string(KindName(list.kind)) + "リストに空の項目があります。項目を入力するか、削除してください。";
+            error_ = std::string(KindName(list.kind)) +
+                     "リストに空の項目があります。項目を入力するか、削除してください。";
             return false;
         }
         if (!seen.insert(entry).second) {
@@ -297,8 +305,9 @@ bool PlantStore::setReasonList(const ReasonList& list)
         return false;
     const std::string writer = Writer(role);
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("INSERT INTO reason_list (kind, product, entries, received_at, received_by) "
-                             "VALUES (?, ?, ?, ?, ?) RETURNING seq"));
+    q.prepare(
+        QStringLiteral("INSERT INTO reason_list (kind, product, entries, received_at, received_by) "
+                       "VALUES (?, ?, ?, ?, ?) RETURNING seq"));
     q.addBindValue(QString::fromLatin1(KindText(list.kind)));
     q.addBindValue(ToQString(list.product));
     q.addBindValue(ToQString(text));
@@ -331,6 +340,19 @@ bool PlantStore::reviseLimits(const Characteristic& characteristic, const LimitS
         error_ = "管理限界を改訂する理由を入力してください。";
         return false;
     }
+    // The set must give every lot after it lines to be judged against: a
+    // text that is not a number would leave those lots out of the watch.
+    for (const std::string& v : limits.values) {
+        double number = 0;
+        if (!Trim(v).empty() && !TryStrToFloat(v, number)) {
+            error_ = "管理限界の値「" + v + "」が数値ではありません。";
+            return false;
+        }
+    }
+    if (Trim(limits.values[LimitXcl]).empty()) {
+        error_ = "管理限界の中心線がありません。";
+        return false;
+    }
     // A characteristic is never removed once stored, so finding it before
     // the writing starts is as good as finding it inside.
     std::int64_t cid = 0;
@@ -351,8 +373,9 @@ bool PlantStore::reviseLimits(const Characteristic& characteristic, const LimitS
     // The revised set is in force from the server's now: lots published
     // before keep the set that was in force for them.
     const std::string vals = CommaTextJoin(std::vector<std::string>(limits.values.begin(), limits.values.end()));
-    q.prepare(QStringLiteral("INSERT INTO limit_set (characteristic_id, method, vals, set_by, effective_from, "
-                             "received_at, received_by) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING seq"));
+    q.prepare(
+        QStringLiteral("INSERT INTO limit_set (characteristic_id, method, vals, set_by, effective_from, "
+                       "received_at, received_by) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING seq"));
     q.addBindValue(static_cast<qlonglong>(cid));
     q.addBindValue(ToQString(limits.method));
     q.addBindValue(ToQString(vals));
@@ -369,8 +392,9 @@ bool PlantStore::reviseLimits(const Characteristic& characteristic, const LimitS
     }
     const std::int64_t setSeq = q.value(0).toLongLong();
     q.finish();
-    q.prepare(QStringLiteral("INSERT INTO limit_revision (limit_set_seq, reason, received_at, received_by) "
-                             "VALUES (?, ?, ?, ?) RETURNING seq"));
+    q.prepare(
+        QStringLiteral("INSERT INTO limit_revision (limit_set_seq, reason, received_at, received_by) "
+                       "VALUES (?, ?, ?, ?) RETURNING seq"));
     q.addBindValue(static_cast<qlonglong>(setSeq));
     q.addBindValue(ToQString(why));
     q.addBindValue(static_cast<qlonglong>(now));
