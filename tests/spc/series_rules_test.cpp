@@ -90,9 +90,6 @@ TEST(SeriesRules, EachRuleFiresOncePerEpisodeAgainstEachPointsOwnLines)
     Expect("8 eight beyond 1σ, either side; the line is within",
            Series({11, 11.5, 8.5, 11.5, 8.5, 11.5, 8.5, 11.5, 8.5}), OnlyRule(8), 0, {{8, X, 1, 8}});
     Expect("from: an episode begun before it is not new", Series({14, 14, 10, 14}), OnlyRule(1), 1, {{1, X, 3, 3}});
-    Expect("switched off", Series({14, 6, 14}, {6, 6, 6}), OnlyRule(0), 0, {});
-    Expect("X before spread, rules in order", Series({10, 14}, {2, 6}), RuleOptions::Defaults(), 0,
-           {{1, X, 1, 1}, {1, S, 1, 1}});
 }
 
 // The store evaluates only the newest SeriesReach points before the new lots:

@@ -63,13 +63,11 @@ TEST_P(PlantWatchTest, TheDatabaseDecidesWhoWritesAndVouchesForWhoAndWhen)
         const bool engineer = role == "trevolo_engineer";
         EXPECT_EQ(as->mayEngineer(why), engineer);
         EXPECT_EQ(why, engineer ? "" : "管理限界の改訂は技術者ロール（trevolo_engineer）のみ行えます。");
+        const ReasonList forged{Kind::Cause, "", {"刃具摩耗"}, "偽名", 1};  // claims a writer and a time
         const std::vector<std::pair<std::function<bool()>, const char*>> writes = {
-            {[&] {
-                 return as->setReasonList({Kind::Cause, "", {"刃具摩耗"}, "偽名", 1});
-             },
-             "原因・処置リストの変更は"},
-            {[&] { return as->setRuleSetting(kShaft, DefaultRuleSetting()); }, "判定ルールの変更は技術者"},
-            {[&] { return as->reviseLimits(kShaft, Limits("9"), "工程改善"); }, "管理限界の改訂は技術者"},
+            {[&] { return as->setReasonList(forged); }, "原因・処置リストの変更は"},
+            {[&] { return as->setRuleSetting(kShaft, DefaultRuleSetting()); }, "判定ルールの変更は"},
+            {[&] { return as->reviseLimits(kShaft, Limits("9"), "工程改善"); }, "管理限界の改訂は"},
             {[&] { return as->addNote(batch.lots[1].id, " 測定器交換 "); }, nullptr},
         };
         const std::int64_t before = StationNowMillis() - 1000;
