@@ -1,6 +1,7 @@
 #pragma once
 // The plant store from the command line: set it up, load files into it as
-// history, export a characteristic's lots and check the audit chain.
+// history (with a limit set when asked), export a characteristic's lots
+// and check the audit chain.
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ struct StoreOptions {
     std::vector<std::string> characteristic;  // export: product, process, machine, item
     std::string output;                       // export: the CSV file to write
     std::string station;                      // push: the station named in the lots (default: this host)
+    std::string limitsFile;                   // push: typed limits (JSON) to publish with the lots
+    std::string limitMethod;                  // push: "sigma" or "coefficient": limits computed from the lots
     bool roles = false;                       // init: create the roles instead of the schema
     std::string keyFile;                      // checkpoint: the auditor's private key (PEM)
     std::string publicKey;                    // verify: the auditor's public key (PEM)

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli_convert.h"
+#include "cli_files.h"
 #include "cli_judge.h"
 #ifdef TREVOLO_HAVE_STORE
 #include "cli_store.h"
@@ -32,33 +33,6 @@ namespace {
 
 using namespace trevolo;
 using namespace trevolo::cli;
-
-// Reads the typed limits file; false with a message naming the file.
-bool LoadLimits(const std::string& path, std::array<std::string, kLimitFields>& limits, std::string& error)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = "--limits " + path + ": " + ReadFailureReason(errno);
-        return false;
-    }
-    std::string text;
-    char buf[4096];
-    size_t got = 0;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, got);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "--limits " + path + ": " + ReadFailureReason(EIO);
-        return false;
-    }
-    std::string why;
-    if (!ParseTypedLimits(text, limits, why)) {
-        error = "--limits " + path + ": 管理限界値の指定が正しくありません。(" + why + ")";
-        return false;
-    }
-    return true;
-}
 
 // The judge subcommand's options as typed, before they are checked.
 struct JudgeArgs {
@@ -157,6 +131,16 @@ CLI::App* AddStorePush(CLI::App* store, StoreOptions& options)
         store->add_subcommand("push", "Load CSV files of the exchange layout or workbooks into the store as history.");
     push->add_option("FILE", options.files, "CSV files or workbooks (.xls, .xlsx, .ods)")->required();
     push->add_option("--station", options.station, "the station named in the lots (default: this host)");
+    CLI::Option* limits = push->add_option(
+        "--limits", options.limitsFile,
+        "publish typed control limits (\"指定管理値\", the JSON that judge --limits reads) with the lots: in force "
+        "from the first pushed lot on, sent before the lots (an engineer's right)");
+    push->add_option("--limit-method", options.limitMethod,
+                     "publish control limits computed from the pushed lots of each characteristic as judge computes "
+                     "them: sigma (three-sigma method) or coefficient (\"係数法（JIS Z 9020-2）\"); in force from the "
+                     "first pushed lot on, sent before the lots (an engineer's right)")
+        ->check(CLI::IsMember({"sigma", "coefficient"}))
+        ->excludes(limits);
     return push;
 }
 
@@ -267,7 +251,7 @@ int RunJudgeCommand(JudgeArgs& a)
     }
     if (!a.limitsFile.empty()) {
         std::array<std::string, kLimitFields> limits;
-        if (!LoadLimits(a.limitsFile, limits, error)) {
+        if (!LoadTypedLimits(a.limitsFile, limits, error)) {
             std::cerr << "trevolo-cli: " << error << "\n";
             return kExitUnusable;
         }

@@ -1,7 +1,8 @@
 // trevolo-cli store on both engines: set-up, loading files twice, export,
-// verify, and every kind of bad input ending with status 2 and a Japanese
+// verify, limit sets pushed with lots, and every kind of bad input ending with status 2 and a Japanese
 // reason, leaving nothing behind.
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "../tools/cli_support.h"
 #include "store_test_support.h"
@@ -190,6 +191,122 @@ TEST_P(StoreCliTest, PushKeepsHistoryTrue)
         const Counts n = StoredCounts(db);
         EXPECT_EQ(n.current, c.current) << "step " << step;
         EXPECT_EQ(n.all, c.all) << "step " << step;
+    }
+}
+
+// A login of the server that is a member of a store role.
+StoreLocation LoginAs(const StoreLocation& where, const std::string& role)
+{
+    static int serial = 0;
+    StoreLocation login = where;
+    login.user = "cli" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+    EXPECT_EQ(Exec(where, {"CREATE ROLE " + login.user + " LOGIN IN ROLE " + role}), "");
+    return login;
+}
+
+// Typed limits: X centre 10 with σ 0.1, R centre 0.05 with +3σ 0.15.
+const char* const kTypedLimits =
+    R"({"editUcl3": "10.3", "editUcl2": "10.2", "editUcl1": "10.1", "editXcl": "10.0", "editLcl1": "9.9",
+        "editLcl2": "9.8", "editLcl3": "9.7", "editRcl": "0.05", "editRsUcl3": "0.15"})";
+
+// count lots that no rule minds against kTypedLimits (means 10.02 and 9.98
+// in turn, ranges 0.02 and 0.08 in turn), then the extra lots.
+std::string QuietLots(int count, const std::vector<std::string>& extra = {})
+{
+    std::vector<std::string> lots;
+    for (int i = 1; i <= count; ++i)
+        lots.push_back("K" + std::to_string(i) +
+                       (i % 2 ? ",10.010,10.030,10.020,10.020,10.020" : ",9.940,10.020,9.980,9.980,9.980"));
+    lots.insert(lots.end(), extra.begin(), extra.end());
+    return ExchangeCsv(kHeader, lots, 5);
+}
+
+nlohmann::json Json(const std::string& text)
+{
+    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    EXPECT_FALSE(j.is_discarded()) << text;
+    return j;
+}
+
+// Limits pushed by a role that may not, two ways of limits at once, or a
+// limits file that is missing or wrong: status 2, the reason, and nothing of
+// the lots or the limits stored.
+TEST_P(StoreCliTest, PushWithWrongLimitsStoresNothing)
+{
+    CliTempDir dir;
+    QTemporaryDir tmp;
+    const StoreLocation where = FreshStore(GetParam(), tmp);
+    const std::string db = where.text();
+    const std::string lots = dir.write("lots.csv", QuietLots(8));
+    const std::string limits = dir.write("limits.json", kTypedLimits);
+    struct Case {
+        std::vector<std::string> options;
+        const char* says;
+    };
+    std::vector<Case> cases = {
+        {{"--limits", limits, "--limit-method", "sigma"}, "コマンドラインの指定が正しくありません"},
+        {{"--limit-method", "median"}, "コマンドラインの指定が正しくありません"},
+        {{"--limits", dir.file("none.json")}, "none.json"},
+        {{"--limits", dir.write("prose.json", "not json")}, "管理限界値の指定が正しくありません"},
+        {{"--limits", dir.write("field.json", R"({"editUcl3": "ten"})")}, "管理限界値の指定が正しくありません"},
+        {{"--limits", dir.write("name.json", R"({"editUcl9": "1"})")}, "管理限界値の指定が正しくありません"},
+        {{"--limits", dir.file("")}, "--limits"},
+    };
+    if (GetParam() == Engine::Postgres) {
+        const std::string inspector = LoginAs(where, "trevolo_inspector").text();
+        cases.push_back({{"--limits", limits, "--db", inspector}, "権限がありません"});
+        cases.push_back({{"--limit-method", "sigma", "--db", inspector}, "何も登録していません"});
+    }
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"store", "push", lots};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        if (std::find(args.begin(), args.end(), "--db") == args.end())
+            args.insert(args.end(), {"--db", db});
+        const auto r = RunCli(args, dir);
+        EXPECT_EQ(r.status, 2) << c.says << "\n" << r.out;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(StoredCounts(db).all, 0u) << c.says;
+        std::string error;
+        auto store = PlantStore::open(where, error);
+        std::vector<LimitSet> sets;
+        ASSERT_TRUE(store && store->limitHistory(kShaft, sets)) << error;
+        EXPECT_TRUE(sets.empty()) << c.says;
+    }
+}
+
+// The limits computed for a push are those judge computes from the same
+// file, by either method, in force from the pushed lots on.
+TEST_P(StoreCliTest, PushComputesTheLimitsJudgeComputes)
+{
+    CliTempDir dir;
+    QTemporaryDir tmp;
+    const StoreLocation where = FreshStore(GetParam(), tmp);
+    const std::string file = dir.write("lots.csv", ExchangeCsv(kHeader, Lots(30, 5), 5));
+    struct Case {
+        const char* method;
+        const char* stored;  // the method's name in the store
+    };
+    const std::vector<Case> cases = {{"sigma", "３シグマ法"}, {"coefficient", "係数法（JIS Z 9020-2）"}};
+    size_t sets = 0;
+    for (const Case& c : cases) {
+        const auto judged = RunCli({"judge", "--json", "--limit-method", c.method, file}, dir);
+        const nlohmann::json limits = Json(judged.out)["files"][0]["sheets"][0]["limits"];
+        const auto pushed =
+            RunCli({"store", "push", file, "--db", where.text(), "--limit-method", c.method}, dir);
+        EXPECT_EQ(pushed.status, 0) << pushed.err;
+        std::string error;
+        auto store = PlantStore::open(where, error);
+        std::vector<LimitSet> history;
+        LotHistory lots;
+        ASSERT_TRUE(store && store->limitHistory(kShaft, history) && store->allLots(kShaft, lots)) << error;
+        ASSERT_EQ(history.size(), ++sets) << c.method;
+        EXPECT_EQ(history.back().method, c.stored);
+        for (int i = 0; i < kLimitFields; ++i)
+            EXPECT_EQ(history.back().values[static_cast<size_t>(i)], limits[kLimitFieldNames[static_cast<size_t>(i)]])
+                << c.method << " " << kLimitFieldNames[static_cast<size_t>(i)];
+        // The first push's lots are judged against its set.
+        ASSERT_EQ(lots.lots.size(), 30u);
+        EXPECT_LE(history.front().effectiveFrom, lots.lots.front().publishedAt);
     }
 }
 
