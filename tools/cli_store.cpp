@@ -13,6 +13,7 @@
 
 #include "cli_files.h"
 #include "cli_judge.h"
+#include "cli_watch.h"
 #include "document/judgment_chain.h"
 #include "exchange/layout_reader.h"
 #include "model/commatext.h"
@@ -31,11 +32,6 @@ int Fail(std::ostream& err, const std::string& message)
 {
     err << "trevolo-cli: " << message << "\n";
     return kExitUnusable;
-}
-
-std::string IsoTime(std::int64_t ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs).toStdString();
 }
 
 // A worksheet whose used area is larger is refused with its size: it is read
@@ -209,11 +205,20 @@ std::vector<CharacteristicLots> LotsByCharacteristic(const std::vector<std::vect
     return all;
 }
 
+// The chart kind whose limits the store's rules judge a characteristic's
+// lots against: the second chart its rule settings name; by default R, which
+// a sheet of one value a lot shows as Rs.
+int ChartKindOf(const RuleSetting& setting)
+{
+    return setting.spread == "S" ? ChartXbarS : setting.spread == "Rs" ? ChartXRs : ChartXbarR;
+}
+
 // The limit set pushed with the lots of each characteristic: the typed
 // limits, or the limits the judgment computes from the pushed lots (the
-// newest that fit a sheet) by the asked method. False with the reason when
-// a characteristic's lots give no limits.
-bool LimitSetsOf(const std::vector<std::vector<PushSheet>>& files, const StoreOptions& o,
+// newest that fit a sheet) by the asked method, for the chart of the
+// characteristic's rule settings. False with the reason when the store
+// cannot tell those settings or a characteristic's lots give no limits.
+bool LimitSetsOf(PlantStore& store, const std::vector<std::vector<PushSheet>>& files, const StoreOptions& o,
                  const std::optional<std::array<std::string, kLimitFields>>& typed, const Publisher& me,
                  std::int64_t from, std::vector<std::pair<Characteristic, LimitSet>>& sets, std::string& error)
 {
@@ -228,6 +233,12 @@ bool LimitSetsOf(const std::vector<std::vector<PushSheet>>& files, const StoreOp
             set.values = *typed;
         } else {
             set.method = kLimitTexts[settings.limitMethod];
+            RuleSetting rules;
+            if (!store.ruleSetting(c.characteristic, rules)) {
+                error = store.lastError();
+                return false;
+            }
+            settings.chartIndex = ChartKindOf(rules);
             const SheetJudgment j =
                 JudgeSheet(SheetFromHistory(c.characteristic, c.lots), settings, nullptr);
             set.values = j.limits;
@@ -303,7 +314,7 @@ int Push(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostre
     if (typed || !o.limitMethod.empty()) {
         std::vector<std::pair<Characteristic, LimitSet>> sets;
         std::string why;
-        if (!LimitSetsOf(files, o, typed, me, now, sets, why)) {
+        if (!LimitSetsOf(store, files, o, typed, me, now, sets, why)) {
             err << "trevolo-cli: " << why << "\n";
             err << "trevolo-cli: 何も登録していません。\n";
             return kExitUnusable;
@@ -329,6 +340,99 @@ int Push(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostre
 Characteristic NamedCharacteristic(const StoreOptions& o)
 {
     return {o.characteristic[0], o.characteristic[1], o.characteristic[2], o.characteristic[3]};
+}
+
+// The id of the characteristic named by --characteristic; false with the
+// reason told when the store cannot say or never stored it.
+bool FindNamedCharacteristic(PlantStore& store, const StoreOptions& o, std::int64_t& id, std::ostream& err)
+{
+    if (!store.characteristicId(NamedCharacteristic(o), id)) {
+        Fail(err, store.lastError());
+        return false;
+    }
+    if (id == 0) {
+        Fail(err, "指定の特性はデータベースにありません: " + CommaTextJoin(o.characteristic));
+        return false;
+    }
+    return true;
+}
+
+int Alarms(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    std::int64_t cid = 0;
+    if (!o.characteristic.empty() && !FindNamedCharacteristic(store, o, cid, err))
+        return kExitUnusable;
+    std::vector<Alarm> alarms;
+    if (!store.alarms(cid, o.open, 0, alarms))
+        return Fail(err, store.lastError());
+    std::map<std::int64_t, WatchContext> contexts;
+    for (const Alarm& a : alarms)
+        if (!contexts.count(a.characteristicId) &&
+            !ReadWatchContext(store, a.characteristicId, a.characteristic, contexts[a.characteristicId]))
+            return Fail(err, store.lastError());
+    if (o.json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const Alarm& a : alarms)
+            list.push_back(AlarmJson(a, contexts[a.characteristicId]));
+        out << nlohmann::ordered_json{{"alarms", std::move(list)}}.dump(1, ' ', false,
+                                                                      nlohmann::json::error_handler_t::replace)
+            << "\n";
+        return 0;
+    }
+    for (const Alarm& a : alarms)
+        WriteAlarmText(out, a, contexts[a.characteristicId]);
+    const auto open = std::count_if(alarms.begin(), alarms.end(), [](const Alarm& a) { return a.open(); });
+    out << "アラーム " << alarms.size() << " 件 (未対応 " << open << " 件)\n";
+    return 0;
+}
+
+int Notes(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    std::int64_t cid = 0;
+    if (!FindNamedCharacteristic(store, o, cid, err))
+        return kExitUnusable;
+    std::vector<LotNote> notes;
+    WatchContext context;
+    if (!store.notes(cid, notes) || !ReadWatchContext(store, cid, NamedCharacteristic(o), context))
+        return Fail(err, store.lastError());
+    if (o.json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const LotNote& n : notes)
+            list.push_back(NoteJson(n, context));
+        out << nlohmann::ordered_json{{"characteristic", CharacteristicJson(context.characteristic)},
+                                      {"notes", std::move(list)}}
+                   .dump(1, ' ', false, nlohmann::json::error_handler_t::replace)
+            << "\n";
+        return 0;
+    }
+    for (const LotNote& n : notes)
+        WriteNoteText(out, n, context);
+    out << "メモ " << notes.size() << " 件\n";
+    return 0;
+}
+
+// Writes the notes and the alarms with their answers of an exported
+// characteristic beside its lots.
+int ExportWatches(PlantStore& store, const StoreOptions& o, std::int64_t cid, std::ostream& out, std::ostream& err)
+{
+    std::vector<LotNote> notes;
+    std::vector<Alarm> alarms;
+    WatchContext context;
+    if (!store.notes(cid, notes) || !store.alarms(cid, false, 0, alarms) ||
+        !ReadWatchContext(store, cid, NamedCharacteristic(o), context))
+        return Fail(err, store.lastError());
+    const std::string notesFile = BesideExport(o.output, "notes");
+    if (!WriteNotesCsv(notesFile, notes, context))
+        return Fail(err, notesFile + ": ファイルに書き込めません。");
+    out << notesFile << ": メモ " << notes.size() << " 件を書き出しました。\n";
+    const std::string alarmsFile = BesideExport(o.output, "alarms");
+    if (!WriteAlarmsCsv(alarmsFile, alarms, context))
+        return Fail(err, alarmsFile + ": ファイルに書き込めません。");
+    size_t answers = 0;
+    for (const Alarm& a : alarms)
+        answers += a.answers.size();
+    out << alarmsFile << ": アラーム " << alarms.size() << " 件 (対応 " << answers << " 件) を書き出しました。\n";
+    return 0;
 }
 
 int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
@@ -372,7 +476,7 @@ int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ost
     if (!f)
         return Fail(err, o.output + ": ファイルに書き込めません。");
     out << o.output << ": " << h.lots.size() << " ロットを書き出しました。\n";
-    return 0;
+    return ExportWatches(store, o, h.characteristicId, out, err);
 }
 
 // Qt's own warnings ("QSqlQuery::exec: database not open") are English
@@ -516,6 +620,10 @@ int RunStore(const StoreOptions& o, std::ostream& out, std::ostream& err)
         return Push(*store, o, out, err);
     if (o.action == "export")
         return Export(*store, o, out, err);
+    if (o.action == "alarms")
+        return Alarms(*store, o, out, err);
+    if (o.action == "notes")
+        return Notes(*store, o, out, err);
     if (o.action == "checkpoint")
         return Checkpoint(*store, o, out, err);
     return Verify(*store, o, out, err);

@@ -3,7 +3,7 @@
 //
 //   trevolo-cli judge [options] FILE...
 //   trevolo-cli convert IN OUT
-//   trevolo-cli store init|push|export|verify|checkpoint --db URL ...
+//   trevolo-cli store init|push|export|alarms|notes|verify|checkpoint --db URL ...
 //   trevolo-cli validate [FOLDER]
 #include <CLI/CLI.hpp>
 
@@ -111,7 +111,7 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options)
 // The store subcommand and its actions, each named as StoreOptions::action.
 struct StoreCommand {
     CLI::App* store = nullptr;
-    std::array<CLI::App*, 5> actions{};
+    std::array<CLI::App*, 7> actions{};
 };
 
 CLI::App* AddStoreInit(CLI::App* store, StoreOptions& options)
@@ -144,17 +144,45 @@ CLI::App* AddStorePush(CLI::App* store, StoreOptions& options)
     return push;
 }
 
-CLI::App* AddStoreExport(CLI::App* store, StoreOptions& options)
+// The --characteristic option of the store actions: product, process,
+// machine and item. It takes four values and no more, so a file named after
+// them is the action's file wherever the other options stand.
+CLI::Option* AddCharacteristicOption(CLI::App* action, StoreOptions& options)
 {
-    CLI::App* exportLots =
-        store->add_subcommand("export", "Write every current lot of a characteristic to a CSV file (UTF-8).");
-    exportLots
+    return action
         ->add_option("--characteristic", options.characteristic,
                      "the characteristic: product, process, machine and item (4 values)")
         ->expected(4)
-        ->required();
-    exportLots->add_option("OUT", options.output, "the CSV file to write")->required();
+        ->allow_extra_args(false);
+}
+
+CLI::App* AddStoreExport(CLI::App* store, StoreOptions& options)
+{
+    CLI::App* exportLots = store->add_subcommand(
+        "export", "Write every current lot of a characteristic to a CSV file (UTF-8), and beside it its lots' notes "
+                  "(NAME_notes.csv) and its alarms with their answers (NAME_alarms.csv).");
+    AddCharacteristicOption(exportLots, options)->required();
+    exportLots->add_option("OUT", options.output, "the CSV file of the lots to write")->required();
     return exportLots;
+}
+
+CLI::App* AddStoreAlarms(CLI::App* store, StoreOptions& options)
+{
+    CLI::App* alarms = store->add_subcommand(
+        "alarms", "List the alarms the run rules raised on stored lots, oldest first, with their answers.");
+    AddCharacteristicOption(alarms, options)->description("only this characteristic: product, process, machine "
+                                                          "and item (4 values); default: every characteristic");
+    alarms->add_flag("--open", options.open, "only the alarms nobody has answered");
+    alarms->add_flag("--json", options.json, "write one JSON object instead of the readable list");
+    return alarms;
+}
+
+CLI::App* AddStoreNotes(CLI::App* store, StoreOptions& options)
+{
+    CLI::App* notes = store->add_subcommand("notes", "List the notes on a characteristic's lots, oldest first.");
+    AddCharacteristicOption(notes, options)->required();
+    notes->add_flag("--json", options.json, "write one JSON object instead of the readable list");
+    return notes;
 }
 
 CLI::App* AddStoreVerify(CLI::App* store, StoreOptions& options)
@@ -186,7 +214,8 @@ StoreCommand AddStoreCommand(CLI::App& app, StoreOptions& options)
     command.store = app.add_subcommand("store", "The plant store: every station's lots in one database.");
     command.store->require_subcommand(1);
     command.actions = {AddStoreInit(command.store, options), AddStorePush(command.store, options),
-                       AddStoreExport(command.store, options), AddStoreVerify(command.store, options),
+                       AddStoreExport(command.store, options), AddStoreAlarms(command.store, options),
+                       AddStoreNotes(command.store, options), AddStoreVerify(command.store, options),
                        AddStoreCheckpoint(command.store, options)};
     const std::string dbHelp =
         "the store: postgresql://user@host:port/database?sslmode=... (the password from ~/.pgpass or PGPASSWORD) "
