@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "app/prompts.h"
 #include "app/stored_sheet.h"
@@ -330,20 +331,26 @@ LimitRevisionController::~LimitRevisionController()
 
 void LimitRevisionController::sessionChanged(unsigned what, int, int)
 {
-    // The sheet's own limits are compared with each lot's: a change of
-    // either, or of the rows, reads the sets again.
-    if (what & (ChangedSheet | ChangedLots | ChangedShape | ChangedLimits))
-        scheduleRefresh();
+    // Another sheet: its sets are read. The sheet's own limits are compared
+    // with each lot's, so a change of them, or of the rows, places them again.
+    if (what & ChangedSheet)
+        schedule(true);
+    else if (what & (ChangedLots | ChangedShape | ChangedLimits))
+        schedule(false);
 }
 
-void LimitRevisionController::scheduleRefresh()
+void LimitRevisionController::schedule(bool read)
 {
+    readPending_ = readPending_ || read;
     if (scheduled_)
         return;
     scheduled_ = true;
     QTimer::singleShot(0, this, [this] {
         scheduled_ = false;
-        refresh();
+        if (std::exchange(readPending_, false))
+            refresh();
+        else
+            place();
     });
 }
 
@@ -369,24 +376,34 @@ void LimitRevisionController::updateAction()
 void LimitRevisionController::refresh()
 {
     updateAction();
-    std::vector<std::optional<std::array<std::string, kLimitFields>>> limits;
+    std::vector<LimitSet> sets;
+    std::vector<std::pair<std::string, std::int64_t>> published;
     if (const auto characteristic = stored_.storedCharacteristic()) {
         std::string error;
         const auto store = PlantStore::open(stored_.storeLocation(), error);
-        std::vector<LimitSet> sets;
         LotHistory history;
         // A store that cannot be read now leaves the lines drawn as they are.
         if (!store || !store->limitHistory(*characteristic, sets) || !store->allLots(*characteristic, history))
             return;
-        for (const StoredLot& lot : history.lots) {
-            const int row = stored_.rowOfStoredLot(lot.id);
-            const LimitSet* set = SetInForce(sets, lot.publishedAt);
-            if (row < 1 || !set || set->values == session_.limits())
-                continue;
-            if (limits.size() < static_cast<size_t>(row))
-                limits.resize(static_cast<size_t>(row));
-            limits[static_cast<size_t>(row - 1)] = set->values;
-        }
+        for (const StoredLot& lot : history.lots)
+            published.emplace_back(lot.id, lot.publishedAt);
+    }
+    sets_ = std::move(sets);
+    published_ = std::move(published);
+    place();
+}
+
+void LimitRevisionController::place()
+{
+    std::vector<std::optional<std::array<std::string, kLimitFields>>> limits;
+    for (const auto& [id, publishedAt] : published_) {
+        const int row = stored_.rowOfStoredLot(id);
+        const LimitSet* set = SetInForce(sets_, publishedAt);
+        if (row < 1 || !set || set->values == session_.limits())
+            continue;
+        if (limits.size() < static_cast<size_t>(row))
+            limits.resize(static_cast<size_t>(row));
+        limits[static_cast<size_t>(row - 1)] = set->values;
     }
     if (limits == session_.storeOverlay().limits)
         return;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/sheet_session.h"
@@ -95,10 +96,12 @@ public:
 
     void sessionChanged(unsigned what, int col, int row) override;
 
-    // Reads the limit sets of the shown sheet's characteristic into the
-    // charts (the set in force for each lot where it differs from the
-    // sheet's) and whether the role connected may revise.
+    // Reads the limit sets of the shown sheet's characteristic and its lots'
+    // publishing times, and whether the role connected may revise.
     void refresh();
+    // The charts take the set in force for each lot where it differs from
+    // the limits the sheet shows (StoreOverlay::limits).
+    void place();
     QAction* action() const { return action_; }
     // Shows the dialog and stores the revision approved in it.
     bool revise();
@@ -107,14 +110,19 @@ private:
     // The action enabled for an engineer on a stored sheet; else disabled
     // with the reason as its tooltip.
     void updateAction();
-    void scheduleRefresh();
+    void schedule(bool read);
 
     SheetSession& session_;
     StoredSheet& stored_;
     TplStringGrid* lots_;
     QWidget* boxParent_;
     QAction* action_;
+    // As read last: the sets, oldest effective first, and each stored
+    // lot's id with its publishing time.
+    std::vector<LimitSet> sets_;
+    std::vector<std::pair<std::string, std::int64_t>> published_;
     bool scheduled_ = false;
+    bool readPending_ = false;
 };
 
 }  // namespace trevolo

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/chart_page.h"
 #include "app/prompts.h"
@@ -89,49 +90,61 @@ NotesController::~NotesController()
 
 void NotesController::sessionChanged(unsigned what, int, int)
 {
-    // Another sheet, or lots renumbered or laid out again: the rows of the
-    // stored lots may have moved.
-    if (what & (ChangedSheet | ChangedLots | ChangedShape))
-        scheduleRefresh();
+    // Another sheet: its notes are read. Lots renumbered or laid out again:
+    // the stored lots may show in other rows.
+    if (what & ChangedSheet)
+        schedule(true);
+    else if (what & (ChangedLots | ChangedShape))
+        schedule(false);
 }
 
-void NotesController::scheduleRefresh()
+void NotesController::schedule(bool read)
 {
-    // Showing a sheet tells of many changes: read the store once after them.
+    // Showing a sheet tells of many changes: act once after them.
+    readPending_ = readPending_ || read;
     if (scheduled_)
         return;
     scheduled_ = true;
     QTimer::singleShot(0, this, [this] {
         scheduled_ = false;
-        refresh();
+        if (std::exchange(readPending_, false))
+            refresh();
+        else
+            place();
     });
 }
 
 void NotesController::refresh()
 {
-    std::vector<std::vector<std::string>> notes;
+    std::vector<LotNote> notes;
     if (const auto characteristic = stored_.storedCharacteristic()) {
         std::string error;
         std::int64_t id = 0;
-        std::vector<LotNote> stored;
         const auto store = PlantStore::open(stored_.storeLocation(), error);
         // A store that cannot be read now leaves the notes drawn as they are:
         // the next change it tells of reads them again.
-        if (!store || !store->characteristicId(*characteristic, id) || !store->notes(id, stored))
+        if (!store || !store->characteristicId(*characteristic, id) || !store->notes(id, notes))
             return;
-        for (const LotNote& n : stored) {
-            const int row = stored_.rowOfStoredLot(n.lotId);
-            if (row < 1)
-                continue;
-            if (notes.size() < static_cast<size_t>(row))
-                notes.resize(static_cast<size_t>(row));
-            notes[static_cast<size_t>(row - 1)].push_back(NoteText(n));
-        }
     }
-    if (notes == session_.storeOverlay().notes)
+    notes_ = std::move(notes);
+    place();
+}
+
+void NotesController::place()
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const LotNote& n : notes_) {
+        const int row = stored_.rowOfStoredLot(n.lotId);
+        if (row < 1)
+            continue;
+        if (rows.size() < static_cast<size_t>(row))
+            rows.resize(static_cast<size_t>(row));
+        rows[static_cast<size_t>(row - 1)].push_back(NoteText(n));
+    }
+    if (rows == session_.storeOverlay().notes)
         return;
     StoreOverlay o = session_.storeOverlay();
-    o.notes = std::move(notes);
+    o.notes = std::move(rows);
     session_.setStoreOverlay(std::move(o));
 }
 

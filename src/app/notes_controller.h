@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "document/sheet_session.h"
+#include "store/store_records.h"
 
 class QMenu;
 class QWidget;
@@ -21,7 +22,6 @@ namespace trevolo {
 class ChartPage;
 class StoredSheet;
 class TplStringGrid;
-struct LotNote;
 
 // A note as the charts and the tooltip show it: "text（who, time）", the
 // time in the station's local time to the minute.
@@ -39,6 +39,8 @@ public:
     // Reads the shown sheet's notes from the store into the charts and the
     // lot labels' tooltips; a sheet the store does not hold has none.
     void refresh();
+    // The notes read last put on the rows that show their lots now.
+    void place();
     // The tooltip of a lot row's label: its notes, one a line; empty when
     // it has none.
     QString lotToolTip(int lotRow) const;
@@ -54,13 +56,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void scheduleRefresh();
+    void schedule(bool read);
 
     SheetSession& session_;
     StoredSheet& stored_;
     TplStringGrid* lots_;
     QWidget* boxParent_;
+    // The notes of the followed characteristic as read last, oldest first.
+    std::vector<LotNote> notes_;
     bool scheduled_ = false;
+    bool readPending_ = false;
 };
 
 }  // namespace trevolo
