@@ -269,10 +269,13 @@ void LimitRevisionDialog::recompute()
     if (!problem.isEmpty()) {
         flagged_->setText(problem);
     } else {
+        int takingPart = 0;
+        for (int lot = 0; lot < baseline.lotCount(); ++lot)
+            takingPart += baseline.enabled(lot) && baseline.filledCount(lot) > 0;
         const int n = CountOutsideThreeSigma(baseline, chartKind, proposed());
         flagged_->setText(QStringLiteral("基準の %1 ロットのうち、改訂案で異常となるロット: %2 件"
                                          "（ルール①: X管理図の±3σ線、%3管理図の＋3σ線の外）")
-                              .arg(baseline.lotCount())
+                              .arg(takingPart)
                               .arg(n)
                               .arg(QString::fromUtf8(SpreadSideName(chartKind))));
     }
@@ -426,14 +429,18 @@ bool LimitRevisionController::revise()
         return false;
     }
     std::vector<LimitRevisionDialog::BaselineLot> lots;
+    int first = session_.lots(), last = 1;
     for (const StoredLot& lot : history.lots)
-        if (const int row = stored_.rowOfStoredLot(lot.id); row > 0)
+        if (const int row = stored_.rowOfStoredLot(lot.id); row > 0) {
             lots.push_back({row, lot.publishedAt});
-    // The rows chosen in the lot table, or every lot.
+            first = std::min(first, row);
+            last = std::max(last, row);
+        }
+    // The rows chosen in the lot table, or those of the stored lots.
     const StringGrid::Rect chosen = lots_->selectionRect();
-    const bool range = chosen.top >= 1 && chosen.bottom > chosen.top;
-    LimitRevisionDialog dialog(session_, std::move(lots), range ? chosen.top : 1, range ? chosen.bottom : session_.lots(),
-                               boxParent_);
+    if (chosen.top >= 1 && chosen.bottom > chosen.top)
+        first = chosen.top, last = chosen.bottom;
+    LimitRevisionDialog dialog(session_, std::move(lots), std::min(first, last), last, boxParent_);
     if (dialog.exec() != QDialog::Accepted)
         return false;
 

@@ -103,6 +103,9 @@ protected:
         s.setHeaderText(HeaderField::Process, kShaft.process);
         s.setHeaderText(HeaderField::Machine, kShaft.machine);
         s.setHeaderText(HeaderField::Label, kShaft.item);
+        s.setHeaderText(HeaderField::Unit, "mm");
+        s.setHeaderText(HeaderField::Upper, "10.100");
+        s.setHeaderText(HeaderField::Lower, "9.900");
         s.edits().paste({0, 1, 0, 1}, "10.01\t9.99\n10.02\t10.00\n9.98\t10.01\n");
         s.typeLimits({"10.05", "10.03", "10.02", "9.95", "9.97", "9.98", "10.00", "0.02", "0.05"});
         for (int line = 0; line < kVisibleLimitLines; ++line)
@@ -120,8 +123,9 @@ protected:
 
     void judge()
     {
-        const Outcome o = JudgmentRunner(form->session()).runChain(nullptr, form->workbook().options);
-        EXPECT_FALSE(o.error.has_value());
+        // The SPC judgment runs the capability judgment that lists the lots
+        // the charts draw, and keeps the limits as they are.
+        EXPECT_TRUE(JudgmentRunner(form->session()).spc(form->workbook().options).spcJudged);
         form->setCurrentPage(3);
         QApplication::processEvents();
     }
