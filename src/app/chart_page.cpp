@@ -249,6 +249,7 @@ void ChartPage::createControlPane(Pane& p, int lineCount)
     };
     p.plain = scatter(QColor(0, 70, 180), 7);
     p.marked = scatter(QColor(230, 0, 0), 9);
+    p.marked->setName(QStringLiteral("異常"));
     p.current = scatter(QColor(255, 230, 0), 13);
     p.current->setBorderColor(Qt::black);
     p.flagged = new QScatterSeries;

@@ -1,13 +1,8 @@
-// Notes and limit revisions of stored lots through the window, on the
-// private PostgreSQL server of the store tests and on an SQLite file: a note
-// added from the X chart's menu is stored, flagged on the chart and shown as
-// the lot label's tooltip; a revision of the limits is stored with its
-// reason and steps the X chart's lines; an inspector finds the revision
-// disabled with the reason.
+// Notes and limit revisions of stored lots through the window, on the test
+// server's PostgreSQL and on an SQLite file.
 #include <QAction>
 #include <QChart>
 #include <QChartView>
-#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHelpEvent>
 #include <QLabel>
@@ -42,14 +37,11 @@ void WhenShown(std::function<void(W*)> act)
 {
     QTimer::singleShot(0, [act] {
         W* w = nullptr;
-        const bool shown = QTest::qWaitFor(
-            [&] {
-                w = qobject_cast<W*>(QApplication::activePopupWidget() ? QApplication::activePopupWidget()
-                                                                       : QApplication::activeModalWidget());
-                return w != nullptr;
-            },
-            3000);
-        ASSERT_TRUE(shown);
+        const auto find = [&] {
+            QWidget* top = QApplication::activePopupWidget();
+            return (w = qobject_cast<W*>(top ? top : QApplication::activeModalWidget())) != nullptr;
+        };
+        ASSERT_TRUE(QTest::qWaitFor(find, 3000));
         act(w);
     });
 }
@@ -59,17 +51,11 @@ protected:
     void SetUp() override
     {
         MainFormTest::SetUp();
-        // The embedded store is the window's default file under its data
-        // folder: a folder of the test's own.
+        // The embedded store is the default file under the data folder.
         qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
-        if (GetParam() == test::Engine::Sqlite) {
-            where = DefaultStoreLocation();
-            std::string error;
-            auto store = PlantStore::open(where, error);
-            ASSERT_TRUE(store && store->init()) << error;
-        } else {
-            where = test::FreshStore(test::Engine::Postgres, dir);
-        }
+        where = GetParam() == test::Engine::Sqlite ? DefaultStoreLocation() : test::FreshStore(GetParam(), dir);
+        std::string error;
+        ASSERT_TRUE(PlantStore::open(where, error)->init()) << error;
     }
     void TearDown() override
     {
@@ -81,13 +67,14 @@ protected:
     PlantStoreView& openOn(const std::string& user)
     {
         if (where.engine == StoreEngine::Postgres) {
-            settings->beginGroup(QStringLiteral("PlantStore"));
-            settings->setValue(QStringLiteral("Host"), QString::fromStdString(where.host));
-            settings->setValue(QStringLiteral("Port"), where.port);
-            settings->setValue(QStringLiteral("Database"), QString::fromStdString(where.database));
-            settings->setValue(QStringLiteral("User"), QString::fromStdString(user.empty() ? where.user : user));
-            settings->setValue(QStringLiteral("SslMode"), QStringLiteral("disable"));
-            settings->endGroup();
+            const std::pair<const char*, QVariant> keys[] = {
+                {"Host", QString::fromStdString(where.host)},
+                {"Port", where.port},
+                {"Database", QString::fromStdString(where.database)},
+                {"User", QString::fromStdString(user.empty() ? where.user : user)},
+                {"SslMode", QStringLiteral("disable")}};
+            for (const auto& [key, value] : keys)
+                settings->setValue(QStringLiteral("PlantStore/") + QLatin1String(key), value);
         }
         open();
         auto* view = form->findChild<PlantStoreView*>(QStringLiteral("plantStore"));
@@ -99,13 +86,12 @@ protected:
     void publishShaft()
     {
         SheetSession& s = form->session();
-        s.setHeaderText(HeaderField::Product, kShaft.product);
-        s.setHeaderText(HeaderField::Process, kShaft.process);
-        s.setHeaderText(HeaderField::Machine, kShaft.machine);
-        s.setHeaderText(HeaderField::Label, kShaft.item);
-        s.setHeaderText(HeaderField::Unit, "mm");
-        s.setHeaderText(HeaderField::Upper, "10.100");
-        s.setHeaderText(HeaderField::Lower, "9.900");
+        using H = HeaderField;
+        const std::pair<H, std::string> header[] = {{H::Product, kShaft.product}, {H::Process, kShaft.process},
+                                                    {H::Machine, kShaft.machine}, {H::Label, kShaft.item},
+                                                    {H::Unit, "mm"}, {H::Upper, "10.100"}, {H::Lower, "9.900"}};
+        for (const auto& [field, text] : header)
+            s.setHeaderText(field, text);
         s.edits().paste({0, 1, 0, 1}, "10.01\t9.99\n10.02\t10.00\n9.98\t10.01\n");
         s.typeLimits({"10.05", "10.03", "10.02", "9.95", "9.97", "9.98", "10.00", "0.02", "0.05"});
         for (int line = 0; line < kVisibleLimitLines; ++line)
@@ -114,17 +100,9 @@ protected:
         judge();
     }
 
-    PlantStoreView& openPublished()
-    {
-        PlantStoreView& view = openOn({});
-        publishShaft();
-        return view;
-    }
-
+    // The SPC judgment (with the statistics the charts draw), limits kept.
     void judge()
     {
-        // The SPC judgment runs the capability judgment that lists the lots
-        // the charts draw, and keeps the limits as they are.
         EXPECT_TRUE(JudgmentRunner(form->session()).spc(form->workbook().options).spcJudged);
         form->setCurrentPage(3);
         QApplication::processEvents();
@@ -132,16 +110,17 @@ protected:
 
     ChartPage& charts() { return *form->findChild<ChartPage*>(); }
 
-    QScatterSeries* flags()
+    // The X chart's points drawn as "メモ" (flags) or "異常" (marked).
+    QScatterSeries* drawn(const QString& name)
     {
         for (QAbstractSeries* s : charts().view(ChartPage::XChart)->chart()->series())
-            if (s->name() == QStringLiteral("メモ"))
+            if (s->name() == name)
                 return qobject_cast<QScatterSeries*>(s);
         return nullptr;
     }
+    int flags() { return drawn(QStringLiteral("メモ"))->count(); }
 
-    // Right-clicks a place of a table or chart view's viewport; act sees the
-    // menu that opens.
+    // Right-clicks a view's viewport; act sees the menu that opens.
     static void rightClick(QAbstractScrollArea* area, QPoint at, std::function<void(QMenu*)> act)
     {
         WhenShown<QMenu>([act](QMenu* m) {
@@ -160,16 +139,17 @@ protected:
 
 TEST_P(NotesWindowTest, NoteFromTheXChartIsStoredFlaggedAndTold)
 {
-    openPublished();
+    openOn({});
+    publishShaft();
     ASSERT_EQ(charts().data().x.points.size(), 3u);
-    EXPECT_EQ(flags()->count(), 0);
+    EXPECT_EQ(flags(), 0);
 
     // The X chart's point of lot 2, right-clicked: "メモを追加", typed, OK.
     QChartView* xView = charts().view(ChartPage::XChart);
     const ChartPoint& second = charts().data().x.points[1];
     QAbstractSeries* path = xView->chart()->series().front();
-    const QPoint at =
-        xView->mapFromScene(xView->chart()->mapToScene(xView->chart()->mapToPosition({double(second.calcRow), second.value}, path)));
+    const QPointF place = xView->chart()->mapToPosition({double(second.calcRow), second.value}, path);
+    const QPoint at = xView->mapFromScene(xView->chart()->mapToScene(place));
     rightClick(xView, at, [](QMenu* m) {
         QAction* add = item(m, "popMenuAddNote");
         ASSERT_NE(add, nullptr);
@@ -184,20 +164,17 @@ TEST_P(NotesWindowTest, NoteFromTheXChartIsStoredFlaggedAndTold)
     // Stored for that lot, with the server's word on who and when.
     std::string error;
     auto store = PlantStore::open(where, error);
-    ASSERT_TRUE(store) << error;
     std::int64_t cid = 0;
     std::vector<LotNote> notes;
-    ASSERT_TRUE(store->characteristicId(kShaft, cid) && store->notes(cid, notes)) << store->lastError();
+    ASSERT_TRUE(store && store->characteristicId(kShaft, cid) && store->notes(cid, notes)) << error;
     ASSERT_EQ(notes.size(), 1u);
-    auto* view = form->findChild<PlantStoreView*>(QStringLiteral("plantStore"));
-    EXPECT_EQ(notes[0].lotId, view->storedLotId(2));
+    EXPECT_EQ(notes[0].lotId, form->findChild<PlantStoreView*>()->storedLotId(2));
     EXPECT_EQ(notes[0].text, "工具交換");
-    EXPECT_FALSE(notes[0].writtenBy.empty());
-    EXPECT_GT(notes[0].writtenAt, 0);
+    EXPECT_TRUE(!notes[0].writtenBy.empty() && notes[0].writtenAt > 0);
 
     // A flag on the point, its text on hover, and the lot label's tooltip.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return flags()->count() == 1; }, 2000));
-    EXPECT_EQ(flags()->at(0), QPointF(second.calcRow, second.value));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return flags() == 1; }, 2000));
+    EXPECT_EQ(drawn(QStringLiteral("メモ"))->at(0), QPointF(second.calcRow, second.value));
     EXPECT_TRUE(charts().pointToolTip(ChartPage::XChart, second.calcRow).contains(QStringLiteral("メモ: 工具交換（")));
     auto* lots = Ctl<TplStringGrid>(form, "gridCtrl");
     const QRect label = lots->visualRect(lots->model()->index(1, 0));
@@ -205,6 +182,12 @@ TEST_P(NotesWindowTest, NoteFromTheXChartIsStoredFlaggedAndTold)
     QApplication::sendEvent(lots->viewport(), &help);
     EXPECT_EQ(QToolTip::text().toStdString(), NoteText(notes[0]));
     QToolTip::hideText();
+
+    // The store's alarm at the lot is marked as the sheet's rule marks are.
+    StoreOverlay o = form->session().storeOverlay();
+    o.alarmMarks = {{}, {"X②"}};
+    form->session().setStoreOverlay(o);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drawn(QStringLiteral("異常"))->count() == 1; }, 2000));
 
     // The lot table's row with no stored lot offers the item disabled.
     const QRect empty = lots->visualRect(lots->model()->index(4, 0));
@@ -216,7 +199,8 @@ TEST_P(NotesWindowTest, NoteFromTheXChartIsStoredFlaggedAndTold)
 
 TEST_P(NotesWindowTest, RevisionStepsTheXChartsLines)
 {
-    PlantStoreView& view = openPublished();
+    PlantStoreView& view = openOn({});
+    publishShaft();
     auto* revise = form->findChild<QAction*>(QStringLiteral("menuSettingLimitRevision"));
     ASSERT_NE(revise, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return revise->isEnabled(); }, 2000)) << revise->toolTip().toStdString();
@@ -279,16 +263,30 @@ TEST_P(NotesWindowTest, RevisionIsTheEngineersOnly)
 
     publishShaft();
     std::string error, whyNot;
-    auto store = PlantStore::open(inspector, error);
-    ASSERT_TRUE(store) << error;
-    const bool engineer = store->mayEngineer(whyNot);
+    const bool engineer = PlantStore::open(inspector, error)->mayEngineer(whyNot);
     // The embedded store has no roles: whoever runs the program may.
     EXPECT_EQ(engineer, where.engine == StoreEngine::Sqlite);
+    EXPECT_EQ(whyNot.empty(), engineer);
     ASSERT_TRUE(QTest::qWaitFor([&] { return revise->isEnabled() == engineer; }, 2000));
-    if (!engineer) {
-        EXPECT_FALSE(whyNot.empty());
-        EXPECT_EQ(revise->toolTip().toStdString(), whyNot);
-    }
+    EXPECT_EQ(revise->toolTip().toStdString(), engineer ? "管理限界の改訂" : whyNot);
+}
+
+// Rule ① over a baseline: a mean beyond ±3σ or a spread above the spread
+// chart's +3σ flags the lot once; a switched-off lot and blank lines flag
+// nothing. Lines: X 9.5..10.5, spread +3σ 0.4.
+TEST(LimitRevision, CountsTheBaselinesLotsOutsideThreeSigma)
+{
+    std::array<std::string, kLimitFields> lines{}, blank{};
+    lines[LimitUcl3] = "10.5", lines[LimitLcl3] = "9.5", lines[LimitRsUcl3] = "0.4";
+    // Lot 2's mean is above; lot 3 has R 0.5 and S 0.35. In the singles,
+    // lot 3 is above with a moving range of 0.5 and lot 4's is 0.5.
+    const LotTable pairs({{"1", true, {"10", "10.2"}}, {"2", true, {"10.6", "10.7"}}, {"3", true, {"9.8", "10.3"}},
+                          {"4", false, {"20", "20"}}});
+    const LotTable singles({{"1", true, {"10"}}, {"2", true, {"10.3"}}, {"3", true, {"10.8"}}, {"4", true, {"10.3"}}});
+    EXPECT_EQ(CountOutsideThreeSigma(pairs, ChartXbarR, lines), 2);
+    EXPECT_EQ(CountOutsideThreeSigma(pairs, ChartXbarS, lines), 1);
+    EXPECT_EQ(CountOutsideThreeSigma(singles, ChartXRs, lines), 2);
+    EXPECT_EQ(CountOutsideThreeSigma(pairs, ChartXbarR, blank), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, NotesWindowTest, ::testing::Values(test::Engine::Postgres, test::Engine::Sqlite),

@@ -234,6 +234,8 @@ TEST(ChartData, StoreOverlayFollowsTheLotsOfThePoints)
         EXPECT_EQ(d.x.points[2].notes, c.notesAt2);
         EXPECT_EQ(d.x.points[2].alarmMarks, c.marksAt2);
         EXPECT_EQ(d.spread.points[2].notes, c.notesAt2);
+        // The point's tooltip names the store's alarms and notes.
+        EXPECT_EQ(PointText(d.x.points[2]).ends_with("  アラーム X②\nメモ: 工具交換\nメモ: 再測定"), !c.marksAt2.empty());
         for (size_t i : {0u, 1u, 3u, 4u})
             EXPECT_TRUE(d.x.points[i].notes.empty() && d.x.points[i].alarmMarks.empty()) << i;
 
@@ -253,17 +255,6 @@ TEST(ChartData, StoreOverlayFollowsTheLotsOfThePoints)
         for (const LevelLine& l : d.spread.lines)
             EXPECT_EQ(!l.steps.empty(), c.spreadSteps) << l.name;
     }
-}
-
-TEST(ChartData, PointTextNamesAlarmsAndNotes)
-{
-    ChartPoint p;
-    p.label = "L9";
-    p.value = 9;
-    p.marks = {"X②"};
-    p.alarmMarks = {"X②", "X③"};
-    p.notes = {"工具交換（inspector, 10:00）"};
-    EXPECT_EQ(PointText(p), "ロット L9  9.0000  X②  アラーム X② X③\nメモ: 工具交換（inspector, 10:00）");
 }
 
 TEST(ChartData, HistogramOfTheEnabledValues)
