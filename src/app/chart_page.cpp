@@ -93,8 +93,8 @@ bool DrawLevelLine(QLineSeries* s, const LevelLine& l, QPointF from, QPointF to,
 // A level line drawn as steps: each point's lot at its own value of the
 // line, from half a lot before it to half a lot after, so a revision of the
 // limits shows where it took effect. The label keeps the line's value now.
-bool DrawStepLine(QLineSeries* s, const LevelLine& l, const std::vector<ChartPoint>& points, double left,
-                  double right, std::vector<LineLabels::Line>& labels, int decimals)
+bool DrawStepLine(QLineSeries* s, const LevelLine& l, const std::vector<ChartPoint>& points, double left, double right,
+                  std::vector<LineLabels::Line>& labels, int decimals)
 {
     if (!DrawLevelLine(s, l, {left, l.value}, {right, l.value}, labels, decimals))
         return false;
@@ -102,7 +102,8 @@ bool DrawStepLine(QLineSeries* s, const LevelLine& l, const std::vector<ChartPoi
     steps.reserve(static_cast<qsizetype>(2 * points.size()));
     for (size_t i = 0; i < points.size() && i < l.steps.size(); ++i) {
         const double x = points[i].calcRow;
-        steps << QPointF(i == 0 ? left : x - 0.5, l.steps[i]) << QPointF(i + 1 == points.size() ? right : x + 0.5, l.steps[i]);
+        steps << QPointF(i == 0 ? left : x - 0.5, l.steps[i])
+              << QPointF(i + 1 == points.size() ? right : x + 0.5, l.steps[i]);
     }
     s->replace(steps);
     return true;

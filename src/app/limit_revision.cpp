@@ -36,8 +36,8 @@ namespace {
 
 // The lines of the limit table, in the order of LimitField.
 constexpr std::array<const char*, kLimitFields> kLineCaptions = {
-    "X ＋３σ", "X ＋２σ", "X ＋１σ", "X －３σ", "X －２σ", "X －１σ", "X 中心線", "R/S/Rs 中心線", "R/S/Rs ＋３σ",
-    "R/S/Rs ＋２σ", "R/S/Rs ＋１σ"};
+    "X ＋３σ",  "X ＋２σ",       "X ＋１σ",      "X －３σ",      "X －２σ",     "X －１σ",
+    "X 中心線", "R/S/Rs 中心線", "R/S/Rs ＋３σ", "R/S/Rs ＋２σ", "R/S/Rs ＋１σ"};
 
 std::optional<double> Number(const std::string& text)
 {
@@ -54,7 +54,8 @@ QDateTime LocalTime(std::int64_t ms)
 
 }  // namespace
 
-int CountOutsideThreeSigma(const LotSource& baseline, int chartKind, const std::array<std::string, kLimitFields>& limits)
+int CountOutsideThreeSigma(const LotSource& baseline, int chartKind,
+                           const std::array<std::string, kLimitFields>& limits)
 {
     const auto upper = Number(limits[LimitUcl3]);
     const auto lower = Number(limits[LimitLcl3]);
@@ -207,7 +208,8 @@ std::vector<int> LimitRevisionDialog::baselineRows() const
 {
     std::vector<int> rows;
     if (byLots_->isChecked()) {
-        for (int r = std::min(fromRow_->value(), toRow_->value()); r <= std::max(fromRow_->value(), toRow_->value()); ++r)
+        for (int r = std::min(fromRow_->value(), toRow_->value()); r <= std::max(fromRow_->value(), toRow_->value());
+             ++r)
             rows.push_back(r);
         return rows;
     }
@@ -449,7 +451,8 @@ bool LimitRevisionController::revise()
     set.values = dialog.proposed();
     if (!store->reviseLimits(*characteristic, set, dialog.reason())) {
         Prompts::current().message(boxParent_, QString::fromUtf8(kWarningCaption),
-                                   QStringLiteral("管理限界を改訂できませんでした。\n") + ToQString(store->lastError()));
+                                   QStringLiteral("管理限界を改訂できませんでした。\n") +
+                                       ToQString(store->lastError()));
         return false;
     }
     store.reset();

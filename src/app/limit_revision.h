@@ -39,7 +39,8 @@ class TplStringGrid;
 // beyond the X chart's ±3σ lines or a spread (R, S or the moving range of
 // the baseline's means, after the chart kind) above the spread chart's +3σ
 // line. A line that is blank or no number flags nothing.
-int CountOutsideThreeSigma(const LotSource& baseline, int chartKind, const std::array<std::string, kLimitFields>& limits);
+int CountOutsideThreeSigma(const LotSource& baseline, int chartKind,
+                           const std::array<std::string, kLimitFields>& limits);
 
 // The set in force for each published time: the one with the greatest
 // effective time not after it (sets oldest effective first), or null when

@@ -86,12 +86,11 @@ protected:
     void publishShaft()
     {
         SheetSession& s = form->session();
-        using H = HeaderField;
-        const std::pair<H, std::string> header[] = {{H::Product, kShaft.product}, {H::Process, kShaft.process},
-                                                    {H::Machine, kShaft.machine}, {H::Label, kShaft.item},
-                                                    {H::Unit, "mm"}, {H::Upper, "10.100"}, {H::Lower, "9.900"}};
-        for (const auto& [field, text] : header)
-            s.setHeaderText(field, text);
+        // The header fields in their order, the decimals as they are.
+        const std::string texts[] = {kShaft.product, kShaft.process, kShaft.machine, kShaft.item, "mm", "3",
+                                     "10.100",       "9.900"};
+        for (size_t f = 0; f < std::size(texts); ++f)
+            s.setHeaderText(static_cast<HeaderField>(f), texts[f]);
         s.edits().paste({0, 1, 0, 1}, "10.01\t9.99\n10.02\t10.00\n9.98\t10.01\n");
         s.typeLimits({"10.05", "10.03", "10.02", "9.95", "9.97", "9.98", "10.00", "0.02", "0.05"});
         for (int line = 0; line < kVisibleLimitLines; ++line)
@@ -234,8 +233,8 @@ TEST_P(NotesWindowTest, RevisionStepsTheXChartsLines)
     view.publish(false);
     judge();
     const double before = 10.05, after = std::stod(ucl3);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return charts().data().x.lines[0].steps == std::vector<double>{before, before, before, after}; }, 2000));
+    const std::vector<double> steps{before, before, before, after};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return charts().data().x.lines[0].steps == steps; }, 2000));
     auto* line = qobject_cast<QLineSeries*>(charts().view(ChartPage::XChart)->chart()->series().front());
     ASSERT_EQ(line->count(), 8);
     EXPECT_EQ(line->at(5).y(), before);
@@ -249,9 +248,8 @@ TEST_P(NotesWindowTest, RevisionIsTheEngineersOnly)
     StoreLocation inspector = where;
     if (where.engine == StoreEngine::Postgres) {
         inspector.user = "inspector" + std::to_string(getpid());
-        ASSERT_EQ(test::Exec(where, {"DO $$ BEGIN CREATE ROLE " + inspector.user +
-                                         " LOGIN IN ROLE trevolo_inspector; EXCEPTION WHEN duplicate_object THEN NULL; "
-                                         "END $$"}),
+        const std::string role = "CREATE ROLE " + inspector.user + " LOGIN IN ROLE trevolo_inspector";
+        ASSERT_EQ(test::Exec(where, {"DO $$ BEGIN " + role + "; EXCEPTION WHEN duplicate_object THEN NULL; END $$"}),
                   "");
     }
     openOn(inspector.user);
@@ -280,7 +278,9 @@ TEST(LimitRevision, CountsTheBaselinesLotsOutsideThreeSigma)
     lines[LimitUcl3] = "10.5", lines[LimitLcl3] = "9.5", lines[LimitRsUcl3] = "0.4";
     // Lot 2's mean is above; lot 3 has R 0.5 and S 0.35. In the singles,
     // lot 3 is above with a moving range of 0.5 and lot 4's is 0.5.
-    const LotTable pairs({{"1", true, {"10", "10.2"}}, {"2", true, {"10.6", "10.7"}}, {"3", true, {"9.8", "10.3"}},
+    const LotTable pairs({{"1", true, {"10", "10.2"}},
+                          {"2", true, {"10.6", "10.7"}},
+                          {"3", true, {"9.8", "10.3"}},
                           {"4", false, {"20", "20"}}});
     const LotTable singles({{"1", true, {"10"}}, {"2", true, {"10.3"}}, {"3", true, {"10.8"}}, {"4", true, {"10.3"}}});
     EXPECT_EQ(CountOutsideThreeSigma(pairs, ChartXbarR, lines), 2);

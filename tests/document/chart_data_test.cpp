@@ -235,7 +235,8 @@ TEST(ChartData, StoreOverlayFollowsTheLotsOfThePoints)
         EXPECT_EQ(d.x.points[2].alarmMarks, c.marksAt2);
         EXPECT_EQ(d.spread.points[2].notes, c.notesAt2);
         // The point's tooltip names the store's alarms and notes.
-        EXPECT_EQ(PointText(d.x.points[2]).ends_with("  アラーム X②\nメモ: 工具交換\nメモ: 再測定"), !c.marksAt2.empty());
+        const bool told = PointText(d.x.points[2]).ends_with("  アラーム X②\nメモ: 工具交換\nメモ: 再測定");
+        EXPECT_EQ(told, !c.marksAt2.empty());
         for (size_t i : {0u, 1u, 3u, 4u})
             EXPECT_TRUE(d.x.points[i].notes.empty() && d.x.points[i].alarmMarks.empty()) << i;
 
