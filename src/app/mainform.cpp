@@ -28,6 +28,7 @@
 #include <algorithm>
 
 #include "app/about_form.h"
+#include "app/alarm_controller.h"
 #include "app/entry_controller.h"
 #include "app/exchange_controller.h"
 #include "app/judgment_controller.h"
@@ -109,6 +110,9 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     bindSession();
     plantStore_ = new PlantStoreView(workbook_, session_, *this, store_,
                                      {menuFile, menuFileExit, menuSetting, statusBar()}, this);
+    alarms_ = new AlarmController(*plantStore_, session_, {this, menuSetting}, this);
+    connect(plantStore_, &PlantStoreView::storeChanged, alarms_, &AlarmController::refresh);
+    bv->insertWidget(bv->indexOf(pageInput), alarms_->bar());
     notes_ = std::make_unique<NotesController>(session_, *plantStore_, *chartPage_, gridCtrl, this);
     revisions_ = std::make_unique<LimitRevisionController>(session_, *plantStore_, gridCtrl, menuSetting, this);
     connect(plantStore_, &PlantStoreView::storeChanged, notes_.get(), &NotesController::refresh);
@@ -129,6 +133,8 @@ TMainForm::~TMainForm()
     notes_.reset();
     revisions_.reset();
     // The plant store's live view and outbox thread end before the document.
+    delete alarms_;
+    alarms_ = nullptr;
     delete plantStore_;
     plantStore_ = nullptr;
     // The chart page listens to the session, which goes before the pages.

@@ -182,6 +182,8 @@ private:
     // Publishing to and opening from the plant store, its live view and
     // the outbox count.
     PlantStoreView* plantStore_ = nullptr;
+    // The alarm bar and list of the followed characteristic.
+    class AlarmController* alarms_ = nullptr;
     // Notes on the stored lots, and the revision of the stored limits.
     std::unique_ptr<NotesController> notes_;
     std::unique_ptr<LimitRevisionController> revisions_;

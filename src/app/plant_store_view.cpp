@@ -224,7 +224,7 @@ PlantStoreView::~PlantStoreView()
 {
     book_.removeListener(this);
     session_.removeListener(this);
-    stopWatchFeed();
+    stopWatchFeed(true);
     stopFeed();
     if (feedThread_) {
         feedThread_->quit();
@@ -551,10 +551,12 @@ void PlantStoreView::stopFeed()
     live_.reset();
 }
 
-void PlantStoreView::stopWatchFeed()
+void PlantStoreView::stopWatchFeed(bool wait)
 {
+    // Queued, the window need not wait for a feed busy connecting to a
+    // server that is away: the next feed starts after this one ended.
     if (feedThread_)
-        onFeedThread([this] { watchFeed_.reset(); }, true);
+        onFeedThread([this] { watchFeed_.reset(); }, wait);
     watched_.reset();
 }
 
@@ -576,8 +578,17 @@ void PlantStoreView::follow()
                 std::string error;
                 LotHistory h;
                 std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
-                if (!store || !store->newestLots(c, 1, h) || h.characteristicId == 0)
+                if (!store || !store->newestLots(c, 1, h) || h.characteristicId == 0) {
+                    // Tried again when the window next follows the sheet.
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, c] {
+                            if (watched_ == c)
+                                watched_.reset();
+                        },
+                        Qt::QueuedConnection);
                     return;
+                }
                 store.reset();
                 auto tell = [this] { QMetaObject::invokeMethod(this, [this] { announce(); }, Qt::QueuedConnection); };
                 watchFeed_ = std::make_unique<LiveFeed>(

@@ -130,7 +130,7 @@ private:
     // Follows the shown sheet when it is a published one (not the live
     // sheet, whose feed tells its changes), and tells the window's parts.
     void follow();
-    void stopWatchFeed();
+    void stopWatchFeed(bool wait = false);
     // Runs work on the feeds' thread, made on first use.
     void onFeedThread(std::function<void()> work, bool wait = false);
     // Tells storeChanged once for the changes of one turn of the event loop.
