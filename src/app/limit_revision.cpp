@@ -286,12 +286,15 @@ void LimitRevisionDialog::recompute()
 
 void LimitRevisionDialog::updateOk()
 {
-    // The X lines and the spread's centre and +3σ must be numbers; the
-    // hidden +2σ and +1σ lines may stay blank as they may on the sheet.
+    // The ±3σ lines and the centre lines must be numbers, any other line
+    // a number or blank (the hidden +2σ and +1σ lines may stay blank, as
+    // they may on the sheet).
     bool complete = true;
     const auto p = proposed();
     for (int f : {LimitUcl3, LimitLcl3, LimitXcl, LimitRcl, LimitRsUcl3})
         complete = complete && Number(p[static_cast<size_t>(f)]).has_value();
+    for (const std::string& t : p)
+        complete = complete && (IsBlank(t) || Number(t).has_value());
     ok_->setEnabled(complete && !reason_->text().trimmed().isEmpty());
 }
 
