@@ -453,13 +453,20 @@ void ChartPage::fitHistogramAxes()
 void ChartPage::describe(QChartView* view, const ControlChart& c) const
 {
     // The chart's points as a table for assistive technology: one line per
-    // lot with its value and the rules that marked it.
-    QString t = QStringLiteral("ﾛｯﾄ№\t値\t異常\n");
+    // lot with its value, the rules that marked it (the store's alarms
+    // after the sheet's own marks) and its notes.
+    QString t = QStringLiteral("ﾛｯﾄ№\t値\t異常\tメモ\n");
     for (const ChartPoint& p : c.points) {
         t += ToQString(p.label) + QLatin1Char('\t') + ToQString(FormatFixed(p.value, 4)) + QLatin1Char('\t');
-        for (size_t i = 0; i < p.marks.size(); ++i)
-            t += (i ? QStringLiteral(" ") : QString()) + ToQString(p.marks[i]);
-        t += QLatin1Char('\n');
+        QStringList marks;
+        for (const std::string& m : p.marks)
+            marks << ToQString(m);
+        for (const std::string& m : p.alarmMarks)
+            marks << QStringLiteral("アラーム") + ToQString(m);
+        QStringList notes;
+        for (const std::string& n : p.notes)
+            notes << ToQString(n);
+        t += marks.join(QLatin1Char(' ')) + QLatin1Char('\t') + notes.join(QStringLiteral(" / ")) + QLatin1Char('\n');
     }
     view->setAccessibleDescription(t);
 }
