@@ -327,9 +327,8 @@ LimitRevisionController::LimitRevisionController(SheetSession& session, StoredSh
     // A disabled item tells why in its tooltip.
     menu->setToolTipsVisible(true);
     connect(action_, &QAction::triggered, this, [this] { revise(); });
-    connect(menu, &QMenu::aboutToShow, this, &LimitRevisionController::updateAction);
     session_.addListener(this);
-    updateAction();
+    refresh();
 }
 
 LimitRevisionController::~LimitRevisionController()
@@ -362,20 +361,16 @@ void LimitRevisionController::schedule(bool read)
     });
 }
 
-void LimitRevisionController::updateAction()
+void LimitRevisionController::updateAction(PlantStore* store, const std::string& openError)
 {
     QString why;
-    if (!stored_.storedCharacteristic()) {
+    std::string whyNot;
+    if (!stored_.storedCharacteristic())
         why = QStringLiteral("工場データベースのシートで使えます。");
-    } else {
-        std::string error;
-        const auto store = PlantStore::open(stored_.storeLocation(), error);
-        std::string whyNot;
-        if (!store)
-            why = ToQString(error);
-        else if (!store->mayEngineer(whyNot))
-            why = ToQString(whyNot);
-    }
+    else if (!store)
+        why = ToQString(openError);
+    else if (!store->mayEngineer(whyNot))
+        why = ToQString(whyNot);
     action_->setEnabled(why.isEmpty());
     action_->setToolTip(why.isEmpty() ? action_->text() : why);
     action_->setStatusTip(why);
@@ -383,12 +378,13 @@ void LimitRevisionController::updateAction()
 
 void LimitRevisionController::refresh()
 {
-    updateAction();
+    const auto characteristic = stored_.storedCharacteristic();
+    std::string error;
+    const auto store = characteristic ? PlantStore::open(stored_.storeLocation(), error) : nullptr;
+    updateAction(store.get(), error);
     std::vector<LimitSet> sets;
     std::vector<std::pair<std::string, std::int64_t>> published;
-    if (const auto characteristic = stored_.storedCharacteristic()) {
-        std::string error;
-        const auto store = PlantStore::open(stored_.storeLocation(), error);
+    if (characteristic) {
         LotHistory history;
         // A store that cannot be read now leaves the lines drawn as they are.
         if (!store || !store->limitHistory(*characteristic, sets) || !store->allLots(*characteristic, history))

@@ -32,6 +32,7 @@ class QTableWidget;
 
 namespace trevolo {
 
+class PlantStore;
 class StoredSheet;
 class TplStringGrid;
 
@@ -109,8 +110,9 @@ public:
 
 private:
     // The action enabled for an engineer on a stored sheet; else disabled
-    // with the reason as its tooltip.
-    void updateAction();
+    // with the reason as its tooltip. store: open on the sheet's store, or
+    // null when it could not be (openError says why).
+    void updateAction(PlantStore* store, const std::string& openError);
     void schedule(bool read);
 
     SheetSession& session_;
