@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "model/commatext.h"
+#include "store/alarm_evaluation.h"
 #include "store/lot_columns.h"
 #include "store/qt_text.h"
 #include "store/store_schema.h"
@@ -332,11 +333,26 @@ bool PlantStore::publishBatch(const LotBatch& batch, std::int64_t now, const std
     if (!recordSpecification(batch, cid, now))
         return false;
     // The lots, many to a statement.
+    std::int64_t firstNewSeq = 0;
     for (size_t start = 0; start < batch.lots.size(); start += kLotsPerStatement) {
         const size_t end = std::min(batch.lots.size(), start + kLotsPerStatement);
-        if (!insertLots(batch, start, end, cid, now, role, added))
+        if (!insertLots(batch, start, end, cid, now, role, added, firstNewSeq))
             return false;
     }
+    if (firstNewSeq == 0)
+        return true;
+    // The run rules on the series with the new lots, under the writers'
+    // lock: whichever station completes a pattern finds it, once.
+    std::vector<RecordedAlarm> alarms;
+    if (!RecordSeriesAlarms(db_, dialect_, cid, firstNewSeq, now, alarms, error_)) {
+        writing_ = false;
+        QSqlQuery rollback(db_);
+        rollback.exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    if (!dialect_.serverVouches())
+        for (const RecordedAlarm& a : alarms)
+            appendAudit(QStringLiteral("alarm"), std::to_string(a.seq), AuditRowHash(a.auditFields));
     return true;
 }
 
@@ -385,14 +401,14 @@ bool PlantStore::recordSpecification(const LotBatch& batch, std::int64_t cid, st
 }
 
 bool PlantStore::insertLots(const LotBatch& batch, size_t start, size_t end, std::int64_t cid, std::int64_t now,
-                            const std::string& role, int& added)
+                            const std::string& role, int& added, std::int64_t& firstNewSeq)
 {
     // The store keeps the first row of an id. On a server the sender and
     // the time written here are replaced by the server's own.
     QSqlQuery q(db_);
     q.prepare(QStringLiteral("INSERT INTO lot (id, characteristic_id, supersedes, label, enabled, vals, "
                              "value_count, station, operator, order_key, published_at, received_at, received_by) "
-                             "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id")
+                             "VALUES %1 ON CONFLICT (id) DO NOTHING RETURNING id, seq, supersedes")
                   .arg(Placeholders(static_cast<int>(end - start), 13)));
     for (size_t i = start; i < end; ++i) {
         const StoredLot& l = batch.lots[i];
@@ -407,8 +423,13 @@ bool PlantStore::insertLots(const LotBatch& batch, size_t start, size_t end, std
     if (!q.exec())
         return fail("ロットを登録できません", q);
     std::unordered_map<std::string, bool> fresh;
-    while (q.next())
+    while (q.next()) {
         fresh.emplace(ToStdString(q.value(0)), true);
+        // The series gets a new place with each new lot that corrects none.
+        const std::int64_t seq = q.value(1).toLongLong();
+        if ((q.value(2).isNull() || q.value(2).toString().isEmpty()) && (firstNewSeq == 0 || seq < firstNewSeq))
+            firstNewSeq = seq;
+    }
     q.finish();
     // The rows this statement added count, and the program records them in
     // the audit chain where the server does not.
@@ -640,8 +661,9 @@ bool PlantStore::limitHistory(const Characteristic& characteristic, std::vector<
         return false;
     QSqlQuery q(db_);
     q.prepare(
-        QStringLiteral("SELECT seq, method, vals, set_by, effective_from FROM limit_set WHERE "
-                       "characteristic_id = ? ORDER BY effective_from, seq"));
+        QStringLiteral("SELECT s.seq, s.method, s.vals, s.set_by, s.effective_from, COALESCE(r.reason, '') FROM "
+                       "limit_set s LEFT JOIN limit_revision r ON r.limit_set_seq = s.seq WHERE "
+                       "s.characteristic_id = ? ORDER BY s.effective_from, s.seq"));
     q.addBindValue(static_cast<qlonglong>(cid));
     if (!q.exec())
         return fail("管理限界を読めません", q);
@@ -654,6 +676,7 @@ bool PlantStore::limitHistory(const Characteristic& characteristic, std::vector<
             s.values[i] = v[i];
         s.setBy = ToStdString(q.value(3));
         s.effectiveFrom = q.value(4).toLongLong();
+        s.reason = ToStdString(q.value(5));
         out.push_back(std::move(s));
     }
     return true;
@@ -736,6 +759,13 @@ constexpr AuditSource kAuditSources[] = {
      "id, characteristic_id, supersedes, label, enabled, vals, value_count, station, operator, order_key, "
      "published_at, received_at, received_by",
      13},
+    {"rule_setting", "seq", "seq, characteristic_id, options, spread, received_at, received_by", 6},
+    {"alarm", "seq",
+     "seq, characteristic_id, rule, side, lot_ids, last_lot, limit_set_seq, received_at, received_by", 9},
+    {"alarm_answer", "seq", "seq, alarm_seq, cause, action, comment, received_at, received_by", 7},
+    {"lot_note", "seq", "seq, lot_id, characteristic_id, note, received_at, received_by", 6},
+    {"reason_list", "seq", "seq, kind, product, entries, received_at, received_by", 6},
+    {"limit_revision", "seq", "seq, limit_set_seq, reason, received_at, received_by", 5},
 };
 
 // The audit entry's own columns come first, then each source's columns.
@@ -962,6 +992,122 @@ bool PlantStore::createRoles(std::vector<std::string>& created, bool& granted)
         return false;
     }
     return CreateStoreRoles(db_, created, granted, error_);
+}
+
+bool PlantStore::alarms(std::int64_t characteristicId, bool onlyOpen, std::int64_t afterSeq, std::vector<Alarm>& out)
+{
+    out.clear();
+    QString where = QStringLiteral("a.seq > ?");
+    if (characteristicId != 0)
+        where += QStringLiteral(" AND a.characteristic_id = ?");
+    if (onlyOpen)
+        where += QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM alarm_answer x WHERE x.alarm_seq = a.seq)");
+    auto bind = [&](QSqlQuery& q) {
+        q.addBindValue(static_cast<qlonglong>(afterSeq));
+        if (characteristicId != 0)
+            q.addBindValue(static_cast<qlonglong>(characteristicId));
+    };
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT a.seq, a.characteristic_id, c.product, c.process, c.machine, c.item, a.rule, "
+                             "a.side, a.lot_ids, l.label, a.limit_set_seq, a.received_at, a.received_by FROM alarm a "
+                             "JOIN characteristic c ON c.id = a.characteristic_id JOIN lot l ON l.id = a.last_lot "
+                             "WHERE %1 ORDER BY a.seq")
+                  .arg(where));
+    bind(q);
+    if (!q.exec())
+        return fail("アラームを読めません", q);
+    std::unordered_map<std::int64_t, size_t> index;
+    while (q.next()) {
+        Alarm a;
+        a.seq = q.value(0).toLongLong();
+        a.characteristicId = q.value(1).toLongLong();
+        a.characteristic = {ToStdString(q.value(2)), ToStdString(q.value(3)), ToStdString(q.value(4)),
+                            ToStdString(q.value(5))};
+        a.rule = q.value(6).toInt();
+        a.side = q.value(7).toInt();
+        for (const QString& id : q.value(8).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            a.lotIds.push_back(id.toStdString());
+        a.lastLabel = ToStdString(q.value(9));
+        a.limitSetSeq = q.value(10).toLongLong();
+        a.foundAt = q.value(11).toLongLong();
+        a.foundBy = ToStdString(q.value(12));
+        index.emplace(a.seq, out.size());
+        out.push_back(std::move(a));
+    }
+    q.finish();
+    if (out.empty())
+        return true;
+    q.prepare(QStringLiteral("SELECT x.seq, x.alarm_seq, x.cause, x.action, x.comment, x.received_by, x.received_at "
+                             "FROM alarm_answer x JOIN alarm a ON a.seq = x.alarm_seq WHERE %1 ORDER BY x.seq")
+                  .arg(where));
+    bind(q);
+    if (!q.exec())
+        return fail("アラームの対応を読めません", q);
+    while (q.next()) {
+        AlarmAnswer answer;
+        answer.seq = q.value(0).toLongLong();
+        answer.alarmSeq = q.value(1).toLongLong();
+        answer.cause = ToStdString(q.value(2));
+        answer.action = ToStdString(q.value(3));
+        answer.comment = ToStdString(q.value(4));
+        answer.answeredBy = ToStdString(q.value(5));
+        answer.answeredAt = q.value(6).toLongLong();
+        const auto it = index.find(answer.alarmSeq);
+        if (it != index.end())
+            out[it->second].answers.push_back(std::move(answer));
+    }
+    return true;
+}
+
+bool PlantStore::answerAlarm(const AlarmAnswer& answer, AlarmAnswer* stored)
+{
+    std::int64_t now = 0;
+    std::string role;
+    if (!beginWriting(now, role))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("SELECT seq FROM alarm WHERE seq = ?"));
+    q.addBindValue(static_cast<qlonglong>(answer.alarmSeq));
+    if (!q.exec())
+        return fail("アラームを読めません", q);
+    if (!q.next()) {
+        q.finish();
+        q.exec(QStringLiteral("ROLLBACK"));
+        writing_ = false;
+        error_ = "アラーム " + std::to_string(answer.alarmSeq) + " は登録されていません。";
+        return false;
+    }
+    q.finish();
+    // On a server the answerer and the time are the server's word; on the
+    // embedded engine they are the transaction's.
+    AlarmAnswer row = answer;
+    row.answeredAt = now;
+    if (!role.empty())
+        row.answeredBy = role;
+    q.prepare(QStringLiteral("INSERT INTO alarm_answer (alarm_seq, cause, action, comment, received_at, received_by) "
+                             "VALUES (?, ?, ?, ?, ?, ?) RETURNING seq, received_at, received_by"));
+    q.addBindValue(static_cast<qlonglong>(row.alarmSeq));
+    q.addBindValue(ToQString(row.cause));
+    q.addBindValue(ToQString(row.action));
+    q.addBindValue(ToQString(row.comment));
+    q.addBindValue(static_cast<qlonglong>(row.answeredAt));
+    q.addBindValue(ToQString(row.answeredBy));
+    if (!q.exec() || !q.next())
+        return fail("アラームの対応を登録できません", q);
+    row.seq = q.value(0).toLongLong();
+    row.answeredAt = q.value(1).toLongLong();
+    row.answeredBy = ToStdString(q.value(2));
+    q.finish();
+    if (!dialect_.serverVouches())
+        appendAudit(QStringLiteral("alarm_answer"), std::to_string(row.seq),
+                    AuditRowHash({std::to_string(row.seq), std::to_string(row.alarmSeq), row.cause, row.action,
+                                  row.comment, std::to_string(row.answeredAt), row.answeredBy}));
+    if (!writeAudit() || !commit())
+        return false;
+    if (stored)
+        *stored = row;
+    return true;
 }
 
 }  // namespace trevolo

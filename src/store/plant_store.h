@@ -176,8 +176,10 @@ private:
     bool recordSpecification(const LotBatch& batch, std::int64_t cid, std::int64_t now);
     // Inserts lots [start, end) of the batch in one statement; added counts
     // the ones the store did not hold yet.
+    // firstNewSeq receives the lowest arrival number of the new lots that
+    // correct none (kept when lower, 0 for none yet).
     bool insertLots(const LotBatch& batch, size_t start, size_t end, std::int64_t cid, std::int64_t now,
-                    const std::string& role, int& added);
+                    const std::string& role, int& added, std::int64_t& firstNewSeq);
     // The audit rows of the embedded engine, written by the program: kept
     // until writeAudit, at the end of the writing transaction.
     bool appendAudit(const QString& table, const std::string& key, const std::string& rowHash);

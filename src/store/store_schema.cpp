@@ -147,9 +147,141 @@ QStringList SecondMigration(const StoreDialect& d)
     return s;
 }
 
+// The audit trigger of migration 3: the same hashes for the tables of the
+// lots as before (stored chains stay intact), and the plant watches' tables.
+const char* const kAuditWatches =
+    "CREATE OR REPLACE FUNCTION trevolo_audit() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+    "SET search_path FROM CURRENT AS $$ DECLARE k TEXT; h TEXT; previous TEXT; previous_row TEXT; BEGIN "
+    "PERFORM pg_advisory_xact_lock(7351002); "
+    "IF TG_TABLE_NAME = 'lot' THEN k := NEW.id; h := trevolo_hash_fields(NEW.id, NEW.characteristic_id::TEXT, "
+    "NEW.supersedes, NEW.label, NEW.enabled::TEXT, NEW.vals, NEW.value_count::TEXT, NEW.station, NEW.operator, "
+    "NEW.order_key::TEXT, NEW.published_at::TEXT, NEW.received_at::TEXT, NEW.received_by); "
+    "ELSIF TG_TABLE_NAME = 'characteristic' THEN k := NEW.id::TEXT; h := trevolo_hash_fields(NEW.id::TEXT, "
+    "NEW.product, NEW.process, NEW.machine, NEW.item); "
+    "ELSIF TG_TABLE_NAME = 'spec_set' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
+    "NEW.characteristic_id::TEXT, NEW.unit, NEW.kind, NEW.decimals, NEW.upper_limit, NEW.lower_limit, "
+    "NEW.effective_from::TEXT, NEW.set_by, NEW.received_at::TEXT); "
+    "ELSIF TG_TABLE_NAME = 'limit_set' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
+    "NEW.characteristic_id::TEXT, NEW.method, NEW.vals, NEW.set_by, NEW.effective_from::TEXT, "
+    "NEW.received_at::TEXT, NEW.received_by); "
+    "ELSIF TG_TABLE_NAME = 'rule_setting' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
+    "NEW.characteristic_id::TEXT, NEW.options, NEW.spread, NEW.received_at::TEXT, NEW.received_by); "
+    "ELSIF TG_TABLE_NAME = 'alarm' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
+    "NEW.characteristic_id::TEXT, NEW.rule::TEXT, NEW.side::TEXT, NEW.lot_ids, NEW.last_lot, "
+    "NEW.limit_set_seq::TEXT, NEW.received_at::TEXT, NEW.received_by); "
+    "ELSIF TG_TABLE_NAME = 'alarm_answer' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
+    "NEW.alarm_seq::TEXT, NEW.cause, NEW.action, NEW.comment, NEW.received_at::TEXT, NEW.received_by); "
+    "ELSIF TG_TABLE_NAME = 'lot_note' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
+    "NEW.lot_id, NEW.characteristic_id::TEXT, NEW.note, NEW.received_at::TEXT, NEW.received_by); "
+    "ELSIF TG_TABLE_NAME = 'reason_list' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
+    "NEW.kind, NEW.product, NEW.entries, NEW.received_at::TEXT, NEW.received_by); "
+    "ELSE k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, NEW.limit_set_seq::TEXT, NEW.reason, "
+    "NEW.received_at::TEXT, NEW.received_by); END IF; "
+    "SELECT chain_hash, tbl || ' ' || row_key INTO previous, previous_row FROM audit ORDER BY seq DESC LIMIT 1; "
+    "INSERT INTO audit (tbl, row_key, row_hash, chain_hash, previous_row) VALUES (TG_TABLE_NAME, k, h, "
+    "encode(sha256(convert_to(COALESCE(previous, '') || h, 'UTF8')), 'hex'), previous_row); "
+    "RETURN NULL; END $$";
+
+// Alarms are found by the publishing transaction and written only here, as
+// the schema's owner: a client may record an alarm only at a lot of the
+// characteristic that its own transaction has just stored. The finder is the
+// role the server vouched for on that lot. Returns the alarm's number, or
+// NULL when the alarm was stored already.
+const char* const kRecordAlarm =
+    "CREATE OR REPLACE FUNCTION trevolo_record_alarm(p_characteristic_id BIGINT, p_rule INTEGER, p_side INTEGER, "
+    "p_lot_ids TEXT, p_last_lot TEXT, p_limit_set_seq BIGINT) RETURNS BIGINT LANGUAGE plpgsql SECURITY DEFINER "
+    "SET search_path FROM CURRENT AS $$ DECLARE finder TEXT; stored BIGINT; BEGIN "
+    "SELECT received_by INTO finder FROM lot WHERE id = p_last_lot AND characteristic_id = p_characteristic_id "
+    "AND xmin::TEXT::BIGINT = pg_current_xact_id()::TEXT::BIGINT % 4294967296; "
+    "IF NOT FOUND THEN RAISE EXCEPTION 'alarms are recorded only at a lot stored by the same transaction' "
+    "USING ERRCODE = 'insufficient_privilege'; END IF; "
+    "INSERT INTO alarm (characteristic_id, rule, side, lot_ids, last_lot, limit_set_seq, received_at, "
+    "received_by) VALUES (p_characteristic_id, p_rule, p_side, p_lot_ids, p_last_lot, p_limit_set_seq, 0, finder) "
+    "ON CONFLICT (characteristic_id, rule, side, last_lot) DO NOTHING RETURNING seq INTO stored; "
+    "RETURN stored; END $$";
+
+// Live views of the watches learn which characteristic changed (0: the
+// lists, which belong to no characteristic) when the writing commits.
+const char* const kWatchNotify =
+    "CREATE OR REPLACE FUNCTION trevolo_watch_notify() RETURNS trigger LANGUAGE plpgsql AS $$ DECLARE c TEXT; "
+    "BEGIN IF TG_TABLE_NAME = 'alarm_answer' THEN SELECT characteristic_id::TEXT INTO c FROM alarm WHERE seq = "
+    "NEW.alarm_seq; ELSIF TG_TABLE_NAME = 'limit_revision' THEN SELECT characteristic_id::TEXT INTO c FROM "
+    "limit_set WHERE seq = NEW.limit_set_seq; ELSIF TG_TABLE_NAME = 'reason_list' THEN c := '0'; "
+    "ELSE c := NEW.characteristic_id::TEXT; END IF; PERFORM pg_notify('trevolo_watch', c); RETURN NULL; END $$";
+
+const char* const kWatchTables[] = {"rule_setting", "alarm", "alarm_answer", "lot_note", "reason_list",
+                                    "limit_revision"};
+
+// Migration 3: the plant watches. Rule settings, the alarms the run rules
+// found, their answers, notes on lots, cause and action lists, and the
+// reasons of limit revisions; append-only and audited like the lots.
+QStringList ThirdMigration(const StoreDialect& d)
+{
+    const QString key = QString::fromLatin1(d.serialKey());
+    const QString vouched = QStringLiteral("received_at BIGINT NOT NULL, received_by TEXT NOT NULL");
+    QStringList s;
+    s << QStringLiteral(
+             "CREATE TABLE rule_setting (seq %1, characteristic_id BIGINT NOT NULL REFERENCES characteristic (id), "
+             "options TEXT NOT NULL, spread TEXT NOT NULL, %2)")
+             .arg(key, vouched);
+    s << QStringLiteral("CREATE INDEX rule_setting_newest ON rule_setting (characteristic_id, seq)");
+    // lot_ids: the pattern's lot ids, oldest first, separated by one space.
+    s << QStringLiteral(
+             "CREATE TABLE alarm (seq %1, characteristic_id BIGINT NOT NULL REFERENCES characteristic (id), rule "
+             "INTEGER NOT NULL, side INTEGER NOT NULL, lot_ids TEXT NOT NULL, last_lot TEXT NOT NULL REFERENCES lot "
+             "(id), limit_set_seq BIGINT NOT NULL, %2, UNIQUE (characteristic_id, rule, side, last_lot))")
+             .arg(key, vouched);
+    s << QStringLiteral(
+             "CREATE TABLE alarm_answer (seq %1, alarm_seq BIGINT NOT NULL REFERENCES alarm (seq), cause TEXT NOT "
+             "NULL, action TEXT NOT NULL, comment TEXT NOT NULL, %2)")
+             .arg(key, vouched);
+    s << QStringLiteral("CREATE INDEX alarm_answer_of ON alarm_answer (alarm_seq, seq)");
+    s << QStringLiteral(
+             "CREATE TABLE lot_note (seq %1, lot_id TEXT NOT NULL REFERENCES lot (id), characteristic_id BIGINT NOT "
+             "NULL REFERENCES characteristic (id), note TEXT NOT NULL, %2)")
+             .arg(key, vouched);
+    s << QStringLiteral("CREATE INDEX lot_note_of ON lot_note (characteristic_id, seq)");
+    s << QStringLiteral("CREATE INDEX lot_note_lot ON lot_note (lot_id)");
+    // kind: 'cause' or 'action'; product '' is the plant's list; entries
+    // are comma text.
+    s << QStringLiteral(
+             "CREATE TABLE reason_list (seq %1, kind TEXT NOT NULL, product TEXT NOT NULL, entries TEXT NOT NULL, "
+             "%2)")
+             .arg(key, vouched);
+    s << QStringLiteral("CREATE INDEX reason_list_newest ON reason_list (kind, product, seq)");
+    s << QStringLiteral(
+             "CREATE TABLE limit_revision (seq %1, limit_set_seq BIGINT NOT NULL UNIQUE REFERENCES limit_set (seq), "
+             "reason TEXT NOT NULL, %2)")
+             .arg(key, vouched);
+    // The series of a characteristic is read backwards from its newest
+    // lots: the first lots of each correction chain, in arrival order.
+    s << QStringLiteral("CREATE INDEX lot_series ON lot (characteristic_id, seq) WHERE supersedes IS NULL");
+    for (const char* t : kWatchTables)
+        s << d.appendOnly(QString::fromLatin1(t));
+    if (d.serverVouches()) {
+        s << QString::fromLatin1(kAuditWatches) << QString::fromLatin1(kRecordAlarm)
+          << QString::fromLatin1(kWatchNotify);
+        for (const char* t : kWatchTables) {
+            const QString table = QString::fromLatin1(t);
+            // The alarm's finder is set by trevolo_record_alarm: inside it
+            // current_user is the schema's owner.
+            s << QStringLiteral("CREATE TRIGGER %1_vouch BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION %2()")
+                     .arg(table, table == QLatin1String("alarm") ? QStringLiteral("trevolo_vouch_time")
+                                                                 : QStringLiteral("trevolo_vouch"));
+            s << QStringLiteral("CREATE TRIGGER %1_audit AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
+                                "trevolo_audit()")
+                     .arg(table);
+            s << QStringLiteral("CREATE TRIGGER %1_notify AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
+                                "trevolo_watch_notify()")
+                     .arg(table);
+        }
+    }
+    return s;
+}
+
 std::vector<QStringList> Migrations(const StoreDialect& d)
 {
-    return {FirstMigration(d), SecondMigration(d)};
+    return {FirstMigration(d), SecondMigration(d), ThirdMigration(d)};
 }
 
 const char* const kRoles[] = {"trevolo_inspector", "trevolo_engineer", "trevolo_auditor"};
@@ -168,16 +300,24 @@ QStringList Grants(const std::vector<std::string>& roles)
         return names.join(QStringLiteral(", "));
     };
     QStringList s;
+    const QString watches =
+        QStringLiteral("rule_setting, alarm, alarm_answer, lot_note, reason_list, limit_revision");
     s << QStringLiteral(
-        "REVOKE ALL ON characteristic, spec_set, lot, limit_set, audit, schema_version, checkpoint, store_info "
-        "FROM PUBLIC");
+             "REVOKE ALL ON characteristic, spec_set, lot, limit_set, audit, schema_version, checkpoint, store_info, "
+             "%1 FROM PUBLIC")
+             .arg(watches);
+    // Alarms are written only by the publishing transaction, through the
+    // owner's function.
+    const QString recordAlarm =
+        QStringLiteral("FUNCTION trevolo_record_alarm(BIGINT, INTEGER, INTEGER, TEXT, TEXT, BIGINT)");
+    s << QStringLiteral("REVOKE ALL ON %1 FROM PUBLIC").arg(recordAlarm);
     const QString all = list({"trevolo_inspector", "trevolo_engineer", "trevolo_auditor"});
     const QString writers = list({"trevolo_inspector", "trevolo_engineer"});
     if (!all.isEmpty())
         s << QStringLiteral(
                  "GRANT SELECT ON characteristic, spec_set, lot, limit_set, audit, schema_version, checkpoint, "
-                 "store_info TO %1")
-                 .arg(all);
+                 "store_info, %2 TO %1")
+                 .arg(all, watches);
     if (!writers.isEmpty()) {
         s << QStringLiteral("REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON audit FROM %1").arg(writers);
         s << QStringLiteral("GRANT INSERT ON characteristic, spec_set, lot TO %1").arg(writers);
@@ -186,9 +326,17 @@ QStringList Grants(const std::vector<std::string>& roles)
                  "TO %1")
                  .arg(writers);
         s << QStringLiteral("REVOKE USAGE ON SEQUENCE audit_seq_seq FROM %1").arg(writers);
+        s << QStringLiteral("REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON alarm FROM %1").arg(writers);
+        s << QStringLiteral("GRANT INSERT ON alarm_answer, lot_note TO %1").arg(writers);
+        s << QStringLiteral("GRANT USAGE ON SEQUENCE alarm_answer_seq_seq, lot_note_seq_seq TO %1").arg(writers);
+        s << QStringLiteral("GRANT EXECUTE ON %1 TO %2").arg(recordAlarm, writers);
     }
-    if (has("trevolo_engineer"))
-        s << QStringLiteral("GRANT INSERT ON limit_set TO trevolo_engineer");
+    if (has("trevolo_engineer")) {
+        s << QStringLiteral("GRANT INSERT ON limit_set, rule_setting, reason_list, limit_revision TO trevolo_engineer");
+        s << QStringLiteral(
+            "GRANT USAGE ON SEQUENCE rule_setting_seq_seq, reason_list_seq_seq, limit_revision_seq_seq TO "
+            "trevolo_engineer");
+    }
     if (has("trevolo_auditor"))
         s << QStringLiteral("GRANT INSERT ON checkpoint TO trevolo_auditor")
           << QStringLiteral("GRANT USAGE ON SEQUENCE checkpoint_seq_seq TO trevolo_auditor");

@@ -15,9 +15,11 @@ int StoreSchemaVersion();
 
 // Applies every migration the store lacks, each in one transaction, one
 // setter-up at a time. On PostgreSQL it then gives the store's roles that
-// exist their rights: trevolo_inspector (read, publish lots),
-// trevolo_engineer (also limit sets) and trevolo_auditor (read, sign
-// checkpoints). Making roles needs CREATEROLE, which a schema owner made by
+// exist their rights: trevolo_inspector (read, publish lots, answer
+// alarms, add notes), trevolo_engineer (also limit sets and their
+// revisions, rule settings, cause and action lists) and trevolo_auditor
+// (read, sign checkpoints). No role writes alarms itself: publishing records
+// them through the owner's trevolo_record_alarm. Making roles needs CREATEROLE, which a schema owner made by
 // plain createuser lacks, so it is CreateStoreRoles' step; missingRoles
 // receives the roles still to be made. applied receives how many
 // migrations ran (0 when the store was up to date).
