@@ -254,7 +254,22 @@ bool PublishLimitSet(const StoreLocation& where, const SheetRecord& sheet, const
     std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
     if (!store)
         return false;
-    if (!store->checkSchema() || !store->publishLimits(CharacteristicOf(sheet), limits)) {
+    const Characteristic characteristic = CharacteristicOf(sheet);
+    std::vector<LimitSet> history;
+    if (!store->checkSchema() || !store->limitHistory(characteristic, history)) {
+        error = store->lastError();
+        return false;
+    }
+    // The set already in force (an engineer's revision the sheet shows, or
+    // what another station sent) is not stored again: a copy would take the
+    // revision's place in force without its reason.
+    const LimitSet* inForce = nullptr;
+    for (const LimitSet& set : history)
+        if (set.effectiveFrom <= limits.effectiveFrom)
+            inForce = &set;
+    if (inForce && inForce->method == limits.method && inForce->values == limits.values)
+        return true;
+    if (!store->publishLimits(characteristic, limits)) {
         error = store->lastError();
         return false;
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "stats/control_limits.h"
 #include "store/store_commands.h"
@@ -98,6 +99,20 @@ TEST_P(PlantWatchTest, TheDatabaseDecidesWhoWritesAndVouchesForWhoAndWhen)
     ASSERT_EQ(history.size(), 2u);
     EXPECT_EQ(history[0].reason + "|" + history[1].reason, "|工程改善");
     EXPECT_EQ(earlier.limits.values[LimitXcl] + "|" + later.limits.values[LimitXcl], "10|9");
+    // A station publishing the sheet that shows the revised limits sends
+    // no copy of them: a copy would stand in force without the reason.
+    SheetRecord sheet;
+    std::tie(sheet.product, sheet.process, sheet.machine, sheet.label) =
+        std::tie(kShaft.product, kShaft.process, kShaft.machine, kShaft.item);
+    for (const char* centre : {"9", "8"}) {
+        LimitSet resent = Limits(centre);
+        resent.effectiveFrom = StationNowMillis() + 1000;
+        std::string error;
+        ASSERT_TRUE(PublishLimitSet(where, sheet, resent, error)) << error;
+    }
+    ASSERT_TRUE(store->limitHistory(kShaft, history));
+    ASSERT_EQ(history.size(), 3u);
+    EXPECT_EQ(history[2].values[LimitXcl], "8");
     AuditReport report;
     ASSERT_TRUE(store->verify(report)) << store->lastError();
     EXPECT_TRUE(report.intact()) << report.problems.front();
