@@ -214,7 +214,11 @@ void BM_PublishSheetThroughOutbox(benchmark::State& state)
     unsigned seed = 100;
     for (auto _ : state) {
         state.PauseTiming();
-        const SheetArray sheets = {bench::FullSheet(1, ++seed)};
+        SheetArray sheets = {bench::FullSheet(1, ++seed)};
+        // A sheet is published under its header's names.
+        sheets[0].product = "bench";
+        sheets[0].process = "outbox";
+        sheets[0].machine = "M1";
         state.ResumeTiming();
         PublishReport report;
         if (!PublishSheets(sheets, {"bench"}, Where(state), outbox, {"bench", "op"}, report) || !report.reached)
