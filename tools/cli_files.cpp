@@ -8,6 +8,7 @@
 
 #include "exchange/csv_reader.h"
 #include "exchange/messages.h"
+#include "stats/typed_limits.h"
 
 #ifdef TREVOLO_HAVE_OFFICE
 #include "exchange/exchange.h"
@@ -47,6 +48,21 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& err
         bytes.append(buf, got);
     if (std::ferror(f.get())) {
         error = ReadFailureReason(errno ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool LoadTypedLimits(const std::string& path, std::array<std::string, kLimitFields>& limits, std::string& error)
+{
+    std::string text;
+    if (!ReadWholeFile(path, text, error)) {
+        error = "--limits " + path + ": " + error;
+        return false;
+    }
+    std::string why;
+    if (!ParseTypedLimits(text, limits, why)) {
+        error = "--limits " + path + ": 管理限界値の指定が正しくありません。(" + why + ")";
         return false;
     }
     return true;

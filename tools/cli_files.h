@@ -1,6 +1,7 @@
 #pragma once
 // Reading the files of a batch run into sheet records, as the window's
 // imports read them.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "exchange/csv_reader.h"
 #include "model/comtype.h"
+#include "stats/control_limits.h"
 
 namespace trevolo::cli {
 
@@ -23,6 +25,11 @@ bool CheckReadable(const std::string& path, std::string& error);
 
 // Reads a whole file into bytes; false with the reason in error.
 bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
+
+// Reads a file of typed control limits (the JSON of ParseTypedLimits) into
+// the eleven field texts; false with a message naming the option and the
+// file.
+bool LoadTypedLimits(const std::string& path, std::array<std::string, kLimitFields>& limits, std::string& error);
 
 // Reads a CSV file of the exchange layout as the window's CSV import does.
 LoadedFile LoadCsvFile(const std::string& path);

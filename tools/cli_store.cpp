@@ -8,10 +8,13 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 #include "cli_files.h"
 #include "cli_judge.h"
+#include "cli_watch.h"
+#include "document/judgment_chain.h"
 #include "exchange/layout_reader.h"
 #include "model/commatext.h"
 #include "model/number.h"
@@ -29,11 +32,6 @@ int Fail(std::ostream& err, const std::string& message)
 {
     err << "trevolo-cli: " << message << "\n";
     return kExitUnusable;
-}
-
-std::string IsoTime(std::int64_t ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs).toStdString();
 }
 
 // A worksheet whose used area is larger is refused with its size: it is read
@@ -117,14 +115,13 @@ bool ReadPushFile(const std::string& path, WorkbookReader& workbooks, std::vecto
 // rule against what the station already stored: unchanged lots are skipped,
 // changed ones correct the stored lot, lots no longer in the file stay.
 bool PushFile(PlantStore& store, const std::string& path, const std::vector<PushSheet>& sheets,
-              const Publisher& me, std::ostream& out, std::ostream& err)
+              const Publisher& me, std::int64_t now, std::ostream& out, std::ostream& err)
 {
     // The ledger of each characteristic, kept across the sheets of the
     // file so a second sheet of it corrects what the first one sent.
     std::map<std::vector<std::string>, LotLedger> ledgers;
     std::vector<LotBatch> batches;
     std::vector<std::string> lines;
-    const std::int64_t now = StationNowMillis();
     size_t planned = 0;
     for (size_t i = 0; i < sheets.size(); ++i) {
         const PushSheet& sheet = sheets[i];
@@ -176,13 +173,131 @@ bool PushFile(PlantStore& store, const std::string& path, const std::vector<Push
     return true;
 }
 
+// The lots of each characteristic of the files, in the files' order, with
+// the specification of the first sheet that names it.
+struct CharacteristicLots {
+    Characteristic characteristic;
+    LotHistory lots;
+};
+
+std::vector<CharacteristicLots> LotsByCharacteristic(const std::vector<std::vector<PushSheet>>& files)
+{
+    std::vector<CharacteristicLots> all;
+    for (const std::vector<PushSheet>& sheets : files) {
+        for (const PushSheet& sheet : sheets) {
+            auto it = std::find_if(all.begin(), all.end(),
+                                   [&](const CharacteristicLots& c) { return c.characteristic == sheet.characteristic; });
+            if (it == all.end()) {
+                all.push_back({sheet.characteristic, {}});
+                it = all.end() - 1;
+                it->lots.specification = sheet.specification;
+            }
+            for (const SheetLot& l : sheet.lots) {
+                StoredLot lot;
+                lot.label = l.label;
+                lot.enabled = l.enabled;
+                lot.values = l.values;
+                lot.valueCount = l.valueCount;
+                it->lots.lots.push_back(std::move(lot));
+            }
+        }
+    }
+    return all;
+}
+
+// The chart kind whose limits the store's rules judge a characteristic's
+// lots against: the second chart its rule settings name; by default R, which
+// a sheet of one value a lot shows as Rs.
+int ChartKindOf(const RuleSetting& setting)
+{
+    return setting.spread == "S" ? ChartXbarS : setting.spread == "Rs" ? ChartXRs : ChartXbarR;
+}
+
+// The limit set pushed with the lots of each characteristic: the typed
+// limits, or the limits the judgment computes from the pushed lots (the
+// newest that fit a sheet) by the asked method, for the chart of the
+// characteristic's rule settings. False with the reason when the store
+// cannot tell those settings or a characteristic's lots give no limits.
+bool LimitSetsOf(PlantStore& store, const std::vector<std::vector<PushSheet>>& files, const StoreOptions& o,
+                 const std::optional<std::array<std::string, kLimitFields>>& typed, const Publisher& me,
+                 std::int64_t from, std::vector<std::pair<Characteristic, LimitSet>>& sets, std::string& error)
+{
+    ChainSettings settings;
+    settings.limitMethod = o.limitMethod == "coefficient" ? LimitCoefficient : LimitThreeSigma;
+    for (CharacteristicLots& c : LotsByCharacteristic(files)) {
+        LimitSet set;
+        set.setBy = me.operatorName;
+        set.effectiveFrom = from;
+        if (typed) {
+            set.method = kLimitTexts[LimitTyped];
+            set.values = *typed;
+        } else {
+            set.method = kLimitTexts[settings.limitMethod];
+            RuleSetting rules;
+            if (!store.ruleSetting(c.characteristic, rules)) {
+                error = store.lastError();
+                return false;
+            }
+            settings.chartIndex = ChartKindOf(rules);
+            const SheetJudgment j =
+                JudgeSheet(SheetFromHistory(c.characteristic, c.lots), settings, nullptr);
+            set.values = j.limits;
+            if (std::all_of(set.values.begin(), set.values.end(), [](const std::string& v) { return IsBlank(v); })) {
+                error = "「" + c.characteristic.item + "」のロットから管理限界を計算できません。";
+                for (const SessionMessage& m : j.messages)
+                    error += " " + m.text;
+                return false;
+            }
+        }
+        sets.emplace_back(c.characteristic, std::move(set));
+    }
+    return true;
+}
+
+// Sends the limit sets, each in a transaction of its own; a set equal to the
+// one last stored for its characteristic (method and lines) is not sent
+// again. sent counts the sets stored.
+bool PublishLimitSets(PlantStore& store, const std::vector<std::pair<Characteristic, LimitSet>>& sets,
+                      int& sent, std::ostream& out, std::ostream& err)
+{
+    for (const auto& [c, set] : sets) {
+        std::vector<LimitSet> stored;
+        if (!store.limitHistory(c, stored)) {
+            err << "trevolo-cli: " << store.lastError() << "\n";
+            return false;
+        }
+        if (!stored.empty() && stored.back().method == set.method && stored.back().values == set.values) {
+            out << "「" << c.item << "」の管理限界 (" << set.method << ") は登録済みです。\n";
+            continue;
+        }
+        if (!store.publishLimits(c, set)) {
+            err << "trevolo-cli: 「" << c.item << "」: " << store.lastError() << "\n";
+            return false;
+        }
+        ++sent;
+        out << "「" << c.item << "」の管理限界 (" << set.method << ") を登録しました。\n";
+    }
+    return true;
+}
+
 int Push(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
 {
     Publisher me = CurrentPublisher();
     if (!o.station.empty())
         me.station = o.station;
-    // Every file is read and checked before anything is stored, so a
-    // refused file leaves the store as it was.
+    // The limits file and every file of lots are read and checked before
+    // anything is stored, so a refused file leaves the store as it was.
+    std::optional<std::array<std::string, kLimitFields>> typed;
+    if (!o.limitsFile.empty()) {
+        std::array<std::string, kLimitFields> limits;
+        std::string why;
+        if (!LoadTypedLimits(o.limitsFile, limits, why)) {
+            err << "trevolo-cli: " << why << "\n";
+            err << "trevolo-cli: ファイルに誤りがあるため、何も登録していません。\n";
+            return kExitUnusable;
+        }
+        typed = std::move(limits);
+    }
     WorkbookReader workbooks;
     std::vector<std::vector<PushSheet>> files(o.files.size());
     for (size_t f = 0; f < o.files.size(); ++f) {
@@ -193,8 +308,27 @@ int Push(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostre
             return kExitUnusable;
         }
     }
+    // A limit set goes first and is in force from the publishing time of
+    // the first pushed lot, so the rules judge these lots against it.
+    std::int64_t now = StationNowMillis();
+    if (typed || !o.limitMethod.empty()) {
+        std::vector<std::pair<Characteristic, LimitSet>> sets;
+        std::string why;
+        if (!LimitSetsOf(store, files, o, typed, me, now, sets, why)) {
+            err << "trevolo-cli: " << why << "\n";
+            err << "trevolo-cli: 何も登録していません。\n";
+            return kExitUnusable;
+        }
+        int sent = 0;
+        if (!PublishLimitSets(store, sets, sent, out, err)) {
+            err << "trevolo-cli: " << (sent == 0 ? "何も登録していません。" : "ロットは登録していません。") << "\n";
+            return kExitUnusable;
+        }
+    }
     for (size_t f = 0; f < o.files.size(); ++f) {
-        if (!PushFile(store, o.files[f], files[f], me, out, err)) {
+        // Later files are published later, never before the first.
+        now = std::max(now, StationNowMillis());
+        if (!PushFile(store, o.files[f], files[f], me, now, out, err)) {
             if (f > 0)
                 err << "trevolo-cli: それより前のファイルは登録済みです。\n";
             return kExitUnusable;
@@ -203,9 +337,107 @@ int Push(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostre
     return 0;
 }
 
+Characteristic NamedCharacteristic(const StoreOptions& o)
+{
+    return {o.characteristic[0], o.characteristic[1], o.characteristic[2], o.characteristic[3]};
+}
+
+// The id of the characteristic named by --characteristic; false with the
+// reason told when the store cannot say or never stored it.
+bool FindNamedCharacteristic(PlantStore& store, const StoreOptions& o, std::int64_t& id, std::ostream& err)
+{
+    if (!store.characteristicId(NamedCharacteristic(o), id)) {
+        Fail(err, store.lastError());
+        return false;
+    }
+    if (id == 0) {
+        Fail(err, "指定の特性はデータベースにありません: " + CommaTextJoin(o.characteristic));
+        return false;
+    }
+    return true;
+}
+
+int Alarms(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    std::int64_t cid = 0;
+    if (!o.characteristic.empty() && !FindNamedCharacteristic(store, o, cid, err))
+        return kExitUnusable;
+    std::vector<Alarm> alarms;
+    if (!store.alarms(cid, o.open, 0, alarms))
+        return Fail(err, store.lastError());
+    std::map<std::int64_t, WatchContext> contexts;
+    for (const Alarm& a : alarms)
+        if (!contexts.count(a.characteristicId) &&
+            !ReadWatchContext(store, a.characteristicId, a.characteristic, contexts[a.characteristicId]))
+            return Fail(err, store.lastError());
+    if (o.json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const Alarm& a : alarms)
+            list.push_back(AlarmJson(a, contexts[a.characteristicId]));
+        out << nlohmann::ordered_json{{"alarms", std::move(list)}}.dump(1, ' ', false,
+                                                                      nlohmann::json::error_handler_t::replace)
+            << "\n";
+        return 0;
+    }
+    for (const Alarm& a : alarms)
+        WriteAlarmText(out, a, contexts[a.characteristicId]);
+    const auto open = std::count_if(alarms.begin(), alarms.end(), [](const Alarm& a) { return a.open(); });
+    out << "アラーム " << alarms.size() << " 件 (未対応 " << open << " 件)\n";
+    return 0;
+}
+
+int Notes(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    std::int64_t cid = 0;
+    if (!FindNamedCharacteristic(store, o, cid, err))
+        return kExitUnusable;
+    std::vector<LotNote> notes;
+    WatchContext context;
+    if (!store.notes(cid, notes) || !ReadWatchContext(store, cid, NamedCharacteristic(o), context))
+        return Fail(err, store.lastError());
+    if (o.json) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const LotNote& n : notes)
+            list.push_back(NoteJson(n, context));
+        out << nlohmann::ordered_json{{"characteristic", CharacteristicJson(context.characteristic)},
+                                      {"notes", std::move(list)}}
+                   .dump(1, ' ', false, nlohmann::json::error_handler_t::replace)
+            << "\n";
+        return 0;
+    }
+    for (const LotNote& n : notes)
+        WriteNoteText(out, n, context);
+    out << "メモ " << notes.size() << " 件\n";
+    return 0;
+}
+
+// Writes the notes and the alarms with their answers of an exported
+// characteristic beside its lots.
+int ExportWatches(PlantStore& store, const StoreOptions& o, std::int64_t cid, std::ostream& out, std::ostream& err)
+{
+    std::vector<LotNote> notes;
+    std::vector<Alarm> alarms;
+    WatchContext context;
+    if (!store.notes(cid, notes) || !store.alarms(cid, false, 0, alarms) ||
+        !ReadWatchContext(store, cid, NamedCharacteristic(o), context))
+        return Fail(err, store.lastError());
+    const std::string notesFile = BesideExport(o.output, "notes");
+    if (!WriteNotesCsv(notesFile, notes, context))
+        return Fail(err, notesFile + ": ファイルに書き込めません。");
+    out << notesFile << ": メモ " << notes.size() << " 件を書き出しました。\n";
+    const std::string alarmsFile = BesideExport(o.output, "alarms");
+    if (!WriteAlarmsCsv(alarmsFile, alarms, context))
+        return Fail(err, alarmsFile + ": ファイルに書き込めません。");
+    size_t answers = 0;
+    for (const Alarm& a : alarms)
+        answers += a.answers.size();
+    out << alarmsFile << ": アラーム " << alarms.size() << " 件 (対応 " << answers << " 件) を書き出しました。\n";
+    return 0;
+}
+
 int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
 {
-    const Characteristic c{o.characteristic[0], o.characteristic[1], o.characteristic[2], o.characteristic[3]};
+    const Characteristic c = NamedCharacteristic(o);
     LotHistory h;
     if (!store.allLots(c, h))
         return Fail(err, store.lastError());
@@ -244,7 +476,7 @@ int Export(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ost
     if (!f)
         return Fail(err, o.output + ": ファイルに書き込めません。");
     out << o.output << ": " << h.lots.size() << " ロットを書き出しました。\n";
-    return 0;
+    return ExportWatches(store, o, h.characteristicId, out, err);
 }
 
 // Qt's own warnings ("QSqlQuery::exec: database not open") are English
@@ -388,6 +620,10 @@ int RunStore(const StoreOptions& o, std::ostream& out, std::ostream& err)
         return Push(*store, o, out, err);
     if (o.action == "export")
         return Export(*store, o, out, err);
+    if (o.action == "alarms")
+        return Alarms(*store, o, out, err);
+    if (o.action == "notes")
+        return Notes(*store, o, out, err);
     if (o.action == "checkpoint")
         return Checkpoint(*store, o, out, err);
     return Verify(*store, o, out, err);

@@ -1,6 +1,7 @@
 #pragma once
 // The plant store from the command line: set it up, load files into it as
-// history, export a characteristic's lots and check the audit chain.
+// history (with a limit set when asked), export a characteristic's lots,
+// list the alarms and notes, and check the audit chain.
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -8,12 +9,16 @@
 namespace trevolo::cli {
 
 struct StoreOptions {
-    std::string action;                       // init, push, export, verify or checkpoint
+    std::string action;                       // init, push, export, alarms, notes, verify or checkpoint
     std::string db;                           // postgresql://user@host:port/db?sslmode=... or sqlite:PATH or a path
     std::vector<std::string> files;           // push: CSV files or workbooks
-    std::vector<std::string> characteristic;  // export: product, process, machine, item
+    std::vector<std::string> characteristic;  // export, notes, alarms: product, process, machine, item
     std::string output;                       // export: the CSV file to write
     std::string station;                      // push: the station named in the lots (default: this host)
+    std::string limitsFile;                   // push: typed limits (JSON) to publish with the lots
+    std::string limitMethod;                  // push: "sigma" or "coefficient": limits computed from the lots
+    bool open = false;                        // alarms: only those never answered
+    bool json = false;                        // alarms, notes: one JSON object
     bool roles = false;                       // init: create the roles instead of the schema
     std::string keyFile;                      // checkpoint: the auditor's private key (PEM)
     std::string publicKey;                    // verify: the auditor's public key (PEM)

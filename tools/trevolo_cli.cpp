@@ -3,7 +3,7 @@
 //
 //   trevolo-cli judge [options] FILE...
 //   trevolo-cli convert IN OUT
-//   trevolo-cli store init|push|export|verify|checkpoint --db URL ...
+//   trevolo-cli store init|push|export|alarms|notes|verify|checkpoint --db URL ...
 //   trevolo-cli validate [FOLDER]
 #include <CLI/CLI.hpp>
 
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli_convert.h"
+#include "cli_files.h"
 #include "cli_judge.h"
 #ifdef TREVOLO_HAVE_STORE
 #include "cli_store.h"
@@ -32,33 +33,6 @@ namespace {
 
 using namespace trevolo;
 using namespace trevolo::cli;
-
-// Reads the typed limits file; false with a message naming the file.
-bool LoadLimits(const std::string& path, std::array<std::string, kLimitFields>& limits, std::string& error)
-{
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        error = "--limits " + path + ": " + ReadFailureReason(errno);
-        return false;
-    }
-    std::string text;
-    char buf[4096];
-    size_t got = 0;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, got);
-    const bool failed = std::ferror(f) != 0;
-    std::fclose(f);
-    if (failed) {
-        error = "--limits " + path + ": " + ReadFailureReason(EIO);
-        return false;
-    }
-    std::string why;
-    if (!ParseTypedLimits(text, limits, why)) {
-        error = "--limits " + path + ": 管理限界値の指定が正しくありません。(" + why + ")";
-        return false;
-    }
-    return true;
-}
 
 // The judge subcommand's options as typed, before they are checked.
 struct JudgeArgs {
@@ -137,7 +111,7 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options)
 // The store subcommand and its actions, each named as StoreOptions::action.
 struct StoreCommand {
     CLI::App* store = nullptr;
-    std::array<CLI::App*, 5> actions{};
+    std::array<CLI::App*, 7> actions{};
 };
 
 CLI::App* AddStoreInit(CLI::App* store, StoreOptions& options)
@@ -157,20 +131,58 @@ CLI::App* AddStorePush(CLI::App* store, StoreOptions& options)
         store->add_subcommand("push", "Load CSV files of the exchange layout or workbooks into the store as history.");
     push->add_option("FILE", options.files, "CSV files or workbooks (.xls, .xlsx, .ods)")->required();
     push->add_option("--station", options.station, "the station named in the lots (default: this host)");
+    CLI::Option* limits = push->add_option(
+        "--limits", options.limitsFile,
+        "publish typed control limits (\"指定管理値\", the JSON that judge --limits reads) with the lots: in force "
+        "from the first pushed lot on, sent before the lots (an engineer's right)");
+    push->add_option("--limit-method", options.limitMethod,
+                     "publish control limits computed from the pushed lots of each characteristic as judge computes "
+                     "them: sigma (three-sigma method) or coefficient (\"係数法（JIS Z 9020-2）\"); in force from the "
+                     "first pushed lot on, sent before the lots (an engineer's right)")
+        ->check(CLI::IsMember({"sigma", "coefficient"}))
+        ->excludes(limits);
     return push;
+}
+
+// The --characteristic option of the store actions: product, process,
+// machine and item. It takes four values and no more, so a file named after
+// them is the action's file wherever the other options stand.
+CLI::Option* AddCharacteristicOption(CLI::App* action, StoreOptions& options)
+{
+    return action
+        ->add_option("--characteristic", options.characteristic,
+                     "the characteristic: product, process, machine and item (4 values)")
+        ->expected(4)
+        ->allow_extra_args(false);
 }
 
 CLI::App* AddStoreExport(CLI::App* store, StoreOptions& options)
 {
-    CLI::App* exportLots =
-        store->add_subcommand("export", "Write every current lot of a characteristic to a CSV file (UTF-8).");
-    exportLots
-        ->add_option("--characteristic", options.characteristic,
-                     "the characteristic: product, process, machine and item (4 values)")
-        ->expected(4)
-        ->required();
-    exportLots->add_option("OUT", options.output, "the CSV file to write")->required();
+    CLI::App* exportLots = store->add_subcommand(
+        "export", "Write every current lot of a characteristic to a CSV file (UTF-8), and beside it its lots' notes "
+                  "(NAME_notes.csv) and its alarms with their answers (NAME_alarms.csv).");
+    AddCharacteristicOption(exportLots, options)->required();
+    exportLots->add_option("OUT", options.output, "the CSV file of the lots to write")->required();
     return exportLots;
+}
+
+CLI::App* AddStoreAlarms(CLI::App* store, StoreOptions& options)
+{
+    CLI::App* alarms = store->add_subcommand(
+        "alarms", "List the alarms the run rules raised on stored lots, oldest first, with their answers.");
+    AddCharacteristicOption(alarms, options)->description("only this characteristic: product, process, machine "
+                                                          "and item (4 values); default: every characteristic");
+    alarms->add_flag("--open", options.open, "only the alarms nobody has answered");
+    alarms->add_flag("--json", options.json, "write one JSON object instead of the readable list");
+    return alarms;
+}
+
+CLI::App* AddStoreNotes(CLI::App* store, StoreOptions& options)
+{
+    CLI::App* notes = store->add_subcommand("notes", "List the notes on a characteristic's lots, oldest first.");
+    AddCharacteristicOption(notes, options)->required();
+    notes->add_flag("--json", options.json, "write one JSON object instead of the readable list");
+    return notes;
 }
 
 CLI::App* AddStoreVerify(CLI::App* store, StoreOptions& options)
@@ -202,7 +214,8 @@ StoreCommand AddStoreCommand(CLI::App& app, StoreOptions& options)
     command.store = app.add_subcommand("store", "The plant store: every station's lots in one database.");
     command.store->require_subcommand(1);
     command.actions = {AddStoreInit(command.store, options), AddStorePush(command.store, options),
-                       AddStoreExport(command.store, options), AddStoreVerify(command.store, options),
+                       AddStoreExport(command.store, options), AddStoreAlarms(command.store, options),
+                       AddStoreNotes(command.store, options), AddStoreVerify(command.store, options),
                        AddStoreCheckpoint(command.store, options)};
     const std::string dbHelp =
         "the store: postgresql://user@host:port/database?sslmode=... (the password from ~/.pgpass or PGPASSWORD) "
@@ -267,7 +280,7 @@ int RunJudgeCommand(JudgeArgs& a)
     }
     if (!a.limitsFile.empty()) {
         std::array<std::string, kLimitFields> limits;
-        if (!LoadLimits(a.limitsFile, limits, error)) {
+        if (!LoadTypedLimits(a.limitsFile, limits, error)) {
             std::cerr << "trevolo-cli: " << error << "\n";
             return kExitUnusable;
         }

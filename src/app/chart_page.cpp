@@ -8,6 +8,7 @@
 #include <QCategoryAxis>
 #include <QCursor>
 #include <QFileInfo>
+#include <QImage>
 #include <QAreaSeries>
 #include <QLineSeries>
 #include <QMenu>
@@ -87,6 +88,44 @@ bool DrawLevelLine(QLineSeries* s, const LevelLine& l, QPointF from, QPointF to,
     s->replace(QList<QPointF>{from, to});
     labels.push_back(LineLabel(l, decimals, between));
     return true;
+}
+
+// A level line drawn as steps: each point's lot at its own value of the
+// line, from half a lot before it to half a lot after, so a revision of the
+// limits shows where it took effect. The label keeps the line's value now.
+bool DrawStepLine(QLineSeries* s, const LevelLine& l, const std::vector<ChartPoint>& points, double left, double right,
+                  std::vector<LineLabels::Line>& labels, int decimals)
+{
+    if (!DrawLevelLine(s, l, {left, l.value}, {right, l.value}, labels, decimals))
+        return false;
+    QList<QPointF> steps;
+    steps.reserve(static_cast<qsizetype>(2 * points.size()));
+    for (size_t i = 0; i < points.size() && i < l.steps.size(); ++i) {
+        const double x = points[i].calcRow;
+        steps << QPointF(i == 0 ? left : x - 0.5, l.steps[i])
+              << QPointF(i + 1 == points.size() ? right : x + 0.5, l.steps[i]);
+    }
+    s->replace(steps);
+    return true;
+}
+
+// The marker of a lot with notes: a small pennant on a staff standing up
+// and to the right of the point, so the point itself stays visible. A
+// scatter marker is drawn centred on its point, so the image is twice the
+// flag's size with the flag in its upper right quarter.
+QImage FlagImage()
+{
+    constexpr int kSide = 30;
+    QImage img(kSide, kSide, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1.5));
+    p.drawLine(QPointF(kSide / 2.0 + 2, kSide / 2.0 - 2), QPointF(kSide / 2.0 + 2, 1));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 170, 0));
+    p.drawPolygon(QPolygonF({QPointF(kSide / 2.0 + 2, 1), QPointF(kSide - 2, 4.5), QPointF(kSide / 2.0 + 2, 8)}));
+    return img;
 }
 
 void Attach(QChart* chart, QAbstractSeries* s, QAbstractAxis* x, QAbstractAxis* y)
@@ -211,12 +250,20 @@ void ChartPage::createControlPane(Pane& p, int lineCount)
     };
     p.plain = scatter(QColor(0, 70, 180), 7);
     p.marked = scatter(QColor(230, 0, 0), 9);
+    p.marked->setName(QStringLiteral("異常"));
     p.current = scatter(QColor(255, 230, 0), 13);
     p.current->setBorderColor(Qt::black);
+    p.flagged = new QScatterSeries;
+    p.flagged->setName(QStringLiteral("メモ"));
+    p.flagged->setMarkerSize(30);
+    p.flagged->setBrush(QBrush(FlagImage()));
+    p.flagged->setPen(Qt::NoPen);
+    Attach(p.chart, p.flagged, p.x, p.y);
+    connect(p.flagged, &QScatterSeries::clicked, this, &ChartPage::pointClicked);
     connect(p.path, &QLineSeries::clicked, this, &ChartPage::pointClicked);
 
     const bool isX = &p == &xPane_;
-    for (QScatterSeries* s : {p.plain, p.marked, p.current})
+    for (QScatterSeries* s : {p.plain, p.marked, p.current, p.flagged})
         connect(s, &QScatterSeries::hovered, this, [this, isX](const QPointF& pt, bool on) {
             pointHovered(isX ? xPane_ : spreadPane_, isX ? data_.x : data_.spread, pt, on);
         });
@@ -327,19 +374,23 @@ void ChartPage::drawControl(Pane& p, const ControlChart& c)
     p.chart->setTitle(ToQString(c.title));
     p.view->setAccessibleName(ToQString(c.title));
 
-    QList<QPointF> all, plain, marked;
+    QList<QPointF> all, plain, marked, flagged;
     all.reserve(static_cast<qsizetype>(c.points.size()));
     double lo = HUGE_VAL, hi = -HUGE_VAL;
     for (const ChartPoint& pt : c.points) {
         const QPointF q(pt.calcRow, pt.value);
         all.push_back(q);
-        (pt.marks.empty() ? plain : marked).push_back(q);
+        // The store's alarms are marked as the sheet's own rule marks are.
+        (pt.marks.empty() && pt.alarmMarks.empty() ? plain : marked).push_back(q);
+        if (!pt.notes.empty())
+            flagged.push_back(q);
         lo = std::min(lo, pt.value);
         hi = std::max(hi, pt.value);
     }
     p.path->replace(all);
     p.plain->replace(plain);
     p.marked->replace(marked);
+    p.flagged->replace(flagged);
 
     // Lot rows run from 1; the axis spans every row of the statistics table.
     const int rows = c.points.empty() ? 1 : c.points.back().calcRow;
@@ -347,10 +398,17 @@ void ChartPage::drawControl(Pane& p, const ControlChart& c)
     std::vector<LineLabels::Line> labels;
     for (size_t i = 0; i < p.lines.size() && i < c.lines.size(); ++i) {
         const LevelLine& l = c.lines[i];
-        if (!DrawLevelLine(p.lines[i], l, {left, l.value}, {right, l.value}, labels, decimals_))
+        const bool drawn = l.steps.empty()
+                               ? DrawLevelLine(p.lines[i], l, {left, l.value}, {right, l.value}, labels, decimals_)
+                               : DrawStepLine(p.lines[i], l, c.points, left, right, labels, decimals_);
+        if (!drawn)
             continue;
         lo = std::min(lo, l.value);
         hi = std::max(hi, l.value);
+        for (double v : l.steps) {
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
     }
     if (lo > hi)
         lo = 0, hi = 1;
@@ -395,13 +453,20 @@ void ChartPage::fitHistogramAxes()
 void ChartPage::describe(QChartView* view, const ControlChart& c) const
 {
     // The chart's points as a table for assistive technology: one line per
-    // lot with its value and the rules that marked it.
-    QString t = QStringLiteral("ﾛｯﾄ№\t値\t異常\n");
+    // lot with its value, the rules that marked it (the store's alarms
+    // after the sheet's own marks) and its notes.
+    QString t = QStringLiteral("ﾛｯﾄ№\t値\t異常\tメモ\n");
     for (const ChartPoint& p : c.points) {
         t += ToQString(p.label) + QLatin1Char('\t') + ToQString(FormatFixed(p.value, 4)) + QLatin1Char('\t');
-        for (size_t i = 0; i < p.marks.size(); ++i)
-            t += (i ? QStringLiteral(" ") : QString()) + ToQString(p.marks[i]);
-        t += QLatin1Char('\n');
+        QStringList marks;
+        for (const std::string& m : p.marks)
+            marks << ToQString(m);
+        for (const std::string& m : p.alarmMarks)
+            marks << QStringLiteral("アラーム") + ToQString(m);
+        QStringList notes;
+        for (const std::string& n : p.notes)
+            notes << ToQString(n);
+        t += marks.join(QLatin1Char(' ')) + QLatin1Char('\t') + notes.join(QStringLiteral(" / ")) + QLatin1Char('\n');
     }
     view->setAccessibleDescription(t);
 }
@@ -572,9 +637,37 @@ void ChartPage::pointHovered(const Pane& pane, const ControlChart&, const QPoint
         QToolTip::showText(QCursor::pos(), t, pane.view);
 }
 
+const ChartPoint* ChartPage::pointAt(Which w, const QPoint& pos)
+{
+    if (w == HistogramChart)
+        return nullptr;
+    if (dirty_)
+        refresh();
+    const Pane& pane = w == XChart ? xPane_ : spreadPane_;
+    const ControlChart& c = w == XChart ? data_.x : data_.spread;
+    const QPointF at = pane.chart->mapFromScene(pane.view->mapToScene(pos));
+    const ChartPoint* nearest = nullptr;
+    double best = 8.0 * 8.0;  // pixels, squared
+    for (const ChartPoint& pt : c.points) {
+        const QPointF d = pane.chart->mapToPosition(QPointF(pt.calcRow, pt.value), pane.path) - at;
+        const double dist = d.x() * d.x() + d.y() * d.y();
+        if (dist <= best) {
+            best = dist;
+            nearest = &pt;
+        }
+    }
+    return nearest;
+}
+
 void ChartPage::contextMenu(Which w, const QPoint& pos)
 {
     QMenu menu(this);
+    if (w == XChart && pointMenu_) {
+        if (const ChartPoint* pt = pointAt(w, pos)) {
+            pointMenu_(menu, pt->lotRow);
+            menu.addSeparator();
+        }
+    }
     menu.addAction(QStringLiteral("PNG形式で保存"), this, [this, w] { save(w, QStringLiteral("png")); });
     menu.addAction(QStringLiteral("SVG形式で保存"), this, [this, w] { save(w, QStringLiteral("svg")); });
     menu.addAction(QStringLiteral("PDF形式で保存"), this, [this, w] { save(w, QStringLiteral("pdf")); });

@@ -8,6 +8,7 @@
 // it as PNG, SVG or PDF into "Save Files" or copies it to the clipboard.
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ class QLineSeries;
 class QScatterSeries;
 class QValueAxis;
 class QAreaSeries;
+class QMenu;
 
 namespace trevolo {
 
@@ -71,6 +73,13 @@ public:
     // The text of a point (lot, value, marks) as its tooltip shows it.
     QString pointToolTip(Which w, int index) const;
 
+    // The control chart's point nearest to a place of its view (view
+    // coordinates), within a few pixels; null when none is.
+    const ChartPoint* pointAt(Which w, const QPoint& pos);
+    // Adds items to the context menu of a point of the X chart (lotRow: the
+    // point's lot row); the menu's own items follow them.
+    void setPointMenu(std::function<void(QMenu& menu, int lotRow)> extend) { pointMenu_ = std::move(extend); }
+
     // Saves a chart as "png", "svg" or "pdf" into "Save Files" under a
     // time-stamped name (a counter when the name is taken); the file written,
     // or an empty text when it could not be written (a warning is shown).
@@ -91,6 +100,8 @@ private:
         QScatterSeries* plain = nullptr;
         QScatterSeries* marked = nullptr;
         QScatterSeries* current = nullptr;
+        // A small flag beside each lot with notes; hovering it shows them.
+        QScatterSeries* flagged = nullptr;
         std::vector<QLineSeries*> lines;
         LineLabels* labels = nullptr;
     };
@@ -134,6 +145,7 @@ private:
     // The capability study beside the histogram, drawn with the charts.
     class CapabilityPanel* capability_ = nullptr;
     int highlighted_ = -1;
+    std::function<void(QMenu&, int)> pointMenu_;
     // The lot row made current while the page was hidden and not drawn.
     int pendingLotRow_ = -1;
 };

@@ -28,9 +28,12 @@
 #include <algorithm>
 
 #include "app/about_form.h"
+#include "app/alarm_controller.h"
 #include "app/entry_controller.h"
 #include "app/exchange_controller.h"
 #include "app/judgment_controller.h"
+#include "app/limit_revision.h"
+#include "app/notes_controller.h"
 #include "app/sheets_controller.h"
 #include "app/table_views.h"
 #include "app/chart_page.h"
@@ -107,6 +110,13 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     bindSession();
     plantStore_ = new PlantStoreView(workbook_, session_, *this, store_,
                                      {menuFile, menuFileExit, menuSetting, statusBar()}, this);
+    alarms_ = new AlarmController(*plantStore_, session_, {this, menuSetting}, this);
+    connect(plantStore_, &PlantStoreView::storeChanged, alarms_, &AlarmController::refresh);
+    bv->insertWidget(bv->indexOf(pageInput), alarms_->bar());
+    notes_ = std::make_unique<NotesController>(session_, *plantStore_, *chartPage_, gridCtrl, this);
+    revisions_ = std::make_unique<LimitRevisionController>(session_, *plantStore_, gridCtrl, menuSetting, this);
+    connect(plantStore_, &PlantStoreView::storeChanged, notes_.get(), &NotesController::refresh);
+    connect(plantStore_, &PlantStoreView::storeChanged, revisions_.get(), &LimitRevisionController::refresh);
     gridCtrl->setFocus();
     setMinimumSize(1070, 602);
     resize(std::max(width(), 1070), std::max(height(), 602));
@@ -119,7 +129,12 @@ TMainForm::~TMainForm()
     // no event or edit of theirs may reach the handlers of a window gone.
     hide();
     entry_.reset();
+    // The plant store's parts follow its view; they go first.
+    notes_.reset();
+    revisions_.reset();
     // The plant store's live view and outbox thread end before the document.
+    delete alarms_;
+    alarms_ = nullptr;
     delete plantStore_;
     plantStore_ = nullptr;
     // The chart page listens to the session, which goes before the pages.

@@ -32,6 +32,8 @@ class EntryController;
 class EntryPage;
 class HeaderPanel;
 class LimitPanel;
+class LimitRevisionController;
+class NotesController;
 class SheetsController;
 class SpcPage;
 class StringGrid;
@@ -180,6 +182,11 @@ private:
     // Publishing to and opening from the plant store, its live view and
     // the outbox count.
     PlantStoreView* plantStore_ = nullptr;
+    // The alarm bar and list of the followed characteristic.
+    class AlarmController* alarms_ = nullptr;
+    // Notes on the stored lots, and the revision of the stored limits.
+    std::unique_ptr<NotesController> notes_;
+    std::unique_ptr<LimitRevisionController> revisions_;
 
     QSettings* store_;
     std::unique_ptr<QSettings> ownStore_;

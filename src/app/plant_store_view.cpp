@@ -113,6 +113,29 @@ std::string KeyOf(const Characteristic& c)
     return c.product + '\x1f' + c.process + '\x1f' + c.machine + '\x1f' + c.item;
 }
 
+// The stored lot ids of a published sheet's rows (from 0): the current lots
+// the station holds of its characteristic, matched to the rows by what they
+// show (empty for a row none matches).
+std::vector<std::string> PublishedRowIds(PlantStore& store, const SheetRecord& sheet, const std::string& station)
+{
+    std::vector<StoredLot> stored;
+    if (!store.stationLots(CharacteristicOf(sheet), station, stored))
+        return {};
+    const int decimals = ShownDecimals(sheet.decimals);
+    std::multimap<std::string, std::string> idsOfContent;
+    for (const StoredLot& lot : stored)
+        idsOfContent.emplace(SameLotContent(lot.label, lot.enabled, lot.values, decimals), lot.id);
+    std::vector<std::string> ids(sheet.dataList.size());
+    for (const SheetLot& lot : SheetLotsOf(sheet)) {
+        auto at = idsOfContent.find(SameLotContent(lot.label, lot.enabled, lot.values, decimals));
+        if (at == idsOfContent.end() || static_cast<size_t>(lot.row) >= ids.size())
+            continue;
+        ids[static_cast<size_t>(lot.row)] = at->second;
+        idsOfContent.erase(at);
+    }
+    return ids;
+}
+
 // The embedded store is made on first use; a server's is made by
 // "trevolo-cli store init".
 bool PrepareStore(const StoreLocation& where, std::string& error)
@@ -191,6 +214,7 @@ PlantStoreView::PlantStoreView(Workbook& book, SheetSession& session, StoreHost&
     statusBar_->addPermanentWidget(pending_);
     statusBar_->hide();
     book_.addListener(this);
+    session_.addListener(this);
     // Lots left waiting by an earlier run go on by themselves.
     if (QFile::exists(ToQString(outboxPath_)))
         startForwarder();
@@ -199,7 +223,15 @@ PlantStoreView::PlantStoreView(Workbook& book, SheetSession& session, StoreHost&
 PlantStoreView::~PlantStoreView()
 {
     book_.removeListener(this);
+    session_.removeListener(this);
+    stopWatchFeed(true);
     stopFeed();
+    if (feedThread_) {
+        feedThread_->quit();
+        feedThread_->wait();
+        delete feedHost_;
+        delete feedThread_;
+    }
     forwarder_.reset();
 }
 
@@ -222,8 +254,13 @@ void PlantStoreView::workbookChanged(unsigned what, int first, int last)
     // A sheet made afresh or read in publishes under a scope of its own, and
     // a live view of it ends.
     scopes_.erase(scopes_.lower_bound(first), last < 0 ? scopes_.end() : scopes_.lower_bound(last));
+    if (!applying_)
+        publishedIds_.erase(publishedIds_.lower_bound(first),
+                            last < 0 ? publishedIds_.end() : publishedIds_.lower_bound(last));
     if (live_ && live_->sheet >= first && (last < 0 || live_->sheet < last) && !applying_)
         stopFeed();
+    if (!applying_)
+        follow();
 }
 
 std::string PlantStoreView::scopeOf(int sheet)
@@ -298,6 +335,7 @@ void PlantStoreView::publish(bool all)
     bool written = false;
     bool limitsStored = false;
     std::string limitError;
+    std::vector<std::vector<std::string>> rowIds;
     RunWithProgress(host_.promptParent(), QStringLiteral("工場データベースへ送信しています。"),
                     static_cast<int>(sheets.size()), [&](auto step) {
                         std::string error;
@@ -306,7 +344,17 @@ void PlantStoreView::publish(bool all)
                                                 [&](int done, int) { step(done); });
                         if (written && report.reached && limits)
                             limitsStored = PublishLimitSet(where, shownRecord, *limits, limitError);
+                        // Which stored lot each row is now, for the window's
+                        // plant parts (alarms and notes name stored lots).
+                        std::unique_ptr<PlantStore> store =
+                            written && report.reached ? PlantStore::open(where, error) : nullptr;
+                        for (size_t i = 0; store && i < sheets.size(); ++i)
+                            rowIds.push_back(PublishedRowIds(*store, sheets[i], publisher.station));
                     });
+    for (size_t i = 0; i < rowIds.size(); ++i)
+        if (std::any_of(rowIds[i].begin(), rowIds[i].end(), [](const std::string& id) { return !id.empty(); }))
+            publishedIds_[indices[i]] = std::move(rowIds[i]);
+    follow();
     // A limit set that did not reach the store is sent with the next sheet.
     if (limits && !limitsStored)
         limitsSent_.erase(limitKey);
@@ -392,8 +440,10 @@ bool PlantStoreView::open(const Characteristic& characteristic)
     host_.storeShownSheet();
     stopFeed();
     live_ = Live{index, characteristic, history};
+    publishedIds_.erase(index);
     showHistory(index, history, history.hasLimits ? &history.limits : nullptr);
     startFeed();
+    follow();
     return true;
 }
 
@@ -423,6 +473,7 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
     ApplyArrivals(live_->history, lots);
     if (host_.selectedTab() != live_->sheet)
         return;
+    announce();
     // The sheet follows the store without a step of the history: lots the
     // inspector edited and has not published stay as edited, lots typed on
     // new rows stay after the store's, and the view (limits, lines, page)
@@ -450,23 +501,43 @@ void PlantStoreView::arrived(const std::vector<StoredLot>& lots)
         host_.setCurrentPage(page);
 }
 
+void PlantStoreView::onFeedThread(std::function<void()> work, bool wait)
+{
+    if (!feedThread_) {
+        feedThread_ = new QThread(this);
+        feedThread_->setObjectName(QStringLiteral("liveFeed"));
+        feedHost_ = new QObject;
+        feedHost_->moveToThread(feedThread_);
+        feedThread_->start();
+    }
+    QMetaObject::invokeMethod(feedHost_, std::move(work),
+                              wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
 void PlantStoreView::startFeed()
 {
     if (!live_)
         return;
-    feedThread_ = new QThread(this);
-    feedThread_->setObjectName(QStringLiteral("liveFeed"));
-    feedHost_ = new QObject;
-    feedHost_->moveToThread(feedThread_);
-    feedThread_->start();
     const StoreLocation where = location();
     const std::int64_t id = live_->history.characteristicId;
     const std::int64_t seq = live_->history.lastSeq;
-    QMetaObject::invokeMethod(feedHost_, [this, where, id, seq] {
-        feed_ = std::make_unique<LiveFeed>(where, id, seq, [this](const std::vector<StoredLot>& lots) {
-            QMetaObject::invokeMethod(
-                this, [this, lots] { arrived(lots); }, Qt::QueuedConnection);
-        });
+    const int sheet = live_->sheet;
+    onFeedThread([this, where, id, seq, sheet] {
+        feed_ = std::make_unique<LiveFeed>(
+            where, id, seq,
+            [this](const std::vector<StoredLot>& lots) {
+                QMetaObject::invokeMethod(
+                    this, [this, lots] { arrived(lots); }, Qt::QueuedConnection);
+            },
+            [this, sheet] {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, sheet] {
+                        if (live_ && live_->sheet == sheet && host_.selectedTab() == sheet)
+                            announce();
+                    },
+                    Qt::QueuedConnection);
+            });
         std::string error;
         feed_->start(error);
     });
@@ -474,18 +545,128 @@ void PlantStoreView::startFeed()
 
 void PlantStoreView::stopFeed()
 {
-    if (feedThread_) {
-        // The feed ends in its own thread, then the thread.
-        QMetaObject::invokeMethod(
-            feedHost_, [this] { feed_.reset(); }, Qt::BlockingQueuedConnection);
-        feedThread_->quit();
-        feedThread_->wait();
-        delete feedHost_;
-        delete feedThread_;
-        feedThread_ = nullptr;
-        feedHost_ = nullptr;
-    }
+    // The feed ends in its own thread.
+    if (feedThread_)
+        onFeedThread([this] { feed_.reset(); }, true);
     live_.reset();
+}
+
+void PlantStoreView::stopWatchFeed(bool wait)
+{
+    // Queued, the window need not wait for a feed busy connecting to a
+    // server that is away: the next feed starts after this one ended.
+    if (feedThread_)
+        onFeedThread([this] { watchFeed_.reset(); }, wait);
+    watched_.reset();
+}
+
+void PlantStoreView::follow()
+{
+    const int shown = host_.selectedTab();
+    std::optional<Characteristic> wanted;
+    if (!(live_ && live_->sheet == shown) && publishedIds_.count(shown))
+        wanted = storedCharacteristic();
+    if (wanted != watched_) {
+        stopWatchFeed();
+        if (wanted) {
+            watched_ = wanted;
+            const StoreLocation where = location();
+            const Characteristic c = *wanted;
+            onFeedThread([this, where, c] {
+                // The feed follows a characteristic by its id: one never
+                // stored yet has nothing to follow.
+                std::string error;
+                LotHistory h;
+                std::unique_ptr<PlantStore> store = PlantStore::open(where, error);
+                if (!store || !store->newestLots(c, 1, h) || h.characteristicId == 0) {
+                    // Tried again when the window next follows the sheet.
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this, c] {
+                            if (watched_ == c)
+                                watched_.reset();
+                        },
+                        Qt::QueuedConnection);
+                    return;
+                }
+                store.reset();
+                auto tell = [this] { QMetaObject::invokeMethod(this, [this] { announce(); }, Qt::QueuedConnection); };
+                watchFeed_ = std::make_unique<LiveFeed>(
+                    where, h.characteristicId, h.lastSeq, [tell](const std::vector<StoredLot>&) { tell(); }, tell);
+                watchFeed_->start(error);
+            });
+        }
+    }
+    announce();
+}
+
+void PlantStoreView::announce()
+{
+    if (announcing_)
+        return;
+    announcing_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            announcing_ = false;
+            emit storeChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+std::optional<Characteristic> PlantStoreView::storedCharacteristic() const
+{
+    const int shown = host_.selectedTab();
+    if (live_ && live_->sheet == shown)
+        return live_->characteristic;
+    if (!book_.contains(shown))
+        return std::nullopt;
+    const SheetRecord& record = book_.sheets[static_cast<size_t>(shown)];
+    const bool stored = publishedIds_.count(shown) ||
+                        std::any_of(record.storeRefs.begin(), record.storeRefs.end(),
+                                    [](const std::string& ref) { return !ref.empty(); });
+    if (!stored)
+        return std::nullopt;
+    return CharacteristicOf(record);
+}
+
+std::string PlantStoreView::storedLotId(int row) const
+{
+    const int shown = host_.selectedTab();
+    if (!book_.contains(shown) || row < 1)
+        return {};
+    const auto r = static_cast<size_t>(row - 1);
+    const SheetRecord& record = book_.sheets[static_cast<size_t>(shown)];
+    if (r < record.storeRefs.size() && !record.storeRefs[r].empty()) {
+        std::string id, content;
+        std::int64_t order = 0;
+        if (DecodeStoredRef(record.storeRefs[r], id, order, content))
+            return id;
+    }
+    if (auto at = publishedIds_.find(shown); at != publishedIds_.end() && r < at->second.size())
+        return at->second[r];
+    return {};
+}
+
+int PlantStoreView::rowOfStoredLot(const std::string& id) const
+{
+    const int shown = host_.selectedTab();
+    if (id.empty() || !book_.contains(shown))
+        return 0;
+    const SheetRecord& record = book_.sheets[static_cast<size_t>(shown)];
+    const size_t rows = std::max(record.storeRefs.size(),
+                                 publishedIds_.count(shown) ? publishedIds_.at(shown).size() : size_t{0});
+    for (size_t r = 0; r < rows; ++r)
+        if (storedLotId(static_cast<int>(r) + 1) == id)
+            return static_cast<int>(r) + 1;
+    return 0;
+}
+
+void PlantStoreView::sessionChanged(unsigned what, int, int)
+{
+    // Another sheet shown (which also clears the charts' store overlay).
+    if (what & ChangedSheet)
+        follow();
 }
 
 void PlantStoreView::startForwarder()
@@ -511,6 +692,8 @@ void PlantStoreView::settingsClicked()
     if (dialog.exec() != QDialog::Accepted)
         return;
     stopFeed();
+    stopWatchFeed();
+    follow();
     if (forwarder_)
         forwarder_->setLocation(location());
 }

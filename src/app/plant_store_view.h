@@ -5,15 +5,19 @@
 // shown sheet and follows the lots other stations publish for it, and the
 // status bar tells how many lots wait in the station's outbox. The server
 // is set in "工場データベース設定"; without one the store is a file in the
-// user's data folder.
+// user's data folder. The view also answers the window's plant parts which
+// characteristic and stored lots the shown sheet holds, and tells them when
+// the store changed for it.
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/stored_sheet.h"
 #include "document/workbook.h"
 #include "store/store_engine.h"
 #include "store/store_records.h"
@@ -49,7 +53,7 @@ public:
     virtual void setCurrentPage(int page) = 0;
 };
 
-class PlantStoreView : public QObject, public WorkbookListener {
+class PlantStoreView : public QObject, public WorkbookListener, public SessionListener, public StoredSheet {
     Q_OBJECT
 public:
     // The window's parts the store's commands and outbox count go into.
@@ -83,6 +87,20 @@ public:
     int liveSheet() const { return live_ ? live_->sheet : -1; }
 
     void workbookChanged(unsigned what, int first, int last) override;
+    void sessionChanged(unsigned what, int col, int row) override;
+
+    // The shown sheet in the store: the live sheet's characteristic, or
+    // that of a sheet this run published.
+    std::optional<Characteristic> storedCharacteristic() const override;
+    StoreLocation storeLocation() const override { return location(); }
+    std::string storedLotId(int row) const override;
+    int rowOfStoredLot(const std::string& id) const override;
+
+signals:
+    // The followed characteristic changed in the store (lots, alarms,
+    // answers, notes, limit sets, rule settings, lists), or another
+    // characteristic (or none) is followed; on the window's thread.
+    void storeChanged();
 
 private:
     struct Live {
@@ -109,6 +127,14 @@ private:
     void showHistory(int index, const LotHistory& history, const LimitSet* limits);
     void startFeed();
     void stopFeed();
+    // Follows the shown sheet when it is a published one (not the live
+    // sheet, whose feed tells its changes), and tells the window's parts.
+    void follow();
+    void stopWatchFeed(bool wait = false);
+    // Runs work on the feeds' thread, made on first use.
+    void onFeedThread(std::function<void()> work, bool wait = false);
+    // Tells storeChanged once for the changes of one turn of the event loop.
+    void announce();
     void startForwarder();
     void showWaiting(long long waiting);
     // When a server refused for want of a password, asks for it and keeps
@@ -132,9 +158,16 @@ private:
     // The limit sets already sent, by characteristic, so an unchanged set
     // is not sent again.
     std::map<std::string, std::string> limitsSent_;
+    // The stored lot ids of the rows (from 0) of the sheets this run
+    // published, by sheet, for sheets that were not opened from the store.
+    std::map<int, std::vector<std::string>> publishedIds_;
     QThread* feedThread_ = nullptr;
     QObject* feedHost_ = nullptr;
     std::unique_ptr<LiveFeed> feed_;
+    // The feed of a shown published sheet, and what it follows.
+    std::unique_ptr<LiveFeed> watchFeed_;
+    std::optional<Characteristic> watched_;
+    bool announcing_ = false;
     std::unique_ptr<OutboxForwarder> forwarder_;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "entry/lot_numbers.h"
 #include "model/number.h"
 #include "stats/capability.h"
 
@@ -37,6 +38,32 @@ std::string MarkName(const SheetSession& s, int column)
     return SpcColumnTitle(column, IndexOf(s.chartKind()));
 }
 
+// The lot row (1 = first lot) each statistics row shows, 0 for none: the
+// table lists every lot before a capability judgment and only the lots that
+// took part after one, so its rows are matched to the lots by their numbers.
+std::vector<int> LotRowsOfCalcRows(const SheetSession& s)
+{
+    const CellStore& lots = s.lotCells();
+    const CellStore& values = s.valueCells();
+    std::vector<std::string> labels(static_cast<size_t>(s.lots()));
+    std::vector<bool> takesPart(labels.size(), false);
+    for (int r = 1; r <= s.lots(); ++r) {
+        labels[static_cast<size_t>(r - 1)] = lots.text(0, r);
+        if (!lots.flag(1, r))
+            continue;
+        for (int c = 0; c < s.columns() && !takesPart[static_cast<size_t>(r - 1)]; ++c)
+            takesPart[static_cast<size_t>(r - 1)] = !IsBlank(values.text(c, r));
+    }
+    std::vector<std::string> rowLabels;
+    for (int r = 1; r < s.calcRowCount(); ++r)
+        rowLabels.push_back(s.calcCells().text(CalcLot, r));
+    const std::vector<int> lotOf = MatchTableRowsToLots(labels, takesPart, rowLabels);
+    std::vector<int> rows(static_cast<size_t>(std::max(1, s.calcRowCount())), 0);
+    for (size_t i = 0; i < lotOf.size() && i + 1 < rows.size(); ++i)
+        rows[i + 1] = lotOf[i] + 1;
+    return rows;
+}
+
 // The points of one side: every lot row of the statistics table whose value
 // is a number, with the marks of its SPC row. The SPC table keeps its last
 // judgment while the statistics are computed again, so a row's marks count
@@ -48,6 +75,7 @@ std::vector<ChartPoint> Points(const SheetSession& s, int valueColumn, int first
     const CellStore& spc = s.spcCells();
     const int last = std::min(s.calcRowCount() - 1, calc.rows() - 1);
     points.reserve(static_cast<size_t>(std::max(0, last)));
+    const std::vector<int> lotRows = LotRowsOfCalcRows(s);
     for (int row = 1; row <= last; ++row) {
         const std::string& label = calc.text(CalcLot, row);
         if (label.empty() || label == kTotalLabel)
@@ -57,6 +85,7 @@ std::vector<ChartPoint> Points(const SheetSession& s, int valueColumn, int first
             continue;
         ChartPoint p;
         p.calcRow = row;
+        p.lotRow = static_cast<size_t>(row) < lotRows.size() ? lotRows[static_cast<size_t>(row)] : 0;
         p.label = label;
         p.value = v;
         if (row < s.spcRowCount() && spc.text(0, row) == label)
@@ -99,6 +128,54 @@ std::vector<LevelLine> SpecLines(const SheetSession& s)
     return lines;
 }
 
+template <class T>
+const T* AtLotRow(const std::vector<T>& v, int lotRow)
+{
+    return lotRow >= 1 && static_cast<size_t>(lotRow) <= v.size() ? &v[static_cast<size_t>(lotRow - 1)] : nullptr;
+}
+
+// The store's alarm marks and notes of each point's lot, and the steps of
+// every shown line where the limits in force for some lots differ from the
+// sheet's: each point then takes its lot's value of the line, or the
+// sheet's own where the store gives none (or a text that is no number).
+void AddOverlay(const SheetSession& s, ControlChart& c)
+{
+    const StoreOverlay& o = s.storeOverlay();
+    if (o.empty())
+        return;
+    std::vector<const std::array<std::string, kLimitFields>*> limitsOf(c.points.size(), nullptr);
+    bool anyLimits = false;
+    for (size_t i = 0; i < c.points.size(); ++i) {
+        ChartPoint& p = c.points[i];
+        const int lotRow = p.lotRow;
+        if (const auto* marks = AtLotRow(o.alarmMarks, lotRow))
+            p.alarmMarks = *marks;
+        if (const auto* notes = AtLotRow(o.notes, lotRow))
+            p.notes = *notes;
+        if (const auto* limits = AtLotRow(o.limits, lotRow); limits && limits->has_value()) {
+            limitsOf[i] = &**limits;
+            anyLimits = true;
+        }
+    }
+    if (!anyLimits)
+        return;
+    for (LevelLine& l : c.lines) {
+        if (!l.shown || l.field < 0)
+            continue;
+        std::vector<double> steps(c.points.size(), l.value);
+        bool differs = false;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            double v = 0;
+            if (limitsOf[i] && TryStrToFloat((*limitsOf[i])[static_cast<size_t>(l.field)], v)) {
+                steps[i] = v;
+                differs = differs || v != l.value;
+            }
+        }
+        if (differs)
+            l.steps = std::move(steps);
+    }
+}
+
 }  // namespace
 
 int HistogramClassCount(const std::string& text, int fallback) noexcept
@@ -122,6 +199,7 @@ ControlChart BuildXChart(const SheetSession& s)
         c.lines.push_back(VisibleLine(s, f, K::Control));
     for (LevelLine& l : SpecLines(s))
         c.lines.push_back(std::move(l));
+    AddOverlay(s, c);
     return c;
 }
 
@@ -137,6 +215,7 @@ ControlChart BuildSpreadChart(const SheetSession& s)
     // computed with the +3σ line and are drawn while it is.
     c.lines.push_back(Line(s, LimitRsUcl2, K::Control, LimitRsUcl3, "＋２σ"));
     c.lines.push_back(Line(s, LimitRsUcl1, K::Control, LimitRsUcl3, "＋１σ"));
+    AddOverlay(s, c);
     return c;
 }
 
@@ -220,6 +299,13 @@ std::string PointText(const ChartPoint& p)
         for (const std::string& m : p.marks)
             t += " " + m;
     }
+    if (!p.alarmMarks.empty()) {
+        t += "  アラーム";
+        for (const std::string& m : p.alarmMarks)
+            t += " " + m;
+    }
+    for (const std::string& n : p.notes)
+        t += "\nメモ: " + n;
     return t;
 }
 

@@ -24,6 +24,7 @@ inline constexpr const char* kLowerSpecName = "下限規格";
 // One lot of a control chart.
 struct ChartPoint {
     int calcRow = 0;    // the lot's row of the statistics and SPC tables
+    int lotRow = 0;     // its row of the lot table (1 = first lot), 0 if none matches
     std::string label;  // its lot number
     double value = 0;   // mean (X chart) or range, deviation, moving range
     // The rules that marked this point, as the SPC table titles them
@@ -93,7 +94,9 @@ Histogram BuildHistogram(const SheetSession& s);
 ChartData BuildChartData(const SheetSession& s);
 
 // The point's text for its tooltip and the accessible table: the lot, the
-// value at four decimals and the marks, "ロット 12  10.0234  X② X③".
+// value at four decimals and the marks, "ロット 12  10.0234  X② X③"; the
+// store's alarms follow ("  アラーム X②") and each note on a line of its
+// own ("メモ: 工具交換（…）").
 std::string PointText(const ChartPoint& p);
 
 }  // namespace trevolo

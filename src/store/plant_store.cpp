@@ -661,8 +661,9 @@ bool PlantStore::limitHistory(const Characteristic& characteristic, std::vector<
         return false;
     QSqlQuery q(db_);
     q.prepare(
-        QStringLiteral("SELECT seq, method, vals, set_by, effective_from FROM limit_set WHERE "
-                       "characteristic_id = ? ORDER BY effective_from, seq"));
+        QStringLiteral("SELECT s.seq, s.method, s.vals, s.set_by, s.effective_from, COALESCE(r.reason, '') FROM "
+                       "limit_set s LEFT JOIN limit_revision r ON r.limit_set_seq = s.seq WHERE "
+                       "s.characteristic_id = ? ORDER BY s.effective_from, s.seq"));
     q.addBindValue(static_cast<qlonglong>(cid));
     if (!q.exec())
         return fail("管理限界を読めません", q);
@@ -675,6 +676,7 @@ bool PlantStore::limitHistory(const Characteristic& characteristic, std::vector<
             s.values[i] = v[i];
         s.setBy = ToStdString(q.value(3));
         s.effectiveFrom = q.value(4).toLongLong();
+        s.reason = ToStdString(q.value(5));
         out.push_back(std::move(s));
     }
     return true;

@@ -68,7 +68,7 @@ struct LimitSet {
     std::int64_t seq = 0;            // filled on read
     // The engineer's reason of a revision ("理由"); empty for a set sent with
     // lots. Filled on read.
-    std::string reason;
+    std::string reason{};
 };
 
 // One line of the characteristic list.

@@ -196,6 +196,68 @@ TEST(ChartData, RuleMarksOfTheLastJudgment)
     EXPECT_TRUE(x.points[8].marks.empty());
 }
 
+TEST(ChartData, StoreOverlayFollowsTheLotsOfThePoints)
+{
+    // Lot 3 has no value, so the judged statistics table skips it: the
+    // overlay, kept by lot row, must reach the point of lot 4 at index 2.
+    std::vector<std::string> lots = Rising(6, false);
+    lots[2] = "L3,,";
+    std::array<std::string, kLimitFields> older{};
+    older[LimitUcl3] = "30";
+    older[LimitXcl] = "5";
+    older[LimitRsUcl3] = "abc";  // no number: the sheet's own value stays
+    struct Case {
+        const char* what;
+        StoreOverlay overlay;
+        std::vector<std::string> notesAt2, marksAt2;
+        bool ucl3Steps, spreadSteps;
+    };
+    const Case cases[] = {
+        {"nothing", {}, {}, {}, false, false},
+        {"notes and marks",
+         {{{}, {}, {}, {"X②"}}, {{}, {}, {"L3 は抜け"}, {"工具交換", "再測定"}}, {}},
+         {"工具交換", "再測定"},
+         {"X②"},
+         false,
+         false},
+        {"older limits for lots 1 and 4", {{}, {}, {older, std::nullopt, std::nullopt, older}}, {}, {}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto s = Judged({ChartXbarR, "公差規格", "20", "0", lots});
+        const double ucl3 = StrToFloat(s->limit(LimitUcl3));
+        s->setStoreOverlay(c.overlay);
+        const ChartData d = BuildChartData(*s);
+        ASSERT_EQ(d.x.points.size(), 5u);
+        EXPECT_EQ(d.x.points[2].label, "L4");
+        EXPECT_EQ(d.x.points[2].lotRow, 4);
+        EXPECT_EQ(d.x.points[2].notes, c.notesAt2);
+        EXPECT_EQ(d.x.points[2].alarmMarks, c.marksAt2);
+        EXPECT_EQ(d.spread.points[2].notes, c.notesAt2);
+        // The point's tooltip names the store's alarms and notes.
+        const bool told = PointText(d.x.points[2]).ends_with("  アラーム X②\nメモ: 工具交換\nメモ: 再測定");
+        EXPECT_EQ(told, !c.marksAt2.empty());
+        for (size_t i : {0u, 1u, 3u, 4u})
+            EXPECT_TRUE(d.x.points[i].notes.empty() && d.x.points[i].alarmMarks.empty()) << i;
+
+        const LevelLine& u = *Find(d.x.lines, "＋３σ");
+        EXPECT_DOUBLE_EQ(u.value, ucl3);
+        if (c.ucl3Steps) {
+            EXPECT_EQ(u.steps, (std::vector<double>{30, ucl3, 30, ucl3, ucl3}));
+            EXPECT_EQ(Find(d.x.lines, "平均値")->steps.size(), 5u);
+            // Lines the older set leaves blank and the specification
+            // limits keep one value.
+            EXPECT_TRUE(Find(d.x.lines, "－３σ")->steps.empty());
+            EXPECT_TRUE(Find(d.x.lines, kUpperSpecName)->steps.empty());
+        } else {
+            for (const LevelLine& l : d.x.lines)
+                EXPECT_TRUE(l.steps.empty()) << l.name;
+        }
+        for (const LevelLine& l : d.spread.lines)
+            EXPECT_EQ(!l.steps.empty(), c.spreadSteps) << l.name;
+    }
+}
+
 TEST(ChartData, HistogramOfTheEnabledValues)
 {
     auto s = Judged({ChartXbarR, "公差規格", "20", "0", Rising(10, false)}, false);

@@ -1,0 +1,131 @@
+#pragma once
+// "管理限界の改訂": an engineer revises the control limits of a sheet the
+// plant store holds from a baseline of its lots (a range of lot rows, or the
+// lots published in a time range), by the three-sigma or the coefficient
+// method or typed, seeing the limits in force beside the proposed ones and
+// how many of the baseline's lots the proposed limits would flag, and with a
+// reason. The new set is in force from the server's now; earlier lots keep
+// theirs, so the charts draw each lot against the set that was in force
+// when it was published (the session's StoreOverlay::limits).
+#include <QDialog>
+#include <QObject>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "document/sheet_session.h"
+#include "store/store_records.h"
+
+class QAction;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace trevolo {
+
+class PlantStore;
+class StoredSheet;
+class TplStringGrid;
+
+// How many lots of the baseline the limits flag by rule ①: a lot mean
+// beyond the X chart's ±3σ lines or a spread (R, S or the moving range of
+// the baseline's means, after the chart kind) above the spread chart's +3σ
+// line. A line that is blank or no number flags nothing.
+int CountOutsideThreeSigma(const LotSource& baseline, int chartKind,
+                           const std::array<std::string, kLimitFields>& limits);
+
+// The set in force for each published time: the one with the greatest
+// effective time not after it (sets oldest effective first), or null when
+// none was in force yet.
+const LimitSet* SetInForce(const std::vector<LimitSet>& sets, std::int64_t publishedAt);
+
+// The dialog: the baseline, the method, the two columns of limits, the
+// count of flagged lots and the reason.
+class LimitRevisionDialog : public QDialog {
+    Q_OBJECT
+public:
+    struct BaselineLot {
+        int row = 0;                   // lot row of the shown sheet
+        std::int64_t publishedAt = 0;  // 0 when the row holds no stored lot
+    };
+    LimitRevisionDialog(const SheetSession& session, std::vector<BaselineLot> lots, int firstRow, int lastRow,
+                        QWidget* parent);
+
+    // The limits proposed (the eleven texts), complete or not.
+    std::array<std::string, kLimitFields> proposed() const;
+    // The method's text as the store keeps it.
+    std::string methodText() const;
+    std::string reason() const;
+
+private:
+    // The lot rows the baseline takes.
+    std::vector<int> baselineRows() const;
+    void recompute();
+    void updateOk();
+
+    const SheetSession& session_;
+    std::vector<BaselineLot> lots_;
+    QRadioButton* byLots_;
+    QRadioButton* byTime_;
+    QSpinBox* fromRow_;
+    QSpinBox* toRow_;
+    QDateTimeEdit* fromTime_;
+    QDateTimeEdit* toTime_;
+    QComboBox* method_;
+    QTableWidget* table_;
+    QLabel* flagged_;
+    QLineEdit* reason_;
+    QPushButton* ok_;
+    bool filling_ = false;
+};
+
+class LimitRevisionController : public QObject, public SessionListener {
+    Q_OBJECT
+public:
+    // Puts "管理限界の改訂" into menu.
+    LimitRevisionController(SheetSession& session, StoredSheet& stored, TplStringGrid* lots, QMenu* menu,
+                            QWidget* boxParent);
+    ~LimitRevisionController() override;
+
+    void sessionChanged(unsigned what, int col, int row) override;
+
+    // Reads the limit sets of the shown sheet's characteristic and its lots'
+    // publishing times, and whether the role connected may revise.
+    void refresh();
+    // The charts take the set in force for each lot where it differs from
+    // the limits the sheet shows (StoreOverlay::limits).
+    void place();
+    QAction* action() const { return action_; }
+    // Shows the dialog and stores the revision approved in it.
+    bool revise();
+
+private:
+    // The action enabled for an engineer on a stored sheet; else disabled
+    // with the reason as its tooltip. store: open on the sheet's store, or
+    // null when it could not be (openError says why).
+    void updateAction(PlantStore* store, const std::string& openError);
+    void schedule(bool read);
+
+    SheetSession& session_;
+    StoredSheet& stored_;
+    TplStringGrid* lots_;
+    QWidget* boxParent_;
+    QAction* action_;
+    // As read last: the sets, oldest effective first, and each stored
+    // lot's id with its publishing time.
+    std::vector<LimitSet> sets_;
+    std::vector<std::pair<std::string, std::int64_t>> published_;
+    bool scheduled_ = false;
+    bool readPending_ = false;
+};
+
+}  // namespace trevolo

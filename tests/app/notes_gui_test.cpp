@@ -1,0 +1,296 @@
+// Notes and limit revisions of stored lots through the window, on the test
+// server's PostgreSQL and on an SQLite file.
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTimer>
+#include <QToolTip>
+#include <gtest/gtest.h>
+
+#include "app/limit_revision.h"
+#include "app/notes_controller.h"
+#include "app/plant_store_view.h"
+#include "app_fixture.h"
+#include "document/judgment_chain.h"
+#include "store/plant_store.h"
+#include "store/store_commands.h"
+#include "store_test_support.h"
+
+namespace trevolo::testing {
+namespace {
+
+const Characteristic kShaft{"シャフト", "旋削", "NC-3", "外径"};
+
+// Runs after the next modal dialog or popup of type W opens (from within
+// the nested event loop of its exec).
+template <class W>
+void WhenShown(std::function<void(W*)> act)
+{
+    QTimer::singleShot(0, [act] {
+        W* w = nullptr;
+        const auto find = [&] {
+            QWidget* top = QApplication::activePopupWidget();
+            return (w = qobject_cast<W*>(top ? top : QApplication::activeModalWidget())) != nullptr;
+        };
+        ASSERT_TRUE(QTest::qWaitFor(find, 3000));
+        act(w);
+    });
+}
+
+class NotesWindowTest : public MainFormTest, public ::testing::WithParamInterface<test::Engine> {
+protected:
+    void SetUp() override
+    {
+        MainFormTest::SetUp();
+        // The embedded store is the default file under the data folder.
+        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+        where = GetParam() == test::Engine::Sqlite ? DefaultStoreLocation() : test::FreshStore(GetParam(), dir);
+        std::string error;
+        ASSERT_TRUE(PlantStore::open(where, error)->init()) << error;
+    }
+    void TearDown() override
+    {
+        MainFormTest::TearDown();
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    // The window on the store, as the given login on PostgreSQL.
+    PlantStoreView& openOn(const std::string& user)
+    {
+        if (where.engine == StoreEngine::Postgres) {
+            const std::pair<const char*, QVariant> keys[] = {
+                {"Host", QString::fromStdString(where.host)},
+                {"Port", where.port},
+                {"Database", QString::fromStdString(where.database)},
+                {"User", QString::fromStdString(user.empty() ? where.user : user)},
+                {"SslMode", QStringLiteral("disable")}};
+            for (const auto& [key, value] : keys)
+                settings->setValue(QStringLiteral("PlantStore/") + QLatin1String(key), value);
+        }
+        open();
+        auto* view = form->findChild<PlantStoreView*>(QStringLiteral("plantStore"));
+        view->setOutboxPath(dir.filePath(QStringLiteral("outbox.sqlite")).toStdString());
+        return *view;
+    }
+
+    // The shaft's three lots typed with their limits, published and judged.
+    void publishShaft()
+    {
+        SheetSession& s = form->session();
+        // The header fields in their order, the decimals as they are.
+        const std::string texts[] = {kShaft.product, kShaft.process, kShaft.machine, kShaft.item, "mm", "3",
+                                     "10.100",       "9.900"};
+        for (size_t f = 0; f < std::size(texts); ++f)
+            s.setHeaderText(static_cast<HeaderField>(f), texts[f]);
+        s.edits().paste({0, 1, 0, 1}, "10.01\t9.99\n10.02\t10.00\n9.98\t10.01\n");
+        s.typeLimits({"10.05", "10.03", "10.02", "9.95", "9.97", "9.98", "10.00", "0.02", "0.05"});
+        for (int line = 0; line < kVisibleLimitLines; ++line)
+            s.setLineAutomatic(line, true);
+        form->findChild<PlantStoreView*>(QStringLiteral("plantStore"))->publish(false);
+        judge();
+    }
+
+    // The SPC judgment (with the statistics the charts draw), limits kept.
+    void judge()
+    {
+        EXPECT_TRUE(JudgmentRunner(form->session()).spc(form->workbook().options).spcJudged);
+        form->setCurrentPage(3);
+        QApplication::processEvents();
+    }
+
+    ChartPage& charts() { return *form->findChild<ChartPage*>(); }
+
+    // The X chart's points drawn as "メモ" (flags) or "異常" (marked).
+    QScatterSeries* drawn(const QString& name)
+    {
+        for (QAbstractSeries* s : charts().view(ChartPage::XChart)->chart()->series())
+            if (s->name() == name)
+                return qobject_cast<QScatterSeries*>(s);
+        return nullptr;
+    }
+    int flags() { return drawn(QStringLiteral("メモ"))->count(); }
+
+    // Right-clicks a view's viewport; act sees the menu that opens.
+    static void rightClick(QAbstractScrollArea* area, QPoint at, std::function<void(QMenu*)> act)
+    {
+        WhenShown<QMenu>([act](QMenu* m) {
+            act(m);
+            m->close();
+        });
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, area->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(area->viewport(), &e);
+        QApplication::processEvents();
+    }
+
+    static QAction* item(QMenu* m, const char* name) { return m->findChild<QAction*>(QLatin1String(name)); }
+
+    StoreLocation where;
+};
+
+TEST_P(NotesWindowTest, NoteFromTheXChartIsStoredFlaggedAndTold)
+{
+    openOn({});
+    publishShaft();
+    ASSERT_EQ(charts().data().x.points.size(), 3u);
+    EXPECT_EQ(flags(), 0);
+
+    // The X chart's point of lot 2, right-clicked: "メモを追加", typed, OK.
+    QChartView* xView = charts().view(ChartPage::XChart);
+    const ChartPoint& second = charts().data().x.points[1];
+    QAbstractSeries* path = xView->chart()->series().front();
+    const QPointF place = xView->chart()->mapToPosition({double(second.calcRow), second.value}, path);
+    const QPoint at = xView->mapFromScene(xView->chart()->mapToScene(place));
+    rightClick(xView, at, [](QMenu* m) {
+        QAction* add = item(m, "popMenuAddNote");
+        ASSERT_NE(add, nullptr);
+        EXPECT_TRUE(add->isEnabled());
+        WhenShown<QDialog>([](QDialog* d) {
+            d->findChild<QPlainTextEdit*>(QStringLiteral("memoNote"))->setPlainText(QStringLiteral("工具交換"));
+            d->findChild<QPushButton*>(QStringLiteral("btnNoteOk"))->click();
+        });
+        add->trigger();
+    });
+
+    // Stored for that lot, with the server's word on who and when.
+    std::string error;
+    auto store = PlantStore::open(where, error);
+    std::int64_t cid = 0;
+    std::vector<LotNote> notes;
+    ASSERT_TRUE(store && store->characteristicId(kShaft, cid) && store->notes(cid, notes)) << error;
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].lotId, form->findChild<PlantStoreView*>()->storedLotId(2));
+    EXPECT_EQ(notes[0].text, "工具交換");
+    EXPECT_TRUE(!notes[0].writtenBy.empty() && notes[0].writtenAt > 0);
+
+    // A flag on the point, its text on hover, and the lot label's tooltip.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return flags() == 1; }, 2000));
+    EXPECT_EQ(drawn(QStringLiteral("メモ"))->at(0), QPointF(second.calcRow, second.value));
+    EXPECT_TRUE(charts().pointToolTip(ChartPage::XChart, second.calcRow).contains(QStringLiteral("メモ: 工具交換（")));
+    auto* lots = Ctl<TplStringGrid>(form, "gridCtrl");
+    const QRect label = lots->visualRect(lots->model()->index(1, 0));
+    QHelpEvent help(QEvent::ToolTip, label.center(), lots->viewport()->mapToGlobal(label.center()));
+    QApplication::sendEvent(lots->viewport(), &help);
+    EXPECT_EQ(QToolTip::text().toStdString(), NoteText(notes[0]));
+    QToolTip::hideText();
+
+    // The store's alarm at the lot is marked as the sheet's rule marks are.
+    StoreOverlay o = form->session().storeOverlay();
+    o.alarmMarks = {{}, {"X②"}};
+    form->session().setStoreOverlay(o);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drawn(QStringLiteral("異常"))->count() == 1; }, 2000));
+
+    // The lot table's row with no stored lot offers the item disabled.
+    const QRect empty = lots->visualRect(lots->model()->index(4, 0));
+    rightClick(lots, empty.center(), [](QMenu* m) {
+        ASSERT_NE(item(m, "popMenuAddNote"), nullptr);
+        EXPECT_FALSE(item(m, "popMenuAddNote")->isEnabled());
+    });
+}
+
+TEST_P(NotesWindowTest, RevisionStepsTheXChartsLines)
+{
+    PlantStoreView& view = openOn({});
+    publishShaft();
+    auto* revise = form->findChild<QAction*>(QStringLiteral("menuSettingLimitRevision"));
+    ASSERT_NE(revise, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return revise->isEnabled(); }, 2000)) << revise->toolTip().toStdString();
+
+    // Three-sigma limits from lots 1..3; the count of lots they flag is
+    // told by its rule, and the reason is required.
+    QString flagged;
+    WhenShown<QDialog>([&flagged](QDialog* d) {
+        auto* ok = d->findChild<QPushButton*>(QStringLiteral("btnReviseLimits"));
+        EXPECT_FALSE(ok->isEnabled());
+        flagged = d->findChild<QLabel*>(QStringLiteral("lblRevisionFlagged"))->text();
+        d->findChild<QLineEdit*>(QStringLiteral("editRevisionReason"))->setText(QStringLiteral("工具更新"));
+        EXPECT_TRUE(ok->isEnabled());
+        ok->click();
+    });
+    revise->trigger();
+    EXPECT_EQ(flagged.toStdString(),
+              "基準の 3 ロットのうち、改訂案で異常となるロット: 0 件（ルール①: X管理図の±3σ線、R管理図の＋3σ線の外）");
+    std::string error;
+    auto store = PlantStore::open(where, error);
+    std::vector<LimitSet> sets;
+    ASSERT_TRUE(store && store->limitHistory(kShaft, sets)) << error;
+    ASSERT_EQ(sets.size(), 2u);
+    EXPECT_EQ(sets[1].reason, "工具更新");
+    const std::string ucl3 = sets[1].values[LimitUcl3];
+    EXPECT_EQ(form->session().limit(LimitUcl3), ucl3);
+
+    // A lot published after the revision is drawn against the new limits,
+    // the three before against theirs: a step in the line.
+    form->session().edits().paste({0, 4, 0, 4}, "10.00\t10.02\n");
+    view.publish(false);
+    judge();
+    const double before = 10.05, after = std::stod(ucl3);
+    const std::vector<double> steps{before, before, before, after};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return charts().data().x.lines[0].steps == steps; }, 2000));
+    auto* line = qobject_cast<QLineSeries*>(charts().view(ChartPage::XChart)->chart()->series().front());
+    ASSERT_EQ(line->count(), 8);
+    EXPECT_EQ(line->at(5).y(), before);
+    EXPECT_EQ(line->at(6).y(), after);
+    EXPECT_EQ(line->at(6).x(), 3.5);
+}
+
+TEST_P(NotesWindowTest, RevisionIsTheEngineersOnly)
+{
+    // On the server, a login that is an inspector only.
+    StoreLocation inspector = where;
+    if (where.engine == StoreEngine::Postgres) {
+        inspector.user = "inspector" + std::to_string(getpid());
+        const std::string role = "CREATE ROLE " + inspector.user + " LOGIN IN ROLE trevolo_inspector";
+        ASSERT_EQ(test::Exec(where, {"DO $$ BEGIN " + role + "; EXCEPTION WHEN duplicate_object THEN NULL; END $$"}),
+                  "");
+    }
+    openOn(inspector.user);
+    auto* revise = form->findChild<QAction*>(QStringLiteral("menuSettingLimitRevision"));
+    ASSERT_NE(revise, nullptr);
+    // A sheet the store does not hold has nothing to revise.
+    EXPECT_FALSE(revise->isEnabled());
+    EXPECT_EQ(revise->toolTip().toStdString(), "工場データベースのシートで使えます。");
+
+    publishShaft();
+    std::string error, whyNot;
+    const bool engineer = PlantStore::open(inspector, error)->mayEngineer(whyNot);
+    // The embedded store has no roles: whoever runs the program may.
+    EXPECT_EQ(engineer, where.engine == StoreEngine::Sqlite);
+    EXPECT_EQ(whyNot.empty(), engineer);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return revise->isEnabled() == engineer; }, 2000));
+    EXPECT_EQ(revise->toolTip().toStdString(), engineer ? "管理限界の改訂" : whyNot);
+}
+
+// Rule ① over a baseline: a mean beyond ±3σ or a spread above the spread
+// chart's +3σ flags the lot once; a switched-off lot and blank lines flag
+// nothing. Lines: X 9.5..10.5, spread +3σ 0.4.
+TEST(LimitRevision, CountsTheBaselinesLotsOutsideThreeSigma)
+{
+    std::array<std::string, kLimitFields> lines{}, blank{};
+    lines[LimitUcl3] = "10.5", lines[LimitLcl3] = "9.5", lines[LimitRsUcl3] = "0.4";
+    // Lot 2's mean is above; lot 3 has R 0.5 and S 0.35. In the singles,
+    // lot 3 is above with a moving range of 0.5 and lot 4's is 0.5.
+    const LotTable pairs({{"1", true, {"10", "10.2"}},
+                          {"2", true, {"10.6", "10.7"}},
+                          {"3", true, {"9.8", "10.3"}},
+                          {"4", false, {"20", "20"}}});
+    const LotTable singles({{"1", true, {"10"}}, {"2", true, {"10.3"}}, {"3", true, {"10.8"}}, {"4", true, {"10.3"}}});
+    EXPECT_EQ(CountOutsideThreeSigma(pairs, ChartXbarR, lines), 2);
+    EXPECT_EQ(CountOutsideThreeSigma(pairs, ChartXbarS, lines), 1);
+    EXPECT_EQ(CountOutsideThreeSigma(singles, ChartXRs, lines), 2);
+    EXPECT_EQ(CountOutsideThreeSigma(pairs, ChartXbarR, blank), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, NotesWindowTest, ::testing::Values(test::Engine::Postgres, test::Engine::Sqlite),
+                         test::EngineName);
+
+}  // namespace
+}  // namespace trevolo::testing
