@@ -12,6 +12,7 @@
 #include "model/number.h"
 #include "spc/rule_options.h"
 #include "spc/series_rules.h"
+#include "store/plant_store.h"
 #include "store/qt_text.h"
 #include "stats/typed_limits.h"
 
@@ -211,8 +212,7 @@ bool Failed(const QSqlQuery& q, const char* what, std::string& error)
 // defaults.
 bool ReadRuleSetting(QSqlQuery& q, std::int64_t cid, RuleSetting& out, std::string& error)
 {
-    out = RuleSetting{};
-    out.options = RuleOptions::Defaults();
+    out = DefaultRuleSetting();
     q.prepare(
         QStringLiteral("SELECT options, spread FROM rule_setting WHERE characteristic_id = ? ORDER BY seq DESC "
                        "LIMIT 1"));
