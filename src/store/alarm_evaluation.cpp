@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <unordered_map>
 
 #include "model/commatext.h"
 #include "model/number.h"
 #include "spc/rule_options.h"
 #include "spc/series_rules.h"
+#include "store/plant_store.h"
 #include "store/qt_text.h"
 #include "stats/typed_limits.h"
 
@@ -53,9 +55,15 @@ std::vector<std::string> AlarmAuditFields(std::int64_t seq, std::int64_t cid, in
                                           std::int64_t limitSetSeq, std::int64_t receivedAt,
                                           const std::string& receivedBy)
 {
-    return {std::to_string(seq),        std::to_string(cid),     std::to_string(rule),
-            std::to_string(side),       lotIds,                  lastLot,
-            std::to_string(limitSetSeq), std::to_string(receivedAt), receivedBy};
+    return {std::to_string(seq),
+            std::to_string(cid),
+            std::to_string(rule),
+            std::to_string(side),
+            lotIds,
+            lastLot,
+            std::to_string(limitSetSeq),
+            std::to_string(receivedAt),
+            receivedBy};
 }
 
 namespace {
@@ -76,11 +84,13 @@ std::vector<ParsedLimits> ParseLimits(std::span<const LimitSet> limits)
         ParsedLimits p{s.seq, s.effectiveFrom, std::nullopt, std::nullopt};
         const auto& v = s.values;
         try {
-            p.x = ParseSpcLines(SpcXLineTexts{v[LimitXcl], v[LimitUcl3], v[LimitUcl2], v[LimitUcl1], v[LimitLcl3], v[LimitLcl2], v[LimitLcl1]});
+            p.x = ParseSpcLines(SpcXLineTexts{v[LimitXcl], v[LimitUcl3], v[LimitUcl2], v[LimitUcl1], v[LimitLcl3],
+                                              v[LimitLcl2], v[LimitLcl1]});
         } catch (const ConvertError&) {
         }
         try {
-            p.spread = ParseSpcLines(SpcDispersionLineTexts{v[LimitRcl], v[LimitRsUcl3], v[LimitRsUcl2], v[LimitRsUcl1]});
+            p.spread =
+                ParseSpcLines(SpcDispersionLineTexts{v[LimitRcl], v[LimitRsUcl3], v[LimitRsUcl2], v[LimitRsUcl1]});
         } catch (const ConvertError&) {
         }
         out.push_back(p);
@@ -202,10 +212,10 @@ bool Failed(const QSqlQuery& q, const char* what, std::string& error)
 // defaults.
 bool ReadRuleSetting(QSqlQuery& q, std::int64_t cid, RuleSetting& out, std::string& error)
 {
-    out = RuleSetting{};
-    out.options = RuleOptions::Defaults();
-    q.prepare(QStringLiteral("SELECT options, spread FROM rule_setting WHERE characteristic_id = ? ORDER BY seq DESC "
-                             "LIMIT 1"));
+    out = DefaultRuleSetting();
+    q.prepare(
+        QStringLiteral("SELECT options, spread FROM rule_setting WHERE characteristic_id = ? ORDER BY seq DESC "
+                       "LIMIT 1"));
     q.addBindValue(static_cast<qlonglong>(cid));
     if (!q.exec())
         return Failed(q, "判定ルールを読めません", error);
@@ -247,33 +257,43 @@ struct WindowLot {
     std::string receivedBy;
 };
 
-// The current lot of every place from arrival number fromSeq on: each
-// correction chain followed to its newest lot.
+// The current lot of every place from arrival number fromSeq on. A
+// correction arrives after the lot it corrects, so reading the arrivals in
+// order and putting each correction in the place of the lot it names
+// follows every chain (one index range, which both engines plan well; a
+// recursive query over the corrections was planned as a scan of every lot).
 bool ReadWindow(QSqlQuery& q, std::int64_t cid, std::int64_t fromSeq, std::vector<WindowLot>& out, std::string& error)
 {
     out.clear();
-    q.prepare(QStringLiteral(
-        "WITH RECURSIVE chain (place, id) AS (SELECT seq, id FROM lot WHERE characteristic_id = ? AND supersedes IS "
-        "NULL AND seq >= ? UNION ALL SELECT c.place, l.id FROM chain c JOIN lot l ON l.supersedes = c.id) "
-        "SELECT c.place, l.id, l.supersedes, l.enabled, l.vals, l.published_at, l.received_by FROM chain c JOIN lot "
-        "l ON l.id = c.id ORDER BY c.place, l.seq"));
+    q.prepare(
+        QStringLiteral("SELECT seq, id, supersedes, enabled, vals, published_at, received_by FROM lot WHERE "
+                       "characteristic_id = ? AND seq >= ? ORDER BY seq"));
     q.addBindValue(static_cast<qlonglong>(cid));
     q.addBindValue(static_cast<qlonglong>(fromSeq));
     if (!q.exec())
         return Failed(q, "ロットを読めません", error);
+    std::unordered_map<std::string, size_t> placeOf;
     while (q.next()) {
-        const std::int64_t place = q.value(0).toLongLong();
-        // A later lot of the same chain replaces the one read before it.
-        if (out.empty() || out.back().place != place)
+        const std::string supersedes = ToStdString(q.value(2));
+        size_t place = out.size();
+        if (!supersedes.empty()) {
+            // A correction of a lot before the window has no place in it.
+            const auto it = placeOf.find(supersedes);
+            if (it == placeOf.end())
+                continue;
+            place = it->second;
+        } else {
             out.emplace_back();
-        WindowLot& w = out.back();
-        w.place = place;
+            out.back().place = q.value(0).toLongLong();
+        }
+        WindowLot& w = out[place];
         w.lot.id = ToStdString(q.value(1));
-        w.lot.correction = !q.value(2).isNull() && !q.value(2).toString().isEmpty();
+        w.lot.correction = !supersedes.empty();
         w.lot.enabled = q.value(3).toInt() != 0;
         w.lot.values = ToStdString(q.value(4));
         w.lot.publishedAt = q.value(5).toLongLong();
         w.receivedBy = ToStdString(q.value(6));
+        placeOf[w.lot.id] = place;
     }
     q.finish();
     return true;
@@ -282,11 +302,12 @@ bool ReadWindow(QSqlQuery& q, std::int64_t cid, std::int64_t fromSeq, std::vecto
 // The arrival number from which the series must be read so that at least
 // need places come before firstNewSeq (0: from the start). rows places are
 // looked at.
-bool WindowStart(QSqlQuery& q, std::int64_t cid, std::int64_t firstNewSeq, int rows, std::int64_t& fromSeq,
-                 bool& whole, std::string& error)
+bool WindowStart(QSqlQuery& q, std::int64_t cid, std::int64_t firstNewSeq, int rows, std::int64_t& fromSeq, bool& whole,
+                 std::string& error)
 {
-    q.prepare(QStringLiteral("SELECT seq FROM lot WHERE characteristic_id = ? AND supersedes IS NULL AND seq < ? "
-                             "ORDER BY seq DESC LIMIT ?"));
+    q.prepare(
+        QStringLiteral("SELECT seq FROM lot WHERE characteristic_id = ? AND supersedes IS NULL AND seq < ? "
+                       "ORDER BY seq DESC LIMIT ?"));
     q.addBindValue(static_cast<qlonglong>(cid));
     q.addBindValue(static_cast<qlonglong>(firstNewSeq));
     q.addBindValue(rows);
@@ -375,8 +396,8 @@ bool RecordSeriesAlarms(QSqlDatabase& db, const StoreDialect& dialect, std::int6
             return Failed(q, "アラームを登録できません", error);
         if (q.next() && !q.value(0).isNull()) {
             const std::int64_t seq = q.value(0).toLongLong();
-            recorded.push_back({seq, AlarmAuditFields(seq, cid, a.rule, a.side, ids, last, a.limitSetSeq, now,
-                                                      finder)});
+            recorded.push_back({seq,
+                                AlarmAuditFields(seq, cid, a.rule, a.side, ids, last, a.limitSetSeq, now, finder)});
         }
         q.finish();
     }

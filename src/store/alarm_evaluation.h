@@ -26,8 +26,8 @@ struct SeriesLot {
 
 // An alarm the rules found, not yet stored.
 struct FoundAlarm {
-    int rule = 0;  // 1..8
-    int side = 0;  // 0: X, 1: the spread chart
+    int rule = 0;                     // 1..8
+    int side = 0;                     // 0: X, 1: the spread chart
     std::vector<std::string> lotIds;  // the pattern's lots, oldest first
     std::int64_t limitSetSeq = 0;     // the set the last lot was judged against
     bool operator==(const FoundAlarm&) const = default;
