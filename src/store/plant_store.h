@@ -193,6 +193,22 @@ private:
     bool readLots(class QSqlQuery& q, std::vector<StoredLot>& out);
     bool inForce(std::int64_t characteristicId, std::int64_t at, LotHistory& out);
     bool lots(const Characteristic& characteristic, int count, LotHistory& out);
+    // A row of one of the watch tables (rule settings, notes, lists,
+    // revisions and their limit sets) and what it is stored as.
+    struct WatchRow;
+    struct StoredWatchRow {
+        std::int64_t seq = 0;
+        std::int64_t receivedAt = 0;
+        std::string receivedBy;
+    };
+    // Inserts the row inside the writing transaction, with the server's
+    // time and writer (vouched for by the server on PostgreSQL), and keeps
+    // its audit row on the embedded engine.
+    bool insertWatchRow(class QSqlQuery& q, const WatchRow& row, std::int64_t now, const std::string& writer,
+                        StoredWatchRow& stored);
+    // Ends a writing of the watches: the audit rows, the notice to the live
+    // views of characteristic cid (0: the lists) and the commit.
+    bool finishWatchWrite(class QSqlQuery& q, std::int64_t cid);
 
     StoreLocation where_;
     StoreDialect dialect_;

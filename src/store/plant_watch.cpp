@@ -74,6 +74,62 @@ bool SendWatchNotice(QSqlQuery& q, const StoreDialect& dialect, std::int64_t cid
 
 }  // namespace
 
+struct PlantStore::WatchRow {
+    const char* table;
+    const char* columns;  // those before received_at and received_by
+    std::vector<QVariant> values;
+    const char* failText;
+    // What a role without the right is told; null: the driver's words.
+    const char* refusedText = nullptr;
+};
+
+bool PlantStore::insertWatchRow(QSqlQuery& q, const WatchRow& row, std::int64_t now, const std::string& writer,
+                                StoredWatchRow& stored)
+{
+    QStringList marks;
+    for (size_t i = 0; i < row.values.size() + 2; ++i)
+        marks << QStringLiteral("?");
+    q.prepare(QStringLiteral("INSERT INTO %1 (%2, received_at, received_by) VALUES (%3) RETURNING seq, received_at, "
+                             "received_by")
+                  .arg(QLatin1String(row.table), QLatin1String(row.columns), marks.join(QStringLiteral(", "))));
+    // The audit hash is over the stored fields in column order: the number,
+    // the values, then the time and the writer.
+    std::vector<std::string> fields{std::string()};
+    for (const QVariant& v : row.values) {
+        q.addBindValue(v);
+        fields.push_back(ToStdString(v));
+    }
+    q.addBindValue(static_cast<qlonglong>(now));
+    q.addBindValue(ToQString(writer));
+    if (!q.exec() || !q.next()) {
+        const bool refused = Refused(q);
+        fail(row.failText, q);
+        if (refused && row.refusedText)
+            error_ = row.refusedText;
+        return false;
+    }
+    stored.seq = q.value(0).toLongLong();
+    stored.receivedAt = q.value(1).toLongLong();
+    stored.receivedBy = ToStdString(q.value(2));
+    q.finish();
+    if (!dialect_.serverVouches()) {
+        fields.front() = std::to_string(stored.seq);
+        fields.push_back(std::to_string(now));
+        fields.push_back(writer);
+        appendAudit(QString::fromLatin1(row.table), fields.front(), AuditRowHash(fields));
+    }
+    return true;
+}
+
+bool PlantStore::finishWatchWrite(QSqlQuery& q, std::int64_t cid)
+{
+    if (!writeAudit())
+        return false;
+    if (!SendWatchNotice(q, dialect_, cid))
+        return fail("通知を送れません", q);
+    return commit();
+}
+
 RuleSetting DefaultRuleSetting()
 {
     RuleSetting s;
@@ -136,34 +192,15 @@ bool PlantStore::setRuleSetting(const Characteristic& characteristic, const Rule
     std::int64_t cid = 0;
     if (!findCharacteristic(characteristic, true, cid))
         return false;
-    const std::string options = RuleOptionsText(setting.options);
     QSqlQuery q(db_);
-    q.prepare(
-        QStringLiteral("INSERT INTO rule_setting (characteristic_id, options, spread, received_at, received_by) "
-                       "VALUES (?, ?, ?, ?, ?) RETURNING seq"));
-    q.addBindValue(static_cast<qlonglong>(cid));
-    q.addBindValue(ToQString(options));
-    q.addBindValue(ToQString(setting.spread));
-    q.addBindValue(static_cast<qlonglong>(now));
-    q.addBindValue(ToQString(writer));
-    if (!q.exec() || !q.next()) {
-        const bool refused = Refused(q);
-        fail("判定ルールを登録できません", q);
-        if (refused)
-            error_ = kEngineerOnlyRuleSetting;
-        return false;
-    }
-    const std::int64_t seq = q.value(0).toLongLong();
-    q.finish();
-    if (!dialect_.serverVouches())
-        appendAudit(QStringLiteral("rule_setting"), std::to_string(seq),
-                    AuditRowHash({std::to_string(seq), std::to_string(cid), options, setting.spread,
-                                  std::to_string(now), writer}));
-    if (!writeAudit())
-        return false;
-    if (!SendWatchNotice(q, dialect_, cid))
-        return fail("通知を送れません", q);
-    return commit();
+    StoredWatchRow stored;
+    return insertWatchRow(q,
+                          {"rule_setting", "characteristic_id, options, spread",
+                           {static_cast<qlonglong>(cid), ToQString(RuleOptionsText(setting.options)),
+                            ToQString(setting.spread)},
+                           "判定ルールを登録できません", kEngineerOnlyRuleSetting},
+                          now, writer, stored) &&
+           finishWatchWrite(q, cid);
 }
 
 bool PlantStore::addNote(const std::string& lotId, const std::string& text, LotNote* stored)
@@ -192,36 +229,16 @@ bool PlantStore::addNote(const std::string& lotId, const std::string& text, LotN
     if (!beginWriting(now, role))
         return false;
     const std::string writer = Writer(role);
-    q.prepare(
-        QStringLiteral("INSERT INTO lot_note (lot_id, characteristic_id, note, received_at, received_by) "
-                       "VALUES (?, ?, ?, ?, ?) RETURNING seq, received_at, received_by"));
-    q.addBindValue(ToQString(lotId));
-    q.addBindValue(static_cast<qlonglong>(cid));
-    q.addBindValue(ToQString(note));
-    q.addBindValue(static_cast<qlonglong>(now));
-    q.addBindValue(ToQString(writer));
-    if (!q.exec() || !q.next())
-        return fail("メモを登録できません", q);
-    LotNote row;
-    row.seq = q.value(0).toLongLong();
-    row.lotId = lotId;
-    row.characteristicId = cid;
-    row.text = note;
-    row.writtenAt = q.value(1).toLongLong();
-    row.writtenBy = ToStdString(q.value(2));
-    q.finish();
-    if (!dialect_.serverVouches())
-        appendAudit(QStringLiteral("lot_note"), std::to_string(row.seq),
-                    AuditRowHash({std::to_string(row.seq), lotId, std::to_string(cid), note,
-                                  std::to_string(row.writtenAt), row.writtenBy}));
-    if (!writeAudit())
-        return false;
-    if (!SendWatchNotice(q, dialect_, cid))
-        return fail("通知を送れません", q);
-    if (!commit())
+    StoredWatchRow row;
+    if (!insertWatchRow(q,
+                        {"lot_note", "lot_id, characteristic_id, note",
+                         {ToQString(lotId), static_cast<qlonglong>(cid), ToQString(note)},
+                         "メモを登録できません"},
+                        now, writer, row) ||
+        !finishWatchWrite(q, cid))
         return false;
     if (stored)
-        *stored = std::move(row);
+        *stored = LotNote{row.seq, lotId, cid, note, row.receivedBy, row.receivedAt};
     return true;
 }
 
@@ -305,32 +322,13 @@ bool PlantStore::setReasonList(const ReasonList& list)
         return false;
     const std::string writer = Writer(role);
     QSqlQuery q(db_);
-    q.prepare(
-        QStringLiteral("INSERT INTO reason_list (kind, product, entries, received_at, received_by) "
-                       "VALUES (?, ?, ?, ?, ?) RETURNING seq"));
-    q.addBindValue(QString::fromLatin1(KindText(list.kind)));
-    q.addBindValue(ToQString(list.product));
-    q.addBindValue(ToQString(text));
-    q.addBindValue(static_cast<qlonglong>(now));
-    q.addBindValue(ToQString(writer));
-    if (!q.exec() || !q.next()) {
-        const bool refused = Refused(q);
-        fail("原因・処置リストを登録できません", q);
-        if (refused)
-            error_ = kEngineerOnlyReasonList;
-        return false;
-    }
-    const std::int64_t seq = q.value(0).toLongLong();
-    q.finish();
-    if (!dialect_.serverVouches())
-        appendAudit(QStringLiteral("reason_list"), std::to_string(seq),
-                    AuditRowHash({std::to_string(seq), KindText(list.kind), list.product, text, std::to_string(now),
-                                  writer}));
-    if (!writeAudit())
-        return false;
-    if (!SendWatchNotice(q, dialect_, 0))
-        return fail("通知を送れません", q);
-    return commit();
+    StoredWatchRow stored;
+    return insertWatchRow(q,
+                          {"reason_list", "kind, product, entries",
+                           {QString::fromLatin1(KindText(list.kind)), ToQString(list.product), ToQString(text)},
+                           "原因・処置リストを登録できません", kEngineerOnlyReasonList},
+                          now, writer, stored) &&
+           finishWatchWrite(q, 0);
 }
 
 bool PlantStore::reviseLimits(const Characteristic& characteristic, const LimitSet& limits, const std::string& reason)
@@ -373,53 +371,19 @@ bool PlantStore::reviseLimits(const Characteristic& characteristic, const LimitS
     // The revised set is in force from the server's now: lots published
     // before keep the set that was in force for them.
     const std::string vals = CommaTextJoin(std::vector<std::string>(limits.values.begin(), limits.values.end()));
-    q.prepare(
-        QStringLiteral("INSERT INTO limit_set (characteristic_id, method, vals, set_by, effective_from, "
-                       "received_at, received_by) VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING seq"));
-    q.addBindValue(static_cast<qlonglong>(cid));
-    q.addBindValue(ToQString(limits.method));
-    q.addBindValue(ToQString(vals));
-    q.addBindValue(ToQString(setBy));
-    q.addBindValue(static_cast<qlonglong>(now));
-    q.addBindValue(static_cast<qlonglong>(now));
-    q.addBindValue(ToQString(writer));
-    if (!q.exec() || !q.next()) {
-        const bool refused = Refused(q);
-        fail("管理限界を登録できません", q);
-        if (refused)
-            error_ = kEngineerOnlyRevision;
-        return false;
-    }
-    const std::int64_t setSeq = q.value(0).toLongLong();
-    q.finish();
-    q.prepare(
-        QStringLiteral("INSERT INTO limit_revision (limit_set_seq, reason, received_at, received_by) "
-                       "VALUES (?, ?, ?, ?) RETURNING seq"));
-    q.addBindValue(static_cast<qlonglong>(setSeq));
-    q.addBindValue(ToQString(why));
-    q.addBindValue(static_cast<qlonglong>(now));
-    q.addBindValue(ToQString(writer));
-    if (!q.exec() || !q.next()) {
-        const bool refused = Refused(q);
-        fail("管理限界の改訂を登録できません", q);
-        if (refused)
-            error_ = kEngineerOnlyRevision;
-        return false;
-    }
-    const std::int64_t seq = q.value(0).toLongLong();
-    q.finish();
-    if (!dialect_.serverVouches()) {
-        appendAudit(QStringLiteral("limit_set"), std::to_string(setSeq),
-                    AuditRowHash({std::to_string(setSeq), std::to_string(cid), limits.method, vals, setBy,
-                                  std::to_string(now), std::to_string(now), writer}));
-        appendAudit(QStringLiteral("limit_revision"), std::to_string(seq),
-                    AuditRowHash({std::to_string(seq), std::to_string(setSeq), why, std::to_string(now), writer}));
-    }
-    if (!writeAudit())
-        return false;
-    if (!SendWatchNotice(q, dialect_, cid))
-        return fail("通知を送れません", q);
-    return commit();
+    StoredWatchRow set, revision;
+    return insertWatchRow(q,
+                          {"limit_set", "characteristic_id, method, vals, set_by, effective_from",
+                           {static_cast<qlonglong>(cid), ToQString(limits.method), ToQString(vals), ToQString(setBy),
+                            static_cast<qlonglong>(now)},
+                           "管理限界を登録できません", kEngineerOnlyRevision},
+                          now, writer, set) &&
+           insertWatchRow(q,
+                          {"limit_revision", "limit_set_seq, reason",
+                           {static_cast<qlonglong>(set.seq), ToQString(why)},
+                           "管理限界の改訂を登録できません", kEngineerOnlyRevision},
+                          now, writer, revision) &&
+           finishWatchWrite(q, cid);
 }
 
 bool PlantStore::mayEngineer(std::string& whyNot)
