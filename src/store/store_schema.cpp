@@ -89,12 +89,17 @@ const char* const kVouchTime =
 
 // Every stored row extends the audit chain, written by the schema owner's
 // function so no client role needs (or has) the right to write audit rows.
-// The fields hashed are those verify reads back, in the same order.
-const char* const kAudit =
+// The fields hashed are those verify reads back, in the same order. The
+// function is made of a head, one branch per table and a tail, so a later
+// migration can add tables and keep the hashes of the earlier ones.
+const char* const kAuditHead =
     "CREATE OR REPLACE FUNCTION trevolo_audit() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
     "SET search_path FROM CURRENT AS $$ DECLARE k TEXT; h TEXT; previous TEXT; previous_row TEXT; BEGIN "
     // Writers take turns, so each extends the chain from its end.
-    "PERFORM pg_advisory_xact_lock(7351002); "
+    "PERFORM pg_advisory_xact_lock(7351002); ";
+// The tables of the lots, but for the limit sets (the first migration's
+// last branch).
+const char* const kAuditLotTables =
     "IF TG_TABLE_NAME = 'lot' THEN k := NEW.id; h := trevolo_hash_fields(NEW.id, NEW.characteristic_id::TEXT, "
     "NEW.supersedes, NEW.label, NEW.enabled::TEXT, NEW.vals, NEW.value_count::TEXT, NEW.station, NEW.operator, "
     "NEW.order_key::TEXT, NEW.published_at::TEXT, NEW.received_at::TEXT, NEW.received_by); "
@@ -102,13 +107,22 @@ const char* const kAudit =
     "NEW.product, NEW.process, NEW.machine, NEW.item); "
     "ELSIF TG_TABLE_NAME = 'spec_set' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
     "NEW.characteristic_id::TEXT, NEW.unit, NEW.kind, NEW.decimals, NEW.upper_limit, NEW.lower_limit, "
-    "NEW.effective_from::TEXT, NEW.set_by, NEW.received_at::TEXT); "
-    "ELSE k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, NEW.characteristic_id::TEXT, NEW.method, "
-    "NEW.vals, NEW.set_by, NEW.effective_from::TEXT, NEW.received_at::TEXT, NEW.received_by); END IF; "
+    "NEW.effective_from::TEXT, NEW.set_by, NEW.received_at::TEXT); ";
+const char* const kAuditLimitSet =
+    "k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, NEW.characteristic_id::TEXT, NEW.method, "
+    "NEW.vals, NEW.set_by, NEW.effective_from::TEXT, NEW.received_at::TEXT, NEW.received_by); ";
+const char* const kAuditTail =
     "SELECT chain_hash, tbl || ' ' || row_key INTO previous, previous_row FROM audit ORDER BY seq DESC LIMIT 1; "
     "INSERT INTO audit (tbl, row_key, row_hash, chain_hash, previous_row) VALUES (TG_TABLE_NAME, k, h, "
     "encode(sha256(convert_to(COALESCE(previous, '') || h, 'UTF8')), 'hex'), previous_row); "
     "RETURN NULL; END $$";
+
+// The audit function with the branches after those of the lot tables.
+QString AuditFunction(const QString& lastBranches)
+{
+    return QString::fromLatin1(kAuditHead) + QString::fromLatin1(kAuditLotTables) + lastBranches +
+           QString::fromLatin1(kAuditTail);
+}
 
 // Migration 2: the server vouches for sender, time and audit rows; each
 // audit row names the row before it, so a row removed with its audit entry
@@ -131,39 +145,28 @@ QStringList SecondMigration(const StoreDialect& d)
              .arg(QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (d.serverVouches()) {
         s << QString::fromLatin1(kHashFields) << QString::fromLatin1(kVouch) << QString::fromLatin1(kVouchTime)
-          << QString::fromLatin1(kAudit);
+          << AuditFunction(QStringLiteral("ELSE ") + QString::fromLatin1(kAuditLimitSet) + QStringLiteral("END IF; "));
         for (const char* t : {"lot", "limit_set"})
-            s << QStringLiteral("CREATE TRIGGER %1_vouch BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
-                                "trevolo_vouch()")
+            s << QStringLiteral(
+                     "CREATE TRIGGER %1_vouch BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
+                     "trevolo_vouch()")
                      .arg(QLatin1String(t));
         s << QStringLiteral(
             "CREATE TRIGGER spec_set_vouch BEFORE INSERT ON spec_set FOR EACH ROW EXECUTE FUNCTION "
             "trevolo_vouch_time()");
         for (const char* t : {"characteristic", "spec_set", "limit_set", "lot"})
-            s << QStringLiteral("CREATE TRIGGER %1_audit AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
-                                "trevolo_audit()")
+            s << QStringLiteral(
+                     "CREATE TRIGGER %1_audit AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
+                     "trevolo_audit()")
                      .arg(QLatin1String(t));
     }
     return s;
 }
 
-// The audit trigger of migration 3: the same hashes for the tables of the
-// lots as before (stored chains stay intact), and the plant watches' tables.
-const char* const kAuditWatches =
-    "CREATE OR REPLACE FUNCTION trevolo_audit() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
-    "SET search_path FROM CURRENT AS $$ DECLARE k TEXT; h TEXT; previous TEXT; previous_row TEXT; BEGIN "
-    "PERFORM pg_advisory_xact_lock(7351002); "
-    "IF TG_TABLE_NAME = 'lot' THEN k := NEW.id; h := trevolo_hash_fields(NEW.id, NEW.characteristic_id::TEXT, "
-    "NEW.supersedes, NEW.label, NEW.enabled::TEXT, NEW.vals, NEW.value_count::TEXT, NEW.station, NEW.operator, "
-    "NEW.order_key::TEXT, NEW.published_at::TEXT, NEW.received_at::TEXT, NEW.received_by); "
-    "ELSIF TG_TABLE_NAME = 'characteristic' THEN k := NEW.id::TEXT; h := trevolo_hash_fields(NEW.id::TEXT, "
-    "NEW.product, NEW.process, NEW.machine, NEW.item); "
-    "ELSIF TG_TABLE_NAME = 'spec_set' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
-    "NEW.characteristic_id::TEXT, NEW.unit, NEW.kind, NEW.decimals, NEW.upper_limit, NEW.lower_limit, "
-    "NEW.effective_from::TEXT, NEW.set_by, NEW.received_at::TEXT); "
-    "ELSIF TG_TABLE_NAME = 'limit_set' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
-    "NEW.characteristic_id::TEXT, NEW.method, NEW.vals, NEW.set_by, NEW.effective_from::TEXT, "
-    "NEW.received_at::TEXT, NEW.received_by); "
+// The audit trigger's branches of migration 3: the same hashes for the
+// tables of the lots as before (stored chains stay intact), and the plant
+// watches' tables.
+const char* const kAuditWatchBranches =
     "ELSIF TG_TABLE_NAME = 'rule_setting' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
     "NEW.characteristic_id::TEXT, NEW.options, NEW.spread, NEW.received_at::TEXT, NEW.received_by); "
     "ELSIF TG_TABLE_NAME = 'alarm' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
@@ -176,11 +179,7 @@ const char* const kAuditWatches =
     "ELSIF TG_TABLE_NAME = 'reason_list' THEN k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, "
     "NEW.kind, NEW.product, NEW.entries, NEW.received_at::TEXT, NEW.received_by); "
     "ELSE k := NEW.seq::TEXT; h := trevolo_hash_fields(NEW.seq::TEXT, NEW.limit_set_seq::TEXT, NEW.reason, "
-    "NEW.received_at::TEXT, NEW.received_by); END IF; "
-    "SELECT chain_hash, tbl || ' ' || row_key INTO previous, previous_row FROM audit ORDER BY seq DESC LIMIT 1; "
-    "INSERT INTO audit (tbl, row_key, row_hash, chain_hash, previous_row) VALUES (TG_TABLE_NAME, k, h, "
-    "encode(sha256(convert_to(COALESCE(previous, '') || h, 'UTF8')), 'hex'), previous_row); "
-    "RETURN NULL; END $$";
+    "NEW.received_at::TEXT, NEW.received_by); END IF; ";
 
 // Alarms are found by the publishing transaction and written only here, as
 // the schema's owner: a client may record an alarm only at a lot of the
@@ -209,8 +208,8 @@ const char* const kWatchNotify =
     "limit_set WHERE seq = NEW.limit_set_seq; ELSIF TG_TABLE_NAME = 'reason_list' THEN c := '0'; "
     "ELSE c := NEW.characteristic_id::TEXT; END IF; PERFORM pg_notify('trevolo_watch', c); RETURN NULL; END $$";
 
-const char* const kWatchTables[] = {"rule_setting", "alarm", "alarm_answer", "lot_note", "reason_list",
-                                    "limit_revision"};
+const char* const kWatchTables[] = {"rule_setting", "alarm",       "alarm_answer",
+                                    "lot_note",     "reason_list", "limit_revision"};
 
 // Migration 3: the plant watches. Rule settings, the alarms the run rules
 // found, their answers, notes on lots, cause and action lists, and the
@@ -259,8 +258,9 @@ QStringList ThirdMigration(const StoreDialect& d)
     for (const char* t : kWatchTables)
         s << d.appendOnly(QString::fromLatin1(t));
     if (d.serverVouches()) {
-        s << QString::fromLatin1(kAuditWatches) << QString::fromLatin1(kRecordAlarm)
-          << QString::fromLatin1(kWatchNotify);
+        s << AuditFunction(QStringLiteral("ELSIF TG_TABLE_NAME = 'limit_set' THEN ") +
+                           QString::fromLatin1(kAuditLimitSet) + QString::fromLatin1(kAuditWatchBranches))
+          << QString::fromLatin1(kRecordAlarm) << QString::fromLatin1(kWatchNotify);
         for (const char* t : kWatchTables) {
             const QString table = QString::fromLatin1(t);
             // The alarm's finder is set by trevolo_record_alarm: inside it
@@ -268,11 +268,13 @@ QStringList ThirdMigration(const StoreDialect& d)
             s << QStringLiteral("CREATE TRIGGER %1_vouch BEFORE INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION %2()")
                      .arg(table, table == QLatin1String("alarm") ? QStringLiteral("trevolo_vouch_time")
                                                                  : QStringLiteral("trevolo_vouch"));
-            s << QStringLiteral("CREATE TRIGGER %1_audit AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
-                                "trevolo_audit()")
+            s << QStringLiteral(
+                     "CREATE TRIGGER %1_audit AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
+                     "trevolo_audit()")
                      .arg(table);
-            s << QStringLiteral("CREATE TRIGGER %1_notify AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
-                                "trevolo_watch_notify()")
+            s << QStringLiteral(
+                     "CREATE TRIGGER %1_notify AFTER INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION "
+                     "trevolo_watch_notify()")
                      .arg(table);
         }
     }
@@ -300,8 +302,7 @@ QStringList Grants(const std::vector<std::string>& roles)
         return names.join(QStringLiteral(", "));
     };
     QStringList s;
-    const QString watches =
-        QStringLiteral("rule_setting, alarm, alarm_answer, lot_note, reason_list, limit_revision");
+    const QString watches = QStringLiteral("rule_setting, alarm, alarm_answer, lot_note, reason_list, limit_revision");
     s << QStringLiteral(
              "REVOKE ALL ON characteristic, spec_set, lot, limit_set, audit, schema_version, checkpoint, store_info, "
              "%1 FROM PUBLIC")
