@@ -411,6 +411,34 @@ int Notes(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostr
     return 0;
 }
 
+// Shows a characteristic's rule settings, or with --set stores new ones
+// (an engineer's right) read over those in force.
+int Rules(PlantStore& store, const StoreOptions& o, std::ostream& out, std::ostream& err)
+{
+    const Characteristic characteristic = NamedCharacteristic(o);
+    RuleSetting setting;
+    bool stored = false;
+    if (!store.ruleSetting(characteristic, setting, &stored))
+        return Fail(err, store.lastError());
+    if (!o.rulesFile.empty()) {
+        std::string text, error;
+        if (!CheckReadable(o.rulesFile, error) || !ReadWholeFile(o.rulesFile, text, error) ||
+            !ReadRuleSettingJson(text, setting, error))
+            return Fail(err, "--set " + o.rulesFile + ": " + error);
+        if (!store.setRuleSetting(characteristic, setting) ||
+            !store.ruleSetting(characteristic, setting, &stored))
+            return Fail(err, store.lastError() + " 何も登録していません。");
+        out << "「" << characteristic.item << "」の判定ルールを登録しました。\n";
+    }
+    if (o.json)
+        out << RuleSettingJson(characteristic, setting, stored).dump(1, ' ', false,
+                                                                      nlohmann::json::error_handler_t::replace)
+            << "\n";
+    else
+        WriteRuleSettingText(out, setting, stored);
+    return 0;
+}
+
 // Writes the notes and the alarms with their answers of an exported
 // characteristic beside its lots.
 int ExportWatches(PlantStore& store, const StoreOptions& o, std::int64_t cid, std::ostream& out, std::ostream& err)
@@ -624,6 +652,8 @@ int RunStore(const StoreOptions& o, std::ostream& out, std::ostream& err)
         return Alarms(*store, o, out, err);
     if (o.action == "notes")
         return Notes(*store, o, out, err);
+    if (o.action == "rules")
+        return Rules(*store, o, out, err);
     if (o.action == "checkpoint")
         return Checkpoint(*store, o, out, err);
     return Verify(*store, o, out, err);

@@ -1,8 +1,11 @@
 #include "cli_watch.h"
 
 #include <QDateTime>
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <ostream>
 
 #include "model/commatext.h"
@@ -251,6 +254,101 @@ std::string BesideExport(const std::string& out, const std::string& suffix)
     const std::filesystem::path p(out);
     const std::string ext = p.has_extension() ? p.extension().string() : std::string(".csv");
     return (p.parent_path() / (p.stem().string() + "_" + suffix + ext)).string();
+}
+
+namespace {
+
+// The names of the rule switches in rule order, and of the run lengths in
+// the order of the dialog's lists.
+constexpr std::array<const char*, kSpcRuleCount> kSwitchNames = {
+    "beyondLimits", "sameSide", "trend", "alternating", "beyond2Sigma", "beyond1Sigma", "within1Sigma",
+    "outside1Sigma"};
+constexpr std::array<const char*, kRuleListCount> kRunNames = {
+    "sameSideRun",       "trendRun",         "alternatingRun",  "beyond2SigmaBlock", "beyond2SigmaHits",
+    "beyond1SigmaBlock", "beyond1SigmaHits", "within1SigmaRun", "outside1SigmaRun"};
+
+}  // namespace
+
+json RuleSettingJson(const Characteristic& characteristic, const RuleSetting& setting, bool stored)
+{
+    json rules = json::object();
+    for (int rule = 1; rule <= kSpcRuleCount; ++rule)
+        rules[kSwitchNames[static_cast<size_t>(rule - 1)]] = setting.options.check(rule);
+    for (int list = 0; list < kRuleListCount; ++list)
+        rules[kRunNames[static_cast<size_t>(list)]] = RuleListValue(setting.options, list);
+    json j = {{"characteristic", CharacteristicJson(characteristic)}, {"stored", stored}};
+    if (stored)
+        j.update(json{{"setBy", setting.setBy}, {"receivedAt", IsoTime(setting.receivedAt)}});
+    j["rules"] = std::move(rules);
+    j["spread"] = setting.spread;
+    return j;
+}
+
+bool ReadRuleSettingJson(const std::string& text, RuleSetting& setting, std::string& error)
+{
+    const json j = json::parse(text, nullptr, false);
+    if (j.is_discarded() || !j.is_object()) {
+        error = "判定ルールの JSON として読めません。";
+        return false;
+    }
+    RuleSetting read = setting;
+    if (j.contains("rules")) {
+        if (!j["rules"].is_object()) {
+            error = "\"rules\" はオブジェクトでなければなりません。";
+            return false;
+        }
+        for (const auto& [name, value] : j["rules"].items()) {
+            const auto isName = [&](const char* n) { return name == n; };
+            const auto sw = std::find_if(kSwitchNames.begin(), kSwitchNames.end(), isName);
+            const auto run = std::find_if(kRunNames.begin(), kRunNames.end(), isName);
+            if (sw != kSwitchNames.end() && value.is_boolean()) {
+                read.options.setCheck(static_cast<int>(sw - kSwitchNames.begin()) + 1, value.get<bool>());
+            } else if (run != kRunNames.end() && value.is_number_integer()) {
+                RuleListValue(read.options, static_cast<int>(run - kRunNames.begin())) = value.get<std::int32_t>();
+            } else {
+                error = sw == kSwitchNames.end() && run == kRunNames.end()
+                            ? "判定ルール「" + name + "」はありません。"
+                            : "判定ルール「" + name + "」の値は" + (run == kRunNames.end() ? "true か false" : "整数") +
+                                  "で指定してください。";
+                return false;
+            }
+        }
+    }
+    if (j.contains("spread")) {
+        if (!j["spread"].is_string()) {
+            error = "\"spread\" は \"R\"・\"S\"・\"Rs\" か空の文字列で指定してください。";
+            return false;
+        }
+        read.spread = j["spread"].get<std::string>();
+    }
+    // The store refuses what the rule dialog would: say which value.
+    if (const std::optional<int> list = ValidateRuleOptions(read.options)) {
+        const RuleListInfo& info = kRuleLists[static_cast<size_t>(*list)];
+        error = "判定ルール「" + std::string(kRunNames[static_cast<size_t>(*list)]) + "」の値 " +
+                std::to_string(RuleListValue(read.options, *list)) + " は使えません (";
+        for (size_t i = 0; i < info.items.size(); ++i)
+            error += (i ? "、" : "") + std::to_string(info.items[i]);
+        error += " のどれか";
+        if (*list == ListBeyond2SigmaBlock || *list == ListBeyond1SigmaBlock)
+            error += std::string("で、") + kRunNames[static_cast<size_t>(*list) + 1] + " 以上";
+        error += ")。";
+        return false;
+    }
+    setting = std::move(read);
+    return true;
+}
+
+void WriteRuleSettingText(std::ostream& out, const RuleSetting& setting, bool stored)
+{
+    if (stored)
+        out << "判定ルール (" << setting.setBy << " が " << IsoTime(setting.receivedAt) << " に登録)\n";
+    else
+        out << "判定ルール (既定値: 技術者が登録するまでこの設定で判定します)\n";
+    for (int rule = 1; rule <= kSpcRuleCount; ++rule)
+        out << "  " << kSpcRuleMarks[static_cast<size_t>(rule - 1)] << RuleCaptionText(rule, setting.options) << "  "
+            << (setting.options.check(rule) ? "有効" : "無効") << "\n";
+    out << "  ばらつきの管理図: "
+        << (setting.spread.empty() ? std::string("ロットの測定値が1つなら Rs、ほかは R") : setting.spread) << "\n";
 }
 
 }  // namespace trevolo::cli

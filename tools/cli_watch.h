@@ -59,6 +59,23 @@ void WriteNoteText(std::ostream& out, const LotNote& note, const WatchContext& c
 bool WriteNotesCsv(const std::string& path, const std::vector<LotNote>& notes, const WatchContext& context);
 bool WriteAlarmsCsv(const std::string& path, const std::vector<Alarm>& alarms, const WatchContext& context);
 
+// A characteristic's rule settings as JSON: "rules" holds the eight
+// switches and the nine run lengths under their names ("beyondLimits":
+// true, "sameSideRun": 9, ...), "spread" the second chart ("R", "S", "Rs",
+// or "" for by the lots' size); stored tells whether an engineer stored
+// them (else they are the defaults), with who and when.
+nlohmann::ordered_json RuleSettingJson(const Characteristic& characteristic, const RuleSetting& setting,
+                                       bool stored);
+// Reads "rules" and "spread" of such an object into setting; a name or
+// value left out keeps what setting holds, other keys of the object are
+// ignored (so a listing can be edited and given back). False with the
+// reason, in Japanese, for a text that is no such object, an unknown rule
+// name or a value of the wrong type.
+bool ReadRuleSettingJson(const std::string& text, RuleSetting& setting, std::string& error);
+// The readable lines of the rule settings: each rule as the dialog words
+// it, on or off, and the second chart.
+void WriteRuleSettingText(std::ostream& out, const RuleSetting& setting, bool stored);
+
 // The files written beside an export OUT: NAME_notes.csv and
 // NAME_alarms.csv, NAME being OUT without its extension.
 std::string BesideExport(const std::string& out, const std::string& suffix);

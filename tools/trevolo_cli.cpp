@@ -111,7 +111,7 @@ CLI::App* AddConvertCommand(CLI::App& app, ConvertOptions& options)
 // The store subcommand and its actions, each named as StoreOptions::action.
 struct StoreCommand {
     CLI::App* store = nullptr;
-    std::array<CLI::App*, 7> actions{};
+    std::array<CLI::App*, 8> actions{};
 };
 
 CLI::App* AddStoreInit(CLI::App* store, StoreOptions& options)
@@ -185,6 +185,20 @@ CLI::App* AddStoreNotes(CLI::App* store, StoreOptions& options)
     return notes;
 }
 
+CLI::App* AddStoreRules(CLI::App* store, StoreOptions& options)
+{
+    CLI::App* rules = store->add_subcommand(
+        "rules", "Show the run rules a characteristic's alarms are found with, or store new ones (an engineer's "
+                 "right): every rule on with the usual run lengths until an engineer stores others.");
+    AddCharacteristicOption(rules, options)->required();
+    rules->add_option("--set", options.rulesFile,
+                      "a JSON file of the rules to store: {\"rules\": {\"sameSide\": false, \"sameSideRun\": 8, ...}, "
+                      "\"spread\": \"R\"|\"S\"|\"Rs\"|\"\"}; names left out keep their values (the output "
+                      "of --json may be edited and given back)");
+    rules->add_flag("--json", options.json, "write one JSON object instead of the readable list");
+    return rules;
+}
+
 CLI::App* AddStoreVerify(CLI::App* store, StoreOptions& options)
 {
     CLI::App* verify = store->add_subcommand(
@@ -215,7 +229,8 @@ StoreCommand AddStoreCommand(CLI::App& app, StoreOptions& options)
     command.store->require_subcommand(1);
     command.actions = {AddStoreInit(command.store, options), AddStorePush(command.store, options),
                        AddStoreExport(command.store, options), AddStoreAlarms(command.store, options),
-                       AddStoreNotes(command.store, options), AddStoreVerify(command.store, options),
+                       AddStoreNotes(command.store, options), AddStoreRules(command.store, options),
+                       AddStoreVerify(command.store, options),
                        AddStoreCheckpoint(command.store, options)};
     const std::string dbHelp =
         "the store: postgresql://user@host:port/database?sslmode=... (the password from ~/.pgpass or PGPASSWORD) "

@@ -334,6 +334,67 @@ TEST_P(StoreCliTest, PushedLimitsJudgeTheLotsAndTheWatchesAreListed)
     EXPECT_EQ(alarmsCsv[3][10], "その他: " + read);
 }
 
+// The rules a characteristic's alarms are found with: shown as defaults,
+// stored by an engineer only, a wrong file refused with the value named, and
+// the stored rules the ones publishing judges with.
+TEST_P(StoreCliTest, RulesAreKeptByAnEngineerAndJudgeThePublishedLots)
+{
+    CliTempDir dir;
+    QTemporaryDir tmp;
+    const StoreLocation where = FreshStore(GetParam(), tmp);
+    const bool pg = GetParam() == Engine::Postgres;
+    const std::string engineer = pg ? LoginAs(where, "trevolo_engineer") : where.text();
+    const std::string inspector = pg ? LoginAs(where, "trevolo_inspector") : where.text();
+    const std::vector<std::string> shaft = {"--characteristic", kShaft.product, kShaft.process, kShaft.machine,
+                                            kShaft.item};
+    struct Row {
+        std::string db, set;
+        int status;
+        const char* says;
+    };
+    const std::vector<Row> rows = {
+        {inspector, "", 0, "既定値"},
+        {engineer, R"({"rules": {"beyondLimits": false, "trendRun": 7}, "spread": "R"})", 0, "判定ルールを登録しました"},
+        {pg ? inspector : "", R"({"rules": {"trendRun": 5}})", 2, "技術者ロール"},
+        {engineer, R"({"rules": {"sameSides": false}})", 2, "「sameSides」はありません"},
+        {engineer, R"({"rules": {"sameSide": 1}})", 2, "true か false"},
+        {engineer, R"({"rules": {"trendRun": 99}})", 2, "「trendRun」の値 99 は使えません (4、5、6、7、8 のどれか)"},
+        {engineer, R"({"rules": {"beyond1SigmaBlock": 5, "beyond1SigmaHits": 6}})", 2, "beyond1SigmaHits 以上"},
+        {engineer, "[1, 2]", 2, "JSON として読めません"},
+    };
+    for (const Row& r : rows) {
+        if (r.db.empty())
+            continue;
+        std::vector<std::string> args = {"store", "rules", "--db", r.db};
+        args.insert(args.end(), shaft.begin(), shaft.end());
+        if (!r.set.empty())
+            args.insert(args.end(), {"--set", dir.write("rules.json", r.set)});
+        const auto run = RunCli(args, dir);
+        EXPECT_EQ(run.status, r.status) << r.set << "\n" << run.err;
+        EXPECT_NE((run.out + run.err).find(r.says), std::string::npos) << r.set << "\n" << run.out << run.err;
+    }
+    std::vector<std::string> show = {"store", "rules", "--json", "--db", inspector};
+    show.insert(show.end(), shaft.begin(), shaft.end());
+    const nlohmann::json shown = nlohmann::json::parse(RunCli(show, dir).out);
+    EXPECT_TRUE(shown["stored"].get<bool>());
+    EXPECT_EQ(shown["rules"]["beyondLimits"], false);
+    EXPECT_EQ(shown["rules"]["trendRun"], 7);
+    EXPECT_EQ(shown["rules"]["beyond1SigmaBlock"], 5);
+    EXPECT_EQ(shown["spread"], "R");
+
+    // With rule ① off, a lot beyond the limits raises no alarm.
+    const std::string limits = dir.write("limits.json", kTypedLimits);
+    ASSERT_EQ(RunCli({"store", "push", dir.write("quiet.csv", QuietLots()), "--db", engineer, "--limits", limits}, dir)
+                  .status,
+              0);
+    ASSERT_EQ(RunCli({"store", "push", dir.write("beyond.csv", QuietLots({"K9,10.500,10.500,10.500,10.500,10.500"})),
+                      "--db", inspector},
+                     dir)
+                  .status,
+              0);
+    EXPECT_NE(RunCli({"store", "alarms", "--db", inspector}, dir).out.find("アラーム 0 件"), std::string::npos);
+}
+
 // Limits pushed by a role that may not, two ways of limits at once, or a
 // limits file that is missing or wrong: status 2, the reason, and nothing of
 // the lots or the limits stored.
