@@ -43,8 +43,8 @@ struct AlarmController::Snapshot {
 // lot seen: a store's lots are never rewritten, so each reading asks only
 // for those that arrived since.
 struct AlarmController::Labels {
-    std::string where;          // the store they were read from
-    std::int64_t of = -1;       // the characteristic's id
+    std::string where;     // the store they were read from
+    std::int64_t of = -1;  // the characteristic's id
     std::int64_t lastSeq = 0;
     int lastValueCount = 0;
     std::map<std::string, std::string> labels;
@@ -73,13 +73,9 @@ struct AlarmController::Labels {
     }
 };
 
-namespace {
-
-// Reads what the controller shows of a characteristic (on the worker's
-// thread).
-template <class Snapshot, class Labels>
-std::shared_ptr<Snapshot> ReadSnapshot(StoreConnection& connection, Labels& cache, const StoreLocation& where,
-                                       const std::optional<Characteristic>& c)
+std::shared_ptr<AlarmController::Snapshot> AlarmController::read(StoreConnection& connection, Labels& cache,
+                                                                 const StoreLocation& where,
+                                                                 const std::optional<Characteristic>& c)
 {
     auto s = std::make_shared<Snapshot>();
     s->characteristic = c;
@@ -111,8 +107,6 @@ std::shared_ptr<Snapshot> ReadSnapshot(StoreConnection& connection, Labels& cach
     s->correctedBy = cache.correctedBy;
     return s;
 }
-
-}  // namespace
 
 namespace {
 
@@ -170,7 +164,7 @@ void AlarmController::refresh()
     const StoreLocation where = sheet_.storeLocation();
     const std::optional<Characteristic> c = sheet_.storedCharacteristic();
     worker_.post<std::shared_ptr<Snapshot>>(
-        this, [where, c, labels = labels_](StoreConnection& w) { return ReadSnapshot<Snapshot>(w, *labels, where, c); },
+        this, [where, c, labels = labels_](StoreConnection& w) { return read(w, *labels, where, c); },
         [this](std::shared_ptr<Snapshot> s) { loaded(std::move(s)); });
 }
 
@@ -200,8 +194,8 @@ void AlarmController::loaded(std::shared_ptr<Snapshot> s)
 
 int AlarmController::openCount() const
 {
-    return static_cast<int>(
-        std::count_if(snapshot_->alarms.begin(), snapshot_->alarms.end(), [](const Alarm& a) { return a.open(); }));
+    return static_cast<int>(std::count_if(snapshot_->alarms.begin(), snapshot_->alarms.end(),
+                                          [](const Alarm& a) { return a.open(); }));
 }
 
 void AlarmController::showBar()
@@ -284,7 +278,8 @@ void AlarmController::fillList()
     list_->setRows(rows);
     const Characteristic c = snapshot_->characteristic.value_or(Characteristic{});
     list_->setWindowTitle(QStringLiteral("アラーム一覧 - %1 %2 %3 %4")
-                              .arg(ToQString(c.product), ToQString(c.process), ToQString(c.machine), ToQString(c.item)));
+                              .arg(ToQString(c.product), ToQString(c.process), ToQString(c.machine),
+                                   ToQString(c.item)));
 }
 
 void AlarmController::showList()
@@ -360,8 +355,8 @@ void AlarmController::editReasonLists()
         l.products.assign(products.begin(), products.end());
         return l;
     };
-    const auto read = [readLists, product](StoreConnection& w) { return readLists(w, product, true); };
-    worker_.post<Lists>(this, read, [this, readLists, where, product](Lists first) {
+    const auto readFirst = [readLists, product](StoreConnection& w) { return readLists(w, product, true); };
+    worker_.post<Lists>(this, readFirst, [this, readLists, where, product](Lists first) {
         if (!first.error.empty()) {
             tell(first.error);
             return;
@@ -373,13 +368,14 @@ void AlarmController::editReasonLists()
         dialog.setLists(shown->first, shown->second);
         QPointer<ReasonListsDialog> guard(&dialog);
         connect(&dialog, &ReasonListsDialog::productChosen, this, [this, guard, shown, readLists](const QString& p) {
-            worker_.post<Lists>(this, [readLists, p = p.toStdString()](StoreConnection& w) { return readLists(w, p, false); },
-                        [guard, shown](Lists l) {
-                            if (!guard || !l.error.empty())
-                                return;
-                            *shown = {l.causes.entries, l.actions.entries};
-                            guard->setLists(shown->first, shown->second);
-                        });
+            worker_.post<Lists>(
+                this, [readLists, p = p.toStdString()](StoreConnection& w) { return readLists(w, p, false); },
+                [guard, shown](Lists l) {
+                    if (!guard || !l.error.empty())
+                        return;
+                    *shown = {l.causes.entries, l.actions.entries};
+                    guard->setLists(shown->first, shown->second);
+                });
         });
         if (dialog.exec() != QDialog::Accepted)
             return;

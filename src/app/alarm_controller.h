@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "store/store_engine.h"
 #include "store/store_records.h"
 
 class QAction;
@@ -25,6 +26,7 @@ namespace trevolo {
 
 class AlarmListDialog;
 class SheetSession;
+class StoreConnection;
 class StoreWorker;
 class StoredSheet;
 
@@ -58,6 +60,11 @@ public:
 private:
     struct Snapshot;
     struct Labels;
+
+    // Reads what the controller shows of a characteristic; on the worker's
+    // thread.
+    static std::shared_ptr<Snapshot> read(StoreConnection& connection, Labels& labels, const StoreLocation& where,
+                                          const std::optional<Characteristic>& c);
     void loaded(std::shared_ptr<Snapshot> snapshot);
     void showBar();
     void showMarks();
