@@ -8,13 +8,13 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
-#include <QThread>
 #include <algorithm>
 #include <map>
 #include <set>
 
 #include "app/alarm_dialogs.h"
 #include "app/prompts.h"
+#include "app/store_worker.h"
 #include "app/stored_sheet.h"
 #include "document/sheet_session.h"
 #include "store/plant_store.h"
@@ -39,93 +39,74 @@ struct AlarmController::Snapshot {
     std::string error;
 };
 
-// Lives on the controller's thread: the connection to the store (Qt SQL
-// connections belong to the thread that made them) and the labels of the
-// followed characteristic's lots, read on from the last lot seen.
-class AlarmController::Worker : public QObject {
-public:
-    PlantStore* store(const StoreLocation& where, std::string& error)
-    {
-        if (store_ && store_->location().text() != where.text())
-            drop();
-        if (!store_)
-            store_ = PlantStore::open(where, error);
-        return store_.get();
-    }
-    // A failed call may have lost the connection: the next job connects
-    // again.
-    void drop()
-    {
-        store_.reset();
-        labelsOf_ = -1;
-    }
+// The labels of the followed characteristic's lots, read on from the last
+// lot seen: a store's lots are never rewritten, so each reading asks only
+// for those that arrived since.
+struct AlarmController::Labels {
+    std::string where;     // the store they were read from
+    std::int64_t of = -1;  // the characteristic's id
+    std::int64_t lastSeq = 0;
+    int lastValueCount = 0;
+    std::map<std::string, std::string> labels;
+    std::map<std::string, std::string> correctedBy;
 
-    std::shared_ptr<Snapshot> read(const StoreLocation& where, const std::optional<Characteristic>& c)
+    bool read(PlantStore& store, const std::string& from, std::int64_t id)
     {
-        auto s = std::make_shared<Snapshot>();
-        s->characteristic = c;
-        // An embedded store not made yet is not made by looking into it.
-        if (where.engine == StoreEngine::Sqlite && !QFile::exists(ToQString(where.path)))
-            return s;
-        PlantStore* store = this->store(where, s->error);
-        if (!store)
-            return s;
-        std::string whyNot;
-        s->mayEngineer = store->mayEngineer(whyNot);
-        s->whyNot = whyNot;
-        if (!c)
-            return s;
-        std::int64_t id = 0;
-        RuleSetting setting;
-        if (!store->characteristicId(*c, id) || !store->ruleSetting(*c, setting) ||
-            !store->reasonLists(c->product, s->causes, s->actions) || !readLabels(*store, id) ||
-            (id != 0 && !store->alarms(id, false, 0, s->alarms))) {
-            s->error = store->lastError();
-            s->alarms.clear();
-            drop();
-            return s;
-        }
-        s->options = setting.options;
-        s->spread = !setting.spread.empty() ? setting.spread : lastValueCount_ == 1 ? "Rs" : "R";
-        s->labels = labels_;
-        s->correctedBy = correctedBy_;
-        return s;
-    }
-
-    ~Worker() override = default;
-
-private:
-    bool readLabels(PlantStore& store, std::int64_t id)
-    {
-        if (labelsOf_ != id) {
-            labelsOf_ = id;
-            lastSeq_ = 0;
-            lastValueCount_ = 0;
-            labels_.clear();
-            correctedBy_.clear();
+        if (of != id || where != from) {
+            *this = Labels{};
+            where = from;
+            of = id;
         }
         if (id == 0)
             return true;
         std::vector<StoredLot> lots;
-        if (!store.lotsAfter(id, lastSeq_, lots))
+        if (!store.lotsAfter(id, lastSeq, lots))
             return false;
         for (const StoredLot& lot : lots) {
-            labels_[lot.id] = lot.label;
+            labels[lot.id] = lot.label;
             if (!lot.supersedes.empty())
-                correctedBy_[lot.supersedes] = lot.id;
-            lastSeq_ = std::max(lastSeq_, lot.seq);
-            lastValueCount_ = lot.valueCount;
+                correctedBy[lot.supersedes] = lot.id;
+            lastSeq = std::max(lastSeq, lot.seq);
+            lastValueCount = lot.valueCount;
         }
         return true;
     }
-
-    std::unique_ptr<PlantStore> store_;
-    std::int64_t labelsOf_ = -1;
-    std::int64_t lastSeq_ = 0;
-    int lastValueCount_ = 0;
-    std::map<std::string, std::string> labels_;
-    std::map<std::string, std::string> correctedBy_;
 };
+
+std::shared_ptr<AlarmController::Snapshot> AlarmController::read(StoreConnection& connection, Labels& cache,
+                                                                 const StoreLocation& where,
+                                                                 const std::optional<Characteristic>& c)
+{
+    auto s = std::make_shared<Snapshot>();
+    s->characteristic = c;
+    // An embedded store not made yet is not made by looking into it.
+    if (where.engine == StoreEngine::Sqlite && !QFile::exists(ToQString(where.path)))
+        return s;
+    PlantStore* store = connection.open(where, s->error);
+    if (!store)
+        return s;
+    std::string whyNot;
+    s->mayEngineer = store->mayEngineer(whyNot);
+    s->whyNot = whyNot;
+    if (!c)
+        return s;
+    std::int64_t id = 0;
+    RuleSetting setting;
+    if (!store->characteristicId(*c, id) || !store->ruleSetting(*c, setting) ||
+        !store->reasonLists(c->product, s->causes, s->actions) || !cache.read(*store, where.text(), id) ||
+        (id != 0 && !store->alarms(id, false, 0, s->alarms))) {
+        s->alarms.clear();
+        // The labels read on from where they were may have missed some.
+        cache = Labels{};
+        s->error = connection.fail();
+        return s;
+    }
+    s->options = setting.options;
+    s->spread = !setting.spread.empty() ? setting.spread : cache.lastValueCount == 1 ? "Rs" : "R";
+    s->labels = cache.labels;
+    s->correctedBy = cache.correctedBy;
+    return s;
+}
 
 namespace {
 
@@ -141,8 +122,14 @@ QString LotsText(const Alarm& a, const std::map<std::string, std::string>& label
 
 }  // namespace
 
-AlarmController::AlarmController(StoredSheet& sheet, SheetSession& session, Parts parts, QObject* parent)
-    : QObject(parent), sheet_(sheet), session_(session), window_(parts.window)
+AlarmController::AlarmController(StoredSheet& sheet, SheetSession& session, StoreWorker& worker, Parts parts,
+                                 QObject* parent)
+    : QObject(parent),
+      sheet_(sheet),
+      session_(session),
+      window_(parts.window),
+      worker_(worker),
+      labels_(std::make_shared<Labels>())
 {
     setObjectName(QStringLiteral("alarms"));
     bar_ = new QPushButton(window_);
@@ -158,35 +145,12 @@ AlarmController::AlarmController(StoredSheet& sheet, SheetSession& session, Part
     parts.settingMenu->setToolTipsVisible(true);
     connect(reasonLists_, &QAction::triggered, this, &AlarmController::editReasonLists);
 
-    thread_ = new QThread(this);
-    thread_->setObjectName(QStringLiteral("alarmStore"));
-    worker_ = new Worker;
-    worker_->moveToThread(thread_);
-    thread_->start();
     snapshot_ = std::make_shared<Snapshot>();
     // The role's rights are known before the store first changes.
     QMetaObject::invokeMethod(this, &AlarmController::refresh, Qt::QueuedConnection);
 }
 
-AlarmController::~AlarmController()
-{
-    // The connection ends on its own thread, then the thread.
-    QMetaObject::invokeMethod(
-        worker_, [this] { worker_->drop(); }, Qt::BlockingQueuedConnection);
-    thread_->quit();
-    thread_->wait();
-    delete worker_;
-}
-
-template <class Result>
-void AlarmController::post(std::function<Result(Worker&)> job, std::function<void(Result)> done)
-{
-    QMetaObject::invokeMethod(worker_, [this, job = std::move(job), done = std::move(done)] {
-        Result result = job(*worker_);
-        QMetaObject::invokeMethod(
-            this, [done, result = std::move(result)] { done(result); }, Qt::QueuedConnection);
-    });
-}
+AlarmController::~AlarmController() = default;
 
 void AlarmController::refresh()
 {
@@ -199,8 +163,9 @@ void AlarmController::refresh()
     again_ = false;
     const StoreLocation where = sheet_.storeLocation();
     const std::optional<Characteristic> c = sheet_.storedCharacteristic();
-    post<std::shared_ptr<Snapshot>>([where, c](Worker& w) { return w.read(where, c); },
-                                    [this](std::shared_ptr<Snapshot> s) { loaded(std::move(s)); });
+    worker_.post<std::shared_ptr<Snapshot>>(
+        this, [where, c, labels = labels_](StoreConnection& w) { return read(w, *labels, where, c); },
+        [this](std::shared_ptr<Snapshot> s) { loaded(std::move(s)); });
 }
 
 void AlarmController::loaded(std::shared_ptr<Snapshot> s)
@@ -229,8 +194,8 @@ void AlarmController::loaded(std::shared_ptr<Snapshot> s)
 
 int AlarmController::openCount() const
 {
-    return static_cast<int>(
-        std::count_if(snapshot_->alarms.begin(), snapshot_->alarms.end(), [](const Alarm& a) { return a.open(); }));
+    return static_cast<int>(std::count_if(snapshot_->alarms.begin(), snapshot_->alarms.end(),
+                                          [](const Alarm& a) { return a.open(); }));
 }
 
 void AlarmController::showBar()
@@ -313,7 +278,8 @@ void AlarmController::fillList()
     list_->setRows(rows);
     const Characteristic c = snapshot_->characteristic.value_or(Characteristic{});
     list_->setWindowTitle(QStringLiteral("アラーム一覧 - %1 %2 %3 %4")
-                              .arg(ToQString(c.product), ToQString(c.process), ToQString(c.machine), ToQString(c.item)));
+                              .arg(ToQString(c.product), ToQString(c.process), ToQString(c.machine),
+                                   ToQString(c.item)));
 }
 
 void AlarmController::showList()
@@ -346,14 +312,13 @@ void AlarmController::answer(std::int64_t alarmSeq)
     // records the login name, as it does for lots.
     a.answeredBy = CurrentPublisher().operatorName;
     const StoreLocation where = sheet_.storeLocation();
-    post<std::string>(
-        [where, a](Worker& w) {
+    worker_.post<std::string>(
+        this,
+        [where, a](StoreConnection& w) {
             std::string error;
-            PlantStore* store = w.store(where, error);
-            if (store && !store->answerAlarm(a)) {
-                error = store->lastError();
-                w.drop();
-            }
+            PlantStore* store = w.open(where, error);
+            if (store && !store->answerAlarm(a))
+                error = w.fail();
             return error;
         },
         [this](std::string error) {
@@ -374,15 +339,14 @@ void AlarmController::editReasonLists()
     };
     const StoreLocation where = sheet_.storeLocation();
     const std::string product = sheet_.storedCharacteristic().value_or(Characteristic{}).product;
-    auto readLists = [where](Worker& w, const std::string& p, bool withProducts) {
+    auto readLists = [where](StoreConnection& w, const std::string& p, bool withProducts) {
         Lists l;
-        PlantStore* store = w.store(where, l.error);
+        PlantStore* store = w.open(where, l.error);
         if (!store)
             return l;
         std::vector<CharacteristicSummary> all;
         if ((withProducts && !store->characteristics("", all)) || !store->reasonLists(p, l.causes, l.actions)) {
-            l.error = store->lastError();
-            w.drop();
+            l.error = w.fail();
             return l;
         }
         std::set<std::string> products;
@@ -391,8 +355,8 @@ void AlarmController::editReasonLists()
         l.products.assign(products.begin(), products.end());
         return l;
     };
-    post<Lists>([readLists, product](Worker& w) { return readLists(w, product, true); }, [this, readLists, where,
-                                                                                           product](Lists first) {
+    const auto readFirst = [readLists, product](StoreConnection& w) { return readLists(w, product, true); };
+    worker_.post<Lists>(this, readFirst, [this, readLists, where, product](Lists first) {
         if (!first.error.empty()) {
             tell(first.error);
             return;
@@ -404,13 +368,14 @@ void AlarmController::editReasonLists()
         dialog.setLists(shown->first, shown->second);
         QPointer<ReasonListsDialog> guard(&dialog);
         connect(&dialog, &ReasonListsDialog::productChosen, this, [this, guard, shown, readLists](const QString& p) {
-            post<Lists>([readLists, p = p.toStdString()](Worker& w) { return readLists(w, p, false); },
-                        [guard, shown](Lists l) {
-                            if (!guard || !l.error.empty())
-                                return;
-                            *shown = {l.causes.entries, l.actions.entries};
-                            guard->setLists(shown->first, shown->second);
-                        });
+            worker_.post<Lists>(
+                this, [readLists, p = p.toStdString()](StoreConnection& w) { return readLists(w, p, false); },
+                [guard, shown](Lists l) {
+                    if (!guard || !l.error.empty())
+                        return;
+                    *shown = {l.causes.entries, l.actions.entries};
+                    guard->setLists(shown->first, shown->second);
+                });
         });
         if (dialog.exec() != QDialog::Accepted)
             return;
@@ -421,15 +386,14 @@ void AlarmController::editReasonLists()
             changed.push_back({ReasonList::Kind::Action, dialog.product(), dialog.actions(), {}, 0});
         if (changed.empty())
             return;
-        post<std::string>(
-            [where, changed](Worker& w) {
+        worker_.post<std::string>(
+            this,
+            [where, changed](StoreConnection& w) {
                 std::string error;
-                PlantStore* store = w.store(where, error);
+                PlantStore* store = w.open(where, error);
                 for (size_t i = 0; store && error.empty() && i < changed.size(); ++i)
-                    if (!store->setReasonList(changed[i])) {
-                        error = store->lastError();
-                        w.drop();
-                    }
+                    if (!store->setReasonList(changed[i]))
+                        error = w.fail();
                 return error;
             },
             [this](std::string error) {

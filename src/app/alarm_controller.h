@@ -4,8 +4,8 @@
 // ("未対応のアラーム N 件") and opens their list, where "対応を記録" answers
 // one; the open alarms' marks go onto the charts' lots; and the engineer
 // keeps the cause and action lists ("原因・処置リスト", Setting menu). The
-// store is read and written on a worker thread of the controller's own, so
-// the window stays responsive while a server answers.
+// store is read and written through the window's store worker, so the
+// window stays responsive while a server answers.
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -14,18 +14,20 @@
 #include <optional>
 #include <string>
 
+#include "store/store_engine.h"
 #include "store/store_records.h"
 
 class QAction;
 class QMenu;
 class QPushButton;
-class QThread;
 class QWidget;
 
 namespace trevolo {
 
 class AlarmListDialog;
 class SheetSession;
+class StoreConnection;
+class StoreWorker;
 class StoredSheet;
 
 class AlarmController : public QObject {
@@ -36,8 +38,8 @@ public:
         QMenu* settingMenu;  // takes "原因・処置リスト"
     };
     // Follows the characteristic sheet names; the marks go into session's
-    // store overlay.
-    AlarmController(StoredSheet& sheet, SheetSession& session, Parts parts, QObject* parent);
+    // store overlay. The store is read and written through worker.
+    AlarmController(StoredSheet& sheet, SheetSession& session, StoreWorker& worker, Parts parts, QObject* parent);
     ~AlarmController() override;
 
     // The bar, for the window to place above its pages.
@@ -57,12 +59,12 @@ public:
 
 private:
     struct Snapshot;
-    class Worker;
+    struct Labels;
 
-    // Runs job on the worker thread, then done with its result on the
-    // window's thread.
-    template <class Result>
-    void post(std::function<Result(Worker&)> job, std::function<void(Result)> done);
+    // Reads what the controller shows of a characteristic; on the worker's
+    // thread.
+    static std::shared_ptr<Snapshot> read(StoreConnection& connection, Labels& labels, const StoreLocation& where,
+                                          const std::optional<Characteristic>& c);
     void loaded(std::shared_ptr<Snapshot> snapshot);
     void showBar();
     void showMarks();
@@ -76,8 +78,10 @@ private:
     QPushButton* bar_ = nullptr;
     QAction* reasonLists_ = nullptr;
     AlarmListDialog* list_ = nullptr;
-    QThread* thread_ = nullptr;
-    Worker* worker_ = nullptr;
+    StoreWorker& worker_;
+    // The labels of the followed characteristic's lots, touched only by
+    // the jobs on the worker's thread (one reading at a time).
+    std::shared_ptr<Labels> labels_;
     std::shared_ptr<Snapshot> snapshot_;
     bool loading_ = false;
     bool again_ = false;

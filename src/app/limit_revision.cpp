@@ -1,6 +1,7 @@
 #include "app/limit_revision.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDateTimeEdit>
@@ -22,6 +23,7 @@
 #include <utility>
 
 #include "app/prompts.h"
+#include "app/store_worker.h"
 #include "app/stored_sheet.h"
 #include "app/stringgrid.h"
 #include "model/comtype.h"
@@ -318,12 +320,50 @@ std::string LimitRevisionDialog::reason() const
 
 // ---- the controller ----
 
-LimitRevisionController::LimitRevisionController(SheetSession& session, StoredSheet& stored, TplStringGrid* lots,
-                                                 QMenu* menu, QWidget* boxParent)
-    : session_(session), stored_(stored), lots_(lots), boxParent_(boxParent)
+// What one reading of the store found for a characteristic.
+struct LimitRevisionController::Reading {
+    std::optional<Characteristic> characteristic;
+    std::string where;
+    std::string openError;  // why the store could not be reached
+    std::optional<bool> mayEngineer;
+    std::string whyNot;
+    bool read = false;  // the sets and the lots were read
+    std::vector<LimitSet> sets;
+    std::vector<std::pair<std::string, std::int64_t>> published;
+};
+
+namespace {
+
+// The id and publishing time of the newest lots of a characteristic, as
+// many as a sheet holds (the lots it can show); on the worker's thread.
+bool ReadPublished(StoreConnection& connection, PlantStore& store, const Characteristic& c,
+                   std::vector<std::pair<std::string, std::int64_t>>& out, std::string& error)
+{
+    LotHistory history;
+    if (!store.newestLots(c, kMaxLots, history)) {
+        error = connection.fail();
+        return false;
+    }
+    for (const StoredLot& lot : history.lots)
+        out.emplace_back(lot.id, lot.publishedAt);
+    return true;
+}
+
+void Tell(QWidget* parent, const QString& text)
+{
+    Prompts::current().message(parent, QString::fromUtf8(kWarningCaption), text);
+}
+
+}  // namespace
+
+LimitRevisionController::LimitRevisionController(SheetSession& session, StoredSheet& stored, StoreWorker& worker,
+                                                 TplStringGrid* lots, QMenu* menu, QWidget* boxParent)
+    : session_(session), stored_(stored), worker_(worker), lots_(lots), boxParent_(boxParent)
 {
     action_ = menu->addAction(QStringLiteral("管理限界の改訂"));
     action_->setObjectName(QStringLiteral("menuSettingLimitRevision"));
+    // Enabled once the store told that the role may revise.
+    action_->setEnabled(false);
     // A disabled item tells why in its tooltip.
     menu->setToolTipsVisible(true);
     connect(action_, &QAction::triggered, this, [this] { revise(); });
@@ -361,16 +401,15 @@ void LimitRevisionController::schedule(bool read)
     });
 }
 
-void LimitRevisionController::updateAction(PlantStore* store, const std::string& openError)
+void LimitRevisionController::updateAction(const Reading& r)
 {
     QString why;
-    std::string whyNot;
-    if (!stored_.storedCharacteristic())
+    if (!r.characteristic)
         why = QStringLiteral("工場データベースのシートで使えます。");
-    else if (!store)
-        why = ToQString(openError);
-    else if (!store->mayEngineer(whyNot))
-        why = ToQString(whyNot);
+    else if (!r.openError.empty())
+        why = ToQString(r.openError);
+    else if (!r.mayEngineer.value_or(true))
+        why = ToQString(r.whyNot);
     action_->setEnabled(why.isEmpty());
     action_->setToolTip(why.isEmpty() ? action_->text() : why);
     action_->setStatusTip(why);
@@ -378,22 +417,59 @@ void LimitRevisionController::updateAction(PlantStore* store, const std::string&
 
 void LimitRevisionController::refresh()
 {
-    const auto characteristic = stored_.storedCharacteristic();
-    std::string error;
-    const auto store = characteristic ? PlantStore::open(stored_.storeLocation(), error) : nullptr;
-    updateAction(store.get(), error);
-    std::vector<LimitSet> sets;
-    std::vector<std::pair<std::string, std::int64_t>> published;
-    if (characteristic) {
-        LotHistory history;
-        // A store that cannot be read now leaves the lines drawn as they are.
-        if (!store || !store->limitHistory(*characteristic, sets) || !store->allLots(*characteristic, history))
-            return;
-        for (const StoredLot& lot : history.lots)
-            published.emplace_back(lot.id, lot.publishedAt);
+    if (loading_) {
+        again_ = true;
+        return;
     }
-    sets_ = std::move(sets);
-    published_ = std::move(published);
+    const auto characteristic = stored_.storedCharacteristic();
+    if (!characteristic) {
+        loaded(Reading{});
+        return;
+    }
+    loading_ = true;
+    again_ = false;
+    const StoreLocation where = stored_.storeLocation();
+    worker_.post<Reading>(
+        this,
+        [where, characteristic](StoreConnection& connection) {
+            Reading r;
+            r.characteristic = characteristic;
+            r.where = where.text();
+            PlantStore* store = connection.open(where, r.openError);
+            if (!store)
+                return r;
+            std::string whyNot;
+            r.mayEngineer = store->mayEngineer(whyNot);
+            r.whyNot = whyNot;
+            std::string error;
+            if (!store->limitHistory(*characteristic, r.sets)) {
+                connection.fail();
+                return r;
+            }
+            r.read = ReadPublished(connection, *store, *characteristic, r.published, error);
+            return r;
+        },
+        [this](Reading r) {
+            loading_ = false;
+            loaded(std::move(r));
+        });
+}
+
+void LimitRevisionController::loaded(Reading r)
+{
+    // Another sheet shown, or a change told, while the store was read.
+    if (again_ || r.characteristic != stored_.storedCharacteristic() ||
+        (r.characteristic && r.where != stored_.storeLocation().text())) {
+        again_ = false;
+        refresh();
+        return;
+    }
+    updateAction(r);
+    // A store that cannot be read now leaves the lines drawn as they are.
+    if (r.characteristic && !r.read)
+        return;
+    sets_ = std::move(r.sets);
+    published_ = std::move(r.published);
     place();
 }
 
@@ -419,21 +495,47 @@ void LimitRevisionController::place()
 bool LimitRevisionController::revise()
 {
     const auto characteristic = stored_.storedCharacteristic();
-    if (!characteristic)
+    if (!characteristic || revising_)
         return false;
-    std::string error;
-    auto store = PlantStore::open(stored_.storeLocation(), error);
-    LotHistory history;
-    if (!store || !store->allLots(*characteristic, history)) {
-        Prompts::current().message(boxParent_, QString::fromUtf8(kWarningCaption),
-                                   ToQString(store ? store->lastError() : error));
-        return false;
-    }
+    revising_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Lots {
+        std::vector<std::pair<std::string, std::int64_t>> published;
+        std::string error;
+    };
+    const StoreLocation where = stored_.storeLocation();
+    worker_.post<Lots>(
+        this,
+        [where, characteristic](StoreConnection& connection) {
+            Lots l;
+            if (PlantStore* store = connection.open(where, l.error))
+                ReadPublished(connection, *store, *characteristic, l.published, l.error);
+            return l;
+        },
+        [this, characteristic](Lots l) {
+            QApplication::restoreOverrideCursor();
+            if (!l.error.empty()) {
+                revising_ = false;
+                Tell(boxParent_, ToQString(l.error));
+            } else if (characteristic != stored_.storedCharacteristic()) {
+                // Another sheet was shown meanwhile: its revision is asked
+                // for again.
+                revising_ = false;
+            } else {
+                showDialog(*characteristic, l.published);
+            }
+        });
+    return true;
+}
+
+void LimitRevisionController::showDialog(const Characteristic& characteristic,
+                                         const std::vector<std::pair<std::string, std::int64_t>>& published)
+{
     std::vector<LimitRevisionDialog::BaselineLot> lots;
     int first = session_.lots(), last = 1;
-    for (const StoredLot& lot : history.lots)
-        if (const int row = stored_.rowOfStoredLot(lot.id); row > 0) {
-            lots.push_back({row, lot.publishedAt});
+    for (const auto& [id, publishedAt] : published)
+        if (const int row = stored_.rowOfStoredLot(id); row > 0) {
+            lots.push_back({row, publishedAt});
             first = std::min(first, row);
             last = std::max(last, row);
         }
@@ -442,29 +544,50 @@ bool LimitRevisionController::revise()
     if (chosen.top >= 1 && chosen.bottom > chosen.top)
         first = chosen.top, last = chosen.bottom;
     LimitRevisionDialog dialog(session_, std::move(lots), std::min(first, last), last, boxParent_);
-    if (dialog.exec() != QDialog::Accepted)
-        return false;
-
+    if (dialog.exec() != QDialog::Accepted) {
+        revising_ = false;
+        return;
+    }
     LimitSet set;
     set.method = dialog.methodText();
     set.values = dialog.proposed();
-    if (!store->reviseLimits(*characteristic, set, dialog.reason())) {
-        Prompts::current().message(boxParent_, QString::fromUtf8(kWarningCaption),
-                                   QStringLiteral("管理限界を改訂できませんでした。\n") +
-                                       ToQString(store->lastError()));
-        return false;
+    const std::string reason = dialog.reason();
+    const StoreLocation where = stored_.storeLocation();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    worker_.post<std::string>(
+        this,
+        [where, characteristic, set, reason](StoreConnection& connection) {
+            std::string error;
+            PlantStore* store = connection.open(where, error);
+            if (store && !store->reviseLimits(characteristic, set, reason))
+                error = connection.fail();
+            return error;
+        },
+        [this, characteristic, set](std::string error) {
+            QApplication::restoreOverrideCursor();
+            revised(characteristic, set, error);
+        });
+}
+
+void LimitRevisionController::revised(const Characteristic& characteristic, const LimitSet& set,
+                                      const std::string& error)
+{
+    revising_ = false;
+    if (!error.empty()) {
+        Tell(boxParent_, QStringLiteral("管理限界を改訂できませんでした。\n") + ToQString(error));
+        return;
     }
-    store.reset();
     // The revised limits are the ones in force now: the sheet shows them as
     // typed, each line with a value checked, and the lots published before
-    // keep theirs on the charts.
-    session_.typeLimits(set.values);
-    for (int line = 0; line < kVisibleLimitLines; ++line)
-        if (!IsBlank(session_.limit(line)))
-            session_.setLineAutomatic(line, true);
-    session_.setView(session_.view());
+    // keep theirs on the charts. A sheet shown since keeps its own.
+    if (stored_.storedCharacteristic() == characteristic) {
+        session_.typeLimits(set.values);
+        for (int line = 0; line < kVisibleLimitLines; ++line)
+            if (!IsBlank(session_.limit(line)))
+                session_.setLineAutomatic(line, true);
+        session_.setView(session_.view());
+    }
     refresh();
-    return true;
 }
 
 }  // namespace trevolo

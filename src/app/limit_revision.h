@@ -32,7 +32,7 @@ class QTableWidget;
 
 namespace trevolo {
 
-class PlantStore;
+class StoreWorker;
 class StoredSheet;
 class TplStringGrid;
 
@@ -91,32 +91,45 @@ private:
 class LimitRevisionController : public QObject, public SessionListener {
     Q_OBJECT
 public:
-    // Puts "管理限界の改訂" into menu.
-    LimitRevisionController(SheetSession& session, StoredSheet& stored, TplStringGrid* lots, QMenu* menu,
-                            QWidget* boxParent);
+    // Puts "管理限界の改訂" into menu. The store is read and written
+    // through worker.
+    LimitRevisionController(SheetSession& session, StoredSheet& stored, StoreWorker& worker, TplStringGrid* lots,
+                            QMenu* menu, QWidget* boxParent);
     ~LimitRevisionController() override;
 
     void sessionChanged(unsigned what, int col, int row) override;
 
-    // Reads the limit sets of the shown sheet's characteristic and its lots'
-    // publishing times, and whether the role connected may revise.
+    // Reads the limit sets of the shown sheet's characteristic and the
+    // publishing times of the lots a sheet can show, and whether the role
+    // connected may revise. One reading at a time: a change told meanwhile
+    // reads again after it, and what was read for a sheet no longer shown
+    // is not applied.
     void refresh();
     // The charts take the set in force for each lot where it differs from
     // the limits the sheet shows (StoreOverlay::limits).
     void place();
     QAction* action() const { return action_; }
-    // Shows the dialog and stores the revision approved in it.
+    // Reads the publishing times of the sheet's lots, shows the dialog and
+    // stores the revision approved in it; the store's work is done on the
+    // worker, under a busy cursor. False when the shown sheet is not stored
+    // or a revision is under way already.
     bool revise();
 
 private:
+    struct Reading;
+    void loaded(Reading reading);
     // The action enabled for an engineer on a stored sheet; else disabled
-    // with the reason as its tooltip. store: open on the sheet's store, or
-    // null when it could not be (openError says why).
-    void updateAction(PlantStore* store, const std::string& openError);
+    // with the reason as its tooltip.
+    void updateAction(const Reading& reading);
+    // Shows the dialog on the lots read and posts the revision approved.
+    void showDialog(const Characteristic& characteristic,
+                    const std::vector<std::pair<std::string, std::int64_t>>& published);
+    void revised(const Characteristic& characteristic, const LimitSet& set, const std::string& error);
     void schedule(bool read);
 
     SheetSession& session_;
     StoredSheet& stored_;
+    StoreWorker& worker_;
     TplStringGrid* lots_;
     QWidget* boxParent_;
     QAction* action_;
@@ -126,6 +139,9 @@ private:
     std::vector<std::pair<std::string, std::int64_t>> published_;
     bool scheduled_ = false;
     bool readPending_ = false;
+    bool loading_ = false;
+    bool again_ = false;
+    bool revising_ = false;
 };
 
 }  // namespace trevolo

@@ -49,6 +49,7 @@
 #include "app/paths.h"
 #include "app/prompts.h"
 #include "app/splash.h"
+#include "app/store_worker.h"
 #include "app/version.h"
 #include "document/judgment_chain.h"
 #include "exchange/messages.h"
@@ -110,11 +111,15 @@ TMainForm::TMainForm(QSettings* store, QWidget* parent) : QMainWindow(parent), s
     bindSession();
     plantStore_ = new PlantStoreView(workbook_, session_, *this, store_,
                                      {menuFile, menuFileExit, menuSetting, statusBar()}, this);
-    alarms_ = new AlarmController(*plantStore_, session_, {this, menuSetting}, this);
+    // One connection on a thread of its own reads and writes the store for
+    // the alarm bar, the notes and the limit revisions.
+    storeWorker_ = new StoreWorker(this);
+    alarms_ = new AlarmController(*plantStore_, session_, *storeWorker_, {this, menuSetting}, this);
     connect(plantStore_, &PlantStoreView::storeChanged, alarms_, &AlarmController::refresh);
     bv->insertWidget(bv->indexOf(pageInput), alarms_->bar());
-    notes_ = std::make_unique<NotesController>(session_, *plantStore_, *chartPage_, gridCtrl, this);
-    revisions_ = std::make_unique<LimitRevisionController>(session_, *plantStore_, gridCtrl, menuSetting, this);
+    notes_ = std::make_unique<NotesController>(session_, *plantStore_, *storeWorker_, *chartPage_, gridCtrl, this);
+    revisions_ = std::make_unique<LimitRevisionController>(session_, *plantStore_, *storeWorker_, gridCtrl,
+                                                           menuSetting, this);
     connect(plantStore_, &PlantStoreView::storeChanged, notes_.get(), &NotesController::refresh);
     connect(plantStore_, &PlantStoreView::storeChanged, revisions_.get(), &LimitRevisionController::refresh);
     gridCtrl->setFocus();

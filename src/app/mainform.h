@@ -182,6 +182,8 @@ private:
     // Publishing to and opening from the plant store, its live view and
     // the outbox count.
     PlantStoreView* plantStore_ = nullptr;
+    // The store's connection for the parts below, on a thread of its own.
+    class StoreWorker* storeWorker_ = nullptr;
     // The alarm bar and list of the followed characteristic.
     class AlarmController* alarms_ = nullptr;
     // Notes on the stored lots, and the revision of the stored limits.

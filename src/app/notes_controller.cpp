@@ -12,10 +12,12 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <optional>
 #include <utility>
 
 #include "app/chart_page.h"
 #include "app/prompts.h"
+#include "app/store_worker.h"
 #include "app/stored_sheet.h"
 #include "app/stringgrid.h"
 #include "model/number.h"
@@ -65,9 +67,17 @@ std::string NoteText(const LotNote& note)
     return note.text + "（" + note.writtenBy + ", " + when.toStdString() + "）";
 }
 
-NotesController::NotesController(SheetSession& session, StoredSheet& stored, ChartPage& charts, TplStringGrid* lots,
-                                 QWidget* boxParent)
-    : session_(session), stored_(stored), lots_(lots), boxParent_(boxParent)
+// What one reading of the store found for a characteristic.
+struct NotesController::Reading {
+    std::optional<Characteristic> characteristic;
+    std::string where;
+    bool read = false;
+    std::vector<LotNote> notes;
+};
+
+NotesController::NotesController(SheetSession& session, StoredSheet& stored, StoreWorker& worker, ChartPage& charts,
+                                 TplStringGrid* lots, QWidget* boxParent)
+    : session_(session), stored_(stored), worker_(worker), lots_(lots), boxParent_(boxParent)
 {
     charts.setPointMenu([this](QMenu& menu, int lotRow) { addMenuItem(menu, lotRow); });
     lots_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -116,17 +126,48 @@ void NotesController::schedule(bool read)
 
 void NotesController::refresh()
 {
-    std::vector<LotNote> notes;
-    if (const auto characteristic = stored_.storedCharacteristic()) {
-        std::string error;
-        std::int64_t id = 0;
-        const auto store = PlantStore::open(stored_.storeLocation(), error);
-        // A store that cannot be read now leaves the notes drawn as they are:
-        // the next change it tells of reads them again.
-        if (!store || !store->characteristicId(*characteristic, id) || !store->notes(id, notes))
-            return;
+    if (loading_) {
+        again_ = true;
+        return;
     }
-    notes_ = std::move(notes);
+    const auto characteristic = stored_.storedCharacteristic();
+    if (!characteristic) {
+        notes_.clear();
+        place();
+        return;
+    }
+    loading_ = true;
+    again_ = false;
+    const StoreLocation where = stored_.storeLocation();
+    worker_.post<Reading>(
+        this,
+        [where, characteristic](StoreConnection& connection) {
+            Reading r{characteristic, where.text(), false, {}};
+            std::string error;
+            std::int64_t id = 0;
+            if (PlantStore* store = connection.open(where, error)) {
+                r.read = store->characteristicId(*characteristic, id) && store->notes(id, r.notes);
+                if (!r.read)
+                    connection.fail();
+            }
+            return r;
+        },
+        [this](Reading r) { loaded(std::move(r)); });
+}
+
+void NotesController::loaded(Reading r)
+{
+    loading_ = false;
+    // Another sheet shown, or a change told, while the store was read.
+    if (again_ || r.characteristic != stored_.storedCharacteristic() || r.where != stored_.storeLocation().text()) {
+        refresh();
+        return;
+    }
+    // A store that cannot be read now leaves the notes drawn as they are:
+    // the next change it tells of reads them again.
+    if (!r.read)
+        return;
+    notes_ = std::move(r.notes);
     place();
 }
 
@@ -175,15 +216,24 @@ bool NotesController::addNote(int lotRow)
     NoteDialog dialog(ToQString(session_.lotCells().text(0, lotRow)), boxParent_);
     if (dialog.exec() != QDialog::Accepted || dialog.text().isEmpty())
         return false;
-    std::string error;
-    const auto store = PlantStore::open(stored_.storeLocation(), error);
-    if (!store || !store->addNote(lotId, dialog.text().toStdString())) {
-        Prompts::current().message(boxParent_, QString::fromUtf8(kWarningCaption),
-                                   QStringLiteral("メモを保存できませんでした。\n") +
-                                       ToQString(store ? store->lastError() : error));
-        return false;
-    }
-    refresh();
+    const StoreLocation where = stored_.storeLocation();
+    const std::string text = dialog.text().toStdString();
+    worker_.post<std::string>(
+        this,
+        [where, lotId, text](StoreConnection& connection) {
+            std::string error;
+            PlantStore* store = connection.open(where, error);
+            if (store && !store->addNote(lotId, text))
+                error = connection.fail();
+            return error;
+        },
+        [this](std::string error) {
+            if (!error.empty())
+                Prompts::current().message(boxParent_, QString::fromUtf8(kWarningCaption),
+                                           QStringLiteral("メモを保存できませんでした。\n") + ToQString(error));
+            else
+                refresh();
+        });
     return true;
 }
 

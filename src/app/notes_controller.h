@@ -2,7 +2,8 @@
 // Notes on the lots of a sheet the plant store holds: "メモを追加" on a
 // point of the X chart and on a row of the lot table stores a note for that
 // lot; the notes of the shown sheet's lots are read from the store when a
-// sheet is shown and whenever the store tells of a change, drawn as flags
+// sheet is shown and whenever the store tells of a change (through the
+// window's store worker, never on the window's thread), drawn as flags
 // on the charts (the session's StoreOverlay::notes) and shown as the lot
 // label's tooltip. Notes add no column: the tables and the spreadsheet
 // reports keep their layout.
@@ -20,6 +21,7 @@ class QWidget;
 namespace trevolo {
 
 class ChartPage;
+class StoreWorker;
 class StoredSheet;
 class TplStringGrid;
 
@@ -30,14 +32,16 @@ std::string NoteText(const LotNote& note);
 class NotesController : public QObject, public SessionListener {
     Q_OBJECT
 public:
-    NotesController(SheetSession& session, StoredSheet& stored, ChartPage& charts, TplStringGrid* lots,
-                    QWidget* boxParent);
+    NotesController(SheetSession& session, StoredSheet& stored, StoreWorker& worker, ChartPage& charts,
+                    TplStringGrid* lots, QWidget* boxParent);
     ~NotesController() override;
 
     void sessionChanged(unsigned what, int col, int row) override;
 
     // Reads the shown sheet's notes from the store into the charts and the
-    // lot labels' tooltips; a sheet the store does not hold has none.
+    // lot labels' tooltips; a sheet the store does not hold has none. One
+    // reading at a time: a change told meanwhile reads again after it, and
+    // notes read for a sheet no longer shown are not drawn.
     void refresh();
     // The notes read last put on the rows that show their lots now.
     void place();
@@ -47,25 +51,30 @@ public:
     // Adds "メモを追加" for a lot row to a menu, disabled when the row holds
     // no stored lot.
     void addMenuItem(QMenu& menu, int lotRow);
-    // Asks for a note's text and stores it for the lot of a row; false when
-    // nothing was stored (no stored lot, cancelled, blank, or the store
-    // refused: then a box tells why).
+    // Asks for a note's text and sends it to the store for the lot of a
+    // row; false when nothing was sent (no stored lot, cancelled, blank).
+    // When the store refuses, a box tells why once it has answered.
     bool addNote(int lotRow);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    struct Reading;
+    void loaded(Reading reading);
     void schedule(bool read);
 
     SheetSession& session_;
     StoredSheet& stored_;
+    StoreWorker& worker_;
     TplStringGrid* lots_;
     QWidget* boxParent_;
     // The notes of the followed characteristic as read last, oldest first.
     std::vector<LotNote> notes_;
     bool scheduled_ = false;
     bool readPending_ = false;
+    bool loading_ = false;
+    bool again_ = false;
 };
 
 }  // namespace trevolo

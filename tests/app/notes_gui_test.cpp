@@ -1,9 +1,12 @@
 // Notes and limit revisions of stored lots through the window, on the test
-// server's PostgreSQL and on an SQLite file.
+// server's PostgreSQL and on an SQLite file; the store's worker they share
+// with the alarm bar, and the window on a server that does not answer.
 #include <QAction>
 #include <QChart>
 #include <QChartView>
 #include <QContextMenuEvent>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,11 +17,17 @@
 #include <QScatterSeries>
 #include <QTimer>
 #include <QToolTip>
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/limit_revision.h"
 #include "app/notes_controller.h"
 #include "app/plant_store_view.h"
+#include "app/store_worker.h"
 #include "app_fixture.h"
 #include "document/judgment_chain.h"
 #include "store/plant_store.h"
@@ -30,20 +39,25 @@ namespace {
 
 const Characteristic kShaft{"シャフト", "旋削", "NC-3", "外径"};
 
-// Runs after the next modal dialog or popup of type W opens (from within
-// the nested event loop of its exec).
+// Runs once the next modal dialog or popup of type W is open. Polled from
+// whichever event loop runs: a dialog that waits for the store opens only
+// after the store has answered.
 template <class W>
 void WhenShown(std::function<void(W*)> act)
 {
-    QTimer::singleShot(0, [act] {
-        W* w = nullptr;
-        const auto find = [&] {
-            QWidget* top = QApplication::activePopupWidget();
-            return (w = qobject_cast<W*>(top ? top : QApplication::activeModalWidget())) != nullptr;
-        };
-        ASSERT_TRUE(QTest::qWaitFor(find, 3000));
+    auto* poll = new QTimer;
+    QDeadlineTimer deadline(3000);
+    QObject::connect(poll, &QTimer::timeout, [poll, act, deadline] {
+        QWidget* top = QApplication::activePopupWidget();
+        W* w = qobject_cast<W*>(top ? top : QApplication::activeModalWidget());
+        if (!w && !deadline.hasExpired())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        ASSERT_NE(w, nullptr);
         act(w);
     });
+    poll->start(5);
 }
 
 class NotesWindowTest : public MainFormTest, public ::testing::WithParamInterface<test::Engine> {
@@ -165,7 +179,8 @@ TEST_P(NotesWindowTest, NoteFromTheXChartIsStoredFlaggedAndTold)
     auto store = PlantStore::open(where, error);
     std::int64_t cid = 0;
     std::vector<LotNote> notes;
-    ASSERT_TRUE(store && store->characteristicId(kShaft, cid) && store->notes(cid, notes)) << error;
+    ASSERT_TRUE(store && store->characteristicId(kShaft, cid)) << error;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->notes(cid, notes) && !notes.empty(); }, 3000));
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].lotId, form->findChild<PlantStoreView*>()->storedLotId(2));
     EXPECT_EQ(notes[0].text, "工具交換");
@@ -216,16 +231,18 @@ TEST_P(NotesWindowTest, RevisionStepsTheXChartsLines)
         ok->click();
     });
     revise->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !flagged.isEmpty(); }, 3000));
     EXPECT_EQ(flagged.toStdString(),
               "基準の 3 ロットのうち、改訂案で異常となるロット: 0 件（ルール①: X管理図の±3σ線、R管理図の＋3σ線の外）");
     std::string error;
     auto store = PlantStore::open(where, error);
     std::vector<LimitSet> sets;
-    ASSERT_TRUE(store && store->limitHistory(kShaft, sets)) << error;
+    ASSERT_TRUE(store) << error;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return store->limitHistory(kShaft, sets) && sets.size() > 1; }, 3000));
     ASSERT_EQ(sets.size(), 2u);
     EXPECT_EQ(sets[1].reason, "工具更新");
     const std::string ucl3 = sets[1].values[LimitUcl3];
-    EXPECT_EQ(form->session().limit(LimitUcl3), ucl3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->session().limit(LimitUcl3) == ucl3; }, 3000));
 
     // A lot published after the revision is drawn against the new limits,
     // the three before against theirs: a step in the line.
@@ -265,8 +282,165 @@ TEST_P(NotesWindowTest, RevisionIsTheEngineersOnly)
     // The embedded store has no roles: whoever runs the program may.
     EXPECT_EQ(engineer, where.engine == StoreEngine::Sqlite);
     EXPECT_EQ(whyNot.empty(), engineer);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return revise->isEnabled() == engineer; }, 2000));
-    EXPECT_EQ(revise->toolTip().toStdString(), engineer ? "管理限界の改訂" : whyNot);
+    const std::string tip = engineer ? "管理限界の改訂" : whyNot;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return revise->toolTip().toStdString() == tip; }, 2000));
+    EXPECT_EQ(revise->toolTip().toStdString(), tip);
+    EXPECT_EQ(revise->isEnabled(), engineer);
+}
+
+// A server on a local port that takes connections and never answers: a
+// client connecting to it waits out its connection timeout. Port 0 takes a
+// free port.
+class SilentServer {
+public:
+    explicit SilentServer(std::uint16_t port)
+    {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        const int one = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(port);
+        socklen_t size = sizeof a;
+        listening_ = bind(fd_, reinterpret_cast<sockaddr*>(&a), size) == 0 && listen(fd_, 16) == 0 &&
+                     getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &size) == 0 &&
+                     fcntl(fd_, F_SETFL, O_NONBLOCK) == 0;
+        port_ = ntohs(a.sin_port);
+    }
+    // Closing ends the connections taken: their clients stop waiting.
+    ~SilentServer()
+    {
+        for (int c : taken_)
+            close(c);
+        close(fd_);
+    }
+    bool listening() const { return listening_; }
+    std::uint16_t port() const { return port_; }
+    // How many clients connected so far.
+    int connections()
+    {
+        for (int c; (c = accept(fd_, nullptr, nullptr)) >= 0;)
+            taken_.push_back(c);
+        return static_cast<int>(taken_.size());
+    }
+
+private:
+    int fd_ = -1;
+    bool listening_ = false;
+    std::uint16_t port_ = 0;
+    std::vector<int> taken_;
+};
+
+// The window on a store whose server takes connections and never answers:
+// showing a stored sheet and a change told by the store leave the window's
+// event loop running, as the alarm bar, the notes and the revision read on
+// the store's worker.
+TEST_F(MainFormTest, StoreThatDoesNotAnswerLeavesTheWindowResponsive)
+{
+    // A port nothing listens on, until the silent server takes it.
+    std::uint16_t port = 0;
+    {
+        SilentServer probe(0);
+        ASSERT_TRUE(probe.listening());
+        port = probe.port();
+    }
+    const std::pair<const char*, QVariant> keys[] = {{"Host", QStringLiteral("127.0.0.1")},
+                                                     {"Port", port},
+                                                     {"Database", QStringLiteral("trevolo")},
+                                                     {"User", QStringLiteral("nobody")},
+                                                     {"SslMode", QStringLiteral("disable")}};
+    for (const auto& [key, value] : keys)
+        settings->setValue(QStringLiteral("PlantStore/") + QLatin1String(key), value);
+
+    // Sheet 2 as one opened from the store.
+    const auto showStoredSheet = [this] {
+        SheetRecord& sheet = form->workbook().sheets[1];
+        sheet.product = kShaft.product, sheet.process = kShaft.process, sheet.machine = kShaft.machine;
+        sheet.label = kShaft.item;
+        sheet.storeRefs = {"lot-1"};
+        selectTab(1);
+    };
+    const struct {
+        const char* what;
+        bool shownBefore;  // the sheet shown while nothing listened yet
+    } cases[] = {{"a stored sheet shown", false}, {"the store told of a change", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        open();
+        if (c.shownBefore) {
+            // Refused at once: the readings end quickly.
+            showStoredSheet();
+            QTest::qWait(300);
+        }
+        auto silent = std::make_unique<SilentServer>(port);
+        ASSERT_TRUE(silent->listening());
+
+        // The longest gap between the ticks of a timer on the window's thread.
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        clock.start();
+        tick.start(10);
+        if (c.shownBefore)
+            emit form->findChild<PlantStoreView*>(QStringLiteral("plantStore"))->storeChanged();
+        else
+            showStoredSheet();
+        QTest::qWait(1000);
+        EXPECT_GT(silent->connections(), 0);
+        // Far below the connection timeout (5 s) a read on this thread would wait.
+        EXPECT_LT(longest, 1000);
+        // Closing the connections ends the readings waiting on them.
+        silent.reset();
+        form.reset();
+    }
+}
+
+// The store's worker: jobs queued behind an attempt to connect that fails
+// take its answer rather than each waiting for the server again, a result
+// for a part of the window that is gone is dropped, and a job posted after
+// the failure connects again.
+TEST(StoreWorker, QueuedJobsTakeTheFailedConnectionsAnswer)
+{
+    auto silent = std::make_unique<SilentServer>(0);
+    ASSERT_TRUE(silent->listening());
+    const std::uint16_t port = silent->port();
+    StoreLocation where;
+    where.engine = StoreEngine::Postgres;
+    where.host = "127.0.0.1", where.port = port, where.database = "trevolo", where.user = "nobody";
+    where.sslmode = "disable";
+    const std::function<std::string(StoreConnection&)> open = [where](StoreConnection& c) {
+        std::string error;
+        c.open(where, error);
+        return error;
+    };
+    StoreWorker worker;
+    QObject window;
+    auto gone = std::make_unique<QObject>();
+    std::vector<std::string> errors;
+    int toGone = 0;
+    const auto told = [&errors](std::string e) { errors.push_back(e); };
+    worker.post<std::string>(&window, open, told);
+    worker.post<std::string>(gone.get(), open, [&toGone](std::string) { ++toGone; });
+    worker.post<std::string>(&window, open, told);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return silent->connections() > 0; }, 2000));
+    gone.reset();
+    // The server goes away: the attempt waiting on it fails at once.
+    silent.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return errors.size() == 2; }, 3000));
+    EXPECT_FALSE(errors[0].empty());
+    EXPECT_EQ(errors[1], errors[0]);
+    EXPECT_EQ(toGone, 0);
+
+    silent = std::make_unique<SilentServer>(port);
+    worker.post<std::string>(&window, open, told);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return silent->connections() > 0; }, 2000));
+    silent.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return errors.size() == 3; }, 3000));
 }
 
 // Rule ① over a baseline: a mean beyond ±3σ or a spread above the spread
