@@ -292,11 +292,11 @@ class BoardInBrowser(unittest.TestCase):
 
     def chart_points(self, chart):
         """The lots of a chart's points in the order drawn, and which of them
-        carry a rule mark: [(lot label, marked)]. The board draws each
-        point as an element with data-lot inside the chart's SVG
-        (svg[data-chart="x"] or "r"), marked points with the class "marked"."""
+        carry a rule mark: [(lot label, marked)]. The page draws the X chart
+        and then the R, S or Rs chart, each point a group with data-lot,
+        classed "marked" when a rule marks it."""
         return [tuple(p) for p in self.js("""
-            const svg = document.querySelector('svg[data-chart="' + arguments[0] + '"]');
+            const svg = document.querySelectorAll('main svg.chart')[arguments[0] === 'x' ? 0 : 1];
             if (!svg) return [];
             return [...svg.querySelectorAll('[data-lot]')].map(
               e => [e.getAttribute('data-lot'), e.classList.contains('marked')]);""", chart)]
