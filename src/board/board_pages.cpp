@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -11,6 +12,7 @@
 #include "board/board_html.h"
 #include "board/board_svg.h"
 #include "board/board_view.h"
+#include "model/number.h"
 #include "store/plant_store.h"
 
 namespace trevolo {
@@ -79,6 +81,12 @@ std::string CharacteristicName(const Characteristic& c)
            HtmlEscape(c.item);
 }
 
+// A capability index as the statistics table shows it: two places.
+std::string Index(double v)
+{
+    return std::isfinite(v) ? FormatFixed(v, 2) : "－";
+}
+
 enum class PageKind { Overview, Characteristic, Alarms };
 
 // The page around main: the style sheet and script of the board only, the
@@ -137,7 +145,7 @@ std::string CapabilityText(const CapabilityStudy& study)
     const CapabilityIndexSet& w = study.within;
     if (!w.computed)
         return "Cpk －（" + HtmlEscape(w.why) + "）";
-    return "Cpk " + NumberText(w.cpk, 2) + "（95%下限 " + NumberText(w.cpkLower, 2) + "）<span class=\"verdict\">" +
+    return "Cpk " + Index(w.cpk) + "（95%下限 " + Index(w.cpkLower) + "）<span class=\"verdict\">" +
            HtmlEscape(w.verdict) + "</span>";
 }
 
@@ -337,9 +345,9 @@ BoardResponse BoardPages::characteristic(std::int64_t id, std::string_view query
                 main += "<td colspan=\"6\">" + HtmlEscape(x.why) + "</td></tr>";
                 return;
             }
-            main += "<td>" + NumberText(x.sigma, v.decimals + 2) + "</td><td>" + cp + " " + NumberText(x.cp, 2) +
-                    "</td><td>" + NumberText(x.cpLower, 2) + "</td><td>" + cpk + " " + NumberText(x.cpk, 2) +
-                    "</td><td>" + NumberText(x.cpkLower, 2) + "</td><td class=\"verdict\">" + HtmlEscape(x.verdict) +
+            main += "<td>" + NumberText(x.sigma, v.decimals + 2) + "</td><td>" + cp + " " + Index(x.cp) +
+                    "</td><td>" + Index(x.cpLower) + "</td><td>" + cpk + " " + Index(x.cpk) +
+                    "</td><td>" + Index(x.cpkLower) + "</td><td class=\"verdict\">" + HtmlEscape(x.verdict) +
                     "</td></tr>";
         };
         row("群内", "Cp", "Cpk", cap.within);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "board/board_html.h"
 
@@ -16,6 +17,7 @@ constexpr double kLeft = 70;
 constexpr double kRight = 150;  // room for the line names at the right
 constexpr double kTop = 34;
 constexpr double kBottom = 30;
+constexpr double kLabelGap = 17;
 
 struct Scale {
     double lo = 0;
@@ -80,6 +82,15 @@ void Axis(std::string& out, const Scale& s, int decimals)
     }
 }
 
+// Whether an alarm's mark ("X②", "Rs①") names a rule of the chart named
+// chartName ("X", "R", "S", "Rs"): the chart's name followed by a circled
+// number, so "R" does not take the marks of "Rs".
+bool MarkOfChart(const std::string& mark, const std::string& chartName)
+{
+    return !chartName.empty() && mark.size() > chartName.size() && mark.compare(0, chartName.size(), chartName) == 0 &&
+           static_cast<unsigned char>(mark[chartName.size()]) >= 0x80;
+}
+
 }  // namespace
 
 std::string ControlChartSvg(const ControlChart& chart, int decimals)
@@ -105,6 +116,7 @@ std::string ControlChartSvg(const ControlChart& chart, int decimals)
     const double step = (plotRight - kLeft) / static_cast<double>(std::max<size_t>(count, 1));
     const auto x = [&](size_t i) { return kLeft + (static_cast<double>(i) + 0.5) * step; };
 
+    const std::string chartName = chart.title.substr(0, chart.title.find("管理図"));
     std::string out = SvgStart(chart.title, "chart");
     out.reserve(400 * count + 4000);
     if (count == 0) {
@@ -115,6 +127,11 @@ std::string ControlChartSvg(const ControlChart& chart, int decimals)
     Axis(out, s, decimals);
 
     // The lines: straight, or as steps where the limits in force changed.
+    struct Label {
+        double y;
+        std::string head, tail;
+    };
+    std::vector<Label> labels;
     for (const LevelLine& l : chart.lines) {
         if (!l.shown)
             continue;
@@ -139,9 +156,16 @@ std::string ControlChartSvg(const ControlChart& chart, int decimals)
             out += "<line" + attrs + " x1=\"" + N(kLeft) + "\" x2=\"" + N(plotRight) + "\" y1=\"" + N(s.y(l.value)) +
                    "\" y2=\"" + N(s.y(l.value)) + "\"/>";
         }
-        out += "<text class=\"lname " + std::string(LineClass(l.kind)) + "\" x=\"" + N(plotRight + 6) + "\" y=\"" +
-               N(s.y(last) + 5) + "\">" + HtmlEscape(l.name) + " " + NumberText(last, decimals + 1) + "</text>";
+        labels.push_back({s.y(last) + 5, "<text class=\"lname " + std::string(LineClass(l.kind)) + "\" x=\"" +
+                                              N(plotRight + 6) + "\" y=\"",
+                          "\">" + HtmlEscape(l.name) + " " + NumberText(last, decimals + 1) + "</text>"});
     }
+    // Names of lines close together are moved apart so each stays readable.
+    std::sort(labels.begin(), labels.end(), [](const Label& a, const Label& b) { return a.y < b.y; });
+    for (size_t i = 1; i < labels.size(); ++i)
+        labels[i].y = std::max(labels[i].y, labels[i - 1].y + kLabelGap);
+    for (const Label& l : labels)
+        out += l.head + N(l.y) + l.tail;
 
     // The trace joining the lots.
     std::string trace;
@@ -162,7 +186,11 @@ std::string ControlChartSvg(const ControlChart& chart, int decimals)
             marks += (marks.empty() ? "" : " ") + m;
         if (!p.marks.empty())
             cls += " marked";
-        if (!p.alarmMarks.empty())
+        // The store's alarms of a lot are laid over both charts; each chart
+        // shows those of its own rules ("X②" on the X chart).
+        const bool alarm = std::any_of(p.alarmMarks.begin(), p.alarmMarks.end(),
+                                       [&](const std::string& m) { return MarkOfChart(m, chartName); });
+        if (alarm)
             cls += " alarm";
         if (!p.notes.empty())
             cls += " noted";
@@ -178,7 +206,7 @@ std::string ControlChartSvg(const ControlChart& chart, int decimals)
             out += "<path class=\"markshape\" d=\"M" + N(px) + " " + N(py - d) + "L" + N(px + d) + " " + N(py) + "L" +
                    N(px) + " " + N(py + d) + "L" + N(px - d) + " " + N(py) + "Z\"/>";
         }
-        if (!p.alarmMarks.empty()) {
+        if (alarm) {
             const double top = py - r * 1.6 - 4;
             out += "<path class=\"alarmshape\" d=\"M" + N(px) + " " + N(top) + "L" + N(px + 6) + " " + N(top - 10) +
                    "L" + N(px - 6) + " " + N(top - 10) + "Z\"/>";
@@ -248,8 +276,7 @@ std::string HistogramSvg(const Histogram& h, int decimals)
             continue;
         out += "<line class=\"line spec\" stroke-dasharray=\"12 3 2 3\" x1=\"" + N(x(l.value)) + "\" x2=\"" +
                N(x(l.value)) + "\" y1=\"" + N(kTop) + "\" y2=\"" + N(base) + "\"/>";
-        out += "<text class=\"lname spec\" x=\"" + N(x(l.value)) + "\" y=\"" + N(kTop - 4) +
-               "\" text-anchor=\"middle\">" + HtmlEscape(l.name) + " " + NumberText(l.value, decimals) + "</text>";
+        out += "<text class=\"lname spec\" x=\"" + N(x(l.value) + 4) + "\" y=\"" + N(kTop + 16) + "\">" + HtmlEscape(l.name) + " " + NumberText(l.value, decimals) + "</text>";
     }
     out += "</svg>";
     return out;
