@@ -19,6 +19,8 @@ packages=(
   nlohmann-json3-dev libfmt-dev libcli11-dev
   # the χ² and normal quantiles of the capability bounds
   libboost-math-dev
+  # the plant board's HTTP server (Boost.Beast and Boost.Asio, header-only)
+  libboost-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # the spreadsheet application and its SDK (headers generated at build time)

@@ -55,9 +55,21 @@ public:
     BoardResponse get(std::string_view target);
 
 private:
+    struct Cache;
+    BoardResponse overview(std::string_view query);
+    BoardResponse characteristic(std::int64_t id, std::string_view query);
+    BoardResponse openAlarms();
+    // The store connection, opened again when it was lost; null when it
+    // cannot be reached.
+    PlantStore* store();
+    // The page telling that the store cannot be reached (503); the
+    // connection is dropped so the next request connects again.
+    BoardResponse storeAway();
+
     StoreLocation where_;
     BoardOptions options_;
     std::unique_ptr<PlantStore> store_;
+    std::unique_ptr<Cache> cache_;
 };
 
 // The headers every response of the board carries: a strict
