@@ -42,8 +42,6 @@ packages=(
   librsvg2-bin
   # the check of the installed AppStream metadata
   appstream
-  # the plant board's HTTP server (Boost.Beast and Boost.Asio are header-only)
-  libboost-dev
   # the plant board's test in a real browser: headless Chromium driven
   # through its WebDriver by Selenium
   chromium chromium-driver python3-selenium
