@@ -55,14 +55,19 @@ BoardResponse BoardPages::get(std::string_view target)
     }
     if (target != "/" && !target.starts_with("/?"))
         return Page(404, "<p>ページがありません</p>");
-    std::string error;
-    if (!store_)
-        store_ = PlantStore::open(where_, error);
+    // A connection lost since the last request is made again at once.
     std::vector<CharacteristicSummary> list;
-    if (!store_ || !store_->characteristics("", list)) {
-        store_.reset();
-        return Page(503, "<p>工場データベースに接続できません（再試行中）</p>");
+    bool read = false;
+    for (int attempt = 0; attempt < 2 && !read; ++attempt) {
+        std::string error;
+        if (!store_)
+            store_ = PlantStore::open(where_, error);
+        read = store_ && store_->characteristics("", list);
+        if (!read)
+            store_.reset();
     }
+    if (!read)
+        return Page(503, "<p>工場データベースに接続できません（再試行中）</p>");
     std::string main = "<ul>";
     for (const CharacteristicSummary& c : list)
         main += "<li>" + Escaped(c.characteristic.product + " " + c.characteristic.process + " " +
