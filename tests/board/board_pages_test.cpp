@@ -4,6 +4,7 @@
 // that cannot be reached answered by 503 and reached again by itself.
 #include <QDir>
 #include <gtest/gtest.h>
+#include <chrono>
 #include <functional>
 #include <regex>
 #include <set>
@@ -356,6 +357,25 @@ TEST(BoardStoreAway, AnsweredBy503AndRecovered)
     EXPECT_EQ(lost.status, 503);
     EXPECT_NE(lost.body.find(kAway), std::string::npos);
     EXPECT_EQ(onServer.get("/alarms").status, 200);
+
+    // A store that holds a query too long: the query is cancelled, the page
+    // says so at once, and the store is read again when it answers.
+    BoardOptions quick;
+    quick.queryTimeoutMs = 300;
+    BoardPages impatient(server, quick);
+    std::string error;
+    QSqlDatabase locker = OpenStoreConnection(server, error);
+    ASSERT_TRUE(locker.isValid()) << error;
+    {
+        QSqlQuery q(locker);
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN")) && q.exec(QStringLiteral("LOCK TABLE lot IN ACCESS EXCLUSIVE MODE")));
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(impatient.get("/").status, 503);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+        ASSERT_TRUE(q.exec(QStringLiteral("ROLLBACK")));
+    }
+    CloseStoreConnection(locker);
+    EXPECT_EQ(impatient.get("/").status, 200);
 }
 
 }  // namespace
