@@ -5,6 +5,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <array>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -156,18 +157,77 @@ struct TileState {
     std::string word;
 };
 
+// The newest arrival number of each table a page shows, and the newest
+// characteristic: while they stay, every page made from the store stays.
+struct StoreMark {
+    std::array<std::int64_t, 9> seq{};
+    bool operator==(const StoreMark&) const = default;
+};
+
+bool ReadMark(QSqlDatabase& db, StoreMark& out)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral(
+            "SELECT (SELECT COALESCE(MAX(seq), 0) FROM lot), (SELECT COALESCE(MAX(seq), 0) FROM alarm), "
+            "(SELECT COALESCE(MAX(seq), 0) FROM alarm_answer), (SELECT COALESCE(MAX(seq), 0) FROM lot_note), "
+            "(SELECT COALESCE(MAX(seq), 0) FROM limit_set), (SELECT COALESCE(MAX(seq), 0) FROM limit_revision), "
+            "(SELECT COALESCE(MAX(seq), 0) FROM rule_setting), (SELECT COALESCE(MAX(seq), 0) FROM reason_list), "
+            "(SELECT COALESCE(MAX(id), 0) FROM characteristic)")) ||
+        !q.next())
+        return false;
+    for (size_t i = 0; i < out.seq.size(); ++i)
+        out.seq[i] = q.value(static_cast<int>(i)).toLongLong();
+    return true;
+}
+
+// One characteristic's counts as the characteristic list gives them.
+bool ReadSummary(QSqlDatabase& db, CharacteristicSummary& s)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT COUNT(DISTINCT l.station), COUNT(l.seq), COALESCE(MAX(l.published_at), 0) "
+                             "FROM lot l WHERE l.characteristic_id = ? "
+                             "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id)"));
+    q.addBindValue(static_cast<qlonglong>(s.id));
+    if (!q.exec() || !q.next())
+        return false;
+    s.stations = q.value(0).toLongLong();
+    s.lots = q.value(1).toLongLong();
+    s.lastPublishedAt = q.value(2).toLongLong();
+    return true;
+}
+
 }  // namespace
 
-// What the overview keeps of each characteristic between requests: its
-// capability and newest lot, read again when its lots change.
+// What the pages keep between requests. Every open page asks again after
+// each change of the store, so a page is made once per change and served
+// from here to the others; the characteristics' summaries follow the new
+// lots one characteristic at a time instead of counting every lot again.
 struct BoardPages::Cache {
-    struct Entry {
+    StoreMark mark;  // as read for the request being answered
+    // The summaries, as of lot arrival number summarySeq and newest
+    // characteristic summaryCharacteristic.
+    std::vector<CharacteristicSummary> summaries;
+    bool haveSummaries = false;
+    std::int64_t summarySeq = 0;
+    std::int64_t summaryCharacteristic = 0;
+    // Each tile's capability and newest station, read again when its lots
+    // change.
+    struct Tile {
         std::int64_t lots = -1;
         std::int64_t lastPublishedAt = -1;
         std::string station;
         CapabilityStudy capability;
     };
-    std::map<std::int64_t, Entry> tiles;
+    std::map<std::int64_t, Tile> tiles;
+    // Pages made, by target, with the mark and minute they were made at
+    // (the overview's words depend on the time too).
+    struct Made {
+        StoreMark mark;
+        std::int64_t minute = 0;
+        BoardResponse response;
+    };
+    std::map<std::string, Made> pages;
+    static constexpr size_t kMaxPages = 64;
 };
 
 BoardPages::BoardPages(StoreLocation where, BoardOptions options)
@@ -232,27 +292,81 @@ BoardResponse BoardPages::answer(std::string_view target)
         r.headers.emplace_back("Cache-Control", "max-age=300");
         return r;
     }
+    if (path != "/" && path != "/alarms" && !path.starts_with("/c/"))
+        return NotFound();
+
+    PlantStore* s = store();
+    if (!s || !ReadMark(s->database(), cache_->mark))
+        return storeAway();
+    const std::int64_t minute = StationNowMillis() / 60000;
+    const std::string key(target);
+    if (auto made = cache_->pages.find(key);
+        made != cache_->pages.end() && made->second.mark == cache_->mark && made->second.minute == minute)
+        return made->second.response;
+    BoardResponse r = page(path, query);
+    if (r.status == 200) {
+        if (cache_->pages.size() >= Cache::kMaxPages)
+            cache_->pages.clear();
+        cache_->pages[key] = {cache_->mark, minute, r};
+    }
+    return r;
+}
+
+BoardResponse BoardPages::page(std::string_view path, std::string_view query)
+{
     if (path == "/")
         return overview(query);
     if (path == "/alarms")
         return openAlarms();
-    if (path.starts_with("/c/")) {
-        const auto id = WholeNumber(path.substr(3));
-        if (!id)
-            return NotFound();
-        return characteristic(*id, query);
+    const auto id = WholeNumber(path.substr(3));
+    if (!id)
+        return NotFound();
+    return characteristic(*id, query);
+}
+
+bool BoardPages::refreshSummaries()
+{
+    Cache& c = *cache_;
+    const std::int64_t lotSeq = c.mark.seq[0], newestCharacteristic = c.mark.seq[8];
+    if (c.haveSummaries && lotSeq == c.summarySeq && newestCharacteristic == c.summaryCharacteristic)
+        return true;
+    PlantStore& s = *store_;
+    if (!c.haveSummaries || newestCharacteristic != c.summaryCharacteristic) {
+        c.haveSummaries = s.characteristics("", c.summaries);
+        c.summarySeq = lotSeq;
+        c.summaryCharacteristic = newestCharacteristic;
+        return c.haveSummaries;
     }
-    return NotFound();
+    // Only the characteristics that received lots are counted again.
+    QSqlQuery q(s.database());
+    q.prepare(QStringLiteral("SELECT DISTINCT characteristic_id FROM lot WHERE seq > ? AND seq <= ?"));
+    q.addBindValue(static_cast<qlonglong>(c.summarySeq));
+    q.addBindValue(static_cast<qlonglong>(lotSeq));
+    if (!q.exec())
+        return c.haveSummaries = false;
+    std::vector<std::int64_t> changed;
+    while (q.next())
+        changed.push_back(q.value(0).toLongLong());
+    for (std::int64_t id : changed) {
+        auto it = std::find_if(c.summaries.begin(), c.summaries.end(), [&](const auto& x) { return x.id == id; });
+        if (it == c.summaries.end() || !ReadSummary(s.database(), *it))
+            return c.haveSummaries = false;
+    }
+    c.summarySeq = lotSeq;
+    return true;
 }
 
 BoardResponse BoardPages::overview(std::string_view query)
 {
     const std::string search = QueryValue(query, "q").value_or("");
-    PlantStore* s = store();
-    std::vector<CharacteristicSummary> list;
+    PlantStore* s = store_.get();
     std::vector<Alarm> alarms;
-    if (!s || !s->characteristics(search, list) || !s->alarms(0, false, 0, alarms))
+    if (!refreshSummaries() || !s->alarms(0, false, 0, alarms))
         return storeAway();
+    std::vector<CharacteristicSummary> list;
+    for (const CharacteristicSummary& c : cache_->summaries)
+        if (CharacteristicMatches(c.characteristic, search))
+            list.push_back(c);
     const std::int64_t now = StationNowMillis();
     const std::int64_t quietSince = now - options_.quietMinutes * 60 * 1000;
     std::map<std::int64_t, int> open;
@@ -276,7 +390,7 @@ BoardResponse BoardPages::overview(std::string_view query)
         main += "<p>該当する項目はありません。</p>";
     const Characteristic* group = nullptr;
     for (const CharacteristicSummary& c : list) {
-        Cache::Entry& e = cache_->tiles[c.id];
+        Cache::Tile& e = cache_->tiles[c.id];
         if (e.lots != c.lots || e.lastPublishedAt != c.lastPublishedAt) {
             CharacteristicView v;
             std::string error;
@@ -325,10 +439,10 @@ BoardResponse BoardPages::characteristic(std::int64_t id, std::string_view query
             return BadRequest();
         lots = static_cast<int>(std::min<std::int64_t>(*n, options_.maxLots));
     }
-    PlantStore* s = store();
-    std::vector<CharacteristicSummary> list;
-    if (!s || !s->characteristics("", list))
+    PlantStore* s = store_.get();
+    if (!refreshSummaries())
         return storeAway();
+    const std::vector<CharacteristicSummary>& list = cache_->summaries;
     const auto found = std::find_if(list.begin(), list.end(), [&](const auto& c) { return c.id == id; });
     if (found == list.end())
         return NotFound();
@@ -415,9 +529,9 @@ BoardResponse BoardPages::characteristic(std::int64_t id, std::string_view query
 
 BoardResponse BoardPages::openAlarms()
 {
-    PlantStore* s = store();
+    PlantStore* s = store_.get();
     std::vector<Alarm> alarms;
-    if (!s || !s->alarms(0, true, 0, alarms))
+    if (!s->alarms(0, true, 0, alarms))
         return storeAway();
     // The second chart's name of each characteristic, from its rule settings.
     std::map<std::int64_t, std::string> spreadOf;

@@ -59,9 +59,12 @@ public:
 private:
     struct Cache;
     BoardResponse answer(std::string_view target);
+    BoardResponse page(std::string_view path, std::string_view query);
     BoardResponse overview(std::string_view query);
     BoardResponse characteristic(std::int64_t id, std::string_view query);
     BoardResponse openAlarms();
+    // Brings the characteristics' summaries up to the store's newest lots.
+    bool refreshSummaries();
     // The store connection, opened again when it was lost; null when it
     // cannot be reached.
     PlantStore* store();

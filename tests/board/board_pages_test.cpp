@@ -4,6 +4,8 @@
 // that cannot be reached answered by 503 and reached again by itself.
 #include <QDir>
 #include <gtest/gtest.h>
+#include <chrono>
+#include <functional>
 #include <regex>
 #include <set>
 
@@ -270,6 +272,36 @@ TEST_P(BoardPagesTest, TilesSayTheirState)
     EXPECT_EQ(Count(pages.get("/?q=QUIET").body, "<li class=\"tile"), 3u);
 }
 
+// A page made once is served again only while the store holds nothing new
+// for it: each kind of change shows on the next request of the page.
+TEST_P(BoardPagesTest, PagesFollowEveryChange)
+{
+    ASSERT_TRUE(store) << error;
+    const Characteristic c{"p", "q", "m", "follow"};
+    ASSERT_TRUE(store->publishLimits(c, Lines(now - 600000)));
+    ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {Lot("a", 10, 1, now - 5000)}}));
+    const std::string page = "/c/" + std::to_string(idOf(c));
+    StoredLot beyond = Lot("beyond", 14, 1, now - 4000);
+    const std::vector<std::pair<std::string, std::function<bool()>>> changes = {
+        {page, [&] { return store->publish(LotBatch{c, kSpec, {Lot("b", 10, 1, now - 4500)}}); }},
+        {"/", [&] { return store->publish(LotBatch{c, kSpec, {beyond}}); }},
+        {"/alarms", [&] { return store->publish(LotBatch{c, kSpec, {Lot("again", 14, 1, now - 3000)}}); }},
+        {"/", [&] { return store->answerAlarm(Answer(alarmsOf(idOf(c)).front().seq, "工具摩耗", "交換", "")); }},
+        {page, [&] { return store->addNote(beyond.id, "工具交換"); }},
+        {"/", [&] { return store->publish(LotBatch{{"p", "q", "m", "new"}, kSpec, {Lot("n", 10, 1, now)}}); }},
+    };
+    BoardPages pages(where, {});
+    for (const auto& [target, change] : changes) {
+        SCOPED_TRACE(target);
+        const std::string before = pages.get(target).body;
+        EXPECT_TRUE(pages.get(target).body == before);
+        ASSERT_TRUE(change()) << store->lastError();
+        const BoardResponse after = pages.get(target);
+        EXPECT_EQ(after.status, 200);
+        EXPECT_TRUE(after.body != before) << "the page made before the change was served again";
+    }
+}
+
 // Unknown pages and foreign lot counts; the board's own assets.
 TEST_P(BoardPagesTest, UnknownTargetsAndAssets)
 {
@@ -327,6 +359,25 @@ TEST(BoardStoreAway, AnsweredBy503AndRecovered)
     EXPECT_EQ(lost.status, 200);
     EXPECT_EQ(lost.body.find(std::string("role=\"alert\">") + kAway), std::string::npos);
     EXPECT_EQ(onServer.get("/alarms").status, 200);
+
+    // A store that holds a query too long: the query is cancelled, the page
+    // says so at once, and the store is read again when it answers.
+    BoardOptions quick;
+    quick.queryTimeoutMs = 300;
+    BoardPages impatient(server, quick);
+    std::string error;
+    QSqlDatabase locker = OpenStoreConnection(server, error);
+    ASSERT_TRUE(locker.isValid()) << error;
+    {
+        QSqlQuery q(locker);
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN")) && q.exec(QStringLiteral("LOCK TABLE lot IN ACCESS EXCLUSIVE MODE")));
+        const auto t0 = std::chrono::steady_clock::now();
+        EXPECT_EQ(impatient.get("/").status, 503);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
+        ASSERT_TRUE(q.exec(QStringLiteral("ROLLBACK")));
+    }
+    CloseStoreConnection(locker);
+    EXPECT_EQ(impatient.get("/").status, 200);
 }
 
 }  // namespace
