@@ -16,7 +16,8 @@ of a board that `trevolo-cli board` serves from a store filled by
   out attributes, a closing SVG tag, template braces, right-to-left marks)
   show as text and run nothing, also after a live update swaps the page;
 - the database stopped under an open page: the page says so and comes back
-  by itself when the database does, and follows new lots again.
+  by itself when the database does, and follows new lots again; the board
+  itself restarted: the page catches up on what was stored meanwhile.
 
     browser_test.py --cli TREVOLO_CLI --pg-state STATE --pg-script SCRIPT
 
@@ -193,8 +194,8 @@ class Plant:
         return int(psql(self.url, sql.replace("?", ":'n{}'").format(*range(4)) + ";",
                         **{f"n{i}": n for i, n in enumerate(names)}))
 
-    def start_board(self):
-        self.port = free_port()
+    def start_board(self, port=None):
+        self.port = port or free_port()
         self.log = open(os.path.join(self.files, "board.log"), "w")
         self.board = subprocess.Popen([ARGS.cli, "board", "--db", self.board_url,
                                        "--listen", f"127.0.0.1:{self.port}"],
@@ -326,6 +327,13 @@ class BoardInBrowser(unittest.TestCase):
               bad.push(e.outerHTML.slice(0, 120));
             return bad;""")
         self.assertEqual(found, [], where)
+        self.assertEqual(self.console_errors(), [], where)
+
+    def console_errors(self):
+        """What the browser's console reported since last asked, beyond
+        the missing icon: refused by the page's own policy, script errors."""
+        return [e["message"] for e in self.driver.get_log("browser")
+                if e["level"] == "SEVERE" and "favicon.ico" not in e["message"]]
 
     def text(self):
         return self.js("return document.body.innerText")
@@ -441,7 +449,17 @@ class BoardInBrowser(unittest.TestCase):
 
             # Live again: a new alarm shows without a reload.
             p.push(SHAFT, LOT_MEANS + [OUT_OF_LIMITS], "shaft2.csv")
-            wait_for("the alarm after the restart", lambda: "未対応アラーム" in (self.tile_text(cid) or ""), 2)
+            wait_for("the alarm after the restart", lambda: "未対応アラーム 1 件" in (self.tile_text(cid) or ""), 2)
+
+            # The board itself restarted: the page's event stream connects
+            # again and the page catches up on the alarms stored meanwhile.
+            p.stop_board()
+            p.push(SHAFT, LOT_MEANS + [OUT_OF_LIMITS, 0.1, -OUT_OF_LIMITS], "shaft3.csv")
+            p.start_board(p.port)
+            wait_for("the alarms stored while the board was away",
+                     lambda: "未対応アラーム" in (self.tile_text(cid) or "") and
+                     "未対応アラーム 1 件" not in self.tile_text(cid), 5)
+            self.assertTrue(self.same_load(), "the page caught up only by a reload")
         finally:
             if p:
                 p.stop_board()
