@@ -226,7 +226,7 @@ struct BoardPages::Cache {
         BoardResponse response;
     };
     std::map<std::string, Made> pages;
-    static constexpr size_t kMaxPages = 64;
+    static constexpr size_t kMaxPages = 32;
 };
 
 BoardPages::BoardPages(StoreLocation where, BoardOptions options)
