@@ -67,8 +67,13 @@ void BoardWatch::start()
     {
         std::lock_guard lock(loopMutex_);
         stopping_ = false;
+        looked_ = false;
     }
     thread_ = std::thread([this] { run(); });
+    // What is stored from now on is told: the first look at the store is
+    // over before the board serves its first page.
+    std::unique_lock lock(loopMutex_);
+    firstLook_.wait(lock, [this] { return looked_ || stopping_; });
 }
 
 void BoardWatch::stop()
@@ -102,6 +107,11 @@ void BoardWatch::run()
     }
     if (connect())
         check();
+    {
+        std::lock_guard lock(loopMutex_);
+        looked_ = true;
+    }
+    firstLook_.notify_all();
     timer.start();
     loop.exec();
     {

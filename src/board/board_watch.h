@@ -11,6 +11,7 @@
 // It runs on a thread of its own with a Qt event loop (the notices arrive
 // through it); the handlers are called on that thread.
 #include <array>
+#include <condition_variable>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -42,6 +43,8 @@ public:
     BoardWatch(const BoardWatch&) = delete;
     BoardWatch& operator=(const BoardWatch&) = delete;
 
+    // Starts the watcher's thread and returns once it has looked at the
+    // store for the first time (or failed to reach it).
     void start();
     void stop();
 
@@ -66,6 +69,8 @@ private:
     QEventLoop* loop_ = nullptr;
     QObject* context_ = nullptr;  // the watcher thread's receiver of notices and timers
     bool stopping_ = false;
+    bool looked_ = false;  // the first connection was tried
+    std::condition_variable firstLook_;
     // Owned by the watcher's thread.
     std::unique_ptr<PlantStore> store_;
     std::optional<Marks> marks_;
