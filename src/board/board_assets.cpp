@@ -4,8 +4,10 @@ namespace trevolo {
 
 // The page follows the store's events: a change that concerns it fetches
 // the page again and swaps its <main>; a lost store shows the banner; after
-// the event stream broke, its reopening fetches again to catch up. Without
-// script the page refreshes itself (a <meta> inside <noscript>).
+// the event stream broke, its reopening fetches again to catch up. A fetch
+// that fails is tried again every few seconds until one succeeds, so the
+// page comes back by itself whatever told it last. Without script the page
+// refreshes itself (a <meta> inside <noscript>).
 std::string_view BoardScript()
 {
     return R"JS('use strict';
@@ -14,7 +16,7 @@ std::string_view BoardScript()
   var own = body.getAttribute('data-c');
   var banner = document.getElementById('banner');
   var pending = null, broken = false;
-  function refetch() {
+  function refetch(delay) {
     if (pending) return;
     pending = setTimeout(function () {
       pending = null;
@@ -25,8 +27,13 @@ std::string_view BoardScript()
         var fresh = doc.querySelector('main'), old = document.querySelector('main');
         if (fresh && old) old.replaceWith(document.importNode(fresh, true));
         if (banner) banner.hidden = r.ok;
-      }).catch(function () { if (banner) banner.hidden = false; });
-    }, 150);
+        if (!r.ok) refetch(5000);
+      }).catch(function () { if (banner) banner.hidden = false; refetch(5000); });
+    }, delay || 150);
+  }
+  function refetchNow() {
+    if (pending) { clearTimeout(pending); pending = null; }
+    refetch();
   }
   if (!window.EventSource) return;
   var events = new EventSource('/events');
@@ -39,9 +46,9 @@ std::string_view BoardScript()
     var up = true;
     try { up = JSON.parse(e.data).up !== false; } catch (x) { return; }
     if (banner) banner.hidden = up;
-    if (up) refetch();
+    if (up) refetchNow();
   });
-  events.onopen = function () { if (broken) { broken = false; refetch(); } };
+  events.onopen = function () { if (broken) { broken = false; refetchNow(); } };
   events.onerror = function () { broken = true; };
 })();
 )JS";

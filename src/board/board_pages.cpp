@@ -3,6 +3,7 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <array>
 #include <map>
@@ -264,6 +265,22 @@ BoardResponse BoardPages::storeAway()
 }
 
 BoardResponse BoardPages::get(std::string_view target)
+{
+    // A connection kept from an earlier request fails its first query once
+    // the database dropped it (a restart, a fail-over); that alone says
+    // nothing of the store now, so a new connection is tried before the page
+    // says the store is away. A query the server cancelled for taking too
+    // long is not asked again.
+    const bool kept = store_ != nullptr;
+    const auto start = std::chrono::steady_clock::now();
+    BoardResponse r = answer(target);
+    if (r.status == 503 && kept &&
+        std::chrono::steady_clock::now() - start < std::chrono::milliseconds(options_.queryTimeoutMs) / 2)
+        r = answer(target);
+    return r;
+}
+
+BoardResponse BoardPages::answer(std::string_view target)
 {
     const size_t mark = target.find('?');
     const std::string_view path = target.substr(0, mark);

@@ -51,11 +51,14 @@ public:
     // has them): "/", "/c/ID", "/c/ID?lots=N", "/alarms", "/static/...";
     // 404 for anything else. When the store cannot be reached the page says
     // "工場データベースに接続できません（再試行中）" with status 503 and
-    // connects again on the next request.
+    // connects again on the next request. A connection the database dropped
+    // since the last request (a restart, a fail-over) is made again at once,
+    // so the first page after the database is back is no 503.
     BoardResponse get(std::string_view target);
 
 private:
     struct Cache;
+    BoardResponse answer(std::string_view target);
     BoardResponse page(std::string_view path, std::string_view query);
     BoardResponse overview(std::string_view query);
     BoardResponse characteristic(std::int64_t id, std::string_view query);
