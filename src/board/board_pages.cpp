@@ -227,7 +227,7 @@ struct BoardPages::Cache {
         BoardResponse response;
     };
     std::map<std::string, Made> pages;
-    static constexpr size_t kMaxPages = 64;
+    static constexpr size_t kMaxPages = 32;
 };
 
 BoardPages::BoardPages(StoreLocation where, BoardOptions options)
@@ -267,14 +267,15 @@ BoardResponse BoardPages::storeAway()
 BoardResponse BoardPages::get(std::string_view target)
 {
     // A connection kept from an earlier request fails its first query once
-    // the database dropped it; that alone says nothing of the store now, so
-    // a new connection is asked before the page says the store is away. A
-    // query the server cancelled for taking too long is not asked again.
+    // the database dropped it (a restart, a fail-over); that alone says
+    // nothing of the store now, so a new connection is tried before the page
+    // says the store is away. A query the server cancelled for taking too
+    // long is not asked again.
     const bool kept = store_ != nullptr;
     const auto start = std::chrono::steady_clock::now();
     BoardResponse r = answer(target);
-    const auto took = std::chrono::steady_clock::now() - start;
-    if (r.status == 503 && kept && took < std::chrono::milliseconds(options_.queryTimeoutMs) / 2)
+    if (r.status == 503 && kept &&
+        std::chrono::steady_clock::now() - start < std::chrono::milliseconds(options_.queryTimeoutMs) / 2)
         r = answer(target);
     return r;
 }

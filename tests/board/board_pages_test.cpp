@@ -300,6 +300,16 @@ TEST_P(BoardPagesTest, PagesFollowEveryChange)
         EXPECT_EQ(after.status, 200);
         EXPECT_TRUE(after.body != before) << "the page made before the change was served again";
     }
+    // A revision holds from its own time on: the lots before keep their
+    // lines, so the X chart draws its lines as steps once a lot follows it.
+    LimitSet wider = Lines(0);
+    wider.values[LimitUcl3] = "15";
+    ASSERT_TRUE(store->reviseLimits(c, wider, "見直し")) << store->lastError();
+    EXPECT_EQ(Count(Charts(pages.get(page).body)[0], "<path class=\"line"), 0u);
+    ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {Lot("after", 10, 1, StationNowMillis() + 1000)}}));
+    const std::string x = Charts(pages.get(page).body)[0];
+    EXPECT_EQ(Count(x, "<path class=\"line control\""), 1u);
+    EXPECT_NE(x.find("＋３σ 15</text>"), std::string::npos);
 }
 
 // Unknown pages and foreign lot counts; the board's own assets.
