@@ -55,9 +55,24 @@ public:
     BoardResponse get(std::string_view target);
 
 private:
+    struct Cache;
+    BoardResponse page(std::string_view path, std::string_view query);
+    BoardResponse overview(std::string_view query);
+    BoardResponse characteristic(std::int64_t id, std::string_view query);
+    BoardResponse openAlarms();
+    // Brings the characteristics' summaries up to the store's newest lots.
+    bool refreshSummaries();
+    // The store connection, opened again when it was lost; null when it
+    // cannot be reached.
+    PlantStore* store();
+    // The page telling that the store cannot be reached (503); the
+    // connection is dropped so the next request connects again.
+    BoardResponse storeAway();
+
     StoreLocation where_;
     BoardOptions options_;
     std::unique_ptr<PlantStore> store_;
+    std::unique_ptr<Cache> cache_;
 };
 
 // The headers every response of the board carries: a strict
