@@ -243,11 +243,14 @@ TEST_P(BoardPagesTest, TilesSayTheirState)
         {"answered", 1000, 1, true, "✔ 対応済み"},
         {"quiet", 2 * 86400000LL, 0, false, "― データなし"},
         {"quiet answered", 2 * 86400000LL, 1, true, "― データなし"},
+        {"never", -1, 0, false, "― データなし"},  // limits set, no lot yet
     };
     for (const Row& row : rows) {
         const Characteristic c{"p", "q", "m", row.item};
         const std::int64_t at = now - row.age;
         ASSERT_TRUE(store->publishLimits(c, Lines(at - 100000)));
+        if (row.age < 0)
+            continue;
         LotBatch batch{c, kSpec, {Lot("a", 10, 1, at - 10)}};
         for (int k = 0; k < row.alarms; ++k)  // beyond the limits, each followed by two at the centre
             for (int j = 0; j < 3; ++j)
@@ -268,6 +271,7 @@ TEST_P(BoardPagesTest, TilesSayTheirState)
         const std::string text = body.substr(tile, body.find("</li>", tile) - tile);
         EXPECT_NE(text.find("<div class=\"state\">" + row.word + "</div>"), std::string::npos) << text;
     }
+    EXPECT_EQ(pages.get("/c/" + std::to_string(idOf({"p", "q", "m", "never"}))).status, 200);
     // The filter keeps the tiles whose names hold the text.
     EXPECT_EQ(Count(pages.get("/?q=QUIET").body, "<li class=\"tile"), 3u);
 }
