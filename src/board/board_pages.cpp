@@ -100,9 +100,13 @@ std::string Page(PageKind kind, std::int64_t characteristicId, const std::string
     std::string out =
         "<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\">"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-        "<title>" + title + "</title><link rel=\"stylesheet\" href=\"/static/board.css\">"
+        "<title>" +
+        title +
+        "</title><link rel=\"stylesheet\" href=\"/static/board.css\">"
         "<script src=\"/static/board.js\" defer></script>"
-        "<noscript><meta http-equiv=\"refresh\" content=\"" + std::string(storeAway ? "10" : "30") + "\"></noscript>"
+        "<noscript><meta http-equiv=\"refresh\" content=\"" +
+        std::string(storeAway ? "10" : "30") +
+        "\"></noscript>"
         "</head><body data-page=\"";
     out += kind == PageKind::Overview ? "overview" : kind == PageKind::Alarms ? "alarms" : "characteristic";
     out += "\"";
@@ -110,8 +114,8 @@ std::string Page(PageKind kind, std::int64_t characteristicId, const std::string
         out += " data-c=\"" + std::to_string(characteristicId) + "\"";
     out += "><header><h1>" + title +
            "</h1><nav><a href=\"/\">一覧</a> ・ <a href=\"/alarms\">未対応アラーム</a></nav></header>"
-           "<div id=\"banner\" class=\"banner\" role=\"alert\"" + std::string(storeAway ? "" : " hidden") + ">" +
-           kStoreAwayText + "</div>";
+           "<div id=\"banner\" class=\"banner\" role=\"alert\"" +
+           std::string(storeAway ? "" : " hidden") + ">" + kStoreAwayText + "</div>";
     out += main;
     out += "</body></html>";
     return out;
@@ -184,9 +188,10 @@ bool ReadMark(QSqlDatabase& db, StoreMark& out)
 bool ReadSummary(QSqlDatabase& db, CharacteristicSummary& s)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT COUNT(DISTINCT l.station), COUNT(l.seq), COALESCE(MAX(l.published_at), 0) "
-                             "FROM lot l WHERE l.characteristic_id = ? "
-                             "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id)"));
+    q.prepare(
+        QStringLiteral("SELECT COUNT(DISTINCT l.station), COUNT(l.seq), COALESCE(MAX(l.published_at), 0) "
+                       "FROM lot l WHERE l.characteristic_id = ? "
+                       "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id)"));
     q.addBindValue(static_cast<qlonglong>(s.id));
     if (!q.exec() || !q.next())
         return false;
@@ -256,10 +261,9 @@ PlantStore* BoardPages::store()
 BoardResponse BoardPages::storeAway()
 {
     store_.reset();
-    BoardResponse r = Html(503, Page(PageKind::Overview, 0, "工場ボード",
-                                     "<main id=\"main\"><p class=\"banner\">" + std::string(kStoreAwayText) +
-                                         "</p></main>",
-                                     true));
+    BoardResponse r =
+        Html(503, Page(PageKind::Overview, 0, "工場ボード",
+                       "<main id=\"main\"><p class=\"banner\">" + std::string(kStoreAwayText) + "</p></main>", true));
     r.headers.emplace_back("Retry-After", "5");
     return r;
 }
@@ -384,9 +388,10 @@ BoardResponse BoardPages::overview(std::string_view query)
                std::tie(y.product, y.process, y.machine, y.item, b.id);
     });
 
-    std::string main = "<main id=\"main\"><form class=\"filter\" method=\"get\" action=\"/\" role=\"search\">"
-                       "<label>絞り込み <input type=\"search\" name=\"q\" value=\"" +
-                       HtmlEscape(search) + "\"></label> <button type=\"submit\">表示</button></form>";
+    std::string main =
+        "<main id=\"main\"><form class=\"filter\" method=\"get\" action=\"/\" role=\"search\">"
+        "<label>絞り込み <input type=\"search\" name=\"q\" value=\"" +
+        HtmlEscape(search) + "\"></label> <button type=\"submit\">表示</button></form>";
     if (list.empty())
         main += "<p>該当する項目はありません。</p>";
     const Characteristic* group = nullptr;
@@ -406,8 +411,8 @@ BoardResponse BoardPages::overview(std::string_view query)
             if (group)
                 main += "</ul></section>";
             group = &c.characteristic;
-            main += "<section class=\"group\"><h2>" + HtmlEscape(group->product) + " ／ " +
-                    HtmlEscape(group->process) + "</h2><ul class=\"tiles\">";
+            main += "<section class=\"group\"><h2>" + HtmlEscape(group->product) + " ／ " + HtmlEscape(group->process) +
+                    "</h2><ul class=\"tiles\">";
         }
         TileState state{"ok", "● 管理状態"};
         if (const auto n = open.find(c.id); n != open.end())
@@ -460,26 +465,25 @@ BoardResponse BoardPages::characteristic(std::int64_t id, std::string_view query
     for (const std::string& m : v.messages)
         main += "<p class=\"muted\">" + HtmlEscape(m) + "</p>";
     main += "<section class=\"charts\">" + ControlChartSvg(v.charts.x, v.decimals) +
-            ControlChartSvg(v.charts.spread, v.decimals) + HistogramSvg(v.charts.histogram, v.decimals) +
-            "</section>";
+            ControlChartSvg(v.charts.spread, v.decimals) + HistogramSvg(v.charts.histogram, v.decimals) + "</section>";
 
     const CapabilityStudy& cap = v.capability;
     main += "<h2>工程能力</h2>";
     if (!cap.why.empty()) {
         main += "<p>" + HtmlEscape(cap.why) + "</p>";
     } else {
-        main += "<table class=\"capability\"><tr><th></th><th>σ</th><th>指数</th><th>95%下限</th><th>偏り込み</th>"
-                "<th>95%下限</th><th>判定</th></tr>";
+        main +=
+            "<table class=\"capability\"><tr><th></th><th>σ</th><th>指数</th><th>95%下限</th><th>偏り込み</th>"
+            "<th>95%下限</th><th>判定</th></tr>";
         const auto row = [&](const char* name, const char* cp, const char* cpk, const CapabilityIndexSet& x) {
             main += "<tr><th>" + std::string(name) + "</th>";
             if (!x.computed) {
                 main += "<td colspan=\"6\">" + HtmlEscape(x.why) + "</td></tr>";
                 return;
             }
-            main += "<td>" + NumberText(x.sigma, v.decimals + 2) + "</td><td>" + cp + " " + Index(x.cp) +
-                    "</td><td>" + Index(x.cpLower) + "</td><td>" + cpk + " " + Index(x.cpk) +
-                    "</td><td>" + Index(x.cpkLower) + "</td><td class=\"verdict\">" + HtmlEscape(x.verdict) +
-                    "</td></tr>";
+            main += "<td>" + NumberText(x.sigma, v.decimals + 2) + "</td><td>" + cp + " " + Index(x.cp) + "</td><td>" +
+                    Index(x.cpLower) + "</td><td>" + cpk + " " + Index(x.cpk) + "</td><td>" + Index(x.cpkLower) +
+                    "</td><td class=\"verdict\">" + HtmlEscape(x.verdict) + "</td></tr>";
         };
         row("群内", "Cp", "Cpk", cap.within);
         row("全体", "Pp", "Ppk", cap.overall);
@@ -490,12 +494,13 @@ BoardResponse BoardPages::characteristic(std::int64_t id, std::string_view query
     if (v.alarms.empty()) {
         main += "<p>アラームはありません。</p>";
     } else {
-        main += "<table class=\"alarms\"><tr><th>発生</th><th>ルール</th><th>ロット</th><th>状態</th><th>原因</th>"
-                "<th>処置</th><th>コメント</th><th>対応者</th></tr>";
+        main +=
+            "<table class=\"alarms\"><tr><th>発生</th><th>ルール</th><th>ロット</th><th>状態</th><th>原因</th>"
+            "<th>処置</th><th>コメント</th><th>対応者</th></tr>";
         for (auto a = v.alarms.rbegin(); a != v.alarms.rend(); ++a) {
-            main += std::string("<tr class=\"") + (a->open() ? "open" : "answered") + "\"><td>" +
-                    TimeText(a->foundAt) + "</td><td>" + HtmlEscape(AlarmMarkText(*a, v.spreadName)) + "</td><td>" +
-                    HtmlEscape(a->lastLabel) + "</td>";
+            main += std::string("<tr class=\"") + (a->open() ? "open" : "answered") + "\"><td>" + TimeText(a->foundAt) +
+                    "</td><td>" + HtmlEscape(AlarmMarkText(*a, v.spreadName)) + "</td><td>" + HtmlEscape(a->lastLabel) +
+                    "</td>";
             if (a->open()) {
                 main += "<td>▲ 未対応</td><td colspan=\"4\"></td></tr>";
                 continue;
@@ -538,8 +543,9 @@ BoardResponse BoardPages::openAlarms()
     std::map<std::int64_t, std::string> spreadOf;
     std::string main = "<main id=\"main\"><p>未対応アラーム " + std::to_string(alarms.size()) + " 件（古い順）</p>";
     if (!alarms.empty())
-        main += "<table class=\"alarms\"><tr><th>発生</th><th>品種 ／ 工程 ／ 装置 ／ 項目</th><th>ルール</th>"
-                "<th>ロット</th></tr>";
+        main +=
+            "<table class=\"alarms\"><tr><th>発生</th><th>品種 ／ 工程 ／ 装置 ／ 項目</th><th>ルール</th>"
+            "<th>ロット</th></tr>";
     for (const Alarm& a : alarms) {
         auto spread = spreadOf.find(a.characteristicId);
         if (spread == spreadOf.end()) {
