@@ -8,6 +8,7 @@
 #include <array>
 #include <map>
 #include <optional>
+#include <set>
 #include <tuple>
 
 #include "board/board_assets.h"
@@ -201,6 +202,21 @@ bool ReadSummary(QSqlDatabase& db, CharacteristicSummary& s)
     return true;
 }
 
+// The characteristics with an alarm answered at or after since.
+bool ReadAnsweredSince(QSqlDatabase& db, std::int64_t since, std::set<std::int64_t>& out)
+{
+    QSqlQuery q(db);
+    q.prepare(
+        QStringLiteral("SELECT DISTINCT a.characteristic_id FROM alarm_answer x "
+                       "JOIN alarm a ON a.seq = x.alarm_seq WHERE x.received_at >= ?"));
+    q.addBindValue(static_cast<qlonglong>(since));
+    if (!q.exec())
+        return false;
+    while (q.next())
+        out.insert(q.value(0).toLongLong());
+    return true;
+}
+
 }  // namespace
 
 // What the pages keep between requests. Every open page asks again after
@@ -365,23 +381,21 @@ BoardResponse BoardPages::overview(std::string_view query)
 {
     const std::string search = QueryValue(query, "q").value_or("");
     PlantStore* s = store_.get();
+    const std::int64_t quietSince = StationNowMillis() - options_.quietMinutes * 60 * 1000;
+    // Only the open alarms and the characteristics answered within the
+    // quiet time are read: the plant's whole history of alarms is not.
     std::vector<Alarm> alarms;
-    if (!refreshSummaries() || !s->alarms(0, false, 0, alarms))
+    std::set<std::int64_t> answeredLately;
+    if (!refreshSummaries() || !s->alarms(0, true, 0, alarms) ||
+        !ReadAnsweredSince(s->database(), quietSince, answeredLately))
         return storeAway();
     std::vector<CharacteristicSummary> list;
     for (const CharacteristicSummary& c : cache_->summaries)
         if (CharacteristicMatches(c.characteristic, search))
             list.push_back(c);
-    const std::int64_t now = StationNowMillis();
-    const std::int64_t quietSince = now - options_.quietMinutes * 60 * 1000;
     std::map<std::int64_t, int> open;
-    std::map<std::int64_t, bool> answeredLately;
-    for (const Alarm& a : alarms) {
-        if (a.open())
-            ++open[a.characteristicId];
-        else if (a.answers.back().answeredAt >= quietSince)
-            answeredLately[a.characteristicId] = true;
-    }
+    for (const Alarm& a : alarms)
+        ++open[a.characteristicId];
     std::sort(list.begin(), list.end(), [](const CharacteristicSummary& a, const CharacteristicSummary& b) {
         const Characteristic &x = a.characteristic, &y = b.characteristic;
         return std::tie(x.product, x.process, x.machine, x.item, a.id) <
