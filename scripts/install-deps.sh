@@ -42,6 +42,9 @@ packages=(
   librsvg2-bin
   # the check of the installed AppStream metadata
   appstream
+  # the plant board's test in a real browser: headless Chromium driven
+  # through its WebDriver by Selenium
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -95,7 +95,16 @@ void BoardWatch::run()
     context_ = &context;
     QTimer timer(&context);
     timer.setInterval(checkIntervalMs());
-    QObject::connect(&timer, &QTimer::timeout, &context, [this] {
+    QObject::connect(&timer, &QTimer::timeout, &context, [this, &loop] {
+        // Posted quits are lost once the application object is gone; the
+        // flag is looked at on every tick all the same.
+        {
+            std::lock_guard lock(loopMutex_);
+            if (stopping_) {
+                loop.quit();
+                return;
+            }
+        }
         if (store_ || connect())
             check();
     });
