@@ -7,6 +7,8 @@
 #include <cmath>
 #include <array>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -219,6 +221,32 @@ bool ReadAnsweredSince(QSqlDatabase& db, std::int64_t since, std::set<std::int64
 
 }  // namespace
 
+// Each tile's capability and newest station, read again when its lots
+// change. Shared by the pages of every server thread reading the same store,
+// so a characteristic is judged once for all of them.
+struct SharedTiles {
+    struct Tile {
+        std::int64_t lots = -1;
+        std::int64_t lastPublishedAt = -1;
+        std::string station;
+        CapabilityStudy capability;
+    };
+    std::mutex lock;
+    std::map<std::int64_t, Tile> tiles;
+
+    static std::shared_ptr<SharedTiles> of(const StoreLocation& where)
+    {
+        static std::mutex all;
+        static std::map<std::string, std::weak_ptr<SharedTiles>> stores;
+        const std::lock_guard guard(all);
+        std::weak_ptr<SharedTiles>& kept = stores[where.text()];
+        auto tiles = kept.lock();
+        if (!tiles)
+            kept = tiles = std::make_shared<SharedTiles>();
+        return tiles;
+    }
+};
+
 // What the pages keep between requests. Every open page asks again after
 // each change of the store, so a page is made once per change and served
 // from here to the others; the characteristics' summaries follow the new
@@ -231,15 +259,7 @@ struct BoardPages::Cache {
     bool haveSummaries = false;
     std::int64_t summarySeq = 0;
     std::int64_t summaryCharacteristic = 0;
-    // Each tile's capability and newest station, read again when its lots
-    // change.
-    struct Tile {
-        std::int64_t lots = -1;
-        std::int64_t lastPublishedAt = -1;
-        std::string station;
-        CapabilityStudy capability;
-    };
-    std::map<std::int64_t, Tile> tiles;
+    std::shared_ptr<SharedTiles> tiles;
     // Pages made, by target, with the mark and minute they were made at
     // (the overview's words depend on the time too).
     struct Made {
@@ -254,6 +274,7 @@ struct BoardPages::Cache {
 BoardPages::BoardPages(StoreLocation where, BoardOptions options)
     : where_(std::move(where)), options_(options), cache_(std::make_unique<Cache>())
 {
+    cache_->tiles = SharedTiles::of(where_);
 }
 
 BoardPages::~BoardPages() = default;
@@ -410,8 +431,14 @@ BoardResponse BoardPages::overview(std::string_view query)
         main += "<p>該当する項目はありません。</p>";
     const Characteristic* group = nullptr;
     for (const CharacteristicSummary& c : list) {
-        Cache::Tile& e = cache_->tiles[c.id];
+        SharedTiles::Tile e;
+        {
+            const std::lock_guard guard(cache_->tiles->lock);
+            e = cache_->tiles->tiles[c.id];
+        }
         if (e.lots != c.lots || e.lastPublishedAt != c.lastPublishedAt) {
+            // Judged outside the lock: another thread may judge the same
+            // lots meanwhile, and either result is the same.
             CharacteristicView v;
             std::string error;
             if (!BuildCharacteristicView(*s, c, options_.defaultLots, false, v, error))
@@ -420,6 +447,8 @@ BoardResponse BoardPages::overview(std::string_view query)
             e.lastPublishedAt = c.lastPublishedAt;
             e.station = v.history.lots.empty() ? std::string() : v.history.lots.back().station;
             e.capability = v.capability;
+            const std::lock_guard guard(cache_->tiles->lock);
+            cache_->tiles->tiles[c.id] = e;
         }
         if (!group || group->product != c.characteristic.product || group->process != c.characteristic.process) {
             if (group)
