@@ -89,12 +89,23 @@ std::string HtmlEscape(std::string_view text)
     out.reserve(text.size() + text.size() / 8);
     Clean(text, [&](std::string_view piece, std::int32_t cp) {
         switch (cp) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += piece;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += piece;
         }
     });
     return out;
@@ -105,16 +116,35 @@ std::string JsonString(std::string_view text)
     std::string out = "\"";
     Clean(text, [&](std::string_view piece, std::int32_t cp) {
         switch (cp) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '<': out += "\\u003c"; break;
-        case '>': out += "\\u003e"; break;
-        case '&': out += "\\u0026"; break;
-        case 0x2028: out += "\\u2028"; break;
-        case 0x2029: out += "\\u2029"; break;
-        default: out += piece;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '<':
+            out += "\\u003c";
+            break;
+        case '>':
+            out += "\\u003e";
+            break;
+        case '&':
+            out += "\\u0026";
+            break;
+        case 0x2028:
+            out += "\\u2028";
+            break;
+        case 0x2029:
+            out += "\\u2029";
+            break;
+        default:
+            out += piece;
         }
     });
     out += '"';

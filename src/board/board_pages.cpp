@@ -7,7 +7,10 @@
 #include <cmath>
 #include <array>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <tuple>
 
 #include "board/board_assets.h"
@@ -100,9 +103,13 @@ std::string Page(PageKind kind, std::int64_t characteristicId, const std::string
     std::string out =
         "<!DOCTYPE html><html lang=\"ja\"><head><meta charset=\"utf-8\">"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-        "<title>" + title + "</title><link rel=\"stylesheet\" href=\"/static/board.css\">"
+        "<title>" +
+        title +
+        "</title><link rel=\"stylesheet\" href=\"/static/board.css\">"
         "<script src=\"/static/board.js\" defer></script>"
-        "<noscript><meta http-equiv=\"refresh\" content=\"" + std::string(storeAway ? "10" : "30") + "\"></noscript>"
+        "<noscript><meta http-equiv=\"refresh\" content=\"" +
+        std::string(storeAway ? "10" : "30") +
+        "\"></noscript>"
         "</head><body data-page=\"";
     out += kind == PageKind::Overview ? "overview" : kind == PageKind::Alarms ? "alarms" : "characteristic";
     out += "\"";
@@ -110,8 +117,8 @@ std::string Page(PageKind kind, std::int64_t characteristicId, const std::string
         out += " data-c=\"" + std::to_string(characteristicId) + "\"";
     out += "><header><h1>" + title +
            "</h1><nav><a href=\"/\">一覧</a> ・ <a href=\"/alarms\">未対応アラーム</a></nav></header>"
-           "<div id=\"banner\" class=\"banner\" role=\"alert\"" + std::string(storeAway ? "" : " hidden") + ">" +
-           kStoreAwayText + "</div>";
+           "<div id=\"banner\" class=\"banner\" role=\"alert\"" +
+           std::string(storeAway ? "" : " hidden") + ">" + kStoreAwayText + "</div>";
     out += main;
     out += "</body></html>";
     return out;
@@ -184,9 +191,10 @@ bool ReadMark(QSqlDatabase& db, StoreMark& out)
 bool ReadSummary(QSqlDatabase& db, CharacteristicSummary& s)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT COUNT(DISTINCT l.station), COUNT(l.seq), COALESCE(MAX(l.published_at), 0) "
-                             "FROM lot l WHERE l.characteristic_id = ? "
-                             "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id)"));
+    q.prepare(
+        QStringLiteral("SELECT COUNT(DISTINCT l.station), COUNT(l.seq), COALESCE(MAX(l.published_at), 0) "
+                       "FROM lot l WHERE l.characteristic_id = ? "
+                       "AND NOT EXISTS (SELECT 1 FROM lot n WHERE n.supersedes = l.id)"));
     q.addBindValue(static_cast<qlonglong>(s.id));
     if (!q.exec() || !q.next())
         return false;
@@ -196,7 +204,48 @@ bool ReadSummary(QSqlDatabase& db, CharacteristicSummary& s)
     return true;
 }
 
+// The characteristics with an alarm answered at or after since.
+bool ReadAnsweredSince(QSqlDatabase& db, std::int64_t since, std::set<std::int64_t>& out)
+{
+    QSqlQuery q(db);
+    q.prepare(
+        QStringLiteral("SELECT DISTINCT a.characteristic_id FROM alarm_answer x "
+                       "JOIN alarm a ON a.seq = x.alarm_seq WHERE x.received_at >= ?"));
+    q.addBindValue(static_cast<qlonglong>(since));
+    if (!q.exec())
+        return false;
+    while (q.next())
+        out.insert(q.value(0).toLongLong());
+    return true;
+}
+
 }  // namespace
+
+// Each tile's capability and newest station, read again when its lots
+// change. Shared by the pages of every server thread reading the same store,
+// so a characteristic is judged once for all of them.
+struct SharedTiles {
+    struct Tile {
+        std::int64_t lots = -1;
+        std::int64_t lastPublishedAt = -1;
+        std::string station;
+        CapabilityStudy capability;
+    };
+    std::mutex lock;
+    std::map<std::int64_t, Tile> tiles;
+
+    static std::shared_ptr<SharedTiles> of(const StoreLocation& where)
+    {
+        static std::mutex all;
+        static std::map<std::string, std::weak_ptr<SharedTiles>> stores;
+        const std::lock_guard guard(all);
+        std::weak_ptr<SharedTiles>& kept = stores[where.text()];
+        auto tiles = kept.lock();
+        if (!tiles)
+            kept = tiles = std::make_shared<SharedTiles>();
+        return tiles;
+    }
+};
 
 // What the pages keep between requests. Every open page asks again after
 // each change of the store, so a page is made once per change and served
@@ -210,15 +259,7 @@ struct BoardPages::Cache {
     bool haveSummaries = false;
     std::int64_t summarySeq = 0;
     std::int64_t summaryCharacteristic = 0;
-    // Each tile's capability and newest station, read again when its lots
-    // change.
-    struct Tile {
-        std::int64_t lots = -1;
-        std::int64_t lastPublishedAt = -1;
-        std::string station;
-        CapabilityStudy capability;
-    };
-    std::map<std::int64_t, Tile> tiles;
+    std::shared_ptr<SharedTiles> tiles;
     // Pages made, by target, with the mark and minute they were made at
     // (the overview's words depend on the time too).
     struct Made {
@@ -233,6 +274,7 @@ struct BoardPages::Cache {
 BoardPages::BoardPages(StoreLocation where, BoardOptions options)
     : where_(std::move(where)), options_(options), cache_(std::make_unique<Cache>())
 {
+    cache_->tiles = SharedTiles::of(where_);
 }
 
 BoardPages::~BoardPages() = default;
@@ -256,10 +298,9 @@ PlantStore* BoardPages::store()
 BoardResponse BoardPages::storeAway()
 {
     store_.reset();
-    BoardResponse r = Html(503, Page(PageKind::Overview, 0, "工場ボード",
-                                     "<main id=\"main\"><p class=\"banner\">" + std::string(kStoreAwayText) +
-                                         "</p></main>",
-                                     true));
+    BoardResponse r =
+        Html(503, Page(PageKind::Overview, 0, "工場ボード",
+                       "<main id=\"main\"><p class=\"banner\">" + std::string(kStoreAwayText) + "</p></main>", true));
     r.headers.emplace_back("Retry-After", "5");
     return r;
 }
@@ -361,38 +402,43 @@ BoardResponse BoardPages::overview(std::string_view query)
 {
     const std::string search = QueryValue(query, "q").value_or("");
     PlantStore* s = store_.get();
+    const std::int64_t quietSince = StationNowMillis() - options_.quietMinutes * 60 * 1000;
+    // Only the open alarms and the characteristics answered within the
+    // quiet time are read: the plant's whole history of alarms is not.
     std::vector<Alarm> alarms;
-    if (!refreshSummaries() || !s->alarms(0, false, 0, alarms))
+    std::set<std::int64_t> answeredLately;
+    if (!refreshSummaries() || !s->alarms(0, true, 0, alarms) ||
+        !ReadAnsweredSince(s->database(), quietSince, answeredLately))
         return storeAway();
     std::vector<CharacteristicSummary> list;
     for (const CharacteristicSummary& c : cache_->summaries)
         if (CharacteristicMatches(c.characteristic, search))
             list.push_back(c);
-    const std::int64_t now = StationNowMillis();
-    const std::int64_t quietSince = now - options_.quietMinutes * 60 * 1000;
     std::map<std::int64_t, int> open;
-    std::map<std::int64_t, bool> answeredLately;
-    for (const Alarm& a : alarms) {
-        if (a.open())
-            ++open[a.characteristicId];
-        else if (a.answers.back().answeredAt >= quietSince)
-            answeredLately[a.characteristicId] = true;
-    }
+    for (const Alarm& a : alarms)
+        ++open[a.characteristicId];
     std::sort(list.begin(), list.end(), [](const CharacteristicSummary& a, const CharacteristicSummary& b) {
         const Characteristic &x = a.characteristic, &y = b.characteristic;
         return std::tie(x.product, x.process, x.machine, x.item, a.id) <
                std::tie(y.product, y.process, y.machine, y.item, b.id);
     });
 
-    std::string main = "<main id=\"main\"><form class=\"filter\" method=\"get\" action=\"/\" role=\"search\">"
-                       "<label>絞り込み <input type=\"search\" name=\"q\" value=\"" +
-                       HtmlEscape(search) + "\"></label> <button type=\"submit\">表示</button></form>";
+    std::string main =
+        "<main id=\"main\"><form class=\"filter\" method=\"get\" action=\"/\" role=\"search\">"
+        "<label>絞り込み <input type=\"search\" name=\"q\" value=\"" +
+        HtmlEscape(search) + "\"></label> <button type=\"submit\">表示</button></form>";
     if (list.empty())
         main += "<p>該当する項目はありません。</p>";
     const Characteristic* group = nullptr;
     for (const CharacteristicSummary& c : list) {
-        Cache::Tile& e = cache_->tiles[c.id];
+        SharedTiles::Tile e;
+        {
+            const std::lock_guard guard(cache_->tiles->lock);
+            e = cache_->tiles->tiles[c.id];
+        }
         if (e.lots != c.lots || e.lastPublishedAt != c.lastPublishedAt) {
+            // Judged outside the lock: another thread may judge the same
+            // lots meanwhile, and either result is the same.
             CharacteristicView v;
             std::string error;
             if (!BuildCharacteristicView(*s, c, options_.defaultLots, false, v, error))
@@ -401,13 +447,15 @@ BoardResponse BoardPages::overview(std::string_view query)
             e.lastPublishedAt = c.lastPublishedAt;
             e.station = v.history.lots.empty() ? std::string() : v.history.lots.back().station;
             e.capability = v.capability;
+            const std::lock_guard guard(cache_->tiles->lock);
+            cache_->tiles->tiles[c.id] = e;
         }
         if (!group || group->product != c.characteristic.product || group->process != c.characteristic.process) {
             if (group)
                 main += "</ul></section>";
             group = &c.characteristic;
-            main += "<section class=\"group\"><h2>" + HtmlEscape(group->product) + " ／ " +
-                    HtmlEscape(group->process) + "</h2><ul class=\"tiles\">";
+            main += "<section class=\"group\"><h2>" + HtmlEscape(group->product) + " ／ " + HtmlEscape(group->process) +
+                    "</h2><ul class=\"tiles\">";
         }
         TileState state{"ok", "● 管理状態"};
         if (const auto n = open.find(c.id); n != open.end())
@@ -460,26 +508,25 @@ BoardResponse BoardPages::characteristic(std::int64_t id, std::string_view query
     for (const std::string& m : v.messages)
         main += "<p class=\"muted\">" + HtmlEscape(m) + "</p>";
     main += "<section class=\"charts\">" + ControlChartSvg(v.charts.x, v.decimals) +
-            ControlChartSvg(v.charts.spread, v.decimals) + HistogramSvg(v.charts.histogram, v.decimals) +
-            "</section>";
+            ControlChartSvg(v.charts.spread, v.decimals) + HistogramSvg(v.charts.histogram, v.decimals) + "</section>";
 
     const CapabilityStudy& cap = v.capability;
     main += "<h2>工程能力</h2>";
     if (!cap.why.empty()) {
         main += "<p>" + HtmlEscape(cap.why) + "</p>";
     } else {
-        main += "<table class=\"capability\"><tr><th></th><th>σ</th><th>指数</th><th>95%下限</th><th>偏り込み</th>"
-                "<th>95%下限</th><th>判定</th></tr>";
+        main +=
+            "<table class=\"capability\"><tr><th></th><th>σ</th><th>指数</th><th>95%下限</th><th>偏り込み</th>"
+            "<th>95%下限</th><th>判定</th></tr>";
         const auto row = [&](const char* name, const char* cp, const char* cpk, const CapabilityIndexSet& x) {
             main += "<tr><th>" + std::string(name) + "</th>";
             if (!x.computed) {
                 main += "<td colspan=\"6\">" + HtmlEscape(x.why) + "</td></tr>";
                 return;
             }
-            main += "<td>" + NumberText(x.sigma, v.decimals + 2) + "</td><td>" + cp + " " + Index(x.cp) +
-                    "</td><td>" + Index(x.cpLower) + "</td><td>" + cpk + " " + Index(x.cpk) +
-                    "</td><td>" + Index(x.cpkLower) + "</td><td class=\"verdict\">" + HtmlEscape(x.verdict) +
-                    "</td></tr>";
+            main += "<td>" + NumberText(x.sigma, v.decimals + 2) + "</td><td>" + cp + " " + Index(x.cp) + "</td><td>" +
+                    Index(x.cpLower) + "</td><td>" + cpk + " " + Index(x.cpk) + "</td><td>" + Index(x.cpkLower) +
+                    "</td><td class=\"verdict\">" + HtmlEscape(x.verdict) + "</td></tr>";
         };
         row("群内", "Cp", "Cpk", cap.within);
         row("全体", "Pp", "Ppk", cap.overall);
@@ -490,12 +537,13 @@ BoardResponse BoardPages::characteristic(std::int64_t id, std::string_view query
     if (v.alarms.empty()) {
         main += "<p>アラームはありません。</p>";
     } else {
-        main += "<table class=\"alarms\"><tr><th>発生</th><th>ルール</th><th>ロット</th><th>状態</th><th>原因</th>"
-                "<th>処置</th><th>コメント</th><th>対応者</th></tr>";
+        main +=
+            "<table class=\"alarms\"><tr><th>発生</th><th>ルール</th><th>ロット</th><th>状態</th><th>原因</th>"
+            "<th>処置</th><th>コメント</th><th>対応者</th></tr>";
         for (auto a = v.alarms.rbegin(); a != v.alarms.rend(); ++a) {
-            main += std::string("<tr class=\"") + (a->open() ? "open" : "answered") + "\"><td>" +
-                    TimeText(a->foundAt) + "</td><td>" + HtmlEscape(AlarmMarkText(*a, v.spreadName)) + "</td><td>" +
-                    HtmlEscape(a->lastLabel) + "</td>";
+            main += std::string("<tr class=\"") + (a->open() ? "open" : "answered") + "\"><td>" + TimeText(a->foundAt) +
+                    "</td><td>" + HtmlEscape(AlarmMarkText(*a, v.spreadName)) + "</td><td>" + HtmlEscape(a->lastLabel) +
+                    "</td>";
             if (a->open()) {
                 main += "<td>▲ 未対応</td><td colspan=\"4\"></td></tr>";
                 continue;
@@ -538,8 +586,9 @@ BoardResponse BoardPages::openAlarms()
     std::map<std::int64_t, std::string> spreadOf;
     std::string main = "<main id=\"main\"><p>未対応アラーム " + std::to_string(alarms.size()) + " 件（古い順）</p>";
     if (!alarms.empty())
-        main += "<table class=\"alarms\"><tr><th>発生</th><th>品種 ／ 工程 ／ 装置 ／ 項目</th><th>ルール</th>"
-                "<th>ロット</th></tr>";
+        main +=
+            "<table class=\"alarms\"><tr><th>発生</th><th>品種 ／ 工程 ／ 装置 ／ 項目</th><th>ルール</th>"
+            "<th>ロット</th></tr>";
     for (const Alarm& a : alarms) {
         auto spread = spreadOf.find(a.characteristicId);
         if (spread == spreadOf.end()) {

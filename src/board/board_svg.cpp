@@ -45,9 +45,12 @@ std::string N(double v)
 const char* LineClass(LevelLine::Kind kind)
 {
     switch (kind) {
-    case LevelLine::Kind::Centre: return "centre";
-    case LevelLine::Kind::Control: return "control";
-    case LevelLine::Kind::Spec: return "spec";
+    case LevelLine::Kind::Centre:
+        return "centre";
+    case LevelLine::Kind::Control:
+        return "control";
+    case LevelLine::Kind::Spec:
+        return "spec";
     }
     return "control";
 }
@@ -56,9 +59,12 @@ const char* LineClass(LevelLine::Kind kind)
 const char* LineDash(LevelLine::Kind kind)
 {
     switch (kind) {
-    case LevelLine::Kind::Centre: return "";
-    case LevelLine::Kind::Control: return " stroke-dasharray=\"8 4\"";
-    case LevelLine::Kind::Spec: return " stroke-dasharray=\"12 3 2 3\"";
+    case LevelLine::Kind::Centre:
+        return "";
+    case LevelLine::Kind::Control:
+        return " stroke-dasharray=\"8 4\"";
+    case LevelLine::Kind::Spec:
+        return " stroke-dasharray=\"12 3 2 3\"";
     }
     return "";
 }
@@ -156,8 +162,9 @@ std::string ControlChartSvg(const ControlChart& chart, int decimals)
             out += "<line" + attrs + " x1=\"" + N(kLeft) + "\" x2=\"" + N(plotRight) + "\" y1=\"" + N(s.y(l.value)) +
                    "\" y2=\"" + N(s.y(l.value)) + "\"/>";
         }
-        labels.push_back({s.y(last) + 5, "<text class=\"lname " + std::string(LineClass(l.kind)) + "\" x=\"" +
-                                              N(plotRight + 6) + "\" y=\"",
+        labels.push_back({s.y(last) + 5,
+                          "<text class=\"lname " + std::string(LineClass(l.kind)) + "\" x=\"" + N(plotRight + 6) +
+                              "\" y=\"",
                           "\">" + HtmlEscape(l.name) + " " + NumberText(last, decimals + 1) + "</text>"});
     }
     // Names of lines close together are moved apart so each stays readable.
@@ -276,7 +283,8 @@ std::string HistogramSvg(const Histogram& h, int decimals)
             continue;
         out += "<line class=\"line spec\" stroke-dasharray=\"12 3 2 3\" x1=\"" + N(x(l.value)) + "\" x2=\"" +
                N(x(l.value)) + "\" y1=\"" + N(kTop) + "\" y2=\"" + N(base) + "\"/>";
-        out += "<text class=\"lname spec\" x=\"" + N(x(l.value) + 4) + "\" y=\"" + N(kTop + 16) + "\">" + HtmlEscape(l.name) + " " + NumberText(l.value, decimals) + "</text>";
+        out += "<text class=\"lname spec\" x=\"" + N(x(l.value) + 4) + "\" y=\"" + N(kTop + 16) + "\">" +
+               HtmlEscape(l.name) + " " + NumberText(l.value, decimals) + "</text>";
     }
     out += "</svg>";
     return out;

@@ -57,7 +57,8 @@ StoreOverlay OverlayOf(const CharacteristicView& v, const std::vector<LimitSet>&
         auto found = rowOf.find(id);
         return found == rowOf.end() ? 0 : found->second;
     };
-    const auto at = [](auto& rows, int row) -> auto& {
+    const auto at = [](auto& rows, int row) -> auto&
+    {
         if (rows.size() < static_cast<size_t>(row))
             rows.resize(static_cast<size_t>(row));
         return rows[static_cast<size_t>(row - 1)];
@@ -98,7 +99,10 @@ std::string TimeText(std::int64_t millis)
 {
     if (millis <= 0)
         return {};
-    return QDateTime::fromMSecsSinceEpoch(millis).toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm")).toStdString();
+    return QDateTime::fromMSecsSinceEpoch(millis)
+        .toLocalTime()
+        .toString(QStringLiteral("yyyy/MM/dd HH:mm"))
+        .toStdString();
 }
 
 std::string NoteLine(const LotNote& note)

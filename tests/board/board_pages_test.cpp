@@ -100,9 +100,16 @@ TEST(BoardEscape, HostileTextsStayText)
         {"'</svg>&", "&#39;&lt;/svg&gt;&amp;", R"("'\u003c/svg\u003e\u0026")"},
         {"{{7*7}}", "{{7*7}}", R"("{{7*7}}")"},
         {"\xE2\x80\xAEtxt.exe", "[U+202E]txt.exe", R"("[U+202E]txt.exe")"},
-        {"a\xE2\x81\xA6" "b", "a[U+2066]b", R"("a[U+2066]b")"},
-        {"\xFF<\xC0\xBC", "\xEF\xBF\xBD&lt;\xEF\xBF\xBD\xEF\xBF\xBD", "\"\xEF\xBF\xBD\\u003c\xEF\xBF\xBD\xEF\xBF\xBD\""},
-        {std::string("a\0b\x1b", 4) + "\n\\", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\n\\", "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\\n\\\\\""},
+        {"a\xE2\x81\xA6"
+         "b",
+         "a[U+2066]b", R"("a[U+2066]b")"},
+        {"\xFF<\xC0\xBC", "\xEF\xBF\xBD&lt;\xEF\xBF\xBD\xEF\xBF\xBD",
+         "\"\xEF\xBF\xBD\\u003c\xEF\xBF\xBD\xEF\xBF\xBD\""},
+        {std::string("a\0b\x1b", 4) + "\n\\",
+         "a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD\n\\",
+         "\"a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD\\n\\\\\""},
         {"\xE2\x80\xA8 工具交換", "\xE2\x80\xA8 工具交換", R"("\u2028 工具交換")"},
         {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
     };
@@ -154,7 +161,8 @@ TEST_P(BoardPagesTest, HostileTextsShowAsTextOnEveryPage)
         << store->lastError();
 
     BoardPages pages(where, {});
-    for (const std::string& target : std::vector<std::string>{"/", "/?q=%22%3E%3Cimg", "/c/" + std::to_string(id), "/alarms"}) {
+    for (const std::string& target :
+         std::vector<std::string>{"/", "/?q=%22%3E%3Cimg", "/c/" + std::to_string(id), "/alarms"}) {
         SCOPED_TRACE(target);
         const BoardResponse r = pages.get(target);
         ASSERT_EQ(r.status, 200) << r.body;
@@ -180,7 +188,10 @@ TEST_P(BoardPagesTest, ChartPointsAndMarksAreTheJudgments)
     ASSERT_TRUE(store->publishLimits(c, Lines(now - 600000)));
     LotBatch batch{c, kSpec, {}};
     for (int i = 0; i < 40; ++i)  // a run above the centre, one lot beyond, one wide
-        batch.lots.push_back(Lot("lot" + std::to_string(i), i == 30 ? 13.6 : i >= 20 ? 10.6 : 9.8 + (i % 3) * 0.2,
+        batch.lots.push_back(Lot("lot" + std::to_string(i),
+                                 i == 30   ? 13.6
+                                 : i >= 20 ? 10.6
+                                           : 9.8 + (i % 3) * 0.2,
                                  i == 12 ? 4 : 1, now - 100000 + i));
     ASSERT_TRUE(store->publish(batch)) << store->lastError();
     const std::int64_t id = idOf(c);
@@ -205,9 +216,8 @@ TEST_P(BoardPagesTest, ChartPointsAndMarksAreTheJudgments)
                 continue;
             all.push_back(row[0]);
             const auto marked = [&](int from) {
-                return std::any_of(row.begin() + from, row.begin() + from + 8, [](const std::string& t) {
-                    return t.find("×") != std::string::npos;
-                });
+                return std::any_of(row.begin() + from, row.begin() + from + 8,
+                                   [](const std::string& t) { return t.find("×") != std::string::npos; });
             };
             if (marked(1))
                 markedX.push_back(row[0]);
@@ -243,11 +253,14 @@ TEST_P(BoardPagesTest, TilesSayTheirState)
         {"answered", 1000, 1, true, "✔ 対応済み"},
         {"quiet", 2 * 86400000LL, 0, false, "― データなし"},
         {"quiet answered", 2 * 86400000LL, 1, true, "― データなし"},
+        {"never", -1, 0, false, "― データなし"},  // limits set, no lot yet
     };
     for (const Row& row : rows) {
         const Characteristic c{"p", "q", "m", row.item};
         const std::int64_t at = now - row.age;
         ASSERT_TRUE(store->publishLimits(c, Lines(at - 100000)));
+        if (row.age < 0)
+            continue;
         LotBatch batch{c, kSpec, {Lot("a", 10, 1, at - 10)}};
         for (int k = 0; k < row.alarms; ++k)  // beyond the limits, each followed by two at the centre
             for (int j = 0; j < 3; ++j)
@@ -268,6 +281,7 @@ TEST_P(BoardPagesTest, TilesSayTheirState)
         const std::string text = body.substr(tile, body.find("</li>", tile) - tile);
         EXPECT_NE(text.find("<div class=\"state\">" + row.word + "</div>"), std::string::npos) << text;
     }
+    EXPECT_EQ(pages.get("/c/" + std::to_string(idOf({"p", "q", "m", "never"}))).status, 200);
     // The filter keeps the tiles whose names hold the text.
     EXPECT_EQ(Count(pages.get("/?q=QUIET").body, "<li class=\"tile"), 3u);
 }
@@ -283,12 +297,24 @@ TEST_P(BoardPagesTest, PagesFollowEveryChange)
     const std::string page = "/c/" + std::to_string(idOf(c));
     StoredLot beyond = Lot("beyond", 14, 1, now - 4000);
     const std::vector<std::pair<std::string, std::function<bool()>>> changes = {
-        {page, [&] { return store->publish(LotBatch{c, kSpec, {Lot("b", 10, 1, now - 4500)}}); }},
-        {"/", [&] { return store->publish(LotBatch{c, kSpec, {beyond}}); }},
-        {"/alarms", [&] { return store->publish(LotBatch{c, kSpec, {Lot("again", 14, 1, now - 3000)}}); }},
+        {page,
+         [&] {
+             return store->publish(LotBatch{c, kSpec, {Lot("b", 10, 1, now - 4500)}});
+         }},
+        {"/",
+         [&] {
+             return store->publish(LotBatch{c, kSpec, {beyond}});
+         }},
+        {"/alarms",
+         [&] {
+             return store->publish(LotBatch{c, kSpec, {Lot("again", 14, 1, now - 3000)}});
+         }},
         {"/", [&] { return store->answerAlarm(Answer(alarmsOf(idOf(c)).front().seq, "工具摩耗", "交換", "")); }},
         {page, [&] { return store->addNote(beyond.id, "工具交換"); }},
-        {"/", [&] { return store->publish(LotBatch{{"p", "q", "m", "new"}, kSpec, {Lot("n", 10, 1, now)}}); }},
+        {"/",
+         [&] {
+             return store->publish(LotBatch{{"p", "q", "m", "new"}, kSpec, {Lot("n", 10, 1, now)}});
+         }},
     };
     BoardPages pages(where, {});
     for (const auto& [target, change] : changes) {
@@ -320,10 +346,22 @@ TEST_P(BoardPagesTest, UnknownTargetsAndAssets)
     ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {Lot("a", 10, 1, now)}}));
     const std::string known = "/c/" + std::to_string(idOf(c));
     const std::vector<std::pair<std::string, int>> rows = {
-        {"/nothing", 404}, {"/c/", 404},      {"/c/abc", 404},       {"/c/0", 404},
-        {"/c/999999", 404}, {known + "x", 404}, {"/static/other.js", 404}, {"/alarms/x", 404},
-        {known + "?lots=abc", 400}, {known + "?lots=-3", 400}, {known + "?lots=0", 400}, {known + "?lots=3", 200},
-        {"/static/board.js", 200}, {"/static/board.css", 200}, {"/?q=%zz%", 200}, {"/alarms", 200},
+        {"/nothing", 404},
+        {"/c/", 404},
+        {"/c/abc", 404},
+        {"/c/0", 404},
+        {"/c/999999", 404},
+        {known + "x", 404},
+        {"/static/other.js", 404},
+        {"/alarms/x", 404},
+        {known + "?lots=abc", 400},
+        {known + "?lots=-3", 400},
+        {known + "?lots=0", 400},
+        {known + "?lots=3", 200},
+        {"/static/board.js", 200},
+        {"/static/board.css", 200},
+        {"/?q=%zz%", 200},
+        {"/alarms", 200},
     };
     BoardPages pages(where, {});
     for (const auto& [target, status] : rows)
@@ -380,7 +418,8 @@ TEST(BoardStoreAway, AnsweredBy503AndRecovered)
     ASSERT_TRUE(locker.isValid()) << error;
     {
         QSqlQuery q(locker);
-        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN")) && q.exec(QStringLiteral("LOCK TABLE lot IN ACCESS EXCLUSIVE MODE")));
+        ASSERT_TRUE(q.exec(QStringLiteral("BEGIN")) &&
+                    q.exec(QStringLiteral("LOCK TABLE lot IN ACCESS EXCLUSIVE MODE")));
         const auto t0 = std::chrono::steady_clock::now();
         EXPECT_EQ(impatient.get("/").status, 503);
         EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3));
