@@ -2,9 +2,11 @@
 # include headers of its own and of the folders below it, never of a folder
 # above it. The order, bottom first:
 #
-#   model <- stats <- entry <- spc <- document <- exchange <- store <- app
+#   model <- stats <- entry <- spc <- document <- exchange <- store <- board <- app
 #
 # store (the crash journal) stands beside exchange: it uses the document only.
+# board (the plant board's web server) uses the store and the document; the
+# window does not use it.
 #
 # A folder under src/ that has no place in the order fails the check too, so
 # a new area is placed deliberately. tools/, tests/, bench/ and fuzz/ lie
@@ -15,7 +17,7 @@
 # STAMP, when given, is touched after a passing check.
 cmake_minimum_required(VERSION 3.25)
 
-set(layers model stats entry spc document exchange store app)
+set(layers model stats entry spc document exchange store board app)
 
 if(NOT SOURCE_DIR OR NOT IS_DIRECTORY "${SOURCE_DIR}")
   message(FATAL_ERROR "check_layers: give the src/ folder as -DSOURCE_DIR=<folder>")

@@ -36,6 +36,10 @@ grep -q '"verdict"' "$work/out.json"
 /usr/bin/trevolo-cli judge --json "/usr/lib/trevolo/Sample Files/01_stable_XbarR.xlsx" > "$work/book.json"
 grep -q '"合格"' "$work/book.json"
 
+# The plant board's service is installed, and the command it starts is there.
+[ -f /usr/lib/systemd/system/trevolo-board.service ] || { echo "the board's service is not installed"; exit 1; }
+/usr/bin/trevolo-cli board --help | grep -q -- "--listen"
+
 # The window starts and keeps running (offscreen, with settings of its own).
 export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"

@@ -19,6 +19,8 @@ packages=(
   nlohmann-json3-dev libfmt-dev libcli11-dev
   # the χ² and normal quantiles of the capability bounds
   libboost-math-dev
+  # the plant board's HTTP server (Boost.Beast and Boost.Asio, header-only)
+  libboost-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # the spreadsheet application and its SDK (headers generated at build time)
@@ -40,6 +42,9 @@ packages=(
   librsvg2-bin
   # the check of the installed AppStream metadata
   appstream
+  # the plant board's test in a real browser: headless Chromium driven
+  # through its WebDriver by Selenium
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

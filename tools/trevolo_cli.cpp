@@ -20,6 +20,7 @@
 #include "cli_files.h"
 #include "cli_judge.h"
 #ifdef TREVOLO_HAVE_STORE
+#include "cli_board.h"
 #include "cli_store.h"
 #endif
 #include "cli_validate.h"
@@ -240,6 +241,31 @@ StoreCommand AddStoreCommand(CLI::App& app, StoreOptions& options)
     return command;
 }
 
+CLI::App* AddBoardCommand(CLI::App& app, BoardCommandOptions& options)
+{
+    CLI::App* board = app.add_subcommand(
+        "board", "Serve the plant board: every characteristic's state, its charts and the unanswered alarms as web "
+                 "pages that follow the store live. Runs until SIGINT or SIGTERM.");
+    board
+        ->add_option("--db", options.db,
+                     "the store, best through the read-only auditor role: postgresql://trevolo_auditor@host:port/"
+                     "database or sqlite:PATH")
+        ->required();
+    board->add_option("--listen", options.listen, "address:port to serve on (port 0: any free port)")
+        ->capture_default_str();
+    board->add_option("--quiet-minutes", options.quietMinutes,
+                      "a characteristic without a lot for this long shows \"データなし\"")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
+    board->add_option("--threads", options.threads, "threads making pages, each with its own store connection")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 64));
+    board->add_option("--max-connections", options.maxConnections, "open connections served at once; beyond: 503")
+        ->capture_default_str()
+        ->check(CLI::Range(1, 100000));
+    return board;
+}
+
 int RunStoreCommand(const StoreCommand& command, StoreOptions& options)
 {
     for (CLI::App* sub : command.actions)
@@ -348,6 +374,8 @@ int main(int argc, char** argv)
 #ifdef TREVOLO_HAVE_STORE
     StoreOptions storeOptions;
     const StoreCommand store = AddStoreCommand(app, storeOptions);
+    BoardCommandOptions boardOptions;
+    CLI::App* board = AddBoardCommand(app, boardOptions);
 #endif
     std::string validationFolder;
     CLI::App* validate = AddValidateCommand(app, validationFolder);
@@ -359,6 +387,8 @@ int main(int argc, char** argv)
 #ifdef TREVOLO_HAVE_STORE
     if (store.store->parsed())
         return RunStoreCommand(store, storeOptions);
+    if (board->parsed())
+        return RunBoard(boardOptions, std::cout, std::cerr);
 #endif
     if (validate->parsed())
         return RunValidateCommand(validationFolder);
