@@ -461,10 +461,35 @@ private:
         stream_.expires_after(kWriteTimeout);
         http::async_write(stream_, *res,
                           [self = shared_from_this(), res, closeAfter](const boost::system::error_code& ec, std::size_t) {
-                              if (ec || closeAfter)
+                              if (ec)
                                   return self->close();
+                              if (closeAfter)
+                                  return self->closeGently();
                               self->read();
                           });
+    }
+
+    // Ends the connection after an answer: what the client still sends (the
+    // rest of an oversized request) is read away for a moment, so the answer
+    // is not lost to a reset.
+    void closeGently()
+    {
+        // No longer served: the slot goes to the next client.
+        slot_.reset();
+        boost::system::error_code ignored;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        stream_.expires_after(kRefusalLinger);
+        drain();
+    }
+
+    void drain()
+    {
+        stream_.async_read_some(asio::buffer(sink_), [self = shared_from_this()](const boost::system::error_code& ec,
+                                                                                 std::size_t) {
+            if (ec)
+                return self->close();
+            self->drain();
+        });
     }
 
     void openEvents(const http::request<http::string_body>& req)
@@ -517,6 +542,7 @@ private:
     std::optional<http::request_parser<http::string_body>> parser_;
     asio::steady_timer renderTimer_;
     std::weak_ptr<std::atomic<bool>> dropped_;
+    std::array<char, 512> sink_{};
     bool head_ = false;
     bool keepAlive_ = false;
     unsigned version_ = 11;

@@ -188,6 +188,7 @@ TEST_F(BoardServerTest, BrokenRequestsAreAnsweredByStatus)
         {"GET nowhere HTTP/1.1\r\nHost: b\r\n\r\n", 400},
         {"GET / HTTP/1.1\r\nHost: b\r\nX-Big: " + std::string(5000, 'a') + "\r\n\r\n", 431},
         {"GET /" + std::string(5000, 'a') + " HTTP/1.1\r\n\r\n", 431},
+        {"GET / HTTP/1.1\r\nHost: b\r\nX-Big: " + std::string(100000, 'a') + "\r\n\r\n", 431},
         {manyHeaders + "\r\n", 431},
         {"GET / HTTP/1.1\r\nHost: b\r\nContent-Length: 100000\r\n\r\n", 413},
         {"POST / HTTP/1.1\r\nHost: b\r\nContent-Length: 3\r\n\r\nabc", 405},
