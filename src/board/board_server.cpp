@@ -117,7 +117,7 @@ public:
     {
         maxWaiting_ = static_cast<std::size_t>(std::max(threads, 1)) * 32;
         for (int i = 0; i < std::max(threads, 1); ++i)
-            threads_.emplace_back([this, where, options] { work(where, options); });
+            threads_.emplace_back([this, where, options, i] { work(where, options, i == 0); });
     }
 
     bool submit(Job job)
@@ -146,9 +146,19 @@ public:
     }
 
 private:
-    void work(const StoreLocation& where, const BoardOptions& options)
+    // warm: the overview is made once before the first request, so the
+    // plant's first visitor does not wait for every tile to be judged (the
+    // tiles are shared by the threads reading the same store).
+    void work(const StoreLocation& where, const BoardOptions& options, bool warm)
     {
         BoardPages pages(where, options);
+        if (warm) {
+            try {
+                pages.get("/");
+            } catch (const std::exception&) {
+                // The first request makes it again and answers for itself.
+            }
+        }
         for (;;) {
             Job job;
             {
