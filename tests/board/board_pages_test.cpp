@@ -1,13 +1,10 @@
-// The board's pages read from a real store: hostile texts shown as text in
-// every context, the charts' points and rule marks those of the judgment of
-// the same lots, the state words of the overview, unknown pages, and a store
-// that cannot be reached answered by 503 and reached again by itself.
+// The board's pages over a real store: hostile texts, chart marks against the
+// judgment, tile states, unknown pages, and a store lost and found again.
 #include <QDir>
 #include <gtest/gtest.h>
 #include <chrono>
 #include <functional>
 #include <regex>
-#include <set>
 
 #include "../store/store_test_support.h"
 #include "board/board_html.h"
@@ -35,36 +32,28 @@ LimitSet Lines(std::int64_t from)
 // A lot of five values around mean with range spread, published at.
 StoredLot Lot(const std::string& label, double mean, double spread, std::int64_t at)
 {
-    StoredLot l;
-    l.id = NewLotId();
-    l.label = label;
+    std::string values;
     for (int k = 0; k < 5; ++k)
-        l.values += (k ? "," : "") + FormatFixed(mean + spread * (k - 2) / 4, 2);
-    l.valueCount = 5;
-    l.station = "st";
-    l.operatorName = "op";
-    l.publishedAt = at;
-    l.orderKey = at;
-    return l;
+        values += (k ? "," : "") + FormatFixed(mean + spread * (k - 2) / 4, 2);
+    return StoredLot{NewLotId(), "", label, true, values, 5, "st", "op", at, at, 0, "", 0};
 }
 
-AlarmAnswer Answer(std::int64_t alarm, std::string cause, std::string action, std::string comment)
+AlarmAnswer Answer(std::int64_t alarm, std::string cause = "工具摩耗", std::string action = "交換",
+                   std::string comment = "")
 {
-    AlarmAnswer a;
-    a.alarmSeq = alarm;
-    a.cause = std::move(cause);
-    a.action = std::move(action);
-    a.comment = std::move(comment);
-    return a;
+    return AlarmAnswer{0, alarm, std::move(cause), std::move(action), std::move(comment), "", 0};
 }
 
-size_t Count(const std::string& text, const std::string& part)
+// Where part starts in text, each time.
+std::vector<size_t> Finds(const std::string& text, const std::string& part)
 {
-    size_t n = 0;
+    std::vector<size_t> out;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
+        out.push_back(at);
+    return out;
 }
+
+size_t Count(const std::string& text, const std::string& part) { return Finds(text, part).size(); }
 
 // The labels of the points of a chart's SVG whose class has word.
 std::vector<std::string> PointLabels(const std::string& svg, const std::string& word = "")
@@ -81,8 +70,7 @@ std::vector<std::string> PointLabels(const std::string& svg, const std::string& 
 std::vector<std::string> Charts(const std::string& page)
 {
     std::vector<std::string> out;
-    for (size_t at = page.find("<svg class=\"chart\""); at != std::string::npos;
-         at = page.find("<svg class=\"chart\"", at + 1))
+    for (size_t at : Finds(page, "<svg class=\"chart\""))
         out.push_back(page.substr(at, page.find("</svg>", at) - at));
     return out;
 }
@@ -100,16 +88,11 @@ TEST(BoardEscape, HostileTextsStayText)
         {"'</svg>&", "&#39;&lt;/svg&gt;&amp;", R"("'\u003c/svg\u003e\u0026")"},
         {"{{7*7}}", "{{7*7}}", R"("{{7*7}}")"},
         {"\xE2\x80\xAEtxt.exe", "[U+202E]txt.exe", R"("[U+202E]txt.exe")"},
-        {"a\xE2\x81\xA6"
-         "b",
-         "a[U+2066]b", R"("a[U+2066]b")"},
+        {"a\xE2\x81\xA6" "b", "a[U+2066]b", R"("a[U+2066]b")"},
         {"\xFF<\xC0\xBC", "\xEF\xBF\xBD&lt;\xEF\xBF\xBD\xEF\xBF\xBD",
          "\"\xEF\xBF\xBD\\u003c\xEF\xBF\xBD\xEF\xBF\xBD\""},
-        {std::string("a\0b\x1b", 4) + "\n\\",
-         "a\xEF\xBF\xBD"
-         "b\xEF\xBF\xBD\n\\",
-         "\"a\xEF\xBF\xBD"
-         "b\xEF\xBF\xBD\\n\\\\\""},
+        {std::string("a\0b\x1b", 4) + "\n\\", "a\xEF\xBF\xBD" "b\xEF\xBF\xBD\n\\",
+         "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\\n\\\\\""},
         {"\xE2\x80\xA8 工具交換", "\xE2\x80\xA8 工具交換", R"("\u2028 工具交換")"},
         {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
     };
@@ -122,6 +105,9 @@ TEST(BoardEscape, HostileTextsStayText)
 
 class BoardPagesTest : public ::testing::TestWithParam<Engine> {
 protected:
+    void SetUp() override { ASSERT_TRUE(store) << error; }
+    bool publish(const Characteristic& c, std::vector<StoredLot> lots) { return store->publish({c, kSpec, lots}); }
+
     QTemporaryDir dir;
     StoreLocation where = FreshStore(GetParam(), dir);
     std::string error;
@@ -146,19 +132,17 @@ protected:
 // element, attribute or script of its own gets into the page.
 TEST_P(BoardPagesTest, HostileTextsShowAsTextOnEveryPage)
 {
-    ASSERT_TRUE(store) << error;
     const std::string evil = "\"><img src=x onerror=alert(1)></svg><script>alert(2)</script>{{x}}\xE2\x80\xAE";
     const Characteristic c{"P" + evil, "Q" + evil, "M" + evil, "I" + evil};
     ASSERT_TRUE(store->publishLimits(c, Lines(now - 60000)));
     StoredLot lot = Lot("L" + evil, 14, 1, now - 1000);
     lot.station = "S" + evil;
-    ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {Lot("ok", 10, 1, now - 2000), lot}})) << store->lastError();
+    ASSERT_TRUE(publish(c, {Lot("ok", 10, 1, now - 2000), lot})) << store->lastError();
     ASSERT_TRUE(store->addNote(lot.id, "N" + evil)) << store->lastError();
     const std::int64_t id = idOf(c);
     const std::vector<Alarm> alarms = alarmsOf(id);
     ASSERT_FALSE(alarms.empty());
-    ASSERT_TRUE(store->answerAlarm(Answer(alarms.front().seq, "C" + evil, "A" + evil, "K" + evil)))
-        << store->lastError();
+    ASSERT_TRUE(store->answerAlarm(Answer(alarms.front().seq, "C" + evil, "A" + evil, "K" + evil)));
 
     BoardPages pages(where, {});
     for (const std::string& target :
@@ -183,15 +167,11 @@ TEST_P(BoardPagesTest, HostileTextsShowAsTextOnEveryPage)
 // on each chart.
 TEST_P(BoardPagesTest, ChartPointsAndMarksAreTheJudgments)
 {
-    ASSERT_TRUE(store) << error;
     const Characteristic c{"p", "q", "m", "marks"};
     ASSERT_TRUE(store->publishLimits(c, Lines(now - 600000)));
     LotBatch batch{c, kSpec, {}};
     for (int i = 0; i < 40; ++i)  // a run above the centre, one lot beyond, one wide
-        batch.lots.push_back(Lot("lot" + std::to_string(i),
-                                 i == 30   ? 13.6
-                                 : i >= 20 ? 10.6
-                                           : 9.8 + (i % 3) * 0.2,
+        batch.lots.push_back(Lot("lot" + std::to_string(i), i == 30 ? 13.6 : i >= 20 ? 10.6 : 9.8 + (i % 3) * 0.2,
                                  i == 12 ? 4 : 1, now - 100000 + i));
     ASSERT_TRUE(store->publish(batch)) << store->lastError();
     const std::int64_t id = idOf(c);
@@ -238,7 +218,6 @@ TEST_P(BoardPagesTest, ChartPointsAndMarksAreTheJudgments)
 // lately, else in control.
 TEST_P(BoardPagesTest, TilesSayTheirState)
 {
-    ASSERT_TRUE(store) << error;
     struct Row {
         std::string item;
         std::int64_t age;  // of the newest lot, ms
@@ -269,7 +248,7 @@ TEST_P(BoardPagesTest, TilesSayTheirState)
         ASSERT_TRUE(store->publish(batch)) << store->lastError();
         if (row.answer) {
             for (const Alarm& a : alarmsOf(idOf(c)))
-                ASSERT_TRUE(store->answerAlarm(Answer(a.seq, "工具摩耗", "交換", "")));
+                ASSERT_TRUE(store->answerAlarm(Answer(a.seq)));
         }
     }
     BoardPages pages(where, {});
@@ -290,31 +269,18 @@ TEST_P(BoardPagesTest, TilesSayTheirState)
 // for it: each kind of change shows on the next request of the page.
 TEST_P(BoardPagesTest, PagesFollowEveryChange)
 {
-    ASSERT_TRUE(store) << error;
     const Characteristic c{"p", "q", "m", "follow"};
     ASSERT_TRUE(store->publishLimits(c, Lines(now - 600000)));
-    ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {Lot("a", 10, 1, now - 5000)}}));
+    ASSERT_TRUE(publish(c, {Lot("a", 10, 1, now - 5000)}));
     const std::string page = "/c/" + std::to_string(idOf(c));
     StoredLot beyond = Lot("beyond", 14, 1, now - 4000);
     const std::vector<std::pair<std::string, std::function<bool()>>> changes = {
-        {page,
-         [&] {
-             return store->publish(LotBatch{c, kSpec, {Lot("b", 10, 1, now - 4500)}});
-         }},
-        {"/",
-         [&] {
-             return store->publish(LotBatch{c, kSpec, {beyond}});
-         }},
-        {"/alarms",
-         [&] {
-             return store->publish(LotBatch{c, kSpec, {Lot("again", 14, 1, now - 3000)}});
-         }},
-        {"/", [&] { return store->answerAlarm(Answer(alarmsOf(idOf(c)).front().seq, "工具摩耗", "交換", "")); }},
+        {page, [&] { return publish(c, {Lot("b", 10, 1, now - 4500)}); }},
+        {"/", [&] { return publish(c, {beyond}); }},
+        {"/alarms", [&] { return publish(c, {Lot("again", 14, 1, now - 3000)}); }},
+        {"/", [&] { return store->answerAlarm(Answer(alarmsOf(idOf(c)).front().seq)); }},
         {page, [&] { return store->addNote(beyond.id, "工具交換"); }},
-        {"/",
-         [&] {
-             return store->publish(LotBatch{{"p", "q", "m", "new"}, kSpec, {Lot("n", 10, 1, now)}});
-         }},
+        {"/", [&] { return publish({"p", "q", "m", "new"}, {Lot("n", 10, 1, now)}); }},
     };
     BoardPages pages(where, {});
     for (const auto& [target, change] : changes) {
@@ -332,7 +298,7 @@ TEST_P(BoardPagesTest, PagesFollowEveryChange)
     wider.values[LimitUcl3] = "15";
     ASSERT_TRUE(store->reviseLimits(c, wider, "見直し")) << store->lastError();
     EXPECT_EQ(Count(Charts(pages.get(page).body)[0], "<path class=\"line"), 0u);
-    ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {Lot("after", 10, 1, StationNowMillis() + 1000)}}));
+    ASSERT_TRUE(publish(c, {Lot("after", 10, 1, StationNowMillis() + 1000)}));
     const std::string x = Charts(pages.get(page).body)[0];
     EXPECT_EQ(Count(x, "<path class=\"line control\""), 1u);
     EXPECT_NE(x.find("＋３σ 15</text>"), std::string::npos);
@@ -341,27 +307,14 @@ TEST_P(BoardPagesTest, PagesFollowEveryChange)
 // Unknown pages and foreign lot counts; the board's own assets.
 TEST_P(BoardPagesTest, UnknownTargetsAndAssets)
 {
-    ASSERT_TRUE(store) << error;
     const Characteristic c{"p", "q", "m", "x"};
-    ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {Lot("a", 10, 1, now)}}));
+    ASSERT_TRUE(publish(c, {Lot("a", 10, 1, now)}));
     const std::string known = "/c/" + std::to_string(idOf(c));
     const std::vector<std::pair<std::string, int>> rows = {
-        {"/nothing", 404},
-        {"/c/", 404},
-        {"/c/abc", 404},
-        {"/c/0", 404},
-        {"/c/999999", 404},
-        {known + "x", 404},
-        {"/static/other.js", 404},
-        {"/alarms/x", 404},
-        {known + "?lots=abc", 400},
-        {known + "?lots=-3", 400},
-        {known + "?lots=0", 400},
-        {known + "?lots=3", 200},
-        {"/static/board.js", 200},
-        {"/static/board.css", 200},
-        {"/?q=%zz%", 200},
-        {"/alarms", 200},
+        {"/nothing", 404},          {"/c/", 404},           {"/c/abc", 404},          {"/c/0", 404},
+        {"/c/999999", 404},         {known + "x", 404},     {"/static/other.js", 404}, {"/alarms/x", 404},
+        {known + "?lots=abc", 400}, {known + "?lots=-3", 400}, {known + "?lots=0", 400}, {known + "?lots=3", 200},
+        {"/static/board.js", 200},  {"/static/board.css", 200}, {"/?q=%zz%", 200},     {"/alarms", 200},
     };
     BoardPages pages(where, {});
     for (const auto& [target, status] : rows)
@@ -377,6 +330,7 @@ INSTANTIATE_TEST_SUITE_P(Engines, BoardPagesTest, ::testing::Values(Engine::Sqli
 TEST(BoardStoreAway, AnsweredBy503AndRecovered)
 {
     QTemporaryDir dir;
+    std::string error;
     StoreLocation file;
     file.path = (dir.path() + QStringLiteral("/later/plant.sqlite")).toStdString();
     BoardPages onFile(file, {});
@@ -386,11 +340,9 @@ TEST(BoardStoreAway, AnsweredBy503AndRecovered)
         EXPECT_NE(r.body.find(std::string("class=\"banner\" role=\"alert\">") + kAway), std::string::npos);
     }
     ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("later")));
-    {
-        std::string error;
-        auto made = PlantStore::open(file, error);
-        ASSERT_TRUE(made && made->init()) << error;
-    }
+    auto made = PlantStore::open(file, error);
+    ASSERT_TRUE(made && made->init()) << error;
+    made.reset();
     EXPECT_EQ(onFile.get("/").status, 200);
 
     const StoreLocation server = FreshStore(Engine::Postgres, dir);
@@ -413,7 +365,6 @@ TEST(BoardStoreAway, AnsweredBy503AndRecovered)
     BoardOptions quick;
     quick.queryTimeoutMs = 300;
     BoardPages impatient(server, quick);
-    std::string error;
     QSqlDatabase locker = OpenStoreConnection(server, error);
     ASSERT_TRUE(locker.isValid()) << error;
     {

@@ -1,6 +1,5 @@
-// The plant board's server against clients that break the rules, come by
-// the thousand or never finish, and its event stream against a store that
-// changes in every way and goes away.
+// The board's server against clients that break the rules, come by the
+// thousand or never finish; its event stream against a changing, lost store.
 #include <QProcess>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -10,7 +9,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <chrono>
-#include <thread>
 
 #include "board/board_events.h"
 #include "board/board_server.h"
@@ -25,7 +23,8 @@ using Clock = std::chrono::steady_clock;
 // would have it.
 class Client {
 public:
-    explicit Client(int port)
+    // Connects and sends first, if any.
+    explicit Client(int port, std::string_view first = {})
     {
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
@@ -36,6 +35,8 @@ public:
             ::close(fd_);
             fd_ = -1;
         }
+        if (!first.empty())
+            send(first);
     }
     ~Client()
     {
@@ -48,6 +49,10 @@ public:
     bool send(std::string_view bytes)
     {
         return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    }
+    void get(const std::string& target, const std::string& headers = "")
+    {
+        send("GET " + target + " HTTP/1.1\r\nHost: b\r\n" + headers + "\r\n");
     }
 
     // Reads until done(what arrived) holds, the peer closes or ms pass;
@@ -96,11 +101,7 @@ public:
         return std::stoi(got.substr(start + 9, 3));
     }
 
-    bool closedWithin(int ms)
-    {
-        readUntil([](const std::string&) { return false; }, ms);
-        return closed;
-    }
+    bool closedWithin(int ms) { return readUntil([](const std::string&) { return false; }, ms), closed; }
 
     std::string got;
     bool closed = false;
@@ -115,25 +116,14 @@ const Specification kSpec{"mm", "両側規格", "1", "14.0", "6.0"};
 LimitSet Lines(double c, std::int64_t from)
 {
     LimitSet set{"指定管理値", {}, "eng", from, 0, ""};
-    const double x[] = {c + 3, c + 2, c + 1, c - 3, c - 2, c - 1, c};
-    for (size_t i = 0; i < std::size(x); ++i)
-        set.values[i] = std::to_string(x[i]);
+    for (int i = 0; i < 7; ++i)  // +3σ +2σ +1σ -3σ -2σ -1σ centre, σ 1
+        set.values[i] = std::to_string(c + (i < 3 ? 3 - i : i < 6 ? i - 6 : 0));
     return set;
 }
 
 StoredLot OneValue(const std::string& id, double x, std::int64_t at)
 {
     return StoredLot{id, "", id, true, std::to_string(x), 1, "st", "op", at, at, 0, "", 0};
-}
-
-// The descriptors of a thousand clients and their server connections in
-// one process.
-void RaiseDescriptorLimit()
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_NOFILE, &limit);
-    limit.rlim_cur = limit.rlim_max;
-    setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 class BoardServerTest : public ::testing::Test {
@@ -151,10 +141,10 @@ protected:
         ASSERT_TRUE(server->start(error)) << error;
     }
 
-    int get(const std::string& target = "/")
+    int get()
     {
         Client client(server->port());
-        client.send("GET " + target + " HTTP/1.1\r\nHost: board\r\n\r\n");
+        client.get("/");
         return client.response();
     }
 
@@ -170,45 +160,33 @@ protected:
 // (or dropped), and the server goes on serving.
 TEST_F(BoardServerTest, BrokenRequestsAreAnsweredByStatus)
 {
-    BoardServerOptions options;
-    options.maxRequestBytes = 4096;
-    options.maxHeaders = 20;
-    serve(options);
+    serve({.maxRequestBytes = 4096, .maxHeaders = 20, .pages = {}});
     std::string manyHeaders = "GET / HTTP/1.1\r\nHost: b\r\n";
     for (int i = 0; i < 30; ++i)
         manyHeaders += "X-" + std::to_string(i) + ": 1\r\n";
-    struct Row {
-        std::string request;
-        int status;
-    };
-    const std::vector<Row> rows = {
-        {"GET / HTTP/1.1\r\nHost: b\r\n\r\n", 200},
-        {"GARBAGE\r\n\r\n", 400},
-        {"GET / HTTP/9.x\r\n\r\n", 400},
+    const std::vector<std::pair<std::string, int>> rows = {
+        {"GET / HTTP/1.1\r\nHost: b\r\n\r\n", 200}, {"GARBAGE\r\n\r\n", 400}, {"GET / HTTP/9.x\r\n\r\n", 400},
         {"GET nowhere HTTP/1.1\r\nHost: b\r\n\r\n", 400},
         {"GET / HTTP/1.1\r\nHost: b\r\nX-Big: " + std::string(5000, 'a') + "\r\n\r\n", 431},
         {"GET /" + std::string(5000, 'a') + " HTTP/1.1\r\n\r\n", 431},
         {"GET / HTTP/1.1\r\nHost: b\r\nX-Big: " + std::string(100000, 'a') + "\r\n\r\n", 431},
-        {manyHeaders + "\r\n", 431},
-        {"GET / HTTP/1.1\r\nHost: b\r\nContent-Length: 100000\r\n\r\n", 413},
+        {manyHeaders + "\r\n", 431}, {"GET / HTTP/1.1\r\nHost: b\r\nContent-Length: 100000\r\n\r\n", 413},
         {"POST / HTTP/1.1\r\nHost: b\r\nContent-Length: 3\r\n\r\nabc", 405},
-        {"DELETE /c/1 HTTP/1.1\r\nHost: b\r\n\r\n", 405},
-        {"OPTIONS * HTTP/1.1\r\nHost: b\r\n\r\n", 405},
+        {"DELETE /c/1 HTTP/1.1\r\nHost: b\r\n\r\n", 405}, {"OPTIONS * HTTP/1.1\r\nHost: b\r\n\r\n", 405},
         {"PUT /static/board.js HTTP/1.1\r\nHost: b\r\nContent-Length: 1\r\n\r\nx", 405},
         {"GET / HTTP/1.1\r\nHost: b\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", 400},
     };
-    for (const Row& row : rows) {
-        Client client(server->port());
-        client.send(row.request);
-        EXPECT_EQ(client.response(), row.status) << row.request.substr(0, 60);
-        if (row.status == 405) {
+    for (const auto& [request, status] : rows) {
+        Client client(server->port(), request);
+        EXPECT_EQ(client.response(), status) << request.substr(0, 60);
+        if (status == 405) {
             EXPECT_NE(client.got.find("Allow: GET, HEAD"), std::string::npos);
         }
-        if (row.status != 200) {
-            EXPECT_TRUE(client.closedWithin(1000)) << row.request.substr(0, 60);
+        if (status != 200) {
+            EXPECT_TRUE(client.closedWithin(1000)) << request.substr(0, 60);
         }
         EXPECT_NE(client.got.find("Content-Security-Policy: "), std::string::npos);
-        EXPECT_EQ(get(), 200) << "after " << row.request.substr(0, 60);
+        EXPECT_EQ(get(), 200) << "after " << request.substr(0, 60);
     }
 }
 
@@ -218,19 +196,18 @@ TEST_F(BoardServerTest, KeepAliveAndHead)
 {
     serve();
     Client client(server->port());
-    client.send("GET / HTTP/1.1\r\nHost: b\r\n\r\n");
+    client.get("/");
     ASSERT_EQ(client.response(), 200);
     const size_t length = std::stoul(client.got.substr(client.got.find("Content-Length: ") + 16));
     const size_t before = client.got.size();
     client.send("HEAD / HTTP/1.1\r\nHost: b\r\n\r\n");
     ASSERT_EQ(client.response(true), 200);
     EXPECT_NE(client.got.find("Content-Length: " + std::to_string(length), before), std::string::npos);
-    client.send("GET /nowhere HTTP/1.1\r\nHost: b\r\nConnection: close\r\n\r\n");
+    client.get("/nowhere", "Connection: close\r\n");
     EXPECT_EQ(client.response(), 404);
     EXPECT_TRUE(client.closedWithin(1000));
 
-    Client events(server->port());
-    events.send("HEAD /events HTTP/1.1\r\nHost: b\r\n\r\n");
+    Client events(server->port(), "HEAD /events HTTP/1.1\r\nHost: b\r\n\r\n");
     EXPECT_TRUE(events.closedWithin(2000));
     EXPECT_NE(events.got.find("Content-Type: text/event-stream"), std::string::npos);
     EXPECT_EQ(events.got.find("retry:"), std::string::npos);
@@ -240,14 +217,10 @@ TEST_F(BoardServerTest, KeepAliveAndHead)
 // request time is up; others are served meanwhile.
 TEST_F(BoardServerTest, SlowClientIsDropped)
 {
-    BoardServerOptions options;
-    options.headerTimeoutMs = 1000;
-    serve(options);
+    serve({.headerTimeoutMs = 1000, .pages = {}});
     std::vector<std::unique_ptr<Client>> slow;
-    for (int i = 0; i < 20; ++i) {
-        slow.push_back(std::make_unique<Client>(server->port()));
-        slow.back()->send("GET / HTTP/1.1\r\n");
-    }
+    for (int i = 0; i < 20; ++i)
+        slow.push_back(std::make_unique<Client>(server->port(), "GET / HTTP/1.1\r\n"));
     const auto start = Clock::now();
     bool dropped = false;
     for (int i = 0; i < 30 && !dropped; ++i) {
@@ -266,15 +239,15 @@ TEST_F(BoardServerTest, SlowClientIsDropped)
 // beyond the connection limit, and the server serves on afterwards.
 TEST_F(BoardServerTest, ThousandConnectionsAnsweredOr503)
 {
-    RaiseDescriptorLimit();
-    BoardServerOptions options;
-    options.maxConnections = 200;
-    serve(options);
+    rlimit limit{};  // room for a thousand clients and their server connections in one process
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
+    serve({.maxConnections = 200, .pages = {}});
     std::vector<std::unique_ptr<Client>> clients;
-    for (int i = 0; i < 1000; ++i) {
-        clients.push_back(std::make_unique<Client>(server->port()));
-        clients.back()->send("GET / HTTP/1.1\r\nHost: b\r\nConnection: close\r\n\r\n");
-    }
+    for (int i = 0; i < 1000; ++i)
+        clients.push_back(
+            std::make_unique<Client>(server->port(), "GET / HTTP/1.1\r\nHost: b\r\nConnection: close\r\n\r\n"));
     std::map<int, int> statuses;
     for (auto& client : clients)
         ++statuses[client->response(false, 10000)];
@@ -292,16 +265,14 @@ TEST_F(BoardServerTest, EveryChangeReachesEveryPage)
     serve();
     std::int64_t id = 0;
     ASSERT_TRUE(store->characteristicId(c, id));
-    Client first(server->port()), second(server->port());
-    for (Client* client : {&first, &second}) {
-        client->send("GET /events HTTP/1.1\r\nHost: b\r\n\r\n");
+    const std::string open = "GET /events HTTP/1.1\r\nHost: b\r\n\r\n";
+    Client first(server->port(), open), second(server->port(), open);
+    for (Client* client : {&first, &second})
         ASSERT_TRUE(client->waitFor("retry: 1000\n\n", 2000));
-    }
     const std::int64_t t0 = StationNowMillis();
     int n = 0;
     auto lot = [&](double x) {
-        const std::string lotId = "L" + std::to_string(++n);
-        return store->publish(LotBatch{c, kSpec, {OneValue(lotId, x, t0 + n)}});
+        return ++n, store->publish(LotBatch{c, kSpec, {OneValue("L" + std::to_string(n), x, t0 + n)}});
     };
     RuleSetting rules = DefaultRuleSetting();
     rules.spread = "Rs";
@@ -339,7 +310,7 @@ TEST_F(BoardServerTest, EveryChangeReachesEveryPage)
     const std::string lastSeen = second.got.substr(second_id + 4, second.got.find('\n', second_id) - second_id - 4);
     const std::string missed = second.got.substr(second.got.find("\n\n", second_id) + 2);
     Client back(server->port());
-    back.send("GET /events HTTP/1.1\r\nHost: b\r\nLast-Event-ID: " + lastSeen + "\r\n\r\n");
+    back.get("/events", "Last-Event-ID: " + lastSeen + "\r\n");
     EXPECT_TRUE(back.waitFor(missed, 2000)) << missed;
 }
 
@@ -351,16 +322,13 @@ TEST(BoardEventsTest, ReplayAfterLastSeen)
     BoardEvents events(3);
     for (int i = 1; i <= 5; ++i)
         events.change({i, "lot"});  // 1..5; 3, 4 and 5 kept
-    struct Row {
-        std::string header;
-        size_t count;
-    };
-    const std::vector<Row> rows = {{"2", 3}, {"3", 2}, {"4", 1}, {"5", 0}, {"1", 0}, {"0", 0},
-                                   {"99", 0}, {"-1", 0}, {"3x", 0}, {"", 0}, {"18446744073709551616", 0}};
-    for (const Row& row : rows) {
-        const auto id = ParseLastEventId(row.header);
+    const std::vector<std::pair<std::string, size_t>> rows = {{"2", 3},  {"3", 2},  {"4", 1}, {"5", 0},
+                                                              {"1", 0},  {"0", 0},  {"99", 0}, {"-1", 0},
+                                                              {"3x", 0}, {"", 0}, {"18446744073709551616", 0}};
+    for (const auto& [header, expected] : rows) {
+        const auto id = ParseLastEventId(header);
         const size_t count = id ? events.since(*id).size() : 0;
-        EXPECT_EQ(count, row.count) << row.header;
+        EXPECT_EQ(count, expected) << header;
         if (count > 0) {
             EXPECT_NE(events.since(*id).back()->find("\"c\":5,"), std::string::npos);
         }
@@ -381,10 +349,7 @@ TEST(BoardStoreAwayTest, DatabaseStoppedMidStreamThenBack)
                                  {QString::fromLatin1(action), QString::fromStdString(state)});
     };
     ASSERT_EQ(pg("start"), 0);
-    struct Stop {
-        std::function<int(const char*)> f;
-        ~Stop() { f("stop"); }
-    } stop{pg};
+    const std::shared_ptr<void> stop(nullptr, [&](void*) { pg("stop"); });
     const StoreLocation owner = FreshDatabase(state);
     std::string error;
     auto store = PlantStore::open(owner, error);
@@ -405,11 +370,11 @@ TEST(BoardStoreAwayTest, DatabaseStoppedMidStreamThenBack)
     ASSERT_TRUE(server.start(error)) << error;
     auto get = [&] {
         Client client(server.port());
-        client.send("GET / HTTP/1.1\r\nHost: b\r\n\r\n");
+        client.get("/");
         return std::pair{client.response(false, 10000), client.got};
     };
     Client events(server.port());
-    events.send("GET /events HTTP/1.1\r\nHost: b\r\n\r\n");
+    events.get("/events");
     ASSERT_TRUE(events.waitFor("retry: 1000", 2000));
     ASSERT_TRUE(store->publish(LotBatch{c, kSpec, {OneValue("b2", 10, t0 + 1)}}));
     EXPECT_TRUE(events.waitFor("\"what\":\"lot\"", 1000));
