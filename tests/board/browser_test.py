@@ -1,29 +1,14 @@
 #!/usr/bin/env python3
-"""The plant board in a real browser.
-
-Headless Chromium, driven through chromedriver by Selenium, opens the pages
-of a board that `trevolo-cli board` serves from a store filled by
-`trevolo-cli store push`, as a plant fills it:
-
-- the overview lists every published characteristic, and a lot that breaks
-  a run rule turns its tile to "未対応アラーム" within 2 s without a reload,
-  on PostgreSQL (LISTEN/NOTIFY) and on an SQLite file (checked every half
-  second);
-- a characteristic's X and R charts have one point per lot, and the points
-  marked by a rule are the lots `trevolo-cli judge` marks for the same lots
-  and limits;
-- names, notes and answers written to attack the page (script tags, broken
-  out attributes, a closing SVG tag, template braces, right-to-left marks)
-  show as text and run nothing, also after a live update swaps the page;
-- the database stopped under an open page: the page says so and comes back
-  by itself when the database does, and follows new lots again; the board
-  itself restarted: the page catches up on what was stored meanwhile.
+"""The plant board in headless Chromium (Selenium), serving a store that
+`trevolo-cli store push` fills as a plant does: live alarms on the overview
+on PostgreSQL and SQLite, chart marks equal to `trevolo-cli judge`'s, hostile
+store texts shown as inert text (also after a live update), and a page that
+recovers by itself from a database or board restart.
 
     browser_test.py --cli TREVOLO_CLI --pg-state STATE --pg-script SCRIPT
 
-STATE holds the address of the test server the suite's fixture started; the
-restart case starts a server of its own with SCRIPT, so the shared one is
-never stopped under other tests.
+STATE holds the address of the suite's shared test server; the restart case
+starts a server of its own with SCRIPT, so the shared one is never stopped.
 """
 import argparse
 import json
@@ -44,19 +29,14 @@ from selenium.webdriver.chrome.service import Service
 ARGS = None
 
 UNREACHABLE = "工場データベースに接続できません（再試行中）"
-STATES = ("管理状態", "未対応アラーム", "対応済み", "データなし")
 
 # Typed control limits: the three-sigma limits of LOT_MEANS, fixed so that the
 # store and judge judge every lot against the same lines.
-LIMITS = {
-    "editUcl3": "10.0339", "editUcl2": "10.0226", "editUcl1": "10.0114",
-    "editLcl3": "9.9663", "editLcl2": "9.9776", "editLcl1": "9.9889",
-    "editXcl": "10.0001", "editRcl": "0.0207",
-    "editRsUcl3": "0.0545", "editRsUcl2": "0.0433", "editRsUcl1": "0.0320",
-}
-# Lot means in hundredths from 10 and spreads of twenty lots that break no
-# run rule against LIMITS (neither on X nor on R); a mean of 5 is beyond the
-# upper limit (X①).
+LIMITS = {"editUcl3": "10.0339", "editUcl2": "10.0226", "editUcl1": "10.0114", "editLcl3": "9.9663",
+          "editLcl2": "9.9776", "editLcl1": "9.9889", "editXcl": "10.0001", "editRcl": "0.0207",
+          "editRsUcl3": "0.0545", "editRsUcl2": "0.0433", "editRsUcl1": "0.0320"}
+# Lot means in hundredths from 10 and spreads of twenty lots that break no run
+# rule against LIMITS on X or R; a mean of 5 is beyond the upper limit (X①).
 LOT_MEANS = [0.2, -0.5, 1.3, 0.4, -1.2, 0.1, 0.6, -0.3, 1.1, -0.8,
              0.0, 0.5, -1.4, 0.3, -0.2, 1.2, -0.6, 0.2, -1.1, 0.4]
 LOT_SPREADS = [1.0, 0.4, 1.3, 0.9, 1.8, 0.6, 1.4, 1.0, 0.3, 1.2,
@@ -69,8 +49,7 @@ BORE = ["軸", "研削", "1号機", "内径"]
 # Each text aims at one place a name can land in a page: HTML text, an
 # attribute, the SVG of a chart, a client-side template, the reading order.
 HOSTILE = [
-    '<script>alert("product")</script>',
-    '"><img src=x onerror=alert("process")>',
+    '<script>alert("product")</script>', '"><img src=x onerror=alert("process")>',
     "</svg><script>alert('machine')</script>{{7*7}}",
     "\u202eevil\u202c '-alert(1)-' {{constructor.constructor('alert(2)')()}}",
 ]
@@ -87,30 +66,24 @@ for (const name of ['alert', 'confirm', 'prompt', 'print'])
   window[name] = (m) => { window.__dialogs.push(name + ':' + String(m)); };
 """
 
-
 BIDI_CONTROLS = {0x061C, 0x200E, 0x200F, *range(0x202A, 0x202F), *range(0x2066, 0x206A)}
 
 
 def as_shown(text):
-    """A store text as the page shows it: the controls that reorder text
-    around them are shown by their code point instead of taking effect, so
-    a name cannot turn the words after it around."""
+    """A store text as the page shows it: reordering controls by their code
+    point, so a name cannot turn the words after it around."""
     return "".join(f"[U+{ord(c):04X}]" if ord(c) in BIDI_CONTROLS else c for c in text)
 
 
 def csv_field(text):
-    if any(c in text for c in ',"\r\n'):
-        return '"' + text.replace('"', '""') + '"'
-    return text
+    return '"' + text.replace('"', '""') + '"' if any(c in text for c in ',"\r\n') else text
 
 
 def exchange_csv(names, means, labels="L"):
     """A CSV file of the exchange layout (UTF-8): names are product, process,
     machine and item; one lot of five values per mean."""
     rows = ["品種名称,工程名称,装置名称,項目名称,測定単位,規格種別,小数点桁,規格上限,規格下限",
-            ",".join(csv_field(n) for n in names) + ",mm,公差規格,3,10.100,9.900",
-            "",
-            "ﾛｯﾄ№,N1,N2,N3,N4,N5"]
+            ",".join(csv_field(n) for n in names) + ",mm,公差規格,3,10.100,9.900", "", "ﾛｯﾄ№,N1,N2,N3,N4,N5"]
     spreads = LOT_SPREADS * (len(means) // len(LOT_SPREADS) + 1)
     for i, (m, s) in enumerate(zip(means, spreads), 1):
         values = [10 + 0.01 * m + o * s for o in OFFSETS]
@@ -133,9 +106,13 @@ def psql(url, sql, **variables):
     """Runs sql on url; texts go in as psql variables (:'name'), never into
     the statement itself."""
     args = ["psql", url, "-X", "-q", "-A", "-t", "-v", "ON_ERROR_STOP=1"]
-    for k, v in variables.items():
-        args += ["-v", f"{k}={v}"]
+    args += [a for k, v in variables.items() for a in ("-v", f"{k}={v}")]
     return run(args + ["-f", "-"], input=sql).stdout.strip()
+
+
+def server_url(state):
+    with open(os.path.join(state, "url")) as f:
+        return f.read().strip()
 
 
 def free_port():
@@ -149,7 +126,6 @@ class Plant:
     it that reads through an auditor's login."""
 
     def __init__(self, work, admin_url=None, name="p"):
-        self.work = work
         self.files = os.path.join(work, name)
         os.makedirs(self.files, exist_ok=True)
         self.board = None
@@ -200,18 +176,18 @@ class Plant:
         self.board = subprocess.Popen([ARGS.cli, "board", "--db", self.board_url,
                                        "--listen", f"127.0.0.1:{self.port}"],
                                       stdout=self.log, stderr=subprocess.STDOUT)
-        deadline = time.monotonic() + 20
-        while time.monotonic() < deadline:
+
+        def answers():
             if self.board.poll() is not None:
                 raise AssertionError(f"the board ended with {self.board.returncode}: {self.board_log()}")
             try:
                 urllib.request.urlopen(self.page("/"), timeout=2).close()
-                return
             except urllib.error.HTTPError:
-                return
+                pass  # an answer all the same
             except OSError:
-                time.sleep(0.1)
-        raise AssertionError("the board did not answer within 20 s: " + self.board_log())
+                return False
+            return True
+        wait_for(lambda: "the board's first answer; its log: " + self.board_log(), answers, 20)
 
     def board_log(self):
         with open(self.log.name, encoding="utf-8", errors="replace") as f:
@@ -236,12 +212,12 @@ def wait_for(what, probe, seconds):
     """Polls probe until it returns something true; returns it and the time
     it took, or fails naming what did not happen."""
     start = time.monotonic()
-    last = None
     while True:
         last = probe()
         if last:
             return last, time.monotonic() - start
         if time.monotonic() - start > seconds:
+            what = what() if callable(what) else what
             raise AssertionError(f"{what}: not within {seconds} s (last seen: {last!r})")
         time.sleep(0.05)
 
@@ -251,8 +227,7 @@ class BoardInBrowser(unittest.TestCase):
     def setUpClass(cls):
         cls.tmp = tempfile.TemporaryDirectory(prefix="board-browser-")
         cls.work = cls.tmp.name
-        with open(os.path.join(ARGS.pg_state, "url")) as f:
-            cls.admin_url = f.read().strip()
+        cls.admin_url = server_url(ARGS.pg_state)
         options = webdriver.ChromeOptions()
         options.binary_location = ARGS.chromium
         for a in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
@@ -275,8 +250,6 @@ class BoardInBrowser(unittest.TestCase):
         self.plants.append(p)
         return p
 
-    # -- reading the page ---------------------------------------------------
-
     def js(self, script, *args):
         return self.driver.execute_script(script, *args)
 
@@ -290,22 +263,20 @@ class BoardInBrowser(unittest.TestCase):
 
     def tile_text(self, cid):
         """The text of characteristic cid's tile on the overview: the nearest
-        element around its link that tells one state."""
+        element around its link that tells one state, or ''."""
         return self.js("""
             const a = document.querySelector('main a[href$="/c/' + arguments[0] + '"]');
             for (let e = a; e; e = e.parentElement) {
               const t = e.innerText || '';
               const states = (t.match(/管理状態|未対応アラーム|対応済み|データなし/g) || []).length;
               if (states === 1) return t;
-              if (states > 1) return null;
+              if (states > 1) return '';
             }
-            return null;""", cid)
+            return '';""", cid)
 
     def chart_points(self, chart):
-        """The lots of a chart's points in the order drawn, and which of them
-        carry a rule mark: [(lot label, marked)]. The page draws the X chart
-        and then the R, S or Rs chart, each point a group with data-lot,
-        classed "marked" when a rule marks it."""
+        """[(lot label, marked by a rule)] of the X chart's points or of the
+        spread chart's (drawn second), in the order drawn."""
         return [tuple(p) for p in self.js("""
             const svg = document.querySelectorAll('main svg.chart')[arguments[0] === 'x' ? 0 : 1];
             if (!svg) return [];
@@ -327,18 +298,13 @@ class BoardInBrowser(unittest.TestCase):
               bad.push(e.outerHTML.slice(0, 120));
             return bad;""")
         self.assertEqual(found, [], where)
-        self.assertEqual(self.console_errors(), [], where)
-
-    def console_errors(self):
-        """What the browser's console reported since last asked, beyond
-        the missing icon: refused by the page's own policy, script errors."""
-        return [e["message"] for e in self.driver.get_log("browser")
-                if e["level"] == "SEVERE" and "favicon.ico" not in e["message"]]
+        # The console since last asked, beyond the missing icon: refused by
+        # the page's own policy, script errors.
+        self.assertEqual([e["message"] for e in self.driver.get_log("browser")
+                          if e["level"] == "SEVERE" and "favicon.ico" not in e["message"]], [], where)
 
     def text(self):
         return self.js("return document.body.innerText")
-
-    # -- the checks ---------------------------------------------------------
 
     def test_overview_follows_alarms_live(self):
         # Each engine tells the board of a new lot its own way.
@@ -357,8 +323,7 @@ class BoardInBrowser(unittest.TestCase):
 
                 p.push(SHAFT, LOT_MEANS + [OUT_OF_LIMITS], "shaft2.csv")
                 text, took = wait_for("the alarm on the overview",
-                                      lambda: "未対応アラーム" in (self.tile_text(shaft) or "") and
-                                      self.tile_text(shaft), 2)
+                                      lambda: "未対応アラーム" in self.tile_text(shaft) and self.tile_text(shaft), 2)
                 self.assertIn("1 件", text)
                 self.assertIn("管理状態", self.tile_text(bore))
                 self.assertTrue(self.same_load(), "the page was reloaded instead of updated")
@@ -371,14 +336,10 @@ class BoardInBrowser(unittest.TestCase):
         means = LOT_MEANS + [OUT_OF_LIMITS, 0.1, -OUT_OF_LIMITS, 0.3]
         path = p.push(SHAFT, means, "shaft.csv")
         cid = p.characteristic_id(SHAFT)
-        judged = json.loads(cli("judge", "--json", "--limits", p.limits, path, check=False).stdout)
-        rows = judged["files"][0]["sheets"][0]["spc"]["rows"]
-        # Columns 1-8 are the rules on X, 9-16 on R, each "×" where a rule
-        # marks the lot.
-        expected = {
-            "x": [(r[0], "×" in r[1:9]) for r in rows],
-            "r": [(r[0], "×" in r[9:17]) for r in rows],
-        }
+        judged = json.loads(cli("judge", "--json", "--limits", p.limits, path, check=False).stdout)["files"][0]
+        rows = judged["sheets"][0]["spc"]["rows"]
+        # Columns 1-8 hold the rules on X, 9-16 on R: "×" where one marks the lot.
+        expected = {"x": [(r[0], "×" in r[1:9]) for r in rows], "r": [(r[0], "×" in r[9:17]) for r in rows]}
         self.assertEqual([lot for lot, marked in expected["x"] if marked], ["L21", "L23"])
         p.start_board()
         for lots, shown in ((None, means), (2, means[-2:]), (1000, means)):
@@ -402,20 +363,17 @@ class BoardInBrowser(unittest.TestCase):
              cause=HOSTILE_CAUSE, action=HOSTILE_ACTION, comment=HOSTILE_COMMENT)
         p.start_board()
 
-        pages = {"/": HOSTILE, f"/c/{cid}": HOSTILE + [HOSTILE_NOTE, HOSTILE_CAUSE, HOSTILE_COMMENT],
-                 "/alarms": HOSTILE}
-        for path, texts in pages.items():
+        for path, texts in {"/": HOSTILE, f"/c/{cid}": HOSTILE + [HOSTILE_NOTE, HOSTILE_CAUSE, HOSTILE_COMMENT],
+                            "/alarms": HOSTILE}.items():
             with self.subTest(page=path):
                 self.open(p.page(path))
                 self.assert_nothing_ran(path)
                 shown = self.text()
-                for t in texts:
-                    # As typed, braces not filled in.
+                for t in texts:  # as typed, braces not filled in
                     self.assertIn(as_shown(t), shown, path)
                 self.assertFalse(BIDI_CONTROLS & {ord(c) for c in shown}, path)
 
-        # A live update swaps the page's content in; the texts must stay
-        # inert there too.
+        # A live update swaps the page's content in; the texts stay inert there too.
         self.open(p.page(f"/c/{cid}"))
         self.js("document.querySelector('main').insertAdjacentHTML('beforeend', '<i id=probe></i>')")
         p.push(HOSTILE, LOT_MEANS + [OUT_OF_LIMITS, 0.2, -OUT_OF_LIMITS, 0.1], "hostile2.csv")
@@ -430,8 +388,7 @@ class BoardInBrowser(unittest.TestCase):
         run([ARGS.pg_script, "start", state])
         p = None
         try:
-            with open(os.path.join(state, "url")) as f:
-                p = Plant(self.work, f.read().strip(), "restart")
+            p = Plant(self.work, server_url(state), "restart")
             p.push(SHAFT, LOT_MEANS, "shaft.csv")
             cid = p.characteristic_id(SHAFT)
             p.start_board()
@@ -449,7 +406,7 @@ class BoardInBrowser(unittest.TestCase):
 
             # Live again: a new alarm shows without a reload.
             p.push(SHAFT, LOT_MEANS + [OUT_OF_LIMITS], "shaft2.csv")
-            wait_for("the alarm after the restart", lambda: "未対応アラーム 1 件" in (self.tile_text(cid) or ""), 2)
+            wait_for("the alarm after the restart", lambda: "未対応アラーム 1 件" in self.tile_text(cid), 2)
 
             # The board itself restarted: the page's event stream connects
             # again and the page catches up on the alarms stored meanwhile.
@@ -457,8 +414,7 @@ class BoardInBrowser(unittest.TestCase):
             p.push(SHAFT, LOT_MEANS + [OUT_OF_LIMITS, 0.1, -OUT_OF_LIMITS], "shaft3.csv")
             p.start_board(p.port)
             wait_for("the alarms stored while the board was away",
-                     lambda: "未対応アラーム" in (self.tile_text(cid) or "") and
-                     "未対応アラーム 1 件" not in self.tile_text(cid), 5)
+                     lambda: "未対応アラーム" in self.tile_text(cid) and "未対応アラーム 1 件" not in self.tile_text(cid), 5)
             self.assertTrue(self.same_load(), "the page caught up only by a reload")
         finally:
             if p:
@@ -469,9 +425,8 @@ class BoardInBrowser(unittest.TestCase):
 def main():
     global ARGS
     parser = argparse.ArgumentParser()
-    parser.add_argument("--cli", required=True)
-    parser.add_argument("--pg-state", required=True)
-    parser.add_argument("--pg-script", required=True)
+    for name in ("--cli", "--pg-state", "--pg-script"):
+        parser.add_argument(name, required=True)
     parser.add_argument("--chromium", default="/usr/bin/chromium")
     parser.add_argument("--chromedriver", default="/usr/bin/chromedriver")
     ARGS, rest = parser.parse_known_args()
