@@ -381,24 +381,9 @@ void LimitRevisionController::sessionChanged(unsigned what, int, int)
     // Another sheet: its sets are read. The sheet's own limits are compared
     // with each lot's, so a change of them, or of the rows, places them again.
     if (what & ChangedSheet)
-        schedule(true);
+        deferred_.schedule(true);
     else if (what & (ChangedLots | ChangedShape | ChangedLimits))
-        schedule(false);
-}
-
-void LimitRevisionController::schedule(bool read)
-{
-    readPending_ = readPending_ || read;
-    if (scheduled_)
-        return;
-    scheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        scheduled_ = false;
-        if (std::exchange(readPending_, false))
-            refresh();
-        else
-            place();
-    });
+        deferred_.schedule(false);
 }
 
 void LimitRevisionController::updateAction(const Reading& r)

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/store_worker.h"
 #include "document/sheet_session.h"
 #include "store/store_records.h"
 
@@ -32,7 +33,6 @@ class QTableWidget;
 
 namespace trevolo {
 
-class StoreWorker;
 class StoredSheet;
 class TplStringGrid;
 
@@ -125,7 +125,6 @@ private:
     void showDialog(const Characteristic& characteristic,
                     const std::vector<std::pair<std::string, std::int64_t>>& published);
     void revised(const Characteristic& characteristic, const LimitSet& set, const std::string& error);
-    void schedule(bool read);
 
     SheetSession& session_;
     StoredSheet& stored_;
@@ -137,8 +136,7 @@ private:
     // lot's id with its publishing time.
     std::vector<LimitSet> sets_;
     std::vector<std::pair<std::string, std::int64_t>> published_;
-    bool scheduled_ = false;
-    bool readPending_ = false;
+    DeferredRefresh deferred_{this, [this] { refresh(); }, [this] { place(); }};
     bool loading_ = false;
     bool again_ = false;
     bool revising_ = false;

@@ -103,25 +103,9 @@ void NotesController::sessionChanged(unsigned what, int, int)
     // Another sheet: its notes are read. Lots renumbered or laid out again:
     // the stored lots may show in other rows.
     if (what & ChangedSheet)
-        schedule(true);
+        deferred_.schedule(true);
     else if (what & (ChangedLots | ChangedShape))
-        schedule(false);
-}
-
-void NotesController::schedule(bool read)
-{
-    // Showing a sheet tells of many changes: act once after them.
-    readPending_ = readPending_ || read;
-    if (scheduled_)
-        return;
-    scheduled_ = true;
-    QTimer::singleShot(0, this, [this] {
-        scheduled_ = false;
-        if (std::exchange(readPending_, false))
-            refresh();
-        else
-            place();
-    });
+        deferred_.schedule(false);
 }
 
 void NotesController::refresh()

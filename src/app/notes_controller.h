@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/store_worker.h"
 #include "document/sheet_session.h"
 #include "store/store_records.h"
 
@@ -21,7 +22,6 @@ class QWidget;
 namespace trevolo {
 
 class ChartPage;
-class StoreWorker;
 class StoredSheet;
 class TplStringGrid;
 
@@ -62,7 +62,6 @@ protected:
 private:
     struct Reading;
     void loaded(Reading reading);
-    void schedule(bool read);
 
     SheetSession& session_;
     StoredSheet& stored_;
@@ -71,8 +70,7 @@ private:
     QWidget* boxParent_;
     // The notes of the followed characteristic as read last, oldest first.
     std::vector<LotNote> notes_;
-    bool scheduled_ = false;
-    bool readPending_ = false;
+    DeferredRefresh deferred_{this, [this] { refresh(); }, [this] { place(); }};
     bool loading_ = false;
     bool again_ = false;
 };

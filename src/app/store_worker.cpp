@@ -1,6 +1,8 @@
 #include "app/store_worker.h"
 
 #include <QThread>
+#include <QTimer>
+#include <utility>
 
 #include "store/plant_store.h"
 
@@ -75,6 +77,21 @@ void StoreWorker::run(std::function<void(StoreConnection&)> job)
             return;
         connection_->postedAt_ = posted;
         job(*connection_);
+    });
+}
+
+void DeferredRefresh::schedule(bool read)
+{
+    readPending_ = readPending_ || read;
+    if (scheduled_)
+        return;
+    scheduled_ = true;
+    QTimer::singleShot(0, owner_, [this] {
+        scheduled_ = false;
+        if (std::exchange(readPending_, false))
+            read_();
+        else
+            place_();
     });
 }
 

@@ -90,4 +90,23 @@ private:
     std::atomic<bool> stopping_{false};
 };
 
+// Acts once after the many changes that showing a sheet tells of: a
+// reading of the store when any of them asked for one, else placing what
+// was read on the sheet's rows again.
+class DeferredRefresh {
+public:
+    DeferredRefresh(QObject* owner, std::function<void()> read, std::function<void()> place)
+        : owner_(owner), read_(std::move(read)), place_(std::move(place))
+    {
+    }
+    void schedule(bool read);
+
+private:
+    QObject* owner_;
+    std::function<void()> read_;
+    std::function<void()> place_;
+    bool scheduled_ = false;
+    bool readPending_ = false;
+};
+
 }  // namespace trevolo
