@@ -182,7 +182,8 @@ TEST_P(NotesWindowTest, NoteFromTheXChartIsStoredFlaggedAndTold)
 
     // The X chart's point of lot 2, right-clicked: "メモを追加", typed, OK.
     QChartView* xView = charts().view(ChartPage::XChart);
-    const ChartPoint& second = charts().data().x.points[1];
+    // A copy: the page makes its chart data again as the events are handled.
+    const ChartPoint second = charts().data().x.points[1];
     QAbstractSeries* path = xView->chart()->series().front();
     const QPointF place = xView->chart()->mapToPosition({double(second.calcRow), second.value}, path);
     const QPoint at = xView->mapFromScene(xView->chart()->mapToScene(place));
