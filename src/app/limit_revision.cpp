@@ -91,15 +91,6 @@ int CountOutsideThreeSigma(const LotSource& baseline, int chartKind,
     return flagged;
 }
 
-const LimitSet* SetInForce(const std::vector<LimitSet>& sets, std::int64_t publishedAt)
-{
-    const LimitSet* found = nullptr;
-    for (const LimitSet& s : sets)
-        if (s.effectiveFrom <= publishedAt && (!found || s.effectiveFrom >= found->effectiveFrom))
-            found = &s;
-    return found;
-}
-
 // ---- the dialog ----
 
 LimitRevisionDialog::LimitRevisionDialog(const SheetSession& session, std::vector<BaselineLot> lots, int firstRow,
@@ -463,7 +454,7 @@ void LimitRevisionController::place()
     std::vector<std::optional<std::array<std::string, kLimitFields>>> limits;
     for (const auto& [id, publishedAt] : published_) {
         const int row = stored_.rowOfStoredLot(id);
-        const LimitSet* set = SetInForce(sets_, publishedAt);
+        const LimitSet* set = LimitSetInForce(sets_, publishedAt);
         if (row < 1 || !set || set->values == session_.limits())
             continue;
         if (limits.size() < static_cast<size_t>(row))

@@ -43,11 +43,6 @@ class TplStringGrid;
 int CountOutsideThreeSigma(const LotSource& baseline, int chartKind,
                            const std::array<std::string, kLimitFields>& limits);
 
-// The set in force for each published time: the one with the greatest
-// effective time not after it (sets oldest effective first), or null when
-// none was in force yet.
-const LimitSet* SetInForce(const std::vector<LimitSet>& sets, std::int64_t publishedAt);
-
 // The dialog: the baseline, the method, the two columns of limits, the
 // count of flagged lots and the reason.
 class LimitRevisionDialog : public QDialog {

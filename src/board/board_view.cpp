@@ -24,16 +24,6 @@ int ChartIndexOf(const RuleSetting& rules)
     return rules.spread == "S" ? ChartXbarS : rules.spread == "Rs" ? ChartXRs : ChartXbarR;
 }
 
-// The set in force at a publishing time: the newest effective not after it.
-const LimitSet* InForceAt(const std::vector<LimitSet>& sets, std::int64_t at)
-{
-    const LimitSet* found = nullptr;
-    for (const LimitSet& s : sets)
-        if (s.effectiveFrom <= at && (!found || s.effectiveFrom >= found->effectiveFrom))
-            found = &s;
-    return found;
-}
-
 StoreOverlay OverlayOf(const CharacteristicView& v, const std::vector<LimitSet>& sets,
                        const std::array<std::string, kLimitFields>& shown)
 {
@@ -78,7 +68,7 @@ StoreOverlay OverlayOf(const CharacteristicView& v, const std::vector<LimitSet>&
         if (const int row = rowOfLot(n.lotId); row > 0)
             at(o.notes, row).push_back(NoteLine(n));
     for (size_t i = 0; i < lots.size(); ++i) {
-        const LimitSet* set = InForceAt(sets, lots[i].publishedAt);
+        const LimitSet* set = LimitSetInForce(sets, lots[i].publishedAt);
         if (set && set->values != shown)
             at(o.limits, static_cast<int>(i) + 1) = set->values;
     }

@@ -1110,4 +1110,13 @@ bool PlantStore::answerAlarm(const AlarmAnswer& answer, AlarmAnswer* stored)
     return true;
 }
 
+const LimitSet* LimitSetInForce(const std::vector<LimitSet>& history, std::int64_t at)
+{
+    const LimitSet* found = nullptr;
+    for (const LimitSet& s : history)
+        if (s.effectiveFrom <= at && (!found || s.effectiveFrom >= found->effectiveFrom))
+            found = &s;
+    return found;
+}
+
 }  // namespace trevolo

@@ -236,6 +236,11 @@ std::string AuditRowHash(const std::vector<std::string>& fields);
 // the row's hash.
 std::string AuditChainHash(const std::string& previous, const std::string& rowHash);
 
+// The set of a limit history in force at a time (milliseconds since 1970):
+// the newest effective not after it, the later written of two alike; null
+// when none had taken effect.
+const LimitSet* LimitSetInForce(const std::vector<LimitSet>& history, std::int64_t at);
+
 // The rule settings of a characteristic an engineer never set: every rule
 // on with the usual run lengths, and the spread chart by the lots' size.
 RuleSetting DefaultRuleSetting();

@@ -263,10 +263,7 @@ bool PublishLimitSet(const StoreLocation& where, const SheetRecord& sheet, const
     // The set already in force (an engineer's revision the sheet shows, or
     // what another station sent) is not stored again: a copy would take the
     // revision's place in force without its reason.
-    const LimitSet* inForce = nullptr;
-    for (const LimitSet& set : history)
-        if (set.effectiveFrom <= limits.effectiveFrom)
-            inForce = &set;
+    const LimitSet* inForce = LimitSetInForce(history, limits.effectiveFrom);
     if (inForce && inForce->method == limits.method && inForce->values == limits.values)
         return true;
     if (!store->publishLimits(characteristic, limits)) {
@@ -304,12 +301,9 @@ bool OpenCharacteristic(const StoreLocation& where, const Characteristic& charac
     // The limits shown are those in force now, also when they were revised
     // after the newest lot: the last of the history (oldest effective first)
     // that has taken effect.
-    const std::int64_t now = StationNowMillis();
-    for (const LimitSet& set : revisions) {
-        if (set.effectiveFrom <= now) {
-            history.limits = set;
-            history.hasLimits = true;
-        }
+    if (const LimitSet* now = LimitSetInForce(revisions, StationNowMillis())) {
+        history.limits = *now;
+        history.hasLimits = true;
     }
     sheet = SheetFromHistory(characteristic, history);
     return true;
